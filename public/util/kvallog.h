@@ -1,0 +1,30 @@
+/* Logging: one formatted line per call, levels 0 (worst) to 7 (trace). */
+#ifndef PUBLIC_UTIL_KVALLOG_H
+#define PUBLIC_UTIL_KVALLOG_H
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/* Module tag every library message receives as its first %s: "calparser". */
+extern const char* KVALLOG_CORE_SUBSYSTEM;
+
+/* Writes one line built from a printf format. `facility` is always 0. A line is
+ * written whole even when threads log at once. */
+void kvallog(int facility, int level, const char* format, ...)
+#if defined(__GNUC__)
+    __attribute__((format(printf, 3, 4)))
+#endif
+    ;
+
+/* Receives every line while set: `message` is exactly the formatted text. */
+typedef void (*kvallog_sink_t)(void* ctx, int level, const char* message);
+/* Installs `sink` with its `ctx` and returns the previous sink. A NULL sink
+ * restores the default: stderr, dropping levels above "log.level" (default 5). */
+kvallog_sink_t kvallog_set_sink(kvallog_sink_t sink, void* ctx);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif
