@@ -1,6 +1,8 @@
 #include "public/core_util/calfile.h"
+#include "public/core_util/comp_util.h"
 #include "public/core_util/guid.h"
 #include "public/core_util/smtp.h"
+#include "public/db/caldb.h"
 
 #include <gtest/gtest.h>
 #include <plstr.h>
@@ -62,6 +64,34 @@ private:
     bool hadOld_ = false;
     std::string old_;
 };
+
+CALDB_ATTENDEE* attendee(const char* calid, const char* addr, const char* cn)
+{
+    CALDB_ATTENDEE* att = caldb_NewAttendee();
+    att->pCalid = calid ? PL_strdup(calid) : nullptr;
+    att->pAddr = addr ? PL_strdup(addr) : nullptr;
+    att->pCn = cn ? PL_strdup(cn) : nullptr;
+    return att;
+}
+
+/* Sorts a list with `compare` and describes it, one field per element
+ * ("-" for a missing field, "<null>" for an empty slot); frees the list. */
+std::vector<std::string> sorted(std::vector<CALDB_ATTENDEE*> atts, array_compare_t compare,
+                                char* CALDB_ATTENDEE::*field)
+{
+    array_t* list = array_new();
+    for (CALDB_ATTENDEE* att : atts)
+        array_append(list, att);
+    array_qsort(list, compare);
+    std::vector<std::string> out;
+    for (unsigned i = 0; i < list->count; ++i) {
+        auto* att = static_cast<CALDB_ATTENDEE*>(list->data[i]);
+        out.push_back(!att ? "<null>" : att->*field ? att->*field : "-");
+        caldb_FreeAttendee(&att);
+    }
+    array_delete(list);
+    return out;
+}
 
 std::string new_guid()
 {
@@ -181,4 +211,35 @@ TEST(Guid, UniqueAcrossThreadsAndProcesses)
     snprintf(childPid, sizeof childPid, "-%08x-", static_cast<unsigned>(child));
     EXPECT_NE(std::string::npos, std::string(fromChild).find(childPid)) << fromChild;
     EXPECT_EQ(0u, all.count(fromChild));
+}
+
+TEST(AttendeeOrder, EqualIdentityKeysEndUpSideBySide)
+{
+    // Key: the calendar id, else the address. Equal keys are neighbours, and
+    // a key that differs only in case never splits their group.
+    std::vector<CALDB_ATTENDEE*> atts{
+        attendee(nullptr, "mailto:b@x", "1"), attendee("jdoe", "mailto:j@x", "2"),
+        attendee("JDOE", nullptr, "3"),       nullptr,
+        attendee(nullptr, "mailto:b@x", "4"), attendee(nullptr, nullptr, "6"),
+        attendee("jdoe", nullptr, "5")};
+    std::vector<std::string> cns = sorted(atts, comp_util_attendee_compare, &CALDB_ATTENDEE::pCn);
+    ASSERT_EQ(7u, cns.size());
+    EXPECT_EQ("3", cns[0]);
+    EXPECT_EQ((std::set<std::string>{"2", "5"}), (std::set<std::string>{cns[1], cns[2]}));
+    EXPECT_EQ((std::set<std::string>{"1", "4"}), (std::set<std::string>{cns[3], cns[4]}));
+    EXPECT_EQ("6", cns[5]);
+    EXPECT_EQ("<null>", cns[6]);
+}
+
+TEST(AttendeeOrder, DisplayOrderIsByNameThenKey)
+{
+    std::vector<CALDB_ATTENDEE*> atts{
+        attendee("z1", "mailto:z@x", "Zed"), attendee("j1", "mailto:j@x", nullptr),
+        attendee("a1", nullptr, "anna"),     attendee(nullptr, "MAILTO:b@x", nullptr),
+        attendee("s2", nullptr, "Same"),     nullptr,
+        attendee("bob", nullptr, "Bob"),     attendee(nullptr, nullptr, nullptr),
+        attendee("s1", nullptr, "Same"),     attendee("nobody", nullptr, "")};
+    EXPECT_EQ((std::vector<std::string>{"a1", "-", "bob", "j1", "nobody", "s1", "s2", "z1", "-",
+                                        "<null>"}),
+              sorted(atts, comp_util_attendee_compare_for_display, &CALDB_ATTENDEE::pCalid));
 }

@@ -8,6 +8,7 @@
 #include <plstr.h>
 
 #include <fstream>
+#include <initializer_list>
 #include <memory>
 #include <mutex>
 #include <new>
