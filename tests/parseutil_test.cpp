@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <plstr.h>
 
+#include <fcntl.h>
 #include <stdio.h>
 #include <string>
 #include <unistd.h>
@@ -148,4 +149,17 @@ TEST(ParseUtilPrint, NullArguments)
     EXPECT_EQ(0, rc);
     EXPECT_EQ(1, cal_parseutil_print_string_ical(nullptr, "x"));
     EXPECT_EQ(1, cal_parseutil_print_string_no_esc_ical(nullptr, "x"));
+}
+
+TEST(ParseUtilPrint, WriteErrorsAreReported)
+{
+    int fd = open("/dev/full", O_WRONLY);
+    ASSERT_GE(fd, 0);
+    protstream* stream = prot_new(fd, 1);
+    std::string text(100000, 'a');
+    text[50000] = ';';  // a run too long for the stream's buffer on each side
+    EXPECT_EQ(-1, cal_parseutil_print_string_ical(stream, text.c_str()));
+    EXPECT_EQ(-1, cal_parseutil_print_string_no_esc_ical(stream, text.c_str()));
+    prot_free(stream);
+    close(fd);
 }
