@@ -400,6 +400,15 @@ TEST(IcalLexer, NulBytesEndTheLineText) {
     EXPECT_STREQ("1", lexed.at(1)->pValue);
     EXPECT_EQ(22u, lexed.consumed);
 
+    // A NUL inside a folded line neither ends the search for its line end nor
+    // hides the lines after it.
+    Lexed folded;
+    lex(folded, std::string("SUMMARY:a\r\n b\0c\r\nUID:2\r\n", 24));
+    ASSERT_EQ(2u, folded.count());
+    EXPECT_STREQ("ab", folded.at(0)->pValue);
+    EXPECT_STREQ("2", folded.at(1)->pValue);
+    EXPECT_EQ(4u, folded.line);
+
     Lexed zeros;
     lex(zeros, std::string(100, '\0'));
     EXPECT_EQ(0u, zeros.count());

@@ -24,8 +24,8 @@ constexpr unsigned kVCalendarLineLen = sizeof(kVCalendarLine) - 1;
  * is not searched again from every line start. */
 struct line_scan {
     const char* chunkEnd;   /* a line's first line end lies before this */
-    const char* textEnd;    /* continuations stop here at the latest */
-    const char* nul;        /* first NUL at or after the last continuation start */
+    const char* textEnd;    /* continuations stop at the terminating NUL here;
+                               NUL bytes inside the text do not stop them */
     const char* noLfFrom;   /* no LF in [noLfFrom, noLfTo) */
     const char* noLfTo;
 };
@@ -52,17 +52,6 @@ const char* next_line_break(line_scan* scan, const char* from, const char* limit
         scan->noLfTo = limit;
     }
     return (const char*)memchr(from, '\r', limit - from);
-}
-
-/* Continuations run to the terminating NUL: the first NUL at or after `from`,
- * but never past the end of the text. */
-const char* continuation_limit(line_scan* scan, const char* from)
-{
-    if (!scan->nul || scan->nul < from) {
-        const char* nul = (const char*)memchr(from, '\0', scan->textEnd - from);
-        scan->nul = nul ? nul : scan->textEnd;
-    }
-    return scan->nul;
 }
 
 /* The end of the first occurrence of `word` (upper case) in [from, limit),
@@ -111,7 +100,7 @@ const char* find_logical_line_end(line_scan* scan, const char* lineStart, unsign
     (*pnLine)++;
     while (continues_line(lineStart, lineEnd, quotedPrintable)) {
         const char* from = lineEnd + 1;
-        lineEnd = next_line_break(scan, from, continuation_limit(scan, from));
+        lineEnd = next_line_break(scan, from, scan->textEnd);
         if (!lineEnd)
             return nullptr;
         (*pnLine)++;
