@@ -278,8 +278,8 @@ int caldb_FreeList(array_t** ppList, int kind);
 
 /* Stores in *ppDest a new record holding a deep copy of every field of
  * pSrc (texts and text lists duplicated). *ppDest is overwritten, not freed.
- * Returns 0; 1 when an argument is NULL; 3 when memory runs out, with
- * *ppDest NULL and nothing leaked. */
+ * Returns 0; 1 when an argument is NULL (nothing is stored); 3 when memory
+ * runs out, with *ppDest NULL and nothing leaked. */
 int caldb_copyConstructorAttendee(const CALDB_ATTENDEE* pSrc, CALDB_ATTENDEE** ppDest);
 
 /* Constant texts naming the two halves of an nCompState: the method bit of
