@@ -29,7 +29,8 @@ typedef int (*array_compare_t)(const void* a, const void* b);
 array_t* array_new(void);
 /* Frees the array itself, never its elements. NULL is a no-op. */
 void array_delete(array_t* array);
-/* Appends `element`. Returns 0, or 3 when memory runs out (the array is unchanged). */
+/* Appends `element`. Returns 0, 1 for a NULL array, or 3 when memory runs out
+ * (the array is then unchanged). */
 int array_append(array_t* array, void* element);
 /* Inserts `element` in front of the element at `index` (index == count appends).
  * Returns 0, 1 for an index past count, 3 when memory runs out. */
@@ -43,7 +44,8 @@ void* array_elementat(const array_t* array, unsigned index);
 void* array_last_element(const array_t* array);
 /* count becomes 0; elements are not freed. */
 void array_clear(array_t* array);
-/* Frees every element with free(), frees the array and stores NULL. */
+/* Frees every element with free() (last first), frees the array and stores
+ * NULL. A NULL address or array is a no-op. */
 void array_free_and_destroy(array_t** pArray);
 /* First call positions the cursor on element 0, each next call on the following
  * one. Non-zero while an element was reached; past the end the cursor's element

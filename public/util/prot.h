@@ -6,10 +6,11 @@
 extern "C" {
 #endif
 
-/* `ptr` is the look-ahead pointer into the read buffer and `cnt` the bytes left
- * there: a reader takes one byte with `s->cnt > 0 ? (s->cnt--, *s->ptr++) :
- * prot_fill(s)` and pushes it back with `s->cnt++, s->ptr--`. The other members
- * are private. */
+/* In a read stream `ptr` is the look-ahead pointer into the read buffer and
+ * `cnt` the bytes left there: a reader takes one byte with `s->cnt > 0 ?
+ * (s->cnt--, *s->ptr++) : prot_fill(s)` and pushes the byte it just took back
+ * with `s->cnt++, s->ptr--`. In a write stream the two are private (next free
+ * byte of the buffer, room left). The other members are private. */
 typedef struct protstream {
     unsigned char* ptr;
     int cnt;
@@ -24,18 +25,23 @@ typedef struct protstream {
 } protstream;
 
 /* Wraps open descriptor `fd` for reading (write == 0) or writing. The stream
- * never closes `fd`. Returns NULL when memory runs out. */
+ * never closes `fd`. Returns NULL for a negative `fd` or when memory runs out. */
 protstream* prot_new(int fd, int write);
 /* Same as prot_new. */
 protstream* prot_file(int fd, int write);
 /* A read stream over `len` bytes at `base`, which must outlive the stream. */
 protstream* prot_readmap(const char* base, unsigned len);
-/* Reads up to `n` bytes into `buf`; returns the count, 0 only at end of stream
- * (a short read from a pipe is not the end), -1 on error. */
+/* Reads up to `n` bytes into `buf` and returns the count: what the buffer
+ * holds, else what one read of the descriptor gives (a short read from a pipe
+ * is not the end; interrupted reads are retried). Returns 0 only at the end of
+ * the stream, or after a read error, which is logged at level 3 and ends the
+ * stream. Never negative. */
 int prot_read(protstream* s, char* buf, unsigned n);
-/* Refills the read buffer and returns the next byte (consumed), or -1 at the end. */
+/* Returns the next byte (consumed), refilling the read buffer when it is
+ * empty; -1 at the end of the stream, after a read error, or for a write stream. */
 int prot_fill(protstream* s);
-/* Writes printf-formatted text; returns 0, or -1 on error. */
+/* Writes printf-formatted text of any length; returns 0, or -1 on error (a
+ * write error is logged at level 3 and every later write fails). */
 int prot_printf(protstream* s, const char* format, ...)
 #if defined(__GNUC__)
     __attribute__((format(printf, 2, 3)))

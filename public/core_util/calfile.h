@@ -1,0 +1,29 @@
+/* Local file paths of the library's data files. */
+#ifndef PUBLIC_CORE_UTIL_CALFILE_H
+#define PUBLIC_CORE_UTIL_CALFILE_H
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/* Rewrites `path` in place to the local form: every backslash becomes "/".
+ * The text never grows, so any writable NUL-terminated text will do (callers
+ * pass exact heap copies such as one of "data\timezones.ics"). A relative
+ * path stays relative: open it through calfile_ResolveLocalPath to find it
+ * from any working directory. Returns `path` (NULL stays NULL). */
+char* calfile_ToLocalPath(char* path);
+
+/* The name under which the data file `path` is opened: its local form (as
+ * above) and, for a relative path, that form joined to the data root with
+ * "/". The data root is $CALPARSER_ROOT when set and not empty; else the
+ * installed data folder when it holds data/timezones.ics; else the source
+ * tree the library was built from. An absolute path is kept as it is.
+ * Returns a new text (PL_strfree), or NULL for a NULL path or when memory
+ * runs out. */
+char* calfile_ResolveLocalPath(const char* path);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif

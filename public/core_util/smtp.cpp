@@ -1,0 +1,80 @@
+/* Mail addresses: the plain addr-spec inside an address text. */
+#include "public/core_util/smtp.h"
+
+#include <plstr.h>
+#include <string.h>
+
+namespace {
+
+constexpr char kMailtoPrefix[] = "mailto:";
+constexpr unsigned kMailtoLength = sizeof kMailtoPrefix - 1;
+
+bool is_space(char c)
+{
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+}
+
+/* The "<" that opens an angle address, skipping quoted display names, or NULL. */
+const char* find_angle_open(const char* text)
+{
+    bool quoted = false;
+    for (const char* p = text; *p; ++p) {
+        if (quoted && *p == '\\' && p[1])
+            ++p;
+        else if (*p == '"')
+            quoted = !quoted;
+        else if (*p == '<' && !quoted)
+            return p;
+    }
+    return nullptr;
+}
+
+/* True for "local@domain" over [begin, end) with the bytes allowed above. */
+bool is_plain_address(const char* begin, const char* end)
+{
+    const char* at = nullptr;
+    for (const char* p = begin; p < end; ++p) {
+        unsigned char c = static_cast<unsigned char>(*p);
+        if (c <= ' ' || c == 0x7F || strchr("<>()[],;:\\\"", c))
+            return false;
+        if (c == '@') {
+            if (at)
+                return false;
+            at = p;
+        }
+    }
+    return at && at > begin && at + 1 < end;
+}
+
+}  // namespace
+
+extern "C" char* smtp_FilterAddress(const char* address)
+{
+    if (!address)
+        return nullptr;
+    const char* p = address;
+    while (is_space(*p))
+        ++p;
+    bool mailto = PL_strncasecmp(p, kMailtoPrefix, kMailtoLength) == 0;
+    if (mailto)
+        p += kMailtoLength;
+
+    const char* begin = p;
+    const char* end = nullptr;
+    if (const char* open = find_angle_open(p)) {
+        begin = open + 1;
+        if (!(end = strchr(begin, '>')))
+            return nullptr;
+    } else {
+        end = p + strlen(p);
+        if (const char* headers = mailto ? strchr(p, '?') : nullptr)
+            end = headers;
+    }
+    while (begin < end && is_space(*begin))
+        ++begin;
+    while (end > begin && is_space(end[-1]))
+        --end;
+    if (!is_plain_address(begin, end))
+        return nullptr;
+    return PL_strndup(begin, static_cast<PRUint32>(end - begin));
+}

@@ -1,0 +1,168 @@
+#include "public/ac/acl.h"
+#include "public/util/kvallog.h"
+
+#include <gtest/gtest.h>
+
+#include <stdlib.h>
+#include <string.h>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace {
+
+struct LogLines {
+    std::vector<std::pair<int, std::string>> lines;
+    static void sink(void* ctx, int level, const char* message)
+    {
+        static_cast<LogLines*>(ctx)->lines.emplace_back(level, message);
+    }
+};
+
+/* A list of entries made from their text forms; freed with the list. */
+class AceList {
+public:
+    explicit AceList(std::initializer_list<const char*> texts) : list_(array_new())
+    {
+        for (const char* text : texts) {
+            CALDB_ACE* ace = acl_create_ace(text);
+            EXPECT_NE(nullptr, ace) << text;
+            array_append(list_, ace);
+        }
+    }
+    ~AceList() { acl_misc_FreeACEList(&list_); }
+    array_t* get() { return list_; }
+
+private:
+    array_t* list_;
+};
+
+}  // namespace
+
+TEST(AclEntry, TextFormGivesFlagsPrincipalAndRights)
+{
+    CALDB_ACE* ace = acl_create_ace("grant jdoe calprops schedule");
+    ASSERT_NE(nullptr, ace);
+    EXPECT_EQ(0x20, ace->nFlags);
+    EXPECT_EQ(acl_principal_key("jdoe"), ace->nPrincipal);
+    EXPECT_EQ(8u, ace->nRights);
+    free(ace);
+
+    ace = acl_create_ace("DENY * Components Read,WRITE");
+    ASSERT_NE(nullptr, ace);
+    EXPECT_EQ(0xC0, ace->nFlags);
+    EXPECT_EQ(0u, ace->nPrincipal);
+    EXPECT_EQ(6u, ace->nRights);
+    free(ace);
+
+    ace = acl_create_ace(" \tgrant  JDoe\tcomponents freebusy,all ");
+    ASSERT_NE(nullptr, ace);
+    EXPECT_EQ(0x00, ace->nFlags);
+    EXPECT_EQ(acl_principal_key("jdoe"), ace->nPrincipal);
+    EXPECT_EQ(0x1Fu, ace->nRights);
+    free(ace);
+}
+
+TEST(AclEntry, TextOutsideTheGrammarIsDroppedAndLogged)
+{
+    LogLines log;
+    kvallog_sink_t previous = kvallog_set_sink(LogLines::sink, &log);
+    const char* bad[] = {"",
+                         "grant jdoe calprops",
+                         "grant jdoe calprops read extra",
+                         "allow jdoe calprops read",
+                         "grant jdoe calendar read",
+                         "grant jdoe calprops read,,write",
+                         "grant jdoe calprops read,",
+                         "grant jdoe calprops fly"};
+    for (const char* text : bad)
+        EXPECT_EQ(nullptr, acl_create_ace(text)) << text;
+    EXPECT_EQ(nullptr, acl_create_ace(nullptr));
+    kvallog_set_sink(previous, nullptr);
+    ASSERT_EQ(sizeof bad / sizeof bad[0], log.lines.size());
+    EXPECT_EQ(4, log.lines[4].first);
+    EXPECT_EQ("calparser: access-control entry \"grant jdoe calendar read\" is not valid; "
+              "it is dropped.\n",
+              log.lines[4].second);
+}
+
+TEST(AclEntry, PartsRoundTripThroughTheConstructor)
+{
+    CALDB_ACE* ace = acl_caldb_ace_NEW(0x80, 0, 7, 0xDEADBEEFu, 0x12u);
+    ASSERT_NE(nullptr, ace);
+    EXPECT_EQ(0xA0, ace->nFlags);
+    EXPECT_EQ(0xDEADBEEFu, ace->nPrincipal);
+    EXPECT_EQ(0x12u, ace->nRights);
+    // What a list copy does: bits 7, 6, 5 and both words into a new entry.
+    CALDB_ACE* copy = acl_caldb_ace_NEW((ace->nFlags >> 7) & 1, (ace->nFlags >> 6) & 1,
+                                        (ace->nFlags >> 5) & 1, ace->nPrincipal, ace->nRights);
+    ASSERT_NE(nullptr, copy);
+    EXPECT_EQ(0, memcmp(ace, copy, sizeof *ace));
+    free(ace);
+    free(copy);
+}
+
+TEST(AclEntry, PrincipalKeyIsFnv1aIgnoringCase)
+{
+    EXPECT_EQ(0x811C9DC5u, acl_principal_key(""));
+    EXPECT_EQ(0xE40C292Cu, acl_principal_key("a"));
+    EXPECT_EQ(0xE40C292Cu, acl_principal_key("A"));
+    EXPECT_EQ(0u, acl_principal_key(nullptr));
+}
+
+TEST(AclEntry, FreeingAListNullsIt)
+{
+    array_t* list = array_new();
+    array_append(list, acl_caldb_ace_NEW(0, 1, 0, 0, 1));
+    array_append(list, nullptr);
+    array_append(list, acl_caldb_ace_NEW(1, 0, 0, 5, 2));
+    acl_misc_FreeACEList(&list);
+    EXPECT_EQ(nullptr, list);
+    acl_misc_FreeACEList(&list);
+    acl_misc_FreeACEList(nullptr);
+}
+
+TEST(AclCheck, UserEntriesBeforeEveryoneBeforeDefaultDenialWinsWithinALevel)
+{
+    AceList aces{"grant * calprops freebusy,read",  "deny * calprops schedule",
+                 "grant jdoe calprops schedule",    "deny jroe calprops read",
+                 "grant jroe calprops read",        "grant jdoe components write"};
+    ACL_CONTEXT ctx{aces.get(), nullptr, nullptr};
+    const int props = ACL_TARGET_CALPROPS;
+    EXPECT_EQ(0x0Bu, acl_misc_checkACL(&ctx, "jdoe", 0, ACL_RIGHTS_ALL, props));
+    EXPECT_EQ(0x0Bu, acl_misc_checkACL(&ctx, "JDoe", 0, ACL_RIGHTS_ALL, props));
+    EXPECT_EQ(0x01u, acl_misc_checkACL(&ctx, "jroe", 0, ACL_RIGHTS_ALL, props));
+    EXPECT_EQ(0x03u, acl_misc_checkACL(&ctx, "stranger", 0, ACL_RIGHTS_ALL, props));
+    // Default rights fill only what no entry spoke about (schedule was denied).
+    EXPECT_EQ(0x17u, acl_misc_checkACL(&ctx, "stranger", ACL_RIGHTS_ALL, ACL_RIGHTS_ALL, props));
+    // Targets are separate.
+    EXPECT_EQ(0x04u, acl_misc_checkACL(&ctx, "jdoe", 0, ACL_RIGHTS_ALL, ACL_TARGET_COMPONENTS));
+    EXPECT_EQ(0x00u, acl_misc_checkACL(&ctx, "jdoe", 0, ACL_RIGHTS_ALL, 5));
+    // A NULL user is matched by entries for every user only.
+    EXPECT_EQ(0x03u, acl_misc_checkACL(&ctx, nullptr, 0, ACL_RIGHTS_ALL, props));
+    // The scheduling question asked for calendar properties.
+    EXPECT_EQ(8u, acl_misc_checkACL(&ctx, "jdoe", 0, 8, 2));
+    EXPECT_EQ(0u, acl_misc_checkACL(&ctx, "stranger", 0, 8, 2));
+}
+
+TEST(AclCheck, OwnersHoldEveryRight)
+{
+    AceList aces{"deny * calprops all", "deny boss calprops all"};
+    array_t* owners = array_new();
+    char helper[] = "Helper";
+    array_append(owners, nullptr);
+    array_append(owners, helper);
+    ACL_CONTEXT ctx{aces.get(), "Boss", owners};
+    EXPECT_EQ(0x1Fu, acl_misc_checkACL(&ctx, "boss", 0, 0xFFu, ACL_TARGET_CALPROPS));
+    EXPECT_EQ(8u, acl_misc_checkACL(&ctx, "HELPER", 0, 8, ACL_TARGET_CALPROPS));
+    EXPECT_EQ(0u, acl_misc_checkACL(&ctx, "other", ACL_RIGHTS_ALL, 8, ACL_TARGET_CALPROPS));
+    array_delete(owners);
+}
+
+TEST(AclCheck, NoContextLeavesTheDefault)
+{
+    EXPECT_EQ(0x03u, acl_misc_checkACL(nullptr, "x", 0x03, ACL_RIGHTS_ALL, ACL_TARGET_CALPROPS));
+    EXPECT_EQ(0x01u, acl_misc_checkACL(nullptr, "x", 0x03, 0x01, ACL_TARGET_COMPONENTS));
+    ACL_CONTEXT empty{nullptr, nullptr, nullptr};
+    EXPECT_EQ(0u, acl_misc_checkACL(&empty, "x", 0, 8, ACL_TARGET_CALPROPS));
+}

@@ -1,0 +1,516 @@
+#include "core/parser/cal_str.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstring>
+#include <map>
+#include <set>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+/* Every text of the vocabulary, ten values per row from the row's first value. */
+struct KeywordRow {
+    int first;
+    std::vector<const char*> texts;
+};
+
+const KeywordRow kExpectedRows[] = {
+    {1000, {"<not used>", "", "<n/a>", "<parse-error>", "<file-io-error>", "<data-error>",
+              ".\r\n", "<iCal_GetString_t>", "<iCal_GetToken_t>", "<no-error>"}},
+    {1010, {"<iCal_POP_t>", "STRING", "\r\n", "<iCal_lwsp_t>", " \t", "//",
+              "<iCal_contentLine_t>", "GROUP", "DRAFT", "X-"}},
+    {1020, {"<iCal_Iana_Name_t>", "<ParamList_t>", "<Parameter_t>", "VALUE", "LANGUAGE", "ALTREP",
+              "<ParamType_t>", "VALUE", "<iCal_ParseData_t>", "BOOLEAN"}},
+    {1030, {"CAL-ADDRESS", "DATE", "DATE-TIME", "DURATION", "FLOAT", "INTEGER", "PERIOD", "RECUR",
+              "TEXT", "TIME"}},
+    {1040, {"URI", "UTC-OFFSET", "X-", "CHAIR", "TRUE", "FALSE", "content-transfer-encoding",
+              "<iCal_IanaPtype_t>", "<ParamValues_t>", "<ParamValue_t>"}},
+    {1050, {"<iCal_IanaPValue_t>", "<iCal_IanaPValueValue_t>", "<iCal_ValueToken_t>",
+              "<iCal_IanaValue_t>", "<iCal_DateFullYear_t>", "<iCal_DateMonth_t>",
+              "<iCal_DateMDay_t>", "<iCal_FullDate_t>", "<iCal_TimeHour_t>",
+              "<iCal_TimeMinute_t>"}},
+    {1060, {"<iCal_TimeSecond_t>", "<iCal_TimeNumZone_t>", "<iCal_TimeZone_t>",
+              "<iCal_FullTime_t>", "<iCal_DurSecond_t>", "<iCal_DurMinute_t>", "<iCal_DurHour_t>",
+              "<iCal_DurTime_t>", "<iCal_DurWeek_t>", "<iCal_DurDay_t>"}},
+    {1070, {"<iCal_DurMonth_t>", "<iCal_DurYear_t>", "<iCal_DurDate_t>", "<PeriodExplicit_t>",
+              "<PeriodStart_t>", "<iCal_AddrSpec_t>", "<iCal_LocalPart_t>", "<iCal_Domain_t>",
+              "<iCal_DomainRef_t>", "<iCal_Prase_t>"}},
+    {1080, {"<iCal_Object_t>", "BEGIN", "VCALENDAR", "<iCal_Body_t>", "END", "<iCal_Property_t>",
+              "<iCal_PropName_t>", "<iCal_IanaProp_t>", "<iCal_CalProps_t>", "component"}},
+    {1090, {"CALSCALE", "GEO", "METHOD", "PERCENT-COMPLETE", "PRODID", "X-TAVO-CAPABILTIY",
+              "<RPC-PROTOCOL>", "ABORT", "VERSION", "EVENT"}},
+    {1100, {"TODO", "JOURNAL", "FREEBUSY", "VEVENT", "TRIGGER", "ALARM", "ATTACH", "ATTENDEE",
+              "ACTION", "CLASS"}},
+    {1110, {"COMMENT", "COMPLETED", "CREATED", "DAYLIGHT", "DESCRIPTION", "DTEND", "DTSTAMP",
+              "DTSTART", "DUE", "EXDATE"}},
+    {1120, {"EXRULE", "LAST-MODIFIED", "LOCATION", "PRIORITY", "RELATED", "REPEAT",
+              "RECURRENCE-ID", "RESOURCES", "RDATE", "RRULE"}},
+    {1130, {"REQUEST-STATUS", "ADD", "TAVOical", "SEQUENCE", "STATUS", "SUMMARY", "TRANSP",
+              "TZNAME", "TZOFFSET", "X-TAVO-CREATE-CAL"}},
+    {1140, {"UID", "VTODO", "VJOURNAL", "VFREEBUSY", "VALARM", "VTIMEZONE", "<iCal_CalValue_t>",
+              "GREGORIAN", "<iCal_IanaScale_t>", "PUBLISH"}},
+    {1150, {"REQUEST", "REPLY", "CANCEL", "REFRESH", "COUNTER", "DECLINECOUNTER",
+              "<iCal_GeoValue_t>", "<iCal_GeoLatLon_t>", "<iCal_PidValue_t>", "<iRIP_t>"}},
+    {1160, {"<iTIP_t>", "<iCal_IanaComponent_t>", "<iCAP_t>", "<iCal_EmbededMethod_t>",
+              "<iCal_VerValue_t>", "2.0", "CATEGORIES", "CUTYPE", "ROLE", "REQ-PARTICPANT"}},
+    {1170, {"RSVP", "EXPECT", "MEMBER", "OPT-PARTICIPANT", "INDIVIDUAL", "RESOURCE", "ROOM",
+              "NON-PARTICPANT", "<iRIP_Receive_State_t>", "ORGANIZER"}},
+    {1180, {"DELEGATE", "NEEDS-ACTION", "ACCEPTED", "DECLINED", "X-TAVO-SERVER-VERSION",
+              "DELEGATED", "DELEGATED-TO", "DELEGATED-FROM", "CANCELLED", "YES"}},
+    {1190, {"NO", "content-disposition", "FYI", "REQUIRE", "IMMEDIATE", "<iRIP_Send_State_t>",
+              "X-TAVO-DELETE-CAL", "AUTHENTICATE", "ANONYMOUS", "CAPABILITY"}},
+    {1200, {"CONTINUE", "DISCONNECT", "ICALDATA", "RECIPIENT", "SWITCH", "LOGOUT", "\r\n.\r\n",
+              "<iCal_TzProp_t>", "STANDARD", "TZURL"}},
+    {1210, {"TZOFFSETTO", "TZOFFSETFROM", "<iCal_ActionValue_t>", "AUDIO", "DISPLAY", "EMAIL",
+              "PROCEDURE", "<iCal_IanaWord_t>", "<iCal_ClassValue_t>", "PUBLIC"}},
+    {1220, {"PRIVATE", "CONFIDENTIAL", "<iCal_FBParamList_t>", "<iCal_FBValue_t>", "<iCal_FB_t>",
+              "FBTYPE", "START", "FREE", "BUSY", "BUSY-TENTATIVE"}},
+    {1230, {"<iCal_RdValue_t>", "<iCal_RValue_t>", "<iCal_RParamList_t>", "PARTSTAT", "FREQ",
+              "UNTIL", "COUNT", "INTERVAL", "BYDAY", "BYMONTHDAY"}},
+    {1240, {"BYYEARDAY", "BYSETPOS", "BYWEEKNO", "BYMONTH", "WKST", "<iCal_EndData_t>",
+              "<iCal_RInterval_t>", "<iCal_BDWeekList_t>", "<iCal_BMDayList_t>",
+              "<iCal_ByDayList_t>"}},
+    {1250, {"<iCal_BSPList_t>", "<iCal_BWDayList_t>", "<iCal_BMList_t>", "<iCal_Weekday_t>",
+              "HOURLY", "DAILY", "WEEKLY", "MONTHLY", "YEARLY", "<iCal_OrdMoDay_t>"}},
+    {1260, {"<iCal_OrdWk_t>", "<iCal_OrdYrDay_t>", "<iCal_DayNumber_t>", "SU", "MO", "TU", "WE",
+              "TH", "FR", "SA"}},
+    {1270, {"<iCal_BDWeekDayNum_t>", "<iCal_BDWeekDayList_t>", "<iCal_BMPosDay_t>",
+              "<iCal_BMNegDay_t>", "<iCal_DayList_t>", "<iCal_BWPosDay_t>", "<iCal_BWNegDay_t>",
+              "<iCal_BDMonthDayList_t>", "<iCal_ByPosDay_t>", "<iCal_ByNegDay_t>"}},
+    {1280, {"<iCal_BMPosMon_t>", "RANGE", "THISANDPRIOR", "THISANDFUTURE", "<Nether_t>",
+              "RELATED-TO", "X-", "RELTYPE", "DURATION", "SENT-BY"}},
+    {1290, {"DIR", "CN", "BSTAT", "TZID", "BINARY", "SIBLING", "CHILD", "PARENT",
+              "<iCal_StatValue_t>", "TENTATIVE"}},
+    {1300, {"CONFIRMED", "<iCal_TransValue_t>", "TRANSPARENT", "<not used>", "<iCal_AnyState_t>",
+              "FTP", "HTTP", "GOPHER", "MAILTO", "NEWS"}},
+    {1310, {"NNTP", "TELNET", "WAIS", "FILE", "PROSPERP", "X-TAVO-EXTENSION", "CHARSET",
+              "calendar", "content-", "content-id"}},
+    {1320, {"CONTACT", "<iCal_Atom_t>", "BUSY-UNAVAILABLE", "IN-PROCESS", "%Info%",
+              "X-TAVO-UPDATE-APPT", "X-TAVO-CALENDAR-OWNER", "CID", "ENCODING", "BASE64"}},
+    {1330, {"8BIT", "<iCal_UnkEncoding_t>", "URL", "SECONDLY", "MINUTELY", "BYSECOND", "BYMINUTE",
+              "BYHOUR", "OPAQUE", "X-TAVO-CALENDAR-NAME"}},
+    {1340, {"localhost", "LDAP", "TAVOical", "<iCal_Attr_t>", "X-TAVO-USER-ACCESS",
+              "X-TAVO-LOOKUP-RANGE", "content-type", "X-TAVO-USER", "<iMIP_t>",
+              "X-TAVO-CDE-STATUS"}},
+    {1350, {"X-TAVO-OPEN-CAL", "X-TAVO-LIST-CALENDARS", "X-TAVO-GET-CALENDAR-ATTR",
+              "X-TAVO-SET-CALENDAR-ATTR", "X-TAVO-PATTERN", "anonymous", "world", "DATA",
+              "<iRIP_TryAuthenticate_t>", "X-TAVO-AUTH-PAM"}},
+    {1360, {"X-TAVO-AUTH-UNIX", "PLAIN", "2.0", "2.0.1", "2.0.2", "6.0", "6.1", "6.2", "6.3",
+              "7.0"}},
+    {1370, {"8.0", "8.1", "9.0", "10.0", "10.1", "DISCONNECTED", "<iCal_Authenticated_t",
+              "X-TAVO-CHARSET", "IRIPrev1", "AUTH"}},
+    {1380, {"X-TAVO-NUMBER-ENTRIES", "X-TAVO-FLASHING", "FMTTYPE", "/ICALENDAR", "/VCALENDAR",
+              "/ICAL", "/EVENT", "/TODO", "/JOURNAL", "/FREEBUSY"}},
+    {1390, {"/TIMEZONE", "/DAYLIGHT", "/STANDARD", "/ALARM", "/X-", "ICALENDAR", "ICAL", "EVENT",
+              "TODO", "JOURNAL"}},
+    {1400, {"FREEBUSY", "TIMEZONE", "STANDARD", "DAYLIGHT", "ALARM", "RSTATUS", "LAST-MOD", "SEQ",
+              "RECURID", "RELATED"}},
+    {1410, {"END", "START", "FBDATA", "PERCENT", "DESC", "SENTBY", "RELTYPE", "LANG", "DELTO",
+              "DELFROM"}},
+    {1420, {"X-KVAL-TZCROSS", "X-KVAL-LANGUAGE", "X-KVAL-CHARSET",
+              "X-KVAL-CALPROPS-LAST-MODIFIED", "X-KVAL-CALPROPS-CREATED", "X-KVAL-CALPROPS-READ",
+              "X-KVAL-CALPROPS-WRITE", "X-KVAL-CALPROPS-DESCRIPTION",
+              "X-KVAL-CALPROPS-PARENT-CALID", "X-KVAL-CALPROPS-RELATIVE-CALID"}},
+    {1430, {"X-KVAL-CALPROPS-CALMASTER", "X-KVAL-CALPROPS-NAME", "X-KVAL-CALPROPS-CHARSET",
+              "X-KVAL-CALPROPS-LANGUAGE", "X-KVAL-CALPROPS-PRIMARY-OWNER", "X-KVAL-CALPROPS-TZID",
+              "X-KVAL-CALPROPS-OWNERS", "X-KVAL-CALPROPS-CHILDREN", "X-KVAL-CALPROPS-CATEGORIES",
+              "X-KVAL-CALPROPS-ACCESS-CONTROL-ENTRY"}},
+    {1440, {"X-KVAL-LINK-CALID", "X-KVAL-GSE-COMPONENT-STATE", "X-KVAL-ORGANIZER-EMAIL",
+              "X-KVAL-ORGANIZER-UID", "X-KVAL-ORGANIZER-SENT-BY-UID", "X-KVAL-ORIGINAL-DTSTART",
+              "X-KVAL-CALPROPS-RESOURCE", "X-KVAL-ATTENDEE-GSE-STATUS", "X-KVAL-DTSTART-TZID",
+              "SENT-STATUS"}},
+    {1450, {"SENT-SUCCEEDED", "NOT-SENT", "X-TAVO-SENT-STATUS", "X-Z9KQ-TZID-ALIAS",
+              "X-Z9KQ-RECURRENCE-RDATELIST", "X-Z9KQ-RECURRENCE-EXDATELIST",
+              "X-Z9KQ-RECURRENCE-COUNT", "X-Z9KQ-RECURRENCE-UNTIL", "X-Z9KQ-ATTENDEE-RDATELIST",
+              "X-Z9KQ-ATTENDEE-EXDATELIST"}},
+    {1460, {"X-Z9KQ-CALID", "X-Z9KQ-EMAIL", "X-KVAL-TOMBSTONE", "X-KVAL-ONGOING",
+              "X-KVAL-DUE-TZID"}},
+};
+
+/* The single-character values: the text is the character whose code is the value. */
+const int kSingleCharacterValues[] = {9,  32, 34, 43, 44, 45, 46, 47, 58, 59, 60, 61,
+                                      62, 64, 68, 72, 77, 80, 83, 84, 87, 89, 90};
+
+std::map<int, std::string> expectedTexts() {
+    std::map<int, std::string> texts;
+    texts[0] = "<UNKNOWN>";
+    for (int value : kSingleCharacterValues)
+        texts[value] = std::string(1, static_cast<char>(value));
+    for (const KeywordRow& row : kExpectedRows) {
+        int value = row.first;
+        for (const char* text : row.texts)
+            texts[value++] = text;
+    }
+    return texts;
+}
+
+iCal_Token_t tok(int value) {
+    return static_cast<iCal_Token_t>(value);
+}
+
+unsigned len(const char* s) {
+    return static_cast<unsigned>(std::strlen(s));
+}
+
+}  // namespace
+
+// Runs first: threads that all make the first Instance() call at once get one table.
+TEST(KeywordTable, FirstUseFromManyThreadsGivesOneTable) {
+    constexpr int kThreads = 8;
+    std::atomic<bool> go{false};
+    std::vector<CALPARSER_STR*> seen(kThreads, nullptr);
+    std::vector<int> found(kThreads, 0);
+    std::vector<std::thread> threads;
+    for (int i = 0; i < kThreads; i++) {
+        threads.emplace_back([&, i] {
+            while (!go.load())
+                std::this_thread::yield();
+            seen[i] = CALPARSER_STR::Instance();
+            found[i] = calparser_getPropType("ATTENDEE", 8);
+        });
+    }
+    go = true;
+    for (std::thread& t : threads)
+        t.join();
+    ASSERT_NE(nullptr, seen[0]);
+    for (int i = 0; i < kThreads; i++) {
+        EXPECT_EQ(seen[0], seen[i]);
+        EXPECT_EQ(1107, found[i]);
+    }
+    EXPECT_EQ(seen[0], CALPARSER_STR::m_Instance);
+}
+
+TEST(KeywordTable, EveryValueHasItsTextAndNoOtherValueHasOne) {
+    std::map<int, std::string> expected = expectedTexts();
+    ASSERT_EQ(489u, expected.size());
+    ASSERT_EQ(1464, expected.rbegin()->first);
+    for (int value = 0; value < static_cast<int>(CALPARSER_STR::kTableSize); value++) {
+        const char* text = calparser_getICALString(tok(value));
+        auto it = expected.find(value);
+        if (it == expected.end()) {
+            EXPECT_EQ(nullptr, text) << "value " << value;
+        } else {
+            ASSERT_NE(nullptr, text) << "value " << value;
+            EXPECT_EQ(it->second, text) << "value " << value;
+        }
+    }
+    EXPECT_EQ(nullptr, calparser_getICALString(tok(1466)));
+    EXPECT_EQ(nullptr, calparser_getICALString(tok(2047)));
+}
+
+TEST(KeywordTable, NamedValuesCarryTheirNumbers) {
+    EXPECT_STREQ("DTSTART", calparser_getICALString(TOKEN_DTSTART));
+    EXPECT_STREQ("X-", calparser_getICALString(tok(1286)));
+    EXPECT_EQ(0, TOKEN_UNKNOWN);
+    EXPECT_EQ(1019, TOKEN_X);
+    EXPECT_EQ(1286, TOKEN_X_PARAM);
+    EXPECT_EQ(1027, TOKEN_VALUE);
+    EXPECT_EQ(1288, TOKEN_DURATION);
+    EXPECT_EQ(1033, TOKEN_DURATION_TYPE);
+    EXPECT_EQ(1396, TOKEN_XML_ICAL);
+    EXPECT_EQ(1464, TOKEN_X_KVAL_DUE_TZID);
+}
+
+TEST(KeywordTable, OnlyTheKnownValuesShareATextAndOtherTextsHashApart) {
+    std::map<std::string, std::set<int>> byText;
+    for (int value = 0; value < static_cast<int>(CALPARSER_STR::kTableSize); value++) {
+        if (const char* text = calparser_getICALString(tok(value)))
+            byText[text].insert(value);
+    }
+    std::set<std::set<int>> shared;
+    std::map<unsigned, std::string> byHash;
+    for (const auto& entry : byText) {
+        if (entry.second.size() > 1)
+            shared.insert(entry.second);
+        auto inserted = byHash.emplace(hashCode(entry.first.c_str()), entry.first);
+        EXPECT_TRUE(inserted.second) << entry.first << " and " << inserted.first->second;
+    }
+    std::set<std::set<int>> expected = {
+        {1023, 1027}, {1019, 1042, 1286}, {1132, 1342}, {1000, 1303}, {1033, 1288},
+        {1099, 1397}, {1100, 1398},       {1101, 1399}, {1102, 1400}, {1113, 1403},
+        {1208, 1402}, {1105, 1404},       {1124, 1409}, {1226, 1411}, {1084, 1410},
+        {1287, 1416}, {1165, 1362},
+    };
+    EXPECT_EQ(expected, shared);
+}
+
+TEST(KeywordHash, FollowsTheMultiplyBy37Rule) {
+    EXPECT_EQ(1u, hashCodeWithLen("", 0));
+    EXPECT_EQ(1u, hashCode(""));
+    EXPECT_EQ(1u, hashCode(nullptr));
+    EXPECT_EQ(1u, hashCodeWithLen("\0", 1));  // a sum of 0 becomes 1
+    EXPECT_EQ(65u, hashCodeWithLen("A", 1));
+    EXPECT_EQ(65u * 37 + 66, hashCodeWithLen("AB", 2));
+    EXPECT_EQ(65u, hashCodeWithLen("AB", 1));  // only the first len bytes
+    // Bytes count as signed char: 0xC3 is -61, 0xA9 is -87.
+    EXPECT_EQ(4294967235u, hashCodeWithLen("\xC3", 1));
+    EXPECT_EQ(4294964952u, hashCodeWithLen("\xC3\xA9", 2));
+    // Wraps in 32 bits: 68, 84, 83, 84, 65, 82, 84 folded by 37, modulo 2^32.
+    EXPECT_EQ(65564086u, hashCode("DTSTART"));
+}
+
+TEST(KeywordHash, LongTextsAreSampled) {
+    // Below 128 bytes every byte counts; from 128 on every (len / 64)-th byte.
+    std::string alternating;
+    for (int i = 0; i < 64; i++)
+        alternating += "ab";
+    std::string evenBytes(64, 'a');
+    EXPECT_EQ(hashCode(evenBytes.c_str()), hashCode(alternating.c_str()));
+    std::string shorter = alternating.substr(0, 127);
+    EXPECT_NE(hashCodeWithLen(evenBytes.c_str(), 64), hashCode(shorter.c_str()));
+
+    // 200 bytes: step 3, so positions 0, 3, ..., 198 (67 samples).
+    std::string text(200, 'q');
+    std::string sampled;
+    for (int p = 0; p < 200; p += 3) {
+        text[p] = static_cast<char>('A' + p % 26);
+        sampled += text[p];
+    }
+    EXPECT_EQ(hashCode(sampled.c_str()), hashCode(text.c_str()));
+}
+
+TEST(PropertyLookup, KnownPropertiesGiveTheirValues) {
+    const std::pair<const char*, int> cases[] = {
+        {"BEGIN", 1081},          {"END", 1084},        {"CALSCALE", 1090},
+        {"METHOD", 1092},         {"PRODID", 1094},     {"VERSION", 1098},
+        {"ATTACH", 1106},         {"CATEGORIES", 1166}, {"CLASS", 1109},
+        {"COMMENT", 1110},        {"DESCRIPTION", 1114}, {"GEO", 1091},
+        {"LOCATION", 1122},       {"PERCENT-COMPLETE", 1093}, {"PRIORITY", 1123},
+        {"RESOURCES", 1127},      {"STATUS", 1134},     {"SUMMARY", 1135},
+        {"COMPLETED", 1111},      {"DTEND", 1115},      {"DUE", 1118},
+        {"DTSTART", 1117},        {"DURATION", 1288},   {"FREEBUSY", 1102},
+        {"TRANSP", 1136},         {"TZID", 1293},       {"TZNAME", 1137},
+        {"TZOFFSETFROM", 1211},   {"TZOFFSETTO", 1210}, {"TZURL", 1209},
+        {"ATTENDEE", 1107},       {"CONTACT", 1320},    {"ORGANIZER", 1179},
+        {"RECURRENCE-ID", 1126},  {"RELATED-TO", 1285}, {"URL", 1332},
+        {"UID", 1140},            {"EXDATE", 1119},     {"EXRULE", 1120},
+        {"RDATE", 1128},          {"RRULE", 1129},      {"ACTION", 1108},
+        {"REPEAT", 1125},         {"TRIGGER", 1104},    {"CREATED", 1112},
+        {"DTSTAMP", 1116},        {"LAST-MODIFIED", 1121}, {"SEQUENCE", 1133},
+        {"REQUEST-STATUS", 1130},
+        // The extension properties the library stores.
+        {"X-KVAL-TZCROSS", 1420}, {"X-Z9KQ-TZID-ALIAS", 1453},
+        {"X-Z9KQ-RECURRENCE-RDATELIST", 1454}, {"X-Z9KQ-RECURRENCE-EXDATELIST", 1455},
+        {"X-Z9KQ-ATTENDEE-RDATELIST", 1458}, {"X-Z9KQ-ATTENDEE-EXDATELIST", 1459},
+        {"X-Z9KQ-RECURRENCE-COUNT", 1456}, {"X-Z9KQ-RECURRENCE-UNTIL", 1457},
+        {"X-KVAL-LANGUAGE", 1421}, {"X-KVAL-TOMBSTONE", 1462}, {"X-KVAL-ONGOING", 1463},
+        {"X-KVAL-CHARSET", 1422}, {"X-KVAL-CALPROPS-LAST-MODIFIED", 1423},
+        {"X-KVAL-CALPROPS-CREATED", 1424}, {"X-KVAL-CALPROPS-READ", 1425},
+        {"X-KVAL-CALPROPS-WRITE", 1426}, {"X-KVAL-CALPROPS-DESCRIPTION", 1427},
+        {"X-KVAL-CALPROPS-PARENT-CALID", 1428}, {"X-KVAL-CALPROPS-RELATIVE-CALID", 1429},
+        {"X-KVAL-CALPROPS-CALMASTER", 1430}, {"X-KVAL-CALPROPS-NAME", 1431},
+        {"X-KVAL-CALPROPS-CHARSET", 1432}, {"X-KVAL-CALPROPS-LANGUAGE", 1433},
+        {"X-KVAL-CALPROPS-PRIMARY-OWNER", 1434}, {"X-KVAL-CALPROPS-TZID", 1435},
+        {"X-KVAL-CALPROPS-OWNERS", 1436}, {"X-KVAL-CALPROPS-CHILDREN", 1437},
+        {"X-KVAL-CALPROPS-CATEGORIES", 1438}, {"X-KVAL-CALPROPS-RESOURCE", 1446},
+        {"X-KVAL-CALPROPS-ACCESS-CONTROL-ENTRY", 1439}, {"X-KVAL-LINK-CALID", 1440},
+        {"X-KVAL-GSE-COMPONENT-STATE", 1441}, {"X-KVAL-ORGANIZER-EMAIL", 1442},
+        {"X-KVAL-ORIGINAL-DTSTART", 1445}, {"X-KVAL-DTSTART-TZID", 1448},
+        {"X-KVAL-DUE-TZID", 1464},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(c.second, calparser_getPropType(c.first, len(c.first))) << c.first;
+}
+
+TEST(PropertyLookup, CaseMattersExceptForTheZoneAndRecurrenceExtensions) {
+    EXPECT_EQ(0, calparser_getPropType("dtstart", 7));
+    EXPECT_EQ(1456, calparser_getPropType("x-z9kq-recurrence-count", 23));
+    EXPECT_EQ(1420, calparser_getPropType("X-Kval-TzCross", 14));
+    EXPECT_EQ(1453, calparser_getPropType("x-Z9KQ-tzid-alias", 17));
+    // Compared by hash, so a lower-case stored name is only an extension.
+    EXPECT_EQ(1019, calparser_getPropType("x-kval-tombstone", 16));
+    EXPECT_EQ(1019, calparser_getPropType("x-kval-due-tzid", 15));
+}
+
+TEST(PropertyLookup, UnknownNamesAreExtensionsOnlyWithAnXDash) {
+    EXPECT_EQ(1019, calparser_getPropType("x-wr-calname", 12));
+    EXPECT_EQ(1019, calparser_getPropType("X-WR-CALNAME", 12));
+    EXPECT_EQ(1019, calparser_getPropType("X-", 2));
+    EXPECT_EQ(1019, calparser_getPropType("X-KVAL-ORGANIZER-UID", 20));  // a parameter name
+    EXPECT_EQ(1019, calparser_getPropType("X-TAVO-SENT-STATUS", 18));
+    EXPECT_EQ(0, calparser_getPropType("X", 1));
+    EXPECT_EQ(0, calparser_getPropType("XY-FOO", 6));
+    EXPECT_EQ(0, calparser_getPropType("FOO", 3));
+    EXPECT_EQ(0, calparser_getPropType("", 0));
+    EXPECT_EQ(0, calparser_getPropType(nullptr, 0));
+    // Keywords of other kinds are no property names.
+    EXPECT_EQ(0, calparser_getPropType("VEVENT", 6));
+    EXPECT_EQ(0, calparser_getPropType("VALUE", 5));
+    EXPECT_EQ(0, calparser_getPropType("RSTATUS", 7));
+}
+
+TEST(PropertyLookup, OnlyTheHashOfTheFirstLenBytesIsCompared) {
+    EXPECT_EQ(1117, calparser_getPropType("DTSTART;TZID=Europe/Paris", 7));
+    // "DTSTAQy" hashes like "DTSTART": 'R' one lower, 'T' 37 higher.
+    ASSERT_EQ(hashCode("DTSTART"), hashCode("DTSTAQy"));
+    EXPECT_EQ(1117, calparser_getPropType("DTSTAQy", 7));
+}
+
+TEST(XmlPropertyLookup, TagsGiveTypeAndValue) {
+    struct Case {
+        const char* tag;
+        int type;
+        int value;
+    };
+    const Case cases[] = {
+        {"VCALENDAR", 1081, 1082}, {"ICAL", 1081, 1082},      {"EVENT", 1081, 1103},
+        {"TODO", 1081, 1141},      {"JOURNAL", 1081, 1142},   {"FREEBUSY", 1081, 1143},
+        {"TIMEZONE", 1081, 1145},  {"DAYLIGHT", 1081, 1113},  {"STANDARD", 1081, 1208},
+        {"ALARM", 1081, 1144},     {"ICALENDAR", 0, 1396},    {"/ICALENDAR", 0, 1396},
+        {"/VCALENDAR", 1084, 1082}, {"/ICAL", 1084, 1082},    {"/EVENT", 1084, 1103},
+        {"/TODO", 1084, 1141},     {"/JOURNAL", 1084, 1142},  {"/FREEBUSY", 1084, 1143},
+        {"/TIMEZONE", 1084, 1145}, {"/DAYLIGHT", 1084, 1113}, {"/STANDARD", 1084, 1208},
+        {"/ALARM", 1084, 1144},    {"RSTATUS", 1130, 0},      {"LAST-MOD", 1121, 0},
+        {"SEQ", 1133, 0},          {"RECURID", 1126, 0},      {"END", 1115, 0},
+        {"START", 1117, 0},        {"FBDATA", 1102, 0},       {"PERCENT", 1093, 0},
+        {"DESC", 1114, 0},
+        // Anything else is looked up as a property name.
+        {"DTSTART", 1117, 0},      {"SUMMARY", 1135, 0},      {"X-FOO", 1019, 0},
+        {"/X-", 0, 0},             {"/SUMMARY", 0, 0},        {"BOGUS", 0, 0},
+    };
+    for (const Case& c : cases) {
+        iCal_Token_t type = tok(2000);  // not a keyword: shows whether it was written
+        iCal_Token_t value = tok(2000);
+        EXPECT_EQ(c.type, calparser_getXMLPropType(c.tag, len(c.tag), &type, &value)) << c.tag;
+        EXPECT_EQ(c.type, type) << c.tag;
+        EXPECT_EQ(c.value, value) << c.tag;
+    }
+    EXPECT_EQ(1084, calparser_getXMLPropType("/EVENT", 6, nullptr, nullptr));
+}
+
+TEST(ParameterLookup, KnownParametersGiveTheirValues) {
+    const std::pair<const char*, int> cases[] = {
+        {"ALTREP", 1025},   {"CN", 1291},        {"CUTYPE", 1167}, {"DELEGATED-FROM", 1187},
+        {"DELEGATED-TO", 1186}, {"DIR", 1290},   {"ENCODING", 1328}, {"FMTTYPE", 1382},
+        {"FBTYPE", 1225},   {"LANGUAGE", 1024},  {"MEMBER", 1172}, {"PARTSTAT", 1233},
+        {"RANGE", 1281},    {"RELATED", 1124},   {"RELTYPE", 1287}, {"ROLE", 1168},
+        {"RSVP", 1170},     {"SENT-BY", 1289},   {"SENT-STATUS", 1449},
+        {"X-TAVO-SENT-STATUS", 1452}, {"TZID", 1293}, {"VALUE", 1027},
+        {"X-KVAL-ORGANIZER-UID", 1443}, {"X-KVAL-ORGANIZER-SENT-BY-UID", 1444},
+        {"X-KVAL-ATTENDEE-GSE-STATUS", 1447}, {"X-Z9KQ-CALID", 1460}, {"X-Z9KQ-EMAIL", 1461},
+        // Extensions and unknown names.
+        {"X-MY-PARAM", 1286}, {"x-my-param", 1286}, {"x-kval-organizer-uid", 1286},
+        {"X", 0}, {"cn", 0}, {"DTSTART", 0}, {"", 0},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(c.second, calparser_getParamType(c.first)) << c.first;
+    EXPECT_EQ(0, calparser_getParamType(nullptr));
+}
+
+TEST(ParameterLookup, XmlAttributesUseTheirAbbreviations) {
+    EXPECT_EQ(1289, calparser_getXMLParamType("SENTBY"));
+    EXPECT_EQ(1124, calparser_getXMLParamType("RELTYPE"));  // RELATED, not RELTYPE
+    EXPECT_EQ(1024, calparser_getXMLParamType("LANG"));
+    EXPECT_EQ(1186, calparser_getXMLParamType("DELTO"));
+    EXPECT_EQ(1187, calparser_getXMLParamType("DELFROM"));
+    EXPECT_EQ(1291, calparser_getXMLParamType("CN"));
+    EXPECT_EQ(1293, calparser_getXMLParamType("TZID"));
+    EXPECT_EQ(1286, calparser_getXMLParamType("X-A"));
+    EXPECT_EQ(0, calparser_getXMLParamType("BOGUS"));
+    EXPECT_EQ(0, calparser_getXMLParamType(nullptr));
+}
+
+TEST(ParameterLookup, RecurrenceRuleParts) {
+    const std::pair<const char*, int> cases[] = {
+        {"FREQ", 1234},      {"UNTIL", 1235},     {"COUNT", 1236},    {"INTERVAL", 1237},
+        {"BYSECOND", 1335},  {"BYMINUTE", 1336},  {"BYHOUR", 1337},   {"BYDAY", 1238},
+        {"BYMONTHDAY", 1239}, {"BYYEARDAY", 1240}, {"BYWEEKNO", 1242}, {"BYMONTH", 1243},
+        {"BYSETPOS", 1241},  {"WKST", 1244},      {"X-NAME", 1286},   {"x-name", 1286},
+        {"freq", 0},         {"TZID", 0},         {"X", 0},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(c.second, calparser_getRecurrenceParamType(c.first)) << c.first;
+    EXPECT_EQ(0, calparser_getRecurrenceParamType(nullptr));
+}
+
+TEST(ValueLookup, MethodsAndComponents) {
+    const std::pair<const char*, int> methods[] = {
+        {"PUBLISH", 1149}, {"REQUEST", 1150}, {"REFRESH", 1153}, {"CANCEL", 1152},
+        {"ADD", 1131},     {"REPLY", 1151},   {"COUNTER", 1154}, {"DECLINECOUNTER", 1155},
+        {"publish", 0},    {"X-METHOD", 0},   {"CANCELLED", 0},
+    };
+    for (const auto& c : methods)
+        EXPECT_EQ(c.second, calparser_getMethodType(c.first, len(c.first))) << c.first;
+
+    const std::pair<const char*, int> components[] = {
+        {"VCALENDAR", 1082}, {"VEVENT", 1103},  {"VTODO", 1141},    {"VJOURNAL", 1142},
+        {"VFREEBUSY", 1143}, {"VTIMEZONE", 1145}, {"DAYLIGHT", 1113}, {"STANDARD", 1208},
+        {"VALARM", 1144},    {"X-COMP", 1019},  {"x-comp", 1019},   {"vevent", 0},
+        {"V", 0},            {"X", 0},          {"EVENT", 0},
+    };
+    for (const auto& c : components)
+        EXPECT_EQ(c.second, calparser_getComponentType(c.first, len(c.first))) << c.first;
+    EXPECT_EQ(1103, calparser_getComponentType("VEVENT\r", 6));
+    EXPECT_EQ(0, calparser_getComponentType(nullptr, 0));
+}
+
+TEST(ValueLookup, ActionClassStatusAndTransparency) {
+    EXPECT_EQ(1213, calparser_getActionType("AUDIO", 5));
+    EXPECT_EQ(1214, calparser_getActionType("DISPLAY", 7));
+    EXPECT_EQ(1215, calparser_getActionType("EMAIL", 5));
+    EXPECT_EQ(1216, calparser_getActionType("PROCEDURE", 9));
+    EXPECT_EQ(0, calparser_getActionType("X-SPEAK", 7));
+
+    EXPECT_EQ(1219, calparser_getClassType("PUBLIC", 6));
+    EXPECT_EQ(1220, calparser_getClassType("PRIVATE", 7));
+    EXPECT_EQ(1221, calparser_getClassType("CONFIDENTIAL", 12));
+    EXPECT_EQ(0, calparser_getClassType("SECRET", 6));
+
+    const std::pair<const char*, int> statuses[] = {
+        {"TENTATIVE", 1299}, {"CONFIRMED", 1300}, {"CANCELLED", 1188}, {"NEEDS-ACTION", 1181},
+        {"COMPLETED", 1111}, {"IN-PROCESS", 1323}, {"DRAFT", 1018},    {"METHOD", 1092},
+        {"ACCEPTED", 0},     {"FINAL", 0},         {"confirmed", 0},
+    };
+    for (const auto& c : statuses)
+        EXPECT_EQ(c.second, calparser_getStatusType(c.first, len(c.first))) << c.first;
+
+    EXPECT_EQ(1302, calparser_getTranspType("TRANSPARENT", 11));
+    EXPECT_EQ(1338, calparser_getTranspType("OPAQUE", 6));
+    EXPECT_EQ(0, calparser_getTranspType("BUSY", 4));
+    EXPECT_EQ(0, calparser_getTranspType(nullptr, 0));
+}
+
+TEST(ValueLookup, AttendeeCodes) {
+    EXPECT_EQ(1, calparser_getRSVPType("TRUE"));
+    EXPECT_EQ(0, calparser_getRSVPType("FALSE"));
+    EXPECT_EQ(0, calparser_getRSVPType("true"));
+    EXPECT_EQ(0, calparser_getRSVPType(nullptr));
+
+    EXPECT_EQ(2, calparser_getSentStatusType("SENT-SUCCEEDED"));
+    EXPECT_EQ(0, calparser_getSentStatusType("NOT-SENT"));
+    EXPECT_EQ(0, calparser_getSentStatusType("SENT-FAILED"));
+
+    const std::pair<const char*, int> partstats[] = {
+        {"NEEDS-ACTION", 1}, {"ACCEPTED", 2},  {"DECLINED", 3}, {"TENTATIVE", 4},
+        {"DELEGATED", 5},    {"COMPLETED", 6}, {"IN-PROCESS", 8}, {"accepted", 9},
+        {"X-MAYBE", 9},      {"", 9},
+    };
+    for (const auto& c : partstats)
+        EXPECT_EQ(c.second, calparser_getPartStatType(c.first)) << c.first;
+    EXPECT_EQ(9, calparser_getPartStatType(nullptr));
+}
+
+TEST(ValueLookup, WeekdaysAndTheErrorFlag) {
+    const char* days[] = {"SU", "MO", "TU", "WE", "TH", "FR", "SA"};
+    for (int i = 0; i < 7; i++) {
+        int error = 5;
+        EXPECT_EQ(i + 1, calparser_stringToDay(days[i], 2, &error)) << days[i];
+        EXPECT_EQ(5, error) << days[i];  // left alone
+    }
+    int error = 0;
+    EXPECT_EQ(3, calparser_stringToDay("TUESDAY", 2, &error));
+    EXPECT_EQ(0, error);
+    EXPECT_EQ(1, calparser_stringToDay("XX", 2, &error));
+    EXPECT_EQ(1, error);
+    error = 0;
+    EXPECT_EQ(1, calparser_stringToDay("we", 2, &error));
+    EXPECT_EQ(1, error);
+    error = 0;
+    EXPECT_EQ(1, calparser_stringToDay(nullptr, 0, &error));
+    EXPECT_EQ(1, error);
+    EXPECT_EQ(1, calparser_stringToDay("ZZ", 2, nullptr));
+}

@@ -1,0 +1,165 @@
+#include "public/core_util/parseutil.h"
+
+#include <gtest/gtest.h>
+#include <plstr.h>
+
+#include <fcntl.h>
+#include <stdio.h>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+std::vector<std::string> split(int (*splitter)(const char*, char***, int*), const char* text,
+                               int* rc = nullptr)
+{
+    char** items = reinterpret_cast<char**>(0x1);  // must be overwritten
+    int count = -1;
+    int result = splitter(text, &items, &count);
+    if (rc)
+        *rc = result;
+    std::vector<std::string> out;
+    for (int i = 0; i < count; ++i)
+        out.emplace_back(items[i]);
+    if (count == 0)
+        EXPECT_EQ(nullptr, items);
+    else
+        EXPECT_EQ(nullptr, items[count]);
+    cal_parseutil_free_char_list(&items, count);
+    EXPECT_EQ(nullptr, items);
+    return out;
+}
+
+using Items = std::vector<std::string>;
+
+/* Everything a function wrote to a write stream, read back from a temporary file. */
+std::string printed(int (*print)(protstream*, const char*), const char* text, int* rc = nullptr)
+{
+    FILE* file = tmpfile();
+    protstream* stream = prot_new(fileno(file), 1);
+    int result = print(stream, text);
+    if (rc)
+        *rc = result;
+    prot_free(stream);
+    std::string out;
+    char buf[256];
+    lseek(fileno(file), 0, SEEK_SET);
+    ssize_t n;
+    while ((n = read(fileno(file), buf, sizeof buf)) > 0)
+        out.append(buf, static_cast<size_t>(n));
+    fclose(file);
+    return out;
+}
+
+}  // namespace
+
+TEST(ParseUtilSplit, EverySeparatorStartsAnItem)
+{
+    EXPECT_EQ((Items{"a", "b", "c"}), split(cal_parseutil_get_comma_list, "a,b,c"));
+    EXPECT_EQ((Items{"a", "", "b", ""}), split(cal_parseutil_get_comma_list, "a,,b,"));
+    EXPECT_EQ((Items{"", ""}), split(cal_parseutil_get_comma_list, ","));
+    EXPECT_EQ((Items{" x "}), split(cal_parseutil_get_comma_list, " x "));
+    EXPECT_EQ((Items{}), split(cal_parseutil_get_comma_list, ""));
+    // Each splitter only knows its own separator.
+    EXPECT_EQ((Items{"a;b", "c"}), split(cal_parseutil_get_comma_list, "a;b,c"));
+    EXPECT_EQ((Items{"a,b", "c"}), split(cal_parseutil_get_semicolon_list, "a,b;c"));
+}
+
+TEST(ParseUtilSplit, QuotesAndBackslashesHideSeparatorsAndStay)
+{
+    EXPECT_EQ((Items{"\"FREQ=DAILY;COUNT=2\"", "x"}),
+              split(cal_parseutil_get_semicolon_list, "\"FREQ=DAILY;COUNT=2\";x"));
+    EXPECT_EQ((Items{"CN=\"Doe, Jane\"^mailto:j@x", "b"}),
+              split(cal_parseutil_get_comma_list, "CN=\"Doe, Jane\"^mailto:j@x,b"));
+    // An unclosed quote runs to the end of the text.
+    EXPECT_EQ((Items{"a", "\"b;c"}), split(cal_parseutil_get_semicolon_list, "a;\"b;c"));
+    EXPECT_EQ((Items{"a\\,b", "c"}), split(cal_parseutil_get_comma_list, "a\\,b,c"));
+    // An escaped backslash does not escape the separator after it.
+    EXPECT_EQ((Items{"a\\\\", "b"}), split(cal_parseutil_get_comma_list, "a\\\\,b"));
+    // An escaped quote does not open a quoted stretch; a trailing backslash is kept.
+    EXPECT_EQ((Items{"\\\"a", "b\\"}), split(cal_parseutil_get_comma_list, "\\\"a,b\\"));
+}
+
+TEST(ParseUtilSplit, NullArgumentsAreRejectedAndOutputsCleared)
+{
+    int rc = 0;
+    EXPECT_EQ((Items{}), split(cal_parseutil_get_comma_list, nullptr, &rc));
+    EXPECT_EQ(1, rc);
+    int count = 5;
+    EXPECT_EQ(1, cal_parseutil_get_semicolon_list("a", nullptr, &count));
+    EXPECT_EQ(0, count);
+    char** items = nullptr;
+    EXPECT_EQ(1, cal_parseutil_get_semicolon_list("a", &items, nullptr));
+    EXPECT_EQ(nullptr, items);
+    cal_parseutil_free_char_list(nullptr, 3);
+    cal_parseutil_free_char_list(&items, 3);
+}
+
+TEST(ParseUtilCalid, UidIsThePartBeforeTheFirstColon)
+{
+    const char* cases[][2] = {{"jdoe:work:2", "jdoe"}, {"jdoe", "jdoe"}, {":x", ""}, {"", ""}};
+    for (auto& c : cases) {
+        char* uid = nullptr;
+        EXPECT_EQ(0, cal_parseutil_get_uid_from_calid(c[0], &uid));
+        EXPECT_STREQ(c[1], uid) << c[0];
+        PL_strfree(uid);
+    }
+    char* uid = reinterpret_cast<char*>(0x1);
+    EXPECT_EQ(1, cal_parseutil_get_uid_from_calid(nullptr, &uid));
+    EXPECT_EQ(nullptr, uid);
+    EXPECT_EQ(1, cal_parseutil_get_uid_from_calid("a", nullptr));
+}
+
+TEST(ParseUtilCalid, ValidityIsByShape)
+{
+    for (const char* good : {"jdoe", "j.doe_1-x+y@example.com", "jdoe:work", "jdoe:a:b", "A"})
+        EXPECT_NE(0, cal_parseutil_isValidCalid(good)) << good;
+    for (const char* bad : {"", ":work", "jdoe:", "jane doe", "jdoe:my cal", "a/b", "a\tb",
+                            "caf\xc3\xa9", "\"jdoe\"", "a,b", "a;b"})
+        EXPECT_EQ(0, cal_parseutil_isValidCalid(bad)) << bad;
+    EXPECT_EQ(0, cal_parseutil_isValidCalid(nullptr));
+    std::string longest(255, 'a');
+    EXPECT_NE(0, cal_parseutil_isValidCalid(longest.c_str()));
+    longest += 'a';
+    EXPECT_EQ(0, cal_parseutil_isValidCalid(longest.c_str()));
+}
+
+TEST(ParseUtilPrint, TextValuesAreEscaped)
+{
+    EXPECT_EQ("a\\\\b\\;c\\,d:e", printed(cal_parseutil_print_string_ical, "a\\b;c,d:e"));
+    // CR LF, a lone LF and a lone CR are each one line end.
+    EXPECT_EQ("1\\n2\\n3\\n4\\n\\n", printed(cal_parseutil_print_string_ical, "1\r\n2\n3\r4\n\r"));
+    EXPECT_EQ("\\;\\;", printed(cal_parseutil_print_string_ical, ";;"));
+    EXPECT_EQ("caf\xc3\xa9\t", printed(cal_parseutil_print_string_ical, "caf\xc3\xa9\t"));
+    EXPECT_EQ("", printed(cal_parseutil_print_string_ical, ""));
+}
+
+TEST(ParseUtilPrint, UnescapedTextGoesOutAsItStands)
+{
+    EXPECT_EQ("a\\b;c,d\r\n", printed(cal_parseutil_print_string_no_esc_ical, "a\\b;c,d\r\n"));
+}
+
+TEST(ParseUtilPrint, NullArguments)
+{
+    int rc = -5;
+    EXPECT_EQ("", printed(cal_parseutil_print_string_ical, nullptr, &rc));
+    EXPECT_EQ(0, rc);
+    EXPECT_EQ("", printed(cal_parseutil_print_string_no_esc_ical, nullptr, &rc));
+    EXPECT_EQ(0, rc);
+    EXPECT_EQ(1, cal_parseutil_print_string_ical(nullptr, "x"));
+    EXPECT_EQ(1, cal_parseutil_print_string_no_esc_ical(nullptr, "x"));
+}
+
+TEST(ParseUtilPrint, WriteErrorsAreReported)
+{
+    int fd = open("/dev/full", O_WRONLY);
+    ASSERT_GE(fd, 0);
+    protstream* stream = prot_new(fd, 1);
+    std::string text(100000, 'a');
+    text[50000] = ';';  // a run too long for the stream's buffer on each side
+    EXPECT_EQ(-1, cal_parseutil_print_string_ical(stream, text.c_str()));
+    EXPECT_EQ(-1, cal_parseutil_print_string_no_esc_ical(stream, text.c_str()));
+    prot_free(stream);
+    close(fd);
+}

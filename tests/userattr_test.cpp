@@ -1,0 +1,247 @@
+#include "public/core_util/userattr.h"
+#include "public/util/config.h"
+#include "public/util/kvallog.h"
+
+#include <gtest/gtest.h>
+
+#include <stdio.h>
+#include <stdlib.h>
+#include <unistd.h>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+using Texts = std::vector<std::string>;
+const char* const kLdif = CALPARSER_SOURCE_ROOT "/tests/data/directory.ldif";
+
+/* The texts of a list ("<null>" for a NULL element), then the list is freed. */
+Texts take(array_t* list)
+{
+    Texts out;
+    for (unsigned i = 0; list && i < list->count; ++i)
+        out.emplace_back(list->data[i] ? static_cast<const char*>(list->data[i]) : "<null>");
+    array_free_and_destroy(&list);
+    return out;
+}
+
+struct ByMail {
+    int rc;
+    int listed;
+    bool calidsAbsent;
+    Texts calids, cns, mails;
+};
+
+ByMail by_mail(const char* mail, int matchAliases, unsigned maxResults = 0)
+{
+    ByMail r{};
+    array_t *calids = nullptr, *cns = nullptr, *mails = nullptr;
+    r.listed = matchAliases;
+    r.rc = userattr_search_calids_with_mail(mail, "ctx", &calids, &cns, &mails, &r.listed,
+                                            maxResults);
+    r.calidsAbsent = calids == nullptr;
+    r.calids = take(calids);
+    r.cns = take(cns);
+    r.mails = take(mails);
+    return r;
+}
+
+Texts mails_of(int (*search)(const char*, const char*, array_t**), const char* key)
+{
+    array_t* mails = reinterpret_cast<array_t*>(0x1);
+    EXPECT_EQ(0, search(key, nullptr, &mails));
+    return take(mails);
+}
+
+struct LogLines {
+    std::vector<std::pair<int, std::string>> lines;
+    static void sink(void* ctx, int level, const char* message)
+    {
+        static_cast<LogLines*>(ctx)->lines.emplace_back(level, message);
+    }
+};
+
+class Directory : public ::testing::Test {
+protected:
+    void SetUp() override { use_file(nullptr); }
+    void TearDown() override { use_file(nullptr); }
+    static void use_file(const char* path)
+    {
+        config_set_string(config_getdefaultcache(), "directory.ldif", path);
+        userattr_directory_clear();
+    }
+};
+
+}  // namespace
+
+TEST_F(Directory, EmptyDirectoryFindsNothing)
+{
+    ByMail r = by_mail("jdoe@example.com", 1);
+    EXPECT_EQ(0, r.rc);
+    EXPECT_EQ(0, r.listed);
+    EXPECT_TRUE(r.calidsAbsent);
+    EXPECT_TRUE(r.cns.empty() && r.mails.empty());
+    EXPECT_TRUE(mails_of(userattr_search_mail_with_calid, "jdoe").empty());
+    EXPECT_TRUE(mails_of(userattr_search_mail_with_uid, "jdoe").empty());
+}
+
+TEST_F(Directory, MailSearchListsOneEntryPerCalendarIgnoringCase)
+{
+    ASSERT_EQ(0, userattr_directory_add("jdoe", "jdoe", "Jane Doe", "jdoe@example.com"));
+    ASSERT_EQ(0, userattr_directory_add("jdoe", "jdoe:work", nullptr, "jdoe@example.com"));
+    ASSERT_EQ(0, userattr_directory_add("jroe", "jroe", "Jim Roe", "jroe@example.com"));
+    ByMail r = by_mail("JDoe@Example.COM", 0);
+    EXPECT_EQ(0, r.rc);
+    EXPECT_EQ(2, r.listed);
+    EXPECT_EQ((Texts{"jdoe", "jdoe:work"}), r.calids);
+    EXPECT_EQ((Texts{"Jane Doe", "<null>"}), r.cns);
+    EXPECT_EQ((Texts{"jdoe@example.com", "jdoe@example.com"}), r.mails);
+
+    r = by_mail("jdoe@example.com", 0, 1);
+    EXPECT_EQ(1, r.listed);
+    EXPECT_EQ((Texts{"jdoe"}), r.calids);
+    EXPECT_EQ((Texts{"Jane Doe"}), r.cns);
+}
+
+TEST_F(Directory, EntriesWithoutCalendarCountOnlyWhenNoneHasOne)
+{
+    ASSERT_EQ(0, userattr_directory_add(nullptr, nullptr, "Guest", "guest@example.com"));
+    ByMail r = by_mail("guest@example.com", 0);
+    EXPECT_EQ(1, r.listed);
+    EXPECT_TRUE(r.calidsAbsent);
+    EXPECT_EQ((Texts{"Guest"}), r.cns);
+    EXPECT_EQ((Texts{"guest@example.com"}), r.mails);
+
+    ASSERT_EQ(0, userattr_directory_add("guest", "guest", "", "guest@example.com"));
+    r = by_mail("guest@example.com", 0);
+    EXPECT_EQ(1, r.listed);
+    EXPECT_EQ((Texts{"guest"}), r.calids);
+    EXPECT_EQ((Texts{"<null>"}), r.cns);  // an empty text is an absent field
+}
+
+TEST_F(Directory, MailsOfCalendarAndUserAreDistinctMailtoAddresses)
+{
+    userattr_directory_add("jdoe", "jdoe", nullptr, "jdoe@example.com");
+    userattr_directory_add("jdoe", "jdoe:work", nullptr, "JDOE@example.com");
+    userattr_directory_add("jdoe", "jdoe:team", nullptr, "team@example.com");
+    userattr_directory_add("jdoe", "jdoe:old", nullptr, nullptr);
+    EXPECT_EQ((Texts{"mailto:jdoe@example.com", "mailto:team@example.com"}),
+              mails_of(userattr_search_mail_with_uid, "JDOE"));
+    EXPECT_EQ((Texts{"mailto:team@example.com"}),
+              mails_of(userattr_search_mail_with_calid, "jdoe:team"));
+    EXPECT_TRUE(mails_of(userattr_search_mail_with_calid, "jdoe:old").empty());
+    // The calendar-id search does not fall back to user ids.
+    EXPECT_TRUE(mails_of(userattr_search_mail_with_calid, "jdoe:nothere").empty());
+    EXPECT_TRUE(mails_of(userattr_search_mail_with_uid, "").empty());
+}
+
+TEST_F(Directory, BadArguments)
+{
+    EXPECT_EQ(1, userattr_directory_add(nullptr, "", nullptr, nullptr));
+    array_t* list = reinterpret_cast<array_t*>(0x1);
+    int listed = 1;
+    EXPECT_EQ(1, userattr_search_calids_with_mail(nullptr, nullptr, &list, nullptr, nullptr,
+                                                  &listed, 0));
+    EXPECT_EQ(nullptr, list);
+    EXPECT_EQ(1, userattr_search_calids_with_mail("a@b", nullptr, nullptr, nullptr, nullptr,
+                                                  nullptr, 0));
+    list = reinterpret_cast<array_t*>(0x1);
+    EXPECT_EQ(1, userattr_search_mail_with_calid(nullptr, nullptr, &list));
+    EXPECT_EQ(nullptr, list);
+    EXPECT_EQ(1, userattr_search_mail_with_uid("jdoe", nullptr, nullptr));
+}
+
+TEST_F(Directory, LdifAttributesMapToEntries)
+{
+    use_file(kLdif);
+    ByMail r = by_mail("jdoe@example.com", 0);
+    EXPECT_EQ((Texts{"jdoe", "jdoe:work"}), r.calids);
+    EXPECT_EQ((Texts{"J\xc3\xb6rg Doe", "J\xc3\xb6rg Doe"}), r.cns);  // base64 value
+
+    // A second mail value and mailAlternateAddress (folded) are alternate
+    // addresses: found only when asked for, and the primary one is returned.
+    for (const char* alias : {"john@example.com", "j.doe@example.com"}) {
+        EXPECT_EQ(0, by_mail(alias, 0).listed) << alias;
+        r = by_mail(alias, 1);
+        EXPECT_EQ((Texts{"jdoe", "jdoe:work"}), r.calids) << alias;
+        EXPECT_EQ((Texts{"jdoe@example.com", "jdoe@example.com"}), r.mails) << alias;
+    }
+
+    EXPECT_EQ((Texts{"Room One"}), by_mail("room1@example.com", 0).cns);  // option cut off
+    EXPECT_EQ((Texts{"mailto:room1@example.com"}),
+              mails_of(userattr_search_mail_with_uid, "room1"));
+    EXPECT_TRUE(mails_of(userattr_search_mail_with_calid, "nomail").empty());
+
+    // The guest has no calendar and only an alternate shared address, which
+    // jroe holds as a calendar user: only jroe is listed.
+    r = by_mail("shared@example.com", 1);
+    EXPECT_EQ((Texts{"jroe"}), r.calids);
+    EXPECT_EQ((Texts{"<null>"}), r.cns);
+    EXPECT_EQ((Texts{"shared@example.com"}), r.mails);
+    r = by_mail("guest@example.com", 1);
+    EXPECT_TRUE(r.calidsAbsent);
+    EXPECT_EQ((Texts{"Guest Person"}), r.cns);
+}
+
+TEST_F(Directory, FileEntriesFollowTheConfiguration)
+{
+    use_file(kLdif);
+    userattr_directory_add("extra", "extra", nullptr, "jdoe@example.com");
+    EXPECT_EQ((Texts{"jdoe", "jdoe:work", "extra"}), by_mail("jdoe@example.com", 0).calids);
+
+    // Clearing drops hand-made entries; the configured file is read again.
+    userattr_directory_clear();
+    EXPECT_EQ((Texts{"jdoe", "jdoe:work"}), by_mail("jdoe@example.com", 0).calids);
+
+    // CR LF line ends, and a new file name replaces the file entries.
+    char path[] = "/tmp/userattr_test_XXXXXX";
+    int fd = mkstemp(path);
+    ASSERT_GE(fd, 0);
+    const char text[] = "uid: crlf\r\ncalid: crlf:home\r\nmail: crlf@example.com\r\n";
+    ASSERT_EQ(static_cast<ssize_t>(sizeof text - 1), write(fd, text, sizeof text - 1));
+    close(fd);
+    config_set_string(config_getdefaultcache(), "directory.ldif", path);
+    EXPECT_EQ((Texts{"crlf:home"}), by_mail("crlf@example.com", 0).calids);
+    EXPECT_EQ(0, by_mail("jdoe@example.com", 0).listed);
+
+    config_set_string(config_getdefaultcache(), "directory.ldif", nullptr);
+    EXPECT_EQ(0, by_mail("crlf@example.com", 0).listed);
+    unlink(path);
+}
+
+TEST_F(Directory, UnreadableFileIsLoggedOnce)
+{
+    LogLines log;
+    kvallog_sink_t previous = kvallog_set_sink(LogLines::sink, &log);
+    use_file("/nonexistent/directory.ldif");
+    EXPECT_EQ(0, by_mail("jdoe@example.com", 0).rc);
+    EXPECT_EQ(0, by_mail("jdoe@example.com", 0).rc);
+    kvallog_set_sink(previous, nullptr);
+    ASSERT_EQ(1u, log.lines.size());
+    EXPECT_EQ(4, log.lines[0].first);
+    EXPECT_EQ("calparser: directory file /nonexistent/directory.ldif cannot be read; "
+              "no directory entries loaded from it.\n",
+              log.lines[0].second);
+}
+
+TEST_F(Directory, LookupsRunWhileEntriesAreAdded)
+{
+    userattr_directory_add("base", "base", "Base", "base@example.com");
+    std::vector<std::thread> readers;
+    std::vector<int> failures(4, 0);
+    for (int t = 0; t < 4; ++t)
+        readers.emplace_back([t, &failures] {
+            for (int i = 0; i < 300; ++i) {
+                ByMail r = by_mail("base@example.com", 1);
+                if (r.rc != 0 || r.calids.empty() || r.calids[0] != "base")
+                    ++failures[t];
+            }
+        });
+    for (int i = 0; i < 300; ++i)
+        userattr_directory_add("u", ("u:" + std::to_string(i)).c_str(), nullptr, "u@example.com");
+    for (std::thread& reader : readers)
+        reader.join();
+    EXPECT_EQ((std::vector<int>(4, 0)), failures);
+    EXPECT_EQ(300, by_mail("u@example.com", 0).listed);
+}
