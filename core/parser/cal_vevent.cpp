@@ -234,9 +234,12 @@ static int walk_properties(const CALPARSER_COMPONENT_KIND* pKind, ComponentBuild
         if (is_end_of(token, TOKEN_VALARM)) {
             /* a stray one; the alarm walk reports it */
         } else if (token->nType == TOKEN_BEGIN && token->nValue == TOKEN_VALARM) {
+            /* This walk only steps over alarms; they are built by the second
+             * one, once the base time is known. */
             build->hasAlarms = true;
+            int walkPass = nPass == CALPARSER_ALARM_BUILD_PASS ? 0 : nPass;
             rc |= alarm_result(calparser_create_valarm_from_tokens(
-                pTokens, pCursor, building ? build->alarms : nullptr, 0, nPass, nMethod));
+                pTokens, pCursor, building ? build->alarms : nullptr, 0, walkPass, nMethod));
             CALPARSER_TOKEN* stop = (CALPARSER_TOKEN*)pCursor->element;
             if (stop && !is_end_of(stop, TOKEN_VALARM))
                 continue; /* the token that cut the alarm short is ours to judge */
