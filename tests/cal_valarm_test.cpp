@@ -281,8 +281,9 @@ TEST(AlarmMemory, EveryAllocationFailureLeavesNothingBehind)
         bool whole = rc == 0 && alarm && alarm->pSummary && PL_strcmp(alarm->pSummary, "e") == 0 &&
                      alarm->pDescription &&
                      count_of(alarm->aAttendees) == 1 && count_of(alarm->aXProps) == 1;
-        if (rc == 3)
+        if (rc == 3) {
             EXPECT_EQ(0u, list->count);
+        }
         caldb_FreeList(&list, CALDB_LIST_ALARMS);
         return whole;
     });

@@ -718,8 +718,9 @@ TEST(EventMemory, EveryAllocationFailureGives3AndLeavesNothingBehind)
                      count_of((const array_t*)array_elementat(info, 0)) == 1 &&
                      count_of((const array_t*)array_elementat(info, 1)) == 1 &&
                      count_of((const array_t*)array_elementat(info, 4)) == 1;
-        if (rc == 3)
+        if (rc == 3) {
             EXPECT_EQ(0u, events->count + recurrence->count);
+        }
         // Nothing reaches one output without the other.
         EXPECT_EQ(events->count, recurrence->count);
         calparser_FreeCalVCompList(events);

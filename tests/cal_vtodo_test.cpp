@@ -322,8 +322,9 @@ TEST(TodoMemory, EveryAllocationFailureGives3AndLeavesNothingBehind)
                      count_of(todo->aAlarms) == 1 &&
                      ((const CALDB_VALARM*)array_elementat(todo->aAlarms, 0))->pSummary &&
                      recurrence->count == 1;
-        if (rc == 3)
+        if (rc == 3) {
             EXPECT_EQ(0u, todos->count + recurrence->count);
+        }
         EXPECT_EQ(todos->count, recurrence->count);
         calparser_FreeCalVCompList(todos);
         array_delete(todos);
