@@ -22,8 +22,8 @@ static const int kMethodRequest = 2;
 static const int kMethodReply = 4;
 static const uint32_t kNoStateGiven = 1;
 
-/* PARTSTAT codes of an attendee (nPartStat). */
-static const int kPartStatNeedsAction = 1;
+/* PARTSTAT codes of an attendee (nPartStat); NEEDS-ACTION (1) and every
+ * other code count as "needs action". */
 static const int kPartStatAccepted = 2;
 static const int kPartStatDeclined = 3;
 static const int kPartStatTentative = 4;
@@ -96,7 +96,6 @@ static unsigned decision_bit_of(int nPartStat)
         return kStateDeclined;
     if (nPartStat == kPartStatTentative)
         return kStateTentative;
-    (void)kPartStatNeedsAction; /* needs action, and every other status */
     return kStateNeedsAction;
 }
 
