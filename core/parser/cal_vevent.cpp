@@ -231,7 +231,7 @@ static int walk_properties(const CALPARSER_COMPONENT_KIND* pKind, ComponentBuild
         if (is_end_of(token, pKind->nComponent))
             return rc;
         if (is_end_of(token, TOKEN_VALARM)) {
-            /* a stray one; the alarm walk reports it */
+            /* a stray one: skipped here, reported by the alarm walk */
         } else if (token->nType == TOKEN_BEGIN && token->nValue == TOKEN_VALARM) {
             /* This walk only steps over alarms; they are built by the second
              * one, once the base time is known. */
