@@ -69,8 +69,6 @@ extern "C" void free(void* block) {
 
 namespace {
 
-void quiet(void*, int, const char*) {}
-
 // One content line lexed into one token (made before any failure is armed).
 struct Line {
     array_t* tokens = nullptr;
@@ -100,6 +98,7 @@ void free_texts(array_t** list) {
 // when the lost allocation was only a log line's.
 void drive_failures(int failureCode, const std::function<int()>& attempt) {
 #if POPULATE_HEAP_HOOK
+    auto quiet = [](void*, int, const char*) {};
     kvallog_sink_t previous = kvallog_set_sink(quiet, nullptr);
     EXPECT_EQ(0, attempt());   // warm-up: one-time tables are built outside the count
     for (long failAt = 0; failAt < 1000; failAt++) {
