@@ -126,15 +126,6 @@ TEST(Charset, Utf8ToUtf8IsAPlainCopy) {
     EXPECT_EQ(bytes, convert("UTF8", nullptr, bytes));
 }
 
-TEST(Charset, NothingToConvert) {
-    char out[4];
-    EXPECT_EQ(0, MEE_ConvertBuffer("ISO-8859-1", "UTF-8", "", 0, out, 4));
-    EXPECT_EQ(0, MEE_ConvertBuffer("ISO-8859-1", "UTF-8", nullptr, 3, out, 4));
-    EXPECT_EQ(0, MEE_ConvertBuffer("ISO-8859-1", "UTF-8", "abc", 3, nullptr, 4));
-    EXPECT_EQ(0, MEE_ConvertBuffer("ISO-8859-1", "UTF-8", "abc", 3, out, 0));
-    EXPECT_EQ(0, MEE_ConvertBuffer("UTF-8", "UTF-8", "abc", -1, out, 4));
-}
-
 // Threads switching between charsets never see each other's converters.
 TEST(Charset, ThreadsConvertIndependently) {
     std::vector<std::thread> threads;

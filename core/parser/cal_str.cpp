@@ -23,7 +23,8 @@ constexpr unsigned kFullSampleLength = 128; /* shorter texts hash every byte */
 constexpr unsigned kSamplesPerLongText = 64;
 
 constexpr int kPartStatUnknown = 9;
-constexpr int kDayUnknown = 1;
+constexpr int kNoDay = 0;            /* weekdays are 1 to 7 */
+constexpr int kDayOfUnknownText = 1; /* what a text that is no weekday gives */
 
 /* Property names, in the order the look-up tries them. */
 const iCal_Token_t kPropKeywords[] = {
@@ -178,6 +179,14 @@ constexpr unsigned countOf(const T (&)[N]) {
     return N;
 }
 
+iCal_Token_t asToken(int value) {
+    return static_cast<iCal_Token_t>(value);
+}
+
+unsigned textLength(const char* s) {
+    return s ? static_cast<unsigned>(std::strlen(s)) : 0;
+}
+
 /* The x- rule: a text of at least two characters that begins "x-" or "X-". */
 bool beginsWithXDash(const char* s) {
     return s && (s[0] == 'x' || s[0] == 'X') && s[1] == '-';
@@ -196,7 +205,7 @@ extern "C" unsigned hashCodeWithLen(const char* s, unsigned len) {
 }
 
 extern "C" unsigned hashCode(const char* s) {
-    return hashCodeWithLen(s, s ? static_cast<unsigned>(std::strlen(s)) : 0);
+    return hashCodeWithLen(s, textLength(s));
 }
 
 CALPARSER_STR* CALPARSER_STR::m_Instance = nullptr;
@@ -255,37 +264,32 @@ static_assert(countOf(kPropKeywords) + countOf(kPropStoredXKeywords) + countOf(k
               "every look-up list fits into the match table");
 
 void CALPARSER_STR::addOwnList(ListId id, const iCal_Token_t* keywords, unsigned count) {
-    KeywordList& list = m_Lists[id];
-    list.first = m_MatchCount;
-    list.count = 0;
-    for (unsigned i = 0; i < count && m_MatchCount < kMaxMatches; i++) {
-        insertSorted(list, KeywordMatch{m_Hashes[keywords[i]], keywords[i], 0, i});
-        list.count++;
-        m_MatchCount++;
-    }
+    m_Lists[id] = KeywordList{m_MatchCount, 0};
+    for (unsigned i = 0; i < count; i++)
+        addMatch(id, KeywordRule{keywords[i], keywords[i], 0});
 }
 
 void CALPARSER_STR::addList(ListId id, const KeywordRule* rules, unsigned count) {
-    KeywordList& list = m_Lists[id];
-    list.first = m_MatchCount;
-    list.count = 0;
-    for (unsigned i = 0; i < count && m_MatchCount < kMaxMatches; i++) {
-        const KeywordRule& rule = rules[i];
-        insertSorted(list, KeywordMatch{m_Hashes[rule.keyword], rule.result, rule.value, i});
-        list.count++;
-        m_MatchCount++;
-    }
+    m_Lists[id] = KeywordList{m_MatchCount, 0};
+    for (unsigned i = 0; i < count; i++)
+        addMatch(id, rules[i]);
 }
 
-/* Inserts `match` into the `list.count` sorted entries of `list`, keeping the
- * order by hash, then by list position (the new entry always comes last). */
-void CALPARSER_STR::insertSorted(const KeywordList& list, KeywordMatch match) {
+/* Appends `rule` to list `id`, the last list begun, keeping the list sorted by
+ * hash; among equal hashes the earlier listed keyword stays first. */
+void CALPARSER_STR::addMatch(ListId id, const KeywordRule& rule) {
+    KeywordList& list = m_Lists[id];
+    if (m_MatchCount >= kMaxMatches)
+        return;
+    KeywordMatch match = {m_Hashes[rule.keyword], rule.result, rule.value};
     unsigned i = list.first + list.count;
     while (i > list.first && m_Matches[i - 1].hash > match.hash) {
         m_Matches[i] = m_Matches[i - 1];
         i--;
     }
     m_Matches[i] = match;
+    list.count++;
+    m_MatchCount++;
 }
 
 /* The earliest listed keyword of list `id` whose hash is `hash`, or NULL. */
@@ -305,9 +309,20 @@ const CALPARSER_STR::KeywordMatch* CALPARSER_STR::find(ListId id, unsigned hash)
     return nullptr;
 }
 
-int CALPARSER_STR::lookup(ListId id, unsigned hash, int noMatch) const {
-    const KeywordMatch* match = find(id, hash);
+/* The result of list `id` for the first `len` bytes of `s`, or `noMatch`
+ * (also for a NULL `s`). */
+int CALPARSER_STR::lookup(ListId id, const char* s, unsigned len, int noMatch) const {
+    const KeywordMatch* match = s ? find(id, hashCodeWithLen(s, len)) : nullptr;
     return match ? match->result : noMatch;
+}
+
+/* lookup() with the x- rule: an unmatched "x-" or "X-" text gives `extension`. */
+iCal_Token_t CALPARSER_STR::lookupOrExtension(ListId id, const char* s, unsigned len,
+                                              iCal_Token_t extension) const {
+    int result = lookup(id, s, len, -1);
+    if (result >= 0)
+        return asToken(result);
+    return beginsWithXDash(s) ? extension : TOKEN_UNKNOWN;
 }
 
 /* The first `len` bytes of `s` are the whole text of `keyword`, ignoring case. */
@@ -321,21 +336,19 @@ const char* CALPARSER_STR::getICALString(iCal_Token_t n) const {
     return index < kTableSize ? m_Strings[index] : nullptr;
 }
 
+/* Three stages: the standard properties by hash, the caseless extensions, then
+ * the stored extensions by hash; the x- rule last. */
 iCal_Token_t CALPARSER_STR::getPropType(const char* s, unsigned len) const {
     if (!s)
         return TOKEN_UNKNOWN;
-    unsigned hash = hashCodeWithLen(s, len);
-    const KeywordMatch* match = find(kPropList, hash);
-    if (match)
-        return static_cast<iCal_Token_t>(match->result);
+    int result = lookup(kPropList, s, len, -1);
+    if (result >= 0)
+        return asToken(result);
     for (iCal_Token_t keyword : kPropCaselessKeywords) {
         if (equalsIgnoringCase(keyword, s, len))
             return keyword;
     }
-    match = find(kPropStoredXList, hash);
-    if (match)
-        return static_cast<iCal_Token_t>(match->result);
-    return beginsWithXDash(s) ? TOKEN_X : TOKEN_UNKNOWN;
+    return lookupOrExtension(kPropStoredXList, s, len, TOKEN_X);
 }
 
 iCal_Token_t CALPARSER_STR::getXMLPropType(const char* s, unsigned len,
@@ -344,8 +357,8 @@ iCal_Token_t CALPARSER_STR::getXMLPropType(const char* s, unsigned len,
     iCal_Token_t value = TOKEN_UNKNOWN;
     const KeywordMatch* match = s ? find(kXmlPropList, hashCodeWithLen(s, len)) : nullptr;
     if (match) {
-        type = static_cast<iCal_Token_t>(match->result);
-        value = static_cast<iCal_Token_t>(match->value);
+        type = asToken(match->result);
+        value = asToken(match->value);
     } else {
         type = getPropType(s, len);
     }
@@ -357,88 +370,61 @@ iCal_Token_t CALPARSER_STR::getXMLPropType(const char* s, unsigned len,
 }
 
 iCal_Token_t CALPARSER_STR::getParamType(const char* s) const {
-    if (!s)
-        return TOKEN_UNKNOWN;
-    const KeywordMatch* match = find(kParamList, hashCode(s));
-    if (match)
-        return static_cast<iCal_Token_t>(match->result);
-    return beginsWithXDash(s) ? TOKEN_X_PARAM : TOKEN_UNKNOWN;
+    return lookupOrExtension(kParamList, s, textLength(s), TOKEN_X_PARAM);
 }
 
 iCal_Token_t CALPARSER_STR::getXMLParamType(const char* s) const {
-    if (!s)
-        return TOKEN_UNKNOWN;
-    const KeywordMatch* match = find(kXmlParamList, hashCode(s));
-    return match ? static_cast<iCal_Token_t>(match->result) : getParamType(s);
+    int result = lookup(kXmlParamList, s, textLength(s), -1);
+    return result >= 0 ? asToken(result) : getParamType(s);
 }
 
 iCal_Token_t CALPARSER_STR::getRecurrenceParamType(const char* s) const {
-    if (!s)
-        return TOKEN_UNKNOWN;
-    const KeywordMatch* match = find(kRecurrenceList, hashCode(s));
-    if (match)
-        return static_cast<iCal_Token_t>(match->result);
-    return beginsWithXDash(s) ? TOKEN_X_PARAM : TOKEN_UNKNOWN;
+    return lookupOrExtension(kRecurrenceList, s, textLength(s), TOKEN_X_PARAM);
 }
 
 iCal_Token_t CALPARSER_STR::getMethodType(const char* s, unsigned len) const {
-    if (!s)
-        return TOKEN_UNKNOWN;
-    return static_cast<iCal_Token_t>(lookup(kMethodList, hashCodeWithLen(s, len), TOKEN_UNKNOWN));
+    return asToken(lookup(kMethodList, s, len, TOKEN_UNKNOWN));
 }
 
 iCal_Token_t CALPARSER_STR::getComponentType(const char* s, unsigned len) const {
-    if (!s)
-        return TOKEN_UNKNOWN;
-    const KeywordMatch* match = find(kComponentList, hashCodeWithLen(s, len));
-    if (match)
-        return static_cast<iCal_Token_t>(match->result);
-    return beginsWithXDash(s) ? TOKEN_X : TOKEN_UNKNOWN;
+    return lookupOrExtension(kComponentList, s, len, TOKEN_X);
 }
 
 iCal_Token_t CALPARSER_STR::getActionType(const char* s, unsigned len) const {
-    if (!s)
-        return TOKEN_UNKNOWN;
-    return static_cast<iCal_Token_t>(lookup(kActionList, hashCodeWithLen(s, len), TOKEN_UNKNOWN));
+    return asToken(lookup(kActionList, s, len, TOKEN_UNKNOWN));
 }
 
 iCal_Token_t CALPARSER_STR::getClassType(const char* s, unsigned len) const {
-    if (!s)
-        return TOKEN_UNKNOWN;
-    return static_cast<iCal_Token_t>(lookup(kClassList, hashCodeWithLen(s, len), TOKEN_UNKNOWN));
+    return asToken(lookup(kClassList, s, len, TOKEN_UNKNOWN));
 }
 
 iCal_Token_t CALPARSER_STR::getStatusType(const char* s, unsigned len) const {
-    if (!s)
-        return TOKEN_UNKNOWN;
-    return static_cast<iCal_Token_t>(lookup(kStatusList, hashCodeWithLen(s, len), TOKEN_UNKNOWN));
+    return asToken(lookup(kStatusList, s, len, TOKEN_UNKNOWN));
 }
 
 iCal_Token_t CALPARSER_STR::getTranspType(const char* s, unsigned len) const {
-    if (!s)
-        return TOKEN_UNKNOWN;
-    return static_cast<iCal_Token_t>(lookup(kTranspList, hashCodeWithLen(s, len), TOKEN_UNKNOWN));
+    return asToken(lookup(kTranspList, s, len, TOKEN_UNKNOWN));
 }
 
 int CALPARSER_STR::getRSVPType(const char* s) const {
-    return s ? lookup(kRsvpList, hashCode(s), 0) : 0;
+    return lookup(kRsvpList, s, textLength(s), 0);
 }
 
 int CALPARSER_STR::getSentStatusType(const char* s) const {
-    return s ? lookup(kSentStatusList, hashCode(s), 0) : 0;
+    return lookup(kSentStatusList, s, textLength(s), 0);
 }
 
 int CALPARSER_STR::getPartStatType(const char* s) const {
-    return s ? lookup(kPartStatList, hashCode(s), kPartStatUnknown) : kPartStatUnknown;
+    return lookup(kPartStatList, s, textLength(s), kPartStatUnknown);
 }
 
 int CALPARSER_STR::stringToDay(const char* s, unsigned len, int* pnError) const {
-    const KeywordMatch* match = s ? find(kDayList, hashCodeWithLen(s, len)) : nullptr;
-    if (match)
-        return match->result;
+    int day = lookup(kDayList, s, len, kNoDay);
+    if (day != kNoDay)
+        return day;
     if (pnError)
         *pnError = 1;
-    return kDayUnknown;
+    return kDayOfUnknownText;
 }
 
 /* The exported plain functions: each reaches the one table through Instance(). */

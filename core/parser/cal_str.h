@@ -15,6 +15,15 @@
 #ifndef CORE_PARSER_CAL_STR_H
 #define CORE_PARSER_CAL_STR_H
 
+/* Names: TOKEN_ and the keyword with "-" written "_" (TOKEN_DTSTART,
+ * TOKEN_PERCENT_COMPLETE, TOKEN_X_KVAL_TZCROSS); grammar symbols keep their own
+ * spelling (TOKEN_iCal_Body_t). Where values share a text, the value the library
+ * uses keeps the plain name and the other says what it is: TOKEN_X (1019) is the
+ * extension property or component, TOKEN_X_PARAM (1286) the extension parameter,
+ * TOKEN_X_VALUE_TYPE (1042); TOKEN_DURATION (1288) is the property and
+ * TOKEN_DURATION_TYPE (1033) the value type; TOKEN_VALUE (1027) the parameter.
+ * The tag names of the XML form (1383 to 1419) are TOKEN_XML_..., a closing tag
+ * TOKEN_XML_CLOSE_... ("/EVENT" is TOKEN_XML_CLOSE_EVENT). */
 typedef enum iCal_Token_t {
     TOKEN_UNKNOWN                              = 0,
     TOKEN_TAB                                  = 9,
@@ -630,10 +639,10 @@ private:
     struct KeywordMatch {
         unsigned hash;
         int result;
-        int value;    /* second result: the component of an XML tag, else 0 */
-        unsigned order; /* position in the look-up's own list */
+        int value; /* second result: the component of an XML tag, else 0 */
     };
-    /* A look-up list: a stretch of m_Matches sorted by hash, then by order. */
+    /* A look-up list: a stretch of m_Matches sorted by hash, then by the order
+     * in which its keywords are listed. */
     struct KeywordList {
         unsigned first;
         unsigned count;
@@ -650,9 +659,11 @@ private:
     void fillTexts();
     void addOwnList(ListId id, const iCal_Token_t* keywords, unsigned count);
     void addList(ListId id, const KeywordRule* rules, unsigned count);
-    void insertSorted(const KeywordList& list, KeywordMatch match);
+    void addMatch(ListId id, const KeywordRule& rule);
     const KeywordMatch* find(ListId id, unsigned hash) const;
-    int lookup(ListId id, unsigned hash, int noMatch) const;
+    int lookup(ListId id, const char* s, unsigned len, int noMatch) const;
+    iCal_Token_t lookupOrExtension(ListId id, const char* s, unsigned len,
+                                   iCal_Token_t extension) const;
     bool equalsIgnoringCase(iCal_Token_t keyword, const char* s, unsigned len) const;
 
     const char* m_Strings[kTableSize];

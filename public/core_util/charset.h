@@ -17,7 +17,8 @@ extern "C" {
  *   `in` cannot be completed by the next call and becomes U+FFFD; in a plain
  *   UTF-8 copy its bytes are copied unchanged, so a caller that appends the
  *   next chunk's bytes after them rejoins the character. (MEE_ConvertBufferEx
- *   leaves the cut character to the caller instead.)
+ *   leaves the cut character to the caller instead.) The shift state of a
+ *   stateful encoding (ISO-2022-JP) also starts afresh with every call.
  * - When `out` is too small the output stops early: for a UTF-8 target at the
  *   end of the last whole character that fits. The loss is logged at level 4.
  * - An unknown charset name is logged at level 4 and nothing is converted (0).

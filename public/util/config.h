@@ -8,12 +8,16 @@ extern "C" {
 
 typedef struct config_cache config_cache;
 
-/* The process's default cache. On first use it loads `key = value` lines
- * (blank lines and lines starting with '#' ignored) from the file named by the
- * environment variable CALPARSER_CONFIG, when set. Never NULL. */
+/* The process's default cache. On first use it loads `key = value` lines from
+ * the file named by the environment variable CALPARSER_CONFIG, when set: key
+ * and value are trimmed, the first '=' separates them, a later line for the
+ * same key wins; blank lines and lines starting with '#' are skipped. An
+ * unreadable file and lines without a key are logged at level 4 (once) and
+ * skipped. Never NULL; never destroyed. */
 config_cache* config_getdefaultcache(void);
-/* The configured text for `key`, or `defaultValue`. The result stays valid
- * until the key is set again; callers copy it before use and never free it. */
+/* The configured text for `key`, or `defaultValue` (also for a NULL handle or
+ * key). A configured text stays valid until the process ends, even after the
+ * key is set again or removed; callers never free it. Safe from any thread. */
 const char* config_get_string(config_cache* handle, const char* key, const char* defaultValue);
 /* The configured integer for `key`, or `defaultValue` when absent or not a number. */
 int config_get_int(config_cache* handle, const char* key, int defaultValue);

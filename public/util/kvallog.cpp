@@ -49,23 +49,29 @@ void write_all(int fd, const char* text, size_t length) {
 
 /* Formats into `stackBuffer` when the text fits, else into a heap buffer that
  * the caller frees when it differs from `stackBuffer`. `reserve` bytes stay
- * free after the text. Returns NULL when formatting fails or memory runs out;
- * *pLength receives the text's length. */
+ * free after the text. Should the heap fail, the cut text in `stackBuffer` is
+ * returned marked with a closing "...". Returns NULL only when the format
+ * fails; *pLength receives the text's length. */
 char* format_line(char* stackBuffer, size_t stackSize, size_t reserve, const char* format,
                   va_list args, size_t* pLength) {
+    static constexpr char kCutMark[] = "...";
     va_list again;
     va_copy(again, args);
     char* text = NULL;
-    int needed = vsnprintf(stackBuffer, stackSize - reserve, format, args);
+    size_t room = stackSize - reserve;
+    int needed = vsnprintf(stackBuffer, room, format, args);
     if (needed < 0) goto done;
-    if ((size_t)needed < stackSize - reserve) {
+    if ((size_t)needed < room) {
         text = stackBuffer;
-    } else {
-        text = (char*)malloc((size_t)needed + 1 + reserve);
-        if (!text) goto done;
+        *pLength = (size_t)needed;
+    } else if ((text = (char*)malloc((size_t)needed + 1 + reserve)) != NULL) {
         vsnprintf(text, (size_t)needed + 1, format, again);
+        *pLength = (size_t)needed;
+    } else {
+        text = stackBuffer;
+        *pLength = room - 1;
+        memcpy(text + room - sizeof kCutMark, kCutMark, sizeof kCutMark);
     }
-    *pLength = (size_t)needed;
 done:
     va_end(again);
     return text;

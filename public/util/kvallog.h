@@ -9,8 +9,8 @@ extern "C" {
 /* Module tag every library message receives as its first %s: "calparser". */
 extern const char* KVALLOG_CORE_SUBSYSTEM;
 
-/* Writes one line built from a printf format. `facility` is always 0. A line is
- * written whole even when threads log at once. */
+/* Writes one line built from a printf format, of any length. `facility` is
+ * always 0. A line is written whole even when threads log at once. */
 void kvallog(int facility, int level, const char* format, ...)
 #if defined(__GNUC__)
     __attribute__((format(printf, 3, 4)))
@@ -20,7 +20,11 @@ void kvallog(int facility, int level, const char* format, ...)
 /* Receives every line while set: `message` is exactly the formatted text. */
 typedef void (*kvallog_sink_t)(void* ctx, int level, const char* message);
 /* Installs `sink` with its `ctx` and returns the previous sink. A NULL sink
- * restores the default: stderr, dropping levels above "log.level" (default 5). */
+ * restores the default: each line on stderr followed by a newline (unless it
+ * ends with one), dropping levels above the configuration's "log.level"
+ * (default 5). The sink is called outside any lock, from the logging thread,
+ * and may itself log; a call already under way when the sink is replaced may
+ * still reach the old sink. */
 kvallog_sink_t kvallog_set_sink(kvallog_sink_t sink, void* ctx);
 
 #ifdef __cplusplus

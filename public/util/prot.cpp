@@ -149,7 +149,9 @@ int prot_flush(protstream* s) {
 }
 
 int prot_write(protstream* s, const char* data, unsigned len) {
-    if (!s || !s->write || s->error || (!data && len > 0)) return -1;
+    if (!s || !s->write || s->error) return -1;
+    if (len == 0) return 0;
+    if (!data) return -1;
     if (len <= (unsigned)s->cnt) {
         memcpy(s->ptr, data, len);
         s->ptr += len;

@@ -1,0 +1,536 @@
+/* The iCalendar text lexer: cuts a chunk of UTF-8 content lines into tokens.
+ *
+ * The chunk loop finds the end of each logical line (skipping folds and
+ * quoted-printable soft breaks), copies the line, unfolds the copy, splits it
+ * into name, parameters and value and fills a token. Every scan here moves
+ * forward only, so a chunk is lexed in time linear in its length. */
+#include "core/parser/cal_tok.h"
+
+#include <ctype.h>
+#include <string.h>
+
+#include <plstr.h>
+#include <prmem.h>
+
+#include "public/util/str.h"
+
+namespace {
+
+constexpr char kVCalendarLine[] = "BEGIN:VCALENDAR";
+constexpr unsigned kVCalendarLineLen = sizeof(kVCalendarLine) - 1;
+
+/* Where the line-end search of one chunk may look, and what it already knows.
+ * A failed LF search is remembered so that a text without LFs (CR line ends)
+ * is not searched again from every line start. */
+struct line_scan {
+    const char* chunkEnd;   /* a line's first line end lies before this */
+    const char* textEnd;    /* continuations stop at the terminating NUL here;
+                               NUL bytes inside the text do not stop them */
+    const char* noLfFrom;   /* no LF in [noLfFrom, noLfTo) */
+    const char* noLfTo;
+};
+
+line_scan make_line_scan(const char* chunkEnd, const char* textEnd)
+{
+    line_scan scan = {};
+    scan.chunkEnd = chunkEnd;
+    scan.textEnd = textEnd;
+    return scan;
+}
+
+/* The next LF in [from, limit), or the next CR when that stretch holds no LF. */
+const char* next_line_break(line_scan* scan, const char* from, const char* limit)
+{
+    if (from >= limit)
+        return nullptr;
+    bool knownNoLf = scan->noLfFrom && from >= scan->noLfFrom && limit <= scan->noLfTo;
+    if (!knownNoLf) {
+        const char* lf = (const char*)memchr(from, '\n', limit - from);
+        if (lf)
+            return lf;
+        scan->noLfFrom = from;
+        scan->noLfTo = limit;
+    }
+    return (const char*)memchr(from, '\r', limit - from);
+}
+
+/* The end of the first occurrence of `word` (upper case) in [from, limit),
+ * compared ignoring case, or NULL. */
+const char* find_word_ignoring_case(const char* from, const char* limit, const char* word)
+{
+    size_t wordLen = strlen(word);
+    for (const char* p = from; p + wordLen <= limit; p++) {
+        size_t i = 0;
+        while (i < wordLen && toupper((unsigned char)p[i]) == word[i])
+            i++;
+        if (i == wordLen)
+            return p + wordLen;
+    }
+    return nullptr;
+}
+
+/* A line whose first physical line names ENCODING and, after it,
+ * QUOTED-PRINTABLE continues at soft breaks instead of folds. */
+bool is_quoted_printable(const char* lineStart, const char* firstBreak)
+{
+    const char* afterEncoding = find_word_ignoring_case(lineStart, firstBreak, "ENCODING");
+    return afterEncoding && find_word_ignoring_case(afterEncoding, firstBreak, "QUOTED-PRINTABLE");
+}
+
+/* Whether the line end at `lineEnd` continues the logical line begun at
+ * `lineStart`: a following space (a fold), or in quoted-printable mode an "="
+ * right before the line end or before its CR (a soft break). */
+bool continues_line(const char* lineStart, const char* lineEnd, bool quotedPrintable)
+{
+    if (!quotedPrintable)
+        return lineEnd[1] == ' ';
+    if (lineEnd - lineStart >= 1 && lineEnd[-1] == '=')
+        return true;
+    return lineEnd - lineStart >= 2 && lineEnd[-1] == '\r' && lineEnd[-2] == '=';
+}
+
+/* The line end that ends the logical line at `lineStart`, or NULL when the
+ * text ends first. Adds one to *pnLine for every physical line end passed. */
+const char* find_logical_line_end(line_scan* scan, const char* lineStart, unsigned* pnLine)
+{
+    const char* lineEnd = next_line_break(scan, lineStart, scan->chunkEnd);
+    if (!lineEnd)
+        return nullptr;
+    bool quotedPrintable = is_quoted_printable(lineStart, lineEnd);
+    (*pnLine)++;
+    while (continues_line(lineStart, lineEnd, quotedPrintable)) {
+        const char* from = lineEnd + 1;
+        lineEnd = next_line_break(scan, from, scan->textEnd);
+        if (!lineEnd)
+            return nullptr;
+        (*pnLine)++;
+    }
+    return lineEnd;
+}
+
+/* Narrows [*pBegin, *pEnd) by one leading and one trailing double quote. */
+void strip_one_quote_pair(const char** pBegin, const char** pEnd)
+{
+    if (*pBegin < *pEnd && **pBegin == '"')
+        (*pBegin)++;
+    if (*pEnd > *pBegin && (*pEnd)[-1] == '"')
+        (*pEnd)--;
+}
+
+/* A new text holding `len` bytes at `s`, trimmed and upper-cased, or NULL. */
+char* copy_name(const char* s, size_t len)
+{
+    char* copy = PL_strndup(s, (PRUint32)len);
+    if (!copy)
+        return nullptr;
+    char* trimmed = copy;
+    calparser_trim_and_capitalize_propName(&trimmed);
+    if (trimmed != copy)
+        memmove(copy, trimmed, strlen(trimmed) + 1);
+    return copy;
+}
+
+/* A new text holding the `len` bytes of `value` unescaped, with a CR put
+ * before each bare LF when `withCR` is set; NULL when memory runs out. */
+char* copy_unescaped(const char* value, size_t len, bool withCR)
+{
+    /* Unescaping never lengthens the text, and an escaped LF gains its CR in
+     * the room the escape freed: only the raw LFs need a byte more. */
+    size_t rawLfs = 0;
+    for (size_t i = 0; withCR && i < len; i++)
+        rawLfs += value[i] == '\n';
+    char* copy = (char*)PR_Malloc((PRUint32)(len + rawLfs + 1));
+    if (!copy)
+        return nullptr;
+    memcpy(copy, value, len);
+    copy[len] = '\0';
+    calparser_convertPropValToValid(&copy);
+    if (withCR)
+        calparser_addCR(&copy);
+    return copy;
+}
+
+/* Makes one parameter of the stretch [start, stop) and appends it. False when
+ * memory runs out (nothing is appended then). */
+bool append_param(const char* start, const char* stop, array_t* pParams, int bRecurrence)
+{
+    const char* equals = (const char*)memchr(start, '=', stop - start);
+    const char* nameEnd = equals ? equals : stop;
+    CALPARSER_PARAM* param = calparser_NewParam();
+    char* name = param ? copy_name(start, nameEnd - start) : nullptr;
+    if (!name)
+        goto fail;
+    if (equals) {
+        const char* valueBegin = equals + 1;
+        const char* valueEnd = stop;
+        strip_one_quote_pair(&valueBegin, &valueEnd);
+        param->pValue = PL_strndup(valueBegin, (PRUint32)(valueEnd - valueBegin));
+    } else {
+        param->pValue = PL_strdup("");
+    }
+    if (!param->pValue)
+        goto fail;
+    param->nType = bRecurrence ? calparser_getRecurrenceParamType(name)
+                               : calparser_getParamType(name);
+    if (param->nType == TOKEN_X_PARAM) {
+        param->pName = name;
+        name = nullptr;
+    }
+    PL_strfree(name);
+    if (array_append(pParams, param) != 0) {
+        calparser_FreeParam(&param);
+        return false;
+    }
+    return true;
+fail:
+    PL_strfree(name);
+    calparser_FreeParam(&param);
+    return false;
+}
+
+/* Appends the parameters between the line's first ";" and its colon. Each
+ * runs to the next ";" or the colon, even inside quotes. */
+void append_params(const char* firstSemicolon, const char* colon, array_t* pParams,
+                   int bRecurrence)
+{
+    const char* start = firstSemicolon + 1;
+    for (;;) {
+        const char* stop = (const char*)memchr(start, ';', colon - start);
+        if (!stop)
+            stop = colon;
+        if (!append_param(start, stop, pParams, bRecurrence))
+            return;
+        if (stop == colon)
+            return;
+        start = stop + 1;
+    }
+}
+
+/* The property type of the `len` bytes at `name`; an extension name is kept in
+ * *ppName (a new text, else *ppName is left alone). */
+iCal_Token_t classify_name(const char* name, unsigned len, char** ppName)
+{
+    char* upper = copy_name(name, len);
+    if (!upper)
+        return TOKEN_UNKNOWN;
+    iCal_Token_t type = calparser_getPropType(upper, (unsigned)strlen(upper));
+    if (type == TOKEN_X) {
+        *ppName = upper;
+        upper = nullptr;
+    }
+    PL_strfree(upper);
+    return type;
+}
+
+/* The keyword of a METHOD, ACTION, STATUS or TRANSP value, looked up trimmed
+ * and upper-cased; 0 when unknown or when memory runs out. */
+iCal_Token_t classify_keyword_value(iCal_Token_t type, const char* value, unsigned len)
+{
+    char* upper = copy_name(value, len);
+    if (!upper)
+        return TOKEN_UNKNOWN;
+    unsigned upperLen = (unsigned)strlen(upper);
+    iCal_Token_t keyword = TOKEN_UNKNOWN;
+    switch (type) {
+    case TOKEN_METHOD: keyword = calparser_getMethodType(upper, upperLen); break;
+    case TOKEN_ACTION: keyword = calparser_getActionType(upper, upperLen); break;
+    case TOKEN_STATUS: keyword = calparser_getStatusType(upper, upperLen); break;
+    case TOKEN_TRANSP: keyword = calparser_getTranspType(upper, upperLen); break;
+    default: break;
+    }
+    PL_strfree(upper);
+    return keyword;
+}
+
+} /* namespace */
+
+extern "C" {
+
+char* calparser_find_next_valid_CR(char* p, int nLen, unsigned* pnLine)
+{
+    if (!p || nLen <= 0)
+        return nullptr;
+    unsigned ignored = 0;
+    const char* chunkEnd = p + nLen;
+    line_scan scan = make_line_scan(chunkEnd, chunkEnd + strlen(chunkEnd));
+    return (char*)find_logical_line_end(&scan, p, pnLine ? pnLine : &ignored);
+}
+
+int calparser_icalbuf_to_toklist(char* pBuf, unsigned nLen, array_t** ppTokens,
+                                 unsigned* pnConsumed, unsigned* pnLine, int bCheckVCalendar)
+{
+    if (!pBuf || !ppTokens || !pnLine)
+        return 1;
+    if (!*ppTokens && !(*ppTokens = array_new()))
+        return 3;
+
+    int rc = 0;
+    bool sawVCalendar = false;
+    bool lineCopyFailed = false;
+    unsigned nConsumed = 0;
+    unsigned nLineWork = *pnLine;
+    CALPARSER_TOKEN* pending = nullptr;
+    line_scan scan = make_line_scan(pBuf + nLen, pBuf + nLen);
+    const char* lineStart = pBuf;
+    const char* lineEnd = find_logical_line_end(&scan, lineStart, &nLineWork);
+
+    while (lineEnd && nConsumed < nLen) {
+        if (!pending && !(pending = calparser_NewToken())) {
+            rc = 3;
+            goto done;
+        }
+        char* line = PL_strndup(lineStart, (PRUint32)(lineEnd - lineStart));
+        if (!line) {
+            lineCopyFailed = true;   /* the rest is carried into the next chunk */
+            break;
+        }
+        if (bCheckVCalendar && strncmp(line, kVCalendarLine, kVCalendarLineLen) == 0)
+            sawVCalendar = true;
+        lineStart = lineEnd + 1;
+        calparser_trim_line(&line);
+        calparser_populate_token(&pending, line, *pnLine);
+        PL_strfree(line);
+        nConsumed = (unsigned)(lineStart - pBuf);
+        *pnLine = nLineWork;
+        if (array_append(*ppTokens, pending) != 0) {
+            rc = 3;
+            goto done;
+        }
+        pending = nullptr;
+        lineEnd = find_logical_line_end(&scan, lineStart, &nLineWork);
+    }
+
+    /* A chunk without one complete line is dropped, so that the carry can
+     * never outgrow the intake's buffer. */
+    if (nConsumed == 0 && !lineCopyFailed)
+        nConsumed = nLen;
+    if (bCheckVCalendar && !sawVCalendar)
+        rc = 2;
+done:
+    calparser_FreeToken(&pending);
+    if (pnConsumed)
+        *pnConsumed = nConsumed;
+    return rc;
+}
+
+int calparser_trim_line(char** ppLine)
+{
+    if (!ppLine || !*ppLine)
+        return 1;
+    char* line = *ppLine;
+    if (!strpbrk(line, "\r\n"))
+        return 0;
+
+    /* Scan from the last byte to the first, building the result backwards at
+     * the end of the same buffer: `out` is the first byte of what is kept, so
+     * "the byte after" a position is *out, as the scan has left it. */
+    char* end = line + strlen(line);
+    char* out = end;
+    for (size_t i = end - line; i-- > 0;) {
+        char c = line[i];
+        bool hasNext = out < end;
+        if (c == '\n' && hasNext && *out == ' ')
+            out++;                          /* a fold: drop the LF and its space */
+        else if (c == '\r' && hasNext)
+            continue;                       /* a CR inside the line */
+        else
+            *--out = c;
+    }
+    if (out < end && end[-1] == '\r')
+        end--;
+    size_t kept = end - out;
+    memmove(line, out, kept);
+    line[kept] = '\0';
+    return 0;
+}
+
+char* findValidICALColon(char* p, unsigned nLen)
+{
+    if (!p)
+        return nullptr;
+    char* end = p + nLen;
+    char* colon = (char*)memchr(p, ':', nLen);
+    char* from = p;
+    while (colon) {
+        char* open = (char*)memchr(from, '"', colon - from);
+        if (!open)
+            break;
+        char* close = (char*)memchr(open + 1, '"', end - open - 1);
+        if (!close)
+            break;                          /* a quote without partner */
+        from = close + 1;
+        if (close < colon)
+            continue;                       /* a closed pair before the colon */
+        char* after = (char*)memchr(from, ':', end - from);
+        if (!after)
+            break;                          /* the colon inside the quotes stands */
+        colon = after;
+    }
+    return colon;
+}
+
+int calparser_get_line_vals(char* pLine, char** ppName, unsigned* pnNameLen, char** ppValue,
+                            unsigned* pnValueLen, array_t* pParams, int bRecurrence)
+{
+    if (!ppName || !pnNameLen || !ppValue || !pnValueLen || !pParams)
+        return 1;
+    *ppName = pLine;
+    *pnNameLen = 0;
+    *ppValue = nullptr;
+    *pnValueLen = 0;
+    if (!pLine)
+        return 0;
+
+    size_t len = strlen(pLine);
+    char* colon = findValidICALColon(pLine, (unsigned)len);
+    if (!colon)
+        return 0;
+    *ppValue = colon + 1;
+    *pnValueLen = (unsigned)(pLine + len - *ppValue);
+    char* semicolon = (char*)memchr(pLine, ';', len);
+    if (!semicolon || colon < semicolon) {
+        *pnNameLen = (unsigned)(colon - pLine);
+        return 0;
+    }
+    *pnNameLen = (unsigned)(semicolon - pLine);
+    append_params(semicolon, colon, pParams, bRecurrence);
+    return 0;
+}
+
+int calparser_trim_and_capitalize_propName(char** ppName)
+{
+    if (!ppName || !*ppName)
+        return 1;
+    *ppName = str_toupper(str_trim(*ppName));
+    return 0;
+}
+
+char* calparser_trim_quotes(char* p)
+{
+    if (!p)
+        return nullptr;
+    const char* begin = p;
+    const char* end = p + strlen(p);
+    strip_one_quote_pair(&begin, &end);
+    *(char*)end = '\0';
+    return (char*)begin;
+}
+
+int calparser_convertPropValToValid(char** ppValue)
+{
+    if (!ppValue || !*ppValue)
+        return 0;
+    const char* in = *ppValue;
+    char* out = *ppValue;
+    while (*in) {
+        if (in[0] != '\\' || in[1] == '\0') {
+            *out++ = *in++;
+            continue;
+        }
+        switch (in[1]) {
+        case 'n':
+        case 'N': *out++ = '\n'; break;
+        case 'r': *out++ = '\r'; break;
+        case ';':
+        case ',':
+        case ':': *out++ = in[1]; break;
+        default:
+            /* Kept as written, a doubled backslash included: its second
+             * backslash does not start a sequence of its own. */
+            *out++ = in[0];
+            *out++ = in[1];
+            break;
+        }
+        in += 2;
+    }
+    *out = '\0';
+    return 0;
+}
+
+void calparser_addCR(char** ppValue)
+{
+    if (!ppValue || !*ppValue)
+        return;
+    char* value = *ppValue;
+    size_t len = strlen(value);
+    size_t missing = 0;
+    for (size_t i = 1; i < len; i++)
+        missing += value[i] == '\n' && value[i - 1] != '\r';
+    if (missing == 0)
+        return;
+    /* Fill from the back: the write position stays above the byte read, so
+     * every test sees the original text. */
+    char* out = value + len + missing;
+    *out = '\0';
+    for (size_t i = len; i-- > 0;) {
+        bool needsCR = i > 0 && value[i] == '\n' && value[i - 1] != '\r';
+        *--out = value[i];
+        if (needsCR)
+            *--out = '\r';
+    }
+}
+
+void calparser_increment_lineNumber(char* pFrom, char* pTo, unsigned* pnLine)
+{
+    if (!pFrom || !pTo || !pnLine)
+        return;
+    for (const char* p = pFrom; p < pTo; p++) {
+        if (*p == '\r') {
+            (*pnLine)++;
+            if (p + 1 < pTo && p[1] == '\n')
+                p++;
+        } else if (*p == '\n') {
+            (*pnLine)++;
+        }
+    }
+}
+
+int calparser_populate_token_helper(CALPARSER_TOKEN** ppToken, char* pLine, unsigned nLine,
+                                    int bRecurrence, int bKeepXLine)
+{
+    if (!ppToken || !*ppToken)
+        return 1;
+    CALPARSER_TOKEN* token = *ppToken;
+    array_t* params = array_new();
+    if (!params)
+        return 3;
+
+    char* name = nullptr;
+    char* value = nullptr;
+    unsigned nameLen = 0;
+    unsigned valueLen = 0;
+    calparser_get_line_vals(pLine, &name, &nameLen, &value, &valueLen, params, bRecurrence);
+    token->nType = name ? classify_name(name, nameLen, &token->pName) : TOKEN_UNKNOWN;
+    if (!value)
+        value = (char*)"";  /* no colon: the line has an empty value */
+
+    if (token->nType == TOKEN_BEGIN || token->nType == TOKEN_END) {
+        token->nValue = calparser_getComponentType(value, valueLen);
+    } else if (isKeywordPropertyType(token->nType)) {
+        token->nValue = classify_keyword_value(token->nType, value, valueLen);
+    } else if (token->nType == TOKEN_X) {
+        token->pValue = bKeepXLine ? PL_strdup(pLine) : copy_unescaped(value, valueLen, false);
+    } else if (valueLen > 0) {
+        token->pValue = copy_unescaped(value, valueLen, true);
+    }
+    token->pParamList = params;
+    token->nLine = nLine;
+    return 0;
+}
+
+int calparser_populate_token(CALPARSER_TOKEN** ppToken, char* pLine, unsigned nLine)
+{
+    return calparser_populate_token_helper(ppToken, pLine, nLine, 0, 1);
+}
+
+int calparser_populateRecurrence_token(CALPARSER_TOKEN** ppToken, char* pLine, unsigned nLine)
+{
+    return calparser_populate_token_helper(ppToken, pLine, nLine, 1, 1);
+}
+
+int calparser_populateXToken_token(CALPARSER_TOKEN** ppToken, char* pLine, unsigned nLine)
+{
+    return calparser_populate_token_helper(ppToken, pLine, nLine, 0, 0);
+}
+
+} /* extern "C" */

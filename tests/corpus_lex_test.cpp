@@ -1,0 +1,175 @@
+// Every corpus file lexes as iCalendar text, once whole and once through
+// 4096-byte chunks with the intake's carry, without a crash or a sanitizer
+// report; where chunking cannot change the outcome, both token lists agree.
+#include "core/parser/cal_tok.h"
+
+#include <gtest/gtest.h>
+
+#include <stdlib.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr size_t kChunkSize = 4096;
+constexpr size_t kTextSize = 4 * kChunkSize;
+
+struct TokenList {
+    array_t* tokens = nullptr;
+    ~TokenList() {
+        calparser_FreeTokenList(tokens);
+        array_delete(tokens);
+    }
+};
+
+// The corpus lives beside the project (../shared/corpus); the environment
+// variable of the same name points elsewhere, e.g. from a separate worktree.
+fs::path corpus_dir() {
+    const char* dir = getenv("CALPARSER_CORPUS_DIR");
+    return dir && *dir ? dir : CALPARSER_CORPUS_DIR;
+}
+
+std::vector<fs::path> corpus_files() {
+    std::vector<fs::path> files;
+    for (const auto& entry : fs::recursive_directory_iterator(corpus_dir()))
+        if (entry.is_regular_file() && entry.path().filename() != "README.md")
+            files.push_back(entry.path());
+    std::sort(files.begin(), files.end());
+    return files;
+}
+
+std::string read_file(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream all;
+    all << in.rdbuf();
+    return all.str();
+}
+
+int lex_whole(const std::string& data, TokenList& out) {
+    std::string buf = data;
+    unsigned consumed = 0, line = 1;
+    return calparser_icalbuf_to_toklist(&buf[0], (unsigned)buf.size(), &out.tokens, &consumed,
+                                        &line, 0);
+}
+
+// The intake's loop over memory: the unconsumed tail moves to the front of the
+// text buffer and the next chunk is appended after it; the text after the last
+// line end of the last chunk is not lexed.
+int lex_in_chunks(const std::string& data, TokenList& out) {
+    std::vector<char> text(kTextSize + 1);
+    size_t carry = 0, pos = 0;
+    unsigned line = 1;
+    for (;;) {
+        size_t n = std::min({kChunkSize, kTextSize - carry, data.size() - pos});
+        std::copy(data.begin() + pos, data.begin() + pos + n, text.begin() + carry);
+        pos += n;
+        size_t len = carry + n;
+        text[len] = '\0';
+        unsigned consumed = 0;
+        int rc = calparser_icalbuf_to_toklist(text.data(), (unsigned)len, &out.tokens, &consumed,
+                                              &line, 0);
+        if (rc > 0 || pos == data.size())
+            return rc;
+        carry = len - consumed;
+        std::copy(text.begin() + consumed, text.begin() + len, text.begin());
+    }
+}
+
+// Whether chunking can change how `data` is cut: a logical line longer than a
+// chunk, or a chunk boundary where the lexer must decide without the next byte
+// (after a CR, or between an LF and a fold's space), or a CR in the unfinished
+// line of a chunk when the text has LF line ends (a chunk without an LF lets
+// that CR end the line).
+bool chunking_can_differ(std::string data) {
+    char* text = &data[0];
+    char* end = text + data.size();
+    for (char* p = text; p < end;) {
+        char* lineEnd = calparser_find_next_valid_CR(p, (int)(end - p), nullptr);
+        if (!lineEnd)
+            break;
+        if ((size_t)(lineEnd - p) + 1 > kChunkSize)
+            return true;
+        p = lineEnd + 1;
+    }
+    bool hasLf = data.find('\n') != std::string::npos;
+    for (size_t b = kChunkSize; b < data.size(); b += kChunkSize) {
+        if (data[b - 1] == '\r' || (data[b - 1] == '\n' && data[b] == ' '))
+            return true;
+        for (size_t i = b; hasLf && i-- > 0 && data[i] != '\n';)
+            if (data[i] == '\r')
+                return true;
+    }
+    return false;
+}
+
+std::string describe(const CALPARSER_TOKEN* t) {
+    std::ostringstream s;
+    s << "line " << t->nLine << " type " << (int)t->nType << " value "
+      << (t->pValue ? t->pValue : "(null)");
+    return s.str();
+}
+
+bool same_text(const char* a, const char* b) {
+    return (!a && !b) || (a && b && std::string(a) == b);
+}
+
+bool same_param(const CALPARSER_PARAM* a, const CALPARSER_PARAM* b) {
+    return a->nType == b->nType && a->nValue == b->nValue && same_text(a->pName, b->pName)
+        && same_text(a->pValue, b->pValue);
+}
+
+bool same_token(const CALPARSER_TOKEN* a, const CALPARSER_TOKEN* b) {
+    if (a->nType != b->nType || a->nValue != b->nValue || a->nLine != b->nLine
+        || !same_text(a->pName, b->pName) || !same_text(a->pValue, b->pValue))
+        return false;
+    if (a->pParamList->count != b->pParamList->count)
+        return false;
+    for (unsigned i = 0; i < a->pParamList->count; i++)
+        if (!same_param((CALPARSER_PARAM*)array_elementat(a->pParamList, i),
+                        (CALPARSER_PARAM*)array_elementat(b->pParamList, i)))
+            return false;
+    return true;
+}
+
+}  // namespace
+
+TEST(CorpusLex, WholeAndChunkedAgree) {
+    if (!fs::is_directory(corpus_dir()))
+        GTEST_SKIP() << "no corpus at " << corpus_dir();
+    std::vector<fs::path> files = corpus_files();
+    ASSERT_FALSE(files.empty()) << "no corpus files under " << corpus_dir();
+    size_t compared = 0, multiChunk = 0;
+    for (const fs::path& path : files) {
+        SCOPED_TRACE(path.string());
+        std::string data = read_file(path);
+        TokenList whole, chunked;
+        EXPECT_EQ(0, lex_whole(data, whole));
+        EXPECT_EQ(0, lex_in_chunks(data, chunked));
+        ASSERT_NE(nullptr, whole.tokens);
+        ASSERT_NE(nullptr, chunked.tokens);
+        if (chunking_can_differ(data))
+            continue;
+        compared++;
+        multiChunk += data.size() > kChunkSize;
+        ASSERT_EQ(whole.tokens->count, chunked.tokens->count);
+        for (unsigned i = 0; i < whole.tokens->count; i++) {
+            auto* a = (CALPARSER_TOKEN*)array_elementat(whole.tokens, i);
+            auto* b = (CALPARSER_TOKEN*)array_elementat(chunked.tokens, i);
+            ASSERT_TRUE(same_token(a, b)) << "token " << i << ": " << describe(a) << " / "
+                                          << describe(b);
+        }
+    }
+    // The comparison must not become vacuous: most files are comparable, and
+    // some of those really span several chunks.
+    EXPECT_GT(compared * 4, files.size() * 3);
+    EXPECT_GT(multiChunk, 10u);
+    RecordProperty("compared", (int)compared);
+    RecordProperty("multi_chunk", (int)multiChunk);
+}
