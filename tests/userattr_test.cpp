@@ -1,6 +1,7 @@
 #include "public/core_util/userattr.h"
 #include "public/util/config.h"
 #include "public/util/kvallog.h"
+#include "tests/heap_failure.h"
 
 #include <gtest/gtest.h>
 
@@ -244,4 +245,37 @@ TEST_F(Directory, LookupsRunWhileEntriesAreAdded)
         reader.join();
     EXPECT_EQ((std::vector<int>(4, 0)), failures);
     EXPECT_EQ(300, by_mail("u@example.com", 0).listed);
+}
+
+TEST_F(Directory, AllocationFailuresLeaveNothingBehind)
+{
+    if (!HEAP_FAILURE_HOOK)
+        GTEST_SKIP() << "the sanitizer owns the heap";
+    const char* mail = "jane.doe.with.a.long.address@example.com";
+    EXPECT_GE(count_failure_points([&] {
+        int rc = userattr_directory_add("jdoe", "jdoe:a-calendar-with-a-long-name", "Jane", mail);
+        EXPECT_TRUE(rc == 0 || rc == 3) << rc;
+        return rc == 0;
+    }), 1);
+    userattr_directory_add("jdoe", "jdoe", nullptr, mail);
+    EXPECT_EQ(2, by_mail(mail, 0).listed);  // a refused add left nothing behind
+
+    // Three lists and five texts at least (one common name is absent).
+    EXPECT_GE(count_failure_points([&] {
+        array_t *calids = nullptr, *cns = nullptr, *mails = nullptr;
+        int listed = 0;
+        int rc = userattr_search_calids_with_mail(mail, nullptr, &calids, &cns, &mails, &listed, 0);
+        EXPECT_TRUE(rc == 0 ? listed == 2 : (rc == 3 && !calids && !cns && !mails && !listed));
+        array_free_and_destroy(&calids);
+        array_free_and_destroy(&cns);
+        array_free_and_destroy(&mails);
+        return rc == 0;
+    }), 8);
+    EXPECT_GE(count_failure_points([&] {
+        array_t* mails = nullptr;
+        int rc = userattr_search_mail_with_uid("jdoe", nullptr, &mails);
+        EXPECT_TRUE(rc == 0 ? mails && mails->count == 1 : (rc == 3 && !mails)) << rc;
+        array_free_and_destroy(&mails);
+        return rc == 0;
+    }), 2);
 }

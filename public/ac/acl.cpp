@@ -36,6 +36,19 @@ struct Word {
     }
 };
 
+/* 32-bit FNV-1a over `length` bytes with ASCII letters lower-cased. */
+uint32_t fnv1a_lower(const char* text, size_t length)
+{
+    uint32_t hash = kFnvOffset;
+    for (size_t i = 0; i < length; ++i) {
+        unsigned char c = static_cast<unsigned char>(text[i]);
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<unsigned char>(c - 'A' + 'a');
+        hash = (hash ^ c) * kFnvPrime;
+    }
+    return hash;
+}
+
 bool is_blank(char c)
 {
     return c == ' ' || c == '\t';
@@ -97,11 +110,7 @@ bool parse_entry(const char* text, unsigned char* flags, uint32_t* principal, ui
     if (words[1].is("*")) {
         *flags |= ACL_FLAG_ALL_USERS;
     } else {
-        char* user = PL_strndup(words[1].start, static_cast<PRUint32>(words[1].length));
-        if (!user)
-            return false;
-        *principal = acl_principal_key(user);
-        PL_strfree(user);
+        *principal = fnv1a_lower(words[1].start, words[1].length);
     }
     if (words[2].is("calprops"))
         *flags |= ACL_FLAG_CALPROPS;
@@ -149,14 +158,7 @@ extern "C" {
 
 uint32_t acl_principal_key(const char* user)
 {
-    if (!user)
-        return 0;
-    uint32_t hash = kFnvOffset;
-    for (const unsigned char* p = reinterpret_cast<const unsigned char*>(user); *p; ++p) {
-        unsigned char c = (*p >= 'A' && *p <= 'Z') ? static_cast<unsigned char>(*p - 'A' + 'a') : *p;
-        hash = (hash ^ c) * kFnvPrime;
-    }
-    return hash;
+    return user ? fnv1a_lower(user, strlen(user)) : 0;
 }
 
 CALDB_ACE* acl_caldb_ace_NEW(int bDeny, int bAllUsers, int bCalProps, uint32_t nPrincipal,

@@ -17,7 +17,7 @@ extern "C" {
  * text) nor right after a backslash, which escapes the next byte anywhere.
  * Items are copied verbatim: quotes and backslashes stay in them.
  *
- * On return *pItems is a malloc'd array of *pnCount texts (followed by one
+ * On return *pItems is a heap array (calloc) of *pnCount texts (followed by one
  * NULL slot), each text its own PL_strdup-family allocation; free both with
  * cal_parseutil_free_char_list, or take the texts over and free() the array.
  * *pItems is NULL and *pnCount 0 when the text holds no item.

@@ -54,8 +54,8 @@ void sync_with_configuration()
     std::unique_lock<std::shared_mutex> writer(g_directory.lock);
     if (g_directory.fileChecked && g_directory.loadedPath == configured)
         return;  /* another thread got here first */
+    g_directory.loadedPath = configured;  /* may throw: nothing changed yet */
     g_directory.fileEntries.swap(entries);
-    g_directory.loadedPath = configured;
     g_directory.fileChecked = true;
     if (!readable)
         kvallog(0, 4, "%s: directory file %s cannot be read; no directory entries loaded from it.\n",

@@ -1,0 +1,106 @@
+/* Allocation-failure driver for tests: include in exactly one file of a test
+ * executable. It replaces the heap functions with wrappers that can fail the
+ * n-th allocation from now and count live blocks, so every failure path of a
+ * call is driven and checked for leaks. Sanitizer builds own the heap; there
+ * HEAP_FAILURE_HOOK is 0 and tests that need the hook skip themselves. */
+#ifndef TESTS_HEAP_FAILURE_H
+#define TESTS_HEAP_FAILURE_H
+
+#include <gtest/gtest.h>
+
+#include <stddef.h>
+
+#include <atomic>
+
+#if defined(__SANITIZE_ADDRESS__)
+#define HEAP_FAILURE_HOOK 0
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define HEAP_FAILURE_HOOK 0
+#endif
+#endif
+#ifndef HEAP_FAILURE_HOOK
+#define HEAP_FAILURE_HOOK 1
+#endif
+
+#if HEAP_FAILURE_HOOK
+extern "C" {
+void* __libc_malloc(size_t size);
+void* __libc_calloc(size_t count, size_t size);
+void* __libc_realloc(void* block, size_t size);
+void __libc_free(void* block);
+}
+
+namespace heap_failure {
+/* Atomic because tests with threads allocate through the same wrappers. */
+inline std::atomic<long> g_until_failure{-1};  /* -1: never fail */
+inline std::atomic<long> g_live_blocks{0};
+
+inline bool next_fails()
+{
+    if (g_until_failure.load() < 0)
+        return false;
+    return g_until_failure-- == 0;
+}
+}  // namespace heap_failure
+
+extern "C" void* malloc(size_t size)
+{
+    if (heap_failure::next_fails())
+        return nullptr;
+    void* block = __libc_malloc(size);
+    if (block)
+        heap_failure::g_live_blocks++;
+    return block;
+}
+extern "C" void* calloc(size_t count, size_t size)
+{
+    if (heap_failure::next_fails())
+        return nullptr;
+    void* block = __libc_calloc(count, size);
+    if (block)
+        heap_failure::g_live_blocks++;
+    return block;
+}
+extern "C" void* realloc(void* block, size_t size)
+{
+    if (heap_failure::next_fails())
+        return nullptr;
+    void* grown = __libc_realloc(block, size);
+    if (!block && grown)
+        heap_failure::g_live_blocks++;
+    return grown;
+}
+extern "C" void free(void* block)
+{
+    if (block)
+        heap_failure::g_live_blocks--;
+    __libc_free(block);
+}
+#endif
+
+/* Runs `attempt` with the 0th, 1st, 2nd ... allocation failing until it
+ * reports success. Every failed attempt must leave no block behind. Returns
+ * the number of allocations the successful run needed (0 without the hook). */
+template <typename Attempt>
+int count_failure_points(Attempt attempt)
+{
+#if HEAP_FAILURE_HOOK
+    for (long failAt = 0; failAt < 10000; failAt++) {
+        long liveBefore = heap_failure::g_live_blocks;
+        heap_failure::g_until_failure = failAt;
+        bool ok = attempt();
+        heap_failure::g_until_failure = -1;
+        if (ok)
+            return static_cast<int>(failAt);
+        EXPECT_EQ(liveBefore, heap_failure::g_live_blocks) << "leak when allocation " << failAt
+                                                           << " fails";
+    }
+    ADD_FAILURE() << "never succeeded";
+#else
+    (void)attempt;
+#endif
+    return 0;
+}
+
+#endif
