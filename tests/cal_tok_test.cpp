@@ -2,6 +2,7 @@
 #include "core/parser/cal_tok.h"
 
 #include <gtest/gtest.h>
+#include <string.h>
 #include <plstr.h>
 #include <prio.h>
 #include <unistd.h>
@@ -9,6 +10,8 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+
+#include "tests/heap_failure.h"
 
 namespace {
 
@@ -481,4 +484,35 @@ TEST(IcalLexer, VCalendarCheckAndBadArguments) {
     EXPECT_EQ(1, calparser_populate_token(nullptr, buf, 1));
     CALPARSER_TOKEN* none = nullptr;
     EXPECT_EQ(1, calparser_populate_token(&none, buf, 1));
+}
+
+// Every allocation of a chunk may fail: the lexer then drops a part, a line or
+// the rest of the chunk, never crashes and leaves nothing behind once the
+// tokens it made are freed.
+TEST(IcalLexer, SurvivesEveryAllocationFailure) {
+    char text[] = "BEGIN:VEVENT\r\nATTENDEE;CN=\"A\";X-P=1:mailto:a@x\r\n"
+                  "X-FOO:bar\r\nSTATUS:confirmed\r\nSUMMARY:a\\nb\r\nEND:VEVENT\r\n";
+    auto complete = [](const Lexed& l) {
+        const int types[] = {kBegin, kAttendee, kXProp, 1134, kSummary, kEnd};
+        const int values[] = {kVEvent, 0, 0, 1300, 0, kVEvent};
+        if (l.rc != 0 || l.count() != 6)
+            return false;
+        for (unsigned i = 0; i < 6; i++)
+            if ((int)l.at(i)->nType != types[i] || (int)l.at(i)->nValue != values[i]
+                || !l.at(i)->pParamList)
+                return false;
+        return l.at(1)->pParamList->count == 2 && l.param(1, 0)->pValue
+            && l.param(1, 1)->pName && l.param(1, 1)->pValue && l.at(1)->pValue
+            && l.at(2)->pName && l.at(2)->pValue && l.at(4)->pValue
+            && strcmp(l.at(4)->pValue, "a\r\nb") == 0;
+    };
+    int allocations = count_failure_points([&] {
+        Lexed lexed;
+        lexed.rc = calparser_icalbuf_to_toklist(text, (unsigned)strlen(text), &lexed.tokens,
+                                                &lexed.consumed, &lexed.line, 0);
+        return complete(lexed);
+    });
+    if (HEAP_FAILURE_HOOK) {
+        EXPECT_GT(allocations, 20);
+    }
 }
