@@ -1,0 +1,329 @@
+/* Comparing two versions of an event or to-do: same, major or minor change,
+ * and the modification bits of every property that differs. */
+#include "core/parser/cal_compare.h"
+
+#include <stddef.h>
+
+#include <plstr.h>
+
+namespace {
+
+constexpr int kSame = 0;
+constexpr int kDifferent = 1;
+constexpr int kMajorChange = 1;
+constexpr int kMinorChange = 2;
+
+bool is_event_kind(int kind) {
+    return kind == CALDB_KIND_EVENT || kind == CALDB_KIND_EXPANDED_EVENT;
+}
+
+/* The method half of a component state. */
+unsigned state_method(uint32_t nCompState) {
+    return nCompState >> 16;
+}
+
+/* Only the methods that the state derivation gives for PUBLISH and other
+ * methods (1), REQUEST, REPLY and CANCEL must match; a counter proposal (64)
+ * or a record without a method does not make a change. */
+bool method_must_match(unsigned method) {
+    return method == 1 || method == 2 || method == 4 || method == 8;
+}
+
+/* Exactly one of two pointers is NULL. */
+bool one_null(const void* a, const void* b) {
+    return (a == nullptr) != (b == nullptr);
+}
+
+unsigned list_count(const array_t* list) {
+    return list ? list->count : 0;
+}
+
+const CALDB_ATTENDEE* attendee_at(const array_t* list, unsigned i) {
+    return static_cast<const CALDB_ATTENDEE*>(array_elementat(list, i));
+}
+
+/* The first attendee of `list` whose address equals the address of `key`
+ * (ignoring case); a NULL key pairs with a NULL slot. */
+const CALDB_ATTENDEE* find_by_address(const array_t* list, const CALDB_ATTENDEE* key, bool* found) {
+    for (unsigned i = 0; i < list_count(list); i++) {
+        const CALDB_ATTENDEE* candidate = attendee_at(list, i);
+        bool match = (!key || !candidate)
+                         ? key == candidate
+                         : calparser_CompareStringProperty(key->pAddr, candidate->pAddr) == kSame;
+        if (match) {
+            *found = true;
+            return candidate;
+        }
+    }
+    *found = false;
+    return nullptr;
+}
+
+/* Fields whose change is major, in the order they are examined. */
+bool head_has_major_change(const CALDB_COMPONENT* a, const CALDB_COMPONENT* b) {
+    if (calparser_CompareDateTimeProperty(a->tDtStart, b->tDtStart) ||
+        calparser_CompareDateTimeProperty(a->tRecurrenceId, b->tRecurrenceId) ||
+        calparser_CompareDateTimeProperty(a->tCreated, b->tCreated) ||
+        calparser_CompareDateTimeProperty(a->tLastModified, b->tLastModified) ||
+        calparser_CompareDateTimeProperty(a->tAuxTime, b->tAuxTime) ||
+        calparser_CompareIntegerProperty(a->nAuxValue, b->nAuxValue) ||
+        calparser_CompareIntegerProperty(a->nGeoLat, b->nGeoLat) ||
+        calparser_CompareIntegerProperty(a->nGeoLon, b->nGeoLon) ||
+        calparser_CompareOrganizerProperty(a->pOrganizer, b->pOrganizer))
+        return true;
+
+    const char* const textsA[] = {a->pUid,     a->pClass,       a->pDescription, a->pLocation,
+                                  a->pOrganizerEmail, a->pSummary, a->pUrl,      a->pCharset,
+                                  a->pLanguage, a->pDtStartTzid};
+    const char* const textsB[] = {b->pUid,     b->pClass,       b->pDescription, b->pLocation,
+                                  b->pOrganizerEmail, b->pSummary, b->pUrl,      b->pCharset,
+                                  b->pLanguage, b->pDtStartTzid};
+    for (size_t i = 0; i < sizeof textsA / sizeof textsA[0]; i++)
+        if (calparser_CompareStringProperty(textsA[i], textsB[i])) return true;
+
+    if (calparser_CompareAttendeePropertyArray(a->aAttendees, b->aAttendees)) return true;
+
+    const array_t* const listsA[] = {a->aRRules,     a->aExRules,    a->aRDates,
+                                     a->aExDates,    a->aCategories, a->aRelatedTo,
+                                     a->aAttachments, a->aResources, a->aComments,
+                                     a->aContacts};
+    const array_t* const listsB[] = {b->aRRules,     b->aExRules,    b->aRDates,
+                                     b->aExDates,    b->aCategories, b->aRelatedTo,
+                                     b->aAttachments, b->aResources, b->aComments,
+                                     b->aContacts};
+    for (size_t i = 0; i < sizeof listsA / sizeof listsA[0]; i++)
+        if (calparser_CompareStringPropertyArray(listsA[i], listsB[i])) return true;
+
+    unsigned method = state_method(a->nCompState);
+    return method_must_match(method) && state_method(b->nCompState) != method;
+}
+
+/* Sets `field` in pNew when `differs`. */
+void mark(CALDB_COMPONENT* pNew, bool differs, unsigned field) {
+    if (differs) calparser_setModField(pNew->modFields, field);
+}
+
+}  // namespace
+
+int calparser_isModFieldSet(const unsigned char modFields[8], unsigned field) {
+    return (modFields[field >> 8] & (field & 0xFF)) != 0;
+}
+
+void calparser_setModField(unsigned char modFields[8], unsigned field) {
+    modFields[field >> 8] |= static_cast<unsigned char>(field & 0xFF);
+}
+
+int calparser_CompareDateTimeProperty(time_t a, time_t b) {
+    return a != b ? kDifferent : kSame;
+}
+
+int calparser_CompareIntegerProperty(int a, int b) {
+    return calparser_CompareDateTimeProperty(a, b);
+}
+
+int calparser_CompareStringProperty(const char* a, const char* b) {
+    bool aEmpty = !a || !*a;
+    bool bEmpty = !b || !*b;
+    if (aEmpty && bEmpty) return kSame;
+    if (one_null(a, b)) return kDifferent;
+    return PL_strcasecmp(a, b) != 0 ? kDifferent : kSame;
+}
+
+int calparser_CompareStringPropertyArray(const array_t* a, const array_t* b) {
+    unsigned count = list_count(a);
+    if (count != list_count(b)) return kDifferent;
+    for (unsigned i = 0; i < count; i++) {
+        const char* textA = static_cast<const char*>(array_elementat(a, i));
+        const char* textB = static_cast<const char*>(array_elementat(b, i));
+        if (calparser_CompareStringProperty(textA, textB)) return kDifferent;
+    }
+    return kSame;
+}
+
+int calparser_CompareOrganizerProperty(const CALDB_ORGANIZER* a, const CALDB_ORGANIZER* b) {
+    if (!a && !b) return kSame;
+    if (one_null(a, b)) return kDifferent;
+    return calparser_CompareStringProperty(a->pAddr, b->pAddr);
+}
+
+int calparser_CompareAttendeeProperty(const CALDB_ATTENDEE* a, const CALDB_ATTENDEE* b) {
+    if (!a && !b) return kSame;
+    if (one_null(a, b)) return kDifferent;
+    if (calparser_CompareStringProperty(a->pAddr, b->pAddr) ||
+        calparser_CompareIntegerProperty(a->nPartStat, b->nPartStat) ||
+        a->bRsvp != b->bRsvp)
+        return kDifferent;
+    return kSame;
+}
+
+int calparser_CompareAttendeePropertyArray(const array_t* a, const array_t* b) {
+    unsigned count = list_count(a);
+    if (count != list_count(b)) return kDifferent;
+    for (unsigned i = 0; i < count; i++) {
+        const CALDB_ATTENDEE* attendee = attendee_at(a, i);
+        bool found = false;
+        const CALDB_ATTENDEE* partner = find_by_address(b, attendee, &found);
+        if (!found || calparser_CompareAttendeeProperty(attendee, partner)) return kDifferent;
+    }
+    return kSame;
+}
+
+int calparser_CompareAlarm(const CALDB_VALARM* a, const CALDB_VALARM* b) {
+    if (!a && !b) return kSame;
+    if (one_null(a, b)) return kDifferent;
+    if (calparser_CompareDateTimeProperty(a->tTrigger, b->tTrigger) ||
+        calparser_CompareIntegerProperty(a->nDuration, b->nDuration) ||
+        calparser_CompareIntegerProperty(a->nAction, b->nAction) ||
+        calparser_CompareIntegerProperty(a->nRepeat, b->nRepeat) ||
+        calparser_CompareStringProperty(a->pAuxText, b->pAuxText) ||
+        calparser_CompareStringProperty(a->pSummary, b->pSummary) ||
+        calparser_CompareStringProperty(a->pDescription, b->pDescription) ||
+        calparser_CompareStringPropertyArray(a->aAttendees, b->aAttendees))
+        return kDifferent;
+    return kSame;
+}
+
+int calparser_CompareAlarmArray(const array_t* a, const array_t* b) {
+    unsigned count = list_count(a);
+    if (count != list_count(b)) return kDifferent;
+    for (unsigned i = 0; i < count; i++) {
+        const CALDB_VALARM* alarmA = static_cast<const CALDB_VALARM*>(array_elementat(a, i));
+        const CALDB_VALARM* alarmB = static_cast<const CALDB_VALARM*>(array_elementat(b, i));
+        if (calparser_CompareAlarm(alarmA, alarmB)) return kDifferent;
+    }
+    return kSame;
+}
+
+int calparser_CompareComponentHelper(const CALDB_COMPONENT* a, const CALDB_COMPONENT* b) {
+    if (!a && !b) return kSame;
+    if (one_null(a, b)) return kMajorChange;
+    if (head_has_major_change(a, b)) return kMajorChange;
+    if (calparser_CompareAlarmArray(a->aAlarms, b->aAlarms) ||
+        calparser_CompareStringPropertyArray(a->aXProps, b->aXProps) ||
+        calparser_CompareIntegerProperty(a->nSequence, b->nSequence))
+        return kMinorChange;
+    return kSame;
+}
+
+int calparser_CompareEvent(const CALDB_VEVENT* a, const CALDB_VEVENT* b) {
+    if (!a && !b) return kSame;
+    if (one_null(a, b)) return kMajorChange;
+    if (calparser_CompareDateTimeProperty(a->tDtEnd, b->tDtEnd) || a->nFlags != b->nFlags ||
+        calparser_CompareStringProperty(a->pEventAux, b->pEventAux))
+        return kMajorChange;
+    return calparser_CompareComponentHelper(reinterpret_cast<const CALDB_COMPONENT*>(a),
+                                            reinterpret_cast<const CALDB_COMPONENT*>(b));
+}
+
+int calparser_CompareTodo(const CALDB_VTODO* a, const CALDB_VTODO* b) {
+    if (!a && !b) return kSame;
+    if (one_null(a, b)) return kMajorChange;
+    if (calparser_CompareDateTimeProperty(a->tDue, b->tDue) ||
+        calparser_CompareDateTimeProperty(a->tCompleted, b->tCompleted) ||
+        a->nFlags != b->nFlags ||
+        calparser_CompareIntegerProperty(a->nPercentComplete, b->nPercentComplete) ||
+        calparser_CompareStringProperty(a->pDueTzid, b->pDueTzid))
+        return kMajorChange;
+    return calparser_CompareComponentHelper(reinterpret_cast<const CALDB_COMPONENT*>(a),
+                                            reinterpret_cast<const CALDB_COMPONENT*>(b));
+}
+
+int calparser_CompareComponent(const CALDB_COMPONENT* a, const CALDB_COMPONENT* b) {
+    if (!a && !b) return kSame;
+    if (one_null(a, b)) return kMajorChange;
+    if (a->nType != b->nType) return kMajorChange;
+    if (is_event_kind(a->nType))
+        return calparser_CompareEvent(reinterpret_cast<const CALDB_VEVENT*>(a),
+                                      reinterpret_cast<const CALDB_VEVENT*>(b));
+    return calparser_CompareTodo(reinterpret_cast<const CALDB_VTODO*>(a),
+                                 reinterpret_cast<const CALDB_VTODO*>(b));
+}
+
+int calparser_getComponentModFieldsHelper(const CALDB_COMPONENT* pOld, CALDB_COMPONENT* pNew) {
+    if (!pOld && !pNew) return 0;
+    if (one_null(pOld, pNew)) return 1;
+    const CALDB_COMPONENT* o = pOld;
+    CALDB_COMPONENT* n = pNew;
+    mark(n, calparser_CompareDateTimeProperty(o->tDtStart, n->tDtStart), CALPARSER_MOD_DTSTART);
+    mark(n, calparser_CompareDateTimeProperty(o->tCreated, n->tCreated), CALPARSER_MOD_CREATED);
+    mark(n, calparser_CompareDateTimeProperty(o->tLastModified, n->tLastModified),
+         CALPARSER_MOD_LASTMODIFIED);
+    mark(n, calparser_CompareDateTimeProperty(o->tAuxTime, n->tAuxTime), CALPARSER_MOD_AUXTIME);
+    mark(n, calparser_CompareIntegerProperty(o->nGeoLat, n->nGeoLat), CALPARSER_MOD_GEOLAT);
+    mark(n, calparser_CompareIntegerProperty(o->nGeoLon, n->nGeoLon), CALPARSER_MOD_GEOLON);
+    mark(n, calparser_CompareOrganizerProperty(o->pOrganizer, n->pOrganizer),
+         CALPARSER_MOD_ORGANIZER);
+    mark(n, calparser_CompareStringProperty(o->pClass, n->pClass), CALPARSER_MOD_CLASS);
+    mark(n, calparser_CompareStringProperty(o->pUid, n->pUid), CALPARSER_MOD_UID);
+    mark(n, calparser_CompareStringProperty(o->pDescription, n->pDescription),
+         CALPARSER_MOD_DESCRIPTION);
+    mark(n, calparser_CompareStringProperty(o->pLocation, n->pLocation), CALPARSER_MOD_LOCATION);
+    mark(n, calparser_CompareStringProperty(o->pOrganizerEmail, n->pOrganizerEmail),
+         CALPARSER_MOD_ORGANIZER_EMAIL);
+    mark(n, calparser_CompareStringProperty(o->pSummary, n->pSummary), CALPARSER_MOD_SUMMARY);
+    mark(n, calparser_CompareStringProperty(o->pUrl, n->pUrl), CALPARSER_MOD_URL);
+    mark(n, calparser_CompareStringProperty(o->pCharset, n->pCharset), CALPARSER_MOD_CHARSET);
+    mark(n, calparser_CompareStringProperty(o->pLanguage, n->pLanguage), CALPARSER_MOD_LANGUAGE);
+    mark(n, calparser_CompareStringProperty(o->pDtStartTzid, n->pDtStartTzid),
+         CALPARSER_MOD_DTSTART_TZID);
+    mark(n, calparser_CompareAttendeePropertyArray(o->aAttendees, n->aAttendees),
+         CALPARSER_MOD_ATTENDEES);
+    mark(n, calparser_CompareStringPropertyArray(o->aRRules, n->aRRules), CALPARSER_MOD_RRULES);
+    mark(n, calparser_CompareStringPropertyArray(o->aRDates, n->aRDates), CALPARSER_MOD_RDATES);
+    mark(n, calparser_CompareStringPropertyArray(o->aExDates, n->aExDates), CALPARSER_MOD_EXDATES);
+    mark(n, calparser_CompareStringPropertyArray(o->aExRules, n->aExRules), CALPARSER_MOD_EXRULES);
+    mark(n, calparser_CompareStringPropertyArray(o->aCategories, n->aCategories),
+         CALPARSER_MOD_CATEGORIES);
+    mark(n, calparser_CompareStringPropertyArray(o->aRelatedTo, n->aRelatedTo),
+         CALPARSER_MOD_RELATED_TO);
+    mark(n, calparser_CompareStringPropertyArray(o->aAttachments, n->aAttachments),
+         CALPARSER_MOD_ATTACHMENTS);
+    mark(n, calparser_CompareStringPropertyArray(o->aResources, n->aResources),
+         CALPARSER_MOD_RESOURCES);
+    mark(n, calparser_CompareStringPropertyArray(o->aComments, n->aComments),
+         CALPARSER_MOD_COMMENTS);
+    mark(n, calparser_CompareStringPropertyArray(o->aContacts, n->aContacts),
+         CALPARSER_MOD_CONTACTS);
+    mark(n, calparser_CompareAlarmArray(o->aAlarms, n->aAlarms), CALPARSER_MOD_ALARMS);
+    mark(n, calparser_CompareStringPropertyArray(o->aXProps, n->aXProps), CALPARSER_MOD_XPROPS);
+    mark(n, o->nCompState != n->nCompState, CALPARSER_MOD_COMP_STATE);
+    mark(n, calparser_CompareIntegerProperty(o->nSequence, n->nSequence), CALPARSER_MOD_SEQUENCE);
+    return 0;
+}
+
+int calparser_getEventModFields(const CALDB_VEVENT* pOld, CALDB_VEVENT* pNew) {
+    if (!pOld || !pNew) return 0;
+    if (calparser_CompareDateTimeProperty(pOld->tDtEnd, pNew->tDtEnd))
+        calparser_setModField(pNew->modFields, CALPARSER_MOD_DTEND_DUE);
+    if (calparser_CompareStringProperty(pOld->pEventAux, pNew->pEventAux))
+        calparser_setModField(pNew->modFields, CALPARSER_MOD_EVENT_AUX);
+    if (pOld->bTransparent != pNew->bTransparent)
+        calparser_setModField(pNew->modFields, CALPARSER_MOD_TRANSP);
+    return 0;
+}
+
+int calparser_getTodoModFields(const CALDB_VTODO* pOld, CALDB_VTODO* pNew) {
+    if (!pOld || !pNew) return 0;
+    if (calparser_CompareDateTimeProperty(pOld->tDue, pNew->tDue))
+        calparser_setModField(pNew->modFields, CALPARSER_MOD_DTEND_DUE);
+    if (calparser_CompareDateTimeProperty(pOld->tCompleted, pNew->tCompleted))
+        calparser_setModField(pNew->modFields, CALPARSER_MOD_COMPLETED);
+    if (calparser_CompareIntegerProperty(pOld->nPercentComplete, pNew->nPercentComplete))
+        calparser_setModField(pNew->modFields, CALPARSER_MOD_PERCENT_COMPLETE);
+    if (calparser_CompareStringProperty(pOld->pDueTzid, pNew->pDueTzid))
+        calparser_setModField(pNew->modFields, CALPARSER_MOD_DUE_TZID);
+    return 0;
+}
+
+int calparser_getComponentModFields(const CALDB_COMPONENT* pOld, CALDB_COMPONENT* pNew, int kind) {
+    if (!pOld && !pNew) return 0;
+    if (one_null(pOld, pNew)) return 1;
+    calparser_getComponentModFieldsHelper(pOld, pNew);
+    if (is_event_kind(kind))
+        calparser_getEventModFields(reinterpret_cast<const CALDB_VEVENT*>(pOld),
+                                    reinterpret_cast<CALDB_VEVENT*>(pNew));
+    else
+        calparser_getTodoModFields(reinterpret_cast<const CALDB_VTODO*>(pOld),
+                                   reinterpret_cast<CALDB_VTODO*>(pNew));
+    return 0;
+}
