@@ -1,0 +1,240 @@
+#include <gtest/gtest.h>
+
+#include <stdint.h>
+#include <stdlib.h>
+#include <string.h>
+
+#include "public/core_util/cal_time.h"
+#include "public/core_util/gmtime.h"
+
+namespace {
+
+struct tm utc_fields(int year, int month, int day, int hour, int minute, int second) {
+    struct tm broken;
+    memset(&broken, 0, sizeof(broken));
+    broken.tm_year = year - 1900;
+    broken.tm_mon = month - 1;
+    broken.tm_mday = day;
+    broken.tm_hour = hour;
+    broken.tm_min = minute;
+    broken.tm_sec = second;
+    return broken;
+}
+
+time_t mk(int year, int month, int day, int hour = 0, int minute = 0, int second = 0) {
+    struct tm broken = utc_fields(year, month, day, hour, minute, second);
+    return mkgmtime(&broken);
+}
+
+long long duration_of(const char* text) {
+    CAL_TIME_DURATION duration;
+    time_t out = 0;
+    EXPECT_EQ(0, cal_time_buf_to_duration(text, &duration)) << text;
+    EXPECT_EQ(0, cal_time_addDurationToTimeT(&duration, 0, &out)) << text;
+    return (long long)out;
+}
+
+}  // namespace
+
+TEST(Gmtime, MkgmtimeKnownInstantsAndNoNormalisation) {
+    EXPECT_EQ(1041422400, mk(2003, 1, 1, 12));
+    EXPECT_EQ(951868800, mk(2000, 3, 1));           // after 29 February of a 400-year leap year
+    EXPECT_EQ(1078012800, mk(2004, 2, 29));
+    EXPECT_EQ(0, mk(1970, 1, 1));
+    EXPECT_EQ(INT32_MAX, mk(2038, 1, 19, 3, 14, 7));
+    EXPECT_EQ(-1, mk(2038, 1, 19, 3, 14, 8));        // past the 32-bit range
+    EXPECT_EQ(-1, mk(1969, 12, 31, 23, 59, 59));      // exists, but before the epoch
+    // Days that do not exist are refused, never rolled into the next month.
+    EXPECT_EQ(-1, mk(2003, 2, 29));
+    EXPECT_EQ(-1, mk(1900, 2, 29));
+    EXPECT_EQ(-1, mk(2003, 2, 30));
+    EXPECT_EQ(-1, mk(2003, 4, 31));
+    EXPECT_EQ(-1, mk(2003, 1, 0));
+    EXPECT_EQ(-1, mk(2003, 13, 1));
+    EXPECT_EQ(-1, mk(2003, 1, 1, 24));
+    EXPECT_EQ(-1, mk(2003, 1, 1, 0, 60));
+    EXPECT_EQ(-1, mkgmtime(nullptr));
+}
+
+TEST(Gmtime, MtgmtimeBreaksDownIncludingWeekdayAndYearDay) {
+    struct tm broken;
+    time_t leapDay = 1078012800;
+    ASSERT_EQ(&broken, mtgmtime(&leapDay, &broken));
+    EXPECT_EQ(104, broken.tm_year);
+    EXPECT_EQ(1, broken.tm_mon);
+    EXPECT_EQ(29, broken.tm_mday);
+    EXPECT_EQ(0, broken.tm_wday);     // a Sunday
+    EXPECT_EQ(59, broken.tm_yday);
+
+    time_t beforeEpoch = -1;
+    ASSERT_NE(nullptr, mtgmtime(&beforeEpoch, &broken));
+    EXPECT_EQ(69, broken.tm_year);
+    EXPECT_EQ(11, broken.tm_mon);
+    EXPECT_EQ(31, broken.tm_mday);
+    EXPECT_EQ(23, broken.tm_hour);
+    EXPECT_EQ(59, broken.tm_min);
+    EXPECT_EQ(59, broken.tm_sec);
+    EXPECT_EQ(3, broken.tm_wday);     // a Wednesday
+
+    EXPECT_EQ(nullptr, mtgmtime(nullptr, &broken));
+    EXPECT_EQ(nullptr, mtgmtime(&leapDay, nullptr));
+}
+
+TEST(Gmtime, StrgmtimeFormatsUtcAndReportsOverflow) {
+    char buffer[256];
+    EXPECT_EQ(16u, cal_strgmtime(buffer, sizeof(buffer), "%Y%m%dT%H%M%SZ", 1041422400));
+    EXPECT_STREQ("20030101T120000Z", buffer);
+    char small[8];
+    EXPECT_EQ(0u, cal_strgmtime(small, sizeof(small), "%Y%m%dT%H%M%SZ", 1041422400));
+    EXPECT_STREQ("", small);
+}
+
+TEST(CalTime, AtoiSizeReadsExactlyNDigits) {
+    int value = 77;
+    EXPECT_EQ(0, cal_time_atoi_size("12", 2, &value));
+    EXPECT_EQ(12, value);
+    EXPECT_EQ(0, cal_time_atoi_size("2003x", 4, &value));
+    EXPECT_EQ(2003, value);
+    value = 77;
+    EXPECT_NE(0, cal_time_atoi_size("12a", 3, &value));
+    EXPECT_NE(0, cal_time_atoi_size("-1", 2, &value));
+    EXPECT_NE(0, cal_time_atoi_size("1", 2, &value));           // the NUL is not a digit
+    EXPECT_NE(0, cal_time_atoi_size("12", 0, &value));
+    EXPECT_NE(0, cal_time_atoi_size("99999999999", 11, &value)); // does not fit an int
+    EXPECT_NE(0, cal_time_atoi_size(nullptr, 2, &value));
+    EXPECT_EQ(77, value);
+}
+
+TEST(CalTime, DurationsInEveryForm) {
+    EXPECT_EQ(93600, duration_of("P1DT2H"));
+    EXPECT_EQ(-900, duration_of("-PT15M"));
+    EXPECT_EQ(10, duration_of("+PT10S"));
+    EXPECT_EQ(1209600, duration_of("P2W"));
+    EXPECT_EQ(5400, duration_of("PT1H30M"));
+    EXPECT_EQ(3601, duration_of("PT1H1S"));
+    EXPECT_EQ(300, duration_of("pt5m"));
+    EXPECT_EQ(60, duration_of(" PT1M\r\n"));
+    EXPECT_EQ(0, duration_of("PT0S"));
+    EXPECT_EQ(90061, duration_of("P1DT1H1M1S"));
+}
+
+TEST(CalTime, MalformedDurationsFailAndCannotBeAdded) {
+    const char* bad[] = {"", "P", "PT", "1H", "PT1D", "P1H", "PT1H2H", "PT1M1H", "P1DT",
+                         "PT-5M", "P1.5D", "PTM", "P1D2W", "--PT1M", "PT1M junk", "PT99999999999S"};
+    for (const char* text : bad) {
+        CAL_TIME_DURATION duration;
+        time_t out = 42;
+        EXPECT_EQ(2, cal_time_buf_to_duration(text, &duration)) << text;
+        EXPECT_EQ(-1, cal_time_addDurationToTimeT(&duration, 1000, &out)) << text;
+        EXPECT_EQ(42, out) << text;
+    }
+    CAL_TIME_DURATION duration;
+    EXPECT_EQ(1, cal_time_buf_to_duration(nullptr, &duration));
+    EXPECT_EQ(1, cal_time_buf_to_duration("PT1M", nullptr));
+}
+
+TEST(CalTime, AddingDurationsStaysInThe32BitRange) {
+    CAL_TIME_DURATION duration;
+    time_t out = 0;
+    ASSERT_EQ(0, cal_time_buf_to_duration("PT1H", &duration));
+    EXPECT_EQ(0, cal_time_addDurationToTimeT(&duration, 1041422400, &out));
+    EXPECT_EQ(1041426000, out);
+    EXPECT_EQ(-1, cal_time_addDurationToTimeT(&duration, INT32_MAX - 100, &out));
+    EXPECT_EQ(-1, cal_time_addDurationToTimeT(nullptr, 0, &out));
+    EXPECT_EQ(-1, cal_time_addDurationToTimeT(&duration, 0, nullptr));
+    // A zeroed record that was never parsed cannot be added.
+    CAL_TIME_DURATION* fresh = (CAL_TIME_DURATION*)calloc(1, sizeof(CAL_TIME_DURATION));
+    EXPECT_EQ(-1, cal_time_addDurationToTimeT(fresh, 0, &out));
+    cal_time_FreeDuration(&fresh);
+    EXPECT_EQ(nullptr, fresh);
+    cal_time_FreeDuration(&fresh);
+}
+
+TEST(CalTime, PeriodsWithEndOrDuration) {
+    EXPECT_TRUE(cal_time_MightBePeriodString("19990101T000000Z/PT1H"));
+    EXPECT_FALSE(cal_time_MightBePeriodString("19990102"));
+    EXPECT_FALSE(cal_time_MightBePeriodString("/PT1H"));
+    EXPECT_FALSE(cal_time_MightBePeriodString("19990101T000000Z/"));
+    EXPECT_FALSE(cal_time_MightBePeriodString(nullptr));
+
+    CAL_TIME_PERIOD* byDuration = cal_time_NewPeriod("19990101T000000Z/PT1H");
+    ASSERT_NE(nullptr, byDuration);
+    EXPECT_EQ(915148800, byDuration->tStart);
+    EXPECT_EQ(915152400, byDuration->tEnd);
+    EXPECT_TRUE(byDuration->bHasDuration);
+    EXPECT_TRUE(cal_time_IsValidPeriod(byDuration));
+    EXPECT_EQ(3600, cal_time_getOffset(byDuration));
+
+    CAL_TIME_PERIOD* byEnd = cal_time_NewPeriod("19990101T000000Z/19990101T020000Z");
+    ASSERT_NE(nullptr, byEnd);
+    EXPECT_FALSE(byEnd->bHasDuration);
+    EXPECT_EQ(7200, cal_time_getOffset(byEnd));
+
+    const char* invalid[] = {"19990101T000000Z/19981231T000000Z", "garbage/PT1H",
+                             "19990101T000000Z/-PT1H", "19990101T000000Z/PT0S",
+                             "19990101T000000Z/xyz", "19990230T000000Z/PT1H"};
+    for (const char* text : invalid) {
+        CAL_TIME_PERIOD* period = cal_time_NewPeriod(text);
+        ASSERT_NE(nullptr, period) << text;
+        EXPECT_FALSE(cal_time_IsValidPeriod(period)) << text;
+        cal_time_DestroyPeriod(&period);
+        EXPECT_EQ(nullptr, period);
+    }
+    EXPECT_EQ(nullptr, cal_time_NewPeriod(nullptr));
+    cal_time_DestroyPeriod(&byDuration);
+    cal_time_DestroyPeriod(&byEnd);
+}
+
+TEST(CalTime, PeriodComparatorsOrderByStart) {
+    CAL_TIME_PERIOD* late = cal_time_NewPeriod("19990102T000000Z/PT1H");
+    CAL_TIME_PERIOD* early = cal_time_NewPeriod("19990101T000000Z/PT2H");
+    CAL_TIME_PERIOD* earlyShort = cal_time_NewPeriod("19990101T000000Z/PT1H");
+    CAL_TIME_PERIOD* slots[] = {late, early, earlyShort};
+    qsort(slots, 3, sizeof(slots[0]), cal_time_period_compare);
+    EXPECT_EQ(earlyShort, slots[0]);
+    EXPECT_EQ(early, slots[1]);
+    EXPECT_EQ(late, slots[2]);
+
+    time_t key = 915235200;   // 1999-01-02 00:00:00 UTC
+    CAL_TIME_PERIOD** found = (CAL_TIME_PERIOD**)bsearch(&key, slots, 2 + 1, sizeof(slots[0]),
+                                                        cal_time_timet_period_compare);
+    ASSERT_NE(nullptr, found);
+    EXPECT_EQ(late, *found);
+    key += 1;
+    EXPECT_EQ(nullptr, bsearch(&key, slots, 3, sizeof(slots[0]), cal_time_timet_period_compare));
+    for (CAL_TIME_PERIOD*& period : slots)
+        cal_time_DestroyPeriod(&period);
+}
+
+TEST(CalTime, UtcTextsBothWays) {
+    char buffer[20];
+    EXPECT_EQ(0, cal_time_timet_to_datez(915148800 + 11 * 3600 + 22 * 60 + 33, buffer));
+    EXPECT_STREQ("19990101T112233Z", buffer);
+    EXPECT_EQ(0, cal_time_timet_to_datezAllDay(915148800 + 86399, buffer));
+    EXPECT_STREQ("19990101", buffer);
+    EXPECT_EQ(1, cal_time_timet_to_datez(0, nullptr));
+
+    time_t time = 7;
+    int isDate = 7;
+    EXPECT_EQ(0, cal_time_datez_to_timet_helper("19990101T112233Z", &time, &isDate, 1));
+    EXPECT_EQ(915148800 + 40953, time);
+    EXPECT_EQ(0, isDate);
+    EXPECT_EQ(0, cal_time_datez_to_timet_helper("19990101", &time, &isDate, 0));
+    EXPECT_EQ(915148800, time);
+    EXPECT_EQ(1, isDate);
+    // A local text is read as UTC only when the caller allows it.
+    EXPECT_EQ(0, cal_time_datez_to_timet_helper("19990101T000000", &time, nullptr, 1));
+    EXPECT_EQ(915148800, time);
+    EXPECT_EQ(2, cal_time_datez_to_timet_helper("19990101T000000", &time, nullptr, 0));
+    EXPECT_EQ(0, time);
+
+    const char* bad[] = {"20030229T120000Z", "20380119T031408Z", "19990101X000000Z",
+                         "19990101T000000X", "1999010", "19990101T0000", ""};
+    for (const char* text : bad) {
+        time = 7;
+        EXPECT_EQ(2, cal_time_datez_to_timet_helper(text, &time, nullptr, 1)) << text;
+        EXPECT_EQ(0, time) << text;
+    }
+    EXPECT_EQ(1, cal_time_datez_to_timet_helper(nullptr, &time, nullptr, 1));
+    EXPECT_EQ(1, cal_time_datez_to_timet_helper("19990101", nullptr, nullptr, 1));
+}
