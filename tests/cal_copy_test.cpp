@@ -446,9 +446,10 @@ TEST(ModifiedOnlyCopy, EachBitCopiesItsPropertyAndGuardsHold) {
             EXPECT_EQ(c.copied, p.hasMasterValue(inst))
                 << p.name << " instanceBit=" << c.instanceBit << " force=" << c.force;
             // A property whose bit is not set is never taken.
-            for (const Property& other : properties())
-                if (other.field != p.field)
-                    EXPECT_FALSE(other.hasMasterValue(inst)) << other.name << " taken with " << p.name;
+            for (const Property& other : properties()) {
+                if (other.field == p.field) continue;
+                EXPECT_FALSE(other.hasMasterValue(inst)) << other.name << " taken with " << p.name;
+            }
             caldb_FreeEvent(&master);
             caldb_FreeEvent(&inst);
         }
@@ -698,4 +699,87 @@ TEST(FreeLists, FreeElementsAndClearOrDestroy) {
     EXPECT_STREQ("new", field);
     EXPECT_EQ(1, calparser_populateStringProperty(nullptr, "x"));
     PL_strfree(field);
+}
+
+// Allocation failures: the test binary wraps the heap functions so that the
+// n-th allocation from now fails and live blocks are counted. Sanitizer
+// builds own the heap; there these checks are skipped.
+#if defined(__SANITIZE_ADDRESS__)
+#define COPY_HEAP_HOOK 0
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define COPY_HEAP_HOOK 0
+#endif
+#endif
+#ifndef COPY_HEAP_HOOK
+#define COPY_HEAP_HOOK 1
+#endif
+
+#if COPY_HEAP_HOOK
+extern "C" {
+void* __libc_malloc(size_t size);
+void* __libc_calloc(size_t count, size_t size);
+void* __libc_realloc(void* block, size_t size);
+void __libc_free(void* block);
+}
+
+namespace {
+long g_allocations_until_failure = -1;  // -1: never fail
+long g_live_blocks = 0;
+
+bool allocation_fails() {
+    if (g_allocations_until_failure < 0) return false;
+    return g_allocations_until_failure-- == 0;
+}
+}  // namespace
+
+extern "C" void* malloc(size_t size) {
+    if (allocation_fails()) return nullptr;
+    void* block = __libc_malloc(size);
+    if (block) g_live_blocks++;
+    return block;
+}
+extern "C" void* calloc(size_t count, size_t size) {
+    if (allocation_fails()) return nullptr;
+    void* block = __libc_calloc(count, size);
+    if (block) g_live_blocks++;
+    return block;
+}
+extern "C" void* realloc(void* block, size_t size) {
+    if (allocation_fails()) return nullptr;
+    void* grown = __libc_realloc(block, size);
+    if (!block && grown) g_live_blocks++;
+    return grown;
+}
+extern "C" void free(void* block) {
+    if (block) g_live_blocks--;
+    __libc_free(block);
+}
+#endif
+
+// A copy that runs out of memory part-way still returns 0 and leaks
+// nothing: every failure point of a full copy is driven once.
+TEST(CopyConstructor, RunningOutOfMemoryLeaksNothing) {
+#if COPY_HEAP_HOOK
+    CALDB_VEVENT* src = master_event();
+    bool completed = false;
+    for (long fail_at = 0; fail_at < 2000 && !completed; fail_at++) {
+        long live_before = g_live_blocks;
+        CALDB_VEVENT* copy = nullptr;
+        g_allocations_until_failure = fail_at;
+        int rc = calparser_copyConstructorEvent(src, &copy);
+        completed = g_allocations_until_failure >= 0;  // no allocation failed
+        g_allocations_until_failure = -1;
+        EXPECT_EQ(0, rc) << fail_at;
+        if (fail_at == 0) {
+            EXPECT_EQ(nullptr, copy);
+        }
+        caldb_FreeEvent(&copy);
+        EXPECT_EQ(live_before, g_live_blocks) << "leak when allocation " << fail_at << " fails";
+    }
+    EXPECT_TRUE(completed);
+    caldb_FreeEvent(&src);
+#else
+    GTEST_SKIP() << "the sanitizer owns the heap";
+#endif
 }
