@@ -12,6 +12,7 @@
 
 #include "core/parser/cal_tok.h"
 #include "core/parser/cal_tok_xml.h"
+#include "tests/heap_failure.h"
 
 namespace {
 
@@ -596,6 +597,47 @@ TEST(XmlLexer, RandomBytesNeverBreakTheLexer) {
         lexXmlInChunks(text, cuts, tokens);
         for (unsigned i = 0; i < tokens.size(); ++i) ASSERT_NE(nullptr, tokens[i]->pParamList);
     }
+}
+
+// Every allocation of a chunk may fail: the lexer then reports 3, stops early
+// or drops the part concerned, and nothing is left once the list is freed.
+TEST(XmlLexer, AllocationFailuresLeakNothing) {
+#if !HEAP_FAILURE_HOOK
+    GTEST_SKIP() << "sanitizer builds own the heap";
+#else
+    char text[] = "<START TZID=\"UTC\" X-A=\"b\">x&lt;</START>\n<X-FOO>y</X-FOO>"
+                  "<METHOD>request</METHOD><";
+    const unsigned length = sizeof text - 1;
+    TokenList reference;
+    ASSERT_EQ(0, lexXml(text, reference).rc);
+    const std::vector<std::string> expected = describeAll(reference, true);
+
+    int allocations = count_failure_points([&] {
+        array_t* list = nullptr;
+        unsigned consumed = length + 1, line = 1;
+        int rc = calparser_xmlbuf_to_toklist(text, length, &list, &consumed, &line);
+        bool failed = heap_failure::g_until_failure.load() < 0;
+        heap_failure::g_until_failure = -1;  // the checks below allocate
+        EXPECT_TRUE(rc == 0 || rc == 3) << rc;
+        if (list) {
+            EXPECT_LE(consumed, length);
+            EXPECT_LE(list->count, expected.size());
+            for (unsigned i = 0; i < list->count; ++i)
+                EXPECT_NE(nullptr, static_cast<CALPARSER_TOKEN*>(list->data[i])->pParamList);
+        }
+        if (!failed) {
+            TokenList made;
+            made.list = list;
+            list = nullptr;
+            EXPECT_EQ(0, rc);
+            EXPECT_EQ(expected, describeAll(made, true));
+        }
+        calparser_FreeTokenList(list);
+        array_delete(list);
+        return !failed;
+    });
+    EXPECT_GT(allocations, 10);
+#endif
 }
 
 // ---- SXML ------------------------------------------------------------------
