@@ -1,0 +1,123 @@
+/* The time-zone registry: the process-wide, sorted set of named zones that every
+ * date-time with a TZID is resolved against, and the plain functions that wrap it.
+ *
+ * The registry owns its list and every CAL_VTIMEZONE in it. The list is sorted by
+ * the zones' pTzid, byte-wise with case distinguished, so look-ups are a bisection
+ * search and "europe/paris" does not find "Europe/Paris". Aliases are kept with
+ * each zone but never consulted by a look-up.
+ *
+ * Concurrency: the registry is created and loaded before the server's threads use
+ * the library and is only read afterwards; look-ups, listings and conversions never
+ * write it. Loading, reloading and destroying must not overlap any other use: they
+ * free zones that readers may still hold. */
+#ifndef CORE_PARSER_CAL_VTIMEZONE_ARRAY_H
+#define CORE_PARSER_CAL_VTIMEZONE_ARRAY_H
+
+#include <time.h>
+
+#include <prio.h>
+
+#include "public/db/caldb_timezone.h"
+#include "public/util/array.h"
+
+#ifdef __cplusplus
+
+struct protstream;
+
+class CALPARSER_TIMEZONE_LIST {
+public:
+    /* The one registry; NULL until the first Instance() call. */
+    static CALPARSER_TIMEZONE_LIST* m_Instance;
+    /* The registry, created on the first call; NULL only when memory runs out.
+     * The first call must happen before threads use the library. */
+    static CALPARSER_TIMEZONE_LIST* Instance();
+
+    /* Frees every zone (removeAllTimeZones). */
+    ~CALPARSER_TIMEZONE_LIST();
+
+    /* Loading from the time-zone file or a stream; written with the library's
+     * start-up. Each replaces the whole list on success and keeps it on failure.
+     *   init:               0 loaded, 1 failed (the list is then none)
+     *   reloadListFromFile: 0 loaded, -1 the file does not open, 1 no stream or
+     *                       the file did not parse; `path` is rewritten in place
+     *   reloadList:         0 loaded, 1 the stream did not parse or gave nothing */
+    int init();
+    int reloadListFromFile(char* path);
+    int reloadList(struct protstream* stream);
+
+    /* Frees every zone and the list; the list becomes NULL. */
+    void removeAllTimeZones();
+
+    /* The zone named `tzid` exactly (case distinguished), or NULL when it is not
+     * registered, `tzid` is NULL or no list is loaded. The zone stays the
+     * registry's. */
+    CAL_VTIMEZONE* lookup(const char* tzid) const;
+
+    /* The rule-based zone (pIcuZone) of the zone named `tzid`, as an untyped
+     * handle owned by the registry; NULL when the zone is missing or has none
+     * (a zone without a STANDARD part). */
+    void* lookup_libnls_timezone(const char* tzid) const;
+
+    /* Stores in *ppList a new array of every registered zone, in list order (an
+     * empty array when no list is loaded). The caller deletes the array with
+     * array_delete but never the zones. Returns 0, 1 for a NULL address, 3 when
+     * memory runs out (*ppList is then NULL). */
+    int getAllTimeZones(array_t** ppList) const;
+
+    /* Prints every zone to `fd` (nothing without one). Returns 0. */
+    int debugPrintAllTimeZones(PRFileDesc* fd) const;
+
+    /* Local date-time text in the zone `tzid` to UTC seconds; see
+     * calparser_applyTimeZoneToString. */
+    int applyTimeZoneToString(time_t* pTime, int* pAux, const char* text,
+                              const char* tzid) const;
+    /* UTC seconds to the local text of the zone `tzid`; see
+     * calparser_applyTimeZoneToTimeT. */
+    int applyTimeZoneToTimeT(const char* tzid, time_t time, char** ppBuffer,
+                             int size) const;
+
+    /* array_qsort comparator over slots holding CAL_VTIMEZONE pointers: by
+     * pTzid with PL_strcmp; a NULL zone, a zone without stored part and a
+     * stored part without pTzid sort first, in that order, and two missing
+     * items of the same kind compare equal. */
+    static int calVTimeZone_compare(const void* pSlotA, const void* pSlotB);
+    /* array_bsearch comparator: `pKey` points to a zone name (const char*),
+     * `pSlot` to a slot holding a CAL_VTIMEZONE pointer; same order as above,
+     * a NULL name sorting before every present one. */
+    static int key_compare(const void* pKey, const void* pSlot);
+
+    /* Zones sorted by calVTimeZone_compare, owned with their zones; NULL when
+     * no list is loaded. Written only by the loading members. */
+    array_t* m_pList;
+
+    CALPARSER_TIMEZONE_LIST(const CALPARSER_TIMEZONE_LIST&) = delete;
+    CALPARSER_TIMEZONE_LIST& operator=(const CALPARSER_TIMEZONE_LIST&) = delete;
+
+private:
+    CALPARSER_TIMEZONE_LIST() : m_pList(nullptr) {}
+};
+
+extern "C" {
+#endif
+
+/* Each of these obtains the registry through CALPARSER_TIMEZONE_LIST::Instance().
+ * Zones and stored parts returned are the registry's: never free them. */
+
+/* The zone named `tzid` (case distinguished), or NULL. */
+CAL_VTIMEZONE* calparser_lookupCalVTimeZone(const char* tzid);
+/* The stored part of the zone named `tzid`, or NULL. */
+CALDB_VTIMEZONE* calparser_lookupTimeZone(const char* tzid);
+/* The rule-based zone of the zone named `tzid` as an untyped handle, or NULL. */
+void* lookup_libnls_timezone(const char* tzid);
+/* 1 when a zone named `tzid` is registered, else 0. */
+int calparser_isValidTimeZoneID(const char* tzid);
+/* A new array of every registered zone, in name order; see getAllTimeZones. */
+int calparser_getAllTimeZones(array_t** ppList);
+/* Prints every registered zone to `fd`. Returns 0. */
+int calparser_debugPrintAllTimeZones(PRFileDesc* fd);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif

@@ -1,0 +1,220 @@
+// The time-zone registry: order of the list, exact-case look-ups, listing and the
+// debug print, on zones built in memory.
+#include <gtest/gtest.h>
+
+#include <stdio.h>
+#include <unistd.h>
+
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include <prio.h>
+
+#include "core/parser/cal_vtimezone_array.h"
+#include "tests/support/zone_builders.h"
+
+using namespace zone_test;
+
+namespace {
+
+std::vector<std::string> listed_names() {
+    std::vector<std::string> names;
+    array_t* all = nullptr;
+    EXPECT_EQ(0, calparser_getAllTimeZones(&all));
+    if (!all) return names;
+    for (unsigned i = 0; i < all->count; i++) {
+        const CAL_VTIMEZONE* zone = static_cast<const CAL_VTIMEZONE*>(all->data[i]);
+        const char* id = zone && zone->pDbTimeZone ? zone->pDbTimeZone->pTzid : nullptr;
+        names.push_back(id ? id : "<unnamed>");
+    }
+    array_delete(all);
+    return names;
+}
+
+ZoneSpec named(const char* tzid) {
+    ZoneSpec z;
+    z.tzid = tzid;
+    return z;
+}
+
+// What calparser_debugPrintAllTimeZones writes, read back from a file.
+std::string debug_print() {
+    char path[] = "/tmp/registry_printXXXXXX";
+    int fd = mkstemp(path);
+    close(fd);
+    PRFileDesc* out = PR_Open(path, PR_WRONLY | PR_TRUNCATE, 0600);
+    EXPECT_NE(nullptr, out);
+    EXPECT_EQ(0, calparser_debugPrintAllTimeZones(out));
+    PR_Close(out);
+    std::ifstream in(path);
+    std::stringstream text;
+    text << in.rdbuf();
+    unlink(path);
+    return text.str();
+}
+
+class Registry : public ::testing::Test {
+protected:
+    void TearDown() override { CALPARSER_TIMEZONE_LIST::Instance()->removeAllTimeZones(); }
+};
+
+}  // namespace
+
+TEST_F(Registry, ListsZonesInByteOrderWhateverTheInsertionOrder) {
+    fill_registry({named("Europe/Paris"), named("America/New_York"), named("Africa/Casablanca"),
+                   named("America/Argentina/Buenos_Aires"), named("US/Eastern"),
+                   named("America/Anchorage")});
+    std::vector<std::string> expected = {"Africa/Casablanca", "America/Anchorage",
+                                         "America/Argentina/Buenos_Aires", "America/New_York",
+                                         "Europe/Paris", "US/Eastern"};
+    EXPECT_EQ(expected, listed_names());
+}
+
+TEST_F(Registry, LookUpMatchesCaseExactly) {
+    fill_registry({named("Europe/Paris"), named("Asia/Tokyo")});
+    EXPECT_EQ(1, calparser_isValidTimeZoneID("Europe/Paris"));
+    EXPECT_EQ(0, calparser_isValidTimeZoneID("europe/paris"));
+    EXPECT_EQ(0, calparser_isValidTimeZoneID("Europe/Paris "));
+    EXPECT_EQ(0, calparser_isValidTimeZoneID("Europe"));
+    EXPECT_EQ(0, calparser_isValidTimeZoneID(""));
+    EXPECT_EQ(0, calparser_isValidTimeZoneID(nullptr));
+    EXPECT_EQ(nullptr, calparser_lookupCalVTimeZone("ASIA/TOKYO"));
+}
+
+TEST_F(Registry, ThreeLookUpsGiveTheRecordItsStoredPartAndItsRuleZone) {
+    fill_registry({named("Asia/Tokyo"), named("Europe/Paris")});
+    CAL_VTIMEZONE* zone = calparser_lookupCalVTimeZone("Europe/Paris");
+    ASSERT_NE(nullptr, zone);
+    EXPECT_STREQ("Europe/Paris", zone->pDbTimeZone->pTzid);
+    EXPECT_EQ(zone->pDbTimeZone, calparser_lookupTimeZone("Europe/Paris"));
+    ASSERT_NE(nullptr, zone->pIcuZone);
+    EXPECT_EQ(static_cast<void*>(zone->pIcuZone), lookup_libnls_timezone("Europe/Paris"));
+    EXPECT_EQ(nullptr, calparser_lookupTimeZone("Europe/Berlin"));
+    EXPECT_EQ(nullptr, lookup_libnls_timezone("Europe/Berlin"));
+    EXPECT_EQ(nullptr, lookup_libnls_timezone(nullptr));
+}
+
+TEST_F(Registry, ZoneWithoutStandardPartIsFoundButHasNoRuleZone) {
+    ZoneSpec daylightOnly = named("Test/DaylightOnly");
+    daylightOnly.hasStandard = false;
+    daylightOnly.hasDaylight = true;
+    daylightOnly.daylightMinutes = 120;
+    fill_registry({daylightOnly, named("Asia/Tokyo")});
+    CAL_VTIMEZONE* zone = calparser_lookupCalVTimeZone("Test/DaylightOnly");
+    ASSERT_NE(nullptr, zone);
+    EXPECT_EQ(nullptr, zone->pStandard);
+    EXPECT_EQ(1, calparser_isValidTimeZoneID("Test/DaylightOnly"));
+    EXPECT_EQ(nullptr, lookup_libnls_timezone("Test/DaylightOnly"));
+}
+
+// A zone without stored part, or a stored part without name, sorts before every
+// named zone; a missing zone before both.
+TEST_F(Registry, IncompleteZonesSortFirst) {
+    CAL_VTIMEZONE* unnamed = make_zone(named("x"));
+    PL_strfree(unnamed->pDbTimeZone->pTzid);
+    unnamed->pDbTimeZone->pTzid = nullptr;
+    CAL_VTIMEZONE* bare = make_zone(named("y"));
+    PL_strfree(bare->pDbTimeZone->pTzid);
+    free(bare->pDbTimeZone);
+    bare->pDbTimeZone = nullptr;
+
+    using List = CALPARSER_TIMEZONE_LIST;
+    CAL_VTIMEZONE* nothing = nullptr;
+    CAL_VTIMEZONE* paris = make_zone(named("Europe/Paris"));
+    CAL_VTIMEZONE* athens = make_zone(named("Europe/Athens"));
+    EXPECT_LT(List::calVTimeZone_compare(&nothing, &bare), 0);
+    EXPECT_LT(List::calVTimeZone_compare(&bare, &unnamed), 0);
+    EXPECT_LT(List::calVTimeZone_compare(&unnamed, &athens), 0);
+    EXPECT_GT(List::calVTimeZone_compare(&paris, &unnamed), 0);
+    EXPECT_EQ(0, List::calVTimeZone_compare(&nothing, &nothing));
+    EXPECT_EQ(0, List::calVTimeZone_compare(&unnamed, &unnamed));
+    EXPECT_LT(List::calVTimeZone_compare(&athens, &paris), 0);
+    const char* noKey = nullptr;
+    const char* key = "Europe/Paris";
+    EXPECT_LT(List::key_compare(&noKey, &athens), 0);
+    EXPECT_EQ(0, List::key_compare(&noKey, &unnamed));
+    EXPECT_GT(List::key_compare(&key, &unnamed), 0);
+    EXPECT_GT(List::key_compare(&key, &nothing), 0);
+    EXPECT_EQ(0, List::key_compare(&key, &paris));
+
+    CALPARSER_TIMEZONE_LIST::Instance()->removeAllTimeZones();
+    for (CAL_VTIMEZONE* zone : {paris, unnamed, athens, bare})
+        ASSERT_EQ(0, calparser_registry_add_for_testing(zone));
+    std::vector<std::string> expected = {"<unnamed>", "<unnamed>", "Europe/Athens",
+                                         "Europe/Paris"};
+    EXPECT_EQ(expected, listed_names());
+    EXPECT_EQ(paris, calparser_lookupCalVTimeZone("Europe/Paris"));
+    EXPECT_EQ(athens, calparser_lookupCalVTimeZone("Europe/Athens"));
+}
+
+TEST_F(Registry, WithoutListEveryLookUpIsEmpty) {
+    CALPARSER_TIMEZONE_LIST::Instance()->removeAllTimeZones();
+    EXPECT_EQ(nullptr, CALPARSER_TIMEZONE_LIST::Instance()->m_pList);
+    EXPECT_EQ(nullptr, calparser_lookupCalVTimeZone("Africa/Casablanca"));
+    EXPECT_EQ(0, calparser_isValidTimeZoneID("Africa/Casablanca"));
+    EXPECT_TRUE(listed_names().empty());
+    EXPECT_EQ(1, calparser_getAllTimeZones(nullptr));
+    EXPECT_EQ("", debug_print());
+}
+
+TEST_F(Registry, ListingIsANewArrayOverTheRegistrysZones) {
+    fill_registry({named("B/Two"), named("A/One")});
+    array_t* first = nullptr;
+    array_t* second = nullptr;
+    ASSERT_EQ(0, calparser_getAllTimeZones(&first));
+    ASSERT_EQ(0, calparser_getAllTimeZones(&second));
+    ASSERT_NE(first, second);
+    ASSERT_EQ(2u, first->count);
+    EXPECT_EQ(calparser_lookupCalVTimeZone("A/One"), first->data[0]);
+    EXPECT_EQ(calparser_lookupCalVTimeZone("B/Two"), second->data[1]);
+    array_delete(first);
+    array_delete(second);
+    EXPECT_EQ(1, calparser_isValidTimeZoneID("A/One"));  // the zones stayed
+}
+
+TEST_F(Registry, DebugPrintShowsNamesStartsAndRules) {
+    ZoneSpec central = central_zone("Europe/Berlin");
+    ZoneSpec plain = named("Asia/Tokyo");
+    plain.standardMinutes = 540;
+    fill_registry({central, plain});
+    CAL_VTIMEZONE* berlin = calparser_lookupCalVTimeZone("Europe/Berlin");
+    berlin->pDbTimeZone->pTzUrl = PL_strdup("http://tz.example/Berlin");
+    // DAYLIGHT: last Sunday of March at 02:00, started 1970-03-29 02:00:00 UTC.
+    berlin->pDaylight->nMonth = 2;
+    berlin->pDaylight->nWeek = -1;
+    berlin->pDaylight->nDayOfWeek = 1;
+    berlin->pDaylight->nTimeMs = 2 * 3600000;
+    berlin->pDaylight->pDbZone->tDtStart = (int32_t)utc("19700329T020000Z");
+    // STANDARD: last Sunday of October at 03:00, no start time.
+    berlin->pStandard->nMonth = 9;
+    berlin->pStandard->nWeek = -1;
+    berlin->pStandard->nDayOfWeek = 1;
+    berlin->pStandard->nTimeMs = 3 * 3600000 + 5 * 60000;
+    // A sub-zone without its stored record gets the rule only.
+    CAL_VTIMEZONE* tokyo = calparser_lookupCalVTimeZone("Asia/Tokyo");
+    free(tokyo->pStandard->pDbZone);
+    tokyo->pStandard->pDbZone = nullptr;
+
+    std::string expected =
+        "Name: Asia/Tokyo\n"
+        "URL: <none>\n"
+        "Pattern: Month:0, Week:0, Day:-1, Time: 0: 0\n"
+        "\n"
+        "Name: Europe/Berlin\n"
+        "URL: http://tz.example/Berlin\n"
+        "Daylight -    dtStart = 7524000  (19700329T020000Z) [29-Mar-70 02:00AM]\n"
+        "Pattern: Month:3, Week:-1, Day:1, Time: 2: 0\n"
+        "Standard -    dtStart = -1\n"
+        "Pattern: Month:10, Week:-1, Day:1, Time: 3: 5\n"
+        "\n";
+    EXPECT_EQ(expected, debug_print());
+    EXPECT_EQ(0, calparser_debugPrintAllTimeZones(nullptr));
+}
+
+TEST_F(Registry, TestEntryRefusesNothingAndTakesOwnership) {
+    CALPARSER_TIMEZONE_LIST::Instance()->removeAllTimeZones();
+    EXPECT_EQ(1, calparser_registry_add_for_testing(nullptr));
+    EXPECT_EQ(nullptr, CALPARSER_TIMEZONE_LIST::Instance()->m_pList);
+    EXPECT_EQ(CALPARSER_TIMEZONE_LIST::m_Instance, CALPARSER_TIMEZONE_LIST::Instance());
+}
