@@ -4,35 +4,13 @@
 #include <plstr.h>
 
 #include "core/parser/cal_vzone.h"
+#include "core/parser/ical_components.h"
 #include "core/parser/populate.h"
-#include "public/core_util/timezone.h"
 #include "public/util/kvallog.h"
 
 namespace {
 
 constexpr unsigned kMaxSubZones = 2;
-constexpr int kMsPerMinute = 60000;
-
-/* Stand-in for create_SimpleTimeZone of the rule-based zone unit until that
- * unit is in the tree: raw offset and daylight amount from the parts'
- * offsets, the daylight part's rule starts daylight time, the standard
- * part's rule ends it. Without a standard part the zone keeps what it has. */
-icu::TimeZone* create_rule_zone(CAL_VTIMEZONE* zone)
-{
-    const CAL_VZONE* standard = zone->pStandard;
-    const CAL_VZONE* daylight = zone->pDaylight;
-    if (!standard)
-        return zone->pIcuZone;
-    int32_t raw = standard->pDbZone->nOffsetTo * kMsPerMinute;
-    const char* tzid = zone->pDbTimeZone->pTzid;
-    if (!daylight)
-        return timezone_CreateSimpleTimeZoneShort(raw, tzid);
-    return timezone_CreateSimpleTimeZone(
-        raw, tzid, (int8_t)daylight->nMonth, (int8_t)daylight->nWeek,
-        (int8_t)daylight->nDayOfWeek, daylight->nTimeMs, (int8_t)standard->nMonth,
-        (int8_t)standard->nWeek, (int8_t)standard->nDayOfWeek, standard->nTimeMs,
-        (daylight->pDbZone->nOffsetTo - standard->pDbZone->nOffsetTo) * kMsPerMinute);
-}
 
 /* What stopped a walk. */
 enum class WalkEnd { OwnEnd, Early, RanOut };
@@ -96,7 +74,7 @@ int finish_zone(CAL_VTIMEZONE** pZone, array_t** pSubZones, array_t* timeZones,
         CAL_VTIMEZONE_FREE(pZone);
         return 0;
     }
-    zone->pIcuZone = create_rule_zone(zone);
+    zone->pIcuZone = create_SimpleTimeZone(zone);
     if (array_append(timeZones, zone) != 0) {
         CAL_VTIMEZONE_FREE(pZone);
         return 3;
