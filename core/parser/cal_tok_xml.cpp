@@ -162,43 +162,43 @@ void fill_token(CALPARSER_TOKEN* token, char* segment, const char* name, unsigne
     calparser_convertHTMLEncodedCharacters(&token->pValue);
 }
 
-/* Decodes the reference that starts at the "&" `in` into `out`. Returns the
- * number of input bytes used, or 0 when the text is no reference this lexer
- * decodes. Never writes more bytes than it uses, so it can run in place. */
-size_t decode_reference(const char* in, char* out, size_t* pnWritten) {
-    if (in[1] == '#' && in[2] && in[3]) {
-        /* Decimal: "&#" with one or two digits and ";", else exactly two
-         * digits without it. */
-        size_t semicolon = 0;
-        for (size_t k = 2; k <= 4 && in[k]; ++k) {
-            if (in[k] == ';') {
-                semicolon = k;
-                break;
-            }
-        }
-        size_t nDigits = semicolon ? semicolon - 2 : 2;
-        if (nDigits == 0) return 0;
-        unsigned number = 0;
-        for (size_t k = 0; k < nDigits; ++k) {
-            if (!is_ascii_digit(in[2 + k])) return 0;
-            number = number * 10 + static_cast<unsigned>(in[2 + k] - '0');
-        }
-        if (number == 0) {
-            memcpy(out, kReplacementChar, kReplacementLen);
-            *pnWritten = kReplacementLen;
-        } else {
-            out[0] = static_cast<char>(number);
-            *pnWritten = 1;
-        }
-        return 2 + nDigits + (semicolon ? 1 : 0);
+/* The offset of the first ";" among in[first] to in[last], or 0 when there is
+ * none before the text ends. */
+size_t find_semicolon(const char* in, size_t first, size_t last) {
+    for (size_t k = first; k <= last && in[k]; ++k) {
+        if (in[k] == ';') return k;
     }
-    size_t semicolon = 0;
-    for (size_t k = 1; k <= 4 && in[k]; ++k) {
-        if (in[k] == ';') {
-            semicolon = k;
-            break;
-        }
+    return 0;
+}
+
+/* A decimal reference at `in` ("&#" and at least two more bytes): one or two
+ * digits closed by ";", else exactly the two bytes after "#". Writes the byte
+ * of the number (U+FFFD for 0) to `out`; returns the input bytes used, or 0
+ * when no number is read. */
+size_t decode_decimal_reference(const char* in, char* out, size_t* pnWritten) {
+    size_t semicolon = find_semicolon(in, 2, 4);
+    size_t nDigits = semicolon ? semicolon - 2 : 2;
+    if (nDigits == 0) return 0;
+    unsigned number = 0;
+    for (size_t k = 2; k < 2 + nDigits; ++k) {
+        if (!is_ascii_digit(in[k])) return 0;
+        number = number * 10 + static_cast<unsigned>(in[k] - '0');
     }
+    if (number == 0) {
+        memcpy(out, kReplacementChar, kReplacementLen);
+        *pnWritten = kReplacementLen;
+    } else {
+        out[0] = static_cast<char>(number);
+        *pnWritten = 1;
+    }
+    return 2 + nDigits + (semicolon ? 1 : 0);
+}
+
+/* A named reference at `in` closed by ";" within four bytes: "amp", "lt" and
+ * "gt" only. Writes the character to `out`; returns the input bytes used, or
+ * 0 for any other text. */
+size_t decode_named_reference(const char* in, char* out, size_t* pnWritten) {
+    size_t semicolon = find_semicolon(in, 1, 4);
     if (!semicolon) return 0;
     const char* name = in + 1;
     size_t nameLen = semicolon - 1;
@@ -210,6 +210,14 @@ size_t decode_reference(const char* in, char* out, size_t* pnWritten) {
     out[0] = decoded;
     *pnWritten = 1;
     return semicolon + 1;
+}
+
+/* Decodes the reference that starts at the "&" `in` into `out`. Returns the
+ * number of input bytes used, or 0 when the text is no reference this lexer
+ * decodes. Never writes more bytes than it uses, so it can run in place. */
+size_t decode_reference(const char* in, char* out, size_t* pnWritten) {
+    if (in[1] == '#' && in[2] && in[3]) return decode_decimal_reference(in, out, pnWritten);
+    return decode_named_reference(in, out, pnWritten);
 }
 
 } // namespace

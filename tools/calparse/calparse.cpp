@@ -7,7 +7,7 @@
  * chunk carried to the front of the text buffer and the next chunk appended,
  * so that a line split across chunks is lexed whole. Prints the token list.
  * Exit status: 0 success, 1 an unreadable file or a lexing failure, 2 a usage
- * error or an input form this version cannot read. */
+ * error or an option this version does not support. */
 #include <errno.h>
 #include <stdio.h>
 #include <string.h>
@@ -19,6 +19,7 @@
 #include <prprf.h>
 
 #include "core/parser/cal_tok.h"
+#include "core/parser/cal_tok_xml.h"
 
 namespace {
 
@@ -63,9 +64,24 @@ bool at_end(FILE* in)
     return false;
 }
 
-/* Lexes all of `in` as iCalendar text (format 3 or 4) into *ppTokens. Returns
- * 0, -1 on a read error (errno set), or the lexer's positive result. */
-int lex_ical_stream(FILE* in, int format, array_t** ppTokens)
+/* Hands one chunk to the lexer of `format`. */
+int lex_chunk(int format, char* text, unsigned len, array_t** ppTokens, unsigned* pnConsumed,
+              unsigned* pnLine, int checkVCalendar)
+{
+    switch (format) {
+    case kFormatXml:
+        return calparser_xmlbuf_to_toklist(text, len, ppTokens, pnConsumed, pnLine);
+    case kFormatSxml:
+        return calparser_sxmlbuf_to_toklist(text, len, ppTokens, pnConsumed, pnLine);
+    default:
+        return calparser_icalbuf_to_toklist(text, len, ppTokens, pnConsumed, pnLine,
+                                            checkVCalendar);
+    }
+}
+
+/* Lexes all of `in` in the given format into *ppTokens. Returns 0, -1 on a
+ * read error (errno set), or the lexer's positive result. */
+int lex_stream(FILE* in, int format, array_t** ppTokens)
 {
     std::vector<char> text(kTextSize + 1);
     size_t carry = 0;
@@ -77,9 +93,9 @@ int lex_ical_stream(FILE* in, int format, array_t** ppTokens)
             return -1;
         size_t len = carry + n;
         text[len] = '\0';
-        unsigned consumed = 0;
-        int rc = calparser_icalbuf_to_toklist(text.data(), (unsigned)len, ppTokens, &consumed,
-                                              &line, checkVCalendar);
+        unsigned consumed = (unsigned)len;   /* the SXML lexer leaves it alone */
+        int rc = lex_chunk(format, text.data(), (unsigned)len, ppTokens, &consumed, &line,
+                           checkVCalendar);
         checkVCalendar = 0;
         if (rc > 0)
             return rc;
@@ -96,7 +112,7 @@ int show_tokens(const char* path, FILE* in, int format, PRFileDesc* out)
 {
     array_t* tokens = nullptr;
     int status = 0;
-    int rc = format == kFormatSxml ? 0 : lex_ical_stream(in, format, &tokens);
+    int rc = lex_stream(in, format, &tokens);
     if (rc < 0) {
         fprintf(stderr, "calparse: cannot read %s: %s\n", path, strerror(errno));
         status = kExitFailure;
@@ -142,10 +158,6 @@ int main(int argc, char** argv)
         } else {
             files.push_back(arg);
         }
-    }
-    if (format == kFormatXml) {
-        fprintf(stderr, "xml input not supported yet\n");
-        return kExitUsage;
     }
     if (files.empty())
         files.push_back("-");

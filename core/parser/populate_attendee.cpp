@@ -1,0 +1,424 @@
+/* ATTENDEE and ORGANIZER storers, with the directory look-ups that resolve
+ * an attendee's mail address into calendar ids and a calendar id into a mail
+ * address. */
+#include "core/parser/populate.h"
+
+#include <plstr.h>
+#include <stdlib.h>
+#include <string.h>
+
+#include "public/core_util/parseutil.h"
+#include "public/core_util/smtp.h"
+#include "public/core_util/userattr.h"
+#include "public/util/kvallog.h"
+#include "public/util/str.h"
+
+namespace {
+
+constexpr char kMailto[] = "mailto:";
+constexpr unsigned kMailtoLength = sizeof kMailto - 1;
+
+/* Replaces *ppField by `text`, which the field then owns. */
+void replace_text(char** ppField, char* text)
+{
+    PL_strfree(*ppField);
+    *ppField = text;
+}
+
+/* Replaces *ppField by a copy of `text` (NULL stores NULL). False when the
+ * copy fails, the field then unchanged. */
+bool replace_with_copy(char** ppField, const char* text)
+{
+    char* copy = nullptr;
+    if (text && !(copy = PL_strdup(text)))
+        return false;
+    replace_text(ppField, copy);
+    return true;
+}
+
+/* "mailto:" followed by `mail`, as a new text (PL_strfree), or NULL. */
+char* new_mailto(const char* mail)
+{
+    size_t length = strlen(mail);
+    char* text = static_cast<char*>(malloc(kMailtoLength + length + 1));
+    if (text) {
+        memcpy(text, kMailto, kMailtoLength);
+        memcpy(text + kMailtoLength, mail, length + 1);
+    }
+    return text;
+}
+
+/* Element `i` of a directory result list, NULL when missing. */
+const char* text_at(const array_t* list, unsigned i)
+{
+    return list ? static_cast<const char*>(array_elementat(list, i)) : nullptr;
+}
+
+unsigned count_of(const array_t* list)
+{
+    return list ? list->count : 0;
+}
+
+/* Stores an upper-cased copy of `value` in *ppUpper. False when memory runs out. */
+bool upper_copy(const char* value, char** ppUpper)
+{
+    *ppUpper = str_toupper(PL_strdup(value));
+    return *ppUpper != nullptr;
+}
+
+/* Applies one ATTENDEE parameter to `att`; a later parameter of a type wins.
+ * Returns 0, or 3 when memory runs out. */
+int apply_attendee_param(CALDB_ATTENDEE* att, const CALPARSER_PARAM* param)
+{
+    const char* value = param->pValue;
+    char* upper = nullptr;
+    switch (param->nType) {
+    case TOKEN_CUTYPE: return replace_with_copy(&att->pCuType, value) ? 0 : 3;
+    case TOKEN_ROLE: return replace_with_copy(&att->pRole, value) ? 0 : 3;
+    case TOKEN_CN: return replace_with_copy(&att->pCn, value) ? 0 : 3;
+    case TOKEN_DIR: return replace_with_copy(&att->pDir, value) ? 0 : 3;
+    case TOKEN_SENT_BY: return replace_with_copy(&att->pSentBy, value) ? 0 : 3;
+    case TOKEN_LANGUAGE: return replace_with_copy(&att->pLanguage, value) ? 0 : 3;
+    case TOKEN_X_Z9KQ_CALID: return replace_with_copy(&att->pCalid, value) ? 0 : 3;
+    case TOKEN_X_Z9KQ_EMAIL: return replace_with_copy(&att->pAddr, value) ? 0 : 3;
+    case TOKEN_MEMBER: return calparser_addCalAddressListToList(&att->aMembers, value);
+    case TOKEN_DELEGATED_TO: return calparser_addCalAddressListToList(&att->aDelegatedTo, value);
+    case TOKEN_DELEGATED_FROM:
+        return calparser_addCalAddressListToList(&att->aDelegatedFrom, value);
+    case TOKEN_PARTSTAT:
+        if (!upper_copy(value, &upper))
+            return 3;
+        att->nPartStat = calparser_getPartStatType(upper);
+        replace_text(&att->pPartStatName, upper);
+        return 0;
+    case TOKEN_SENT_STATUS:
+    case TOKEN_X_TAVO_SENT_STATUS:
+        if (!upper_copy(value, &upper))
+            return 3;
+        att->nSentStatus = calparser_getSentStatusType(upper);
+        PL_strfree(upper);
+        return 0;
+    case TOKEN_RSVP:
+        if (!upper_copy(value, &upper))
+            return 3;
+        att->bRsvp = calparser_getRSVPType(upper) ? 1 : 0;
+        PL_strfree(upper);
+        return 0;
+    case TOKEN_X_KVAL_ATTENDEE_GSE_STATUS:
+        calparser_storeIntegerProperty(&att->nSentStatus, value, static_cast<int>(strlen(value)),
+                                       nullptr);
+        return 0;
+    default: return 0;
+    }
+}
+
+/* Appends *ppAtt to `list`, which then owns it; on failure frees it.
+ * Returns 0 or 3. */
+int append_attendee(array_t* list, CALDB_ATTENDEE** ppAtt)
+{
+    if (array_append(list, *ppAtt) != 0) {
+        caldb_FreeAttendee(ppAtt);
+        return 3;
+    }
+    *ppAtt = nullptr;
+    return 0;
+}
+
+/* What the directory knows of one mail address: parallel lists. */
+struct MailMatches {
+    array_t* calids = nullptr;
+    array_t* cns = nullptr;
+    array_t* mails = nullptr;
+    ~MailMatches()
+    {
+        array_free_and_destroy(&calids);
+        array_free_and_destroy(&cns);
+        array_free_and_destroy(&mails);
+    }
+};
+
+/* One directory calendar of a mail address: a copy of `att` for calendar
+ * `i` of `found`, appended to `list`. Returns 0 or 3. */
+int append_calendar_copy(array_t* list, const CALDB_ATTENDEE* att, const MailMatches& found,
+                         unsigned i)
+{
+    CALDB_ATTENDEE* copy = nullptr;
+    if (caldb_copyConstructorAttendee(att, &copy) != 0)
+        return 3;
+    int rc = 0;
+    const char* calid = text_at(found.calids, i);
+    if (!replace_with_copy(&copy->pCalid, calid)) {
+        caldb_FreeAttendee(&copy);
+        return 3;
+    }
+    if (count_of(found.calids) == 1) {
+        // The address stays; the directory's name only fills a missing CN.
+        if (!att->pCn && !replace_with_copy(&copy->pCn, text_at(found.cns, 0)))
+            rc = 3;
+    } else {
+        if (!replace_with_copy(&copy->pCn, text_at(found.cns, i)))
+            rc = 3;
+        const char* mail = text_at(found.mails, i);
+        if (mail) {
+            char* address = new_mailto(mail);
+            if (address)
+                replace_text(&copy->pAddr, address);
+            else
+                rc = 3;  // this entry keeps the attendee's address; the caller stops
+        } else if (!replace_with_copy(&copy->pAddr, calid)) {
+            rc = 3;
+        }
+    }
+    int appended = append_attendee(list, &copy);
+    return rc != 0 ? rc : appended;
+}
+
+/* Resolves the mailto attendee `att` through the directory and appends the
+ * copies it yields to `list`; `att` stays the caller's. Returns 0 or 3. */
+int resolve_mail_address(array_t* list, const CALDB_ATTENDEE* att, const char* pLookupCtx)
+{
+    char* mail = smtp_FilterAddress(att->pAddr);
+    kvallog(0, 7, "%s: pMail = %s.\n", KVALLOG_CORE_SUBSYSTEM, mail ? mail : "NULL");
+
+    MailMatches found;
+    int matchAliases = 1;
+    int rc = userattr_search_calids_with_mail(mail, pLookupCtx, &found.calids, &found.cns,
+                                              &found.mails, &matchAliases, 0);
+    PL_strfree(mail);
+    if (rc == 3)
+        return 3;
+    rc = 0;
+
+    unsigned idCount = count_of(found.calids);
+    unsigned mailCount = count_of(found.mails);
+    CALDB_ATTENDEE* copy = nullptr;
+    if (idCount >= 1) {
+        for (unsigned i = 0; i < idCount && rc == 0; i++)
+            rc = append_calendar_copy(list, att, found, i);
+    } else if (mailCount <= 1) {
+        // A user without a calendar, or an address the directory does not know.
+        if (caldb_copyConstructorAttendee(att, &copy) != 0)
+            return 3;
+        const char* cn = text_at(found.cns, 0);
+        if (cn && !replace_with_copy(&copy->pCn, cn))
+            rc = 3;
+        if (rc == 0 && mailCount == 1) {
+            char* address = new_mailto(text_at(found.mails, 0));
+            if (address)
+                replace_text(&copy->pAddr, address);
+            else
+                rc = 3;
+        }
+        if (rc == 0)
+            rc = append_attendee(list, &copy);
+        caldb_FreeAttendee(&copy);
+    }
+    // Several users without a calendar share the address: nobody to pick.
+    return rc;
+}
+
+/* Resolves the calendar-id attendee *ppAtt through the directory; appends it
+ * (the list then owns it) or frees it. Returns 0, 1 (no mail address: the
+ * attendee is dropped) or 3. */
+int resolve_calendar_id(array_t* list, CALDB_ATTENDEE** ppAtt, const char* pLookupCtx)
+{
+    CALDB_ATTENDEE* att = *ppAtt;
+    char* uid = nullptr;
+    array_t* mails = nullptr;
+    bool fromUid = false;
+    int rc = 0;
+
+    if (cal_parseutil_get_uid_from_calid(att->pCalid, &uid) != 0) {
+        rc = 3;
+        goto done;
+    }
+    if (userattr_search_mail_with_calid(uid, pLookupCtx, &mails) == 3) {
+        rc = 3;
+        goto done;
+    }
+    if (count_of(mails) == 0) {
+        array_free_and_destroy(&mails);
+        if (userattr_search_mail_with_uid(uid, pLookupCtx, &mails) == 3) {
+            rc = 3;
+            goto done;
+        }
+        fromUid = true;
+    }
+    if (!text_at(mails, 0)) {
+        kvallog(0, 4, "%s:  No Available Email address in ldap for calid: %s",
+                KVALLOG_CORE_SUBSYSTEM, att->pCalid);
+        rc = 1;
+        goto done;
+    }
+    if (fromUid)
+        replace_text(&att->pCalid, nullptr);
+    if (!replace_with_copy(&att->pAddr, text_at(mails, 0))) {
+        rc = 3;
+        goto done;
+    }
+    if ((rc = append_attendee(list, ppAtt)) != 0)
+        goto done;
+    if (mails->count == 1)
+        kvallog(0, 7, "%s: pAtt->pAddr = %s.\n", KVALLOG_CORE_SUBSYSTEM, att->pAddr);
+    else
+        kvallog(0, 4,
+                "%s: pAtt->pCalid = %s was associated with *%d* mails, using first value of %s.\n",
+                KVALLOG_CORE_SUBSYSTEM, att->pCalid ? att->pCalid : "NULL",
+                static_cast<int>(mails->count), att->pAddr);
+
+done:
+    PL_strfree(uid);
+    array_free_and_destroy(&mails);
+    caldb_FreeAttendee(ppAtt);  // no-op once the list took it
+    return rc;
+}
+
+/* Input taken as it stands: an attendee known by its calendar id alone gets
+ * the id as its address. Appends *ppAtt or frees it. Returns 0 or 3. */
+int append_resolved(array_t* list, CALDB_ATTENDEE** ppAtt)
+{
+    CALDB_ATTENDEE* att = *ppAtt;
+    if (!att->pAddr && att->pCalid && !replace_with_copy(&att->pAddr, att->pCalid)) {
+        caldb_FreeAttendee(ppAtt);
+        return 3;
+    }
+    return append_attendee(list, ppAtt);
+}
+
+/* Moves every non-NULL entry of `from` to the end of `to`: all or none.
+ * Returns 0, or 3 with `to` as it was and `from` untouched. */
+int move_attendees(array_t* from, array_t* to)
+{
+    unsigned before = to->count;
+    for (unsigned i = 0; i < from->count; i++) {
+        if (from->data[i] && array_append(to, from->data[i]) != 0) {
+            while (to->count > before)
+                array_removeat(to, to->count - 1);
+            return 3;
+        }
+    }
+    return 0;
+}
+
+}  // namespace
+
+extern "C" {
+
+int calparser_storeSingleAttendeeProp(array_t** ppAttendees, const CALPARSER_TOKEN* pToken,
+                                      int nUnused, int bResolvedInput, const char* pLookupCtx)
+{
+    (void)nUnused;
+    if (!ppAttendees || !pToken)
+        return 1;
+    if (!*ppAttendees && !(*ppAttendees = array_new()))
+        return 3;
+    CALDB_ATTENDEE* att = caldb_NewAttendee();
+    if (!att)
+        return 3;
+
+    const array_t* params = pToken->pParamList;
+    for (unsigned i = 0; params && i < params->count; i++) {
+        const CALPARSER_PARAM* param = static_cast<const CALPARSER_PARAM*>(params->data[i]);
+        if (!param || !param->pValue || !param->pValue[0])
+            continue;
+        if (apply_attendee_param(att, param) != 0) {
+            caldb_FreeAttendee(&att);
+            return 3;
+        }
+    }
+
+    if (!pToken->pValue || !pToken->pValue[0]) {
+        kvallog(0, 4, "line (%d), %s: ATTENDEE without a value is dropped.",
+                static_cast<int>(pToken->nLine), KVALLOG_CORE_SUBSYSTEM);
+        caldb_FreeAttendee(&att);
+        return 1;
+    }
+    char* value = PL_strdup(pToken->pValue);
+    if (!value) {
+        caldb_FreeAttendee(&att);
+        return 3;
+    }
+
+    if (PL_strncasecmp(value, kMailto, kMailtoLength) == 0) {
+        replace_text(&att->pAddr, value);
+        kvallog(0, 7, "%s: original pAtt->pAddr = %s.\n", KVALLOG_CORE_SUBSYSTEM, att->pAddr);
+        if (bResolvedInput)
+            return append_resolved(*ppAttendees, &att);
+        int rc = resolve_mail_address(*ppAttendees, att, pLookupCtx);
+        caldb_FreeAttendee(&att);  // only copies stay in the list
+        return rc;
+    }
+
+    replace_text(&att->pCalid, value);
+    kvallog(0, 7, "%s: original pAtt->pCalid = %s.\n", KVALLOG_CORE_SUBSYSTEM, att->pCalid);
+    if (bResolvedInput)
+        return append_resolved(*ppAttendees, &att);
+    return resolve_calendar_id(*ppAttendees, &att, pLookupCtx);
+}
+
+int calparser_storeAttendeeProperty(array_t** ppAttendees, const CALPARSER_TOKEN* pToken,
+                                    int nUnused, int bResolvedInput, const char* pLookupCtx)
+{
+    if (!ppAttendees || !pToken)
+        return 1;
+    bool created = false;
+    if (!*ppAttendees) {
+        if (!(*ppAttendees = array_new()))
+            return 3;
+        created = true;
+    }
+
+    array_t* made = nullptr;
+    int rc = calparser_storeSingleAttendeeProp(&made, pToken, nUnused, bResolvedInput, pLookupCtx);
+    if (rc != 0)
+        rc = 1;
+    else if (made && move_attendees(made, *ppAttendees) != 0)
+        rc = 3;
+
+    if (rc == 0)
+        array_delete(made);  // the component's list owns the attendees now
+    else
+        caldb_FreeList(&made, CALDB_LIST_ATTENDEES);
+    if (rc != 0 && created && (*ppAttendees)->count == 0) {
+        array_delete(*ppAttendees);
+        *ppAttendees = nullptr;
+    }
+    return rc;
+}
+
+int calparser_storeOrganizerProperty(CALDB_ORGANIZER** ppOrganizer, const CALPARSER_TOKEN* pToken)
+{
+    if (!ppOrganizer || !pToken || !pToken->pValue || !pToken->pValue[0])
+        return 1;
+    if (!*ppOrganizer && !(*ppOrganizer = caldb_NewOrganizer()))
+        return 3;
+    CALDB_ORGANIZER* org = *ppOrganizer;
+
+    const array_t* params = pToken->pParamList;
+    for (unsigned i = 0; params && i < params->count; i++) {
+        const CALPARSER_PARAM* param = static_cast<const CALPARSER_PARAM*>(params->data[i]);
+        if (!param || !param->pValue)
+            continue;
+        char** field = nullptr;
+        switch (param->nType) {
+        case TOKEN_CN: field = &org->pCn; break;
+        case TOKEN_DIR: field = &org->pDir; break;
+        case TOKEN_SENT_BY: field = &org->pSentBy; break;
+        case TOKEN_LANGUAGE: field = &org->pLanguage; break;
+        case TOKEN_X_KVAL_ORGANIZER_UID: field = &org->pOrganizerUid; break;
+        case TOKEN_X_KVAL_ORGANIZER_SENT_BY_UID: field = &org->pSentByUid; break;
+        default: continue;
+        }
+        if (!replace_with_copy(field, param->pValue)) {
+            caldb_FreeOrganizer(ppOrganizer);
+            return 3;
+        }
+    }
+    if (!replace_with_copy(&org->pAddr, pToken->pValue)) {
+        caldb_FreeOrganizer(ppOrganizer);
+        return 3;
+    }
+    return 0;
+}
+
+}  // extern "C"

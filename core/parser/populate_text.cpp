@@ -1,0 +1,136 @@
+/* Text and text-list storers. */
+#include "core/parser/populate.h"
+
+#include <plstr.h>
+#include <stdlib.h>
+
+#include "public/core_util/parseutil.h"
+#include "public/util/str.h"
+
+namespace {
+
+constexpr char kMailtoLower[] = "mailto:";
+constexpr char kMailtoUpper[] = "MAILTO:";
+constexpr size_t kMailtoLength = sizeof kMailtoLower - 1;
+
+/* Appends `text`, which the array then owns, creating *ppArray when NULL.
+ * On failure nothing changes and the caller still owns `text`; an array
+ * created here is deleted again. Returns 0 or 3. */
+int append_owned_text(array_t** ppArray, char* text)
+{
+    bool created = false;
+    if (!*ppArray) {
+        if (!(*ppArray = array_new()))
+            return 3;
+        created = true;
+    }
+    if (array_append(*ppArray, text) != 0) {
+        if (created) {
+            array_delete(*ppArray);
+            *ppArray = nullptr;
+        }
+        return 3;
+    }
+    return 0;
+}
+
+}  // namespace
+
+extern "C" {
+
+int calparser_recurrence_populateProperties(char** ppField, const char* text)
+{
+    if (!ppField || !text)
+        return 1;
+    char* copy = PL_strdup(text);
+    if (!copy)
+        return 3;
+    PL_strfree(*ppField);
+    *ppField = copy;
+    return 0;
+}
+
+int calparser_addStringToPropertyArray(array_t** ppArray, const char* text)
+{
+    if (!ppArray)
+        return 1;
+    char* copy = PL_strdup(text ? text : "");
+    if (!copy)
+        return 3;
+    int rc = append_owned_text(ppArray, copy);
+    if (rc != 0)
+        PL_strfree(copy);
+    return rc;
+}
+
+int calparser_populate_commaListArray(array_t** ppArray, const char* text)
+{
+    if (!ppArray)
+        return 1;
+    char** items = nullptr;
+    int count = 0;
+    if (cal_parseutil_get_comma_list(text ? text : "", &items, &count) != 0)
+        return 3;
+    int rc = 0;
+    for (int i = 0; i < count; i++)
+        rc |= calparser_addStringToPropertyArray(ppArray, items[i]);
+    cal_parseutil_free_char_list(&items, count);
+    return rc;
+}
+
+int calparser_storeEmailProperty(char** ppField, const char* text)
+{
+    if (!ppField || !text)
+        return 1;
+    if (PL_strncmp(text, kMailtoLower, kMailtoLength) == 0 ||
+        PL_strncmp(text, kMailtoUpper, kMailtoLength) == 0)
+        text += kMailtoLength;
+    return calparser_recurrence_populateProperties(ppField, text);
+}
+
+int calparser_addCalAddressListToList(array_t** ppArray, const char* text)
+{
+    if (!ppArray || !text)
+        return 1;
+    int rc = 0;
+    char* work = nullptr;
+    char** items = nullptr;
+    int count = 0;
+    bool created = false;
+
+    if (!*ppArray) {
+        if (!(*ppArray = array_new()))
+            return 3;
+        created = true;
+    }
+    if (!(work = PL_strdup(text))) {
+        rc = 3;
+        goto done;
+    }
+    for (char* p = work; *p; p++)
+        if (*p == '"')
+            *p = ' ';
+    if (cal_parseutil_get_comma_list(work, &items, &count) != 0) {
+        rc = 3;
+        goto done;
+    }
+    for (int i = 0; i < count; i++) {
+        if (items[i][0] == '\0')
+            continue;
+        if (calparser_addStringToPropertyArray(ppArray, str_trim(items[i])) != 0) {
+            rc = 3;
+            goto done;
+        }
+    }
+
+done:
+    cal_parseutil_free_char_list(&items, count);
+    PL_strfree(work);
+    if (rc != 0 && created && (*ppArray)->count == 0) {
+        array_delete(*ppArray);
+        *ppArray = nullptr;
+    }
+    return rc;
+}
+
+}  // extern "C"

@@ -1,0 +1,461 @@
+// Property storers, fed with tokens that the iCalendar lexer makes from
+// single content lines.
+#include "core/parser/populate.h"
+
+#include <gtest/gtest.h>
+#include <plstr.h>
+
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "public/core_util/cal_time.h"
+#include "public/core_util/userattr.h"
+#include "public/util/config.h"
+#include "public/util/kvallog.h"
+
+namespace {
+
+using Texts = std::vector<std::string>;
+
+// One content line lexed into one token.
+struct Line {
+    array_t* tokens = nullptr;
+    CALPARSER_TOKEN* tok = nullptr;
+    explicit Line(const std::string& text) {
+        std::string buf = text + "\r\n";
+        unsigned consumed = 0, line = 7;
+        calparser_icalbuf_to_toklist(&buf[0], (unsigned)buf.size(), &tokens, &consumed, &line, 0);
+        tok = (CALPARSER_TOKEN*)array_elementat(tokens, 0);
+    }
+    ~Line() {
+        calparser_FreeTokenList(tokens);
+        array_delete(tokens);
+    }
+};
+
+Texts texts(const array_t* list) {
+    Texts out;
+    for (unsigned i = 0; list && i < list->count; i++)
+        out.emplace_back(list->data[i] ? (const char*)list->data[i] : "<null>");
+    return out;
+}
+
+void free_texts(array_t** list) {
+    for (unsigned i = 0; *list && i < (*list)->count; i++)
+        PL_strfree((char*)(*list)->data[i]);
+    array_delete(*list);
+    *list = nullptr;
+}
+
+struct Log {
+    std::vector<std::pair<int, std::string>> lines;
+    kvallog_sink_t previous;
+    Log() { previous = kvallog_set_sink(sink, this); }
+    ~Log() { kvallog_set_sink(previous, nullptr); }
+    static void sink(void* ctx, int level, const char* message) {
+        static_cast<Log*>(ctx)->lines.emplace_back(level, message);
+    }
+    bool has(int level, const std::string& text) const {
+        for (const auto& l : lines)
+            if (l.first == level && l.second == text) return true;
+        return false;
+    }
+};
+
+struct Event {
+    CALDB_VEVENT* ev = caldb_NewEvent();
+    void** pp() { return (void**)&ev; }
+    ~Event() { caldb_FreeEvent(&ev); }
+};
+
+}  // namespace
+
+// ---- Texts and lists --------------------------------------------------------
+
+TEST(TextStorers, ReplaceKeepOrAppendCopies) {
+    char* field = nullptr;
+    EXPECT_EQ(0, calparser_recurrence_populateProperties(&field, "first"));
+    EXPECT_EQ(0, calparser_recurrence_populateProperties(&field, "second"));
+    EXPECT_STREQ("second", field);
+    EXPECT_EQ(1, calparser_recurrence_populateProperties(&field, nullptr));
+    EXPECT_STREQ("second", field);   // a NULL source leaves the text
+    EXPECT_EQ(1, calparser_recurrence_populateProperties(nullptr, "x"));
+    PL_strfree(field);
+
+    array_t* list = nullptr;
+    EXPECT_EQ(0, calparser_addStringToPropertyArray(&list, "a"));
+    EXPECT_EQ(0, calparser_addStringToPropertyArray(&list, nullptr));
+    EXPECT_EQ(1, calparser_addStringToPropertyArray(nullptr, "a"));
+    EXPECT_EQ((Texts{"a", ""}), texts(list));
+    free_texts(&list);
+}
+
+TEST(TextStorers, CommaListKeepsEveryItemAndQuotedCommas) {
+    array_t* list = nullptr;
+    EXPECT_EQ(0, calparser_populate_commaListArray(&list, ""));
+    EXPECT_EQ(nullptr, list);   // no item: no array
+    EXPECT_EQ(0, calparser_populate_commaListArray(&list, "WORK,,\"a,b\""));
+    EXPECT_EQ((Texts{"WORK", "", "\"a,b\""}), texts(list));
+    EXPECT_EQ(1, calparser_populate_commaListArray(nullptr, "x"));
+    free_texts(&list);
+}
+
+TEST(TextStorers, EmailLosesOnlyAnAllLowerOrAllUpperMailto) {
+    char* field = nullptr;
+    EXPECT_EQ(0, calparser_storeEmailProperty(&field, "mailto:a@x.org"));
+    EXPECT_STREQ("a@x.org", field);
+    EXPECT_EQ(0, calparser_storeEmailProperty(&field, "MAILTO:b@x.org"));
+    EXPECT_STREQ("b@x.org", field);
+    EXPECT_EQ(0, calparser_storeEmailProperty(&field, "Mailto:c@x.org"));
+    EXPECT_STREQ("Mailto:c@x.org", field);
+    EXPECT_EQ(0, calparser_storeEmailProperty(&field, "d@x.org"));
+    EXPECT_STREQ("d@x.org", field);
+    EXPECT_EQ(1, calparser_storeEmailProperty(&field, nullptr));
+    EXPECT_STREQ("d@x.org", field);
+    PL_strfree(field);
+}
+
+TEST(TextStorers, CalAddressListDropsQuotesAndTrims) {
+    array_t* list = nullptr;
+    EXPECT_EQ(0, calparser_addCalAddressListToList(
+                     &list, "\"mailto:a@x.org\", \"mailto:b@x.org\",,mailto:c@x.org"));
+    EXPECT_EQ((Texts{"mailto:a@x.org", "mailto:b@x.org", "mailto:c@x.org"}), texts(list));
+    EXPECT_EQ(1, calparser_addCalAddressListToList(&list, nullptr));
+    EXPECT_EQ(1, calparser_addCalAddressListToList(nullptr, "x"));
+    free_texts(&list);
+}
+
+// ---- Scalars ----------------------------------------------------------------
+
+TEST(ScalarStorers, IntegerChangesOnlyForDigits) {
+    int n = 5, scratch = 0;
+    EXPECT_EQ(0, calparser_storeIntegerProperty(&n, "42", 2, &scratch));
+    EXPECT_EQ(42, n);
+    EXPECT_EQ(0, calparser_storeIntegerProperty(&n, "4x", 2, &scratch));
+    EXPECT_EQ(0, calparser_storeIntegerProperty(&n, "-3", 2, nullptr));
+    EXPECT_EQ(0, calparser_storeIntegerProperty(&n, "", 0, nullptr));
+    EXPECT_EQ(42, n);
+    EXPECT_EQ(0, calparser_storeIntegerProperty(&n, "719", 2, nullptr));   // first 2 only
+    EXPECT_EQ(71, n);
+}
+
+TEST(ScalarStorers, PriorityKeepsTheLowFourBits) {
+    Event e;
+    const std::pair<const char*, unsigned> cases[] = {
+        {"12", 12}, {"abc", 0}, {"20", 4}, {"17", 1}, {"9", 9}};
+    for (const auto& c : cases) {
+        e.ev->nPriority = 7;
+        EXPECT_EQ(0, calparser_populateEventPriorityProp(e.pp(), c.first, (int)strlen(c.first),
+                                                         nullptr));
+        EXPECT_EQ(c.second, e.ev->nPriority) << c.first;
+    }
+    EXPECT_EQ(0u, e.ev->nFlags & 0x0FFFFFFFu);   // no other bit touched
+    CALDB_VTODO* todo = caldb_NewToDo();
+    EXPECT_EQ(0, calparser_populateTodoPriorityProp((void**)&todo, "3", 1, nullptr));
+    EXPECT_EQ(3u, todo->nPriority);
+    caldb_FreeToDo(&todo);
+    void* none = nullptr;
+    EXPECT_EQ(1, calparser_populateEventPriorityProp(&none, "1", 1, nullptr));
+    EXPECT_EQ(1, calparser_populateTodoPriorityProp(nullptr, "1", 1, nullptr));
+}
+
+TEST(ScalarStorers, StatusOfEachKindAndItsDefault) {
+    Event e;
+    Line tentative("STATUS:TENTATIVE"), needsAction("STATUS:NEEDS-ACTION");
+    EXPECT_EQ(0, calparser_populateEventStatusProp(e.pp(), tentative.tok->nValue));
+    EXPECT_EQ(2u, e.ev->nStatus);
+    EXPECT_EQ(0, calparser_populateEventStatusProp(e.pp(), TOKEN_CANCELLED));
+    EXPECT_EQ(1u, e.ev->nStatus);
+    EXPECT_EQ(2, calparser_populateEventStatusProp(e.pp(), needsAction.tok->nValue));
+    EXPECT_EQ(0u, e.ev->nStatus);   // CONFIRMED
+    EXPECT_EQ(1, calparser_populateEventStatusProp(nullptr, TOKEN_CONFIRMED));
+
+    CALDB_VTODO* todo = caldb_NewToDo();
+    void** pt = (void**)&todo;
+    const std::pair<iCal_Token_t, unsigned> known[] = {
+        {TOKEN_COMPLETED, 4}, {TOKEN_NEEDS_ACTION, 3}, {TOKEN_CANCELLED, 1}, {TOKEN_IN_PROCESS, 5}};
+    for (const auto& k : known) {
+        EXPECT_EQ(0, calparser_populateTodoStatusProp(pt, k.first));
+        EXPECT_EQ(k.second, todo->nStatus);
+    }
+    EXPECT_EQ(2, calparser_populateTodoStatusProp(pt, tentative.tok->nValue));
+    EXPECT_EQ(3u, todo->nStatus);   // NEEDS-ACTION
+    EXPECT_EQ(0u, todo->nPriority);
+    caldb_FreeToDo(&todo);
+}
+
+TEST(ScalarStorers, TransparencyAndAction) {
+    Event e;
+    calparser_populateTranspProp(e.pp(), TOKEN_TRANSPARENT);
+    EXPECT_EQ(1u, e.ev->bTransparent);
+    EXPECT_EQ(0x40u, e.ev->nFlags);
+    calparser_populateTranspProp(e.pp(), TOKEN_OPAQUE);
+    EXPECT_EQ(0u, e.ev->bTransparent);
+    calparser_populateTranspProp(nullptr, TOKEN_TRANSPARENT);
+
+    int action = 9;
+    const std::pair<iCal_Token_t, int> cases[] = {{TOKEN_AUDIO, 1}, {TOKEN_DISPLAY, 2},
+        {TOKEN_PROCEDURE, 3}, {TOKEN_X_TAVO_FLASHING, 4}, {TOKEN_EMAIL, 0}, {TOKEN_UNKNOWN, 0}};
+    for (const auto& c : cases) {
+        calparser_populateActionProp(&action, c.first);
+        EXPECT_EQ(c.second, action);
+    }
+    calparser_populateActionProp(nullptr, TOKEN_AUDIO);
+}
+
+TEST(ScalarStorers, GeoInMillionthsOnlyForTwoParts) {
+    Event e;
+    EXPECT_EQ(0, calparser_populateGeoProp(e.pp(), "37.386013;-122.082932"));
+    EXPECT_EQ(37386013, e.ev->nGeoLat);
+    EXPECT_EQ(-122082932, e.ev->nGeoLon);
+    EXPECT_EQ(1, calparser_populateGeoProp(e.pp(), "37.3"));
+    EXPECT_EQ(1, calparser_populateGeoProp(e.pp(), "1;2;3"));
+    EXPECT_EQ(37386013, e.ev->nGeoLat);   // nothing stored
+    // Truncation toward zero, with no binary rounding below the exact value.
+    EXPECT_EQ(0, calparser_populateGeoProp(e.pp(), "0.57;-0.0000019"));
+    EXPECT_EQ(570000, e.ev->nGeoLat);
+    EXPECT_EQ(-1, e.ev->nGeoLon);
+    EXPECT_EQ(0, calparser_populateGeoProp(e.pp(), "north;5000"));
+    EXPECT_EQ(0, e.ev->nGeoLat);
+    EXPECT_EQ(INT32_MAX, e.ev->nGeoLon);   // beyond the range: limited
+}
+
+// ---- Attendees and organizer -----------------------------------------------
+
+namespace {
+
+// A directory filled for each test; attendees stored into a list.
+class Attendees : public ::testing::Test {
+protected:
+    array_t* list = nullptr;
+    void SetUp() override {
+        config_set_string(config_getdefaultcache(), "directory.ldif", nullptr);
+        userattr_directory_clear();
+        userattr_directory_add("jdoe", "jdoe", "John Doe", "jdoe@example.com");
+        userattr_directory_add("team", "team:a", "Team A", "team@example.com");
+        userattr_directory_add("team", "team:b", nullptr, "team@example.com");
+        userattr_directory_add("guest", nullptr, "Guest", "guest@example.com");
+        userattr_directory_add("g1", nullptr, nullptr, "shared@example.com");
+        userattr_directory_add("g2", nullptr, nullptr, "shared@example.com");
+        userattr_directory_add("solo", "solo:main", nullptr, "solo@example.com");
+        userattr_directory_add("pair", "pair", nullptr, "p1@example.com");
+        userattr_directory_add("pair", "pair", nullptr, "p2@example.com");
+    }
+    void TearDown() override {
+        caldb_FreeList(&list, CALDB_LIST_ATTENDEES);
+        userattr_directory_clear();
+    }
+    int store(const std::string& line, int resolved = 0) {
+        Line l(line);
+        return calparser_storeSingleAttendeeProp(&list, l.tok, 1, resolved, "ctx");
+    }
+    CALDB_ATTENDEE* at(unsigned i) { return (CALDB_ATTENDEE*)array_elementat(list, i); }
+    unsigned count() { return list ? list->count : 0; }
+};
+
+}  // namespace
+
+TEST_F(Attendees, ParametersFillTheRecordAndTheLaterOneWins) {
+    ASSERT_EQ(0, store("ATTENDEE;CUTYPE=INDIVIDUAL;ROLE=CHAIR;PARTSTAT=x-foo;RSVP=true;CN=A;CN=B"
+                       ";DIR=\"ldap://x\";SENT-BY=\"mailto:s@x.org\";LANGUAGE=de;X-Z9KQ-EMAIL=e@x"
+                       ";MEMBER=\"mailto:m1@x.org\",\"mailto:m2@x.org\";DELEGATED-TO=\"mailto:t@x.org\""
+                       ";DELEGATED-FROM=\"mailto:f@x.org\";SENT-STATUS=sent-succeeded"
+                       ";X-KVAL-ATTENDEE-GSE-STATUS=7;X-KVAL-ATTENDEE-GSE-STATUS=x;ROLE="
+                       ":jdoe", 1));
+    ASSERT_EQ(1u, count());
+    CALDB_ATTENDEE* a = at(0);
+    EXPECT_STREQ("INDIVIDUAL", a->pCuType);
+    EXPECT_STREQ("CHAIR", a->pRole);   // the empty ROLE is skipped
+    EXPECT_EQ(9, a->nPartStat);
+    EXPECT_STREQ("X-FOO", a->pPartStatName);
+    EXPECT_EQ(1u, a->bRsvp);
+    EXPECT_STREQ("B", a->pCn);
+    EXPECT_STREQ("ldap://x", a->pDir);
+    EXPECT_STREQ("mailto:s@x.org", a->pSentBy);
+    EXPECT_STREQ("de", a->pLanguage);
+    EXPECT_EQ((Texts{"mailto:m1@x.org", "mailto:m2@x.org"}), texts(a->aMembers));
+    EXPECT_EQ((Texts{"mailto:t@x.org"}), texts(a->aDelegatedTo));
+    EXPECT_EQ((Texts{"mailto:f@x.org"}), texts(a->aDelegatedFrom));
+    EXPECT_EQ(7, a->nSentStatus);   // a GSE status that is no number changes nothing
+    EXPECT_STREQ("jdoe", a->pCalid);
+    EXPECT_STREQ("e@x", a->pAddr);   // the parameter's address is kept
+}
+
+TEST_F(Attendees, PartStatCodesAndSentStatus) {
+    ASSERT_EQ(0, store("ATTENDEE;PARTSTAT=accepted;X-TAVO-SENT-STATUS=SENT-SUCCEEDED:a", 1));
+    ASSERT_EQ(0, store("ATTENDEE;PARTSTAT=DECLINED;SENT-STATUS=NOT-SENT;RSVP=FALSE:b", 1));
+    EXPECT_EQ(2, at(0)->nPartStat);
+    EXPECT_STREQ("ACCEPTED", at(0)->pPartStatName);
+    EXPECT_EQ(2, at(0)->nSentStatus);
+    EXPECT_EQ(3, at(1)->nPartStat);
+    EXPECT_EQ(0, at(1)->nSentStatus);
+    EXPECT_EQ(0u, at(1)->bRsvp);
+}
+
+TEST_F(Attendees, ResolvedInputIsTakenAsItStands) {
+    Log log;
+    ASSERT_EQ(0, store("ATTENDEE;X-Z9KQ-CALID=other:MAILTO:JDOE@EXAMPLE.COM", 1));
+    ASSERT_EQ(0, store("ATTENDEE;X-Z9KQ-CALID=other:nobody:cal", 1));
+    ASSERT_EQ(2u, count());
+    EXPECT_STREQ("MAILTO:JDOE@EXAMPLE.COM", at(0)->pAddr);
+    EXPECT_STREQ("other", at(0)->pCalid);
+    EXPECT_EQ(nullptr, at(0)->pCn);   // no look-up took place
+    EXPECT_STREQ("nobody:cal", at(1)->pCalid);
+    EXPECT_STREQ("nobody:cal", at(1)->pAddr);
+    EXPECT_TRUE(log.has(7, "calparser: original pAtt->pAddr = MAILTO:JDOE@EXAMPLE.COM.\n"));
+    EXPECT_TRUE(log.has(7, "calparser: original pAtt->pCalid = nobody:cal.\n"));
+    EXPECT_EQ(2u, log.lines.size());
+}
+
+TEST_F(Attendees, MailAddressOfOneCalendar) {
+    Log log;
+    ASSERT_EQ(0, store("ATTENDEE:mailto:jdoe@example.com"));
+    ASSERT_EQ(0, store("ATTENDEE;CN=Johnny:Mailto:JDoe@Example.com"));
+    ASSERT_EQ(2u, count());
+    EXPECT_STREQ("jdoe", at(0)->pCalid);
+    EXPECT_STREQ("John Doe", at(0)->pCn);   // the directory fills a missing CN
+    EXPECT_STREQ("mailto:jdoe@example.com", at(0)->pAddr);
+    EXPECT_STREQ("Johnny", at(1)->pCn);
+    EXPECT_STREQ("Mailto:JDoe@Example.com", at(1)->pAddr);
+    EXPECT_EQ((std::pair<int, std::string>(7, "calparser: original pAtt->pAddr = "
+                                               "mailto:jdoe@example.com.\n")),
+              log.lines.at(0));
+    EXPECT_EQ((std::pair<int, std::string>(7, "calparser: pMail = jdoe@example.com.\n")),
+              log.lines.at(1));
+}
+
+TEST_F(Attendees, MailAddressOfSeveralCalendarsGivesOneAttendeeEach) {
+    ASSERT_EQ(0, store("ATTENDEE;CN=Team;PARTSTAT=ACCEPTED:mailto:team@example.com"));
+    ASSERT_EQ(2u, count());
+    EXPECT_STREQ("team:a", at(0)->pCalid);
+    EXPECT_STREQ("Team A", at(0)->pCn);
+    EXPECT_STREQ("team:b", at(1)->pCalid);
+    EXPECT_EQ(nullptr, at(1)->pCn);   // the directory's missing name wins over CN
+    for (unsigned i = 0; i < 2; i++) {
+        EXPECT_STREQ("mailto:team@example.com", at(i)->pAddr);
+        EXPECT_EQ(2, at(i)->nPartStat);
+    }
+}
+
+TEST_F(Attendees, MailAddressWithoutCalendar) {
+    ASSERT_EQ(0, store("ATTENDEE;CN=G:MAILTO:guest@example.com"));
+    ASSERT_EQ(0, store("ATTENDEE;CN=Stranger:mailto:stranger@example.com"));
+    ASSERT_EQ(0, store("ATTENDEE:mailto:shared@example.com"));   // two users: nobody picked
+    ASSERT_EQ(0, store("ATTENDEE:mailto:not an address"));
+    ASSERT_EQ(3u, count());
+    EXPECT_STREQ("Guest", at(0)->pCn);
+    EXPECT_STREQ("mailto:guest@example.com", at(0)->pAddr);
+    EXPECT_EQ(nullptr, at(0)->pCalid);
+    EXPECT_STREQ("Stranger", at(1)->pCn);
+    EXPECT_STREQ("mailto:stranger@example.com", at(1)->pAddr);
+    EXPECT_STREQ("mailto:not an address", at(2)->pAddr);
+}
+
+TEST_F(Attendees, CalendarIdGetsItsMailAddress) {
+    Log log;
+    ASSERT_EQ(0, store("ATTENDEE:jdoe:work"));
+    ASSERT_EQ(0, store("ATTENDEE:solo"));   // found through the user id only
+    ASSERT_EQ(0, store("ATTENDEE:pair"));
+    ASSERT_EQ(3u, count());
+    EXPECT_STREQ("jdoe:work", at(0)->pCalid);
+    EXPECT_STREQ("mailto:jdoe@example.com", at(0)->pAddr);
+    EXPECT_EQ(nullptr, at(1)->pCalid);
+    EXPECT_STREQ("mailto:solo@example.com", at(1)->pAddr);
+    EXPECT_STREQ("pair", at(2)->pCalid);
+    EXPECT_STREQ("mailto:p1@example.com", at(2)->pAddr);
+    EXPECT_TRUE(log.has(7, "calparser: pAtt->pAddr = mailto:jdoe@example.com.\n"));
+    EXPECT_TRUE(log.has(4, "calparser: pAtt->pCalid = pair was associated with *2* mails, "
+                           "using first value of mailto:p1@example.com.\n"));
+}
+
+TEST_F(Attendees, CalendarIdWithoutMailIsDropped) {
+    Log log;
+    EXPECT_EQ(1, store("ATTENDEE;CN=X:ghost"));
+    EXPECT_EQ(0u, count());
+    EXPECT_EQ((std::pair<int, std::string>(4, "calparser:  No Available Email address in ldap "
+                                               "for calid: ghost")),
+              log.lines.back());
+
+    // Into a component: all or nothing, no duplicate check.
+    Event e;
+    Line ghost("ATTENDEE:ghost"), team("ATTENDEE:mailto:team@example.com");
+    EXPECT_EQ(1, calparser_storeAttendeeProperty(&e.ev->aAttendees, ghost.tok, 1, 0, nullptr));
+    EXPECT_EQ(nullptr, e.ev->aAttendees);
+    EXPECT_EQ(0, calparser_storeAttendeeProperty(&e.ev->aAttendees, team.tok, 1, 0, nullptr));
+    EXPECT_EQ(0, calparser_storeAttendeeProperty(&e.ev->aAttendees, team.tok, 1, 0, nullptr));
+    ASSERT_EQ(4u, e.ev->aAttendees->count);
+    EXPECT_STREQ("team:b", ((CALDB_ATTENDEE*)e.ev->aAttendees->data[3])->pCalid);
+    EXPECT_EQ(1, calparser_storeAttendeeProperty(nullptr, team.tok, 1, 0, nullptr));
+    EXPECT_EQ(1, calparser_storeAttendeeProperty(&e.ev->aAttendees, nullptr, 1, 0, nullptr));
+}
+
+TEST_F(Attendees, ValueMissingOrArgumentsMissing) {
+    Log log;
+    EXPECT_EQ(1, store("ATTENDEE;X-Z9KQ-CALID=jdoe:", 1));
+    EXPECT_EQ(0u, count());
+    EXPECT_TRUE(log.has(4, "line (7), calparser: ATTENDEE without a value is dropped."));
+    Line l("ATTENDEE:jdoe");
+    EXPECT_EQ(1, calparser_storeSingleAttendeeProp(nullptr, l.tok, 1, 1, nullptr));
+    EXPECT_EQ(1, calparser_storeSingleAttendeeProp(&list, nullptr, 1, 1, nullptr));
+}
+
+TEST(Organizer, SecondPropertyReusesTheRecord) {
+    CALDB_ORGANIZER* org = nullptr;
+    Line first("ORGANIZER;CN=Boss;X-KVAL-ORGANIZER-UID=boss;DIR=\"ldap://b\":mailto:boss@x.org");
+    Line second("ORGANIZER;CN=Chief;SENT-BY=\"mailto:aide@x.org\";LANGUAGE=fr"
+                ";X-KVAL-ORGANIZER-SENT-BY-UID=aide;ROLE=CHAIR:boss:cal");
+    ASSERT_EQ(0, calparser_storeOrganizerProperty(&org, first.tok));
+    CALDB_ORGANIZER* kept = org;
+    ASSERT_EQ(0, calparser_storeOrganizerProperty(&org, second.tok));
+    EXPECT_EQ(kept, org);
+    EXPECT_STREQ("boss:cal", org->pAddr);   // as written, no directory
+    EXPECT_STREQ("Chief", org->pCn);
+    EXPECT_STREQ("ldap://b", org->pDir);
+    EXPECT_STREQ("boss", org->pOrganizerUid);
+    EXPECT_STREQ("aide", org->pSentByUid);
+    EXPECT_STREQ("mailto:aide@x.org", org->pSentBy);
+    EXPECT_STREQ("fr", org->pLanguage);
+    Line empty("ORGANIZER;CN=Nobody:");
+    EXPECT_EQ(1, calparser_storeOrganizerProperty(&org, empty.tok));
+    EXPECT_STREQ("Chief", org->pCn);
+    EXPECT_EQ(1, calparser_storeOrganizerProperty(nullptr, first.tok));
+    caldb_FreeOrganizer(&org);
+}
+
+// ---- Recurrence lists -------------------------------------------------------
+
+TEST(RecurrenceStorers, RuleIsUpperCasedForTheVector) {
+    Line rrule("RRULE:freq=daily;interval=2");
+    array_t* vector = array_new();
+    EXPECT_EQ(0, calparser_storeRecurrencePropertyToVector(vector, rrule.tok->pValue));
+    EXPECT_EQ((Texts{"FREQ=DAILY;INTERVAL=2"}), texts(vector));
+    EXPECT_EQ("freq=daily;interval=2", std::string(rrule.tok->pValue));   // token untouched
+    EXPECT_EQ(1, calparser_storeRecurrencePropertyToVector(nullptr, "x"));
+    free_texts(&vector);
+}
+
+TEST(RecurrenceStorers, DatesAndPeriodsOfAnRDate) {
+    Line rdate("RDATE:19990101T000000Z,19990101T000000Z/PT1H,,19990102,19990103/x");
+    const char* value = rdate.tok->pValue;
+    array_t* items = array_new();
+    array_t* periods = array_new();
+    EXPECT_EQ(0, calparser_storeRecurDateTimePeriodPropertyToVector(items, periods, value,
+                                                                    (int)strlen(value)));
+    EXPECT_EQ((Texts{"19990101T000000Z", "19990101T000000Z/PT1H", "19990102", "19990103/x"}),
+              texts(items));
+    ASSERT_EQ(1u, periods->count);   // the last item is no valid period
+    CAL_TIME_PERIOD* period = (CAL_TIME_PERIOD*)periods->data[0];
+    EXPECT_EQ(915148800, (long)period->tStart);
+    EXPECT_EQ(915148800 + 3600, (long)period->tEnd);
+    cal_time_DestroyPeriod(&period);
+    array_delete(periods);
+    free_texts(&items);
+
+    // Only the first nLen characters count.
+    array_t* exdates = array_new();
+    EXPECT_EQ(0, calparser_storeRecurDateTimePropertyToVector(exdates, "20000101,20000102", 11));
+    EXPECT_EQ((Texts{"20000101", "20"}), texts(exdates));
+    EXPECT_EQ(1, calparser_storeRecurDateTimePropertyToVector(nullptr, "20000101", 8));
+    free_texts(&exdates);
+}
