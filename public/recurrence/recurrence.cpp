@@ -34,10 +34,6 @@ constexpr long long kSecondsPerDay = 86400;
 constexpr long long kLastTime = INT32_MAX;
 /* Calls of the rule iterator allowed for one expansion, over all its rules. */
 constexpr int kMaxIteratorSteps = 20000;
-/* Mapping wall-clock times to UTC is not monotonic inside a skipped hour: an
- * occurrence there maps past the next ones. An occurrence is released only once
- * the rule has reached wall-clock times this far beyond it. */
-constexpr long long kReorderWindow = 3 * 3600;
 
 long long floor_div(long long value, long long divisor) {
     long long quotient = value / divisor;
@@ -88,7 +84,7 @@ class RuleStream {
 
     /* The smallest occurrence not yet popped; false when there is none. */
     bool peek(Budget& budget, long long* pUtc) {
-        while (!done_ && (pending_.empty() || lastWall_ < pending_.top().wall + kReorderWindow))
+        while (!done_ && (pending_.empty() || lastWall_ < pending_.top().releaseWall))
             fetch(budget);
         if (pending_.empty())
             return false;
@@ -99,9 +95,14 @@ class RuleStream {
     void pop() { pending_.pop(); }
 
   private:
+    /* Wall-clock times map to UTC in order, except inside a skipped hour: an
+     * occurrence there takes the offset before the change and lands at the
+     * instant whose wall-clock time is later by the size of the gap, past
+     * occurrences still to come. So each occurrence waits until the rule has
+     * reached the wall-clock time of its own instant (at once outside a gap). */
     struct Occurrence {
         long long utc;
-        long long wall;
+        long long releaseWall;
         bool operator>(const Occurrence& other) const { return utc > other.utc; }
     };
 
@@ -124,7 +125,10 @@ class RuleStream {
         /* Later wall-clock times are past the 32-bit range in any zone. */
         if (wall > kLastTime + 2 * kSecondsPerDay)
             done_ = true;
-        pending_.push(Occurrence{utc, wall});
+        long long releaseWall = wall;
+        if (timezone_UtcToWallClock(zone_, utc, &releaseWall) != 0)
+            releaseWall = wall;
+        pending_.push(Occurrence{utc, releaseWall});
     }
 
     icalrecur_iterator* iterator_;
@@ -208,6 +212,115 @@ bool time_parts_can_meet_interval(const struct icalrecurrencetype& rule, long lo
     return false;
 }
 
+int list_length(const short* list, int size) {
+    int length = 0;
+    while (length < size && list[length] != ICAL_RECURRENCE_ARRAY_MAX)
+        length++;
+    return length;
+}
+
+/* Months (1-12) a MONTHLY or YEARLY rule can visit: BYMONTH, and for MONTHLY
+ * only those reached from DTSTART's month in steps of INTERVAL. */
+std::vector<int> reachable_months(const struct icalrecurrencetype& rule, int startMonth) {
+    const int step = rule.freq == ICAL_MONTHLY_RECURRENCE
+                         ? (int)gcd(rule.interval < 1 ? 1 : rule.interval, 12)
+                         : 1;
+    std::vector<int> months;
+    for (int month = 1; month <= 12; month++) {
+        if ((month - startMonth) % step != 0)
+            continue;
+        if (has_values(rule.by_month)) {
+            bool listed = false;
+            for (int i = 0; i < ICAL_BY_MONTH_SIZE && rule.by_month[i] != ICAL_RECURRENCE_ARRAY_MAX; i++)
+                listed = listed || icalrecurrencetype_month_month(rule.by_month[i]) == month;
+            if (!listed)
+                continue;
+        }
+        months.push_back(month);
+    }
+    return months;
+}
+
+/* Whether some BYMONTHDAY fits some reachable month (29 days for February). */
+bool month_days_fit(const struct icalrecurrencetype& rule, const std::vector<int>& months) {
+    static const int kLongestMonth[12] = {31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    for (int month : months)
+        for (int i = 0; i < ICAL_BY_MONTHDAY_SIZE && rule.by_month_day[i] != ICAL_RECURRENCE_ARRAY_MAX; i++) {
+            const int day = abs(rule.by_month_day[i]);
+            if (day >= 1 && day <= kLongestMonth[month - 1])
+                return true;
+        }
+    return false;
+}
+
+/* Whether some BYDAY entry can occur: an ordinal counts weekdays of a month
+ * (at most 5) in a MONTHLY rule or a YEARLY one with BYMONTH, else of a year. */
+bool week_days_fit(const struct icalrecurrencetype& rule) {
+    const bool withinMonth = rule.freq == ICAL_MONTHLY_RECURRENCE || has_values(rule.by_month);
+    const int most = withinMonth ? 5 : 53;
+    for (int i = 0; i < ICAL_BY_DAY_SIZE && rule.by_day[i] != ICAL_RECURRENCE_ARRAY_MAX; i++)
+        if (abs(icalrecurrencetype_day_position(rule.by_day[i])) <= most)
+            return true;
+    return false;
+}
+
+/* An upper bound of the number of days one period of the rule holds. */
+int most_days_per_period(const struct icalrecurrencetype& rule) {
+    const int dayEntries = list_length(rule.by_day, ICAL_BY_DAY_SIZE);
+    switch (rule.freq) {
+    case ICAL_WEEKLY_RECURRENCE:
+        return dayEntries > 0 ? std::min(dayEntries, 7) : 1;
+    case ICAL_MONTHLY_RECURRENCE:
+        if (has_values(rule.by_month_day))
+            return std::min(list_length(rule.by_month_day, ICAL_BY_MONTHDAY_SIZE), 31);
+        return dayEntries > 0 ? std::min(dayEntries * 5, 31) : 1;
+    case ICAL_YEARLY_RECURRENCE: {
+        const int monthCount = has_values(rule.by_month) ? list_length(rule.by_month, ICAL_BY_MONTH_SIZE) : 12;
+        if (has_values(rule.by_year_day))
+            return std::min(list_length(rule.by_year_day, ICAL_BY_YEARDAY_SIZE), 366);
+        if (has_values(rule.by_month_day))
+            return std::min(list_length(rule.by_month_day, ICAL_BY_MONTHDAY_SIZE) * monthCount, 366);
+        if (has_values(rule.by_week_no))
+            return std::min(list_length(rule.by_week_no, ICAL_BY_WEEKNO_SIZE) * 7, 366);
+        if (dayEntries > 0)
+            return std::min(dayEntries * (has_values(rule.by_month) ? 5 * monthCount : 53), 366);
+        return has_values(rule.by_month) ? monthCount : 1;
+    }
+    default:
+        return 1;
+    }
+}
+
+/* Cheap proofs that a rule of DAILY or coarser frequency has no occurrence at
+ * all, for the shapes the iterator would otherwise search for a long time:
+ * month days that no reachable month has, ordinals no month or year has,
+ * and set positions beyond any set the rule can build. */
+bool rule_never_matches(const struct icalrecurrencetype& rule, long long startWall) {
+    if (is_finer_than_daily(rule.freq))
+        return false;
+    struct tm start;
+    const time_t wall = (time_t)startWall;
+    mtgmtime(&wall, &start);
+    const std::vector<int> months = reachable_months(rule, start.tm_mon + 1);
+    if ((rule.freq == ICAL_MONTHLY_RECURRENCE || rule.freq == ICAL_YEARLY_RECURRENCE) &&
+        months.empty())
+        return true;
+    if (has_values(rule.by_month_day) && !month_days_fit(rule, months))
+        return true;
+    if (has_values(rule.by_day) && !week_days_fit(rule))
+        return true;
+    if (!has_values(rule.by_set_pos))
+        return false;
+    long long setSize = most_days_per_period(rule);
+    setSize *= std::max(1, list_length(rule.by_hour, ICAL_BY_HOUR_SIZE));
+    setSize *= std::max(1, list_length(rule.by_minute, ICAL_BY_MINUTE_SIZE));
+    setSize *= std::max(1, list_length(rule.by_second, ICAL_BY_SECOND_SIZE));
+    for (int i = 0; i < ICAL_BY_SETPOS_SIZE && rule.by_set_pos[i] != ICAL_RECURRENCE_ARRAY_MAX; i++)
+        if (abs(rule.by_set_pos[i]) <= setSize)
+            return false;
+    return true;
+}
+
 /* Rewrites UNTIL as the wall-clock time the iterator compares with: a UTC
  * UNTIL through the zone, a date as the end of that day. */
 bool until_to_wall_clock(struct icalrecurrencetype* rule, const icu::TimeZone* zone) {
@@ -253,7 +366,7 @@ int open_rule(const char* text, long long startWall, const icu::TimeZone* zone,
         log_rule(text, "is too costly to search and is not expanded");
         return 2;
     }
-    if (!time_parts_can_meet_interval(rule, startWall))
+    if (!time_parts_can_meet_interval(rule, startWall) || rule_never_matches(rule, startWall))
         return 0;
     icalrecur_iterator* iterator = icalrecur_iterator_new(rule, wall_to_ical(startWall));
     if (iterator)
@@ -328,73 +441,78 @@ int append_results(const std::vector<long long>& results, array_t* dates) {
     return 0;
 }
 
-int generate(time_t dtstart, array_t* rrules, array_t* rdates, array_t* exrules,
-             array_t* exdates, int bound, array_t* dates, const icu::TimeZone* zone) {
-    int status = 0;
-    long long startWall = 0;
-    if (timezone_UtcToWallClock(zone, dtstart, &startWall) != 0)
-        return 2;
-    const long long startTimeOfDay = floor_mod(startWall, kSecondsPerDay);
+using RuleStreams = std::vector<std::unique_ptr<RuleStream>>;
 
-    std::vector<std::unique_ptr<RuleStream>> rules;
-    Exclusions exclusions;
-    for (unsigned i = 0; rrules && i < rrules->count; i++) {
+/* Opens a stream for every rule text of `texts`; false when one was unreadable
+ * or refused. */
+bool open_rules(const array_t* texts, long long startWall, const icu::TimeZone* zone,
+                RuleStreams* pStreams) {
+    bool allRead = true;
+    for (unsigned i = 0; texts && i < texts->count; i++) {
         std::unique_ptr<RuleStream> stream;
-        if (open_rule((const char*)rrules->data[i], startWall, zone, &stream) != 0)
-            status = 2;
+        if (open_rule((const char*)texts->data[i], startWall, zone, &stream) != 0)
+            allRead = false;
         if (stream)
-            rules.push_back(std::move(stream));
+            pStreams->push_back(std::move(stream));
     }
-    for (unsigned i = 0; exrules && i < exrules->count; i++) {
-        std::unique_ptr<RuleStream> stream;
-        if (open_rule((const char*)exrules->data[i], startWall, zone, &stream) != 0)
-            status = 2;
-        if (stream)
-            exclusions.rules.push_back(std::move(stream));
-    }
+    return allRead;
+}
 
-    std::vector<long long> extraDates;
-    for (unsigned i = 0; rdates && i < rdates->count; i++) {
+/* The RDATE instants, sorted; a date takes DTSTART's wall-clock time of day.
+ * False when an item was unreadable. */
+bool read_rdates(const array_t* texts, long long startWall, const icu::TimeZone* zone,
+                 std::vector<long long>* pInstants) {
+    bool allRead = true;
+    for (unsigned i = 0; texts && i < texts->count; i++) {
         DateItem item;
         long long utc = 0;
-        if (!read_date_item((const char*)rdates->data[i], zone, &item)) {
-            status = 2;
-            continue;
-        }
-        if (!item.isDate)
-            extraDates.push_back(item.value);
-        else if (timezone_WallClockToUtc(zone, item.value + startTimeOfDay, &utc) == 0)
-            extraDates.push_back(utc);
+        if (!read_date_item((const char*)texts->data[i], zone, &item))
+            allRead = false;
+        else if (!item.isDate)
+            pInstants->push_back(item.value);
+        else if (timezone_WallClockToUtc(zone, item.value + floor_mod(startWall, kSecondsPerDay),
+                                         &utc) == 0)
+            pInstants->push_back(utc);
     }
-    std::sort(extraDates.begin(), extraDates.end());
-    for (unsigned i = 0; exdates && i < exdates->count; i++) {
-        DateItem item;
-        if (!read_date_item((const char*)exdates->data[i], zone, &item)) {
-            status = 2;
-            continue;
-        }
-        if (item.isDate)
-            exclusions.days.push_back(floor_div(item.value, kSecondsPerDay));
-        else
-            exclusions.instants.push_back(item.value);
-    }
-    std::sort(exclusions.instants.begin(), exclusions.instants.end());
-    std::sort(exclusions.days.begin(), exclusions.days.end());
+    std::sort(pInstants->begin(), pInstants->end());
+    return allRead;
+}
 
-    Budget budget;
-    std::vector<long long> results;
+/* The EXDATE instants and days, sorted. False when an item was unreadable. */
+bool read_exdates(const array_t* texts, const icu::TimeZone* zone, Exclusions* pExclusions) {
+    bool allRead = true;
+    for (unsigned i = 0; texts && i < texts->count; i++) {
+        DateItem item;
+        if (!read_date_item((const char*)texts->data[i], zone, &item))
+            allRead = false;
+        else if (item.isDate)
+            pExclusions->days.push_back(floor_div(item.value, kSecondsPerDay));
+        else
+            pExclusions->instants.push_back(item.value);
+    }
+    std::sort(pExclusions->instants.begin(), pExclusions->instants.end());
+    std::sort(pExclusions->days.begin(), pExclusions->days.end());
+    return allRead;
+}
+
+/* The sources of occurrences, merged in ascending order. */
+struct Inclusions {
     bool startPending = true;
-    size_t nextExtra = 0;
-    while (results.size() < (size_t)bound) {
+    time_t start = 0;
+    std::vector<long long> instants;   /* RDATEs, sorted */
+    size_t nextInstant = 0;
+    RuleStreams rules;
+
+    /* Takes the smallest occurrence of every source, once however many give
+     * it; false when all are exhausted. */
+    bool take_next(Budget& budget, long long* pCandidate) {
         long long candidate = LLONG_MAX;
-        bool found = false;
         long long next = 0;
-        if (startPending) {
-            candidate = dtstart;
-            found = true;
-        }
-        if (nextExtra < extraDates.size() && extraDates[nextExtra] <= candidate) {
-            candidate = extraDates[nextExtra];
+        bool found = startPending;
+        if (startPending)
+            candidate = start;
+        if (nextInstant < instants.size() && instants[nextInstant] <= candidate) {
+            candidate = instants[nextInstant];
             found = true;
         }
         for (auto& rule : rules)
@@ -403,28 +521,58 @@ int generate(time_t dtstart, array_t* rrules, array_t* rdates, array_t* exrules,
                 found = true;
             }
         if (!found)
-            break;
-        if (startPending && candidate == dtstart)
+            return false;
+        if (startPending && candidate == start)
             startPending = false;
-        while (nextExtra < extraDates.size() && extraDates[nextExtra] == candidate)
-            nextExtra++;
+        while (nextInstant < instants.size() && instants[nextInstant] == candidate)
+            nextInstant++;
         for (auto& rule : rules)
             while (rule->peek(budget, &next) && next == candidate)
                 rule->pop();
+        *pCandidate = candidate;
+        return true;
+    }
+};
+
+/* The first `bound` occurrences that no exclusion removes. */
+std::vector<long long> merge(Inclusions& inclusions, Exclusions& exclusions, int bound,
+                             const icu::TimeZone* zone) {
+    Budget budget;
+    std::vector<long long> results;
+    long long candidate = 0;
+    while (results.size() < (size_t)bound && inclusions.take_next(budget, &candidate)) {
         /* Past the budget the exclusion rules may be cut short too, so no
          * later candidate can be trusted. */
         if (candidate > kLastTime || budget.exhausted)
             break;
-        if (candidate < 1 || (!results.empty() && candidate <= results.back()) ||
-            is_excluded(candidate, exclusions, zone, budget))
+        if (candidate < 1 || (!results.empty() && candidate <= results.back()))
             continue;
-        results.push_back(candidate);
+        const bool excluded = is_excluded(candidate, exclusions, zone, budget);
+        if (budget.exhausted)
+            break;
+        if (!excluded)
+            results.push_back(candidate);
     }
     if (budget.exhausted && results.size() < (size_t)bound)
         kvallog(0, 4, "%s: Recurrence expansion stopped after %d rule steps with %u dates.",
                 KVALLOG_CORE_SUBSYSTEM, kMaxIteratorSteps, (unsigned)results.size());
-    const int appended = append_results(results, dates);
-    return appended != 0 ? appended : status;
+    return results;
+}
+
+int generate(time_t dtstart, array_t* rrules, array_t* rdates, array_t* exrules,
+             array_t* exdates, int bound, array_t* dates, const icu::TimeZone* zone) {
+    long long startWall = 0;
+    if (timezone_UtcToWallClock(zone, dtstart, &startWall) != 0)
+        return 2;
+    Inclusions inclusions;
+    Exclusions exclusions;
+    inclusions.start = dtstart;
+    bool allRead = open_rules(rrules, startWall, zone, &inclusions.rules);
+    allRead = read_rdates(rdates, startWall, zone, &inclusions.instants) && allRead;
+    allRead = open_rules(exrules, startWall, zone, &exclusions.rules) && allRead;
+    allRead = read_exdates(exdates, zone, &exclusions) && allRead;
+    const int appended = append_results(merge(inclusions, exclusions, bound, zone), dates);
+    return appended != 0 ? appended : (allRead ? 0 : 2);
 }
 
 }  // namespace
