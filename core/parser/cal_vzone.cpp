@@ -7,9 +7,8 @@
 #include <plstr.h>
 
 #include "core/parser/populate.h"
-#include "core/parser/cal_vtimezone_array.h"
+#include "core/parser/calparser_time.h"
 #include "public/core_util/datetime.h"
-#include "public/core_util/timezone.h"
 #include "public/util/kvallog.h"
 
 namespace {
@@ -250,16 +249,10 @@ int calparser_vzone_read_time(int32_t* ptField, const char* text)
         return 1;
     char head[kDateTimeRoom] = {0};
     strncpy(head, text, kDateTimeRoom - 1);
-    const icu::TimeZone* local = nullptr;
-    if (head[15] != 'Z') {
-        char* tzid = timezone_getDefaultTZID();
-        const CAL_VTIMEZONE* zone = calparser_lookupCalVTimeZone(tzid);
-        local = zone ? zone->pIcuZone : nullptr;
-        PL_strfree(tzid);
-    }
-    time_t seconds = timezone_DateTimeApplyTimeZone(head, local);
+    time_t seconds = 0;
+    int rc = calparser_datez_to_timet(head, &seconds, nullptr, nullptr);
     *ptField = (int32_t)seconds;
-    return seconds != 0 ? 0 : 1;
+    return rc;
 }
 
 int calparser_vzone_read_time_list(array_t** ppList, const char* text)
