@@ -6,8 +6,8 @@
 
 #include <plstr.h>
 
-#include "core/parser/populate.h"
 #include "core/parser/calparser_time.h"
+#include "core/parser/populate.h"
 #include "public/core_util/datetime.h"
 #include "public/util/kvallog.h"
 
@@ -42,7 +42,7 @@ bool read_number_in_range(const char* text, long low, long high, long* pValue)
     return true;
 }
 
-/* The week digit at `p`: 1 to 5, else 0. */
+/* The week digit `c` as a number: 1 to 5, else 0. */
 int read_week_digit(char c)
 {
     return (c >= '1' && c <= '0' + kMaxWeek) ? c - '0' : 0;
