@@ -11,6 +11,7 @@
 #include <functional>
 #include <string>
 
+#include "public/core_util/cal_time.h"
 #include "public/core_util/userattr.h"
 #include "public/util/config.h"
 #include "public/util/kvallog.h"
@@ -205,6 +206,29 @@ TEST_F(StorerFailures, OrganizerIsFreedWhenACopyFails) {
             EXPECT_EQ(nullptr, o);
         }
         caldb_FreeOrganizer(&o);
+        return rc;
+    });
+}
+
+TEST_F(StorerFailures, RecurrenceLists) {
+    drive_failures(3, [] {
+        array_t* texts = array_new();
+        array_t* periods = array_new();
+        const char* rdate = "19990101T000000Z,19990101T000000Z/PT1H,19990102";
+        if (!texts || !periods) {   // the test's own arrays
+            array_delete(texts);
+            array_delete(periods);
+            return 3;
+        }
+        int rc = calparser_storeRecurrencePropertyToVector(texts, "freq=daily");
+        rc |= calparser_storeRecurDateTimePeriodPropertyToVector(texts, periods, rdate,
+                                                                 (int)strlen(rdate));
+        for (unsigned i = 0; periods && i < periods->count; i++) {
+            CAL_TIME_PERIOD* period = (CAL_TIME_PERIOD*)periods->data[i];
+            cal_time_DestroyPeriod(&period);
+        }
+        array_delete(periods);
+        free_texts(&texts);
         return rc;
     });
 }

@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "public/core_util/cal_time.h"
 #include "public/core_util/userattr.h"
 #include "public/util/config.h"
 #include "public/util/kvallog.h"
@@ -420,4 +421,41 @@ TEST(Organizer, SecondPropertyReusesTheRecord) {
     EXPECT_STREQ("Chief", org->pCn);
     EXPECT_EQ(1, calparser_storeOrganizerProperty(nullptr, first.tok));
     caldb_FreeOrganizer(&org);
+}
+
+// ---- Recurrence lists -------------------------------------------------------
+
+TEST(RecurrenceStorers, RuleIsUpperCasedForTheVector) {
+    Line rrule("RRULE:freq=daily;interval=2");
+    array_t* vector = array_new();
+    EXPECT_EQ(0, calparser_storeRecurrencePropertyToVector(vector, rrule.tok->pValue));
+    EXPECT_EQ((Texts{"FREQ=DAILY;INTERVAL=2"}), texts(vector));
+    EXPECT_EQ("freq=daily;interval=2", std::string(rrule.tok->pValue));   // token untouched
+    EXPECT_EQ(1, calparser_storeRecurrencePropertyToVector(nullptr, "x"));
+    free_texts(&vector);
+}
+
+TEST(RecurrenceStorers, DatesAndPeriodsOfAnRDate) {
+    Line rdate("RDATE:19990101T000000Z,19990101T000000Z/PT1H,,19990102,19990103/x");
+    const char* value = rdate.tok->pValue;
+    array_t* items = array_new();
+    array_t* periods = array_new();
+    EXPECT_EQ(0, calparser_storeRecurDateTimePeriodPropertyToVector(items, periods, value,
+                                                                    (int)strlen(value)));
+    EXPECT_EQ((Texts{"19990101T000000Z", "19990101T000000Z/PT1H", "19990102", "19990103/x"}),
+              texts(items));
+    ASSERT_EQ(1u, periods->count);   // the last item is no valid period
+    CAL_TIME_PERIOD* period = (CAL_TIME_PERIOD*)periods->data[0];
+    EXPECT_EQ(915148800, (long)period->tStart);
+    EXPECT_EQ(915148800 + 3600, (long)period->tEnd);
+    cal_time_DestroyPeriod(&period);
+    array_delete(periods);
+    free_texts(&items);
+
+    // Only the first nLen characters count.
+    array_t* exdates = array_new();
+    EXPECT_EQ(0, calparser_storeRecurDateTimePropertyToVector(exdates, "20000101,20000102", 11));
+    EXPECT_EQ((Texts{"20000101", "20"}), texts(exdates));
+    EXPECT_EQ(1, calparser_storeRecurDateTimePropertyToVector(nullptr, "20000101", 8));
+    free_texts(&exdates);
 }

@@ -7,6 +7,7 @@
 #include <plstr.h>
 #include <stdlib.h>
 
+#include "public/core_util/cal_time.h"
 #include "public/core_util/parseutil.h"
 
 namespace {
@@ -67,24 +68,6 @@ int32_t micro_degrees(const char* text)
     return clamp_to_int32(negative ? -micro : micro);
 }
 
-/* Stand-in for cal_time_atoi_size until the time library is in the tree:
- * 0 and *pOut when the first n characters are digits and fit an int. */
-int read_leading_digits(const char* text, int n, int* pOut)
-{
-    if (n <= 0)
-        return 1;
-    long long number = 0;
-    for (int i = 0; i < n; i++) {
-        if (!isdigit(static_cast<unsigned char>(text[i])))
-            return 1;
-        number = number * 10 + (text[i] - '0');
-        if (number > INT32_MAX)
-            return 1;
-    }
-    *pOut = static_cast<int>(number);
-    return 0;
-}
-
 }  // namespace
 
 extern "C" {
@@ -94,7 +77,7 @@ int calparser_storeIntegerProperty(int* pnField, const char* text, int nLen, int
     int local = 0;
     if (!pnScratch)
         pnScratch = &local;
-    if (pnField && text && read_leading_digits(text, nLen, pnScratch) == 0)
+    if (pnField && text && cal_time_atoi_size(text, nLen, pnScratch) == 0)
         *pnField = *pnScratch;
     return 0;
 }

@@ -1,0 +1,456 @@
+/* The recurrence engine on libical's rule iterator.
+ *
+ * Rules are iterated in floating wall-clock time (libical knows nothing of the
+ * zone) and each occurrence is converted to UTC through the ICU zone. The
+ * streams of all rules, the RDATEs and DTSTART are merged in ascending order;
+ * exclusions are checked as each candidate comes up, so only as much of every
+ * rule is computed as the bound needs. */
+#include "public/recurrence/recurrence.h"
+
+#include <ctype.h>
+#include <limits.h>
+#include <stdint.h>
+#include <stdlib.h>
+#include <string.h>
+
+#include <algorithm>
+#include <functional>
+#include <memory>
+#include <queue>
+#include <string>
+#include <vector>
+
+#include <libical/ical.h>
+#include <unicode/timezone.h>
+
+#include "public/core_util/datetime.h"
+#include "public/core_util/gmtime.h"
+#include "public/core_util/timezone.h"
+#include "public/util/kvallog.h"
+
+namespace {
+
+constexpr long long kSecondsPerDay = 86400;
+constexpr long long kLastTime = INT32_MAX;
+/* Calls of the rule iterator allowed for one expansion, over all its rules. */
+constexpr int kMaxIteratorSteps = 20000;
+/* Mapping wall-clock times to UTC is not monotonic inside a skipped hour: an
+ * occurrence there maps past the next ones. An occurrence is released only once
+ * the rule has reached wall-clock times this far beyond it. */
+constexpr long long kReorderWindow = 3 * 3600;
+
+long long floor_div(long long value, long long divisor) {
+    long long quotient = value / divisor;
+    if (value % divisor != 0 && value < 0)
+        quotient--;
+    return quotient;
+}
+
+long long floor_mod(long long value, long long divisor) {
+    return value - floor_div(value, divisor) * divisor;
+}
+
+struct icaltimetype wall_to_ical(long long wallSeconds) {
+    struct icaltimetype result = icaltime_null_time();
+    struct tm broken;
+    const time_t wall = (time_t)wallSeconds;
+    mtgmtime(&wall, &broken);
+    result.year = broken.tm_year + 1900;
+    result.month = broken.tm_mon + 1;
+    result.day = broken.tm_mday;
+    result.hour = broken.tm_hour;
+    result.minute = broken.tm_min;
+    result.second = broken.tm_sec;
+    result.is_date = 0;
+    return result;
+}
+
+bool ical_to_wall(const struct icaltimetype& time, long long* pWallSeconds) {
+    return cal_gmtime_fields_to_seconds(time.year, time.month, time.day,
+                                        time.hour, time.minute, time.second,
+                                        pWallSeconds) == 0;
+}
+
+/* Shared by every stream of one expansion. */
+struct Budget {
+    int stepsLeft = kMaxIteratorSteps;
+    bool exhausted = false;
+};
+
+/* The occurrences of one rule in ascending UTC order. */
+class RuleStream {
+  public:
+    RuleStream(icalrecur_iterator* iterator, const icu::TimeZone* zone)
+        : iterator_(iterator), zone_(zone) {}
+    ~RuleStream() { icalrecur_iterator_free(iterator_); }
+    RuleStream(const RuleStream&) = delete;
+    RuleStream& operator=(const RuleStream&) = delete;
+
+    /* The smallest occurrence not yet popped; false when there is none. */
+    bool peek(Budget& budget, long long* pUtc) {
+        while (!done_ && (pending_.empty() || lastWall_ < pending_.top().wall + kReorderWindow))
+            fetch(budget);
+        if (pending_.empty())
+            return false;
+        *pUtc = pending_.top().utc;
+        return true;
+    }
+
+    void pop() { pending_.pop(); }
+
+  private:
+    struct Occurrence {
+        long long utc;
+        long long wall;
+        bool operator>(const Occurrence& other) const { return utc > other.utc; }
+    };
+
+    void fetch(Budget& budget) {
+        if (budget.stepsLeft <= 0) {
+            budget.exhausted = true;
+            done_ = true;
+            return;
+        }
+        budget.stepsLeft--;
+        const struct icaltimetype next = icalrecur_iterator_next(iterator_);
+        long long wall = 0;
+        long long utc = 0;
+        if (icaltime_is_null_time(next) || !ical_to_wall(next, &wall) ||
+            timezone_WallClockToUtc(zone_, wall, &utc) != 0) {
+            done_ = true;
+            return;
+        }
+        lastWall_ = wall;
+        /* Later wall-clock times are past the 32-bit range in any zone. */
+        if (wall > kLastTime + 2 * kSecondsPerDay)
+            done_ = true;
+        pending_.push(Occurrence{utc, wall});
+    }
+
+    icalrecur_iterator* iterator_;
+    const icu::TimeZone* zone_;
+    bool done_ = false;
+    long long lastWall_ = LLONG_MIN;
+    std::priority_queue<Occurrence, std::vector<Occurrence>, std::greater<Occurrence>> pending_;
+};
+
+bool has_values(const short* list) {
+    return list[0] != ICAL_RECURRENCE_ARRAY_MAX;
+}
+
+bool list_contains(const short* list, int size, int value) {
+    for (int i = 0; i < size && list[i] != ICAL_RECURRENCE_ARRAY_MAX; i++)
+        if (list[i] == value)
+            return true;
+    return false;
+}
+
+bool is_finer_than_daily(icalrecurrencetype_frequency freq) {
+    return freq == ICAL_SECONDLY_RECURRENCE || freq == ICAL_MINUTELY_RECURRENCE ||
+           freq == ICAL_HOURLY_RECURRENCE;
+}
+
+/* Whether the iterator can search this rule at a bounded cost: a rule finer
+ * than daily restricted by date parts may step through years of seconds,
+ * minutes or hours between two matches. */
+bool rule_is_affordable(const struct icalrecurrencetype& rule) {
+    if (!is_finer_than_daily(rule.freq))
+        return true;
+    if (has_values(rule.by_month) || has_values(rule.by_week_no) ||
+        has_values(rule.by_year_day) || has_values(rule.by_month_day) ||
+        has_values(rule.by_set_pos))
+        return false;
+    if (!has_values(rule.by_day))
+        return true;
+    if (rule.freq == ICAL_SECONDLY_RECURRENCE)
+        return false;
+    for (int i = 0; i < ICAL_BY_DAY_SIZE && rule.by_day[i] != ICAL_RECURRENCE_ARRAY_MAX; i++)
+        if (icalrecurrencetype_day_position(rule.by_day[i]) != 0)
+            return false;
+    return true;
+}
+
+long long gcd(long long a, long long b) {
+    while (b != 0) {
+        const long long rest = a % b;
+        a = b;
+        b = rest;
+    }
+    return a;
+}
+
+/* For a rule finer than daily: whether some time of day that its BYHOUR,
+ * BYMINUTE and BYSECOND allow is reachable from DTSTART in steps of INTERVAL.
+ * Days have 86,400 wall-clock seconds, so the reachable times of day are those
+ * congruent to DTSTART's modulo gcd(INTERVAL, units per day). */
+bool time_parts_can_meet_interval(const struct icalrecurrencetype& rule, long long startWall) {
+    if (!is_finer_than_daily(rule.freq))
+        return true;
+    const long long unit = rule.freq == ICAL_SECONDLY_RECURRENCE   ? 1
+                           : rule.freq == ICAL_MINUTELY_RECURRENCE ? 60
+                                                                   : 3600;
+    const long long unitsPerDay = kSecondsPerDay / unit;
+    const long long step = gcd(rule.interval < 1 ? 1 : rule.interval, unitsPerDay);
+    const long long start = floor_mod(startWall, kSecondsPerDay) / unit;
+    for (long long u = floor_mod(start, step); u < unitsPerDay; u += step) {
+        const long long secondOfDay = u * unit;
+        if (has_values(rule.by_hour) &&
+            !list_contains(rule.by_hour, ICAL_BY_HOUR_SIZE, (int)(secondOfDay / 3600)))
+            continue;
+        if (unit <= 60 && has_values(rule.by_minute) &&
+            !list_contains(rule.by_minute, ICAL_BY_MINUTE_SIZE, (int)(secondOfDay / 60 % 60)))
+            continue;
+        if (unit == 1 && has_values(rule.by_second) &&
+            !list_contains(rule.by_second, ICAL_BY_SECOND_SIZE, (int)(secondOfDay % 60)))
+            continue;
+        return true;
+    }
+    return false;
+}
+
+/* Rewrites UNTIL as the wall-clock time the iterator compares with: a UTC
+ * UNTIL through the zone, a date as the end of that day. */
+bool until_to_wall_clock(struct icalrecurrencetype* rule, const icu::TimeZone* zone) {
+    struct icaltimetype until = rule->until;
+    if (icaltime_is_null_time(until))
+        return true;
+    long long seconds = 0;
+    if (cal_gmtime_fields_to_seconds(until.year, until.month, until.day,
+                                     until.is_date ? 23 : until.hour,
+                                     until.is_date ? 59 : until.minute,
+                                     until.is_date ? 59 : until.second, &seconds) != 0)
+        return false;
+    long long wall = seconds;
+    if (!until.is_date && icaltime_is_utc(until) &&
+        timezone_UtcToWallClock(zone, seconds, &wall) != 0)
+        return false;
+    rule->until = wall_to_ical(wall);
+    return true;
+}
+
+void log_rule(const char* text, const char* why) {
+    kvallog(0, 4, "%s: Recurrence rule \"%s\" %s.", KVALLOG_CORE_SUBSYSTEM, text, why);
+}
+
+/* Opens a stream over one RRULE or EXRULE text. Returns 0 with *pStream set,
+ * or left NULL when the rule can yield nothing; 2 when the rule is unreadable
+ * or refused. */
+int open_rule(const char* text, long long startWall, const icu::TimeZone* zone,
+              std::unique_ptr<RuleStream>* pStream) {
+    if (!text)
+        return 2;
+    std::string upper(text);
+    for (char& c : upper)
+        c = (char)toupper((unsigned char)c);
+    icalerrno = ICAL_NO_ERROR;
+    struct icalrecurrencetype rule = icalrecurrencetype_from_string(upper.c_str());
+    if (rule.freq == ICAL_NO_RECURRENCE || icalerrno != ICAL_NO_ERROR ||
+        !until_to_wall_clock(&rule, zone)) {
+        log_rule(text, "is not readable");
+        return 2;
+    }
+    if (!rule_is_affordable(rule)) {
+        log_rule(text, "is too costly to search and is not expanded");
+        return 2;
+    }
+    if (!time_parts_can_meet_interval(rule, startWall))
+        return 0;
+    icalrecur_iterator* iterator = icalrecur_iterator_new(rule, wall_to_ical(startWall));
+    if (iterator)
+        pStream->reset(new RuleStream(iterator, zone));
+    return 0;
+}
+
+/* One RDATE or EXDATE item: an instant in UTC, or a wall-clock day. */
+struct DateItem {
+    bool isDate;
+    long long value;   /* UTC seconds, or the wall-clock seconds of the day's midnight */
+};
+
+bool read_date_item(const char* text, const icu::TimeZone* zone, DateItem* pItem) {
+    if (!text)
+        return false;
+    /* A PERIOD counts by its start. */
+    std::string value(text, strcspn(text, "/"));
+    while (!value.empty() && isspace((unsigned char)value.back()))
+        value.pop_back();
+    const size_t first = value.find_first_not_of(" \t\r\n");
+    value.erase(0, first == std::string::npos ? value.size() : first);
+    int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
+    if (!datetime_IsParseable(value.c_str(), &year, &month, &day, &hour, &minute, &second))
+        return false;
+    long long seconds = 0;
+    cal_gmtime_fields_to_seconds(year, month, day, hour, minute, second, &seconds);
+    pItem->isDate = value.size() == 8;
+    pItem->value = seconds;
+    if (value.size() == 15)
+        return timezone_WallClockToUtc(zone, seconds, &pItem->value) == 0;
+    return true;
+}
+
+struct Exclusions {
+    std::vector<long long> instants;   /* sorted */
+    std::vector<long long> days;       /* wall-clock day numbers, sorted */
+    std::vector<std::unique_ptr<RuleStream>> rules;
+};
+
+bool is_excluded(long long candidate, Exclusions& exclusions, const icu::TimeZone* zone,
+                 Budget& budget) {
+    if (std::binary_search(exclusions.instants.begin(), exclusions.instants.end(), candidate))
+        return true;
+    long long wall = 0;
+    if (!exclusions.days.empty() && timezone_UtcToWallClock(zone, candidate, &wall) == 0 &&
+        std::binary_search(exclusions.days.begin(), exclusions.days.end(),
+                           floor_div(wall, kSecondsPerDay)))
+        return true;
+    for (auto& rule : exclusions.rules) {
+        long long next = 0;
+        while (rule->peek(budget, &next) && next < candidate)
+            rule->pop();
+        if (rule->peek(budget, &next) && next == candidate)
+            return true;
+    }
+    return false;
+}
+
+int append_results(const std::vector<long long>& results, array_t* dates) {
+    const unsigned before = dates->count;
+    for (long long value : results) {
+        time_t* element = (time_t*)malloc(sizeof(time_t));
+        if (!element || array_append(dates, element) != 0) {
+            free(element);
+            while (dates->count > before)
+                free(array_removeat(dates, dates->count - 1));
+            return 3;
+        }
+        *element = (time_t)value;
+    }
+    return 0;
+}
+
+int generate(time_t dtstart, array_t* rrules, array_t* rdates, array_t* exrules,
+             array_t* exdates, int bound, array_t* dates, const icu::TimeZone* zone) {
+    int status = 0;
+    long long startWall = 0;
+    if (timezone_UtcToWallClock(zone, dtstart, &startWall) != 0)
+        return 2;
+    const long long startTimeOfDay = floor_mod(startWall, kSecondsPerDay);
+
+    std::vector<std::unique_ptr<RuleStream>> rules;
+    Exclusions exclusions;
+    for (unsigned i = 0; rrules && i < rrules->count; i++) {
+        std::unique_ptr<RuleStream> stream;
+        if (open_rule((const char*)rrules->data[i], startWall, zone, &stream) != 0)
+            status = 2;
+        if (stream)
+            rules.push_back(std::move(stream));
+    }
+    for (unsigned i = 0; exrules && i < exrules->count; i++) {
+        std::unique_ptr<RuleStream> stream;
+        if (open_rule((const char*)exrules->data[i], startWall, zone, &stream) != 0)
+            status = 2;
+        if (stream)
+            exclusions.rules.push_back(std::move(stream));
+    }
+
+    std::vector<long long> extraDates;
+    for (unsigned i = 0; rdates && i < rdates->count; i++) {
+        DateItem item;
+        long long utc = 0;
+        if (!read_date_item((const char*)rdates->data[i], zone, &item)) {
+            status = 2;
+            continue;
+        }
+        if (!item.isDate)
+            extraDates.push_back(item.value);
+        else if (timezone_WallClockToUtc(zone, item.value + startTimeOfDay, &utc) == 0)
+            extraDates.push_back(utc);
+    }
+    std::sort(extraDates.begin(), extraDates.end());
+    for (unsigned i = 0; exdates && i < exdates->count; i++) {
+        DateItem item;
+        if (!read_date_item((const char*)exdates->data[i], zone, &item)) {
+            status = 2;
+            continue;
+        }
+        if (item.isDate)
+            exclusions.days.push_back(floor_div(item.value, kSecondsPerDay));
+        else
+            exclusions.instants.push_back(item.value);
+    }
+    std::sort(exclusions.instants.begin(), exclusions.instants.end());
+    std::sort(exclusions.days.begin(), exclusions.days.end());
+
+    Budget budget;
+    std::vector<long long> results;
+    bool startPending = true;
+    size_t nextExtra = 0;
+    while (results.size() < (size_t)bound) {
+        long long candidate = LLONG_MAX;
+        bool found = false;
+        long long next = 0;
+        if (startPending) {
+            candidate = dtstart;
+            found = true;
+        }
+        if (nextExtra < extraDates.size() && extraDates[nextExtra] <= candidate) {
+            candidate = extraDates[nextExtra];
+            found = true;
+        }
+        for (auto& rule : rules)
+            if (rule->peek(budget, &next) && next <= candidate) {
+                candidate = next;
+                found = true;
+            }
+        if (!found)
+            break;
+        if (startPending && candidate == dtstart)
+            startPending = false;
+        while (nextExtra < extraDates.size() && extraDates[nextExtra] == candidate)
+            nextExtra++;
+        for (auto& rule : rules)
+            while (rule->peek(budget, &next) && next == candidate)
+                rule->pop();
+        /* Past the budget the exclusion rules may be cut short too, so no
+         * later candidate can be trusted. */
+        if (candidate > kLastTime || budget.exhausted)
+            break;
+        if (candidate < 1 || (!results.empty() && candidate <= results.back()) ||
+            is_excluded(candidate, exclusions, zone, budget))
+            continue;
+        results.push_back(candidate);
+    }
+    if (budget.exhausted && results.size() < (size_t)bound)
+        kvallog(0, 4, "%s: Recurrence expansion stopped after %d rule steps with %u dates.",
+                KVALLOG_CORE_SUBSYSTEM, kMaxIteratorSteps, (unsigned)results.size());
+    const int appended = append_results(results, dates);
+    return appended != 0 ? appended : status;
+}
+
+}  // namespace
+
+extern "C" int recurrence_init(void) {
+    /* Rule errors must come back as results, never abort the server. */
+    icalerror_set_errors_are_fatal(0);
+    /* Created on first use; done here, before threads start. */
+    icaltimezone_get_utc_timezone();
+    return 0;
+}
+
+extern "C" void recurrence_uninit(void) {}
+
+extern "C" int recurrence_GenerateDates(time_t dtstart, array_t* rrules, array_t* rdates,
+                                        array_t* exrules, array_t* exdates, int bound,
+                                        array_t* dates, const void* zone, int flag) {
+    (void)flag;
+    if (!dates || dtstart < 1)
+        return 1;
+    if (bound < 1)
+        return 0;
+    try {
+        return generate(dtstart, rrules, rdates, exrules, exdates, bound, dates,
+                        static_cast<const icu::TimeZone*>(zone));
+    } catch (...) {
+        return 3;
+    }
+}

@@ -1,0 +1,131 @@
+#include <gtest/gtest.h>
+
+#include <plstr.h>
+#include <string.h>
+
+#include <memory>
+
+#include <unicode/timezone.h>
+#include <unicode/unistr.h>
+
+#include "public/core_util/gmtime.h"
+#include "public/core_util/timezone.h"
+#include "public/util/config.h"
+
+namespace {
+
+constexpr int32_t kHourMs = 3600000;
+
+time_t utc(int year, int month, int day, int hour, int minute = 0) {
+    struct tm broken;
+    memset(&broken, 0, sizeof(broken));
+    broken.tm_year = year - 1900;
+    broken.tm_mon = month - 1;
+    broken.tm_mday = day;
+    broken.tm_hour = hour;
+    broken.tm_min = minute;
+    return mkgmtime(&broken);
+}
+
+// America/New_York's rules since 2007: EST -5, EDT from the 2nd Sunday of
+// March 02:00 to the 1st Sunday of November 02:00.
+std::unique_ptr<icu::TimeZone> new_york_rules() {
+    return std::unique_ptr<icu::TimeZone>(timezone_CreateSimpleTimeZone(
+        -5 * kHourMs, "US/Eastern", 2, 2, 1, 2 * kHourMs, 10, 1, 1, 2 * kHourMs, kHourMs));
+}
+
+std::string wall_text(time_t time, const icu::TimeZone* zone) {
+    char storage[32] = "unchanged";
+    char* buffer = storage;
+    EXPECT_EQ(0, timezone_DateTimeApplyTimeZoneToString(time, zone, &buffer, sizeof(storage)));
+    return storage;
+}
+
+}  // namespace
+
+TEST(Timezone, DefaultZoneComesFromConfigurationOrFallback) {
+    config_cache* cache = config_getdefaultcache();
+    config_set_string(cache, "calstore.default.timezoneID", nullptr);
+    char* name = timezone_getDefaultTZID();
+    EXPECT_STREQ("Africa/Casablanca", name);
+    PL_strfree(name);
+
+    config_set_string(cache, "calstore.default.timezoneID", "Europe/Paris");
+    name = timezone_getDefaultTZID();
+    EXPECT_STREQ("Europe/Paris", name);
+    PL_strfree(name);
+
+    config_set_string(cache, "calstore.default.timezoneID", "");
+    name = timezone_getDefaultTZID();
+    EXPECT_STREQ("Africa/Casablanca", name);
+    PL_strfree(name);
+    config_set_string(cache, "calstore.default.timezoneID", nullptr);
+}
+
+TEST(Timezone, SimpleZonesCarryTheirRules) {
+    auto eastern = new_york_rules();
+    ASSERT_TRUE(eastern);
+    icu::UnicodeString id;
+    EXPECT_TRUE(eastern->getID(id) == icu::UnicodeString("US/Eastern"));
+    EXPECT_EQ(-5 * kHourMs, eastern->getRawOffset());
+    EXPECT_TRUE(eastern->useDaylightTime());
+    EXPECT_EQ(kHourMs, eastern->getDSTSavings());
+
+    std::unique_ptr<icu::TimeZone> india(timezone_CreateSimpleTimeZoneShort(19800000, "Asia/Kolkata"));
+    ASSERT_TRUE(india);
+    EXPECT_FALSE(india->useDaylightTime());
+    EXPECT_EQ(utc(2024, 12, 31, 18, 30), timezone_DateTimeApplyTimeZone("20250101T000000", india.get()));
+
+    // An unreadable rule (week 0) or no saving gives a zone without daylight time.
+    std::unique_ptr<icu::TimeZone> noRule(timezone_CreateSimpleTimeZone(
+        3600000, "X/NoRule", -1, 0, -1, 0, 9, -1, 1, 3 * kHourMs, kHourMs));
+    ASSERT_TRUE(noRule);
+    EXPECT_FALSE(noRule->useDaylightTime());
+    std::unique_ptr<icu::TimeZone> noSaving(timezone_CreateSimpleTimeZone(
+        3600000, "X/NoSaving", 2, -1, 1, 0, 9, -1, 1, 3 * kHourMs, 0));
+    ASSERT_TRUE(noSaving);
+    EXPECT_FALSE(noSaving->useDaylightTime());
+
+    // Rules ICU refuses give no zone.
+    EXPECT_EQ(nullptr, timezone_CreateSimpleTimeZone(0, "X/Bad", 13, 1, 1, 0, 9, -1, 1, 0, kHourMs));
+    EXPECT_EQ(nullptr, timezone_CreateSimpleTimeZone(0, nullptr, 2, 2, 1, 0, 10, 1, 1, 0, kHourMs));
+    EXPECT_EQ(nullptr, timezone_CreateSimpleTimeZoneShort(0, nullptr));
+}
+
+TEST(Timezone, WallClockTextToUtcAcrossDaylightChanges) {
+    auto eastern = new_york_rules();
+    EXPECT_EQ(utc(2025, 1, 15, 17), timezone_DateTimeApplyTimeZone("20250115T120000", eastern.get()));
+    EXPECT_EQ(utc(2025, 7, 1, 16), timezone_DateTimeApplyTimeZone("20250701T120000", eastern.get()));
+    EXPECT_EQ(utc(2025, 7, 1, 4), timezone_DateTimeApplyTimeZone("20250701", eastern.get()));
+    // 02:30 does not exist on 9 March: read with the offset before the change.
+    EXPECT_EQ(utc(2025, 3, 9, 7, 30), timezone_DateTimeApplyTimeZone("20250309T023000", eastern.get()));
+    EXPECT_EQ(utc(2025, 3, 9, 7), timezone_DateTimeApplyTimeZone("20250309T030000", eastern.get()));
+    // 01:30 happens twice on 2 November: the first one, still daylight time.
+    EXPECT_EQ(utc(2025, 11, 2, 5, 30), timezone_DateTimeApplyTimeZone("20251102T013000", eastern.get()));
+    EXPECT_EQ(utc(2025, 11, 2, 7), timezone_DateTimeApplyTimeZone("20251102T020000", eastern.get()));
+    // A UTC text ignores the zone; no zone means UTC.
+    EXPECT_EQ(1041422400, timezone_DateTimeApplyTimeZone("20030101T120000Z", eastern.get()));
+    EXPECT_EQ(1041422400, timezone_DateTimeApplyTimeZone("20030101T120000", nullptr));
+    // Not a time, or beyond the 32-bit range: 0.
+    EXPECT_EQ(0, timezone_DateTimeApplyTimeZone("20250230T120000", eastern.get()));
+    EXPECT_EQ(0, timezone_DateTimeApplyTimeZone("2025", eastern.get()));
+    EXPECT_EQ(0, timezone_DateTimeApplyTimeZone(nullptr, eastern.get()));
+    EXPECT_EQ(0, timezone_DateTimeApplyTimeZone("20400101T000000", eastern.get()));
+}
+
+TEST(Timezone, UtcToWallClockText) {
+    auto eastern = new_york_rules();
+    EXPECT_EQ("20030101T070000", wall_text(1041422400, eastern.get()));
+    EXPECT_EQ("20250701T120000", wall_text(utc(2025, 7, 1, 16), eastern.get()));
+    EXPECT_EQ("20251102T010000", wall_text(utc(2025, 11, 2, 5), eastern.get()));
+    EXPECT_EQ("20251102T010000", wall_text(utc(2025, 11, 2, 6), eastern.get()));
+    EXPECT_EQ("20030101T120000", wall_text(1041422400, nullptr));
+
+    char storage[15] = "unchanged";
+    char* buffer = storage;
+    EXPECT_EQ(1, timezone_DateTimeApplyTimeZoneToString(0, eastern.get(), &buffer, 15));
+    EXPECT_STREQ("unchanged", storage);
+    char* none = nullptr;
+    EXPECT_EQ(1, timezone_DateTimeApplyTimeZoneToString(0, eastern.get(), &none, 32));
+    EXPECT_EQ(1, timezone_DateTimeApplyTimeZoneToString(0, eastern.get(), nullptr, 32));
+}
