@@ -122,6 +122,9 @@ TEST(TextStorers, CalAddressListDropsQuotesAndTrims) {
                      &list, "\"mailto:a@x.org\", \"mailto:b@x.org\",,mailto:c@x.org"));
     EXPECT_EQ((Texts{"mailto:a@x.org", "mailto:b@x.org", "mailto:c@x.org"}), texts(list));
     EXPECT_EQ(1, calparser_addCalAddressListToList(&list, nullptr));
+    array_t* blank = nullptr;
+    EXPECT_EQ(0, calparser_addCalAddressListToList(&blank, ",\"\",  ,"));
+    EXPECT_EQ(nullptr, blank);   // nothing to store: no array
     EXPECT_EQ(1, calparser_addCalAddressListToList(nullptr, "x"));
     free_texts(&list);
 }

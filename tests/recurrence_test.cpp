@@ -212,6 +212,15 @@ TEST_F(Recurrence, RfcEveryThirdYearOnYearDays) {
               got.dates);
 }
 
+TEST_F(Recurrence, RfcYearlyByOrdinalWeekdayAndWeekNumber) {
+    auto twentiethMonday = expand(ny(1997, 5, 19, EDT), {"FREQ=YEARLY;BYDAY=20MO"}, {}, {}, {}, 3);
+    EXPECT_EQ((std::vector<time_t>{ny(1997, 5, 19, EDT), ny(1998, 5, 18, EDT), ny(1999, 5, 17, EDT)}),
+              twentiethMonday.dates);
+    auto week20 = expand(ny(1997, 5, 12, EDT), {"FREQ=YEARLY;BYWEEKNO=20;BYDAY=MO"}, {}, {}, {}, 3);
+    EXPECT_EQ((std::vector<time_t>{ny(1997, 5, 12, EDT), ny(1998, 5, 11, EDT), ny(1999, 5, 17, EDT)}),
+              week20.dates);
+}
+
 TEST_F(Recurrence, RfcFridayThe13thWithDtstartExcluded) {
     auto got = expand(ny(1997, 9, 2, EDT), {"FREQ=MONTHLY;BYDAY=FR;BYMONTHDAY=13"}, {}, {},
                       {"19970902T090000"}, 5);
@@ -269,6 +278,26 @@ TEST_F(Recurrence, RfcInvalidDatesAreSkippedNotMoved) {
               got.dates);
 }
 
+// Rules count wall-clock time. In the skipped hour of 9 March 2025 a time
+// takes the offset before the change: 02:00 coincides with 03:00, and 02:15
+// lands after 03:00, yet nothing is lost or out of order. In the repeated hour
+// of 2 November 01:00 is its first occurrence only.
+TEST_F(Recurrence, WallClockRulesAcrossTheGapAndTheRepeatedHour) {
+    auto halfHours = expand(ny(2025, 3, 9, EST, 0, 30), {"FREQ=MINUTELY;INTERVAL=30;COUNT=8"});
+    EXPECT_EQ((std::vector<time_t>{ny(2025, 3, 9, EST, 0, 30), ny(2025, 3, 9, EST, 1, 0),
+                                   ny(2025, 3, 9, EST, 1, 30), ny(2025, 3, 9, EST, 2, 0),
+                                   ny(2025, 3, 9, EST, 2, 30), ny(2025, 3, 9, EDT, 4, 0)}),
+              halfHours.dates);
+    auto every45 = expand(ny(2025, 3, 9, EST, 1, 30), {"FREQ=MINUTELY;INTERVAL=45;COUNT=4"});
+    EXPECT_EQ((std::vector<time_t>{ny(2025, 3, 9, EST, 1, 30), ny(2025, 3, 9, EDT, 3, 0),
+                                   ny(2025, 3, 9, EST, 2, 15), ny(2025, 3, 9, EDT, 3, 45)}),
+              every45.dates);
+    auto autumn = expand(ny(2025, 11, 2, EDT, 0), {"FREQ=HOURLY;COUNT=4"});
+    EXPECT_EQ((std::vector<time_t>{ny(2025, 11, 2, EDT, 0), ny(2025, 11, 2, EDT, 1),
+                                   ny(2025, 11, 2, EST, 2), ny(2025, 11, 2, EST, 3)}),
+              autumn.dates);
+}
+
 TEST_F(Recurrence, ExdatesInEveryForm) {
     auto got = expand(ny(1997, 9, 2, EDT), {"FREQ=DAILY;COUNT=10"}, {}, {},
                       {"19970903T130000Z",    // UTC
@@ -315,7 +344,11 @@ TEST_F(Recurrence, RulesThatNeverMatchEndWithDtstartAlone) {
     const char* never[] = {
         "FREQ=YEARLY;BYMONTH=2;BYMONTHDAY=30",
         "FREQ=MONTHLY;BYMONTH=4;BYMONTHDAY=31",
-        "FREQ=MONTHLY;BYDAY=MO;BYSETPOS=7",
+        "FREQ=MONTHLY;BYDAY=MO;BYSETPOS=7",        // no month has 7 Mondays
+        "FREQ=MONTHLY;BYDAY=6FR",
+        "FREQ=MONTHLY;INTERVAL=12;BYMONTHDAY=31",  // only Septembers
+        "FREQ=MONTHLY;INTERVAL=2;BYMONTH=10",      // only odd months
+        "FREQ=YEARLY;BYDAY=MO;BYSETPOS=60",
         "FREQ=DAILY;BYMONTH=2;BYMONTHDAY=30",
         "FREQ=DAILY;INTERVAL=7;BYDAY=MO",          // DTSTART is a Tuesday
         "FREQ=HOURLY;INTERVAL=2;BYHOUR=10",        // only odd hours are reachable from 09:00

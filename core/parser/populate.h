@@ -56,11 +56,12 @@ int calparser_populate_commaListArray(array_t** ppArray, const char* text);
 int calparser_storeEmailProperty(char** ppField, const char* text);
 
 /* Appends the calendar addresses of a MEMBER, DELEGATED-TO or DELEGATED-FROM
- * value to *ppArray (created when NULL): double quotes become blanks, the
- * text is split at commas, and every non-empty item is appended trimmed of
- * surrounding white space. So "\"mailto:a@x\",\"mailto:b@x\"" gives two
- * entries without quotes. Returns 0; 1 when an argument is NULL; 3 when
- * memory runs out (items appended before the failure stay). */
+ * value to *ppArray (created when NULL; left NULL when nothing is appended):
+ * double quotes become blanks, the text is split at commas, and every item
+ * that is not empty once trimmed of surrounding white space is appended
+ * trimmed. So "\"mailto:a@x\",\"mailto:b@x\"" gives two entries without
+ * quotes. Returns 0; 1 when an argument is NULL; 3 when memory runs out
+ * (items appended before the failure stay). */
 int calparser_addCalAddressListToList(array_t** ppArray, const char* text);
 
 /* ---- Scalars ----------------------------------------------------------- */

@@ -115,9 +115,11 @@ int calparser_addCalAddressListToList(array_t** ppArray, const char* text)
         goto done;
     }
     for (int i = 0; i < count; i++) {
-        if (items[i][0] == '\0')
+        // A blank item (quotes only, say) is as empty as an empty one.
+        const char* address = str_trim(items[i]);
+        if (address[0] == '\0')
             continue;
-        if (calparser_addStringToPropertyArray(ppArray, str_trim(items[i])) != 0) {
+        if (calparser_addStringToPropertyArray(ppArray, address) != 0) {
             rc = 3;
             goto done;
         }
@@ -126,7 +128,7 @@ int calparser_addCalAddressListToList(array_t** ppArray, const char* text)
 done:
     cal_parseutil_free_char_list(&items, count);
     PL_strfree(work);
-    if (rc != 0 && created && (*ppArray)->count == 0) {
+    if (created && (*ppArray)->count == 0) {  // nothing stored: the field stays NULL
         array_delete(*ppArray);
         *ppArray = nullptr;
     }

@@ -34,10 +34,6 @@ constexpr long long kSecondsPerDay = 86400;
 constexpr long long kLastTime = INT32_MAX;
 /* Calls of the rule iterator allowed for one expansion, over all its rules. */
 constexpr int kMaxIteratorSteps = 20000;
-/* Mapping wall-clock times to UTC is not monotonic inside a skipped hour: an
- * occurrence there maps past the next ones. An occurrence is released only once
- * the rule has reached wall-clock times this far beyond it. */
-constexpr long long kReorderWindow = 3 * 3600;
 
 long long floor_div(long long value, long long divisor) {
     long long quotient = value / divisor;
@@ -88,7 +84,7 @@ class RuleStream {
 
     /* The smallest occurrence not yet popped; false when there is none. */
     bool peek(Budget& budget, long long* pUtc) {
-        while (!done_ && (pending_.empty() || lastWall_ < pending_.top().wall + kReorderWindow))
+        while (!done_ && (pending_.empty() || lastWall_ < pending_.top().releaseWall))
             fetch(budget);
         if (pending_.empty())
             return false;
@@ -99,9 +95,14 @@ class RuleStream {
     void pop() { pending_.pop(); }
 
   private:
+    /* Wall-clock times map to UTC in order, except inside a skipped hour: an
+     * occurrence there takes the offset before the change and lands at the
+     * instant whose wall-clock time is later by the size of the gap, past
+     * occurrences still to come. So each occurrence waits until the rule has
+     * reached the wall-clock time of its own instant (at once outside a gap). */
     struct Occurrence {
         long long utc;
-        long long wall;
+        long long releaseWall;
         bool operator>(const Occurrence& other) const { return utc > other.utc; }
     };
 
@@ -124,7 +125,10 @@ class RuleStream {
         /* Later wall-clock times are past the 32-bit range in any zone. */
         if (wall > kLastTime + 2 * kSecondsPerDay)
             done_ = true;
-        pending_.push(Occurrence{utc, wall});
+        long long releaseWall = wall;
+        if (timezone_UtcToWallClock(zone_, utc, &releaseWall) != 0)
+            releaseWall = wall;
+        pending_.push(Occurrence{utc, releaseWall});
     }
 
     icalrecur_iterator* iterator_;
@@ -208,6 +212,115 @@ bool time_parts_can_meet_interval(const struct icalrecurrencetype& rule, long lo
     return false;
 }
 
+int list_length(const short* list, int size) {
+    int length = 0;
+    while (length < size && list[length] != ICAL_RECURRENCE_ARRAY_MAX)
+        length++;
+    return length;
+}
+
+/* Months (1-12) a MONTHLY or YEARLY rule can visit: BYMONTH, and for MONTHLY
+ * only those reached from DTSTART's month in steps of INTERVAL. */
+std::vector<int> reachable_months(const struct icalrecurrencetype& rule, int startMonth) {
+    const int step = rule.freq == ICAL_MONTHLY_RECURRENCE
+                         ? (int)gcd(rule.interval < 1 ? 1 : rule.interval, 12)
+                         : 1;
+    std::vector<int> months;
+    for (int month = 1; month <= 12; month++) {
+        if ((month - startMonth) % step != 0)
+            continue;
+        if (has_values(rule.by_month)) {
+            bool listed = false;
+            for (int i = 0; i < ICAL_BY_MONTH_SIZE && rule.by_month[i] != ICAL_RECURRENCE_ARRAY_MAX; i++)
+                listed = listed || icalrecurrencetype_month_month(rule.by_month[i]) == month;
+            if (!listed)
+                continue;
+        }
+        months.push_back(month);
+    }
+    return months;
+}
+
+/* Whether some BYMONTHDAY fits some reachable month (29 days for February). */
+bool month_days_fit(const struct icalrecurrencetype& rule, const std::vector<int>& months) {
+    static const int kLongestMonth[12] = {31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    for (int month : months)
+        for (int i = 0; i < ICAL_BY_MONTHDAY_SIZE && rule.by_month_day[i] != ICAL_RECURRENCE_ARRAY_MAX; i++) {
+            const int day = abs(rule.by_month_day[i]);
+            if (day >= 1 && day <= kLongestMonth[month - 1])
+                return true;
+        }
+    return false;
+}
+
+/* Whether some BYDAY entry can occur: an ordinal counts weekdays of a month
+ * (at most 5) in a MONTHLY rule or a YEARLY one with BYMONTH, else of a year. */
+bool week_days_fit(const struct icalrecurrencetype& rule) {
+    const bool withinMonth = rule.freq == ICAL_MONTHLY_RECURRENCE || has_values(rule.by_month);
+    const int most = withinMonth ? 5 : 53;
+    for (int i = 0; i < ICAL_BY_DAY_SIZE && rule.by_day[i] != ICAL_RECURRENCE_ARRAY_MAX; i++)
+        if (abs(icalrecurrencetype_day_position(rule.by_day[i])) <= most)
+            return true;
+    return false;
+}
+
+/* An upper bound of the number of days one period of the rule holds. */
+int most_days_per_period(const struct icalrecurrencetype& rule) {
+    const int dayEntries = list_length(rule.by_day, ICAL_BY_DAY_SIZE);
+    switch (rule.freq) {
+    case ICAL_WEEKLY_RECURRENCE:
+        return dayEntries > 0 ? std::min(dayEntries, 7) : 1;
+    case ICAL_MONTHLY_RECURRENCE:
+        if (has_values(rule.by_month_day))
+            return std::min(list_length(rule.by_month_day, ICAL_BY_MONTHDAY_SIZE), 31);
+        return dayEntries > 0 ? std::min(dayEntries * 5, 31) : 1;
+    case ICAL_YEARLY_RECURRENCE: {
+        const int monthCount = has_values(rule.by_month) ? list_length(rule.by_month, ICAL_BY_MONTH_SIZE) : 12;
+        if (has_values(rule.by_year_day))
+            return std::min(list_length(rule.by_year_day, ICAL_BY_YEARDAY_SIZE), 366);
+        if (has_values(rule.by_month_day))
+            return std::min(list_length(rule.by_month_day, ICAL_BY_MONTHDAY_SIZE) * monthCount, 366);
+        if (has_values(rule.by_week_no))
+            return std::min(list_length(rule.by_week_no, ICAL_BY_WEEKNO_SIZE) * 7, 366);
+        if (dayEntries > 0)
+            return std::min(dayEntries * (has_values(rule.by_month) ? 5 * monthCount : 53), 366);
+        return has_values(rule.by_month) ? monthCount : 1;
+    }
+    default:
+        return 1;
+    }
+}
+
+/* Cheap proofs that a rule of DAILY or coarser frequency has no occurrence at
+ * all, for the shapes the iterator would otherwise search for a long time:
+ * month days that no reachable month has, ordinals no month or year has,
+ * and set positions beyond any set the rule can build. */
+bool rule_never_matches(const struct icalrecurrencetype& rule, long long startWall) {
+    if (is_finer_than_daily(rule.freq))
+        return false;
+    struct tm start;
+    const time_t wall = (time_t)startWall;
+    mtgmtime(&wall, &start);
+    const std::vector<int> months = reachable_months(rule, start.tm_mon + 1);
+    if ((rule.freq == ICAL_MONTHLY_RECURRENCE || rule.freq == ICAL_YEARLY_RECURRENCE) &&
+        months.empty())
+        return true;
+    if (has_values(rule.by_month_day) && !month_days_fit(rule, months))
+        return true;
+    if (has_values(rule.by_day) && !week_days_fit(rule))
+        return true;
+    if (!has_values(rule.by_set_pos))
+        return false;
+    long long setSize = most_days_per_period(rule);
+    setSize *= std::max(1, list_length(rule.by_hour, ICAL_BY_HOUR_SIZE));
+    setSize *= std::max(1, list_length(rule.by_minute, ICAL_BY_MINUTE_SIZE));
+    setSize *= std::max(1, list_length(rule.by_second, ICAL_BY_SECOND_SIZE));
+    for (int i = 0; i < ICAL_BY_SETPOS_SIZE && rule.by_set_pos[i] != ICAL_RECURRENCE_ARRAY_MAX; i++)
+        if (abs(rule.by_set_pos[i]) <= setSize)
+            return false;
+    return true;
+}
+
 /* Rewrites UNTIL as the wall-clock time the iterator compares with: a UTC
  * UNTIL through the zone, a date as the end of that day. */
 bool until_to_wall_clock(struct icalrecurrencetype* rule, const icu::TimeZone* zone) {
@@ -253,7 +366,7 @@ int open_rule(const char* text, long long startWall, const icu::TimeZone* zone,
         log_rule(text, "is too costly to search and is not expanded");
         return 2;
     }
-    if (!time_parts_can_meet_interval(rule, startWall))
+    if (!time_parts_can_meet_interval(rule, startWall) || rule_never_matches(rule, startWall))
         return 0;
     icalrecur_iterator* iterator = icalrecur_iterator_new(rule, wall_to_ical(startWall));
     if (iterator)
@@ -415,10 +528,13 @@ int generate(time_t dtstart, array_t* rrules, array_t* rdates, array_t* exrules,
          * later candidate can be trusted. */
         if (candidate > kLastTime || budget.exhausted)
             break;
-        if (candidate < 1 || (!results.empty() && candidate <= results.back()) ||
-            is_excluded(candidate, exclusions, zone, budget))
+        if (candidate < 1 || (!results.empty() && candidate <= results.back()))
             continue;
-        results.push_back(candidate);
+        const bool excluded = is_excluded(candidate, exclusions, zone, budget);
+        if (budget.exhausted)
+            break;
+        if (!excluded)
+            results.push_back(candidate);
     }
     if (budget.exhausted && results.size() < (size_t)bound)
         kvallog(0, 4, "%s: Recurrence expansion stopped after %d rule steps with %u dates.",

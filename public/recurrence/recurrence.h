@@ -17,12 +17,14 @@
  *   occurrence on that wall-clock day.
  * - The result is ascending, without duplicates, at most `bound` occurrences
  *   (the earliest ones), each a time of at least 1 within the signed 32-bit range.
- * - The work is capped: a rule that yields nothing ends quickly. Rules finer
- *   than daily (HOURLY, MINUTELY, SECONDLY) that are restricted by BYMONTH,
- *   BYWEEKNO, BYYEARDAY, BYMONTHDAY or BYSETPOS, or by BYDAY when SECONDLY
- *   or with an ordinal, cost too much to search and are refused; their time
- *   parts are checked so that one whose BYHOUR/BYMINUTE/BYSECOND can never meet
- *   its INTERVAL yields nothing at once.
+ * - The work is capped (a budget of rule steps per call; past it the dates
+ *   found so far are returned), and rules that can be shown to yield nothing
+ *   (month days no reachable month has, weekday ordinals beyond 5 in a month
+ *   or 53 in a year, set positions beyond any set, BYHOUR/BYMINUTE/BYSECOND
+ *   that INTERVAL never reaches) end at once. Rules finer than daily (HOURLY,
+ *   MINUTELY, SECONDLY) restricted by BYMONTH, BYWEEKNO, BYYEARDAY, BYMONTHDAY
+ *   or BYSETPOS, or by BYDAY when SECONDLY or with an ordinal, could step
+ *   through years between two matches and are refused.
  * Unreadable rules and items are logged at level 4 and skipped; the rest still
  * applies. */
 #ifndef PUBLIC_RECURRENCE_RECURRENCE_H

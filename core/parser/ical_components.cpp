@@ -1,0 +1,57 @@
+/* Rule-based time zones made from VTIMEZONE records. */
+#include "core/parser/ical_components.h"
+
+#include <stdint.h>
+
+#include <unicode/timezone.h>
+#include <unicode/uchar.h>
+#include <unicode/unistr.h>
+
+namespace {
+
+constexpr int32_t kMsPerMinute = 60000;
+
+/* The stored part's TZID, or NULL. */
+const char* tzid_of(const CAL_VTIMEZONE* pTimeZone) {
+    return pTimeZone->pDbTimeZone ? pTimeZone->pDbTimeZone->pTzid : nullptr;
+}
+
+}  // namespace
+
+extern "C" icu::TimeZone* create_SimpleTimeZone(CAL_VTIMEZONE* pTimeZone) {
+    if (!pTimeZone)
+        return nullptr;
+    const CAL_VZONE* standard = pTimeZone->pStandard;
+    const CAL_VZONE* daylight = pTimeZone->pDaylight;
+    if (!standard || !standard->pDbZone)
+        return pTimeZone->pIcuZone;
+    const int32_t rawOffsetMs = standard->pDbZone->nOffsetTo * kMsPerMinute;
+    if (!daylight || !daylight->pDbZone)
+        return timezone_CreateSimpleTimeZoneShort(rawOffsetMs, tzid_of(pTimeZone));
+    const int32_t savingsMs =
+        (daylight->pDbZone->nOffsetTo - standard->pDbZone->nOffsetTo) * kMsPerMinute;
+    return timezone_CreateSimpleTimeZone(
+        rawOffsetMs, tzid_of(pTimeZone), (int8_t)daylight->nMonth, (int8_t)daylight->nWeek,
+        (int8_t)daylight->nDayOfWeek, daylight->nTimeMs, (int8_t)standard->nMonth,
+        (int8_t)standard->nWeek, (int8_t)standard->nDayOfWeek, standard->nTimeMs, savingsMs);
+}
+
+extern "C" CAL_VTIMEZONE* array_findTimeZone(const char* name, array_t* zones) {
+    if (!name || !zones)
+        return nullptr;
+    const icu::UnicodeString wanted(name);
+    icu::UnicodeString id;
+    for (unsigned i = 0; i < zones->count; i++) {
+        CAL_VTIMEZONE* candidate = (CAL_VTIMEZONE*)zones->data[i];
+        if (!candidate || !candidate->pIcuZone)
+            continue;
+        candidate->pIcuZone->getID(id);
+        if (id.caseCompare(wanted, U_FOLD_CASE_DEFAULT) == 0)
+            return candidate;
+    }
+    return nullptr;
+}
+
+extern "C" time_t CAL_VTIMEZONE_DateTimeApplyTimeZone(const char* text, CAL_VTIMEZONE* pTimeZone) {
+    return timezone_DateTimeApplyTimeZone(text, pTimeZone ? pTimeZone->pIcuZone : nullptr);
+}

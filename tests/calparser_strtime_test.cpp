@@ -1,0 +1,239 @@
+// Formatting times as text and the daylight-saving tests, on zones built in memory.
+#include <gtest/gtest.h>
+
+#include <stdlib.h>
+#include <string.h>
+
+#include <string>
+
+#include "core/parser/cal_vtimezone_array.h"
+#include "core/parser/calparser_time.h"
+#include "public/util/config.h"
+#include "tests/support/zone_builders.h"
+
+using namespace zone_test;
+
+namespace {
+
+constexpr time_t kNoon20030101 = 1041422400;  // 2003-01-01 12:00:00 UTC
+constexpr const char* kICal = "%Y%m%dT%H%M%SZ";
+
+ZoneSpec fixed(const char* tzid, int minutes) {
+    ZoneSpec z;
+    z.tzid = tzid;
+    z.standardMinutes = minutes;
+    return z;
+}
+
+// A list of time_t values as the registry keeps crossings; freed with the array.
+struct TimeList {
+    explicit TimeList(std::initializer_list<time_t> values) : list(array_new()) {
+        for (time_t v : values) {
+            time_t* slot = static_cast<time_t*>(malloc(sizeof(time_t)));
+            *slot = v;
+            array_append(list, slot);
+        }
+    }
+    ~TimeList() { array_free_and_destroy(&list); }
+    array_t* list;
+};
+
+class Formatting : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { time_cache_init(); }
+    void SetUp() override {
+        fill_registry({utc_fallback_zone(), central_zone("Test/Central"),
+                       fixed("Test/Plus60", 60), fixed("Test/Minus330", -330)});
+    }
+    void TearDown() override { CALPARSER_TIMEZONE_LIST::Instance()->removeAllTimeZones(); }
+
+    static std::string local(time_t t, const char* tzid, int size = 64, int expected = 0) {
+        char buffer[64];
+        memset(buffer, 'x', sizeof buffer);
+        EXPECT_EQ(expected, calparser_strtime(buffer, size, kICal, t, tzid));
+        return buffer;
+    }
+    static std::string gmt(time_t t, const char* format = kICal, int size = 64) {
+        char buffer[64];
+        memset(buffer, 'x', sizeof buffer);
+        EXPECT_EQ(0, calparser_strgmtime(buffer, size, format, t, nullptr));
+        return buffer;
+    }
+};
+
+}  // namespace
+
+TEST(DaylightTests, FindIndexToInsertCountsEntriesAtOrBelow) {
+    TimeList list({10, 20, 30});
+    EXPECT_EQ(0, findIndexToInsert(list.list, 5));
+    EXPECT_EQ(1, findIndexToInsert(list.list, 10));
+    EXPECT_EQ(1, findIndexToInsert(list.list, 15));
+    EXPECT_EQ(2, findIndexToInsert(list.list, 20));
+    EXPECT_EQ(3, findIndexToInsert(list.list, 30));
+    EXPECT_EQ(3, findIndexToInsert(list.list, 35));
+    TimeList empty({});
+    EXPECT_EQ(0, findIndexToInsert(empty.list, 10));
+    EXPECT_EQ(0, findIndexToInsert(nullptr, 10));
+    TimeList repeated({10, 10, 20});
+    EXPECT_EQ(2, findIndexToInsert(repeated.list, 10));
+}
+
+TEST(DaylightTests, InDaylightFromAStartUpToTheFollowingEnd) {
+    TimeList cross({100, 200, 300, 400});
+    EXPECT_EQ(0, isInDaylightSavings(99, cross.list));
+    EXPECT_EQ(1, isInDaylightSavings(100, cross.list));
+    EXPECT_EQ(1, isInDaylightSavings(199, cross.list));
+    EXPECT_EQ(0, isInDaylightSavings(200, cross.list));
+    EXPECT_EQ(1, isInDaylightSavings(350, cross.list));
+    EXPECT_EQ(0, isInDaylightSavings(400, cross.list));
+    EXPECT_EQ(0, isInDaylightSavings(150, nullptr));
+}
+
+TEST_F(Formatting, TimeSpanCrossesAChangeOfTheZone) {
+    time_t january = utc("20030115T120000Z");
+    time_t july = utc("20030701T120000Z");
+    time_t august = utc("20030801T120000Z");
+    time_t december = utc("20031215T120000Z");
+    EXPECT_EQ(1, doesTimeSpanCrossDST(january, july, "Test/Central"));
+    EXPECT_EQ(1, doesTimeSpanCrossDST(july, december, "Test/Central"));
+    EXPECT_EQ(0, doesTimeSpanCrossDST(july, august, "Test/Central"));
+    EXPECT_EQ(0, doesTimeSpanCrossDST(january, december, "Test/Central"));  // both standard
+    EXPECT_EQ(1, doesTimeSpanCrossDST(utc("20030330T005959Z"), utc("20030330T010000Z"),
+                                      "Test/Central"));
+    EXPECT_EQ(0, doesTimeSpanCrossDST(january, july, "Test/Plus60"));
+    EXPECT_EQ(0, doesTimeSpanCrossDST(january, july, "Mars/Olympus"));
+    EXPECT_EQ(0, doesTimeSpanCrossDST(january, july, nullptr));
+    // Crossings alone are enough, even without a daylight part.
+    CAL_VTIMEZONE* central = calparser_lookupCalVTimeZone("Test/Central");
+    CAL_VZONE* daylight = central->pDaylight;
+    central->pDaylight = nullptr;
+    EXPECT_EQ(1, doesTimeSpanCrossDST(january, july, "Test/Central"));
+    central->pDaylight = daylight;
+}
+
+TEST_F(Formatting, ICalendarFormInUtcAndInAZone) {
+    EXPECT_EQ("20030101T120000Z", gmt(kNoon20030101));
+    EXPECT_EQ("20030101T130000", local(kNoon20030101, "Test/Plus60"));
+    EXPECT_EQ("20030101T063000", local(kNoon20030101, "Test/Minus330"));
+    EXPECT_EQ("20030101T120000", local(kNoon20030101, "Africa/Casablanca"));
+    EXPECT_EQ("20040229T235959Z", gmt(utc("20040229T235959Z")));
+    EXPECT_EQ("19921231T000000Z", gmt(utc("19921231T000000Z")));  // day 366 of a leap year
+    EXPECT_EQ("19900101T000000Z", gmt(utc("19900101T000000Z")));
+    EXPECT_EQ("20101231T235959Z", gmt(utc("20101231T235959Z")));
+}
+
+TEST_F(Formatting, LocalTextFollowsTheCrossings) {
+    const char* z = "Test/Central";
+    EXPECT_EQ("20030330T015959", local(utc("20030330T005959Z"), z));
+    EXPECT_EQ("20030330T030000", local(utc("20030330T010000Z"), z));
+    EXPECT_EQ("20030701T120000", local(utc("20030701T100000Z"), z));
+    EXPECT_EQ("20031026T025959", local(utc("20031026T005959Z"), z));
+    EXPECT_EQ("20031026T020000", local(utc("20031026T010000Z"), z));
+    EXPECT_EQ("20031231T003000", local(utc("20031230T233000Z"), z));
+}
+
+// The local day differs from the UTC day across months, years and the table's ends.
+TEST_F(Formatting, LocalTextAcrossDayAndTableBoundaries) {
+    EXPECT_EQ("20040101T003000", local(utc("20031231T233000Z"), "Test/Plus60"));
+    EXPECT_EQ("20030228T223000", local(utc("20030301T040000Z"), "Test/Minus330"));
+    EXPECT_EQ("19900101T003000", local(utc("19891231T233000Z"), "Test/Plus60"));
+    EXPECT_EQ("19921231T233000", local(utc("19921231T223000Z"), "Test/Plus60"));
+    // Outside the tables the rule-based zone writes the text.
+    EXPECT_EQ("20110101T003000", local(utc("20101231T233000Z"), "Test/Plus60"));
+    EXPECT_EQ("19891231T213000", local(utc("19900101T030000Z"), "Test/Minus330"));
+    EXPECT_EQ("19700102T013000", local(utc("19700102T003000Z"), "Test/Plus60"));
+    EXPECT_EQ("20110101T000000Z", gmt(utc("20110101T000000Z")));
+    EXPECT_EQ("19891231T235959Z", gmt(utc("19891231T235959Z")));
+}
+
+// The iCalendar text needs 17 bytes in UTC and 16 in local time.
+TEST_F(Formatting, ShortBuffersGetNoPartialText) {
+    EXPECT_EQ("20030101T120000Z", gmt(kNoon20030101, kICal, 17));
+    EXPECT_EQ("", gmt(kNoon20030101, kICal, 16));
+    EXPECT_EQ("20030101T130000", local(kNoon20030101, "Test/Plus60", 16));
+    EXPECT_EQ("", local(kNoon20030101, "Test/Plus60", 15));
+    EXPECT_EQ(0, calparser_strgmtime(nullptr, 64, kICal, kNoon20030101, nullptr));
+    char one[1] = {'x'};
+    EXPECT_EQ(0, calparser_strgmtime(one, 1, kICal, kNoon20030101, nullptr));
+    EXPECT_EQ('\0', one[0]);
+}
+
+TEST_F(Formatting, OtherFormatsGoThroughNspr) {
+    EXPECT_EQ("12:00 GMT+0000!", gmt(kNoon20030101, "%H:%M %Q!"));
+    EXPECT_EQ("20030101T120000", gmt(kNoon20030101, "%Y%m%dT%H%M%S"));
+    EXPECT_EQ("12 GMT", gmt(kNoon20030101, "%H %Q", 7));  // cut to the buffer
+    EXPECT_EQ("Wed 01 Jan", gmt(kNoon20030101, "%a %d %b"));
+}
+
+TEST_F(Formatting, TimeZeroMeansNow) {
+    time_t before = time(nullptr);
+    std::string now = gmt(0, "%Y%m%dT%H%M%SZ %Q");
+    time_t after = time(nullptr);
+    ASSERT_EQ(25u, now.size());
+    time_t written = utc(now.substr(0, 16));
+    EXPECT_LE(before, written);
+    EXPECT_GE(after, written);
+}
+
+// Local mode of other formats is the process's own time zone.
+TEST_F(Formatting, OffsetDirectiveInTheProcesssZone) {
+    const char* saved = getenv("TZ");
+    std::string previous = saved ? saved : "";
+    char buffer[64];
+    setenv("TZ", "America/St_Johns", 1);
+    tzset();
+    EXPECT_EQ(0, calparser_strtime(buffer, sizeof buffer, "%H:%M %Q", kNoon20030101, nullptr));
+    EXPECT_STREQ("08:30 GMT-0330", buffer);
+    setenv("TZ", "Asia/Kolkata", 1);
+    tzset();
+    EXPECT_EQ(0, calparser_strtime(buffer, sizeof buffer, "%Q", kNoon20030101, "Test/Plus60"));
+    EXPECT_STREQ("GMT+0530", buffer);
+    if (saved)
+        setenv("TZ", previous.c_str(), 1);
+    else
+        unsetenv("TZ");
+    tzset();
+}
+
+TEST_F(Formatting, CustomZoneOffsetSignAndMagnitude) {
+    int hours = -1;
+    int minutes = -1;
+    char sign = '?';
+    EXPECT_EQ(0, cal_strcustomtimezone("Africa/Casablanca", kNoon20030101, &hours, &minutes,
+                                       &sign));
+    EXPECT_EQ('-', sign);
+    EXPECT_EQ(0, hours);
+    EXPECT_EQ(0, minutes);
+    EXPECT_EQ(0, cal_strcustomtimezone("Test/Minus330", kNoon20030101, &hours, &minutes, &sign));
+    EXPECT_EQ('-', sign);
+    EXPECT_EQ(5, hours);
+    EXPECT_EQ(30, minutes);
+    EXPECT_EQ(0, cal_strcustomtimezone("Test/Plus60", kNoon20030101, &hours, &minutes, &sign));
+    EXPECT_EQ('+', sign);
+    EXPECT_EQ(1, hours);
+    EXPECT_EQ(0, minutes);
+    EXPECT_EQ(0, cal_strcustomtimezone("Test/Central", utc("20030701T000000Z"), &hours,
+                                       &minutes, &sign));
+    EXPECT_EQ('+', sign);
+    EXPECT_EQ(2, hours);
+    EXPECT_EQ(0, cal_strcustomtimezone("Test/Central", kNoon20030101, nullptr, nullptr,
+                                       nullptr));
+}
+
+// A zone that is not registered is replaced by the server's default zone; only the
+// table path reports it.
+TEST_F(Formatting, UnknownZoneIsReplacedByTheDefaultZone) {
+    config_cache* config = config_getdefaultcache();
+    EXPECT_EQ("20030101T120000", local(kNoon20030101, "Mars/Olympus", 64, 1));
+    EXPECT_EQ("20030101T120000", local(kNoon20030101, nullptr, 64, 0));
+    ASSERT_EQ(0, config_set_string(config, "calstore.default.timezoneID", "Test/Plus60"));
+    EXPECT_EQ("20030101T130000", local(kNoon20030101, nullptr, 64, 0));
+    EXPECT_EQ("20030101T130000", local(kNoon20030101, "Mars/Olympus", 64, 1));
+    EXPECT_EQ("20200101T130000", local(utc("20200101T120000Z"), "Mars/Olympus", 64, 0));
+    int hours = -1;
+    char sign = '?';
+    EXPECT_EQ(0, cal_strcustomtimezone("Mars/Olympus", kNoon20030101, &hours, nullptr, &sign));
+    EXPECT_EQ('+', sign);
+    EXPECT_EQ(1, hours);
+    ASSERT_EQ(0, config_set_string(config, "calstore.default.timezoneID", nullptr));
+}

@@ -1,0 +1,366 @@
+// Date-time conversion: the day tables, validation, the table and general
+// conversions and the registry's conversion members, on zones built in memory.
+// Expected instants are worked out from the day counts written beside them.
+#include <gtest/gtest.h>
+
+#include <string.h>
+
+#include "core/parser/cal_vtimezone_array.h"
+#include "core/parser/calparser_time.h"
+#include "public/util/config.h"
+#include "tests/support/zone_builders.h"
+
+using namespace zone_test;
+
+namespace {
+
+constexpr time_t k1990 = 631152000;   // 1990-01-01 00:00:00 UTC
+constexpr time_t k2003 = 1041379200;  // 2003-01-01 00:00:00 UTC
+constexpr time_t k2010 = 1262304000;  // 2010-01-01 00:00:00 UTC
+constexpr time_t kDay = 86400;
+
+// 2003: 30 March is day 88 of the year, 15 June day 165, 1 July day 181,
+// 26 October day 298 (counting 1 January as day 0).
+constexpr time_t kMarch30 = k2003 + 88 * kDay;
+constexpr time_t kJune15 = k2003 + 165 * kDay;
+constexpr time_t kJuly1 = k2003 + 181 * kDay;
+constexpr time_t kOctober26 = k2003 + 298 * kDay;
+
+ZoneSpec plus60() {
+    ZoneSpec z;
+    z.tzid = "Test/Plus60";
+    z.standardMinutes = 60;
+    return z;
+}
+
+ZoneSpec daylight_only() {
+    ZoneSpec z;
+    z.tzid = "Test/DaylightOnly";
+    z.hasStandard = false;
+    z.hasDaylight = true;
+    z.daylightMinutes = 120;
+    return z;
+}
+
+ZoneSpec without_rule_zone() {
+    ZoneSpec z = plus60();
+    z.tzid = "Test/NoRuleZone";
+    z.withRuleZone = false;
+    return z;
+}
+
+class TimeConversion : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { time_cache_init(); }
+    void SetUp() override {
+        fill_registry({utc_fallback_zone(), central_zone("Test/Central"), plus60(),
+                       daylight_only(), without_rule_zone()});
+    }
+    void TearDown() override { CALPARSER_TIMEZONE_LIST::Instance()->removeAllTimeZones(); }
+
+    static time_t local(const char* text, const char* tzid, int expectedStatus = 0) {
+        time_t t = -7;
+        EXPECT_EQ(expectedStatus, calparser_timecache_datez_to_timet(text, &t, nullptr, tzid))
+            << text;
+        return t;
+    }
+};
+
+}  // namespace
+
+TEST_F(TimeConversion, DayTablesHoldEveryDayOf1990To2010) {
+    const TIME_CACHE* days = getTimeCache();
+    const TIME_STRING_CACHE* strings = getTimeStringCache();
+    ASSERT_NE(nullptr, days);
+    ASSERT_NE(nullptr, strings);
+    EXPECT_EQ(1990, days->nFirstYear);
+    EXPECT_EQ(2010, days->nLastYear);
+    EXPECT_EQ(1990, strings->nFirstYear);
+    EXPECT_EQ(2010, strings->nLastYear);
+    EXPECT_EQ(k1990, days->pDays[0]);
+    EXPECT_EQ(-1, days->pDays[13 * 372 + 1 * 31 + 28]);       // 2003-02-29
+    EXPECT_EQ(-1, days->pDays[13 * 372 + 1 * 31 + 29]);       // 2003-02-30
+    EXPECT_EQ(-1, days->pDays[13 * 372 + 3 * 31 + 30]);       // 2003-04-31
+    EXPECT_EQ(k2003 + 59 * kDay + 365 * kDay,                 // 2004-02-29
+              days->pDays[14 * 372 + 1 * 31 + 28]);
+    EXPECT_EQ(k2010 + 364 * kDay, days->pDays[20 * 372 + 11 * 31 + 30]);  // 2010-12-31
+    EXPECT_EQ(k1990, strings->pYearStart[0]);
+    EXPECT_EQ(k2003, strings->pYearStart[13]);
+    EXPECT_EQ(k2010, strings->pYearStart[20]);
+    EXPECT_STREQ("19900101T000000Z", strings->ppDayStrings[0][0]);
+    EXPECT_STREQ("19920229T000000Z", strings->ppDayStrings[2][59]);
+    EXPECT_STREQ("19921231T000000Z", strings->ppDayStrings[2][365]);
+    EXPECT_STREQ("19931231T000000Z", strings->ppDayStrings[3][364]);
+    EXPECT_EQ(nullptr, strings->ppDayStrings[3][365]);
+    EXPECT_STREQ("20101231T000000Z", strings->ppDayStrings[20][364]);
+
+    time_cache_init();  // a second fill replaces the tables with equal ones
+    EXPECT_EQ(days, getTimeCache());
+    EXPECT_STREQ("20030330T000000Z", getTimeStringCache()->ppDayStrings[13][88]);
+    EXPECT_EQ(kMarch30, getTimeCache()->pDays[13 * 372 + 2 * 31 + 29]);
+}
+
+TEST_F(TimeConversion, ValidationSplitsAndChecksFields) {
+    int y = 0, mo = 0, d = 0, h = 0, mi = 0, s = 0, isDate = -1;
+    EXPECT_EQ(0, calparser_validate_isodate("20030101X120000", &y, &mo, &d, &h, &mi, &s,
+                                            &isDate));
+    EXPECT_EQ(2003, y);
+    EXPECT_EQ(1, mo);
+    EXPECT_EQ(1, d);
+    EXPECT_EQ(12, h);
+    EXPECT_EQ(0, mi);
+    EXPECT_EQ(0, s);
+    EXPECT_EQ(0, isDate);
+    EXPECT_EQ(0, calparser_validate_isodate("20031231T235959?", &y, &mo, &d, &h, &mi, &s,
+                                            &isDate));
+    EXPECT_EQ(59, s);
+    EXPECT_EQ(0, calparser_validate_isodate("20030615", &y, &mo, &d, &h, &mi, &s, &isDate));
+    EXPECT_EQ(1, isDate);
+    EXPECT_EQ(15, d);
+    EXPECT_EQ(0, calparser_validate_isodate("20030229", nullptr, nullptr, nullptr, nullptr,
+                                            nullptr, nullptr, nullptr));  // left to the table
+    EXPECT_EQ(0, calparser_validate_isodate("20030431", nullptr, nullptr, nullptr, nullptr,
+                                            nullptr, nullptr, nullptr));
+
+    for (const char* bad : {"20030230", "20031301", "20030001", "20030100", "20030132",
+                            "2003-101", "20030101T240000", "20030101T126000",
+                            "20030101T120060", "20030101T1200 0Z", "+2003010"}) {
+        EXPECT_EQ(2, calparser_validate_isodate(bad, nullptr, nullptr, nullptr, nullptr,
+                                                nullptr, nullptr, nullptr))
+            << bad;
+    }
+    y = mo = d = 77;
+    for (const char* badLength : {"", "2003010", "20030101T1200", "20030101T120000Z0"}) {
+        EXPECT_EQ(2, calparser_validate_isodate(badLength, &y, &mo, &d, &h, &mi, &s, &isDate))
+            << badLength;
+    }
+    EXPECT_EQ(77, y);  // nothing is parsed from a text of another length
+    EXPECT_EQ(77, d);
+    EXPECT_EQ(2, calparser_validate_isodate(nullptr, &y, &mo, &d, &h, &mi, &s, &isDate));
+}
+
+TEST_F(TimeConversion, TableReadsUtcTextsAndRejectsMissingDays) {
+    int isDate = -1;
+    time_t t = -7;
+    EXPECT_EQ(0, calparser_timecache_datez_to_timet("20040229T120000Z", &t, &isDate, nullptr));
+    EXPECT_EQ(k2003 + 365 * kDay + 59 * kDay + 12 * 3600, t);
+    EXPECT_EQ(0, isDate);
+    EXPECT_EQ(0, calparser_timecache_datez_to_timet("20030101T120000Z", &t, nullptr,
+                                                    "Test/Central"));
+    EXPECT_EQ(k2003 + 12 * 3600, t);  // a UTC text ignores the zone
+    t = -7;
+    EXPECT_EQ(2, calparser_timecache_datez_to_timet("20030229T120000Z", &t, nullptr, nullptr));
+    EXPECT_EQ(-7, t);
+    EXPECT_EQ(2, calparser_timecache_datez_to_timet("20030431T000000", &t, nullptr, nullptr));
+    EXPECT_EQ(2, calparser_timecache_datez_to_timet("2003010", &t, nullptr, nullptr));
+    EXPECT_EQ(0, t);  // invalid text clears the time
+    t = -7;
+    EXPECT_EQ(2, calparser_timecache_datez_to_timet("20030101T1200", &t, nullptr, nullptr));
+    EXPECT_EQ(0, t);
+    EXPECT_EQ(4, calparser_timecache_datez_to_timet("19891231T120000Z", &t, nullptr, nullptr));
+    EXPECT_EQ(4, calparser_timecache_datez_to_timet("20110101T000000", &t, nullptr, nullptr));
+    EXPECT_EQ(1, calparser_timecache_datez_to_timet("20030101T120000Z", nullptr, nullptr,
+                                                    nullptr));
+}
+
+// The zone of the worked example: +01:00, daylight +02:00 from 2003-03-30 01:00 UTC
+// to 2003-10-26 01:00 UTC.
+TEST_F(TimeConversion, LocalTimesFollowTheCrossings) {
+    const char* z = "Test/Central";
+    EXPECT_EQ(k2003 + 14 * kDay + 11 * 3600, local("20030115T120000", z));  // before the first
+    EXPECT_EQ(kMarch30 + 3599, local("20030330T015959", z));     // last standard second
+    EXPECT_EQ(kMarch30 + 5400, local("20030330T023000", z));     // in the gap: standard
+    EXPECT_EQ(kMarch30 + 3600, local("20030330T030000", z));     // first daylight time
+    EXPECT_EQ(kJuly1 + 10 * 3600, local("20030701T120000", z));
+    EXPECT_EQ(kOctober26 - 1, local("20031026T015959", z));      // still daylight
+    EXPECT_EQ(kOctober26 + 3600, local("20031026T020000", z));   // repeated hour: standard
+    EXPECT_EQ(kOctober26 + 5400, local("20031026T023000", z));
+    EXPECT_EQ(kOctober26 + 7200, local("20031026T030000", z));
+    EXPECT_EQ(k2003 + 363 * kDay + 23 * 3600, local("20031231T000000", z));  // after the last
+
+    int isDate = -1;
+    time_t t = 0;
+    EXPECT_EQ(0, calparser_timecache_datez_to_timet("20030615", &t, &isDate, z));
+    EXPECT_EQ(1, isDate);
+    EXPECT_EQ(kJune15 - 2 * 3600, t);  // local midnight in daylight time
+}
+
+TEST_F(TimeConversion, ZonesWithoutDaylightUseTheStandardOffset) {
+    EXPECT_EQ(kJuly1 + 11 * 3600, local("20030701T120000", "Test/Plus60"));
+    EXPECT_EQ(kJuly1 + 12 * 3600, local("20030701T120000", "Africa/Casablanca"));
+    // A daylight part without crossings does not apply, nor a list without daylight part.
+    CAL_VTIMEZONE* central = calparser_lookupCalVTimeZone("Test/Central");
+    array_t* crossings = central->aTzCross;
+    central->aTzCross = nullptr;
+    EXPECT_EQ(kJuly1 + 11 * 3600, local("20030701T120000", "Test/Central"));
+    central->aTzCross = crossings;
+    CAL_VZONE* daylight = central->pDaylight;
+    central->pDaylight = nullptr;
+    EXPECT_EQ(kJuly1 + 11 * 3600, local("20030701T120000", "Test/Central"));
+    central->pDaylight = daylight;
+}
+
+TEST_F(TimeConversion, TableReadsAnUnknownZoneAsGmtAndSaysSo) {
+    LogCapture log;
+    EXPECT_EQ(kJuly1 + 12 * 3600, local("20030701T120000", "Mars/Olympus"));
+    LogLines expected = {
+        {4, "calparser: Timezone Mars/Olympus not found in timezones.ics file.  Assuming GMT."}};
+    EXPECT_EQ(expected, log.lines());
+    log.clear();
+    EXPECT_EQ(kJuly1 + 12 * 3600, local("20030701T120000Z", "Mars/Olympus"));
+    EXPECT_TRUE(log.lines().empty());  // a UTC text needs no zone
+}
+
+TEST_F(TimeConversion, TableTakesTheConfiguredDefaultZoneWhenNoneIsGiven) {
+    config_cache* config = config_getdefaultcache();
+    ASSERT_EQ(0, config_set_string(config, "calstore.default.timezoneID", "Test/Central"));
+    EXPECT_EQ(kJuly1 + 10 * 3600, local("20030701T120000", nullptr));
+    ASSERT_EQ(0, config_set_string(config, "calstore.default.timezoneID", nullptr));
+    EXPECT_EQ(kJuly1 + 12 * 3600, local("20030701T120000", nullptr));  // Africa/Casablanca
+}
+
+TEST_F(TimeConversion, GeneralConversionFallsBackOutsideTheTables) {
+    time_t t = 0;
+    int isDate = -1;
+    EXPECT_EQ(0, calparser_datez_to_timet("19891231T120000Z", &t, &isDate, nullptr));
+    EXPECT_EQ(k1990 - 12 * 3600, t);
+    EXPECT_EQ(0, isDate);
+    EXPECT_EQ(0, calparser_datez_to_timet("20030615", &t, &isDate, "Test/Central"));
+    EXPECT_EQ(1, isDate);
+    EXPECT_EQ(kJune15 - 2 * 3600, t);
+    // Outside 1990..2010 a local text goes through the zone's rule-based zone (+01:00).
+    EXPECT_EQ(0, calparser_datez_to_timet("19850615T120000", &t, nullptr, "Test/Central"));
+    EXPECT_EQ(utc("19850615T110000Z"), t);
+    EXPECT_EQ(0, calparser_datez_to_timet("20200101T000000", &t, nullptr, "Test/Plus60"));
+    EXPECT_EQ(utc("20191231T230000Z"), t);
+
+    EXPECT_EQ(2, calparser_datez_to_timet("20031301T000000", &t, nullptr, "Test/Central"));
+    EXPECT_EQ(2, calparser_datez_to_timet("20031301T000000Z", &t, nullptr, nullptr));
+    EXPECT_EQ(1, calparser_datez_to_timet(nullptr, &t, nullptr, nullptr));
+    EXPECT_EQ(1, calparser_datez_to_timet("20030101T000000Z", nullptr, nullptr, nullptr));
+}
+
+TEST_F(TimeConversion, RegistryConversionOfUtcAndLocalTexts) {
+    time_t t = 0;
+    int aux = 5;
+    EXPECT_EQ(0, calparser_applyTimeZoneToString(&t, &aux, "20030101T120000Z", "Test/Central"));
+    EXPECT_EQ(1041422400, t);
+    EXPECT_EQ(0, calparser_applyTimeZoneToString(&t, &aux, "20030101T120000Z", "Mars/Olympus"));
+    EXPECT_EQ(1041422400, t);
+    EXPECT_EQ(0, calparser_applyTimeZoneToString(&t, &aux, "20030330T023000", "Test/Central"));
+    EXPECT_EQ(kMarch30 + 5400, t);
+    EXPECT_EQ(0, calparser_applyTimeZoneToString(&t, &aux, "20300701T120000", "Test/Plus60"));
+    EXPECT_EQ(utc("20300701T110000Z"), t);
+    EXPECT_EQ(2, calparser_applyTimeZoneToString(&t, &aux, "20030229T120000", "Test/Plus60"));
+    EXPECT_EQ(5, aux);  // never read nor written
+
+    EXPECT_EQ(1, calparser_applyTimeZoneToString(nullptr, &aux, "20030101T120000", "Test/Plus60"));
+    EXPECT_EQ(1, calparser_applyTimeZoneToString(&t, nullptr, "20030101T120000", "Test/Plus60"));
+    EXPECT_EQ(1, calparser_applyTimeZoneToString(&t, &aux, nullptr, "Test/Plus60"));
+}
+
+// Without a rule-based zone the text is read as UTC and the result says so.
+TEST_F(TimeConversion, RegistryConversionWithoutRuleZoneReadsUtc) {
+    time_t t = 0;
+    int aux = 0;
+    EXPECT_EQ(1, calparser_applyTimeZoneToString(&t, &aux, "20030701T120000",
+                                                 "Test/DaylightOnly"));
+    EXPECT_EQ(kJuly1 + 12 * 3600, t);
+    EXPECT_EQ(1, calparser_applyTimeZoneToString(&t, &aux, "20030701T090000", "Test/NoRuleZone"));
+    EXPECT_EQ(kJuly1 + 9 * 3600, t);
+}
+
+TEST_F(TimeConversion, RegistryConversionLogsAnUnknownZone) {
+    LogCapture log;
+    time_t t = 0;
+    int aux = 0;
+    EXPECT_EQ(0, calparser_applyTimeZoneToString(&t, &aux, "20030701T120000", "Mars/Olympus"));
+    EXPECT_EQ(kJuly1 + 12 * 3600, t);  // read in Africa/Casablanca inside the tables
+    LogLines expected = {
+        {4, "calparser: TimeZone \"Mars/Olympus\" not found\n."},
+        {4, "calparser: Timezone Mars/Olympus not found in timezones.ics file.  Assuming GMT."}};
+    EXPECT_EQ(expected, log.lines());
+}
+
+TEST_F(TimeConversion, CopyURLEncodedDateTimeStatuses) {
+    time_t t = 0;
+    int aux = 9;
+    EXPECT_EQ(0, calparser_copyURLEncodedDateTime(&t, &aux, nullptr, "Test/Central"));
+    EXPECT_EQ(0, aux);
+    EXPECT_EQ(0, calparser_copyURLEncodedDateTime(nullptr, nullptr, nullptr, nullptr));
+    EXPECT_EQ(2, calparser_copyURLEncodedDateTime(nullptr, &aux, "20030701T120000", nullptr));
+    EXPECT_EQ(2, calparser_copyURLEncodedDateTime(&t, nullptr, "20030701T120000", nullptr));
+    EXPECT_EQ(0, calparser_copyURLEncodedDateTime(&t, &aux, "20030701T120000", "Test/Central"));
+    EXPECT_EQ(kJuly1 + 10 * 3600, t);
+    EXPECT_EQ(0, calparser_copyURLEncodedDateTime(&t, &aux, "20030701", "Test/Central"));
+    EXPECT_EQ(kJuly1 - 2 * 3600, t);
+    EXPECT_EQ(2, calparser_copyURLEncodedDateTime(&t, &aux, "2003070", "Test/Central"));
+    EXPECT_EQ(2, calparser_copyURLEncodedDateTime(&t, &aux, "20030701T120000",
+                                                  "Test/DaylightOnly"));
+}
+
+TEST_F(TimeConversion, UtcToLocalTextThroughTheRuleZone) {
+    char text[32] = "untouched";
+    char* buffer = text;
+    EXPECT_EQ(0, calparser_applyTimeZoneToTimeT("Test/Plus60", 1041422400, &buffer, 16));
+    EXPECT_STREQ("20030101T130000", text);
+    strcpy(text, "untouched");
+    EXPECT_EQ(1, calparser_applyTimeZoneToTimeT("Test/Plus60", 1041422400, &buffer, 15));
+    EXPECT_EQ(1, calparser_applyTimeZoneToTimeT("Mars/Olympus", 1041422400, &buffer, 32));
+    EXPECT_EQ(1, calparser_applyTimeZoneToTimeT(nullptr, 1041422400, &buffer, 32));
+    EXPECT_EQ(1, calparser_applyTimeZoneToTimeT("Test/DaylightOnly", 1041422400, &buffer, 32));
+    EXPECT_EQ(1, calparser_applyTimeZoneToTimeT("Test/NoRuleZone", 1041422400, &buffer, 32));
+    EXPECT_EQ(1, calparser_applyTimeZoneToTimeT("Test/Plus60", 1041422400, nullptr, 32));
+    char* none = nullptr;
+    EXPECT_EQ(1, calparser_applyTimeZoneToTimeT("Test/Plus60", 1041422400, &none, 32));
+    EXPECT_STREQ("untouched", text);
+    CALPARSER_TIMEZONE_LIST::Instance()->removeAllTimeZones();
+    EXPECT_EQ(1, calparser_applyTimeZoneToTimeT("Test/Plus60", 1041422400, &buffer, 32));
+    EXPECT_STREQ("untouched", text);
+}
+
+// An unknown zone falls back to the configured default zone, and when that is
+// missing too, to Africa/Casablanca, each step logged.
+TEST_F(TimeConversion, RegistryConversionFallsBackStepByStep) {
+    config_cache* config = config_getdefaultcache();
+    ASSERT_EQ(0, config_set_string(config, "calstore.default.timezoneID", "Test/Plus60"));
+    LogCapture log;
+    time_t t = 0;
+    int aux = 0;
+    EXPECT_EQ(0, calparser_applyTimeZoneToString(&t, &aux, "20300701T120000", "Venus/Base"));
+    EXPECT_EQ(utc("20300701T110000Z"), t);  // outside the tables: the default's rule zone
+    LogLines expected = {{4, "calparser: TimeZone \"Venus/Base\" not found\n."}};
+    EXPECT_EQ(expected, log.lines());
+
+    ASSERT_EQ(0, config_set_string(config, "calstore.default.timezoneID", "Mars/Base"));
+    log.clear();
+    EXPECT_EQ(0, calparser_applyTimeZoneToString(&t, &aux, "20300701T120000", "Venus/Base"));
+    EXPECT_EQ(utc("20300701T120000Z"), t);
+    expected = {{4, "calparser: TimeZone \"Venus/Base\" not found\n."},
+                {6, "calparser: Local TimeZone \"Mars/Base\" not found\n."}};
+    EXPECT_EQ(expected, log.lines());
+
+    // No zone named and the default missing: Africa/Casablanca without a message.
+    log.clear();
+    EXPECT_EQ(0, calparser_applyTimeZoneToString(&t, &aux, "20300701T120000", nullptr));
+    EXPECT_EQ(utc("20300701T120000Z"), t);
+    EXPECT_TRUE(log.lines().empty());
+    ASSERT_EQ(0, config_set_string(config, "calstore.default.timezoneID", nullptr));
+}
+
+// Without even Africa/Casablanca, nothing is left but reading the text as UTC.
+TEST_F(TimeConversion, EmptyRegistryReadsUtc) {
+    CALPARSER_TIMEZONE_LIST::Instance()->removeAllTimeZones();
+    LogCapture log;
+    time_t t = 0;
+    int aux = 0;
+    EXPECT_EQ(1, calparser_applyTimeZoneToString(&t, &aux, "20030701T120000", "Test/Central"));
+    EXPECT_EQ(kJuly1 + 12 * 3600, t);
+    EXPECT_EQ(0, calparser_datez_to_timet("20030701T120000", &t, nullptr, "Test/Central"));
+    EXPECT_EQ(kJuly1 + 12 * 3600, t);
+    LogLines expected = {
+        {4, "calparser: TimeZone \"Test/Central\" not found\n."},
+        {6, "calparser: Local TimeZone \"Africa/Casablanca\" not found\n."},
+        {4, "calparser: Timezone Test/Central not found in timezones.ics file.  Assuming GMT."}};
+    EXPECT_EQ(expected, log.lines());
+}

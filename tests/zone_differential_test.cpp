@@ -1,0 +1,304 @@
+// Every zone of data/timezones.ics that keeps daylight time, read into zone records
+// here and put in the registry: between 1990 and 2010 the registry's conversions
+// agree with ICU's own zone of the same name, wherever ICU's offsets at that time
+// are the record's standard and daylight offsets. A local time in the gap or the
+// repeated hour of a change is read as standard time.
+#include <gtest/gtest.h>
+
+#include <stdlib.h>
+#include <string.h>
+
+#include <fstream>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <unicode/basictz.h>
+#include <unicode/timezone.h>
+
+#include "core/parser/cal_vtimezone_array.h"
+#include "core/parser/calparser_time.h"
+#include "core/parser/ical_components.h"
+#include "tests/support/zone_builders.h"
+
+using namespace zone_test;
+
+namespace {
+
+constexpr time_t kHour = 3600;
+// Sampling steps, chosen coprime with 24 h so that every hour of the day is hit.
+constexpr time_t kLocalStep = 17 * kHour;
+constexpr time_t kUtcStep = 19 * kHour;
+
+using Lines = std::vector<std::string>;
+
+// Logical lines of the file: folds removed, split at CR LF.
+Lines unfolded_lines() {
+    std::ifstream in(std::string(CALPARSER_SOURCE_ROOT) + "/data/timezones.ics",
+                     std::ios::binary);
+    std::stringstream raw;
+    raw << in.rdbuf();
+    std::string text = raw.str();
+    Lines lines;
+    std::string line;
+    for (size_t i = 0; i < text.size(); i++) {
+        if (text.compare(i, 2, "\r\n") != 0) {
+            line.push_back(text[i]);
+        } else if (i + 2 < text.size() && text[i + 2] == ' ') {
+            i += 2;
+        } else {
+            lines.push_back(line);
+            line.clear();
+            i++;
+        }
+    }
+    return lines;
+}
+
+int offset_minutes(const std::string& value) {  // "+0530" -> 330
+    int hours = std::atoi(value.substr(1, 2).c_str());
+    int minutes = std::atoi(value.substr(3, 2).c_str());
+    return (value[0] == '-' ? -1 : 1) * (hours * 60 + minutes);
+}
+
+// Reads one line of a STANDARD or DAYLIGHT part into the sub-zone.
+void read_sub_zone_line(const std::string& line, CAL_VZONE* sub) {
+    if (line.rfind("TZOFFSETTO:", 0) == 0) {
+        sub->pDbZone->nOffsetTo = offset_minutes(line.substr(11));
+    } else if (line.rfind("DTSTART:", 0) == 0) {
+        int hour = std::atoi(line.substr(17, 2).c_str());
+        int minute = std::atoi(line.substr(19, 2).c_str());
+        sub->nTimeMs = (hour * 3600 + minute * 60) * 1000;
+    } else if (line.rfind("RRULE:", 0) == 0) {
+        static const std::string kDays = "SUMOTUWETHFRSA";
+        size_t month = line.find("BYMONTH=");
+        size_t byday = line.find("BYDAY=");
+        if (month == std::string::npos || byday == std::string::npos) return;
+        sub->nMonth = std::atoi(line.c_str() + month + 8) - 1;
+        std::string day = line.substr(byday + 6);
+        day = day.substr(0, day.find(';'));
+        sub->nWeek = std::atoi(day.substr(0, day.size() - 2).c_str());
+        sub->nDayOfWeek = (int)kDays.find(day.substr(day.size() - 2)) / 2 + 1;
+    }
+}
+
+void read_crossings(const std::string& value, CAL_VTIMEZONE* zone) {
+    zone->aTzCross = array_new();
+    std::stringstream items(value);
+    std::string item;
+    while (std::getline(items, item, ';')) {
+        time_t* when = static_cast<time_t*>(malloc(sizeof(time_t)));
+        *when = utc(item);
+        array_append(zone->aTzCross, when);
+    }
+}
+
+// Every VTIMEZONE of the file as a zone record with its rule-based zone.
+std::vector<CAL_VTIMEZONE*> read_zone_file() {
+    std::vector<CAL_VTIMEZONE*> zones;
+    CAL_VTIMEZONE* zone = nullptr;
+    CAL_VZONE* sub = nullptr;
+    for (const std::string& line : unfolded_lines()) {
+        if (line == "BEGIN:VTIMEZONE") {
+            zone = CAL_VTIMEZONE_NEW();
+        } else if (!zone) {
+            continue;
+        } else if (line == "END:VTIMEZONE") {
+            zone->pIcuZone = create_SimpleTimeZone(zone);
+            zones.push_back(zone);
+            zone = nullptr;
+        } else if (line == "BEGIN:STANDARD") {
+            sub = zone->pStandard = CAL_VZONE_NEW();
+        } else if (line == "BEGIN:DAYLIGHT") {
+            sub = zone->pDaylight = CAL_VZONE_NEW();
+        } else if (line == "END:STANDARD" || line == "END:DAYLIGHT") {
+            sub = nullptr;
+        } else if (sub) {
+            read_sub_zone_line(line, sub);
+        } else if (line.rfind("TZID:", 0) == 0) {
+            zone->pDbTimeZone->pTzid = PL_strdup(line.substr(5).c_str());
+        } else if (line.rfind("X-KVAL-TZCROSS:", 0) == 0) {
+            read_crossings(line.substr(15), zone);
+        }
+    }
+    return zones;
+}
+
+std::string wall_text(time_t wall) {
+    struct tm t;
+    gmtime_r(&wall, &t);
+    char text[32];
+    strftime(text, sizeof text, "%Y%m%dT%H%M%S", &t);
+    return text;
+}
+
+// ICU's zone of the same name, and the record's offsets in seconds.
+struct Subject {
+    const char* tzid;
+    std::unique_ptr<icu::BasicTimeZone> icu;
+    int standard;
+    int daylight;
+};
+
+// The record's offset for ICU's offsets at that time, or false when ICU keeps
+// another offset then (a change of standard offset the record cannot express).
+bool record_agrees(const Subject& s, int32_t rawMs, int32_t dstMs) {
+    if (rawMs != s.standard * 1000) return false;
+    return dstMs == 0 || rawMs + dstMs == s.daylight * 1000;
+}
+
+struct Tally {
+    long compared = 0;
+    long inGapOrOverlap = 0;
+    long skipped = 0;
+};
+
+int32_t icu_offset_ms(const Subject& s, time_t when, int32_t* pRawMs, int32_t* pDstMs) {
+    UErrorCode status = U_ZERO_ERROR;
+    s.icu->getOffset((UDate)when * 1000.0, false, *pRawMs, *pDstMs, status);
+    EXPECT_TRUE(U_SUCCESS(status));
+    return *pRawMs + *pDstMs;
+}
+
+// Local text `wall` (seconds as if UTC) to UTC. Of its two readings, in standard
+// and in daylight time, those that ICU confirms are its true instants: one outside
+// a change (which must also be ICU's own conversion), none in a gap and two in a
+// repeated hour, where standard time is expected.
+void check_local(const Subject& s, time_t wall, Tally* tally) {
+    time_t asStandard = wall - s.standard;
+    time_t asDaylight = wall - s.daylight;
+    int32_t rawS = 0, dstS = 0, rawD = 0, dstD = 0;
+    bool standardHolds = icu_offset_ms(s, asStandard, &rawS, &dstS) == s.standard * 1000;
+    bool daylightHolds = icu_offset_ms(s, asDaylight, &rawD, &dstD) == s.daylight * 1000;
+    if (!record_agrees(s, rawS, dstS) || !record_agrees(s, rawD, dstD)) {
+        tally->skipped++;
+        return;
+    }
+    bool ambiguous = standardHolds == daylightHolds;
+    time_t expected = asStandard;
+    if (!ambiguous) {
+        expected = standardHolds ? asStandard : asDaylight;
+        UErrorCode status = U_ZERO_ERROR;
+        int32_t rawMs = 0, dstMs = 0;
+        s.icu->getOffsetFromLocal((UDate)wall * 1000.0, UCAL_TZ_LOCAL_FORMER,
+                                  UCAL_TZ_LOCAL_FORMER, rawMs, dstMs, status);
+        ASSERT_EQ(expected, wall - (rawMs + dstMs) / 1000) << s.tzid << " " << wall;
+    }
+    std::string text = wall_text(wall);
+    time_t converted = 0;
+    ASSERT_EQ(0, calparser_datez_to_timet(text.c_str(), &converted, nullptr, s.tzid))
+        << s.tzid << " " << text;
+    ASSERT_EQ(expected, converted) << s.tzid << " " << text << (ambiguous ? " (ambiguous)" : "");
+    tally->compared++;
+    if (ambiguous) tally->inGapOrOverlap++;
+}
+
+void check_utc(const Subject& s, time_t when, Tally* tally) {
+    int32_t rawMs = 0, dstMs = 0;
+    icu_offset_ms(s, when, &rawMs, &dstMs);
+    if (!record_agrees(s, rawMs, dstMs)) {
+        tally->skipped++;
+        return;
+    }
+    char text[32] = "";
+    ASSERT_EQ(0, calparser_strtime(text, sizeof text, "%Y%m%dT%H%M%SZ", when, s.tzid));
+    ASSERT_EQ(wall_text(when + (rawMs + dstMs) / 1000), text) << s.tzid << " at " << when;
+    tally->compared++;
+}
+
+class ZoneDifferential : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        time_cache_init();
+        CALPARSER_TIMEZONE_LIST::Instance()->removeAllTimeZones();
+        for (CAL_VTIMEZONE* zone : read_zone_file())
+            ASSERT_EQ(0, calparser_registry_add_for_testing(zone));
+    }
+    static void TearDownTestSuite() { CALPARSER_TIMEZONE_LIST::Instance()->removeAllTimeZones(); }
+
+    // The registered zones that keep daylight time today, with ICU's zone each.
+    static std::vector<Subject> subjects() {
+        std::vector<Subject> list;
+        array_t* all = nullptr;
+        EXPECT_EQ(0, calparser_getAllTimeZones(&all));
+        for (unsigned i = 0; all && i < all->count; i++) {
+            const CAL_VTIMEZONE* zone = static_cast<const CAL_VTIMEZONE*>(all->data[i]);
+            if (!zone->pDaylight || !zone->aTzCross) continue;
+            const char* tzid = zone->pDbTimeZone->pTzid;
+            auto* basic = dynamic_cast<icu::BasicTimeZone*>(
+                icu::TimeZone::createTimeZone(icu::UnicodeString::fromUTF8(tzid)));
+            EXPECT_NE(nullptr, basic) << tzid;
+            if (!basic) continue;
+            list.push_back({tzid, std::unique_ptr<icu::BasicTimeZone>(basic),
+                            calparser_zoneStandardOffset(zone),
+                            calparser_zoneDaylightOffset(zone)});
+        }
+        array_delete(all);
+        return list;
+    }
+};
+
+}  // namespace
+
+TEST_F(ZoneDifferential, FileIsReadWhole) {
+    ASSERT_EQ(1, calparser_isValidTimeZoneID("Africa/Casablanca"));
+    ASSERT_EQ(1, calparser_isValidTimeZoneID("America/New_York"));
+    const CAL_VTIMEZONE* ny = calparser_lookupCalVTimeZone("America/New_York");
+    EXPECT_EQ(-300, ny->pStandard->pDbZone->nOffsetTo);
+    EXPECT_EQ(-240, ny->pDaylight->pDbZone->nOffsetTo);
+    EXPECT_EQ(2, ny->pDaylight->nMonth);
+    EXPECT_EQ(2, ny->pDaylight->nWeek);
+    EXPECT_EQ(1, ny->pDaylight->nDayOfWeek);
+    EXPECT_EQ(2 * 3600 * 1000, ny->pDaylight->nTimeMs);
+    ASSERT_EQ(42u, ny->aTzCross->count);
+    EXPECT_NE(nullptr, ny->pIcuZone);
+    EXPECT_GT(subjects().size(), 100u);
+}
+
+TEST_F(ZoneDifferential, LocalTextsConvertAsIcuDoes) {
+    const time_t first = utc("19900101T000000Z");
+    const time_t last = utc("20101231T000000Z");
+    Tally tally;
+    for (const Subject& s : subjects()) {
+        for (time_t wall = first; wall < last; wall += kLocalStep) {
+            check_local(s, wall, &tally);
+            if (HasFatalFailure()) return;
+        }
+        // Around every crossing, in half hours: the gaps and repeated hours.
+        const array_t* cross = calparser_lookupCalVTimeZone(s.tzid)->aTzCross;
+        for (unsigned i = 0; i < cross->count; i++) {
+            time_t when = *static_cast<const time_t*>(cross->data[i]);
+            for (time_t wall = when + s.standard - 2 * kHour;
+                 wall <= when + s.daylight + 2 * kHour; wall += kHour / 2) {
+                if (wall < first || wall >= last) continue;
+                check_local(s, wall, &tally);
+                if (HasFatalFailure()) return;
+            }
+        }
+    }
+    EXPECT_GT(tally.inGapOrOverlap, 1000);
+    EXPECT_GT(tally.compared, 20 * tally.skipped) << tally.skipped << " skipped";
+}
+
+TEST_F(ZoneDifferential, UtcInstantsFormatAsIcuDoes) {
+    const time_t first = utc("19900101T000000Z");
+    const time_t last = utc("20101231T000000Z");
+    Tally tally;
+    for (const Subject& s : subjects()) {
+        for (time_t when = first; when < last; when += kUtcStep) {
+            check_utc(s, when, &tally);
+            if (HasFatalFailure()) return;
+        }
+        const array_t* cross = calparser_lookupCalVTimeZone(s.tzid)->aTzCross;
+        for (unsigned i = 0; i < cross->count; i++) {
+            time_t when = *static_cast<const time_t*>(cross->data[i]);
+            for (time_t t : {when - 1, when, when + 1}) {
+                if (t < first || t >= last) continue;
+                check_utc(s, t, &tally);
+                if (HasFatalFailure()) return;
+            }
+        }
+    }
+    EXPECT_GT(tally.compared, 20 * tally.skipped) << tally.skipped << " skipped";
+}
