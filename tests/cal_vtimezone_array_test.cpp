@@ -12,6 +12,7 @@
 #include <prio.h>
 
 #include "core/parser/cal_vtimezone_array.h"
+#include "tests/support/failing_heap.h"
 #include "tests/support/zone_builders.h"
 
 using namespace zone_test;
@@ -212,9 +213,31 @@ TEST_F(Registry, DebugPrintShowsNamesStartsAndRules) {
     EXPECT_EQ(0, calparser_debugPrintAllTimeZones(nullptr));
 }
 
-TEST_F(Registry, TestEntryRefusesNothingAndTakesOwnership) {
-    CALPARSER_TIMEZONE_LIST::Instance()->removeAllTimeZones();
-    EXPECT_EQ(1, calparser_registry_add_for_testing(nullptr));
-    EXPECT_EQ(nullptr, CALPARSER_TIMEZONE_LIST::Instance()->m_pList);
-    EXPECT_EQ(CALPARSER_TIMEZONE_LIST::m_Instance, CALPARSER_TIMEZONE_LIST::Instance());
+// Every allocation of a listing may fail: the result is 3, no array and no leak.
+TEST_F(Registry, ListingReportsMemoryShortage) {
+    if (!FAILING_HEAP) GTEST_SKIP() << "the sanitizer owns the heap";
+    std::vector<ZoneSpec> zones;
+    for (const char* id : {"A/1", "B/2", "C/3", "D/4", "E/5", "F/6", "G/7", "H/8", "I/9"})
+        zones.push_back(named(id));
+    fill_registry(zones);
+    int failures = 0;
+    for (long failAt = 0; failAt < 100; failAt++) {
+        array_t* all = reinterpret_cast<array_t*>(0x1);
+        long before = failing_heap::liveBlocks;
+        int rc = 0;
+        {
+            failing_heap::FailAt fail(failAt);
+            rc = calparser_getAllTimeZones(&all);
+        }
+        if (rc == 0) {
+            EXPECT_EQ(9u, all->count);
+            array_delete(all);
+            break;
+        }
+        failures++;
+        EXPECT_EQ(3, rc);
+        EXPECT_EQ(nullptr, all);
+        EXPECT_EQ(before, failing_heap::liveBlocks) << "allocation " << failAt;
+    }
+    EXPECT_GE(failures, 1);
 }

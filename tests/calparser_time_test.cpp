@@ -8,6 +8,7 @@
 #include "core/parser/cal_vtimezone_array.h"
 #include "core/parser/calparser_time.h"
 #include "public/util/config.h"
+#include "tests/support/failing_heap.h"
 #include "tests/support/zone_builders.h"
 
 using namespace zone_test;
@@ -363,4 +364,47 @@ TEST_F(TimeConversion, EmptyRegistryReadsUtc) {
         {6, "calparser: Local TimeZone \"Africa/Casablanca\" not found\n."},
         {4, "calparser: Timezone Test/Central not found in timezones.ics file.  Assuming GMT."}};
     EXPECT_EQ(expected, log.lines());
+}
+
+namespace {
+// A log sink that allocates nothing, for counting the heap's live blocks.
+struct LastLine {
+    int level = -1;
+    char text[160] = "";
+};
+void keep_last_line(void* ctx, int level, const char* message) {
+    LastLine* last = static_cast<LastLine*>(ctx);
+    last->level = level;
+    snprintf(last->text, sizeof last->text, "%s", message);
+}
+}  // namespace
+
+// Whichever allocation fails, the tables in use stay as they were, nothing leaks
+// and the failure is logged.
+TEST_F(TimeConversion, FillingTablesKeepsThePreviousOnesWhenMemoryRunsOut) {
+    if (!FAILING_HEAP) GTEST_SKIP() << "the sanitizer owns the heap";
+    const time_t* days = getTimeCache()->pDays;
+    char*** strings = getTimeStringCache()->ppDayStrings;
+    const time_t* yearStarts = getTimeStringCache()->pYearStart;
+    LastLine last;
+    kvallog_sink_t previous = kvallog_set_sink(keep_last_line, &last);
+    for (long failAt : {0L, 1L, 2L, 3L, 4L, 5L, 6000L}) {
+        long before = failing_heap::liveBlocks;
+        {
+            failing_heap::FailAt fail(failAt);
+            time_cache_init();
+        }
+        EXPECT_EQ(before, failing_heap::liveBlocks) << "allocation " << failAt;
+        EXPECT_EQ(3, last.level);
+        EXPECT_STREQ("calparser: Out of memory while filling the day tables.", last.text);
+        EXPECT_EQ(days, getTimeCache()->pDays);
+        EXPECT_EQ(strings, getTimeStringCache()->ppDayStrings);
+        EXPECT_EQ(yearStarts, getTimeStringCache()->pYearStart);
+        last.level = -1;
+    }
+    kvallog_set_sink(previous, nullptr);
+    time_t t = 0;
+    EXPECT_EQ(0, calparser_timecache_datez_to_timet("20030330T023000", &t, nullptr,
+                                                    "Test/Central"));
+    EXPECT_EQ(kMarch30 + 5400, t);
 }

@@ -441,73 +441,78 @@ int append_results(const std::vector<long long>& results, array_t* dates) {
     return 0;
 }
 
-int generate(time_t dtstart, array_t* rrules, array_t* rdates, array_t* exrules,
-             array_t* exdates, int bound, array_t* dates, const icu::TimeZone* zone) {
-    int status = 0;
-    long long startWall = 0;
-    if (timezone_UtcToWallClock(zone, dtstart, &startWall) != 0)
-        return 2;
-    const long long startTimeOfDay = floor_mod(startWall, kSecondsPerDay);
+using RuleStreams = std::vector<std::unique_ptr<RuleStream>>;
 
-    std::vector<std::unique_ptr<RuleStream>> rules;
-    Exclusions exclusions;
-    for (unsigned i = 0; rrules && i < rrules->count; i++) {
+/* Opens a stream for every rule text of `texts`; false when one was unreadable
+ * or refused. */
+bool open_rules(const array_t* texts, long long startWall, const icu::TimeZone* zone,
+                RuleStreams* pStreams) {
+    bool allRead = true;
+    for (unsigned i = 0; texts && i < texts->count; i++) {
         std::unique_ptr<RuleStream> stream;
-        if (open_rule((const char*)rrules->data[i], startWall, zone, &stream) != 0)
-            status = 2;
+        if (open_rule((const char*)texts->data[i], startWall, zone, &stream) != 0)
+            allRead = false;
         if (stream)
-            rules.push_back(std::move(stream));
+            pStreams->push_back(std::move(stream));
     }
-    for (unsigned i = 0; exrules && i < exrules->count; i++) {
-        std::unique_ptr<RuleStream> stream;
-        if (open_rule((const char*)exrules->data[i], startWall, zone, &stream) != 0)
-            status = 2;
-        if (stream)
-            exclusions.rules.push_back(std::move(stream));
-    }
+    return allRead;
+}
 
-    std::vector<long long> extraDates;
-    for (unsigned i = 0; rdates && i < rdates->count; i++) {
+/* The RDATE instants, sorted; a date takes DTSTART's wall-clock time of day.
+ * False when an item was unreadable. */
+bool read_rdates(const array_t* texts, long long startWall, const icu::TimeZone* zone,
+                 std::vector<long long>* pInstants) {
+    bool allRead = true;
+    for (unsigned i = 0; texts && i < texts->count; i++) {
         DateItem item;
         long long utc = 0;
-        if (!read_date_item((const char*)rdates->data[i], zone, &item)) {
-            status = 2;
-            continue;
-        }
-        if (!item.isDate)
-            extraDates.push_back(item.value);
-        else if (timezone_WallClockToUtc(zone, item.value + startTimeOfDay, &utc) == 0)
-            extraDates.push_back(utc);
+        if (!read_date_item((const char*)texts->data[i], zone, &item))
+            allRead = false;
+        else if (!item.isDate)
+            pInstants->push_back(item.value);
+        else if (timezone_WallClockToUtc(zone, item.value + floor_mod(startWall, kSecondsPerDay),
+                                         &utc) == 0)
+            pInstants->push_back(utc);
     }
-    std::sort(extraDates.begin(), extraDates.end());
-    for (unsigned i = 0; exdates && i < exdates->count; i++) {
-        DateItem item;
-        if (!read_date_item((const char*)exdates->data[i], zone, &item)) {
-            status = 2;
-            continue;
-        }
-        if (item.isDate)
-            exclusions.days.push_back(floor_div(item.value, kSecondsPerDay));
-        else
-            exclusions.instants.push_back(item.value);
-    }
-    std::sort(exclusions.instants.begin(), exclusions.instants.end());
-    std::sort(exclusions.days.begin(), exclusions.days.end());
+    std::sort(pInstants->begin(), pInstants->end());
+    return allRead;
+}
 
-    Budget budget;
-    std::vector<long long> results;
+/* The EXDATE instants and days, sorted. False when an item was unreadable. */
+bool read_exdates(const array_t* texts, const icu::TimeZone* zone, Exclusions* pExclusions) {
+    bool allRead = true;
+    for (unsigned i = 0; texts && i < texts->count; i++) {
+        DateItem item;
+        if (!read_date_item((const char*)texts->data[i], zone, &item))
+            allRead = false;
+        else if (item.isDate)
+            pExclusions->days.push_back(floor_div(item.value, kSecondsPerDay));
+        else
+            pExclusions->instants.push_back(item.value);
+    }
+    std::sort(pExclusions->instants.begin(), pExclusions->instants.end());
+    std::sort(pExclusions->days.begin(), pExclusions->days.end());
+    return allRead;
+}
+
+/* The sources of occurrences, merged in ascending order. */
+struct Inclusions {
     bool startPending = true;
-    size_t nextExtra = 0;
-    while (results.size() < (size_t)bound) {
+    time_t start = 0;
+    std::vector<long long> instants;   /* RDATEs, sorted */
+    size_t nextInstant = 0;
+    RuleStreams rules;
+
+    /* Takes the smallest occurrence of every source, once however many give
+     * it; false when all are exhausted. */
+    bool take_next(Budget& budget, long long* pCandidate) {
         long long candidate = LLONG_MAX;
-        bool found = false;
         long long next = 0;
-        if (startPending) {
-            candidate = dtstart;
-            found = true;
-        }
-        if (nextExtra < extraDates.size() && extraDates[nextExtra] <= candidate) {
-            candidate = extraDates[nextExtra];
+        bool found = startPending;
+        if (startPending)
+            candidate = start;
+        if (nextInstant < instants.size() && instants[nextInstant] <= candidate) {
+            candidate = instants[nextInstant];
             found = true;
         }
         for (auto& rule : rules)
@@ -516,14 +521,26 @@ int generate(time_t dtstart, array_t* rrules, array_t* rdates, array_t* exrules,
                 found = true;
             }
         if (!found)
-            break;
-        if (startPending && candidate == dtstart)
+            return false;
+        if (startPending && candidate == start)
             startPending = false;
-        while (nextExtra < extraDates.size() && extraDates[nextExtra] == candidate)
-            nextExtra++;
+        while (nextInstant < instants.size() && instants[nextInstant] == candidate)
+            nextInstant++;
         for (auto& rule : rules)
             while (rule->peek(budget, &next) && next == candidate)
                 rule->pop();
+        *pCandidate = candidate;
+        return true;
+    }
+};
+
+/* The first `bound` occurrences that no exclusion removes. */
+std::vector<long long> merge(Inclusions& inclusions, Exclusions& exclusions, int bound,
+                             const icu::TimeZone* zone) {
+    Budget budget;
+    std::vector<long long> results;
+    long long candidate = 0;
+    while (results.size() < (size_t)bound && inclusions.take_next(budget, &candidate)) {
         /* Past the budget the exclusion rules may be cut short too, so no
          * later candidate can be trusted. */
         if (candidate > kLastTime || budget.exhausted)
@@ -539,8 +556,23 @@ int generate(time_t dtstart, array_t* rrules, array_t* rdates, array_t* exrules,
     if (budget.exhausted && results.size() < (size_t)bound)
         kvallog(0, 4, "%s: Recurrence expansion stopped after %d rule steps with %u dates.",
                 KVALLOG_CORE_SUBSYSTEM, kMaxIteratorSteps, (unsigned)results.size());
-    const int appended = append_results(results, dates);
-    return appended != 0 ? appended : status;
+    return results;
+}
+
+int generate(time_t dtstart, array_t* rrules, array_t* rdates, array_t* exrules,
+             array_t* exdates, int bound, array_t* dates, const icu::TimeZone* zone) {
+    long long startWall = 0;
+    if (timezone_UtcToWallClock(zone, dtstart, &startWall) != 0)
+        return 2;
+    Inclusions inclusions;
+    Exclusions exclusions;
+    inclusions.start = dtstart;
+    bool allRead = open_rules(rrules, startWall, zone, &inclusions.rules);
+    allRead = read_rdates(rdates, startWall, zone, &inclusions.instants) && allRead;
+    allRead = open_rules(exrules, startWall, zone, &exclusions.rules) && allRead;
+    allRead = read_exdates(exdates, zone, &exclusions) && allRead;
+    const int appended = append_results(merge(inclusions, exclusions, bound, zone), dates);
+    return appended != 0 ? appended : (allRead ? 0 : 2);
 }
 
 }  // namespace
