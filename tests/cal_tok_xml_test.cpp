@@ -2,6 +2,7 @@
 // hostile input.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
 #include <random>
 #include <sstream>
@@ -385,6 +386,25 @@ TEST(XmlLexer, RandomBytesNeverBreakTheLexer) {
         TokenList tokens;
         lexXmlInChunks(text, cuts, tokens);
         for (unsigned i = 0; i < tokens.size(); ++i) ASSERT_NE(nullptr, tokens[i]->pParamList);
+    }
+}
+
+// The shared corpus (iCalendar files, some hostile) read as XML, in the
+// intake's 4096-byte chunks: nothing breaks.
+TEST(XmlLexer, CorpusFilesReadAsXmlNeverBreakTheLexer) {
+    const char* dir = getenv("CALPARSER_CORPUS_DIR");
+    std::filesystem::path corpus = dir && *dir ? dir : CALPARSER_CORPUS_DIR;
+    if (!std::filesystem::is_directory(corpus)) GTEST_SKIP() << "no corpus at " << corpus;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(corpus)) {
+        if (!entry.is_regular_file()) continue;
+        std::ifstream in(entry.path(), std::ios::binary);
+        std::ostringstream text;
+        text << in.rdbuf();
+        std::vector<size_t> cuts;
+        for (size_t at = 4096; at < text.str().size(); at += 4096) cuts.push_back(at);
+        TokenList tokens;
+        lexXmlInChunks(text.str(), cuts, tokens);
+        ASSERT_FALSE(HasFatalFailure()) << entry.path();
     }
 }
 

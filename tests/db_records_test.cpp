@@ -3,6 +3,8 @@
 // tests build fully populated records and free them.
 #include <gtest/gtest.h>
 
+#include "tests/heap_failure.h"
+
 #include <stddef.h>
 #include <string.h>
 
@@ -132,88 +134,6 @@ uint32_t event_flags_with(Set set) {
     memset(&ev, 0, sizeof ev);
     set(ev);
     return ev.nFlags;
-}
-
-}  // namespace
-
-// Allocation failures. The test binary replaces the heap functions with thin
-// wrappers that can fail the n-th allocation from now and count live blocks,
-// so each failure path is driven and checked for leaks. Sanitizer builds own
-// the heap themselves; there these tests are skipped.
-#if defined(__SANITIZE_ADDRESS__)
-#define DB_RECORDS_HEAP_HOOK 0
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define DB_RECORDS_HEAP_HOOK 0
-#endif
-#endif
-#ifndef DB_RECORDS_HEAP_HOOK
-#define DB_RECORDS_HEAP_HOOK 1
-#endif
-
-#if DB_RECORDS_HEAP_HOOK
-extern "C" {
-void* __libc_malloc(size_t size);
-void* __libc_calloc(size_t count, size_t size);
-void* __libc_realloc(void* block, size_t size);
-void __libc_free(void* block);
-}
-
-namespace {
-long g_allocations_until_failure = -1;  // -1: never fail
-long g_live_blocks = 0;
-
-bool allocation_fails() {
-    if (g_allocations_until_failure < 0) return false;
-    return g_allocations_until_failure-- == 0;
-}
-}  // namespace
-
-extern "C" void* malloc(size_t size) {
-    if (allocation_fails()) return nullptr;
-    void* block = __libc_malloc(size);
-    if (block) g_live_blocks++;
-    return block;
-}
-extern "C" void* calloc(size_t count, size_t size) {
-    if (allocation_fails()) return nullptr;
-    void* block = __libc_calloc(count, size);
-    if (block) g_live_blocks++;
-    return block;
-}
-extern "C" void* realloc(void* block, size_t size) {
-    if (allocation_fails()) return nullptr;
-    void* grown = __libc_realloc(block, size);
-    if (!block && grown) g_live_blocks++;
-    return grown;
-}
-extern "C" void free(void* block) {
-    if (block) g_live_blocks--;
-    __libc_free(block);
-}
-#endif
-
-namespace {
-
-// Runs `attempt` with the 0th, 1st, 2nd ... allocation failing until it
-// succeeds. Each failed attempt must report failure and leave no block
-// behind; returns the number of allocations the successful run needed.
-template <typename Attempt>
-int count_failure_points(Attempt attempt) {
-#if DB_RECORDS_HEAP_HOOK
-    for (long fail_at = 0; fail_at < 1000; fail_at++) {
-        long live_before = g_live_blocks;
-        g_allocations_until_failure = fail_at;
-        bool ok = attempt();
-        g_allocations_until_failure = -1;
-        if (ok) return static_cast<int>(fail_at);
-        EXPECT_EQ(live_before, g_live_blocks) << "leak when allocation " << fail_at << " fails";
-    }
-    ADD_FAILURE() << "never succeeded";
-#else
-    (void)attempt;
-#endif
-    return -1;
 }
 
 }  // namespace
@@ -535,7 +455,7 @@ TEST(DbRecords, DestroyingAZoneDestroysEverythingItHolds) {
 }
 
 TEST(DbRecords, AllocationFailuresLeaveNothingBehind) {
-    if (!DB_RECORDS_HEAP_HOOK) GTEST_SKIP() << "the sanitizer owns the heap";
+    if (!HEAP_FAILURE_HOOK) GTEST_SKIP() << "the sanitizer owns the heap";
 
     // At least the record, its 10 texts and the 4 texts of its 3 lists; how
     // many blocks a list itself takes is the array's business.
