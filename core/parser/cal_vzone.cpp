@@ -1,0 +1,358 @@
+/* STANDARD and DAYLIGHT sub-zones: the walk, the properties and the rule. */
+#include "core/parser/cal_vzone.h"
+
+#include <stdlib.h>
+#include <string.h>
+
+#include <plstr.h>
+
+#include "core/parser/populate.h"
+#include "core/parser/cal_vtimezone_array.h"
+#include "public/core_util/datetime.h"
+#include "public/core_util/timezone.h"
+#include "public/util/kvallog.h"
+
+namespace {
+
+constexpr int kMsPerSecond = 1000;
+constexpr int kNoMonth = -1;
+constexpr int kNoDay = -1;
+constexpr int kNoWeek = 0;
+constexpr int kLastWeek = -1;
+/* A weekday that is the 4th or 5th of its month is taken for the last one. */
+constexpr int kFirstWeekCountedAsLast = 4;
+constexpr int kMaxWeek = 5;
+/* Room for the longest date-time form, "YYYYMMDDTHHMMSSZ", and its NUL. */
+constexpr size_t kDateTimeRoom = 17;
+
+void reset_rule(CAL_VZONE* zone)
+{
+    zone->nMonth = kNoMonth;
+    zone->nDayOfWeek = kNoDay;
+    zone->nWeek = kNoWeek;
+}
+
+/* The whole of `text` as a decimal number in [low, high]; false otherwise. */
+bool read_number_in_range(const char* text, long low, long high, long* pValue)
+{
+    char* end = nullptr;
+    long value = strtol(text, &end, 10);
+    if (end == text || *end != '\0' || value < low || value > high)
+        return false;
+    *pValue = value;
+    return true;
+}
+
+/* The week digit at `p`: 1 to 5, else 0. */
+int read_week_digit(char c)
+{
+    return (c >= '1' && c <= '0' + kMaxWeek) ? c - '0' : 0;
+}
+
+/* A BYDAY of the form "2SU" or "-1SU"/"+1SU" into the rule; any other length
+ * is not a single change day and is passed over. False when unreadable. */
+bool read_byday(CAL_VZONE* zone, const char* value)
+{
+    size_t len = strlen(value);
+    int sign = 1;
+    const char* digit = value;
+    if (len == 4) {
+        if (value[0] != '+' && value[0] != '-')
+            return false;
+        sign = value[0] == '-' ? -1 : 1;
+        digit = value + 1;
+    } else if (len != 3) {
+        return true;
+    }
+    int week = read_week_digit(*digit);
+    int dayError = 0;
+    int day = calparser_stringToDay(digit + 1, 2, &dayError);
+    if (week == 0 || dayError)
+        return false;
+    zone->nWeek = sign * week;
+    zone->nDayOfWeek = day;
+    return true;
+}
+
+/* Applies one part of a recurrence rule. False when the part is unreadable. */
+bool apply_rule_part(CAL_VZONE* zone, const CALPARSER_PARAM* part)
+{
+    const char* value = part->pValue ? part->pValue : "";
+    long number = 0;
+    switch (part->nType) {
+    case TOKEN_BYMONTH:
+        if (!read_number_in_range(value, 1, 12, &number))
+            return false;
+        zone->nMonth = (int)number - 1;
+        return true;
+    case TOKEN_BYDAY:
+        return read_byday(zone, value);
+    case TOKEN_BYMONTHDAY:
+        /* Only a list says anything here: its first number is the week. */
+        if (strchr(value, ','))
+            zone->nWeek = atoi(value);
+        return true;
+    default:
+        return true;
+    }
+}
+
+/* Reads the change rule of an RRULE value into the sub-zone. The value is
+ * parsed as the parameters of a content line, ";" + value + ":", so that each
+ * rule part becomes a CALPARSER_PARAM typed by its part name. Returns 0, or 3
+ * when memory runs out (the rule is then unchanged). */
+int read_rule_from_rrule(CAL_VZONE* zone, const char* value)
+{
+    int rc = 0;
+    bool readable = true;
+    size_t len = strlen(value);
+    char* line = (char*)malloc(len + 4);
+    CALPARSER_TOKEN* token = nullptr;
+    if (!line || !(token = calparser_NewToken())) {
+        rc = 3;
+        goto done;
+    }
+    line[0] = ';';
+    memcpy(line + 1, value, len);
+    line[len + 1] = ':';
+    line[len + 2] = '\0';
+    if (calparser_populateRecurrence_token(&token, line, 0) != 0) {
+        rc = 3;
+        goto done;
+    }
+    for (unsigned i = 0; i < token->pParamList->count; i++) {
+        const CALPARSER_PARAM* part = (const CALPARSER_PARAM*)token->pParamList->data[i];
+        if (part && !apply_rule_part(zone, part))
+            readable = false;
+    }
+    if (!readable || zone->nMonth == kNoMonth ||
+        (zone->nDayOfWeek == kNoDay && zone->nWeek == kNoWeek))
+        reset_rule(zone);
+done:
+    calparser_FreeToken(&token);
+    free(line);
+    return rc;
+}
+
+/* Reads the change rule of an RDATE from its first date-time: the month,
+ * the weekday and which such weekday of its month it is. A value whose first
+ * item is no date-time leaves the rule unchanged. */
+void read_rule_from_rdate(CAL_VZONE* zone, const char* value)
+{
+    size_t len = strcspn(value, ",;");
+    if (len >= kDateTimeRoom)
+        return;
+    char first[kDateTimeRoom] = {0};
+    memcpy(first, value, len);
+    int month = datetime_get(first, DATETIME_FIELD_MONTH);
+    if (month < 0)
+        return;
+    int week = datetime_get(first, DATETIME_FIELD_WEEK_IN_MONTH);
+    zone->nMonth = month;
+    zone->nWeek = week >= kFirstWeekCountedAsLast ? kLastWeek : week;
+    zone->nDayOfWeek = datetime_get(first, DATETIME_FIELD_DAY_OF_WEEK);
+}
+
+void store_dtstart(CAL_VZONE* zone, const char* value)
+{
+    calparser_vzone_read_time(&zone->pDbZone->tDtStart, value);
+    int year, month, day, hour, minute, second;
+    if (!datetime_IsParseable(value, &year, &month, &day, &hour, &minute, &second))
+        return;
+    zone->nStartYear = year;
+    zone->nStartMonth = month;
+    zone->nStartDay = day;
+    zone->nStartHour = hour;
+    zone->nStartMinute = minute;
+    zone->nStartSecond = second;
+    zone->nTimeMs = (hour * 3600 + minute * 60) * kMsPerSecond;
+}
+
+void store_offset(int* pnMinutes, const char* value)
+{
+    int hours = 0;
+    int minutes = 0;
+    if (datetime_parseUTCOffset(value, &hours, &minutes))
+        *pnMinutes = hours * 60 + minutes;
+}
+
+int store_rrule(CAL_VZONE* zone, const char* value)
+{
+    int rc = calparser_addStringToPropertyArray(&zone->pDbZone->aRRules, value);
+    if (rc != 0)
+        return rc;
+    return read_rule_from_rrule(zone, value);
+}
+
+int store_rdate(CAL_VZONE* zone, const char* value)
+{
+    int rc = calparser_vzone_read_time_list(&zone->pDbZone->aRDates, value);
+    read_rule_from_rdate(zone, value);
+    return rc;
+}
+
+/* One walk step's verdict on the current token. */
+enum class Step { Store, StopAtEnd, StopEarly };
+
+Step classify(const CALPARSER_TOKEN* token, iCal_Token_t kind)
+{
+    if (token->nType == TOKEN_END)
+        return token->nValue == kind ? Step::StopAtEnd : Step::StopEarly;
+    if (token->nType == TOKEN_BEGIN)
+        return Step::StopEarly;
+    return Step::Store;
+}
+
+}  // namespace
+
+extern "C" {
+
+int calparser_populateCalVZoneProp(const CALPARSER_TOKEN* pToken, CAL_VZONE** ppZone)
+{
+    if (!pToken || !ppZone || !*ppZone || !(*ppZone)->pDbZone)
+        return 1;
+    CAL_VZONE* zone = *ppZone;
+    CALDB_VZONE* db = zone->pDbZone;
+    const char* value = pToken->pValue;
+    if (!value)
+        return 0;
+    switch (pToken->nType) {
+    case TOKEN_DTSTART:
+        store_dtstart(zone, value);
+        return 0;
+    case TOKEN_TZOFFSETFROM:
+        store_offset(&db->nOffsetFrom, value);
+        return 0;
+    case TOKEN_TZOFFSETTO:
+        store_offset(&db->nOffsetTo, value);
+        return 0;
+    case TOKEN_RDATE:
+        return store_rdate(zone, value);
+    case TOKEN_RRULE:
+        return store_rrule(zone, value);
+    case TOKEN_TZNAME:
+        return calparser_addStringToPropertyArray(&db->aTzNames, value);
+    case TOKEN_COMMENT:
+        return calparser_addStringToPropertyArray(&db->aComments, value);
+    case TOKEN_X:
+        return calparser_addStringToPropertyArray(&db->aXProps, value);
+    default:
+        return 0;
+    }
+}
+
+int calparser_vzone_read_time(int32_t* ptField, const char* text)
+{
+    if (!ptField)
+        return 1;
+    *ptField = 0;
+    if (!text)
+        return 1;
+    char head[kDateTimeRoom] = {0};
+    strncpy(head, text, kDateTimeRoom - 1);
+    const icu::TimeZone* local = nullptr;
+    if (head[15] != 'Z') {
+        char* tzid = timezone_getDefaultTZID();
+        const CAL_VTIMEZONE* zone = calparser_lookupCalVTimeZone(tzid);
+        local = zone ? zone->pIcuZone : nullptr;
+        PL_strfree(tzid);
+    }
+    time_t seconds = timezone_DateTimeApplyTimeZone(head, local);
+    *ptField = (int32_t)seconds;
+    return seconds != 0 ? 0 : 1;
+}
+
+int calparser_vzone_read_time_list(array_t** ppList, const char* text)
+{
+    if (!ppList)
+        return 1;
+    if (!*ppList && !(*ppList = array_new()))
+        return 3;
+    const char* item = text ? text : "";
+    while (*item) {
+        size_t len = strcspn(item, ";");
+        char one[kDateTimeRoom] = {0};
+        int32_t seconds = 0;
+        if (len < kDateTimeRoom) {
+            memcpy(one, item, len);
+            calparser_vzone_read_time(&seconds, one);
+        }
+        if (seconds > 0) {
+            time_t* element = (time_t*)malloc(sizeof(time_t));
+            if (!element)
+                return 3;
+            *element = seconds;
+            if (array_append(*ppList, element) != 0) {
+                free(element);
+                return 3;
+            }
+        }
+        item += len;
+        if (*item == ';')
+            item++;
+    }
+    return 0;
+}
+
+int calparser_isValidZone(const CALDB_VZONE* pZone)
+{
+    (void)pZone;
+    return 1;
+}
+
+int calparser_create_vzone_from_tokens(array_t* pTokens, array_iter_t* pCursor, array_t* pZones,
+                                       iCal_Token_t nKind, int nPass, iCal_Token_t nMethod)
+{
+    (void)nMethod;
+    const bool building = nPass == 1;
+    if (!pTokens || !pCursor || (building && !pZones))
+        return 1;
+    int more = array_findnext(pTokens, pCursor);
+    if (!more || !pCursor->element)
+        return 1;
+
+    int rc = 0;
+    const char* kindName = calparser_getICALString(nKind);
+    CAL_VZONE* zone = nullptr;
+    /* Without memory the tokens are still passed over, so that the caller
+     * never reads the inside of the sub-component as its own lines. */
+    if (building && !(zone = CAL_VZONE_NEW()))
+        rc = 3;
+
+    bool stopped = false;
+    while (more && pCursor->element && !stopped) {
+        const CALPARSER_TOKEN* token = (const CALPARSER_TOKEN*)pCursor->element;
+        switch (classify(token, nKind)) {
+        case Step::StopAtEnd:
+            stopped = true;
+            break;
+        case Step::StopEarly:
+            if (building)
+                kvallog(0, 6,
+                        "line (%d), %s: Parse error: encountered abrupt end of parsing %s "
+                        "TimeZone part.",
+                        (int)token->nLine, KVALLOG_CORE_SUBSYSTEM, kindName);
+            stopped = true;
+            break;
+        case Step::Store:
+            if (zone && calparser_populateCalVZoneProp(token, &zone) == 3)
+                rc = 3;
+            more = array_findnext(pTokens, pCursor);
+            break;
+        }
+    }
+    if (!stopped && building)
+        kvallog(0, 6, "%s: Parse error: reached abrupt end of file in parsing %s TimeZone part.",
+                KVALLOG_CORE_SUBSYSTEM, kindName);
+
+    if (zone && rc == 0 && calparser_isValidZone(zone->pDbZone)) {
+        if (array_append(pZones, zone) == 0)
+            zone = nullptr;
+        else
+            rc = 3;
+    }
+    CAL_VZONE_FREE(&zone);
+    return rc;
+}
+
+}  /* extern "C" */
