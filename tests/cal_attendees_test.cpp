@@ -214,7 +214,7 @@ TEST(AttendeeCopy, IntoAnExistingRecordMergesListsAndKeepsUnsetTexts) {
     src->aDelegatedTo = texts({"mailto:a@example.com", "mailto:b@example.com"});
     ASSERT_EQ(0, calparser_recurrence_populateAttendee(&dest, src));
     EXPECT_STREQ("mailto:new@example.com", dest->pAddr);
-    EXPECT_STREQ("old", dest->pCalid);     // the source has none
+    EXPECT_STREQ("old", dest->pCalid);    // the source has none
     EXPECT_STREQ("Old Name", dest->pCn);  // the source has none
     EXPECT_EQ(3, dest->nPartStat);
     EXPECT_EQ(44, dest->nAuxWords[4]);
@@ -273,8 +273,8 @@ TEST(AttendeeCopy, OrganizerCopiesItsSevenTexts) {
 
 TEST(TextLists, UniqueMergeKeepsTheDestinationsOriginalStart) {
     array_t* dest = texts({"X-KVAL-ORIGINAL-DTSTART:20260101T090000Z", "X-A:1"});
-    array_t* src = texts({"x-kval-original-dtstart:20260201T090000Z", "X-A:1", "x-a:1", "X-B:2",
-                          "X-B:2"});
+    array_t* src =
+        texts({"x-kval-original-dtstart:20260201T090000Z", "X-A:1", "x-a:1", "X-B:2", "X-B:2"});
     EXPECT_EQ(0, calparser_append_arrays_unique(&dest, src));
     EXPECT_EQ((std::vector<std::string>{"X-KVAL-ORIGINAL-DTSTART:20260101T090000Z", "X-A:1",
                                         "x-a:1", "X-B:2"}),
@@ -449,7 +449,8 @@ TEST(AttendeeMerge, ReplacesAppendsOrDeletes) {
 
     // The deletion marker removes its match and is never added.
     for (int append : {0, 1}) {
-        CALDB_ATTENDEE* marker = deletion_marker(append ? "mailto:a@example.com" : "mailto:c@example.com");
+        CALDB_ATTENDEE* marker =
+            deletion_marker(append ? "mailto:a@example.com" : "mailto:c@example.com");
         EXPECT_EQ(0, calparser_merge_attendee(list, marker, append));
         CALDB_ATTENDEE* stray = deletion_marker("mailto:nobody@example.com");
         EXPECT_EQ(0, calparser_merge_attendee(list, stray, append));
@@ -490,12 +491,10 @@ TEST(AttendeeMerge, ListMergeOnlyTouchesPresentAttendees) {
 }
 
 TEST(AttendeeLists, DuplicatesAreExactKeyMatches) {
-    array_t* list = attendees({attendee("mailto:x@example.com", "jdoe"),
-                               attendee("mailto:y@example.com", "JDoe"),
-                               attendee("mailto:z@example.com", "jdoe"),
-                               attendee("mailto:a@example.com"),
-                               attendee("mailto:a@example.com"),
-                               attendee("MAILTO:A@example.com")});
+    array_t* list = attendees(
+        {attendee("mailto:x@example.com", "jdoe"), attendee("mailto:y@example.com", "JDoe"),
+         attendee("mailto:z@example.com", "jdoe"), attendee("mailto:a@example.com"),
+         attendee("mailto:a@example.com"), attendee("MAILTO:A@example.com")});
     calparser_removeDuplicateAttendeeEntries(list);
     // One of the two "jdoe", "JDoe", and both spellings of the address stay.
     ASSERT_EQ(4u, list->count);
@@ -503,9 +502,9 @@ TEST(AttendeeLists, DuplicatesAreExactKeyMatches) {
     for (unsigned i = 0; i < list->count; i++)
         keys.push_back(at(list, i)->pCalid ? at(list, i)->pCalid : at(list, i)->pAddr);
     std::sort(keys.begin(), keys.end());
-    EXPECT_EQ((std::vector<std::string>{"JDoe", "MAILTO:A@example.com", "jdoe",
-                                        "mailto:a@example.com"}),
-              keys);
+    EXPECT_EQ(
+        (std::vector<std::string>{"JDoe", "MAILTO:A@example.com", "jdoe", "mailto:a@example.com"}),
+        keys);
     calparser_removeDuplicateAttendeeEntries(nullptr);
     caldb_FreeList(&list, CALDB_LIST_ATTENDEES);
 }

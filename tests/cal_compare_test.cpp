@@ -84,8 +84,8 @@ void fill_head(Record* c) {
     c->pOrganizer = caldb_NewOrganizer();
     c->pOrganizer->pAddr = PL_strdup("mailto:boss@example.com");
     c->pOrganizer->pCn = PL_strdup("Boss");
-    c->aAttendees = attendees({attendee("mailto:a@example.com", 2, 1),
-                               attendee("mailto:b@example.com", 1, 0)});
+    c->aAttendees =
+        attendees({attendee("mailto:a@example.com", 2, 1), attendee("mailto:b@example.com", 1, 0)});
     c->aAlarms = array_new();
     array_append(c->aAlarms, alarm(999100));
     c->aRDates = texts({"20260101T100000Z"});
@@ -185,7 +185,9 @@ std::vector<Change> head_changes() {
         {"RRULE", CALPARSER_MOD_RRULES,
          [](CALDB_COMPONENT* c) { set_list(&c->aRRules, {"FREQ=DAILY"}); }},
         {"EXRULE", CALPARSER_MOD_EXRULES,
-         [](CALDB_COMPONENT* c) { set_list(&c->aExRules, {"FREQ=MONTHLY", "FREQ=YEARLY"}); }},
+         [](CALDB_COMPONENT* c) {
+             set_list(&c->aExRules, {"FREQ=MONTHLY", "FREQ=YEARLY"});
+         }},
         {"RELATED-TO", CALPARSER_MOD_RELATED_TO,
          [](CALDB_COMPONENT* c) { set_list(&c->aRelatedTo, {"uid-9"}); }},
         {"RESOURCES", CALPARSER_MOD_RESOURCES,
@@ -195,7 +197,9 @@ std::vector<Change> head_changes() {
         {"CONTACT", CALPARSER_MOD_CONTACTS,
          [](CALDB_COMPONENT* c) { set_list(&c->aContacts, {"Jane"}); }},
         {"CATEGORIES", CALPARSER_MOD_CATEGORIES,
-         [](CALDB_COMPONENT* c) { set_list(&c->aCategories, {"B", "A"}); }},
+         [](CALDB_COMPONENT* c) {
+             set_list(&c->aCategories, {"B", "A"});
+         }},
         {"ATTACH", CALPARSER_MOD_ATTACHMENTS,
          [](CALDB_COMPONENT* c) { set_list(&c->aAttachments, {"http://example.com/b"}); }},
         {"X- lines", CALPARSER_MOD_XPROPS,
@@ -283,7 +287,8 @@ TEST(CompareProperties, AttendeeListsIgnoreOrderButNotStatusOrRsvp) {
     EXPECT_EQ(1, calparser_CompareAttendeePropertyArray(a, b));
 
     // An address listed twice in a pairs twice with the same attendee of b.
-    array_t* twice = attendees({attendee("mailto:a@x.com", 2, 1), attendee("mailto:a@x.com", 2, 1)});
+    array_t* twice =
+        attendees({attendee("mailto:a@x.com", 2, 1), attendee("mailto:a@x.com", 2, 1)});
     array_t* pair = attendees({attendee("mailto:a@x.com", 2, 1), attendee("mailto:z@x.com", 0, 0)});
     EXPECT_EQ(0, calparser_CompareAttendeePropertyArray(twice, pair));
     EXPECT_EQ(1, calparser_CompareAttendeePropertyArray(pair, twice));
@@ -366,8 +371,8 @@ TEST(CompareComponents, EveryHeadChangeButTheMinorOnesIsMajor) {
         CALDB_VEVENT* a = base_event();
         CALDB_VEVENT* b = base_event();
         change.apply(head(b));
-        bool minor = change.field == CALPARSER_MOD_SEQUENCE || change.field == CALPARSER_MOD_ALARMS ||
-                     change.field == CALPARSER_MOD_XPROPS;
+        bool minor = change.field == CALPARSER_MOD_SEQUENCE ||
+                     change.field == CALPARSER_MOD_ALARMS || change.field == CALPARSER_MOD_XPROPS;
         // The comparison reads only the method half of the state: a state
         // change alone is no change; a's method 2 (REQUEST) must be matched.
         int expected = minor ? 2 : 1;
@@ -497,8 +502,8 @@ TEST(ModFields, UnchangedOrUnmarkedFieldsSetNoBit) {
     set_text(&after->pSummary, "TEAM MEETING");
     set_text(&before->pUrl, nullptr);
     set_text(&after->pUrl, "");
-    array_t* reordered = attendees({attendee("mailto:b@example.com", 1, 0),
-                                    attendee("mailto:a@example.com", 2, 1)});
+    array_t* reordered =
+        attendees({attendee("mailto:b@example.com", 1, 0), attendee("mailto:a@example.com", 2, 1)});
     caldb_FreeList(&after->aAttendees, CALDB_LIST_ATTENDEES);
     after->aAttendees = reordered;
     after->tRecurrenceId += 86400;

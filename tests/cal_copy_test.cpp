@@ -298,8 +298,8 @@ TEST(FullCopy, TextsAndListsMergeIntoTheDestination) {
     set_text(&src->pClass, nullptr);
     set_text(&src->pLocation, nullptr);
     ASSERT_EQ(0, calparser_recurrence_copyEventPropertiesExceptStartEndRecID(dest, src, 0, 0));
-    EXPECT_EQ(nullptr, dest->pClass);           // CLASS follows the source
-    EXPECT_STREQ("Room B", dest->pLocation);    // other texts stay
+    EXPECT_EQ(nullptr, dest->pClass);         // CLASS follows the source
+    EXPECT_STREQ("Room B", dest->pLocation);  // other texts stay
     EXPECT_EQ((std::vector<std::string>{"HOME", "WORK"}), strings(dest->aCategories));
     EXPECT_EQ((std::vector<std::string>{"X-KVAL-ORIGINAL-DTSTART:20260101T090000Z", "X-A:1"}),
               strings(dest->aXProps));
@@ -326,57 +326,91 @@ std::vector<Property> properties() {
     return {
         {"CREATED", CALPARSER_MOD_CREATED, false,
          [](const CALDB_VEVENT* e) { return e->tCreated == kNine - 2 * kDay; }},
-        {"tAuxTime", CALPARSER_MOD_AUXTIME, false, [](const CALDB_VEVENT* e) { return e->tAuxTime == 11; }},
+        {"tAuxTime", CALPARSER_MOD_AUXTIME, false,
+         [](const CALDB_VEVENT* e) { return e->tAuxTime == 11; }},
         {"LAST-MODIFIED", CALPARSER_MOD_LASTMODIFIED, false,
          [](const CALDB_VEVENT* e) { return e->tLastModified == kNine - kDay; }},
-        {"SEQUENCE", CALPARSER_MOD_SEQUENCE, false, [](const CALDB_VEVENT* e) { return e->nSequence == 2; }},
-        {"GEO lat", CALPARSER_MOD_GEOLAT, true, [](const CALDB_VEVENT* e) { return e->nGeoLat == 48856600; }},
-        {"GEO lon", CALPARSER_MOD_GEOLON, true, [](const CALDB_VEVENT* e) { return e->nGeoLon == 2352200; }},
+        {"SEQUENCE", CALPARSER_MOD_SEQUENCE, false,
+         [](const CALDB_VEVENT* e) { return e->nSequence == 2; }},
+        {"GEO lat", CALPARSER_MOD_GEOLAT, true,
+         [](const CALDB_VEVENT* e) { return e->nGeoLat == 48856600; }},
+        {"GEO lon", CALPARSER_MOD_GEOLON, true,
+         [](const CALDB_VEVENT* e) { return e->nGeoLon == 2352200; }},
         {"ORGANIZER", CALPARSER_MOD_ORGANIZER, false,
-         [](const CALDB_VEVENT* e) { return e->pOrganizer && !strcmp(e->pOrganizer->pAddr, "mailto:lead@example.com"); }},
-        {"UID", CALPARSER_MOD_UID, false, [](const CALDB_VEVENT* e) { return !strcmp(e->pUid, "uid-master"); }},
-        {"CLASS", CALPARSER_MOD_CLASS, false, [](const CALDB_VEVENT* e) { return e->pClass && !strcmp(e->pClass, "PUBLIC"); }},
+         [](const CALDB_VEVENT* e) {
+             return e->pOrganizer && !strcmp(e->pOrganizer->pAddr, "mailto:lead@example.com");
+         }},
+        {"UID", CALPARSER_MOD_UID, false,
+         [](const CALDB_VEVENT* e) { return !strcmp(e->pUid, "uid-master"); }},
+        {"CLASS", CALPARSER_MOD_CLASS, false,
+         [](const CALDB_VEVENT* e) { return e->pClass && !strcmp(e->pClass, "PUBLIC"); }},
         {"DESCRIPTION", CALPARSER_MOD_DESCRIPTION, true,
          [](const CALDB_VEVENT* e) { return !strcmp(e->pDescription, "Daily"); }},
-        {"LOCATION", CALPARSER_MOD_LOCATION, true, [](const CALDB_VEVENT* e) { return !strcmp(e->pLocation, "Room A"); }},
+        {"LOCATION", CALPARSER_MOD_LOCATION, true,
+         [](const CALDB_VEVENT* e) { return !strcmp(e->pLocation, "Room A"); }},
         {"X-KVAL-ORGANIZER-EMAIL", CALPARSER_MOD_ORGANIZER_EMAIL, true,
          [](const CALDB_VEVENT* e) { return !strcmp(e->pOrganizerEmail, "lead@example.com"); }},
-        {"SUMMARY", CALPARSER_MOD_SUMMARY, true, [](const CALDB_VEVENT* e) { return !strcmp(e->pSummary, "Standup"); }},
-        {"URL", CALPARSER_MOD_URL, true, [](const CALDB_VEVENT* e) { return !strcmp(e->pUrl, "http://example.com/s"); }},
+        {"SUMMARY", CALPARSER_MOD_SUMMARY, true,
+         [](const CALDB_VEVENT* e) { return !strcmp(e->pSummary, "Standup"); }},
+        {"URL", CALPARSER_MOD_URL, true,
+         [](const CALDB_VEVENT* e) { return !strcmp(e->pUrl, "http://example.com/s"); }},
         {"pStateAddr", CALPARSER_MOD_STATE_ADDR, false,
          [](const CALDB_VEVENT* e) { return !strcmp(e->pStateAddr, "mailto:a@example.com"); }},
-        {"X-KVAL-CHARSET", CALPARSER_MOD_CHARSET, false, [](const CALDB_VEVENT* e) { return !strcmp(e->pCharset, "UTF-8"); }},
-        {"X-KVAL-LANGUAGE", CALPARSER_MOD_LANGUAGE, false, [](const CALDB_VEVENT* e) { return !strcmp(e->pLanguage, "en"); }},
+        {"X-KVAL-CHARSET", CALPARSER_MOD_CHARSET, false,
+         [](const CALDB_VEVENT* e) { return !strcmp(e->pCharset, "UTF-8"); }},
+        {"X-KVAL-LANGUAGE", CALPARSER_MOD_LANGUAGE, false,
+         [](const CALDB_VEVENT* e) { return !strcmp(e->pLanguage, "en"); }},
         {"X-KVAL-DTSTART-TZID", CALPARSER_MOD_DTSTART_TZID, false,
          [](const CALDB_VEVENT* e) { return !strcmp(e->pDtStartTzid, "Europe/Paris"); }},
         {"ATTENDEE", CALPARSER_MOD_ATTENDEES, true,
          [](const CALDB_VEVENT* e) {
              return e->aAttendees->count == 1 &&
-                    !strcmp(static_cast<CALDB_ATTENDEE*>(e->aAttendees->data[0])->pAddr, "mailto:a@example.com");
+                    !strcmp(static_cast<CALDB_ATTENDEE*>(e->aAttendees->data[0])->pAddr,
+                            "mailto:a@example.com");
          }},
-        {"RRULE", CALPARSER_MOD_RRULES, false, [](const CALDB_VEVENT* e) { return strings(e->aRRules).back() == "FREQ=DAILY"; }},
-        {"EXRULE", CALPARSER_MOD_EXRULES, false, [](const CALDB_VEVENT* e) { return strings(e->aExRules).back() == "FREQ=WEEKLY"; }},
+        {"RRULE", CALPARSER_MOD_RRULES, false,
+         [](const CALDB_VEVENT* e) { return strings(e->aRRules).back() == "FREQ=DAILY"; }},
+        {"EXRULE", CALPARSER_MOD_EXRULES, false,
+         [](const CALDB_VEVENT* e) { return strings(e->aExRules).back() == "FREQ=WEEKLY"; }},
         {"RDATE", CALPARSER_MOD_RDATES, false,
          [](const CALDB_VEVENT* e) { return strings(e->aRDates).back() == "20260110T090000Z"; }},
         {"EXDATE", CALPARSER_MOD_EXDATES, false,
          [](const CALDB_VEVENT* e) { return strings(e->aExDates).back() == "20260107T090000Z"; }},
         {"X-Z9KQ-RECURRENCE-RDATELIST", CALPARSER_MOD_RECUR_RDATELIST, false,
-         [](const CALDB_VEVENT* e) { return strings(e->aRecurRDateList).back() == "20260111T090000Z"; }},
+         [](const CALDB_VEVENT* e) {
+             return strings(e->aRecurRDateList).back() == "20260111T090000Z";
+         }},
         {"X-Z9KQ-RECURRENCE-EXDATELIST", CALPARSER_MOD_RECUR_EXDATELIST, false,
-         [](const CALDB_VEVENT* e) { return strings(e->aRecurExDateList).back() == "20260112T090000Z"; }},
+         [](const CALDB_VEVENT* e) {
+             return strings(e->aRecurExDateList).back() == "20260112T090000Z";
+         }},
         {"CATEGORIES", CALPARSER_MOD_CATEGORIES, true,
-         [](const CALDB_VEVENT* e) { return strings(e->aCategories) == std::vector<std::string>{"WORK"}; }},
+         [](const CALDB_VEVENT* e) {
+             return strings(e->aCategories) == std::vector<std::string>{"WORK"};
+         }},
         {"RELATED-TO", CALPARSER_MOD_RELATED_TO, true,
-         [](const CALDB_VEVENT* e) { return strings(e->aRelatedTo) == std::vector<std::string>{"uid-parent"}; }},
+         [](const CALDB_VEVENT* e) {
+             return strings(e->aRelatedTo) == std::vector<std::string>{"uid-parent"};
+         }},
         {"ATTACH", CALPARSER_MOD_ATTACHMENTS, true,
-         [](const CALDB_VEVENT* e) { return strings(e->aAttachments) == std::vector<std::string>{"http://example.com/agenda"}; }},
+         [](const CALDB_VEVENT* e) {
+             return strings(e->aAttachments) ==
+                    std::vector<std::string>{"http://example.com/agenda"};
+         }},
         {"RESOURCES", CALPARSER_MOD_RESOURCES, true,
-         [](const CALDB_VEVENT* e) { return strings(e->aResources) == std::vector<std::string>{"PHONE"}; }},
+         [](const CALDB_VEVENT* e) {
+             return strings(e->aResources) == std::vector<std::string>{"PHONE"};
+         }},
         {"COMMENT", CALPARSER_MOD_COMMENTS, true,
-         [](const CALDB_VEVENT* e) { return strings(e->aComments) == std::vector<std::string>{"short"}; }},
+         [](const CALDB_VEVENT* e) {
+             return strings(e->aComments) == std::vector<std::string>{"short"};
+         }},
         {"CONTACT", CALPARSER_MOD_CONTACTS, true,
-         [](const CALDB_VEVENT* e) { return strings(e->aContacts) == std::vector<std::string>{"Lead"}; }},
-        {"X- lines", CALPARSER_MOD_XPROPS, true, [](const CALDB_VEVENT* e) { return strings(e->aXProps).back() == "X-A:1"; }},
+         [](const CALDB_VEVENT* e) {
+             return strings(e->aContacts) == std::vector<std::string>{"Lead"};
+         }},
+        {"X- lines", CALPARSER_MOD_XPROPS, true,
+         [](const CALDB_VEVENT* e) { return strings(e->aXProps).back() == "X-A:1"; }},
         {"pEventAux", CALPARSER_MOD_EVENT_AUX, false,
          [](const CALDB_VEVENT* e) { return e->pEventAux && !strcmp(e->pEventAux, "aux"); }},
     };
@@ -442,7 +476,8 @@ TEST(ModifiedOnlyCopy, EachBitCopiesItsPropertyAndGuardsHold) {
             CALDB_VEVENT* inst = instance_event();
             calparser_setModField(master->modFields, p.field);
             if (c.instanceBit) calparser_setModField(inst->modFields, p.field);
-            ASSERT_EQ(0, calparser_recurrence_copyEventPropertiesExceptStartEndRecID(inst, master, 1, c.force));
+            ASSERT_EQ(0, calparser_recurrence_copyEventPropertiesExceptStartEndRecID(inst, master,
+                                                                                     1, c.force));
             EXPECT_EQ(c.copied, p.hasMasterValue(inst))
                 << p.name << " instanceBit=" << c.instanceBit << " force=" << c.force;
             // A property whose bit is not set is never taken.
@@ -487,8 +522,11 @@ TEST(ModifiedOnlyCopy, TranspIsGuarded) {
         unsigned expected;
     };
     // The master is opaque (0), the instance transparent (1).
-    const Case cases[] = {{false, false, 0, 1}, {true, false, 0, 0}, {true, true, 0, 1},
-                          {true, true, 1, 0},   {false, false, 1, 1}};
+    const Case cases[] = {{false, false, 0, 1},
+                          {true, false, 0, 0},
+                          {true, true, 0, 1},
+                          {true, true, 1, 0},
+                          {false, false, 1, 1}};
     for (const Case& c : cases) {
         CALDB_VEVENT* master = master_event();
         CALDB_VEVENT* inst = instance_event();
@@ -496,8 +534,7 @@ TEST(ModifiedOnlyCopy, TranspIsGuarded) {
         if (c.masterBit) calparser_setModField(master->modFields, CALPARSER_MOD_TRANSP);
         if (c.instanceBit) calparser_setModField(inst->modFields, CALPARSER_MOD_TRANSP);
         calparser_recurrence_copyEventPropertiesExceptStartEndRecID(inst, master, 1, c.force);
-        EXPECT_EQ(c.expected, inst->bTransparent)
-            << c.masterBit << c.instanceBit << c.force;
+        EXPECT_EQ(c.expected, inst->bTransparent) << c.masterBit << c.instanceBit << c.force;
         caldb_FreeEvent(&master);
         caldb_FreeEvent(&inst);
     }
@@ -550,7 +587,8 @@ TEST(ModifiedOnlyCopy, TodoTakesItsOwnFieldsInBothModes) {
     EXPECT_STREQ("Own", inst->pSummary);
     EXPECT_EQ(0, inst->tDue);
     EXPECT_EQ(1, calparser_recurrence_copyTodoPropertiesExceptStartDueRecID(nullptr, master, 1, 0));
-    EXPECT_EQ(1, calparser_recurrence_copyComponentPropertiesExceptDates(head(inst), nullptr, 0, 0));
+    EXPECT_EQ(1,
+              calparser_recurrence_copyComponentPropertiesExceptDates(head(inst), nullptr, 0, 0));
     caldb_FreeToDo(&master);
     caldb_FreeToDo(&inst);
 }

@@ -1,9 +1,16 @@
 // Component helpers: the original-start line and component-state methods.
 #include <gtest/gtest.h>
 
+#include <stdlib.h>
+
+#include <string>
+#include <vector>
+
 #include <plstr.h>
 
 #include "core/parser/calparserutil.h"
+#include "public/core_util/cal_time.h"
+#include "public/db/caldb.h"
 #include "public/util/array.h"
 
 namespace {
@@ -44,4 +51,130 @@ TEST(CompStateMethod, PlainMethodsAndOthers) {
     EXPECT_EQ(1, calparser_getCompStateMethod(TOKEN_REFRESH));
     EXPECT_EQ(1, calparser_getCompStateMethod(TOKEN_DECLINECOUNTER));
     EXPECT_EQ(1, calparser_getCompStateMethod(static_cast<iCal_Token_t>(0)));
+}
+
+namespace {
+
+// 2026-01-05 09:00:00 UTC.
+constexpr time_t kNine = 1767603600;
+
+CAL_TIME_DURATION* duration(const char* text) {
+    CAL_TIME_DURATION* d = static_cast<CAL_TIME_DURATION*>(calloc(1, sizeof(CAL_TIME_DURATION)));
+    cal_time_buf_to_duration(text, d);
+    return d;
+}
+
+std::vector<std::string> strings(const array_t* list) {
+    std::vector<std::string> out;
+    for (unsigned i = 0; list && i < list->count; i++)
+        out.push_back(static_cast<const char*>(list->data[i]));
+    return out;
+}
+
+}  // namespace
+
+TEST(OriginalStartLine, TimeComesFromTheLineElseRecurrenceIdElseStart) {
+    CALDB_VEVENT* ev = caldb_NewEvent();
+    CALDB_COMPONENT* c = reinterpret_cast<CALDB_COMPONENT*>(ev);
+    c->tDtStart = static_cast<int32_t>(kNine + 7200);
+    c->tRecurrenceId = static_cast<int32_t>(kNine + 3600);
+    c->aXProps = texts({"X-A:1", "x-kval-original-dtstart:20260105T090000Z"});
+    EXPECT_EQ(kNine, getOriginalStartTimeXTokenVal(c));
+
+    // A line without ":" or with a text that is no date-time falls back.
+    array_free_and_destroy(&c->aXProps);
+    c->aXProps = texts({"X-KVAL-ORIGINAL-DTSTART"});
+    EXPECT_EQ(kNine + 3600, getOriginalStartTimeXTokenVal(c));
+    c->tRecurrenceId = 0;
+    EXPECT_EQ(kNine + 7200, getOriginalStartTimeXTokenVal(c));
+    array_free_and_destroy(&c->aXProps);
+    c->aXProps = texts({"X-KVAL-ORIGINAL-DTSTART:tomorrow"});
+    EXPECT_EQ(kNine + 7200, getOriginalStartTimeXTokenVal(c));
+    EXPECT_EQ(0, getOriginalStartTimeXTokenVal(nullptr));
+    caldb_FreeEvent(&ev);
+}
+
+TEST(OriginalStartLine, AddedOnlyWhenMissing) {
+    array_t* lines = nullptr;
+    EXPECT_EQ(0, calparser_addOriginalDtStartXTokenIfNotAlreadyExists(&lines, "20260105T090000Z"));
+    EXPECT_EQ((std::vector<std::string>{"X-KVAL-ORIGINAL-DTSTART:20260105T090000Z"}),
+              strings(lines));
+    array_free_and_destroy(&lines);
+
+    lines = texts({"X-A:1", "x-kval-original-DTSTART:20250101T000000Z"});
+    EXPECT_EQ(0, calparser_addOriginalDtStartXTokenIfNotAlreadyExists(&lines, "20260105T090000Z"));
+    EXPECT_EQ(2u, lines->count);
+    EXPECT_EQ(1, calparser_addOriginalDtStartXTokenIfNotAlreadyExists(nullptr, "20260105T090000Z"));
+    array_free_and_destroy(&lines);
+
+    // The component form records RECURRENCE-ID, or DTSTART when there is none.
+    CALDB_VTODO* todo = caldb_NewToDo();
+    CALDB_COMPONENT* c = reinterpret_cast<CALDB_COMPONENT*>(todo);
+    c->tDtStart = static_cast<int32_t>(kNine);
+    EXPECT_EQ(c, calparser_addOriginalDtStartXTokenIfNotAlreadyExistsOnComponent(c));
+    EXPECT_EQ((std::vector<std::string>{"X-KVAL-ORIGINAL-DTSTART:20260105T090000Z"}),
+              strings(c->aXProps));
+    c->tRecurrenceId = static_cast<int32_t>(kNine + 86400);
+    calparser_addOriginalDtStartXTokenIfNotAlreadyExistsOnComponent(c);
+    EXPECT_EQ(1u, c->aXProps->count);
+    EXPECT_EQ(nullptr, calparser_addOriginalDtStartXTokenIfNotAlreadyExistsOnComponent(nullptr));
+    caldb_FreeToDo(&todo);
+}
+
+TEST(OriginalStartLine, ResetRewritesTheLastLineInPlace) {
+    CALDB_VEVENT* ev = caldb_NewEvent();
+    CALDB_COMPONENT* c = reinterpret_cast<CALDB_COMPONENT*>(ev);
+    c->tDtStart = static_cast<int32_t>(kNine);
+    c->tRecurrenceId = static_cast<int32_t>(kNine + 86400 + 1800);
+    c->aXProps =
+        texts({"X-KVAL-ORIGINAL-DTSTART:1", "X-A:1", "x-kval-original-dtstart:2", "X-B:2"});
+    resetOriginalDtStartXTokenToNewTime(c);
+    EXPECT_EQ((std::vector<std::string>{"X-KVAL-ORIGINAL-DTSTART:1", "X-A:1",
+                                        "X-KVAL-ORIGINAL-DTSTART:20260106T093000Z", "X-B:2"}),
+              strings(c->aXProps));
+
+    array_free_and_destroy(&c->aXProps);
+    c->aXProps = texts({"X-A:1"});
+    c->tRecurrenceId = 0;
+    resetOriginalDtStartXTokenToNewTime(c);
+    EXPECT_EQ((std::vector<std::string>{"X-A:1", "X-KVAL-ORIGINAL-DTSTART:20260105T090000Z"}),
+              strings(c->aXProps));
+    resetOriginalDtStartXTokenToNewTime(nullptr);
+    caldb_FreeEvent(&ev);
+}
+
+TEST(Durations, EndDueAndTrigger) {
+    CAL_TIME_DURATION* hour = duration("PT1H");
+    CAL_TIME_DURATION* before = duration("-PT15M");
+    CAL_TIME_DURATION* broken = duration("one hour");
+
+    CALDB_VEVENT* ev = caldb_NewEvent();
+    ev->tDtStart = static_cast<int32_t>(kNine);
+    EXPECT_EQ(0, calparser_addDurationToEvent(hour, ev));
+    EXPECT_EQ(kNine + 3600, ev->tDtEnd);
+    EXPECT_EQ(0, calparser_addDurationToEvent(broken, ev));
+    EXPECT_EQ(kNine, ev->tDtEnd);
+    EXPECT_EQ(1, calparser_addDurationToEvent(nullptr, ev));
+    EXPECT_EQ(1, calparser_addDurationToEvent(hour, nullptr));
+
+    CALDB_VTODO* todo = caldb_NewToDo();
+    todo->tDtStart = static_cast<int32_t>(kNine);
+    EXPECT_EQ(0, calparser_addDurationToTodo(before, todo));
+    EXPECT_EQ(kNine - 900, todo->tDue);
+    EXPECT_EQ(0, calparser_addDurationToTodo(broken, todo));
+    EXPECT_EQ(kNine, todo->tDue);
+    EXPECT_EQ(1, calparser_addDurationToTodo(hour, nullptr));
+
+    time_t trigger = 42;
+    EXPECT_EQ(0, calparser_computeAlarmTrigger(before, kNine, &trigger));
+    EXPECT_EQ(kNine - 900, trigger);
+    trigger = 42;
+    EXPECT_EQ(1, calparser_computeAlarmTrigger(before, 0, &trigger));
+    EXPECT_EQ(1, calparser_computeAlarmTrigger(broken, kNine, &trigger));
+    EXPECT_EQ(1, calparser_computeAlarmTrigger(nullptr, kNine, &trigger));
+    EXPECT_EQ(42, trigger);
+
+    for (CAL_TIME_DURATION* d : {hour, before, broken}) cal_time_FreeDuration(&d);
+    caldb_FreeEvent(&ev);
+    caldb_FreeToDo(&todo);
 }

@@ -10,8 +10,8 @@
 
 #include <plstr.h>
 
-#include "core/parser/cal_copy.h"
 #include "core/parser/calparserutil.h"
+#include "core/parser/populate.h"
 #include "public/core_util/calfile.h"
 #include "public/core_util/comp_util.h"
 #include "public/core_util/parseutil.h"
@@ -33,9 +33,7 @@ constexpr int kPartStatOther = 9;
 /* Replaces *field by a copy of src; a NULL src leaves it. 0, or 3 when the
  * copy fails. */
 int copy_text(char** field, const char* src) {
-    if (!src) return 0;
-    calparser_populateStringProperty(field, src);
-    return *field ? 0 : 3;
+    return src ? calparser_recurrence_populateProperties(field, src) : 0;
 }
 
 /* Replaces *field by a copy of the address src, which must exist. */
@@ -267,7 +265,8 @@ void calparser_removeDuplicateAttendeeEntries(array_t* list) {
 
 int attendee_index_key_compare(const void* key, const void* element) {
     const char* text = key ? *static_cast<const char* const*>(key) : nullptr;
-    const CALDB_ATTENDEE* att = element ? *static_cast<const CALDB_ATTENDEE* const*>(element) : nullptr;
+    const CALDB_ATTENDEE* att =
+        element ? *static_cast<const CALDB_ATTENDEE* const*>(element) : nullptr;
     if (!text && !att) return 0;
     if (!text) return -1;
     if (!att || !att->pAddr) return 1;

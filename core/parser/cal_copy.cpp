@@ -7,6 +7,7 @@
 
 #include "core/parser/cal_attendees.h"
 #include "core/parser/cal_compare.h"
+#include "core/parser/populate.h"
 #include "public/ac/acl.h"
 #include "public/core_util/cal_time.h"
 #include "public/util/strarray.h"
@@ -61,7 +62,7 @@ private:
 /* CLASS is the one text that follows the source also when it has none. */
 void copy_class(char** ppDest, const char* src) {
     if (src) {
-        calparser_populateStringProperty(ppDest, src);
+        calparser_recurrence_populateProperties(ppDest, src);
     } else {
         PL_strfree(*ppDest);
         *ppDest = nullptr;
@@ -84,7 +85,7 @@ void copy_head_values(CALDB_COMPONENT* d, const CALDB_COMPONENT* s, const CopyFi
 void copy_head_texts(CALDB_COMPONENT* d, const CALDB_COMPONENT* s, const CopyFilter& filter) {
     if (filter.take(CALPARSER_MOD_ORGANIZER))
         calparser_recurrence_populateOrganizer(&d->pOrganizer, s->pOrganizer);
-    if (filter.take(CALPARSER_MOD_UID)) calparser_populateStringProperty(&d->pUid, s->pUid);
+    if (filter.take(CALPARSER_MOD_UID)) calparser_recurrence_populateProperties(&d->pUid, s->pUid);
     if (filter.take(CALPARSER_MOD_CLASS)) copy_class(&d->pClass, s->pClass);
 
     struct GuardedText {
@@ -99,18 +100,20 @@ void copy_head_texts(CALDB_COMPONENT* d, const CALDB_COMPONENT* s, const CopyFil
         {CALPARSER_MOD_SUMMARY, &d->pSummary, s->pSummary},
         {CALPARSER_MOD_URL, &d->pUrl, s->pUrl},
     };
-    for (const GuardedText& text : guarded)
-        if (filter.take_guarded(text.field)) calparser_populateStringProperty(text.dest, text.src);
+    for (const GuardedText& text : guarded) {
+        if (filter.take_guarded(text.field))
+            calparser_recurrence_populateProperties(text.dest, text.src);
+    }
 
     if (filter.take(CALPARSER_MOD_STATE_ADDR))
-        calparser_populateStringProperty(&d->pStateAddr, s->pStateAddr);
+        calparser_recurrence_populateProperties(&d->pStateAddr, s->pStateAddr);
     if (filter.take(CALPARSER_MOD_CHARSET))
-        calparser_populateStringProperty(&d->pCharset, s->pCharset);
+        calparser_recurrence_populateProperties(&d->pCharset, s->pCharset);
     if (filter.take(CALPARSER_MOD_LANGUAGE))
-        calparser_populateStringProperty(&d->pLanguage, s->pLanguage);
+        calparser_recurrence_populateProperties(&d->pLanguage, s->pLanguage);
     if (filter.take(CALPARSER_MOD_DTSTART_TZID))
-        calparser_populateStringProperty(&d->pDtStartTzid, s->pDtStartTzid);
-    if (filter.full()) calparser_populateStringProperty(&d->pRecurUntil, s->pRecurUntil);
+        calparser_recurrence_populateProperties(&d->pDtStartTzid, s->pDtStartTzid);
+    if (filter.full()) calparser_recurrence_populateProperties(&d->pRecurUntil, s->pRecurUntil);
 }
 
 void copy_head_lists(CALDB_COMPONENT* d, const CALDB_COMPONENT* s, const CopyFilter& filter) {
@@ -250,7 +253,7 @@ int calparser_recurrence_copyEventPropertiesExceptStartEndRecID(CALDB_VEVENT* pD
         if (!takeTransp) d->bTransparent = ownTransparent;
     }
     if (!modifiedOnly || calparser_isModFieldSet(s->modFields, CALPARSER_MOD_EVENT_AUX))
-        calparser_populateStringProperty(&pDest->pEventAux, pSrc->pEventAux);
+        calparser_recurrence_populateProperties(&pDest->pEventAux, pSrc->pEventAux);
     return 0;
 }
 
@@ -263,7 +266,7 @@ int calparser_recurrence_copyTodoPropertiesExceptStartDueRecID(CALDB_VTODO* pDes
     pDest->tCompleted = pSrc->tCompleted;
     head(pDest)->nFlags = head(pSrc)->nFlags;
     pDest->nPercentComplete = pSrc->nPercentComplete;
-    calparser_populateStringProperty(&pDest->pDueTzid, pSrc->pDueTzid);
+    calparser_recurrence_populateProperties(&pDest->pDueTzid, pSrc->pDueTzid);
     return 0;
 }
 
@@ -410,9 +413,9 @@ int calparser_copyAlarm(CALDB_VALARM* pDest, const CALDB_VALARM* pSrc) {
     pDest->nDuration = pSrc->nDuration;
     pDest->nAction = pSrc->nAction;
     pDest->nRepeat = pSrc->nRepeat;
-    calparser_populateStringProperty(&pDest->pAuxText, pSrc->pAuxText);
-    calparser_populateStringProperty(&pDest->pSummary, pSrc->pSummary);
-    calparser_populateStringProperty(&pDest->pDescription, pSrc->pDescription);
+    calparser_recurrence_populateProperties(&pDest->pAuxText, pSrc->pAuxText);
+    calparser_recurrence_populateProperties(&pDest->pSummary, pSrc->pSummary);
+    calparser_recurrence_populateProperties(&pDest->pDescription, pSrc->pDescription);
     calparser_append_arrays_unique(&pDest->aAttendees, pSrc->aAttendees);
     calparser_append_arrays_unique(&pDest->aAuxTexts, pSrc->aAuxTexts);
     calparser_append_arrays_unique(&pDest->aXProps, pSrc->aXProps);
@@ -428,15 +431,15 @@ int calparser_copyCalProps(CALDB_CALPROPS* pDest, const CALDB_CALPROPS* pSrc) {
     pDest->tLastModified = pSrc->tLastModified;
     pDest->tCreated = pSrc->tCreated;
     pDest->nFlags = pSrc->nFlags;
-    calparser_populateStringProperty(&pDest->pDescription, pSrc->pDescription);
-    calparser_populateStringProperty(&pDest->pParentCalid, pSrc->pParentCalid);
-    calparser_populateStringProperty(&pDest->pRelativeCalid, pSrc->pRelativeCalid);
-    calparser_populateStringProperty(&pDest->pCalmaster, pSrc->pCalmaster);
-    calparser_populateStringProperty(&pDest->pName, pSrc->pName);
-    calparser_populateStringProperty(&pDest->pCharset, pSrc->pCharset);
-    calparser_populateStringProperty(&pDest->pLanguage, pSrc->pLanguage);
-    calparser_populateStringProperty(&pDest->pPrimaryOwner, pSrc->pPrimaryOwner);
-    calparser_populateStringProperty(&pDest->pTzid, pSrc->pTzid);
+    calparser_recurrence_populateProperties(&pDest->pDescription, pSrc->pDescription);
+    calparser_recurrence_populateProperties(&pDest->pParentCalid, pSrc->pParentCalid);
+    calparser_recurrence_populateProperties(&pDest->pRelativeCalid, pSrc->pRelativeCalid);
+    calparser_recurrence_populateProperties(&pDest->pCalmaster, pSrc->pCalmaster);
+    calparser_recurrence_populateProperties(&pDest->pName, pSrc->pName);
+    calparser_recurrence_populateProperties(&pDest->pCharset, pSrc->pCharset);
+    calparser_recurrence_populateProperties(&pDest->pLanguage, pSrc->pLanguage);
+    calparser_recurrence_populateProperties(&pDest->pPrimaryOwner, pSrc->pPrimaryOwner);
+    calparser_recurrence_populateProperties(&pDest->pTzid, pSrc->pTzid);
     calparser_append_arrays_unique(&pDest->pOwners, pSrc->pOwners);
     calparser_append_arrays_unique(&pDest->pChildren, pSrc->pChildren);
     calparser_append_arrays_unique(&pDest->pCategories, pSrc->pCategories);

@@ -10,7 +10,10 @@
 #ifndef CORE_PARSER_CALPARSERUTIL_H
 #define CORE_PARSER_CALPARSERUTIL_H
 
+#include <time.h>
+
 #include "core/parser/cal_str.h"
+#include "public/core_util/cal_time.h"
 #include "public/db/caldb.h"
 #include "public/util/array.h"
 
@@ -32,10 +35,42 @@ char* getOriginalDtStartXToken(const array_t* lines);
 /* 1 when `lines` holds an original-start line, else 0. */
 int hasOriginalDtStartXToken(const array_t* lines);
 
+/* The original start of an instance: the time of its original-start line
+ * (a local text read in "Africa/Casablanca"), else its RECURRENCE-ID when
+ * set, else its DTSTART. 0 for a NULL component. */
+time_t getOriginalStartTimeXTokenVal(const CALDB_COMPONENT* component);
+
+/* Adds "X-KVAL-ORIGINAL-DTSTART:" + `datetime` to *ppLines (created when
+ * NULL) unless the list already holds an original-start line. Returns 0
+ * (also when nothing is added); 1 for a NULL argument; 3 when memory runs
+ * out. */
+int calparser_addOriginalDtStartXTokenIfNotAlreadyExists(array_t** ppLines, const char* datetime);
+
+/* The same with the component's RECURRENCE-ID (its DTSTART when that is 0)
+ * in UTC form, added to its aXProps. Returns `component`. */
+CALDB_COMPONENT* calparser_addOriginalDtStartXTokenIfNotAlreadyExistsOnComponent(
+    CALDB_COMPONENT* component);
+
+/* Rewrites the component's last original-start line, in place, to its
+ * RECURRENCE-ID (its DTSTART when that is 0) in UTC form; adds the line when
+ * there is none. A NULL component is a no-op; when memory runs out the old
+ * line stays. */
+void resetOriginalDtStartXTokenToNewTime(CALDB_COMPONENT* component);
+
 /* The method code of the upper half of nCompState for an iTIP method:
  * REQUEST 2, REPLY 4, CANCEL 8, COUNTER 64, any other value (PUBLISH and
  * REFRESH included) 1. */
 int calparser_getCompStateMethod(iCal_Token_t method);
+
+/* DTEND (DUE for the to-do form) becomes DTSTART plus the duration, or
+ * DTSTART itself when the addition fails. Returns 0, or 1 for a NULL
+ * argument. */
+int calparser_addDurationToEvent(const CAL_TIME_DURATION* duration, CALDB_VEVENT* event);
+int calparser_addDurationToTodo(const CAL_TIME_DURATION* duration, CALDB_VTODO* todo);
+
+/* *pOut = base + duration. Returns 0; 1 (nothing stored) for a NULL
+ * argument, a base of 0 or a failed addition. */
+int calparser_computeAlarmTrigger(const CAL_TIME_DURATION* duration, time_t base, time_t* pOut);
 
 #ifdef __cplusplus
 }
