@@ -232,3 +232,14 @@ TEST_F(StorerFailures, RecurrenceLists) {
         return rc;
     });
 }
+
+TEST_F(StorerFailures, DateList) {
+    drive_failures(3, [] {
+        array_t* list = nullptr;
+        int rc = calparser_populate_DateTimeList(&list, "20030330T010000Z;20031026T010000Z;x",
+                                                 nullptr, nullptr);
+        for (unsigned i = 0; list && i < list->count; i++) free(list->data[i]);
+        array_delete(list);
+        return rc;
+    });
+}

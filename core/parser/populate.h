@@ -145,10 +145,11 @@ int calparser_storeTodoDateTimeOrDateProperty(int32_t* ptField, void** ppCompone
 
 /* Splits `text` at semicolons and converts every item as
  * calparser_storeDateTimeOrDateProperty does (no record, the given id and
- * zones); each value above 0 is appended to *ppArray (created when NULL) as a
- * malloc'd time_t, the form of the records' time lists (free() each). Items
- * that do not convert to a value above 0 are skipped. Returns 0; 1 for a NULL
- * ppArray; 3 when memory runs out (values appended before stay). */
+ * zones); each value above 0 is appended to *ppArray (created when NULL, left
+ * NULL when nothing is appended) as a malloc'd time_t, the form of the
+ * records' time lists (free() each). Items that do not convert to a value
+ * above 0 are skipped. Returns 0; 1 for a NULL ppArray; 3 when memory runs
+ * out (values appended before stay). */
 int calparser_populate_DateTimeList(array_t** ppArray, const char* text, array_t* pTimeZones,
                                     const char* tzid);
 
