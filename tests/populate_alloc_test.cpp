@@ -1,8 +1,7 @@
 // Property storers when memory runs out: each allocation they make is failed
 // in turn; every run must report 3 (or succeed where only a log line was
-// lost) and leave no block behind. The test binary wraps the heap functions
-// to fail the n-th allocation and count live blocks; sanitizer builds own the
-// heap, so there the tests are skipped.
+// lost) and leave no block behind. Sanitizer builds own the heap, so there the
+// tests are skipped.
 #include "core/parser/populate.h"
 
 #include <gtest/gtest.h>
@@ -15,58 +14,7 @@
 #include "public/core_util/userattr.h"
 #include "public/util/config.h"
 #include "public/util/kvallog.h"
-
-#if defined(__SANITIZE_ADDRESS__)
-#define POPULATE_HEAP_HOOK 0
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define POPULATE_HEAP_HOOK 0
-#endif
-#endif
-#ifndef POPULATE_HEAP_HOOK
-#define POPULATE_HEAP_HOOK 1
-#endif
-
-#if POPULATE_HEAP_HOOK
-extern "C" {
-void* __libc_malloc(size_t size);
-void* __libc_calloc(size_t count, size_t size);
-void* __libc_realloc(void* block, size_t size);
-void __libc_free(void* block);
-}
-
-namespace {
-long g_until_failure = -1;  // -1: never fail
-long g_live_blocks = 0;
-bool fail_now() {
-    if (g_until_failure < 0) return false;
-    return g_until_failure-- == 0;
-}
-}  // namespace
-
-extern "C" void* malloc(size_t size) {
-    if (fail_now()) return nullptr;
-    void* block = __libc_malloc(size);
-    if (block) g_live_blocks++;
-    return block;
-}
-extern "C" void* calloc(size_t count, size_t size) {
-    if (fail_now()) return nullptr;
-    void* block = __libc_calloc(count, size);
-    if (block) g_live_blocks++;
-    return block;
-}
-extern "C" void* realloc(void* block, size_t size) {
-    if (fail_now()) return nullptr;
-    void* grown = __libc_realloc(block, size);
-    if (!block && grown) g_live_blocks++;
-    return grown;
-}
-extern "C" void free(void* block) {
-    if (block) g_live_blocks--;
-    __libc_free(block);
-}
-#endif
+#include "tests/support/failing_heap.h"
 
 namespace {
 
@@ -98,17 +46,21 @@ void free_texts(array_t** list) {
 // until a run meets no failure. A failed run must return `failureCode`, or 0
 // when the lost allocation was only a log line's.
 void drive_failures(int failureCode, const std::function<int()>& attempt) {
-#if POPULATE_HEAP_HOOK
+#if FAILING_HEAP
     auto quiet = [](void*, int, const char*) {};
     kvallog_sink_t previous = kvallog_set_sink(quiet, nullptr);
     EXPECT_EQ(0, attempt());   // warm-up: one-time tables are built outside the count
     for (long failAt = 0; failAt < 1000; failAt++) {
-        long liveBefore = g_live_blocks;
-        g_until_failure = failAt;
-        int rc = attempt();
-        bool injected = g_until_failure < 0;
-        g_until_failure = -1;
-        EXPECT_EQ(liveBefore, g_live_blocks) << "leak when allocation " << failAt << " fails";
+        long liveBefore = failing_heap::liveBlocks;
+        int rc = 0;
+        bool injected = false;
+        {
+            failing_heap::FailAt failure(failAt);
+            rc = attempt();
+            injected = failing_heap::allocationsUntilFailure < 0;
+        }
+        EXPECT_EQ(liveBefore, failing_heap::liveBlocks)
+            << "leak when allocation " << failAt << " fails";
         if (!injected) {
             EXPECT_EQ(0, rc);
             break;

@@ -124,8 +124,8 @@ int calparser_applyTimeZoneToTimeT(const char* tzid, time_t time, char** ppBuffe
  * formatted by NSPR, local mode then meaning the process's own local time; a
  * time of 0 means now, and "%Q" writes the offset from UTC without daylight
  * saving as "GMT+hhmm" (GMT+0000 in UTC). A zone that is not registered is
- * replaced by the default zone. Returns 1 when that happened in the iCalendar
- * form, else 0. The buffer always ends in a NUL when `size` is at least 1; a
+ * replaced by the default zone. Returns 1 when that happened and the day tables
+ * wrote the text (1990..2010, buffer of at least 17 bytes), else 0. The buffer always ends in a NUL when `size` is at least 1; a
  * text that does not fit is cut or left empty. */
 int calparser_strtime(char* buffer, int size, const char* format, time_t time,
                       const char* tzid);
