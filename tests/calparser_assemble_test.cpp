@@ -209,6 +209,14 @@ TEST_F(Assembly, CalendarPropertiesAreStoredInPassOneOnly) {
     EXPECT_EQ(2u, props.pOwners->count);
 }
 
+TEST_F(Assembly, CalendarDatesAreUtcSeconds) {
+    lex("X-KVAL-CALPROPS-LAST-MODIFIED:20240101T000000Z\r\n"
+        "X-KVAL-CALPROPS-CREATED:19990101T112233Z\r\n");
+    ASSERT_EQ(0, walk(1));
+    EXPECT_EQ(1704067200, props.tLastModified);
+    EXPECT_EQ(915189753, props.tCreated);
+}
+
 TEST_F(Assembly, RightsKeepTheLowFourBitsAndResourceIsOneOnlyForOne) {
     lex("X-KVAL-CALPROPS-READ:17\r\nX-KVAL-CALPROPS-WRITE:999\r\n"
         "X-KVAL-CALPROPS-RESOURCE:1\r\n");

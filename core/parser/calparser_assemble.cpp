@@ -29,10 +29,6 @@
 #define CALPARSER_HAVE_EXPANSION 1
 #endif
 
-/* The date-time storer is still being written; until it links, the two
- * calendar-properties dates are left unset. */
-#pragma weak calparser_storeDateTimePropertyNoTimeZones
-
 namespace {
 
 /* X-KVAL-CALPROPS-READ and -WRITE: the value that means "not given". */
@@ -295,12 +291,10 @@ int calparser_handle_X_KVAL_tokens(CALPARSER_TOKEN* pToken, CALDB_CALPROPS* pCal
     } else {
         switch (type) {
         case TOKEN_X_KVAL_CALPROPS_LAST_MODIFIED:
-            if (calparser_storeDateTimePropertyNoTimeZones)
-                calparser_storeDateTimePropertyNoTimeZones(&pCalProps->tLastModified, value);
+            calparser_storeDateTimePropertyNoTimeZones(&pCalProps->tLastModified, value);
             break;
         case TOKEN_X_KVAL_CALPROPS_CREATED:
-            if (calparser_storeDateTimePropertyNoTimeZones)
-                calparser_storeDateTimePropertyNoTimeZones(&pCalProps->tCreated, value);
+            calparser_storeDateTimePropertyNoTimeZones(&pCalProps->tCreated, value);
             break;
         case TOKEN_X_KVAL_CALPROPS_READ:
             pCalProps->nRead = rights_bits(pToken);
