@@ -31,6 +31,8 @@ test: build
 
 run: build
 	$(BUILD)/tools/calparse/calparse examples/*.ics
+	$(BUILD)/tools/calparse/calparse --format xml examples/*.xml
+	$(BUILD)/tools/calparse/calparse --charset ISO-8859-1 examples/iso-8859-1/*.ics
 
 # The test suite built with clang under AddressSanitizer and UBSan.
 asan-test: deps
