@@ -5,25 +5,19 @@
 #include <gtest/gtest.h>
 #include <plstr.h>
 
-#include "public/core_util/userattr.h"
+#include "core/parser/cal_vtimezone.h"
 #include "tests/builder_fixture.h"
 #include "tests/heap_failure.h"
 
-using builder_test::BuildOptions;
-using builder_test::Built;
-using builder_test::count_of;
-using builder_test::LogCapture;
-using builder_test::LogLine;
-using builder_test::text_at;
-using builder_test::Tokens;
+using namespace builder_test;
 
 namespace {
 
-constexpr int32_t kNoon20030101 = 1041422400;  // 2003-01-01 12:00:00 UTC
+constexpr int32_t kNoon = 1041422400;  // 2003-01-01 12:00:00 UTC
 
 void build(const Tokens& tokens, Built& built, BuildOptions options = {})
 {
-    built.cursor = tokens.cursorAt(options.beginLine);
+    built.cursor = tokens.cursorAt(1);
     built.rc = calparser_create_vevent_from_tokens(tokens.list, &built.cursor, built.components,
                                                    built.recurrence, nullptr, options.pass,
                                                    options.method, options.resolved, nullptr,
@@ -38,695 +32,449 @@ BuildOptions resolved(iCal_Token_t method = TOKEN_PUBLISH)
     return options;
 }
 
-TEST(EventProperties, TextsLaterOneWins)
+TEST(EventProperties, EachPropertyReachesItsField)
 {
-    Tokens tokens{"BEGIN:VEVENT",
-                  "SUMMARY:draft",
-                  "SUMMARY:Planning",
-                  "UID:uid-1",
-                  "DESCRIPTION:Agenda\\; notes",
-                  "LOCATION:Room 4",
-                  "URL:http://example.com/e",
-                  "CLASS:x-secret",
-                  "X-KVAL-CHARSET:UTF-8",
-                  "X-KVAL-LANGUAGE:fr",
-                  "X-KVAL-DTSTART-TZID:Europe/Paris",
-                  "X-KVAL-LINK-CALID:jdoe:work",
-                  "X-Z9KQ-RECURRENCE-UNTIL:20031231T000000Z",
-                  "X-KVAL-ORGANIZER-EMAIL:mailto:boss@example.com",
-                  "END:VEVENT"};
-    Built built;
-    LogCapture log;
-    build(tokens, built);
-    ASSERT_EQ(0, built.rc);
-    CALDB_VEVENT* event = built.record<CALDB_VEVENT>();
-    ASSERT_NE(nullptr, event);
-    EXPECT_EQ(CALDB_KIND_EVENT, event->nType);
-    EXPECT_STREQ("Planning", event->pSummary);
-    EXPECT_STREQ("uid-1", event->pUid);
-    EXPECT_STREQ("Agenda; notes", event->pDescription);
-    EXPECT_STREQ("Room 4", event->pLocation);
-    EXPECT_STREQ("http://example.com/e", event->pUrl);
-    EXPECT_STREQ("x-secret", event->pClass);
-    EXPECT_STREQ("UTF-8", event->pCharset);
-    EXPECT_STREQ("fr", event->pLanguage);
-    EXPECT_STREQ("Europe/Paris", event->pDtStartTzid);
-    EXPECT_STREQ("jdoe:work", event->pLinkCalid);
-    EXPECT_EQ(1u, event->bHasLinkCalid);
-    EXPECT_STREQ("20031231T000000Z", event->pRecurUntil);
-    EXPECT_STREQ("boss@example.com", event->pOrganizerEmail);
-    EXPECT_TRUE(log.lines.empty());
-}
-
-TEST(EventProperties, ListsTakeOneEntryPerPropertyOrPerItem)
-{
-    Tokens tokens{"BEGIN:VEVENT",
-                  "ATTACH:http://example.com/a",
-                  "ATTACH:http://example.com/b",
-                  "COMMENT:first\\, really",
-                  "CONTACT:Ann",
-                  "RELATED-TO:uid-0",
-                  "CATEGORIES:WORK,Travel",
-                  "CATEGORIES:misc",
-                  "RESOURCES:PROJECTOR,,CHAIRS",
+    Tokens tokens{"BEGIN:VEVENT", "SUMMARY:draft", "SUMMARY:Planning", "UID:uid-1",
+                  "DESCRIPTION:Agenda\\; notes", "LOCATION:Room 4", "URL:http://e.x/1",
+                  "CLASS:x-secret", "X-KVAL-CHARSET:UTF-8", "X-KVAL-LANGUAGE:fr",
+                  "X-KVAL-LINK-CALID:jdoe:work", "X-Z9KQ-RECURRENCE-UNTIL:20031231T000000Z",
+                  "X-KVAL-ORGANIZER-EMAIL:mailto:boss@e.x", "ATTACH:a1", "ATTACH:a2",
+                  "COMMENT:c", "CONTACT:Ann", "RELATED-TO:uid-0", "CATEGORIES:WORK,Travel",
+                  "CATEGORIES:misc", "RESOURCES:PROJECTOR,,CHAIRS",
                   "X-Z9KQ-RECURRENCE-RDATELIST:20030102T120000Z,20030103T120000Z",
                   "X-Z9KQ-RECURRENCE-EXDATELIST:20030104T120000Z",
                   "X-Z9KQ-ATTENDEE-RDATELIST:20030105T120000Z",
                   "X-Z9KQ-ATTENDEE-EXDATELIST:20030106T120000Z,20030107T120000Z",
-                  "X-Z9KQ-COLOR;SHADE=dark:blue",
-                  "DTSTAMP:20030101T000000Z",
-                  "REQUEST-STATUS:2.0;Success",
-                  "END:VEVENT"};
-    Built built;
-    build(tokens, built);
-    ASSERT_EQ(0, built.rc);
-    CALDB_VEVENT* event = built.record<CALDB_VEVENT>();
-    ASSERT_EQ(2u, count_of(event->aAttachments));
-    EXPECT_STREQ("http://example.com/b", text_at(event->aAttachments, 1));
-    ASSERT_EQ(1u, count_of(event->aComments));
-    EXPECT_STREQ("first, really", text_at(event->aComments, 0));
-    EXPECT_STREQ("Ann", text_at(event->aContacts, 0));
-    EXPECT_STREQ("uid-0", text_at(event->aRelatedTo, 0));
-    ASSERT_EQ(3u, count_of(event->aCategories));
-    EXPECT_STREQ("WORK", text_at(event->aCategories, 0));
-    EXPECT_STREQ("Travel", text_at(event->aCategories, 1));
-    EXPECT_STREQ("misc", text_at(event->aCategories, 2));
-    ASSERT_EQ(3u, count_of(event->aResources));  // the empty item is kept
-    EXPECT_STREQ("", text_at(event->aResources, 1));
-    EXPECT_EQ(2u, count_of(event->aRecurRDateList));
-    EXPECT_EQ(1u, count_of(event->aRecurExDateList));
-    EXPECT_EQ(1u, count_of(event->aAttendeeRDateList));
-    EXPECT_EQ(2u, count_of(event->aAttendeeExDateList));
-    // The extension line whole, then the original-start line of completion.
-    ASSERT_EQ(2u, count_of(event->aXProps));
-    EXPECT_STREQ("X-Z9KQ-COLOR;SHADE=dark:blue", text_at(event->aXProps, 0));
-    EXPECT_STREQ("X-KVAL-ORIGINAL-DTSTART:19700101T000000Z", text_at(event->aXProps, 1));
-}
-
-TEST(EventProperties, IntegersPriorityTransparencyAndGeo)
-{
-    Tokens tokens{"BEGIN:VEVENT",    "SEQUENCE:3",     "SEQUENCE:x4",  "PRIORITY:20",
-                  "X-Z9KQ-RECURRENCE-COUNT:12",        "TRANSP:TRANSPARENT",
-                  "GEO:37.386013;-122.082932",         "GEO:37.3",     "END:VEVENT"};
-    Built built;
-    build(tokens, built);
-    CALDB_VEVENT* event = built.record<CALDB_VEVENT>();
-    EXPECT_EQ(3, event->nSequence);  // x4 is no number
-    EXPECT_EQ(4u, event->nPriority);  // 20 keeps its low four bits
-    EXPECT_EQ(12, event->nRecurCount);
-    EXPECT_EQ(1u, event->bTransparent);
-    EXPECT_EQ(37386013, event->nGeoLat);  // the one-part GEO stores nothing
-    EXPECT_EQ(-122082932, event->nGeoLon);
-
-    Tokens again{"BEGIN:VEVENT", "TRANSP:TRANSPARENT", "TRANSP:OPAQUE", "PRIORITY:abc",
-                 "END:VEVENT"};
-    Built second;
-    build(again, second);
-    EXPECT_EQ(0u, second.record<CALDB_VEVENT>()->bTransparent);
-    EXPECT_EQ(0u, second.record<CALDB_VEVENT>()->nPriority);
-}
-
-TEST(EventProperties, StatusCodesAndTheDefaultWithItsMessage)
-{
-    const struct {
-        const char* line;
-        unsigned status;
-    } good[] = {{"STATUS:TENTATIVE", 2}, {"STATUS:CANCELLED", 1}, {"STATUS:CONFIRMED", 0}};
-    for (const auto& c : good) {
-        Tokens tokens{"BEGIN:VEVENT", "STATUS:TENTATIVE", c.line, "END:VEVENT"};
-        Built built;
-        LogCapture log;
-        build(tokens, built);
-        EXPECT_EQ(c.status, built.record<CALDB_VEVENT>()->nStatus) << c.line;
-        EXPECT_TRUE(log.lines.empty());
-    }
-
-    Tokens bad{"BEGIN:VEVENT", "STATUS:TENTATIVE", "STATUS:NEEDS-ACTION", "STATUS:FOO",
-               "END:VEVENT"};
+                  "X-Z9KQ-COLOR;SHADE=dark:blue", "SEQUENCE:3", "SEQUENCE:x4", "PRIORITY:20",
+                  "X-Z9KQ-RECURRENCE-COUNT:12", "TRANSP:TRANSPARENT",
+                  "GEO:37.386013;-122.082932", "GEO:37.3", "STATUS:TENTATIVE",
+                  "CREATED:20030101T130000Z", "LAST-MODIFIED:20030101T120000Z",
+                  "RECURRENCE-ID;TZID=Asia/Tokyo:20030101T120000Z", "DTSTAMP:20030101T000000Z",
+                  "REQUEST-STATUS:2.0;Success", "END:VEVENT"};
     Built built;
     LogCapture log;
-    build(bad, built);
-    EXPECT_EQ(0, built.rc);  // a replaced STATUS does not change the result
-    EXPECT_EQ(0u, built.record<CALDB_VEVENT>()->nStatus);
-    const std::vector<LogLine> expected{
-        {6, "line (3), calparser: Bad value for STATUS in VEVENT.  Assigning default value of CONFIRMED."},
-        {6, "line (4), calparser: Bad value for STATUS in VEVENT.  Assigning default value of CONFIRMED."},
-    };
-    EXPECT_EQ(expected, log.lines);
+    build(tokens, built);
+    ASSERT_EQ(0, built.rc);
+    CALDB_VEVENT* e = built.record<CALDB_VEVENT>();
+    ASSERT_NE(nullptr, e);
+    EXPECT_EQ(CALDB_KIND_EVENT, e->nType);
+    EXPECT_STREQ("Planning", e->pSummary);  // the later text wins
+    EXPECT_STREQ("uid-1", e->pUid);
+    EXPECT_STREQ("Agenda; notes", e->pDescription);
+    EXPECT_STREQ("Room 4", e->pLocation);
+    EXPECT_STREQ("http://e.x/1", e->pUrl);
+    EXPECT_STREQ("x-secret", e->pClass);
+    EXPECT_STREQ("UTF-8", e->pCharset);
+    EXPECT_STREQ("fr", e->pLanguage);
+    EXPECT_STREQ("jdoe:work", e->pLinkCalid);
+    EXPECT_EQ(1u, e->bHasLinkCalid);
+    EXPECT_STREQ("20031231T000000Z", e->pRecurUntil);
+    EXPECT_STREQ("boss@e.x", e->pOrganizerEmail);
+    EXPECT_EQ(2u, count_of(e->aAttachments));  // one entry per property ...
+    EXPECT_STREQ("c", text_at(e->aComments, 0));
+    EXPECT_STREQ("Ann", text_at(e->aContacts, 0));
+    EXPECT_STREQ("uid-0", text_at(e->aRelatedTo, 0));
+    ASSERT_EQ(3u, count_of(e->aCategories));  // ... or per item
+    EXPECT_STREQ("misc", text_at(e->aCategories, 2));
+    EXPECT_EQ(3u, count_of(e->aResources));
+    EXPECT_EQ(2u, count_of(e->aRecurRDateList));
+    EXPECT_EQ(1u, count_of(e->aRecurExDateList));
+    EXPECT_EQ(1u, count_of(e->aAttendeeRDateList));
+    EXPECT_EQ(2u, count_of(e->aAttendeeExDateList));
+    ASSERT_EQ(2u, count_of(e->aXProps));  // the whole line, then the original start
+    EXPECT_STREQ("X-Z9KQ-COLOR;SHADE=dark:blue", text_at(e->aXProps, 0));
+    EXPECT_EQ(3, e->nSequence);
+    EXPECT_EQ(4u, e->nPriority);  // 20 keeps its low four bits
+    EXPECT_EQ(12, e->nRecurCount);
+    EXPECT_EQ(1u, e->bTransparent);
+    EXPECT_EQ(37386013, e->nGeoLat);  // a one-part GEO stores nothing
+    EXPECT_EQ(-122082932, e->nGeoLon);
+    EXPECT_EQ((unsigned)CALDB_STATUS_TENTATIVE, e->nStatus);
+    EXPECT_EQ(kNoon + 3600, e->tCreated);
+    EXPECT_EQ(kNoon, e->tLastModified);
+    EXPECT_EQ(kNoon, e->tRecurrenceId);  // TZID is not consulted
+    EXPECT_TRUE(log.lines.empty());
+    EXPECT_TRUE(log.traces.empty());
+}
 
-    Tokens none{"BEGIN:VEVENT", "SUMMARY:x", "END:VEVENT"};
-    Built plain;
-    build(none, plain);
-    EXPECT_EQ(0u, plain.record<CALDB_VEVENT>()->nStatus);
+TEST(EventProperties, BadStatusStoresConfirmedWithAMessage)
+{
+    Tokens tokens{"BEGIN:VEVENT", "STATUS:TENTATIVE", "STATUS:NEEDS-ACTION", "TRANSP:TRANSPARENT",
+                  "TRANSP:OPAQUE", "PRIORITY:abc", "END:VEVENT"};
+    Built built;
+    LogCapture log;
+    build(tokens, built);
+    EXPECT_EQ(0, built.rc);
+    CALDB_VEVENT* e = built.record<CALDB_VEVENT>();
+    EXPECT_EQ((unsigned)CALDB_STATUS_CONFIRMED, e->nStatus);
+    EXPECT_EQ(0u, e->bTransparent);
+    EXPECT_EQ(0u, e->nPriority);
+    EXPECT_EQ((std::vector<LogLine>{{6, "line (3), calparser: Bad value for STATUS in VEVENT.  "
+                                        "Assigning default value of CONFIRMED."}}),
+              log.lines);
 }
 
 TEST(EventRecurrence, RulesAndDatesFeedTheRecordAndTheRecurrenceInfo)
 {
-    Tokens tokens{"BEGIN:VEVENT",
-                  "RRULE:freq=daily;count=3",
-                  "RDATE:19990101T000000Z,19990101T000000Z/PT1H,19990102",
-                  "EXRULE:FREQ=weekly",
-                  "EXDATE:19990103T000000Z,,19990104T000000Z",
-                  "END:VEVENT"};
+    Tokens tokens{"BEGIN:VEVENT", "RRULE:freq=daily;count=3",
+                  "RDATE:19990101T000000Z,19990101T000000Z/PT1H,19990102", "EXRULE:FREQ=weekly",
+                  "EXDATE:19990103T000000Z,,19990104T000000Z", "END:VEVENT",
+                  "BEGIN:VEVENT", "END:VEVENT"};
     Built built;
     build(tokens, built);
-    ASSERT_EQ(0, built.rc);
-    CALDB_VEVENT* event = built.record<CALDB_VEVENT>();
-    ASSERT_EQ(1u, built.recurrence->count);
-    ASSERT_EQ(5u, count_of((array_t*)array_elementat(built.recurrence, 0)));
-    // The record keeps the texts as written, the recurrence lists upper-case rules.
-    EXPECT_STREQ("freq=daily;count=3", text_at(event->aRRules, 0));
+    CALDB_VEVENT* e = built.record<CALDB_VEVENT>();
+    EXPECT_STREQ("freq=daily;count=3", text_at(e->aRRules, 0));  // as written
     EXPECT_STREQ("FREQ=DAILY;COUNT=3", text_at(built.recurrenceList(0), 0));
-    EXPECT_STREQ("FREQ=weekly", text_at(event->aExRules, 0));
+    EXPECT_STREQ("FREQ=weekly", text_at(e->aExRules, 0));
     EXPECT_STREQ("FREQ=WEEKLY", text_at(built.recurrenceList(2), 0));
-    ASSERT_EQ(3u, count_of(event->aRDates));
-    ASSERT_EQ(3u, count_of(built.recurrenceList(1)));
-    EXPECT_STREQ("19990101T000000Z/PT1H", text_at(built.recurrenceList(1), 1));
-    EXPECT_STREQ("19990102", text_at(built.recurrenceList(1), 2));
-    ASSERT_EQ(1u, count_of(built.recurrenceList(4)));  // the one valid period
-    const CAL_TIME_PERIOD* period = (const CAL_TIME_PERIOD*)array_elementat(built.recurrenceList(4), 0);
-    EXPECT_EQ(915148800, period->tStart);
-    EXPECT_EQ(915152400, period->tEnd);
-    EXPECT_EQ(3u, count_of(event->aExDates));             // the record keeps the empty item
-    EXPECT_EQ(2u, count_of(built.recurrenceList(3)));     // the recurrence list drops it
+    EXPECT_EQ(3u, count_of(e->aRDates));
+    EXPECT_EQ(3u, count_of(built.recurrenceList(1)));
+    ASSERT_EQ(1u, count_of(built.recurrenceList(4)));  // the one period
+    EXPECT_EQ(915152400, ((CAL_TIME_PERIOD*)array_elementat(built.recurrenceList(4), 0))->tEnd);
+    EXPECT_EQ(3u, count_of(e->aExDates));          // the record keeps the empty item,
+    EXPECT_EQ(2u, count_of(built.recurrenceList(3)));  // the recurrence list drops it
 
-    // An event without recurrence still gets its five empty lists.
-    Tokens plain{"BEGIN:VEVENT", "SUMMARY:once", "BEGIN:VEVENT", "END:VEVENT"};
-    build(plain, built);
-    ASSERT_EQ(2u, built.recurrence->count);
+    // An event without recurrence still gets five empty lists.
+    Built plain;
+    build(Tokens{"BEGIN:VEVENT", "END:VEVENT"}, plain);
+    ASSERT_EQ(1u, plain.recurrence->count);
     for (unsigned list = 0; list < 5; list++)
-        EXPECT_EQ(0u, count_of(built.recurrenceList(list, 1)));
+        EXPECT_EQ(0u, count_of(plain.recurrenceList(list)));
 }
 
 TEST(EventTimes, EndIsDtendElseStartPlusDurationElseStart)
 {
     const struct {
-        const char* first;
-        const char* second;
-        int32_t end;
+        const char *first, *second;
+        int32_t start, end;
+        unsigned allDay;
     } cases[] = {
-        {"DTSTART:20030101T120000Z", "SUMMARY:no end", kNoon20030101},
-        {"DTSTART:20030101T120000Z", "DURATION:PT1H", kNoon20030101 + 3600},
-        {"DURATION:P1DT30M", "DTSTART:20030101T120000Z", kNoon20030101 + 86400 + 1800},
-        {"DTEND:20030101T130000Z", "DURATION:PT5H", kNoon20030101 + 3600},
-        {"DTSTART:20030101T120000Z", "DURATION:later", kNoon20030101},
+        {"DTSTART:20030101T120000Z", "SUMMARY:x", kNoon, kNoon, 0},
+        {"DTSTART:20030101T120000Z", "DURATION:PT1H", kNoon, kNoon + 3600, 0},
+        {"DURATION:P1DT30M", "DTSTART:20030101T120000Z", kNoon, kNoon + 88200, 0},
+        {"DTEND:20030101T130000Z", "DURATION:PT5H", kNoon, kNoon + 3600, 0},
+        {"DTSTART:20030101T120000Z", "DURATION:later", kNoon, kNoon, 0},
+        {"DTSTART;VALUE=DATE:20020101", "SUMMARY:x", 1009843200, 1009843200, 1},
     };
     for (const auto& c : cases) {
         Tokens tokens{"BEGIN:VEVENT", "DTSTART:20030101T120000Z", c.first, c.second, "END:VEVENT"};
         Built built;
         build(tokens, built);
-        CALDB_VEVENT* event = built.record<CALDB_VEVENT>();
-        EXPECT_EQ(kNoon20030101, event->tDtStart) << c.first << " " << c.second;
-        EXPECT_EQ(c.end, event->tDtEnd) << c.first << " " << c.second;
-        EXPECT_EQ(0u, event->bDtStartIsDate);
-        EXPECT_EQ(0u, event->bDtEndIsDate);
+        CALDB_VEVENT* e = built.record<CALDB_VEVENT>();
+        EXPECT_EQ(c.start, e->tDtStart) << c.first << " " << c.second;
+        EXPECT_EQ(c.end, e->tDtEnd) << c.first << " " << c.second;
+        EXPECT_EQ(c.allDay, e->bDtStartIsDate);
+        EXPECT_EQ(c.allDay, e->bDtEndIsDate);
     }
-}
-
-TEST(EventTimes, AllDayStartMakesAnAllDayEnd)
-{
-    Tokens tokens{"BEGIN:VEVENT", "DTSTART;VALUE=DATE:20020101", "END:VEVENT"};
-    Built built;
-    build(tokens, built);
-    CALDB_VEVENT* event = built.record<CALDB_VEVENT>();
-    EXPECT_EQ(1009843200, event->tDtStart);
-    EXPECT_EQ(event->tDtStart, event->tDtEnd);
-    EXPECT_EQ(1u, event->bDtStartIsDate);
-    EXPECT_EQ(1u, event->bDtEndIsDate);
 }
 
 TEST(EventTimes, OriginalStartLineIsAddedOnce)
 {
     Tokens derived{"BEGIN:VEVENT", "DTSTART:20030101T120000Z", "END:VEVENT"};
-    Built built;
-    build(derived, built);
-    CALDB_VEVENT* event = built.record<CALDB_VEVENT>();
-    ASSERT_EQ(1u, count_of(event->aXProps));
-    EXPECT_STREQ("X-KVAL-ORIGINAL-DTSTART:20030101T120000Z", text_at(event->aXProps, 0));
-
-    // One given in the input stands, and no second one is made.
     Tokens given{"BEGIN:VEVENT", "DTSTART:20030101T120000Z",
                  "X-KVAL-ORIGINAL-DTSTART:20021225T120000Z",
                  "X-KVAL-ORIGINAL-DTSTART:20021226T120000Z", "END:VEVENT"};
-    Built second;
+    Built first, second;
+    build(derived, first);
     build(given, second);
-    event = second.record<CALDB_VEVENT>();
-    ASSERT_EQ(1u, count_of(event->aXProps));
-    EXPECT_STREQ("X-KVAL-ORIGINAL-DTSTART:20021225T120000Z", text_at(event->aXProps, 0));
+    const array_t* lines = first.record<CALDB_VEVENT>()->aXProps;
+    ASSERT_EQ(1u, count_of(lines));
+    EXPECT_STREQ("X-KVAL-ORIGINAL-DTSTART:20030101T120000Z", text_at(lines, 0));
+    lines = second.record<CALDB_VEVENT>()->aXProps;
+    ASSERT_EQ(1u, count_of(lines));  // the first one given stands
+    EXPECT_STREQ("X-KVAL-ORIGINAL-DTSTART:20021225T120000Z", text_at(lines, 0));
 }
 
 TEST(EventTimes, ZoneOfDtstartAndDtend)
 {
-    // The zone named by TZID reaches the conversion (it is not among the
-    // input's zones, so the registry is asked and the choice is traced).
-    Tokens tokens{"BEGIN:VEVENT", "DTSTART;TZID=Europe/Paris:20030101T120000",
-                  "DTEND:20030101T130000", "END:VEVENT"};
-    Built built;
-    LogCapture log;
-    build(tokens, built);
-    ASSERT_EQ(1u, log.traces.size());
-    EXPECT_EQ("calparser: TZID of Europe/Paris for date/time of 20030101T120000.", log.traces[0]);
-
-    // Resolved input: without TZID the event's X-KVAL-DTSTART-TZID applies,
-    // even when it follows the dates; else the default zone.
+    // A zone that is not among the input's own is asked of the registry, and
+    // the choice is traced: the TZID parameter; on resolved input without it,
+    // the event's X-KVAL-DTSTART-TZID (even written after the dates), else the
+    // default zone.
+    Tokens plain{"BEGIN:VEVENT", "DTSTART;TZID=Europe/Paris:20030101T120000",
+                 "DTEND:20030101T130000", "END:VEVENT"};
     Tokens own{"BEGIN:VEVENT", "DTSTART:20030101T120000", "DTEND;TZID=Asia/Tokyo:20030101T130000",
                "X-KVAL-DTSTART-TZID:America/Denver", "END:VEVENT"};
     Tokens fallback{"BEGIN:VEVENT", "DTSTART:20030101", "END:VEVENT"};
-    LogCapture resolvedLog;
-    Built first, second;
+    LogCapture log;
+    Built a, b, c;
+    build(plain, a);
     BuildOptions options = resolved();
     options.defaultTzid = "Europe/Rome";
-    build(own, first, options);
-    build(fallback, second, options);
+    build(own, b, options);
+    build(fallback, c, options);
     const std::vector<std::string> expected{
+        "calparser: TZID of Europe/Paris for date/time of 20030101T120000.",
         "calparser: TZID of America/Denver for date/time of 20030101T120000.",
         "calparser: TZID of Asia/Tokyo for date/time of 20030101T130000.",
         "calparser: TZID of Europe/Rome for date/time of 20030101.",
     };
-    EXPECT_EQ(expected, resolvedLog.traces);
-    EXPECT_STREQ("America/Denver", first.record<CALDB_VEVENT>()->pDtStartTzid);
-    // With a zone the storer leaves the all-day flags; resolved input sets them by length.
-    EXPECT_EQ(1u, second.record<CALDB_VEVENT>()->bDtStartIsDate);
-    EXPECT_EQ(1u, second.record<CALDB_VEVENT>()->bDtEndIsDate);
-    EXPECT_EQ(0u, first.record<CALDB_VEVENT>()->bDtStartIsDate);
+    EXPECT_EQ(expected, log.traces);
+    // With a zone the all-day flags come from the value's length on resolved input.
+    EXPECT_EQ(0u, b.record<CALDB_VEVENT>()->bDtStartIsDate);
+    EXPECT_EQ(1u, c.record<CALDB_VEVENT>()->bDtStartIsDate);
+    EXPECT_EQ(1u, c.record<CALDB_VEVENT>()->bDtEndIsDate);
 }
 
-TEST(EventAlarms, EveryAlarmIsBuiltAgainstTheEventStart)
+TEST(EventTimes, ZonesOfTheSameInputComeFirst)
 {
-    Tokens tokens{"BEGIN:VEVENT",   "BEGIN:VALARM",  "TRIGGER:-PT15M", "ACTION:AUDIO",
-                  "END:VALARM",     "BEGIN:VALARM",  "TRIGGER:PT0S",   "SUMMARY:now",
-                  "END:VALARM",     "DTSTART:20030101T120000Z",        "SUMMARY:Event",
-                  "END:VEVENT"};
+    Tokens zone{"BEGIN:VTIMEZONE", "TZID:Test/Plus2", "BEGIN:STANDARD", "DTSTART:19700101T000000",
+                "TZOFFSETFROM:+0200", "TZOFFSETTO:+0200", "END:STANDARD", "END:VTIMEZONE"};
+    array_t* zones = array_new();
+    array_iter_t cursor = zone.cursorAt(1);
+    ASSERT_EQ(0, calparser_create_vtimezone_from_tokens(zone.list, &cursor, zones, 1, TOKEN_PUBLISH));
+    ASSERT_EQ(1u, zones->count);
+
+    Tokens tokens{"BEGIN:VEVENT", "DTSTART;TZID=test/plus2:20030101T120000",
+                  "DTEND;TZID=TEST/PLUS2:20030101T140000", "END:VEVENT"};
+    Built built;
+    LogCapture log;
+    built.cursor = tokens.cursorAt(1);
+    built.rc = calparser_create_vevent_from_tokens(tokens.list, &built.cursor, built.components,
+                                                   built.recurrence, zones, 2, TOKEN_PUBLISH, 0,
+                                                   nullptr, nullptr);
+    EXPECT_EQ(0, built.rc);
+    EXPECT_EQ(kNoon - 7200, built.record<CALDB_VEVENT>()->tDtStart);
+    EXPECT_EQ(kNoon, built.record<CALDB_VEVENT>()->tDtEnd);
+    EXPECT_TRUE(log.traces.empty());  // the registry was not asked
+    CAL_VTIMEZONE_FreeCalVTimeZoneList(zones);
+    array_delete(zones);
+}
+
+TEST(EventAlarms, BuiltAgainstTheEventStart)
+{
+    Tokens tokens{"BEGIN:VEVENT", "BEGIN:VALARM", "TRIGGER:-PT15M", "END:VALARM", "BEGIN:VALARM",
+                  "TRIGGER:PT0S", "SUMMARY:now", "END:VALARM", "DTSTART:20030101T120000Z",
+                  "SUMMARY:Event", "END:VEVENT"};
     Built built;
     LogCapture log;
     build(tokens, built);
     EXPECT_EQ(0, built.rc);
-    EXPECT_EQ(12u, Tokens::lineOf(built.cursor));
-    CALDB_VEVENT* event = built.record<CALDB_VEVENT>();
-    EXPECT_STREQ("Event", event->pSummary);  // the alarms' lines are not the event's
-    ASSERT_EQ(2u, count_of(event->aAlarms));
-    const CALDB_VALARM* first = (const CALDB_VALARM*)array_elementat(event->aAlarms, 0);
-    const CALDB_VALARM* second = (const CALDB_VALARM*)array_elementat(event->aAlarms, 1);
-    EXPECT_EQ(kNoon20030101 - 900, first->tTrigger);  // DTSTART came after the alarms
-    EXPECT_EQ(CALDB_ALARM_AUDIO, first->nAction);
-    EXPECT_EQ(kNoon20030101, second->tTrigger);
-    EXPECT_STREQ("now", second->pSummary);
+    EXPECT_EQ(11u, Tokens::lineOf(built.cursor));
+    CALDB_VEVENT* e = built.record<CALDB_VEVENT>();
+    EXPECT_STREQ("Event", e->pSummary);  // the alarms' lines are not the event's
+    ASSERT_EQ(2u, count_of(e->aAlarms));
+    // DTSTART came after the alarms and still counts.
+    EXPECT_EQ(kNoon - 900, ((CALDB_VALARM*)array_elementat(e->aAlarms, 0))->tTrigger);
+    EXPECT_EQ(kNoon, ((CALDB_VALARM*)array_elementat(e->aAlarms, 1))->tTrigger);
     EXPECT_TRUE(log.lines.empty());
-
-    Tokens none{"BEGIN:VEVENT", "SUMMARY:quiet", "END:VEVENT"};
-    Built quiet;
-    build(none, quiet);
-    EXPECT_EQ(nullptr, quiet.record<CALDB_VEVENT>()->aAlarms);
 }
 
 TEST(EventState, DerivedFromTheMethodWhenTheInputGaveNone)
 {
-    const char* attendee = "ATTENDEE;PARTSTAT=ACCEPTED:mailto:ann@example.com";
+    const char* attendee = "ATTENDEE;PARTSTAT=ACCEPTED:mailto:ann@e.x";
     const struct {
         iCal_Token_t method;
         const char* line;
         uint32_t state;
     } cases[] = {
-        {TOKEN_PUBLISH, "SUMMARY:x", 0x10004},
-        {TOKEN_REFRESH, attendee, 0x10004},
+        {TOKEN_PUBLISH, "SUMMARY:x", 0x10004}, {TOKEN_REFRESH, attendee, 0x10004},
         {TOKEN_REQUEST, "SUMMARY:x", 0x20004},
         // No attendee is the state address's (none is set): "needs action".
-        {TOKEN_REQUEST, attendee, 0x20008},
-        {TOKEN_REPLY, attendee, 0x20008},
-        {TOKEN_REPLY, "SUMMARY:x", 0x20008},
-        {TOKEN_CANCEL, attendee, 0x80004},
-        {TOKEN_COUNTER, "SUMMARY:x", 0x400004},
+        {TOKEN_REQUEST, attendee, 0x20008},    {TOKEN_REPLY, attendee, 0x20008},
+        {TOKEN_CANCEL, attendee, 0x80004},     {TOKEN_COUNTER, "SUMMARY:x", 0x400004},
         {TOKEN_REQUEST, "X-KVAL-GSE-COMPONENT-STATE:262148", 262148},
     };
     for (const auto& c : cases) {
-        Tokens tokens{"BEGIN:VEVENT", c.line, "END:VEVENT"};
         Built built;
-        build(tokens, built, resolved(c.method));
-        EXPECT_EQ(c.state, built.record<CALDB_VEVENT>()->nCompState)
-            << calparser_getICALString(c.method) << " " << c.line;
+        build(Tokens{"BEGIN:VEVENT", c.line, "END:VEVENT"}, built, resolved(c.method));
+        EXPECT_EQ(c.state, built.record<CALDB_VEVENT>()->nCompState) << c.method << " " << c.line;
     }
-}
 
-// An attendee list of (address, PARTSTAT code) pairs on a fresh event.
-CALDB_VEVENT* event_with_attendees(std::initializer_list<std::pair<const char*, int>> attendees)
-{
-    CALDB_VEVENT* event = caldb_NewEvent();
-    event->aAttendees = array_new();
-    for (const auto& a : attendees) {
-        CALDB_ATTENDEE* attendee = caldb_NewAttendee();
-        attendee->pAddr = PL_strdup(a.first);
-        attendee->nPartStat = a.second;
-        array_append(event->aAttendees, attendee);
-    }
-    return event;
-}
-
-TEST(EventState, DecisionIsTheStateAddressAttendees)
-{
+    // The first attendee whose address matches the state address, ignoring
+    // case, decides.
     const struct {
         iCal_Token_t method;
         int partStat;
         uint32_t state;
-    } cases[] = {
-        {TOKEN_REQUEST, 2, 0x20020}, {TOKEN_REQUEST, 1, 0x20008}, {TOKEN_REPLY, 2, 0x40020},
-        {TOKEN_REPLY, 3, 0x40040},   {TOKEN_REPLY, 4, 0x40100},   {TOKEN_REPLY, 1, 0x20008},
-        {TOKEN_REPLY, 5, 0x20008},   {TOKEN_PUBLISH, 2, 0x10004},
-    };
-    for (const auto& c : cases) {
-        // The first attendee whose address matches, ignoring case, decides.
-        CALDB_VEVENT* event = event_with_attendees({{"mailto:bob@example.com", 3},
-                                                    {"MAILTO:Ann@Example.com", c.partStat},
-                                                    {"mailto:ann@example.com", 3}});
-        event->pStateAddr = PL_strdup("mailto:ann@example.com");
-        calparser_event_deriveCompState(event, c.method);
-        EXPECT_EQ(c.state, event->nCompState) << c.method << " " << c.partStat;
-        caldb_FreeEvent(&event);
+    } decisions[] = {{TOKEN_REQUEST, 2, 0x20020}, {TOKEN_REPLY, 3, 0x40040},
+                     {TOKEN_REPLY, 4, 0x40100},   {TOKEN_REPLY, 1, 0x20008},
+                     {TOKEN_REPLY, 5, 0x20008}};
+    for (const auto& d : decisions) {
+        CALDB_VEVENT* e = caldb_NewEvent();
+        add_attendee((CALDB_COMPONENT*)e, "mailto:bob@e.x", 3);
+        add_attendee((CALDB_COMPONENT*)e, "MAILTO:Ann@E.x", d.partStat);
+        add_attendee((CALDB_COMPONENT*)e, "mailto:ann@e.x", 3);
+        e->pStateAddr = PL_strdup("mailto:ann@e.x");
+        calparser_event_deriveCompState(e, d.method);
+        EXPECT_EQ(d.state, e->nCompState) << d.method << " " << d.partStat;
+        caldb_FreeEvent(&e);
     }
 }
 
 TEST(EventPeople, AttendeeParametersAndOrganizerReplacement)
 {
     Tokens tokens{"BEGIN:VEVENT",
-                  "ATTENDEE;CN=Ann;PARTSTAT=accepted;RSVP=TRUE;ROLE=CHAIR:mailto:ann@example.com",
-                  "ATTENDEE:jdoe",
-                  "ORGANIZER;CN=Boss;DIR=\"ldap://x\":mailto:boss@example.com",
-                  "ORGANIZER;SENT-BY=\"mailto:sec@example.com\":mailto:chief@example.com",
-                  "END:VEVENT"};
+                  "ATTENDEE;CN=Ann;PARTSTAT=accepted;RSVP=TRUE;ROLE=CHAIR:mailto:ann@e.x",
+                  "ATTENDEE:jdoe", "ORGANIZER;CN=Boss;DIR=\"ldap://x\":mailto:boss@e.x",
+                  "ORGANIZER;SENT-BY=\"mailto:sec@e.x\":mailto:chief@e.x", "END:VEVENT"};
     Built built;
     build(tokens, built, resolved());
-    CALDB_VEVENT* event = built.record<CALDB_VEVENT>();
-    ASSERT_EQ(2u, count_of(event->aAttendees));
-    const CALDB_ATTENDEE* ann = (const CALDB_ATTENDEE*)array_elementat(event->aAttendees, 0);
-    EXPECT_STREQ("mailto:ann@example.com", ann->pAddr);
+    CALDB_VEVENT* e = built.record<CALDB_VEVENT>();
+    ASSERT_EQ(2u, count_of(e->aAttendees));
+    const CALDB_ATTENDEE* ann = (const CALDB_ATTENDEE*)array_elementat(e->aAttendees, 0);
+    EXPECT_STREQ("mailto:ann@e.x", ann->pAddr);
     EXPECT_STREQ("Ann", ann->pCn);
     EXPECT_STREQ("CHAIR", ann->pRole);
     EXPECT_EQ(2, ann->nPartStat);
-    EXPECT_STREQ("ACCEPTED", ann->pPartStatName);
     EXPECT_EQ(1u, ann->bRsvp);
-    const CALDB_ATTENDEE* jdoe = (const CALDB_ATTENDEE*)array_elementat(event->aAttendees, 1);
-    EXPECT_STREQ("jdoe", jdoe->pCalid);
-    EXPECT_STREQ("jdoe", jdoe->pAddr);
+    EXPECT_STREQ("jdoe", ((const CALDB_ATTENDEE*)array_elementat(e->aAttendees, 1))->pAddr);
     // One organizer; the second property replaces what it carries.
-    ASSERT_NE(nullptr, event->pOrganizer);
-    EXPECT_STREQ("mailto:chief@example.com", event->pOrganizer->pAddr);
-    EXPECT_STREQ("Boss", event->pOrganizer->pCn);
-    EXPECT_STREQ("ldap://x", event->pOrganizer->pDir);
-    EXPECT_STREQ("mailto:sec@example.com", event->pOrganizer->pSentBy);
+    ASSERT_NE(nullptr, e->pOrganizer);
+    EXPECT_STREQ("mailto:chief@e.x", e->pOrganizer->pAddr);
+    EXPECT_STREQ("Boss", e->pOrganizer->pCn);
+    EXPECT_STREQ("ldap://x", e->pOrganizer->pDir);
+    EXPECT_STREQ("mailto:sec@e.x", e->pOrganizer->pSentBy);
 }
 
-TEST(EventPeople, UnresolvedCalendarIdsAskTheDirectory)
+TEST(EventWalk, ParseErrorsKeepTheEventWithResult2)
 {
-    userattr_directory_clear();
-    userattr_directory_add("jdoe", "jdoe", "John Doe", "jdoe@example.com");
-    Tokens tokens{"BEGIN:VEVENT", "ATTENDEE:jdoe", "ATTENDEE:nobody", "SUMMARY:kept",
-                  "END:VEVENT"};
-    Built built;
-    LogCapture log;
-    build(tokens, built);
-    userattr_directory_clear();
-    EXPECT_EQ(0, built.rc);
-    CALDB_VEVENT* event = built.record<CALDB_VEVENT>();
-    EXPECT_STREQ("kept", event->pSummary);
-    ASSERT_EQ(1u, count_of(event->aAttendees));  // nobody has no address and is dropped
-    const CALDB_ATTENDEE* jdoe = (const CALDB_ATTENDEE*)array_elementat(event->aAttendees, 0);
-    EXPECT_STREQ("jdoe", jdoe->pCalid);
-    ASSERT_NE(nullptr, jdoe->pAddr);  // the directory's address, in the directory's form
-    EXPECT_NE(nullptr, PL_strstr(jdoe->pAddr, "jdoe@example.com"));
-    const std::vector<LogLine> expected{
-        {4, "calparser:  No Available Email address in ldap for calid: nobody"}};
-    EXPECT_EQ(expected, log.lines);
-}
-
-TEST(EventWalk, BeginOfAnotherComponentEndsTheEvent)
-{
-    Tokens tokens{"BEGIN:VEVENT", "SUMMARY:a", "BEGIN:VTODO", "SUMMARY:b", "END:VTODO",
-                  "END:VEVENT"};
-    Built built;
-    LogCapture log;
-    build(tokens, built);
-    EXPECT_EQ(2, built.rc);
-    EXPECT_EQ(3u, Tokens::lineOf(built.cursor));
-    const std::vector<LogLine> expected{
-        {6, "line (3), calparser: Parse error: encountered abrupt end of parsing VEVENT."}};
-    EXPECT_EQ(expected, log.lines);
-    ASSERT_EQ(1u, built.components->count);
-    EXPECT_STREQ("a", built.record<CALDB_VEVENT>()->pSummary);
-
-    Tokens cut{"BEGIN:VEVENT", "SUMMARY:a", "END:VCALENDAR"};
-    Built second;
-    LogCapture cutLog;
-    build(cut, second);
-    EXPECT_EQ(2, second.rc);
-    EXPECT_EQ((std::vector<LogLine>{
-                  {6, "line (3), calparser: Parse error: encountered abrupt end of parsing VEVENT."}}),
-              cutLog.lines);
-    EXPECT_EQ(1u, second.components->count);
-}
-
-TEST(EventWalk, EndOfFileInsideTheEvent)
-{
-    Tokens tokens{"BEGIN:VEVENT", "DTSTART:20030101T120000Z", "SUMMARY:partial"};
-    Built built;
-    LogCapture log;
-    build(tokens, built);
-    EXPECT_EQ(2, built.rc);
-    EXPECT_EQ(nullptr, built.cursor.element);
-    const std::vector<LogLine> expected{
-        {6, "calparser: Parse error: reached abrupt end of file in parsing VEVENT."}};
-    EXPECT_EQ(expected, log.lines);
-    CALDB_VEVENT* event = built.record<CALDB_VEVENT>();
-    ASSERT_NE(nullptr, event);
-    EXPECT_STREQ("partial", event->pSummary);
-    EXPECT_EQ(kNoon20030101, event->tDtEnd);  // completed like any other
-    EXPECT_EQ(1u, built.recurrence->count);
-}
-
-TEST(EventWalk, EndOfFileInsideAnAlarm)
-{
-    Tokens tokens{"BEGIN:VEVENT", "DTSTART:20030101T120000Z", "BEGIN:VALARM", "TRIGGER:-PT1H"};
-    Built built;
-    LogCapture log;
-    build(tokens, built);
-    EXPECT_EQ(2, built.rc);
-    const std::vector<LogLine> expected{
-        {6, "calparser: Parse error: reached abrupt end of file in parsing VEVENT."},
-        {6, "calparser: Parse error: reached abrupt end of file in parsing VALARM."}};
-    EXPECT_EQ(expected, log.lines);
-    CALDB_VEVENT* event = built.record<CALDB_VEVENT>();
-    ASSERT_EQ(1u, count_of(event->aAlarms));
-    EXPECT_EQ(kNoon20030101 - 3600, ((CALDB_VALARM*)array_elementat(event->aAlarms, 0))->tTrigger);
-
-    Tokens bare{"BEGIN:VEVENT", "SUMMARY:x", "BEGIN:VALARM"};
-    Built second;
-    build(bare, second);
-    EXPECT_EQ(2, second.rc);  // the event has a body; only its alarm has none
-    EXPECT_EQ(1u, second.components->count);
-}
-
-TEST(EventWalk, StrayEndValarmIsReportedWhenTheEventHasAlarms)
-{
-    Tokens tokens{"BEGIN:VEVENT", "BEGIN:VALARM", "TRIGGER:PT0S", "END:VALARM", "END:VALARM",
-                  "SUMMARY:after", "END:VEVENT"};
-    Built built;
-    LogCapture log;
-    build(tokens, built);
-    EXPECT_EQ(2, built.rc);
-    EXPECT_EQ(7u, Tokens::lineOf(built.cursor));
-    const std::vector<LogLine> expected{
-        {6, "line (5), calparser: Parse error: encountered END:VALARM without matching BEGIN:VALARM in VEVENT."}};
-    EXPECT_EQ(expected, log.lines);
-    CALDB_VEVENT* event = built.record<CALDB_VEVENT>();
-    EXPECT_STREQ("after", event->pSummary);
-    EXPECT_EQ(1u, count_of(event->aAlarms));
-
-    // Without any alarm there is no alarm walk to report it.
-    Tokens quiet{"BEGIN:VEVENT", "END:VALARM", "SUMMARY:after", "END:VEVENT"};
-    Built second;
-    LogCapture quietLog;
-    build(quiet, second);
-    EXPECT_EQ(0, second.rc);
-    EXPECT_TRUE(quietLog.lines.empty());
-    EXPECT_STREQ("after", second.record<CALDB_VEVENT>()->pSummary);
-}
-
-TEST(EventWalk, AlarmCutShortByTheEventsEndEndsBoth)
-{
-    Tokens tokens{"BEGIN:VEVENT",  "DTSTART:20030101T120000Z", "BEGIN:VALARM", "TRIGGER:-PT15M",
-                  "END:VEVENT",    "BEGIN:VEVENT",             "BEGIN:VALARM", "TRIGGER:PT1H",
-                  "END:VALARM",    "END:VEVENT"};
-    Built built;
-    LogCapture log;
-    build(tokens, built);
-    EXPECT_EQ(2, built.rc);
-    EXPECT_EQ(5u, Tokens::lineOf(built.cursor));  // the next event is left to the caller
-    const std::vector<LogLine> expected{
-        {6, "line (5), calparser: Parse error: encountered abrupt end of parsing VALARM."}};
-    EXPECT_EQ(expected, log.lines);
-    CALDB_VEVENT* event = built.record<CALDB_VEVENT>();
-    ASSERT_EQ(1u, count_of(event->aAlarms));
-    EXPECT_EQ(kNoon20030101 - 900, ((CALDB_VALARM*)array_elementat(event->aAlarms, 0))->tTrigger);
-
-    // An alarm cut short by another component's BEGIN: both walks stop there.
-    Tokens nested{"BEGIN:VEVENT", "BEGIN:VALARM", "TRIGGER:PT0S", "BEGIN:VTODO", "END:VTODO",
-                  "END:VEVENT"};
-    Built second;
-    LogCapture nestedLog;
-    build(nested, second);
-    EXPECT_EQ(2, second.rc);
-    EXPECT_EQ(4u, Tokens::lineOf(second.cursor));
-    const std::vector<LogLine> both{
-        {6, "line (4), calparser: Parse error: encountered abrupt end of parsing VEVENT."},
-        {6, "line (4), calparser: Parse error: encountered abrupt end of parsing VALARM."}};
-    EXPECT_EQ(both, nestedLog.lines);
-    EXPECT_EQ(1u, count_of(second.record<CALDB_VEVENT>()->aAlarms));
+    const char* abrupt = "line (%u), calparser: Parse error: encountered abrupt end of parsing %s.";
+    const char* eofEvent = "calparser: Parse error: reached abrupt end of file in parsing VEVENT.";
+    const char* stray = "line (5), calparser: Parse error: encountered END:VALARM without "
+                        "matching BEGIN:VALARM in VEVENT.";
+    const struct {
+        Tokens tokens;
+        int rc;
+        unsigned cursorLine, alarms;
+        std::vector<LogLine> log;
+    } cases[] = {
+        {{"BEGIN:VEVENT", "SUMMARY:a", "BEGIN:VTODO", "END:VTODO", "END:VEVENT"}, 2, 3, 0,
+         {{6, format(abrupt, 3, "VEVENT")}}},
+        {{"BEGIN:VEVENT", "SUMMARY:a", "END:VCALENDAR"}, 2, 3, 0, {{6, format(abrupt, 3, "VEVENT")}}},
+        {{"BEGIN:VEVENT", "SUMMARY:a"}, 2, 0, 0, {{6, eofEvent}}},
+        {{"BEGIN:VEVENT", "SUMMARY:a", "BEGIN:VALARM", "TRIGGER:-PT1H"}, 2, 0, 1,
+         {{6, eofEvent},
+          {6, "calparser: Parse error: reached abrupt end of file in parsing VALARM."}}},
+        {{"BEGIN:VEVENT", "SUMMARY:a", "BEGIN:VALARM"}, 2, 0, 0, {{6, eofEvent}}},
+        // A stray END:VALARM is reported by the alarm walk, so only beside an alarm.
+        {{"BEGIN:VEVENT", "BEGIN:VALARM", "END:VALARM", "SUMMARY:a", "END:VALARM", "END:VEVENT"},
+         2, 6, 1, {{6, stray}}},
+        {{"BEGIN:VEVENT", "SUMMARY:a", "END:VALARM", "END:VEVENT"}, 0, 4, 0, {}},
+        // An alarm cut short by the event's END ends both; the next event is the caller's.
+        {{"BEGIN:VEVENT", "SUMMARY:a", "BEGIN:VALARM", "TRIGGER:PT0S", "END:VEVENT", "BEGIN:VEVENT",
+          "BEGIN:VALARM", "END:VALARM", "END:VEVENT"},
+         2, 5, 1, {{6, format(abrupt, 5, "VALARM")}}},
+        {{"BEGIN:VEVENT", "SUMMARY:a", "BEGIN:VALARM", "BEGIN:VTODO", "END:VTODO", "END:VEVENT"},
+         2, 4, 1, {{6, format(abrupt, 4, "VEVENT")}, {6, format(abrupt, 4, "VALARM")}}},
+    };
+    for (const auto& c : cases) {
+        Built built;
+        LogCapture log;
+        build(c.tokens, built);
+        SCOPED_TRACE(c.tokens.text);
+        EXPECT_EQ(c.rc, built.rc);
+        EXPECT_EQ(c.cursorLine, Tokens::lineOf(built.cursor));
+        EXPECT_EQ(c.log, log.lines);
+        ASSERT_EQ(1u, built.components->count);
+        ASSERT_EQ(1u, built.recurrence->count);
+        EXPECT_STREQ("a", built.record<CALDB_VEVENT>()->pSummary);
+        EXPECT_EQ(c.alarms, count_of(built.record<CALDB_VEVENT>()->aAlarms));
+    }
 }
 
 TEST(EventWalk, OtherPassesOnlyWalk)
 {
-    Tokens tokens{"BEGIN:VEVENT", "SUMMARY:a", "BEGIN:VALARM", "TRIGGER:PT0S", "END:VALARM",
-                  "END:VEVENT"};
+    Tokens whole{"BEGIN:VEVENT", "SUMMARY:a", "BEGIN:VALARM", "END:VALARM", "END:VEVENT"};
     Tokens cut{"BEGIN:VEVENT", "SUMMARY:a", "BEGIN:VTODO", "END:VTODO", "END:VEVENT"};
     Tokens open{"BEGIN:VEVENT", "SUMMARY:a"};
     LogCapture log;
     for (int pass : {0, 1, 3}) {
         BuildOptions options;
         options.pass = pass;
-        Built whole, stopped, unfinished;
-        build(tokens, whole, options);
-        build(cut, stopped, options);
-        build(open, unfinished, options);
-        EXPECT_EQ(0, whole.rc);
-        EXPECT_EQ(6u, Tokens::lineOf(whole.cursor));
-        EXPECT_EQ(0, stopped.rc);
-        EXPECT_EQ(3u, Tokens::lineOf(stopped.cursor));
-        EXPECT_EQ(0, unfinished.rc);
-        EXPECT_EQ(0u, whole.components->count + stopped.components->count +
-                          unfinished.components->count + whole.recurrence->count);
+        Built a, b, c;
+        build(whole, a, options);
+        build(cut, b, options);
+        build(open, c, options);
+        EXPECT_EQ(0, a.rc + b.rc + c.rc);
+        EXPECT_EQ(5u, Tokens::lineOf(a.cursor));
+        EXPECT_EQ(3u, Tokens::lineOf(b.cursor));
+        EXPECT_EQ(0u, a.components->count + b.components->count + c.components->count +
+                          a.recurrence->count);
     }
     EXPECT_TRUE(log.lines.empty());
+    Built bare;
+    build(Tokens{"BEGIN:VEVENT"}, bare, resolved());
+    EXPECT_EQ(1, bare.rc);
+    EXPECT_EQ(0u, bare.components->count);
 }
 
-TEST(EventWalk, NothingAfterBeginGives1)
-{
-    Tokens tokens{"BEGIN:VEVENT"};
-    for (BuildOptions options : {BuildOptions{}, resolved()}) {
-        Built built;
-        build(tokens, built, options);
-        EXPECT_EQ(1, built.rc);
-        EXPECT_EQ(0u, built.components->count);
-    }
-}
-
-int walk_unsupported(const Tokens& tokens, iCal_Token_t kind, int pass, array_iter_t* cursor)
-{
-    *cursor = tokens.cursorAt(1);
-    return calparser_create_unsupported_component_from_tokens(tokens.list, cursor, kind, nullptr,
-                                                              nullptr, pass, TOKEN_PUBLISH);
-}
-
-TEST(UnsupportedComponents, WalkedToTheirEndWithTheirAlarms)
+TEST(UnsupportedComponents, WalkedToTheirEndReportingAbruptEndsInPass2)
 {
     Tokens journal{"BEGIN:VJOURNAL", "SUMMARY:notes", "BEGIN:VALARM", "TRIGGER:PT0S",
-                   "END:VALARM",     "END:VJOURNAL",  "SUMMARY:outside"};
-    Tokens extension{"BEGIN:X-THING", "FOO:bar", "END:X-THING"};
-    LogCapture log;
-    array_iter_t cursor;
-    for (int pass : {1, 2}) {
-        EXPECT_EQ(0, walk_unsupported(journal, TOKEN_VJOURNAL, pass, &cursor));
-        EXPECT_EQ(6u, Tokens::lineOf(cursor));
-        EXPECT_EQ(0, walk_unsupported(extension, TOKEN_X, pass, &cursor));
-        EXPECT_EQ(3u, Tokens::lineOf(cursor));
-    }
-    EXPECT_TRUE(log.lines.empty());
-    Tokens bare{"BEGIN:VJOURNAL"};
-    EXPECT_EQ(1, walk_unsupported(bare, TOKEN_VJOURNAL, 2, &cursor));
-}
-
-TEST(UnsupportedComponents, AbruptEndsAreReportedInPass2Only)
-{
-    Tokens freebusy{"BEGIN:VFREEBUSY", "FREEBUSY:19980314T233000Z/PT1H", "BEGIN:VEVENT",
-                    "END:VEVENT"};
+                   "END:VALARM", "END:VJOURNAL"};
+    Tokens freebusy{"BEGIN:VFREEBUSY", "FREEBUSY:19980314T233000Z/PT1H", "BEGIN:VEVENT"};
     Tokens extension{"BEGIN:X-THING", "FOO:bar"};
     Tokens stray{"BEGIN:VJOURNAL", "END:VALARM", "END:VJOURNAL"};
-    array_iter_t cursor;
-    {
-        LogCapture log;
-        EXPECT_EQ(0, walk_unsupported(freebusy, TOKEN_VFREEBUSY, 1, &cursor));
-        EXPECT_EQ(3u, Tokens::lineOf(cursor));
-        EXPECT_EQ(0, walk_unsupported(extension, TOKEN_X, 1, &cursor));
-        EXPECT_TRUE(log.lines.empty());
-    }
-    LogCapture log;
-    EXPECT_EQ(2, walk_unsupported(freebusy, TOKEN_VFREEBUSY, 2, &cursor));
-    EXPECT_EQ(3u, Tokens::lineOf(cursor));
-    EXPECT_EQ(2, walk_unsupported(extension, TOKEN_X, 2, &cursor));
-    EXPECT_EQ(2, walk_unsupported(stray, TOKEN_VJOURNAL, 2, &cursor));
-    EXPECT_EQ(2u, Tokens::lineOf(cursor));
-    // Pass code 3 reports a stray END:VALARM and walks on to the end.
-    EXPECT_EQ(2, walk_unsupported(stray, TOKEN_VJOURNAL, 3, &cursor));
-    EXPECT_EQ(3u, Tokens::lineOf(cursor));
-    const std::vector<LogLine> expected{
-        {6, "line (3), calparser: Parse error: encountered abrupt end of parsing VFREEBUSY."},
-        {6, "calparser: Parse error: reached abrupt end of file in parsing X-."},
-        {6, "line (2), calparser: Parse error: encountered abrupt end of parsing VJOURNAL."},
-        {6, "line (2), calparser: Parse error: encountered END:VALARM without matching BEGIN:VALARM in VEVENT."},
+    const struct {
+        const Tokens* tokens;
+        iCal_Token_t kind;
+        int pass, rc;
+        unsigned cursorLine;
+        const char* message;
+    } cases[] = {
+        {&journal, TOKEN_VJOURNAL, 1, 0, 6, nullptr},
+        {&journal, TOKEN_VJOURNAL, 2, 0, 6, nullptr},
+        {&freebusy, TOKEN_VFREEBUSY, 1, 0, 3, nullptr},
+        {&freebusy, TOKEN_VFREEBUSY, 2, 2, 3,
+         "line (3), calparser: Parse error: encountered abrupt end of parsing VFREEBUSY."},
+        {&extension, TOKEN_X, 1, 0, 0, nullptr},
+        {&extension, TOKEN_X, 2, 2, 0,
+         "calparser: Parse error: reached abrupt end of file in parsing X-."},
+        {&stray, TOKEN_VJOURNAL, 2, 2, 2,
+         "line (2), calparser: Parse error: encountered abrupt end of parsing VJOURNAL."},
+        // Pass code 3 reports a stray END:VALARM and walks on.
+        {&stray, TOKEN_VJOURNAL, 3, 2, 3,
+         "line (2), calparser: Parse error: encountered END:VALARM without matching BEGIN:VALARM "
+         "in VEVENT."},
     };
-    EXPECT_EQ(expected, log.lines);
+    for (const auto& c : cases) {
+        LogCapture log;
+        array_iter_t cursor = c.tokens->cursorAt(1);
+        EXPECT_EQ(c.rc, calparser_create_unsupported_component_from_tokens(
+                            c.tokens->list, &cursor, c.kind, nullptr, nullptr, c.pass,
+                            TOKEN_PUBLISH));
+        EXPECT_EQ(c.cursorLine, Tokens::lineOf(cursor));
+        std::vector<LogLine> expected;
+        if (c.message)
+            expected.push_back({6, c.message});
+        EXPECT_EQ(expected, log.lines) << c.kind << " pass " << c.pass;
+    }
+    Tokens bare{"BEGIN:VJOURNAL"};
+    array_iter_t cursor = bare.cursorAt(1);
+    EXPECT_EQ(1, calparser_create_unsupported_component_from_tokens(bare.list, &cursor,
+                                                                    TOKEN_VJOURNAL, nullptr,
+                                                                    nullptr, 2, TOKEN_PUBLISH));
 }
 
 TEST(EventMemory, EveryAllocationFailureGives3AndLeavesNothingBehind)
 {
     // Each allocation is needed for the whole event, so the first run that
     // succeeds is the first in which nothing failed.
-    Tokens tokens{"BEGIN:VEVENT",
-                  "DTSTART:20030101T120000Z",
-                  "DURATION:PT1H",
-                  "SUMMARY:s",
-                  "CATEGORIES:a,b",
-                  "ATTENDEE;CN=Ann:mailto:ann@example.com",
-                  "ORGANIZER:mailto:boss@example.com",
-                  "RRULE:FREQ=DAILY",
-                  "RDATE:19990101T000000Z/PT1H",
-                  "X-Z9KQ-NOTE:n",
-                  "BEGIN:VALARM",
-                  "TRIGGER:-PT15M",
-                  "SUMMARY:a",
-                  "END:VALARM",
-                  "END:VEVENT"};
+    Tokens tokens{"BEGIN:VEVENT", "DTSTART:20030101T120000Z", "DURATION:PT1H", "SUMMARY:s",
+                  "CATEGORIES:a,b", "ATTENDEE;CN=Ann:mailto:ann@e.x", "ORGANIZER:mailto:b@e.x",
+                  "RRULE:FREQ=DAILY", "RDATE:19990101T000000Z/PT1H", "X-Z9KQ-NOTE:n",
+                  "BEGIN:VALARM", "TRIGGER:-PT15M", "SUMMARY:a", "END:VALARM", "END:VEVENT"};
     int failurePoints = count_failure_points([&] {
-        array_t* events = array_new();
-        array_t* recurrence = array_new();
-        if (!events || !recurrence) {
-            array_delete(events);
-            array_delete(recurrence);
+        Built built;
+        if (!built.components || !built.recurrence)
             return false;
-        }
-        array_iter_t cursor = tokens.cursorAt(1);
-        int rc = calparser_create_vevent_from_tokens(tokens.list, &cursor, events, recurrence,
-                                                     nullptr, 2, TOKEN_REQUEST, 1, nullptr,
-                                                     nullptr);
-        const CAL_VCOMPONENT* wrapper = (const CAL_VCOMPONENT*)array_elementat(events, 0);
-        const CALDB_VEVENT* event = wrapper ? (const CALDB_VEVENT*)wrapper->pComponent : nullptr;
-        const array_t* info = (const array_t*)array_elementat(recurrence, 0);
-        bool whole = rc == 0 && event && event->pSummary && count_of(event->aCategories) == 2 &&
-                     count_of(event->aAttendees) == 1 && event->pOrganizer &&
-                     event->pOrganizer->pAddr && count_of(event->aRRules) == 1 &&
-                     count_of(event->aRDates) == 1 && count_of(event->aXProps) == 2 &&
-                     count_of(event->aAlarms) == 1 &&
-                     ((const CALDB_VALARM*)array_elementat(event->aAlarms, 0))->pSummary &&
-                     event->tDtEnd == kNoon20030101 + 3600 && info &&
-                     count_of((const array_t*)array_elementat(info, 0)) == 1 &&
-                     count_of((const array_t*)array_elementat(info, 1)) == 1 &&
-                     count_of((const array_t*)array_elementat(info, 4)) == 1;
+        built.cursor = tokens.cursorAt(1);
+        int rc = calparser_create_vevent_from_tokens(tokens.list, &built.cursor, built.components,
+                                                     built.recurrence, nullptr, 2, TOKEN_REQUEST,
+                                                     1, nullptr, nullptr);
+        const CALDB_VEVENT* e = built.record<CALDB_VEVENT>();
         if (rc == 3) {
-            EXPECT_EQ(0u, events->count + recurrence->count);
+            EXPECT_EQ(0u, built.components->count + built.recurrence->count);
         }
-        // Nothing reaches one output without the other.
-        EXPECT_EQ(events->count, recurrence->count);
-        calparser_FreeCalVCompList(events);
-        array_delete(events);
-        builder_test::free_recurrence_infos(recurrence);
-        return whole;
+        EXPECT_EQ(built.components->count, built.recurrence->count);
+        return rc == 0 && e && e->pSummary && count_of(e->aCategories) == 2 &&
+               count_of(e->aAttendees) == 1 && e->pOrganizer && count_of(e->aRRules) == 1 &&
+               count_of(e->aRDates) == 1 && count_of(e->aXProps) == 2 &&
+               count_of(e->aAlarms) == 1 &&
+               ((const CALDB_VALARM*)array_elementat(e->aAlarms, 0))->pSummary &&
+               e->tDtEnd == kNoon + 3600 && count_of(built.recurrenceList(0)) == 1 &&
+               count_of(built.recurrenceList(4)) == 1;
     });
 #if HEAP_FAILURE_HOOK
     EXPECT_GT(failurePoints, 20);
