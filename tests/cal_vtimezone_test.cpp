@@ -10,6 +10,7 @@
 #include <map>
 #include <sstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include <unicode/timezone.h>
@@ -83,19 +84,10 @@ std::vector<time_t> times(const array_t* list) {
     return out;
 }
 
-struct Rule {
-    int month, week, day;
-};
+// A part's change rule: month, week of the month, weekday.
+using Rule = std::tuple<int, int, int>;
 
-Rule rule_of(const CAL_VZONE* z) { return {z->nMonth, z->nWeek, z->nDayOfWeek}; }
-
-bool operator==(const Rule& a, const Rule& b) {
-    return a.month == b.month && a.week == b.week && a.day == b.day;
-}
-
-std::ostream& operator<<(std::ostream& os, const Rule& r) {
-    return os << "(month " << r.month << ", week " << r.week << ", day " << r.day << ")";
-}
+Rule rule_of(const CAL_VZONE* z) { return Rule{z->nMonth, z->nWeek, z->nDayOfWeek}; }
 
 const Rule kNoRule{-1, 0, -1};
 
@@ -144,7 +136,9 @@ const std::string kEastern = ical({
     "END:VCALENDAR",                           // 18
 });
 
-TEST_F(VTimezone, ReadsEachPartsRuleOffsetsAndStart) {
+// The parts' rules and offsets are checked on the same zone of the registry
+// file below; here the start times and the rule-based zone.
+TEST_F(VTimezone, BuildsZoneWithItsRuleBasedZone) {
     Walk w(kEastern);
     ASSERT_EQ(0, w.rc);
     ASSERT_EQ(1u, w.zones->count);
@@ -153,32 +147,9 @@ TEST_F(VTimezone, ReadsEachPartsRuleOffsetsAndStart) {
 
     const CAL_VTIMEZONE* z = w.zone();
     EXPECT_STREQ("US/Eastern", z->pDbTimeZone->pTzid);
-    const CAL_VZONE* std_ = z->pStandard;
-    ASSERT_NE(nullptr, std_);
-    EXPECT_EQ(-240, std_->pDbZone->nOffsetFrom);
-    EXPECT_EQ(-300, std_->pDbZone->nOffsetTo);
-    EXPECT_EQ((Rule{10, 1, 1}), rule_of(std_));
-    EXPECT_EQ(7200000, std_->nTimeMs);
-    EXPECT_EQ(1970, std_->nStartYear);
-    EXPECT_EQ(11, std_->nStartMonth);
-    EXPECT_EQ(1, std_->nStartDay);
-    EXPECT_EQ(2, std_->nStartHour);
-    EXPECT_EQ(0, std_->nStartMinute);
-    EXPECT_EQ(0, std_->nStartSecond);
-    EXPECT_EQ(26272800, std_->pDbZone->tDtStart);  // day 304 of 1970, 02:00
-    EXPECT_EQ(std::vector<std::string>{"FREQ=YEARLY;BYMONTH=11;BYDAY=1SU"},
-              texts(std_->pDbZone->aRRules));
-    EXPECT_EQ(std::vector<std::string>{"EST"}, texts(std_->pDbZone->aTzNames));
-
-    const CAL_VZONE* day = z->pDaylight;
-    ASSERT_NE(nullptr, day);
-    EXPECT_EQ(-300, day->pDbZone->nOffsetFrom);
-    EXPECT_EQ(-240, day->pDbZone->nOffsetTo);
-    EXPECT_EQ((Rule{2, 2, 1}), rule_of(day));
-    EXPECT_EQ(7200000, day->nTimeMs);
-    EXPECT_EQ(3, day->nStartMonth);
-    EXPECT_EQ(8, day->nStartDay);
-    EXPECT_EQ(std::vector<std::string>{"EDT"}, texts(day->pDbZone->aTzNames));
+    ASSERT_TRUE(z->pStandard && z->pDaylight);
+    EXPECT_EQ(26272800, z->pStandard->pDbZone->tDtStart);  // 1970-11-01 02:00
+    EXPECT_EQ(5709600, z->pDaylight->pDbZone->tDtStart);   // 1970-03-08 02:00
 
     // The rule-based zone: daylight time from the second Sunday of March,
     // 02:00 EST (07:00 UTC), to the first Sunday of November, 02:00 EDT.
@@ -198,13 +169,16 @@ TEST_F(VTimezone, ReadsEachPartsRuleOffsetsAndStart) {
 TEST_F(VTimezone, ZoneWithOnePartOnly) {
     // Only STANDARD: a zone at that offset without daylight time.
     Walk india(ical({"BEGIN:VTIMEZONE", "TZID:Asia/Kolkata", "BEGIN:STANDARD",
-                     "DTSTART:19700101T000000", "TZOFFSETFROM:+0530", "TZOFFSETTO:+0530",
+                     "DTSTART:19700101T013045", "TZOFFSETFROM:+0530", "TZOFFSETTO:+0530",
                      "END:STANDARD", "END:VTIMEZONE"}));
     ASSERT_EQ(1u, india.zones->count);
     const CAL_VTIMEZONE* z = india.zone();
     EXPECT_EQ(nullptr, z->pDaylight);
     EXPECT_EQ(330, z->pStandard->pDbZone->nOffsetTo);
     EXPECT_EQ(kNoRule, rule_of(z->pStandard));
+    EXPECT_EQ(30, z->pStandard->nStartMinute);
+    EXPECT_EQ(45, z->pStandard->nStartSecond);
+    EXPECT_EQ(5400000, z->pStandard->nTimeMs);  // 01:30, the seconds left out
     ASSERT_NE(nullptr, z->pIcuZone);
     EXPECT_EQ(19800000, z->pIcuZone->getRawOffset());
     EXPECT_FALSE(z->pIcuZone->useDaylightTime());
@@ -420,6 +394,8 @@ TEST_F(VTimezone, EndOfInput) {
     Walk empty(ical({"BEGIN:VTIMEZONE"}));
     EXPECT_EQ(1, empty.rc);
     EXPECT_EQ(0u, empty.zones->count);
+    EXPECT_EQ(1, calparser_create_vtimezone_from_tokens(empty.tokens, &empty.cursor, nullptr, 1,
+                                                        TOKEN_PUBLISH));
     Walk partEmpty(ical({"BEGIN:VTIMEZONE", "TZID:No/Part", "BEGIN:DAYLIGHT"}));
     EXPECT_EQ(1u, partEmpty.zones->count);
     EXPECT_EQ(nullptr, partEmpty.zone()->pDaylight);
@@ -456,23 +432,6 @@ TEST_F(VTimezone, OtherPassesOnlyMoveTheCursor) {
         array_delete(tokens);
     }
     EXPECT_TRUE(log.lines().empty());
-}
-
-TEST_F(VTimezone, MissingArguments) {
-    array_t* tokens = lex(kEastern);
-    array_t* zones = array_new();
-    array_iter_t cursor{};
-    array_findfirst(tokens, &cursor);
-    EXPECT_EQ(1, calparser_create_vtimezone_from_tokens(tokens, &cursor, nullptr, 1, TOKEN_PUBLISH));
-    EXPECT_EQ(1, calparser_create_vtimezone_from_tokens(nullptr, &cursor, zones, 1, TOKEN_PUBLISH));
-    EXPECT_EQ(1, calparser_create_vzone_from_tokens(tokens, &cursor, nullptr, TOKEN_STANDARD, 1,
-                                                    TOKEN_PUBLISH));
-    EXPECT_EQ(1, calparser_populateCalVTimeZoneProp(nullptr, nullptr));
-    EXPECT_EQ(1, calparser_populateCalVZoneProp(nullptr, nullptr));
-    EXPECT_EQ(0u, zones->count);
-    array_delete(zones);
-    calparser_FreeTokenList(tokens);
-    array_delete(tokens);
 }
 
 // Every allocation of a build fails once in turn: the build reports 3 and
@@ -598,15 +557,15 @@ void expect_part(const CAL_VZONE* part, const PartSpec& spec) {
     EXPECT_EQ(std::vector<std::string>{spec.name}, texts(part->pDbZone->aTzNames));
 }
 
-// Each crossing from index `first` on is a change of the rule-based zone:
-// daylight time begins at the even ones and ends at the odd ones.
-void expect_crossings_follow_rules(const CAL_VTIMEZONE* z, unsigned first) {
+// Each crossing from index `first` on is a change of the rule-based zone,
+// alternately a start and an end of daylight time.
+void expect_crossings_follow_rules(const CAL_VTIMEZONE* z, unsigned first, bool firstStarts) {
     std::vector<time_t> crossings = times(z->aTzCross);
     ASSERT_GT(crossings.size(), first);
     for (unsigned i = first; i < crossings.size(); i++) {
-        bool starts = i % 2 == 0;
-        EXPECT_EQ(starts ? 0 : kHourMs, dst_at(z->pIcuZone, crossings[i] - 1)) << i;
-        EXPECT_EQ(starts ? kHourMs : 0, dst_at(z->pIcuZone, crossings[i])) << i;
+        int after = ((i - first) % 2 == 0) == firstStarts ? kHourMs : 0;
+        EXPECT_EQ(kHourMs - after, dst_at(z->pIcuZone, crossings[i] - 1)) << i;
+        EXPECT_EQ(after, dst_at(z->pIcuZone, crossings[i])) << i;
     }
 }
 
@@ -637,7 +596,7 @@ TEST_F(VTimezone, RegistryFileEasternZones) {
         EXPECT_EQ(id, icu_id(z->pIcuZone));
         EXPECT_EQ(-5 * kHourMs, z->pIcuZone->getRawOffset());
         EXPECT_EQ(kHourMs, z->pIcuZone->getDSTSavings());
-        expect_crossings_follow_rules(z, 34);  // today's rules hold from 2007
+        expect_crossings_follow_rules(z, 34, true);  // today's rules hold from 2007
     }
 }
 
@@ -666,14 +625,8 @@ TEST_F(VTimezone, RegistryFileTokyoAndSydney) {
                                     "FREQ=YEARLY;BYMONTH=10;BYDAY=1SU", "GMT+11"});
     ASSERT_NE(nullptr, sydney->pIcuZone);
     EXPECT_EQ(10 * kHourMs, sydney->pIcuZone->getRawOffset());
-    // The southern zone ends daylight time first in its year: its list starts
-    // with the change of 1989, so the odd entries are ends.
-    std::vector<time_t> fromToday(crossings.begin() + 37, crossings.end());
-    for (unsigned i = 0; i < fromToday.size(); i++) {
-        bool ends = i % 2 == 0;  // index 37 is an end
-        EXPECT_EQ(ends ? kHourMs : 0, dst_at(sydney->pIcuZone, fromToday[i] - 1)) << i;
-        EXPECT_EQ(ends ? 0 : kHourMs, dst_at(sydney->pIcuZone, fromToday[i])) << i;
-    }
+    // Today's rules hold from the end of daylight time in April 2008.
+    expect_crossings_follow_rules(sydney, 37, false);
 }
 
 }  // namespace

@@ -362,6 +362,18 @@ TEST_F(Recurrence, RulesThatNeverMatchEndWithDtstartAlone) {
     }
 }
 
+// Rules just inside what the quick checks allow still expand.
+TEST_F(Recurrence, RulesThatCanMatchAreNotCutShort) {
+    EXPECT_EQ((std::vector<time_t>{ny(1997, 9, 2, EDT), ny(1997, 9, 9, EDT), ny(1997, 9, 16, EDT)}),
+              expand(ny(1997, 9, 2, EDT), {"FREQ=DAILY;INTERVAL=7;BYDAY=TU;COUNT=3"}).dates);
+    EXPECT_EQ((std::vector<time_t>{ny(1997, 9, 2, EDT), ny(1997, 9, 29, EDT), ny(1997, 12, 29, EST)}),
+              expand(ny(1997, 9, 2, EDT), {"FREQ=MONTHLY;BYDAY=MO;BYSETPOS=5;COUNT=2"}).dates);
+    EXPECT_EQ((std::vector<time_t>{ny(1997, 9, 2, EDT), ny(1997, 9, 30, EDT), ny(1998, 9, 30, EDT)}),
+              expand(ny(1997, 9, 2, EDT), {"FREQ=MONTHLY;INTERVAL=12;BYMONTHDAY=30;COUNT=2"}).dates);
+    EXPECT_EQ((std::vector<time_t>{ny(1997, 9, 2, EDT), ny(1997, 9, 2, EDT, 11), ny(1997, 9, 3, EDT)}),
+              expand(ny(1997, 9, 2, EDT), {"FREQ=HOURLY;INTERVAL=2;BYHOUR=9,11;COUNT=3"}).dates);
+}
+
 TEST_F(Recurrence, ExruleThatRemovesEverythingStillEnds) {
     auto got = expand(ny(1997, 9, 2, EDT), {"FREQ=DAILY"}, {}, {"FREQ=DAILY"}, {}, 60);
     EXPECT_TRUE(got.dates.empty());

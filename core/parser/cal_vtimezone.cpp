@@ -107,10 +107,10 @@ int calparser_populateCalVTimeZoneProp(const CALPARSER_TOKEN* pToken, CAL_VTIMEZ
     case TOKEN_TZURL:
         return calparser_recurrence_populateProperties(&db->pTzUrl, value);
     case TOKEN_LAST_MODIFIED:
-        calparser_vzone_read_time(&db->tLastModified, value);
+        calparser_storeDateTimePropertyNoTimeZones(&db->tLastModified, value);
         return 0;
     case TOKEN_X_KVAL_TZCROSS:
-        return calparser_vzone_read_time_list(&zone->aTzCross, value);
+        return calparser_populate_DateTimeList(&zone->aTzCross, value, nullptr, nullptr);
     case TOKEN_X_Z9KQ_TZID_ALIAS:
         return calparser_addStringToPropertyArray(&zone->aAliases, value);
     case TOKEN_X:

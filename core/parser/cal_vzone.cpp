@@ -7,9 +7,7 @@
 #include <plstr.h>
 
 #include "core/parser/populate.h"
-#include "core/parser/cal_vtimezone_array.h"
 #include "public/core_util/datetime.h"
-#include "public/core_util/timezone.h"
 #include "public/util/kvallog.h"
 
 namespace {
@@ -43,7 +41,7 @@ bool read_number_in_range(const char* text, long low, long high, long* pValue)
     return true;
 }
 
-/* The week digit at `p`: 1 to 5, else 0. */
+/* The week digit `c` as a number: 1 to 5, else 0. */
 int read_week_digit(char c)
 {
     return (c >= '1' && c <= '0' + kMaxWeek) ? c - '0' : 0;
@@ -155,7 +153,7 @@ void read_rule_from_rdate(CAL_VZONE* zone, const char* value)
 
 void store_dtstart(CAL_VZONE* zone, const char* value)
 {
-    calparser_vzone_read_time(&zone->pDbZone->tDtStart, value);
+    calparser_storeDateTimePropertyNoTimeZones(&zone->pDbZone->tDtStart, value);
     int year, month, day, hour, minute, second;
     if (!datetime_IsParseable(value, &year, &month, &day, &hour, &minute, &second))
         return;
@@ -186,7 +184,7 @@ int store_rrule(CAL_VZONE* zone, const char* value)
 
 int store_rdate(CAL_VZONE* zone, const char* value)
 {
-    int rc = calparser_vzone_read_time_list(&zone->pDbZone->aRDates, value);
+    int rc = calparser_populate_DateTimeList(&zone->pDbZone->aRDates, value, nullptr, nullptr);
     read_rule_from_rdate(zone, value);
     return rc;
 }
@@ -239,59 +237,6 @@ int calparser_populateCalVZoneProp(const CALPARSER_TOKEN* pToken, CAL_VZONE** pp
     default:
         return 0;
     }
-}
-
-int calparser_vzone_read_time(int32_t* ptField, const char* text)
-{
-    if (!ptField)
-        return 1;
-    *ptField = 0;
-    if (!text)
-        return 1;
-    char head[kDateTimeRoom] = {0};
-    strncpy(head, text, kDateTimeRoom - 1);
-    const icu::TimeZone* local = nullptr;
-    if (head[15] != 'Z') {
-        char* tzid = timezone_getDefaultTZID();
-        const CAL_VTIMEZONE* zone = calparser_lookupCalVTimeZone(tzid);
-        local = zone ? zone->pIcuZone : nullptr;
-        PL_strfree(tzid);
-    }
-    time_t seconds = timezone_DateTimeApplyTimeZone(head, local);
-    *ptField = (int32_t)seconds;
-    return seconds != 0 ? 0 : 1;
-}
-
-int calparser_vzone_read_time_list(array_t** ppList, const char* text)
-{
-    if (!ppList)
-        return 1;
-    if (!*ppList && !(*ppList = array_new()))
-        return 3;
-    const char* item = text ? text : "";
-    while (*item) {
-        size_t len = strcspn(item, ";");
-        char one[kDateTimeRoom] = {0};
-        int32_t seconds = 0;
-        if (len < kDateTimeRoom) {
-            memcpy(one, item, len);
-            calparser_vzone_read_time(&seconds, one);
-        }
-        if (seconds > 0) {
-            time_t* element = (time_t*)malloc(sizeof(time_t));
-            if (!element)
-                return 3;
-            *element = seconds;
-            if (array_append(*ppList, element) != 0) {
-                free(element);
-                return 3;
-            }
-        }
-        item += len;
-        if (*item == ';')
-            item++;
-    }
-    return 0;
 }
 
 int calparser_isValidZone(const CALDB_VZONE* pZone)

@@ -8,8 +8,6 @@
 #ifndef CORE_PARSER_CAL_VZONE_H
 #define CORE_PARSER_CAL_VZONE_H
 
-#include <stdint.h>
-
 #include "core/parser/cal_str.h"
 #include "core/parser/cal_tok.h"
 #include "public/db/caldb_timezone.h"
@@ -57,18 +55,6 @@ int calparser_populateCalVZoneProp(const CALPARSER_TOKEN* pToken, CAL_VZONE** pp
 
 /* Every sub-zone is acceptable: returns 1. */
 int calparser_isValidZone(const CALDB_VZONE* pZone);
-
-/* Temporary readers of the time-zone units, standing in for the date-time
- * storers of core/parser/populate.h until those are in the tree (same
- * contracts, no zone id): a text whose 16th character is "Z" is UTC, any
- * other date-time or date is read in the server's default zone.
- * calparser_vzone_read_time stores the seconds (0 when the text does not
- * convert) and returns 0 when it converted; calparser_vzone_read_time_list
- * appends every ';'-separated instant above 0 to *ppList (created when NULL)
- * as a malloc'd time_t and returns 0, 1 for a NULL ppList, 3 when memory runs
- * out. */
-int calparser_vzone_read_time(int32_t* ptField, const char* text);
-int calparser_vzone_read_time_list(array_t** ppList, const char* text);
 
 #ifdef __cplusplus
 }

@@ -202,8 +202,9 @@ int resolve_mail_address(array_t* list, const CALDB_ATTENDEE* att, const char* p
         const char* cn = text_at(found.cns, 0);
         if (cn && !replace_with_copy(&copy->pCn, cn))
             rc = 3;
-        if (rc == 0 && mailCount == 1) {
-            char* address = new_mailto(text_at(found.mails, 0));
+        const char* directoryMail = text_at(found.mails, 0);
+        if (rc == 0 && directoryMail) {
+            char* address = new_mailto(directoryMail);
             if (address)
                 replace_text(&copy->pAddr, address);
             else

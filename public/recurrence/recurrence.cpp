@@ -264,6 +264,18 @@ bool week_days_fit(const struct icalrecurrencetype& rule) {
     return false;
 }
 
+/* For a DAILY rule: whether a BYDAY weekday is reached from DTSTART's weekday
+ * (0 = Sunday) in steps of INTERVAL days. */
+bool week_days_reachable(const struct icalrecurrencetype& rule, int startWeekday) {
+    const long long step = gcd(rule.interval < 1 ? 1 : rule.interval, 7);
+    for (int i = 0; i < ICAL_BY_DAY_SIZE && rule.by_day[i] != ICAL_RECURRENCE_ARRAY_MAX; i++) {
+        const int weekday = (int)icalrecurrencetype_day_day_of_week(rule.by_day[i]) - 1;
+        if (floor_mod(weekday - startWeekday, step) == 0)
+            return true;
+    }
+    return false;
+}
+
 /* An upper bound of the number of days one period of the rule holds. */
 int most_days_per_period(const struct icalrecurrencetype& rule) {
     const int dayEntries = list_length(rule.by_day, ICAL_BY_DAY_SIZE);
@@ -308,6 +320,9 @@ bool rule_never_matches(const struct icalrecurrencetype& rule, long long startWa
     if (has_values(rule.by_month_day) && !month_days_fit(rule, months))
         return true;
     if (has_values(rule.by_day) && !week_days_fit(rule))
+        return true;
+    if (rule.freq == ICAL_DAILY_RECURRENCE && has_values(rule.by_day) &&
+        !week_days_reachable(rule, start.tm_wday))
         return true;
     if (!has_values(rule.by_set_pos))
         return false;
