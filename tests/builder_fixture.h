@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <stdio.h>
+
 #include <initializer_list>
 #include <string>
 #include <vector>
@@ -25,11 +27,12 @@ class Tokens {
 public:
     Tokens(std::initializer_list<const char*> lines)
     {
-        std::string text;
         for (const char* line : lines)
             text += std::string(line) + "\r\n";
+        std::string buffer = text;  // the lexer works in place
         unsigned consumed = 0, lineNo = 1;
-        calparser_icalbuf_to_toklist(&text[0], (unsigned)text.size(), &list, &consumed, &lineNo, 0);
+        calparser_icalbuf_to_toklist(&buffer[0], (unsigned)buffer.size(), &list, &consumed,
+                                     &lineNo, 0);
     }
     ~Tokens()
     {
@@ -51,6 +54,7 @@ public:
     }
 
     array_t* list = nullptr;
+    std::string text;  /* the lexed text, for failure messages */
 };
 
 struct LogLine {
@@ -89,6 +93,25 @@ private:
             self->lines.push_back(LogLine{level, message});
     }
 };
+
+/* A message format with a %u line number and a %s name, filled in. */
+inline std::string format(const char* fmt, unsigned line, const char* name)
+{
+    char buffer[256];
+    snprintf(buffer, sizeof buffer, fmt, line, name);
+    return buffer;
+}
+
+/* Appends an attendee with address `addr` and PARTSTAT code `partStat`. */
+inline void add_attendee(CALDB_COMPONENT* component, const char* addr, int partStat)
+{
+    if (!component->aAttendees)
+        component->aAttendees = array_new();
+    CALDB_ATTENDEE* attendee = caldb_NewAttendee();
+    attendee->pAddr = PL_strdup(addr);
+    attendee->nPartStat = partStat;
+    array_append(component->aAttendees, attendee);
+}
 
 inline const char* text_at(const array_t* list, unsigned index)
 {

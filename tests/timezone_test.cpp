@@ -106,6 +106,10 @@ TEST(Timezone, WallClockTextToUtcAcrossDaylightChanges) {
     // A UTC text ignores the zone; no zone means UTC.
     EXPECT_EQ(1041422400, timezone_DateTimeApplyTimeZone("20030101T120000Z", eastern.get()));
     EXPECT_EQ(1041422400, timezone_DateTimeApplyTimeZone("20030101T120000", nullptr));
+    // Read as the conversion tables read it: the separator is not examined and
+    // a 16th character other than Z leaves a wall-clock time.
+    EXPECT_EQ(utc(2030, 1, 1, 17), timezone_DateTimeApplyTimeZone("20300101X120000", eastern.get()));
+    EXPECT_EQ(utc(2030, 1, 1, 17), timezone_DateTimeApplyTimeZone("20300101T120000Y", eastern.get()));
     // Not a time, or beyond the 32-bit range: 0.
     EXPECT_EQ(0, timezone_DateTimeApplyTimeZone("20250230T120000", eastern.get()));
     EXPECT_EQ(0, timezone_DateTimeApplyTimeZone("2025", eastern.get()));

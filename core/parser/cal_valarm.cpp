@@ -7,20 +7,12 @@
 
 #include <plstr.h>
 
+#include "core/parser/calparser_time.h"
 #include "core/parser/populate.h"
 #include "public/core_util/cal_time.h"
 #include "public/util/kvallog.h"
 
 static const char kMailtoPrefix[] = "MAILTO:";
-
-/* An absolute TRIGGER's time. Until the library's zone-aware conversion is
- * in, a UTC text is read as UTC and a local text as UTC too (not yet in the
- * default zone). */
-static void convert_absolute_trigger(const char* text, time_t* ptOut)
-{
-    if (cal_time_datez_to_timet_helper(text, ptOut, nullptr, 1) != 0)
-        *ptOut = 0;
-}
 
 /* `tBase` plus the DURATION text `text` into *ptOut. Returns 0, or non-zero
  * when the text is not a duration or the sum does not fit (nothing stored). */
@@ -42,7 +34,7 @@ static void store_trigger(CALDB_VALARM* pAlarm, CALPARSER_TOKEN* pToken, long tB
     calparser_FindParamInParamList(pToken->pParamList, TOKEN_VALUE, &valueType);
     time_t when = 0;
     if (valueType && PL_strcasecmp(valueType, "DATE-TIME") == 0) {
-        convert_absolute_trigger(pToken->pValue, &when);
+        calparser_datez_to_timet(pToken->pValue, &when, nullptr, nullptr);
         pAlarm->tTrigger = (int32_t)when;
     } else if (add_duration_text(pToken->pValue, (time_t)tBase, &when) == 0) {
         pAlarm->tTrigger = (int32_t)when;

@@ -50,6 +50,26 @@ bool offset_at_wall(const icu::TimeZone* zone, long long wallSeconds, long long*
     return true;
 }
 
+/* Reads a date-time text as the conversion tables validate it: character 8
+ * of a date-time is not examined, and a 16-character text is UTC only when it
+ * ends in "Z" (otherwise its first 15 characters are a wall-clock time). */
+bool read_date_time_text(const char* text, long long* pSeconds, bool* pIsUtc) {
+    char copy[17];
+    const size_t length = text ? strlen(text) : 0;
+    if (length != 8 && length != 15 && length != 16)
+        return false;
+    memcpy(copy, text, length + 1);
+    *pIsUtc = length == 16 && (copy[15] == 'Z' || copy[15] == 'z');
+    if (length > 8)
+        copy[8] = 'T';
+    if (length == 16 && !*pIsUtc)
+        copy[15] = '\0';
+    int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
+    if (!datetime_IsParseable(copy, &year, &month, &day, &hour, &minute, &second))
+        return false;
+    return cal_gmtime_fields_to_seconds(year, month, day, hour, minute, second, pSeconds) == 0;
+}
+
 /* ICU objects allocate through uprv_malloc: new gives NULL when memory runs out. */
 icu::TimeZone* new_zone_without_daylight(int32_t rawOffsetMs, const char* tzid) {
     return new icu::SimpleTimeZone(rawOffsetMs, icu::UnicodeString(tzid));
@@ -118,12 +138,10 @@ extern "C" int timezone_UtcToWallClock(const icu::TimeZone* zone, long long utcS
 }
 
 extern "C" time_t timezone_DateTimeApplyTimeZone(const char* text, const icu::TimeZone* zone) {
-    int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
-    if (!datetime_IsParseable(text, &year, &month, &day, &hour, &minute, &second))
-        return 0;
     long long seconds = 0;
-    cal_gmtime_fields_to_seconds(year, month, day, hour, minute, second, &seconds);
-    const bool isUtc = strlen(text) == 16;
+    bool isUtc = false;
+    if (!read_date_time_text(text, &seconds, &isUtc))
+        return 0;
     long long utc = seconds;
     if (!isUtc && timezone_WallClockToUtc(zone, seconds, &utc) != 0)
         return 0;

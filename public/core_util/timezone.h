@@ -62,8 +62,10 @@ int timezone_UtcToWallClock(const timezone_icu_t* zone, long long utcSeconds,
                             long long* pWallSeconds);
 
 /* UTC seconds of the wall-clock text `text` in `zone`: "YYYYMMDDTHHMMSS", or
- * "YYYYMMDD" for local midnight; a text ending in "Z" is already UTC and the
- * zone is not used. 0 for a text that is not such a time or whose result lies
+ * "YYYYMMDD" for local midnight; a 16-character text ending in "Z" is already
+ * UTC and the zone is not used. As in the conversion tables, the character
+ * between date and time is not examined and a 16th character other than "Z"
+ * is ignored. 0 for a text that is not such a time or whose result lies
  * outside the signed 32-bit range. */
 time_t timezone_DateTimeApplyTimeZone(const char* text, const timezone_icu_t* zone);
 

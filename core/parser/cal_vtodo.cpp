@@ -1,0 +1,201 @@
+/* The VTODO builder: the to-do's own properties, completion and component
+ * state; the walk is the one the event builder runs (cal_vevent.cpp). */
+#include "core/parser/cal_vtodo.h"
+
+#include <plstr.h>
+
+#include "core/parser/cal_vevent.h"
+#include "core/parser/calparserutil.h"
+#include "core/parser/populate.h"
+#include "public/util/kvallog.h"
+
+/* nCompState halves (method << 16 | state bit). */
+static const unsigned kStateNoDecision = 0x4;
+static const unsigned kStateNeedsAction = 0x8;
+static const unsigned kMethodRequest = 2;
+static const unsigned kMethodReply = 4;
+static const uint32_t kNoStateGiven = 1;
+
+static int text_length(const char* text)
+{
+    return text ? (int)PL_strlen(text) : 0;
+}
+
+/* DTSTART or DUE of a to-do: the TZID parameter names the zone; without it
+ * resolved input is read in the to-do's own zone ids, else the default. */
+static void store_todo_time(CALPARSER_TOKEN* pToken, CALDB_VTODO** ppTodo, int bStart,
+                            array_t* pTimeZones, int bResolvedInput, const char* pDefaultTzid)
+{
+    CALDB_VTODO* todo = *ppTodo;
+    char* tzid = nullptr;
+    calparser_FindParamInParamList(pToken->pParamList, TOKEN_TZID, &tzid);
+    const char* zone = tzid;
+    if (!zone && bResolvedInput) {
+        if (!bStart && todo->pDueTzid)
+            zone = todo->pDueTzid;
+        else
+            zone = todo->pDtStartTzid ? todo->pDtStartTzid : pDefaultTzid;
+    }
+    int32_t* field = bStart ? &todo->tDtStart : &todo->tDue;
+    calparser_storeTodoDateTimeOrDateProperty(field, (void**)ppTodo, bStart, pToken->pValue, zone,
+                                              pTimeZones);
+    if (bResolvedInput && text_length(pToken->pValue) == 8) {
+        if (bStart)
+            todo->bDtStartIsDate = 1;
+        else
+            todo->bDtEndIsDate = 1;
+    }
+}
+
+/* ---- The to-do kind of the shared walk ---------------------------------- */
+
+static void todo_populate(CALPARSER_TOKEN* pToken, void** ppComponent,
+                          CAL_TIME_DURATION** ppDuration, array_t* pRRules, array_t* pRDates,
+                          array_t* pExRules, array_t* pExDates, array_t* pRDatePeriods,
+                          array_t* pTimeZones, int bResolvedInput, const char* pLookupCtx,
+                          const char* pDefaultTzid)
+{
+    calparser_populateVTodoProp(pToken, (CALDB_VTODO**)ppComponent, ppDuration, pRRules, pRDates,
+                                pExRules, pExDates, pRDatePeriods, pTimeZones, bResolvedInput,
+                                pLookupCtx, pDefaultTzid);
+}
+
+static int todo_set_defaults(void** ppComponent, CAL_TIME_DURATION* pDuration)
+{
+    return calparser_todo_set_defaults((CALDB_VTODO**)ppComponent, pDuration);
+}
+
+static long todo_alarm_base(const void* pComponent)
+{
+    return ((const CALDB_VTODO*)pComponent)->tDue;
+}
+
+static void todo_derive_state(void* pComponent, iCal_Token_t nMethod)
+{
+    calparser_todo_deriveCompState((CALDB_VTODO*)pComponent, nMethod);
+}
+
+/* A to-do given only a DUE starts at its DUE. */
+static void todo_finish(void* pComponent)
+{
+    CALDB_VTODO* todo = (CALDB_VTODO*)pComponent;
+    if (todo->tDtStart == 0 && todo->tDue != 0)
+        todo->tDtStart = todo->tDue;
+}
+
+static int todo_is_valid(void* pComponent, iCal_Token_t nMethod)
+{
+    return calparser_isValidTodo((CALDB_VTODO*)pComponent, nMethod);
+}
+
+static const CALPARSER_COMPONENT_KIND kTodoKind = {
+    CALDB_KIND_TODO,
+    TOKEN_VTODO,
+    "VTODO",
+    {TOKEN_X_KVAL_DTSTART_TZID, TOKEN_X_KVAL_DUE_TZID},
+    2,
+    todo_populate,
+    todo_set_defaults,
+    todo_alarm_base,
+    todo_derive_state,
+    todo_finish,
+    todo_is_valid,
+};
+
+extern "C" {
+
+void calparser_populateVTodoProp(CALPARSER_TOKEN* pToken, CALDB_VTODO** ppTodo,
+                                 CAL_TIME_DURATION** ppDuration, array_t* pRRules,
+                                 array_t* pRDates, array_t* pExRules, array_t* pExDates,
+                                 array_t* pRDatePeriods, array_t* pTimeZones,
+                                 int bResolvedInput, const char* pLookupCtx,
+                                 const char* pDefaultTzid)
+{
+    if (!pToken || !ppTodo || !*ppTodo)
+        return;
+    CALDB_VTODO* todo = *ppTodo;
+    const char* value = pToken->pValue;
+    switch (pToken->nType) {
+    case TOKEN_DTEND:
+    case TOKEN_TRANSP:
+    case TOKEN_X_Z9KQ_ATTENDEE_RDATELIST:
+    case TOKEN_X_Z9KQ_ATTENDEE_EXDATELIST:
+        break; /* event-only properties */
+    case TOKEN_DTSTART:
+    case TOKEN_DUE:
+        store_todo_time(pToken, ppTodo, pToken->nType == TOKEN_DTSTART, pTimeZones,
+                        bResolvedInput, pDefaultTzid);
+        break;
+    case TOKEN_COMPLETED: calparser_storeDateTimePropertyNoTimeZones(&todo->tCompleted, value); break;
+    case TOKEN_PERCENT_COMPLETE:
+        calparser_storeIntegerProperty(&todo->nPercentComplete, value, text_length(value), nullptr);
+        break;
+    case TOKEN_X_KVAL_DUE_TZID: calparser_recurrence_populateProperties(&todo->pDueTzid, value); break;
+    case TOKEN_PRIORITY: {
+        int scratch = 0;
+        calparser_populateTodoPriorityProp((void**)ppTodo, value, text_length(value), &scratch);
+        break;
+    }
+    case TOKEN_STATUS:
+        if (calparser_populateTodoStatusProp((void**)ppTodo, pToken->nValue) != 0)
+            kvallog(0, 6,
+                    "line (%d), %s: Bad value for STATUS in VTODO.  Assigning default value of "
+                    "NEEDS-ACTION.",
+                    (int)pToken->nLine, KVALLOG_CORE_SUBSYSTEM);
+        break;
+    default:
+        calparser_populateSharedProp(pToken, (CALDB_COMPONENT*)todo, ppDuration, pRRules, pRDates,
+                                     pExRules, pExDates, pRDatePeriods, bResolvedInput,
+                                     pLookupCtx);
+        break;
+    }
+}
+
+int calparser_todo_set_defaults(CALDB_VTODO** ppTodo, CAL_TIME_DURATION* pDuration)
+{
+    if (!ppTodo || !*ppTodo)
+        return 1;
+    CALDB_VTODO* todo = *ppTodo;
+    if (todo->tDue < 1 && pDuration)
+        calparser_addDurationToTodo(pDuration, todo);
+    if (todo->bDtStartIsDate)
+        todo->bDtEndIsDate = 1;
+    calparser_addOriginalDtStartXTokenIfNotAlreadyExistsOnComponent((CALDB_COMPONENT*)todo);
+    return 0;
+}
+
+int calparser_isValidTodo(CALDB_VTODO* pTodo, iCal_Token_t nMethod)
+{
+    (void)pTodo;
+    (void)nMethod;
+    return 1;
+}
+
+void calparser_todo_deriveCompState(CALDB_VTODO* pTodo, iCal_Token_t nMethod)
+{
+    if (!pTodo || pTodo->nCompState != kNoStateGiven)
+        return;
+    const CALDB_COMPONENT* component = (const CALDB_COMPONENT*)pTodo;
+    unsigned method = (unsigned)calparser_getCompStateMethod(nMethod);
+    unsigned state = kStateNoDecision;
+    if (method == kMethodRequest) {
+        if (component->aAttendees && component->aAttendees->count > 0)
+            state = kStateNeedsAction;
+    } else if (method == kMethodReply) {
+        state = calparser_attendeeDecisionBit(component);
+    }
+    pTodo->nCompState = (method << 16) | state;
+}
+
+int calparser_create_vtodo_from_tokens(array_t* pTokens, array_iter_t* pCursor,
+                                       array_t* pTodos, array_t* pRecurrence,
+                                       array_t* pTimeZones, int nPass, iCal_Token_t nMethod,
+                                       int bResolvedInput, const char* pLookupCtx,
+                                       const char* pDefaultTzid)
+{
+    return calparser_build_component_from_tokens(&kTodoKind, pTokens, pCursor, pTodos,
+                                                 pRecurrence, pTimeZones, nPass, nMethod,
+                                                 bResolvedInput, pLookupCtx, pDefaultTzid);
+}
+
+} /* extern "C" */

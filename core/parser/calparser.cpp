@@ -1,0 +1,246 @@
+/* The parse entry: chunked intake of an input stream, character-set
+ * conversion, lexing, the two passes of the assembly driver, and the
+ * freeing of result arrays. */
+#include "core/parser/calparser.h"
+
+#include <plstr.h>
+#include <stdlib.h>
+#include <string.h>
+
+#include "core/parser/cal_tok.h"
+#include "core/parser/cal_tok_xml.h"
+#include "public/core_util/charset.h"
+#include "public/db/caldb.h"
+#include "public/db/caldb_timezone.h"
+
+namespace {
+
+/* Bytes asked from the stream per read, in the input's character set. */
+constexpr unsigned kChunkSize = 4096;
+/* UTF-8 text room: four chunks, so the carried tail of a line and a fully
+ * expanded chunk fit together. */
+constexpr unsigned kTextSize = 4 * kChunkSize;
+/* The most UTF-8 bytes one input byte of any character set turns into (a
+ * single-byte charset's character of the Basic Multilingual Plane). */
+constexpr unsigned kMaxUtf8PerByte = 3;
+
+const char* const kUtf8 = "UTF-8";
+
+bool is_line_end(char c) {
+    return c == '\r' || c == '\n';
+}
+
+/* The stream's next byte without taking it: false at the end of the stream. */
+bool stream_has_more(protstream* pStream) {
+    int c = pStream->cnt > 0 ? (pStream->cnt--, *pStream->ptr++) : prot_fill(pStream);
+    if (c < 0) return false;
+    pStream->cnt++;
+    pStream->ptr--;
+    return true;
+}
+
+/* The buffers and counters of one intake. The raw buffer holds bytes in the
+ * input's character set: the start of a multi-byte character cut at the end
+ * of the previous read waits at its front. The text buffer holds UTF-8: the
+ * unconsumed tail of the previous chunk at its front, the newly converted
+ * text after it. */
+struct Intake {
+    protstream* stream;
+    const char* charset;
+    bool isUtf8;
+    char* raw;
+    unsigned rawLen;
+    char* text;
+    unsigned textLen;
+    unsigned carry;
+    unsigned line;
+};
+
+bool charset_is_utf8(const char* name) {
+    return PL_strcasecmp(name, kUtf8) == 0 || PL_strcasecmp(name, "UTF8") == 0;
+}
+
+/* The raw bytes the next read may add: never more than the text buffer can
+ * take once converted, so no converted byte is ever dropped for want of room. */
+unsigned raw_room(const Intake* in) {
+    unsigned textRoom = kTextSize - in->carry;
+    unsigned fits = in->isUtf8 ? textRoom : textRoom / kMaxUtf8PerByte;
+    unsigned limit = fits < kChunkSize ? fits : kChunkSize;
+    return limit > in->rawLen ? limit - in->rawLen : 0;
+}
+
+/* Reads after the raw bytes already waiting until the raw buffer holds what
+ * raw_room allows or the stream ends. */
+void fill_raw(Intake* in) {
+    unsigned want = raw_room(in);
+    while (want > 0) {
+        int n = prot_read(in->stream, in->raw + in->rawLen, want);
+        if (n <= 0) break;
+        in->rawLen += (unsigned)n;
+        want -= (unsigned)n;
+        if (want > 0 && !stream_has_more(in->stream)) break;
+    }
+}
+
+/* Converts the raw bytes to UTF-8 after the carried text. A character cut at
+ * the end of the raw bytes stays at the front of the raw buffer for the next
+ * read, unless the stream has ended. */
+void convert_raw(Intake* in, bool atEnd) {
+    char* out = in->text + in->carry;
+    int room = (int)(kTextSize - in->carry);
+    int used = (int)in->rawLen;
+    int written;
+    if (atEnd)
+        written = MEE_ConvertBuffer(in->charset, kUtf8, in->raw, (int)in->rawLen, out, room);
+    else
+        written = MEE_ConvertBufferEx(in->charset, kUtf8, in->raw, (int)in->rawLen, out, room,
+                                      &used);
+    if (written < 0) written = 0;
+    if (used < 0 || (unsigned)used > in->rawLen) used = (int)in->rawLen;
+    in->textLen = in->carry + (unsigned)written;
+    in->text[in->textLen] = '\0';
+    in->rawLen -= (unsigned)used;
+    memmove(in->raw, in->raw + used, in->rawLen);
+}
+
+/* How many bytes of the text the lexer may see. While the stream goes on, a
+ * trailing run of CR and LF is held back: the byte after it (the LF of a CR
+ * LF pair, or the space of a fold) is still unread, and without it the lexer
+ * would take the last line for complete. When the text holds no other line
+ * end, the lexer would see no complete line and drop the chunk, so it gets
+ * everything instead. */
+unsigned lexable_length(const Intake* in, bool atEnd) {
+    unsigned len = in->textLen;
+    if (atEnd) return len;
+    while (len > 0 && is_line_end(in->text[len - 1])) len--;
+    if (len == in->textLen) return len;
+    for (unsigned i = 0; i < len; i++)
+        if (is_line_end(in->text[i])) return len;
+    return in->textLen;
+}
+
+/* Lexes the first `len` bytes of the text; the lexer reads up to a NUL, so
+ * the byte after them is hidden while it runs. */
+int lex_text(Intake* in, unsigned len, array_t** ppTokens, int nFormat) {
+    char hidden = in->text[len];
+    in->text[len] = '\0';
+    unsigned consumed = len;
+    int rc = calparser_format_to_toklist(in->text, len, ppTokens, &consumed, &in->line, nFormat);
+    in->text[len] = hidden;
+    if (consumed > len) consumed = len;
+    in->carry = in->textLen - consumed;
+    memmove(in->text, in->text + consumed, in->carry);
+    in->text[in->carry] = '\0';
+    return rc;
+}
+
+/* Frees the result's slots from the last to the first; slot 0 too unless
+ * keepZones is set. */
+void free_slots(array_t* pComponents, bool keepZones) {
+    for (unsigned i = pComponents->count; i-- > 0;) {
+        if (i == CALPARSER_SLOT_TIMEZONES && keepZones) continue;
+        array_t* slot = static_cast<array_t*>(array_elementat(pComponents, i));
+        if (slot) {
+            if (i == CALPARSER_SLOT_TIMEZONES)
+                CAL_VTIMEZONE_FreeCalVTimeZoneList(slot);
+            else if (i == CALPARSER_SLOT_EVENTS || i == CALPARSER_SLOT_TODOS)
+                calparser_FreeCalVCompList(slot);
+            array_delete(slot);
+        }
+        array_removeat(pComponents, i);
+    }
+}
+
+}  // namespace
+
+extern "C" {
+
+int calparser_format_to_toklist(char* pBuf, unsigned nLen, array_t** ppTokens,
+                                unsigned* pnConsumed, unsigned* pnLine, int nFormat) {
+    switch (nFormat) {
+    case CALPARSER_FORMAT_XML:
+        return calparser_xmlbuf_to_toklist(pBuf, nLen, ppTokens, pnConsumed, pnLine);
+    case CALPARSER_FORMAT_SXML:
+        return calparser_sxmlbuf_to_toklist(pBuf, nLen, ppTokens, pnConsumed, pnLine);
+    case CALPARSER_FORMAT_ICAL:
+        return calparser_icalbuf_to_toklist(pBuf, nLen, ppTokens, pnConsumed, pnLine, 0);
+    case CALPARSER_FORMAT_ICAL_STRICT:
+        return calparser_icalbuf_to_toklist(pBuf, nLen, ppTokens, pnConsumed, pnLine, 1);
+    default:
+        return 0;
+    }
+}
+
+int calparser_create_token_list(protstream* pStream, array_t** ppTokens, int nFormat,
+                                int /*nUnused*/, const char* pCharset) {
+    if (!pStream || !ppTokens) return 1;
+    Intake in = {};
+    in.stream = pStream;
+    in.charset = pCharset && *pCharset ? pCharset : kUtf8;
+    in.isUtf8 = charset_is_utf8(in.charset);
+    in.line = 1;
+    int rc = 0;
+    in.raw = static_cast<char*>(calloc(kChunkSize + 1, 1));
+    in.text = static_cast<char*>(calloc(kTextSize + 1, 1));
+    if (!in.raw || !in.text) {
+        rc = 3;
+        goto done;
+    }
+    for (;;) {
+        fill_raw(&in);
+        bool atEnd = !stream_has_more(pStream);
+        convert_raw(&in, atEnd);
+        rc = lex_text(&in, lexable_length(&in, atEnd), ppTokens, nFormat);
+        /* The VCALENDAR check applies to the first chunk only. */
+        if (nFormat == CALPARSER_FORMAT_ICAL_STRICT) nFormat = CALPARSER_FORMAT_ICAL;
+        /* What follows the last line end of the stream is never lexed. */
+        if (rc > 0 || atEnd) break;
+    }
+done:
+    free(in.raw);
+    free(in.text);
+    return rc;
+}
+
+int calparser_prot_to_dbstruct(protstream* pStream, array_t** ppComponents, int nFormat,
+                               int nUnused, const char* pCharset, char* pDefaultTzid,
+                               CALDB_CALPROPS* pCalProps, unsigned* pnMethodState,
+                               char* pLookupCtx) {
+    if (!pStream || !ppComponents) return 1;
+    if (*ppComponents) calparser_FreeComponentArrayAndDestroy(ppComponents);
+    if (nFormat < CALPARSER_FORMAT_XML || nFormat > CALPARSER_FORMAT_ICAL_STRICT) return 1;
+    array_t* result = array_new();
+    if (!result) {
+        *ppComponents = nullptr;
+        return 3;
+    }
+    array_t* tokens = nullptr;
+    int rc = calparser_create_token_list(pStream, &tokens, nFormat, nUnused, pCharset);
+    if (rc == 0)
+        rc = calparser_create_components_from_tokens(result, tokens, CALPARSER_PASS_ZONES,
+                                                     pDefaultTzid, pCalProps, pnMethodState,
+                                                     pLookupCtx);
+    if (rc == 0)
+        rc = calparser_create_components_from_tokens(result, tokens, CALPARSER_PASS_COMPONENTS,
+                                                     pDefaultTzid, pCalProps, pnMethodState,
+                                                     pLookupCtx);
+    *ppComponents = result;
+    calparser_FreeTokenList(tokens);
+    array_delete(tokens);
+    return rc == 0 ? 0 : 2;
+}
+
+int calparser_FreeComponentArrayAndDestroy(array_t** ppComponents) {
+    if (!ppComponents || !*ppComponents) return 0;
+    free_slots(*ppComponents, false);
+    array_delete(*ppComponents);
+    *ppComponents = nullptr;
+    return 0;
+}
+
+int calparser_FreeComponentArrayExceptTimeZones(array_t* pComponents) {
+    if (pComponents) free_slots(pComponents, true);
+    return 0;
+}
+
+}  // extern "C"

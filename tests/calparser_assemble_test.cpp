@@ -1,0 +1,276 @@
+// The assembly driver: the calendar-level walk, METHOD, messages, the
+// calendar-properties lines and the slots each pass appends.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <utility>
+#include <vector>
+
+#include <plstr.h>
+
+#include "core/parser/calparser.h"
+
+namespace {
+
+struct Logged {
+    int level;
+    std::string text;
+};
+
+void capture(void* ctx, int level, const char* message) {
+    static_cast<std::vector<Logged>*>(ctx)->push_back({level, message});
+}
+
+class Assembly : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { ASSERT_NE(nullptr, CALPARSER_STR::Instance()); }
+    void SetUp() override { kvallog_set_sink(capture, &logs); }
+    void TearDown() override {
+        kvallog_set_sink(nullptr, nullptr);
+        calparser_FreeTokenList(tokens);
+        array_delete(tokens);
+        calparser_FreeComponentArrayAndDestroy(&result);
+        free_props();
+    }
+
+    void lex(std::string text) {
+        unsigned consumed = 0;
+        unsigned line = 1;
+        ASSERT_EQ(0, calparser_icalbuf_to_toklist(&text[0], (unsigned)text.size(), &tokens,
+                                                  &consumed, &line, 0));
+    }
+    int walk(int pass) {
+        if (!result) result = array_new();
+        char tzid[] = "Africa/Casablanca";
+        return calparser_create_components_from_tokens(
+            result, tokens, static_cast<eCALPARSER_PARSER_PASS>(pass), tzid, &props, &state,
+            nullptr);
+    }
+    // Both passes, as the parse entry runs them.
+    void walk_both() {
+        ASSERT_EQ(0, walk(1));
+        ASSERT_EQ(0, walk(2));
+    }
+    std::vector<Logged> with_text(const std::string& part) const {
+        std::vector<Logged> found;
+        for (const Logged& l : logs)
+            if (l.text.find(part) != std::string::npos) found.push_back(l);
+        return found;
+    }
+    size_t slot_count(unsigned slot) const {
+        return static_cast<array_t*>(array_elementat(result, slot))->count;
+    }
+    void free_props() {
+        char** fields[] = {&props.pDescription, &props.pParentCalid, &props.pRelativeCalid,
+                           &props.pCalmaster,   &props.pName,        &props.pCharset,
+                           &props.pLanguage,    &props.pPrimaryOwner, &props.pTzid};
+        for (char** f : fields) PL_strfree(*f);
+        for (array_t* list : {props.pOwners, props.pChildren, props.pCategories}) {
+            for (unsigned i = 0; list && i < list->count; i++)
+                PL_strfree(static_cast<char*>(list->data[i]));
+            array_delete(list);
+        }
+        acl_misc_FreeACEList(&props.pAceList);
+        props = CALDB_CALPROPS{};
+    }
+
+    std::vector<Logged> logs;
+    array_t* tokens = nullptr;
+    array_t* result = nullptr;
+    CALDB_CALPROPS props = {};
+    unsigned state = 0;
+};
+
+TEST_F(Assembly, MethodGivesTheMethodStateInEachPass) {
+    lex("BEGIN:VCALENDAR\r\nMETHOD:REQUEST\r\nEND:VCALENDAR\r\n");
+    ASSERT_EQ(0, walk(1));
+    EXPECT_EQ(2u, state);
+    state = 0;
+    ASSERT_EQ(0, walk(2));
+    EXPECT_EQ(2u, state);
+    EXPECT_TRUE(logs.empty());
+}
+
+TEST_F(Assembly, NoMethodIsPublish) {
+    lex("BEGIN:VCALENDAR\r\nEND:VCALENDAR\r\n");
+    walk_both();
+    EXPECT_EQ(1u, state);
+}
+
+TEST_F(Assembly, LaterMethodReplacesEarlier) {
+    lex("BEGIN:VCALENDAR\r\nMETHOD:REPLY\r\nMETHOD:COUNTER\r\nEND:VCALENDAR\r\n");
+    walk_both();
+    EXPECT_EQ(64u, state);
+}
+
+TEST_F(Assembly, UnknownMethodIsLoggedInBothPassesAndCountsAsPublish) {
+    lex("BEGIN:VCALENDAR\r\nMETHOD:REQUEST\r\nMETHOD:SHOUT\r\nEND:VCALENDAR\r\n");
+    walk_both();
+    EXPECT_EQ(1u, state);
+    auto found = with_text("METHOD");
+    ASSERT_EQ(2u, found.size());
+    for (const Logged& l : found) {
+        EXPECT_EQ(5, l.level);
+        EXPECT_EQ("line (3), calparser: Unknown METHOD encountered.  Assuming PUBLISH", l.text);
+    }
+}
+
+TEST_F(Assembly, UnsupportedComponentIsReportedOncePerPassAndBuildsNothing) {
+    lex("BEGIN:VCALENDAR\r\n"
+        "BEGIN:VJOURNAL\r\nSUMMARY:diary\r\nEND:VJOURNAL\r\n"
+        "BEGIN:X-NOTE\r\nSUMMARY:note\r\nEND:X-NOTE\r\n"
+        "END:VCALENDAR\r\n");
+    walk_both();
+    auto found = with_text("Unsupported");
+    ASSERT_EQ(4u, found.size());
+    EXPECT_EQ("line (2), calparser: Unsupported component in Orrin 1.0 found.", found[0].text);
+    EXPECT_EQ(4, found[0].level);
+    EXPECT_EQ("line (5), calparser: Unsupported component in Orrin 1.0 found.", found[1].text);
+    EXPECT_EQ(found[0].text, found[2].text);
+    EXPECT_EQ(found[1].text, found[3].text);
+    ASSERT_EQ(5u, result->count);
+    EXPECT_EQ(0u, slot_count(1));
+    EXPECT_EQ(0u, slot_count(2));
+}
+
+// The alarm's lines are calendar-level lines then: its X-KVAL-CALPROPS line
+// is stored like any other.
+TEST_F(Assembly, AlarmAtCalendarLevelIsReportedAndItsLinesWalked) {
+    lex("BEGIN:VCALENDAR\r\n"
+        "BEGIN:VALARM\r\nTRIGGER:-PT15M\r\nACTION:DISPLAY\r\n"
+        "X-KVAL-CALPROPS-NAME:inside\r\nEND:VALARM\r\n"
+        "END:VCALENDAR\r\n");
+    walk_both();
+    auto found = with_text("VALARM");
+    ASSERT_EQ(2u, found.size());
+    EXPECT_EQ(5, found[0].level);
+    EXPECT_EQ("line (2), calparser: VALARM in wrong scope.", found[0].text);
+    EXPECT_EQ(found[0].text, found[1].text);
+    EXPECT_STREQ("inside", props.pName);
+    EXPECT_EQ(0u, slot_count(1));
+}
+
+TEST_F(Assembly, WalkStopsAtEndOfCalendar) {
+    lex("BEGIN:VCALENDAR\r\nX-KVAL-CALPROPS-NAME:first\r\nEND:VCALENDAR\r\n"
+        "X-KVAL-CALPROPS-NAME:after\r\n"
+        "BEGIN:VCALENDAR\r\nMETHOD:REQUEST\r\nMETHOD:NONSENSE\r\nEND:VCALENDAR\r\n");
+    walk_both();
+    EXPECT_STREQ("first", props.pName);
+    EXPECT_EQ(1u, state);
+    EXPECT_TRUE(logs.empty());
+}
+
+TEST_F(Assembly, ListWithoutCalendarWrapperIsWalkedToItsEnd) {
+    lex("METHOD:CANCEL\r\nX-KVAL-CALPROPS-OWNERS:jdoe\r\n");
+    walk_both();
+    EXPECT_EQ(8u, state);
+    ASSERT_NE(nullptr, props.pOwners);
+    EXPECT_EQ(1u, props.pOwners->count);
+}
+
+TEST_F(Assembly, CalendarPropertiesAreStoredInPassOneOnly) {
+    lex("BEGIN:VCALENDAR\r\n"
+        "X-KVAL-CALPROPS-NAME:Work\r\nX-KVAL-CALPROPS-NAME:Home\r\n"
+        "X-KVAL-CALPROPS-OWNERS:jdoe\r\nX-KVAL-CALPROPS-OWNERS:asmith\r\n"
+        "X-KVAL-CALPROPS-CHILDREN:jdoe:sub\r\nX-KVAL-CALPROPS-CATEGORIES:Team\r\n"
+        "X-KVAL-CALPROPS-DESCRIPTION:My calendar\r\nX-KVAL-CALPROPS-TZID:Europe/Paris\r\n"
+        "X-KVAL-CALPROPS-PRIMARY-OWNER:jdoe\r\nX-KVAL-CALPROPS-LANGUAGE:fr\r\n"
+        "X-KVAL-CALPROPS-CHARSET:UTF-8\r\nX-KVAL-CALPROPS-CALMASTER:admin\r\n"
+        "X-KVAL-CALPROPS-PARENT-CALID:jdoe\r\nX-KVAL-CALPROPS-RELATIVE-CALID:sub\r\n"
+        "X-KVAL-CALPROPS-ACCESS-CONTROL-ENTRY:grant * components read\r\n"
+        "X-KVAL-CALPROPS-ACCESS-CONTROL-ENTRY:not an entry\r\n"
+        "X-KVAL-LINK-CALID:ignored\r\n"
+        "END:VCALENDAR\r\n");
+    ASSERT_EQ(0, walk(1));
+    EXPECT_STREQ("Home", props.pName);
+    ASSERT_NE(nullptr, props.pOwners);
+    ASSERT_EQ(2u, props.pOwners->count);
+    EXPECT_STREQ("jdoe", static_cast<char*>(props.pOwners->data[0]));
+    EXPECT_STREQ("asmith", static_cast<char*>(props.pOwners->data[1]));
+    ASSERT_EQ(1u, props.pChildren->count);
+    EXPECT_STREQ("jdoe:sub", static_cast<char*>(props.pChildren->data[0]));
+    ASSERT_EQ(1u, props.pCategories->count);
+    EXPECT_STREQ("My calendar", props.pDescription);
+    EXPECT_STREQ("Europe/Paris", props.pTzid);
+    EXPECT_STREQ("jdoe", props.pPrimaryOwner);
+    EXPECT_STREQ("fr", props.pLanguage);
+    EXPECT_STREQ("UTF-8", props.pCharset);
+    EXPECT_STREQ("admin", props.pCalmaster);
+    EXPECT_STREQ("jdoe", props.pParentCalid);
+    EXPECT_STREQ("sub", props.pRelativeCalid);
+    ASSERT_NE(nullptr, props.pAceList);
+    ASSERT_EQ(1u, props.pAceList->count);
+    const CALDB_ACE* ace = static_cast<const CALDB_ACE*>(props.pAceList->data[0]);
+    EXPECT_EQ(ACL_FLAG_ALL_USERS, ace->nFlags);
+    EXPECT_EQ(ACL_RIGHT_READ, ace->nRights);
+
+    // Pass 2 stores nothing more.
+    ASSERT_EQ(0, walk(2));
+    EXPECT_EQ(2u, props.pOwners->count);
+}
+
+TEST_F(Assembly, RightsKeepTheLowFourBitsAndResourceIsOneOnlyForOne) {
+    lex("X-KVAL-CALPROPS-READ:17\r\nX-KVAL-CALPROPS-WRITE:999\r\n"
+        "X-KVAL-CALPROPS-RESOURCE:1\r\n");
+    props.nWrite = 7;
+    ASSERT_EQ(0, walk(1));
+    EXPECT_EQ(1u, props.nRead);
+    EXPECT_EQ(0u, props.nWrite);
+    EXPECT_EQ(1u, props.bResource);
+    EXPECT_EQ(1u << 12 | 1u, props.nFlags);
+
+    calparser_FreeTokenList(tokens);
+    lex("X-KVAL-CALPROPS-READ:abc\r\nX-KVAL-CALPROPS-WRITE:14\r\nX-KVAL-CALPROPS-RESOURCE:2\r\n");
+    props.nRead = 9;
+    ASSERT_EQ(0, walk(1));
+    EXPECT_EQ(0u, props.nRead);
+    EXPECT_EQ(14u, props.nWrite);
+    EXPECT_EQ(0u, props.bResource);
+}
+
+TEST_F(Assembly, AccessEntriesReplaceTheListOnlyOnTheFirstEntryWhenAsked) {
+    lex("X-KVAL-CALPROPS-ACCESS-CONTROL-ENTRY:grant * components read\r\n"
+        "X-KVAL-CALPROPS-ACCESS-CONTROL-ENTRY:deny jdoe calprops write\r\n"
+        "X-KVAL-CALPROPS-ACCESS-CONTROL-ENTRY:grant asmith components all\r\n");
+    for (unsigned i = 0; i < 2; i++)
+        calparser_handle_X_KVAL_tokens(static_cast<CALPARSER_TOKEN*>(tokens->data[i]), &props);
+    ASSERT_EQ(2u, props.pAceList->count);
+    int first = 1;
+    EXPECT_EQ(0, calparser_handle_X_KVAL_tokens(static_cast<CALPARSER_TOKEN*>(tokens->data[2]),
+                                                &props, 1, &first));
+    EXPECT_EQ(0, first);
+    ASSERT_EQ(1u, props.pAceList->count);
+    EXPECT_EQ(ACL_RIGHTS_ALL, static_cast<CALDB_ACE*>(props.pAceList->data[0])->nRights);
+    // The flag is now clear: the next entry is appended.
+    calparser_handle_X_KVAL_tokens(static_cast<CALPARSER_TOKEN*>(tokens->data[0]), &props, 1,
+                                   &first);
+    EXPECT_EQ(2u, props.pAceList->count);
+    EXPECT_EQ(0, calparser_handle_X_KVAL_tokens(nullptr, &props));
+    EXPECT_EQ(0, calparser_handle_X_KVAL_tokens(static_cast<CALPARSER_TOKEN*>(tokens->data[0]),
+                                                nullptr));
+}
+
+TEST_F(Assembly, EachPassAppendsItsOwnSlots) {
+    lex("BEGIN:VCALENDAR\r\nEND:VCALENDAR\r\n");
+    ASSERT_EQ(0, walk(1));
+    ASSERT_EQ(1u, result->count);
+    ASSERT_EQ(0, walk(2));
+    ASSERT_EQ(5u, result->count);
+    // Any other pass walks and appends nothing.
+    ASSERT_EQ(0, walk(3));
+    EXPECT_EQ(5u, result->count);
+}
+
+TEST_F(Assembly, EmptyListOrNullFirstTokenIsRefused) {
+    tokens = array_new();
+    EXPECT_EQ(1, walk(1));
+    array_append(tokens, nullptr);
+    EXPECT_EQ(1, walk(1));
+    array_clear(tokens);
+    EXPECT_EQ(0u, result->count);
+    char tzid[] = "UTC";
+    EXPECT_EQ(1, calparser_create_components_from_tokens(result, nullptr, CALPARSER_PASS_ZONES,
+                                                         tzid, nullptr, nullptr, nullptr));
+}
+
+}  // namespace

@@ -1,0 +1,286 @@
+// The parse entry: chunked intake, conversion, format dispatch, and the
+// rules for the result array.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "core/parser/calparser.h"
+
+namespace {
+
+constexpr size_t kChunk = 4096;
+
+class ParseEntry : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { ASSERT_NE(nullptr, CALPARSER_STR::Instance()); }
+};
+
+// The tokens of `text` read through the intake as format `format`.
+struct Lexed {
+    int rc = -1;
+    std::vector<CALPARSER_TOKEN*> tokens;
+    array_t* list = nullptr;
+    ~Lexed() {
+        calparser_FreeTokenList(list);
+        array_delete(list);
+    }
+};
+
+void lex(Lexed* out, const std::string& text, int format = CALPARSER_FORMAT_ICAL,
+         const char* charset = nullptr) {
+    protstream* s = prot_readmap(text.data(), (unsigned)text.size());
+    out->rc = calparser_create_token_list(s, &out->list, format, 0, charset);
+    prot_free(s);
+    for (unsigned i = 0; out->list && i < out->list->count; i++)
+        out->tokens.push_back(static_cast<CALPARSER_TOKEN*>(out->list->data[i]));
+}
+
+// A line "X-PAD:xxx...\r\n" of exactly `len` bytes (len >= 9).
+std::string pad_line(size_t len) {
+    return "X-PAD:" + std::string(len - 8, 'x') + "\r\n";
+}
+
+int parse(const std::string& text, array_t** ppResult, int format = CALPARSER_FORMAT_ICAL,
+          unsigned* pnState = nullptr) {
+    protstream* s = prot_readmap(text.data(), (unsigned)text.size());
+    char tzid[] = "Africa/Casablanca";
+    int rc = calparser_prot_to_dbstruct(s, ppResult, format, 0, nullptr, tzid, nullptr, pnState,
+                                        nullptr);
+    prot_free(s);
+    return rc;
+}
+
+TEST_F(ParseEntry, ShortStreamLexesEveryCompleteLineWithItsLineNumber) {
+    Lexed l;
+    lex(&l, "BEGIN:VCALENDAR\r\nX-KVAL-CALPROPS-NAME:Home\r\n\r\nEND:VCALENDAR\r\n");
+    ASSERT_EQ(0, l.rc);
+    ASSERT_EQ(4u, l.tokens.size());
+    EXPECT_EQ(TOKEN_BEGIN, l.tokens[0]->nType);
+    EXPECT_EQ(TOKEN_VCALENDAR, l.tokens[0]->nValue);
+    EXPECT_STREQ("Home", l.tokens[1]->pValue);
+    EXPECT_EQ(2u, l.tokens[1]->nLine);
+    EXPECT_EQ(TOKEN_END, l.tokens[3]->nType);
+    EXPECT_EQ(4u, l.tokens[3]->nLine);
+}
+
+// The part before the boundary is carried to the front and the rest joins it.
+TEST_F(ParseEntry, LineAcrossTheChunkBoundaryBecomesOneToken) {
+    std::string head = pad_line(kChunk - 10);             // ends 10 bytes before the boundary
+    std::string summary = "SUMMARY:split across the chunk boundary";
+    Lexed l;
+    lex(&l, head + summary + "\r\nEND:VEVENT\r\n");
+    ASSERT_EQ(0, l.rc);
+    ASSERT_EQ(3u, l.tokens.size());
+    EXPECT_STREQ("split across the chunk boundary", l.tokens[1]->pValue);
+    EXPECT_EQ(2u, l.tokens[1]->nLine);
+    EXPECT_EQ(TOKEN_END, l.tokens[2]->nType);
+    EXPECT_EQ(3u, l.tokens[2]->nLine);
+}
+
+// CR is the last byte of the first chunk, LF the first of the second: one
+// line end, no empty line, and the line count stays right.
+TEST_F(ParseEntry, LineEndSplitBetweenCrAndLfIsOneLineEnd) {
+    std::string second = "SUMMARY:abcdefghi\r";   // 18 bytes: its CR is byte 4096
+    std::string first = pad_line(kChunk - second.size());
+    ASSERT_EQ(kChunk, first.size() + second.size());
+    Lexed l;
+    lex(&l, first + second + "\nLOCATION:Room 4\r\n");
+    ASSERT_EQ(0, l.rc);
+    ASSERT_EQ(3u, l.tokens.size());
+    EXPECT_EQ(TOKEN_SUMMARY, l.tokens[1]->nType);
+    EXPECT_STREQ("abcdefghi", l.tokens[1]->pValue);
+    EXPECT_EQ(TOKEN_LOCATION, l.tokens[2]->nType);
+    EXPECT_STREQ("Room 4", l.tokens[2]->pValue);
+    EXPECT_EQ(3u, l.tokens[2]->nLine);
+}
+
+// The first chunk ends right after a line end and the next begins with the
+// fold's space: the folded line is still one token.
+TEST_F(ParseEntry, FoldRightAfterTheChunkBoundaryStillJoins) {
+    std::string second = "DESCRIPTION:first\r\n";   // ends at the boundary
+    std::string first = pad_line(kChunk - second.size());
+    ASSERT_EQ(kChunk, first.size() + second.size());
+    Lexed l;
+    lex(&l, first + second + " half\r\nLOCATION:x\r\n");
+    ASSERT_EQ(0, l.rc);
+    ASSERT_EQ(3u, l.tokens.size());
+    EXPECT_STREQ("firsthalf", l.tokens[1]->pValue);
+    EXPECT_EQ(TOKEN_LOCATION, l.tokens[2]->nType);
+    EXPECT_EQ(4u, l.tokens[2]->nLine);
+}
+
+TEST_F(ParseEntry, ManyChunksOfFoldedLinesLoseNothing) {
+    std::string text = "BEGIN:VCALENDAR\r\n";
+    for (int i = 0; i < 400; i++)
+        text += "DESCRIPTION:line " + std::to_string(i) + " of a long\r\n  folded text\r\n";
+    text += "END:VCALENDAR\r\n";
+    ASSERT_GT(text.size(), 4 * kChunk);
+    Lexed l;
+    lex(&l, text);
+    ASSERT_EQ(0, l.rc);
+    ASSERT_EQ(402u, l.tokens.size());
+    for (int i = 0; i < 400; i++) {
+        std::string want = "line " + std::to_string(i) + " of a long folded text";
+        ASSERT_STREQ(want.c_str(), l.tokens[1 + i]->pValue) << i;
+        ASSERT_EQ(2u + 2 * i, l.tokens[1 + i]->nLine) << i;
+    }
+}
+
+TEST_F(ParseEntry, LastLineWithoutLineEndIsLost) {
+    Lexed l;
+    lex(&l, "BEGIN:VCALENDAR\r\nSUMMARY:kept\r\nEND:VCALENDAR");
+    ASSERT_EQ(0, l.rc);
+    ASSERT_EQ(2u, l.tokens.size());
+    EXPECT_STREQ("kept", l.tokens[1]->pValue);
+}
+
+// Latin-1 bytes arrive as UTF-8; a two-byte EUC-JP character cut by the
+// chunk boundary is joined with its second byte instead of being replaced.
+TEST_F(ParseEntry, NonUtf8InputIsConvertedWholeAcrossChunks) {
+    Lexed latin;
+    lex(&latin, "SUMMARY:Caf\xE9 cr\xE8me\r\n", CALPARSER_FORMAT_ICAL, "ISO-8859-1");
+    ASSERT_EQ(0, latin.rc);
+    ASSERT_EQ(1u, latin.tokens.size());
+    EXPECT_STREQ("Caf\xC3\xA9 cr\xC3\xA8me", latin.tokens[0]->pValue);
+
+    std::string summary = "SUMMARY:abc";
+    std::string first = pad_line(kChunk - 1 - summary.size());
+    std::string japanese = "\xC6\xFC\xCB\xDC";   // two characters, the first one cut
+    ASSERT_EQ(kChunk - 1, first.size() + summary.size());
+    Lexed euc;
+    lex(&euc, first + summary + japanese + "\r\nLOCATION:x\r\n", CALPARSER_FORMAT_ICAL,
+        "EUC-JP");
+    ASSERT_EQ(0, euc.rc);
+    ASSERT_EQ(3u, euc.tokens.size());
+    EXPECT_STREQ("abc\xE6\x97\xA5\xE6\x9C\xAC", euc.tokens[1]->pValue);
+}
+
+TEST_F(ParseEntry, StrictFormatNeedsVCalendarInTheFirstChunk) {
+    const std::string text = "X-PAD:x\r\nBEGIN:VCALENDAR\r\nEND:VCALENDAR\r\n";
+    const std::string bare = "SUMMARY:no calendar\r\n";
+    Lexed strict;
+    lex(&strict, text, CALPARSER_FORMAT_ICAL_STRICT);
+    EXPECT_EQ(0, strict.rc);
+
+    array_t* result = nullptr;
+    EXPECT_EQ(2, parse(bare, &result, CALPARSER_FORMAT_ICAL_STRICT));
+    ASSERT_NE(nullptr, result);
+    EXPECT_EQ(0u, result->count);
+    EXPECT_EQ(0, parse(bare, &result, CALPARSER_FORMAT_ICAL));
+    EXPECT_EQ(5u, result->count);
+
+    // Only the first chunk is checked: a later chunk without it is fine.
+    std::string longer = "BEGIN:VCALENDAR\r\n";
+    while (longer.size() < 3 * kChunk) longer += pad_line(100);
+    Lexed many;
+    lex(&many, longer + "END:VCALENDAR\r\n", CALPARSER_FORMAT_ICAL_STRICT);
+    EXPECT_EQ(0, many.rc);
+    calparser_FreeComponentArrayAndDestroy(&result);
+}
+
+TEST_F(ParseEntry, XmlFormatGoesThroughTheXmlLexer) {
+    Lexed l;
+    lex(&l, "<ICALENDAR><VCALENDAR><EVENT><SUMMARY>Lunch</SUMMARY></EVENT></VCALENDAR>"
+            "</ICALENDAR>\n",
+        CALPARSER_FORMAT_XML);
+    ASSERT_EQ(0, l.rc);
+    ASSERT_GE(l.tokens.size(), 4u);
+    EXPECT_EQ(TOKEN_BEGIN, l.tokens[1]->nType);
+    EXPECT_EQ(TOKEN_VCALENDAR, l.tokens[1]->nValue);
+    EXPECT_EQ(TOKEN_VEVENT, l.tokens[2]->nValue);
+    EXPECT_EQ(TOKEN_SUMMARY, l.tokens[3]->nType);
+    EXPECT_STREQ("Lunch", l.tokens[3]->pValue);
+}
+
+TEST_F(ParseEntry, SxmlAndEmptyInputGiveTwoAndAnEmptyResult) {
+    array_t* result = nullptr;
+    EXPECT_EQ(2, parse("<event><summary>x</summary></event>\n", &result,
+                       CALPARSER_FORMAT_SXML));
+    ASSERT_NE(nullptr, result);
+    EXPECT_EQ(0u, result->count);
+    EXPECT_EQ(2, parse("", &result));
+    ASSERT_NE(nullptr, result);
+    EXPECT_EQ(0u, result->count);
+    calparser_FreeComponentArrayAndDestroy(&result);
+    EXPECT_EQ(nullptr, result);
+}
+
+TEST_F(ParseEntry, RefusedArgumentsAndFormats) {
+    array_t* result = nullptr;
+    protstream* s = prot_readmap("", 0);
+    char tzid[] = "UTC";
+    EXPECT_EQ(1, calparser_prot_to_dbstruct(nullptr, &result, 3, 0, nullptr, tzid, nullptr,
+                                            nullptr, nullptr));
+    EXPECT_EQ(1, calparser_prot_to_dbstruct(s, nullptr, 3, 0, nullptr, tzid, nullptr, nullptr,
+                                            nullptr));
+    EXPECT_EQ(1, calparser_create_token_list(nullptr, nullptr, 3, 0, nullptr));
+    prot_free(s);
+
+    // An earlier result is freed before the format is even looked at.
+    ASSERT_EQ(0, parse("BEGIN:VCALENDAR\r\nEND:VCALENDAR\r\n", &result));
+    ASSERT_NE(nullptr, result);
+    EXPECT_EQ(1, parse("BEGIN:VCALENDAR\r\n", &result, 0));
+    EXPECT_EQ(nullptr, result);
+    EXPECT_EQ(1, parse("BEGIN:VCALENDAR\r\n", &result, 5));
+    EXPECT_EQ(nullptr, result);
+
+    array_t* tokens = nullptr;
+    unsigned consumed = 77;
+    unsigned line = 1;
+    char buf[] = "SUMMARY:x\r\n";
+    EXPECT_EQ(0, calparser_format_to_toklist(buf, sizeof buf - 1, &tokens, &consumed, &line, 9));
+    EXPECT_EQ(nullptr, tokens);
+    EXPECT_EQ(77u, consumed);
+}
+
+TEST_F(ParseEntry, SuccessfulParseHasFiveSlotsAndReportsTheMethod) {
+    array_t* result = nullptr;
+    unsigned state = 0;
+    ASSERT_EQ(0, parse("BEGIN:VCALENDAR\r\nMETHOD:CANCEL\r\nEND:VCALENDAR\r\n", &result,
+                       CALPARSER_FORMAT_ICAL, &state));
+    ASSERT_EQ(5u, result->count);
+    for (unsigned i = 0; i < 5; i++) {
+        ASSERT_NE(nullptr, result->data[i]) << i;
+        EXPECT_EQ(0u, static_cast<array_t*>(result->data[i])->count) << i;
+    }
+    EXPECT_EQ(8u, state);
+    calparser_FreeComponentArrayAndDestroy(&result);
+}
+
+// A result made by hand: slot 0 zones, 1 events, 2 to-dos, 3 an element the
+// free functions must not touch (a stack address would crash a free()).
+array_t* hand_made_result(int* pForeign) {
+    array_t* result = array_new();
+    array_t* slots[5];
+    for (array_t*& slot : slots) {
+        slot = array_new();
+        array_append(result, slot);
+    }
+    array_append(slots[0], CAL_VTIMEZONE_NEW());
+    array_append(slots[1], CAL_VCOMPONENT_NEW(CALDB_KIND_EVENT));
+    array_append(slots[2], CAL_VCOMPONENT_NEW(CALDB_KIND_TODO));
+    array_append(slots[2], CAL_VCOMPONENT_NEW(CALDB_KIND_TODO));
+    array_append(slots[3], pForeign);
+    return result;
+}
+
+TEST_F(ParseEntry, FreeingKeepsTheZonesOnlyWhenAsked) {
+    int foreign = 0;
+    array_t* result = hand_made_result(&foreign);
+    array_t* zones = static_cast<array_t*>(result->data[0]);
+    void* zone = zones->data[0];
+    EXPECT_EQ(0, calparser_FreeComponentArrayExceptTimeZones(result));
+    ASSERT_EQ(1u, result->count);
+    EXPECT_EQ(zones, result->data[0]);
+    ASSERT_EQ(1u, zones->count);
+    EXPECT_EQ(zone, zones->data[0]);
+    EXPECT_EQ(0, calparser_FreeComponentArrayAndDestroy(&result));
+    EXPECT_EQ(nullptr, result);
+
+    EXPECT_EQ(0, calparser_FreeComponentArrayAndDestroy(nullptr));
+    EXPECT_EQ(0, calparser_FreeComponentArrayAndDestroy(&result));
+    EXPECT_EQ(0, calparser_FreeComponentArrayExceptTimeZones(nullptr));
+}
+
+}  // namespace

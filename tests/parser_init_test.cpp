@@ -1,0 +1,124 @@
+// Start-up, shut-down and the loading of the time-zone registry.
+#include <gtest/gtest.h>
+
+#include <plstr.h>
+#include <stdlib.h>
+
+#include <string>
+
+#include "core/parser/calparser.h"
+#include "tests/support/registry_testing.h"
+
+namespace {
+
+// A zone known only by its name.
+CAL_VTIMEZONE* named_zone(const char* tzid) {
+    CAL_VTIMEZONE* zone = CAL_VTIMEZONE_NEW();
+    zone->pDbTimeZone->pTzid = PL_strdup(tzid);
+    return zone;
+}
+
+std::string registered_names() {
+    array_t* all = nullptr;
+    EXPECT_EQ(0, calparser_getAllTimeZones(&all));
+    std::string names;
+    for (unsigned i = 0; all && i < all->count; i++) {
+        const CAL_VTIMEZONE* zone = static_cast<const CAL_VTIMEZONE*>(all->data[i]);
+        names += std::string(names.empty() ? "" : " ") + zone->pDbTimeZone->pTzid;
+    }
+    array_delete(all);
+    return names;
+}
+
+int load_text(const std::string& text) {
+    protstream* s = prot_readmap(text.data(), (unsigned)text.size());
+    int rc = calparser_loadTimeZoneList(s);
+    prot_free(s);
+    return rc;
+}
+
+// Every test starts without a registry and leaves none behind.
+class Startup : public ::testing::Test {
+protected:
+    void SetUp() override {
+        const char* root = getenv("CALPARSER_ROOT");
+        savedRoot = root ? root : "";
+        hadRoot = root != nullptr;
+        calparser_unloadTimeZoneList();
+    }
+    void TearDown() override {
+        if (hadRoot) setenv("CALPARSER_ROOT", savedRoot.c_str(), 1);
+        else unsetenv("CALPARSER_ROOT");
+        parser_uninit();
+        EXPECT_EQ(nullptr, CALPARSER_TIMEZONE_LIST::m_Instance);
+    }
+    // Points the data root at a folder without a time-zone file.
+    void hide_time_zone_file() { setenv("CALPARSER_ROOT", "/nonexistent-calparser-root", 1); }
+
+    std::string savedRoot;
+    bool hadRoot = false;
+};
+
+TEST_F(Startup, MissingFileLeavesAnEmptyRegistryAndStillStarts) {
+    hide_time_zone_file();
+    EXPECT_EQ(0, parser_init());
+    ASSERT_NE(nullptr, CALPARSER_TIMEZONE_LIST::m_Instance);
+    EXPECT_EQ(nullptr, CALPARSER_TIMEZONE_LIST::m_Instance->m_pList);
+    EXPECT_EQ(nullptr, calparser_lookupCalVTimeZone("Africa/Casablanca"));
+    EXPECT_EQ("", registered_names());
+}
+
+TEST_F(Startup, FileThatDoesNotOpenKeepsThePreviousZones) {
+    hide_time_zone_file();
+    ASSERT_EQ(0, parser_init());
+    ASSERT_EQ(0, calparser_registry_add_for_testing(named_zone("Test/Kept")));
+    char path[] = "/nonexistent-dir/zones.ics";
+    EXPECT_EQ(-1, calparser_loadTimeZoneListFromFile(path));
+    EXPECT_EQ("Test/Kept", registered_names());
+}
+
+TEST_F(Startup, PathIsRewrittenToItsLocalForm) {
+    hide_time_zone_file();
+    char path[] = "no\\such\\file.ics";
+    EXPECT_EQ(-1, calparser_loadTimeZoneListFromFile(path));
+    EXPECT_STREQ("no/such/file.ics", path);
+}
+
+TEST_F(Startup, StreamThatDoesNotParseKeepsThePreviousZones) {
+    hide_time_zone_file();
+    ASSERT_EQ(0, parser_init());
+    ASSERT_EQ(0, calparser_registry_add_for_testing(named_zone("Test/Kept")));
+    EXPECT_EQ(1, load_text(""));
+    EXPECT_EQ(1, calparser_loadTimeZoneList(nullptr));
+    EXPECT_EQ("Test/Kept", registered_names());
+}
+
+TEST_F(Startup, ParsedStreamReplacesTheZones) {
+    hide_time_zone_file();
+    ASSERT_EQ(0, parser_init());
+    ASSERT_EQ(0, calparser_registry_add_for_testing(named_zone("Test/Gone")));
+    EXPECT_EQ(0, load_text("BEGIN:VCALENDAR\r\nEND:VCALENDAR\r\n"));
+    EXPECT_EQ(nullptr, calparser_lookupCalVTimeZone("Test/Gone"));
+}
+
+TEST_F(Startup, SecondDefaultLoadDoesNotReload) {
+    hide_time_zone_file();
+    EXPECT_EQ(0, calparser_loadDefaultTimeZoneList());
+    CALPARSER_TIMEZONE_LIST* registry = CALPARSER_TIMEZONE_LIST::m_Instance;
+    ASSERT_NE(nullptr, registry);
+    ASSERT_EQ(0, calparser_registry_add_for_testing(named_zone("Test/Added")));
+    EXPECT_EQ(0, calparser_loadDefaultTimeZoneList());
+    EXPECT_EQ(registry, CALPARSER_TIMEZONE_LIST::m_Instance);
+    EXPECT_EQ("Test/Added", registered_names());
+}
+
+TEST_F(Startup, UnloadDestroysTheRegistry) {
+    hide_time_zone_file();
+    ASSERT_EQ(0, parser_init());
+    ASSERT_EQ(0, calparser_registry_add_for_testing(named_zone("Test/Zone")));
+    EXPECT_EQ(0, calparser_unloadTimeZoneList());
+    EXPECT_EQ(nullptr, CALPARSER_TIMEZONE_LIST::m_Instance);
+    EXPECT_EQ(0, calparser_unloadTimeZoneList());
+}
+
+}  // namespace
