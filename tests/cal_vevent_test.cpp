@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <plstr.h>
 
+#include "core/parser/cal_vtimezone.h"
 #include "tests/builder_fixture.h"
 #include "tests/heap_failure.h"
 
@@ -213,6 +214,31 @@ TEST(EventTimes, ZoneOfDtstartAndDtend)
     EXPECT_EQ(0u, b.record<CALDB_VEVENT>()->bDtStartIsDate);
     EXPECT_EQ(1u, c.record<CALDB_VEVENT>()->bDtStartIsDate);
     EXPECT_EQ(1u, c.record<CALDB_VEVENT>()->bDtEndIsDate);
+}
+
+TEST(EventTimes, ZonesOfTheSameInputComeFirst)
+{
+    Tokens zone{"BEGIN:VTIMEZONE", "TZID:Test/Plus2", "BEGIN:STANDARD", "DTSTART:19700101T000000",
+                "TZOFFSETFROM:+0200", "TZOFFSETTO:+0200", "END:STANDARD", "END:VTIMEZONE"};
+    array_t* zones = array_new();
+    array_iter_t cursor = zone.cursorAt(1);
+    ASSERT_EQ(0, calparser_create_vtimezone_from_tokens(zone.list, &cursor, zones, 1, TOKEN_PUBLISH));
+    ASSERT_EQ(1u, zones->count);
+
+    Tokens tokens{"BEGIN:VEVENT", "DTSTART;TZID=test/plus2:20030101T120000",
+                  "DTEND;TZID=TEST/PLUS2:20030101T140000", "END:VEVENT"};
+    Built built;
+    LogCapture log;
+    built.cursor = tokens.cursorAt(1);
+    built.rc = calparser_create_vevent_from_tokens(tokens.list, &built.cursor, built.components,
+                                                   built.recurrence, zones, 2, TOKEN_PUBLISH, 0,
+                                                   nullptr, nullptr);
+    EXPECT_EQ(0, built.rc);
+    EXPECT_EQ(kNoon - 7200, built.record<CALDB_VEVENT>()->tDtStart);
+    EXPECT_EQ(kNoon, built.record<CALDB_VEVENT>()->tDtEnd);
+    EXPECT_TRUE(log.traces.empty());  // the registry was not asked
+    CAL_VTIMEZONE_FreeCalVTimeZoneList(zones);
+    array_delete(zones);
 }
 
 TEST(EventAlarms, BuiltAgainstTheEventStart)

@@ -7,6 +7,7 @@
 
 #include <plstr.h>
 
+#include "core/parser/cal_copy.h"
 #include "core/parser/cal_valarm.h"
 #include "core/parser/calparserutil.h"
 #include "core/parser/populate.h"
@@ -47,18 +48,10 @@ static void release_recurrence_info(array_t** ppInfo)
         return;
     for (unsigned i = info->count; i-- > 0;) {
         array_t* list = (array_t*)array_removeat(info, i);
-        if (!list)
-            continue;
-        for (unsigned j = list->count; j-- > 0;) {
-            void* element = array_removeat(list, j);
-            if (i == kRecurPeriods) {
-                CAL_TIME_PERIOD* period = (CAL_TIME_PERIOD*)element;
-                cal_time_DestroyPeriod(&period);
-            } else {
-                PL_strfree((char*)element);
-            }
-        }
-        array_delete(list);
+        if (i == kRecurPeriods)
+            calparser_recurrence_FreePeriodArrayAndDestroy(list);
+        else
+            calparser_recurrence_FreeStringArrayAndDestroy(list);
     }
     array_delete(info);
     *ppInfo = nullptr;
