@@ -18,51 +18,7 @@
 #include "public/db/caldb.h"
 #include "public/util/array.h"
 
-// Allocation failures: the test binary wraps the heap functions so that the
-// n-th allocation from now fails, and counts live blocks. Sanitizer builds
-// own the heap; there these checks are skipped.
-#if defined(__SANITIZE_ADDRESS__)
-#define HEAP_HOOK 0
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define HEAP_HOOK 0
-#endif
-#endif
-#ifndef HEAP_HOOK
-#define HEAP_HOOK 1
-#endif
-#if HEAP_HOOK
-extern "C" {
-void* __libc_malloc(size_t size);
-void* __libc_calloc(size_t count, size_t size);
-void* __libc_realloc(void* block, size_t size);
-void __libc_free(void* block);
-}
-static long g_allocations_until_failure = -1;  // -1: never fail
-static long g_live_blocks = 0;
-static bool allocation_fails() {
-    return g_allocations_until_failure >= 0 && g_allocations_until_failure-- == 0;
-}
-extern "C" void* malloc(size_t size) {
-    void* block = allocation_fails() ? nullptr : __libc_malloc(size);
-    g_live_blocks += block != nullptr;
-    return block;
-}
-extern "C" void* calloc(size_t count, size_t size) {
-    void* block = allocation_fails() ? nullptr : __libc_calloc(count, size);
-    g_live_blocks += block != nullptr;
-    return block;
-}
-extern "C" void* realloc(void* block, size_t size) {
-    void* grown = allocation_fails() ? nullptr : __libc_realloc(block, size);
-    g_live_blocks += !block && grown;
-    return grown;
-}
-extern "C" void free(void* block) {
-    g_live_blocks -= block != nullptr;
-    __libc_free(block);
-}
-#endif
+#include "tests/heap_failure.h"
 
 namespace {
 
@@ -71,15 +27,15 @@ namespace {
 // which no block of a failed attempt may remain.
 template <typename Attempt, typename Cleanup>
 void drive_failures(Attempt attempt, Cleanup cleanup) {
-#if HEAP_HOOK
+#if HEAP_FAILURE_HOOK
     for (long fail_at = 0; fail_at < 1000; fail_at++) {
-        long live_before = g_live_blocks;
-        g_allocations_until_failure = fail_at;
+        long live_before = heap_failure::g_live_blocks;
+        heap_failure::g_until_failure = fail_at;
         bool ok = attempt();
-        g_allocations_until_failure = -1;
+        heap_failure::g_until_failure = -1;
         cleanup();
         if (ok) return;
-        EXPECT_EQ(live_before, g_live_blocks) << "leak when allocation " << fail_at << " fails";
+        EXPECT_EQ(live_before, heap_failure::g_live_blocks) << "leak when allocation " << fail_at << " fails";
     }
     ADD_FAILURE() << "never succeeded";
 #else

@@ -18,51 +18,7 @@
 #include "public/db/caldb.h"
 #include "public/util/array.h"
 
-// Allocation failures: the test binary wraps the heap functions so that the
-// n-th allocation from now fails, and counts live blocks. Sanitizer builds
-// own the heap; there the check is skipped.
-#if defined(__SANITIZE_ADDRESS__)
-#define HEAP_HOOK 0
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define HEAP_HOOK 0
-#endif
-#endif
-#ifndef HEAP_HOOK
-#define HEAP_HOOK 1
-#endif
-#if HEAP_HOOK
-extern "C" {
-void* __libc_malloc(size_t size);
-void* __libc_calloc(size_t count, size_t size);
-void* __libc_realloc(void* block, size_t size);
-void __libc_free(void* block);
-}
-static long g_allocations_until_failure = -1;  // -1: never fail
-static long g_live_blocks = 0;
-static bool allocation_fails() {
-    return g_allocations_until_failure >= 0 && g_allocations_until_failure-- == 0;
-}
-extern "C" void* malloc(size_t size) {
-    void* block = allocation_fails() ? nullptr : __libc_malloc(size);
-    g_live_blocks += block != nullptr;
-    return block;
-}
-extern "C" void* calloc(size_t count, size_t size) {
-    void* block = allocation_fails() ? nullptr : __libc_calloc(count, size);
-    g_live_blocks += block != nullptr;
-    return block;
-}
-extern "C" void* realloc(void* block, size_t size) {
-    void* grown = allocation_fails() ? nullptr : __libc_realloc(block, size);
-    g_live_blocks += !block && grown;
-    return grown;
-}
-extern "C" void free(void* block) {
-    g_live_blocks -= block != nullptr;
-    __libc_free(block);
-}
-#endif
+#include "tests/heap_failure.h"
 
 namespace {
 
@@ -388,18 +344,18 @@ TEST(FullCopy, ConstructorsCopyEverythingButTheLink) {
 }
 
 TEST(FullCopy, RunningOutOfMemoryLeaksNothing) {
-#if HEAP_HOOK
+#if HEAP_FAILURE_HOOK
     CALDB_VEVENT* src = master_event();
     bool completed = false;
     for (long fail_at = 0; fail_at < 2000 && !completed; fail_at++) {
-        long live_before = g_live_blocks;
+        long live_before = heap_failure::g_live_blocks;
         CALDB_VEVENT* copy = nullptr;
-        g_allocations_until_failure = fail_at;
+        heap_failure::g_until_failure = fail_at;
         EXPECT_EQ(0, calparser_copyConstructorEvent(src, &copy));
-        completed = g_allocations_until_failure >= 0;  // no allocation failed
-        g_allocations_until_failure = -1;
+        completed = heap_failure::g_until_failure >= 0;  // no allocation failed
+        heap_failure::g_until_failure = -1;
         caldb_FreeEvent(&copy);
-        EXPECT_EQ(live_before, g_live_blocks) << "leak when allocation " << fail_at << " fails";
+        EXPECT_EQ(live_before, heap_failure::g_live_blocks) << "leak when allocation " << fail_at << " fails";
     }
     EXPECT_TRUE(completed);
     caldb_FreeEvent(&src);

@@ -12,7 +12,7 @@
 #include <prio.h>
 
 #include "core/parser/cal_vtimezone_array.h"
-#include "tests/support/failing_heap.h"
+#include "tests/heap_failure.h"
 #include "tests/support/zone_builders.h"
 
 using namespace zone_test;
@@ -215,7 +215,7 @@ TEST_F(Registry, DebugPrintShowsNamesStartsAndRules) {
 
 // Every allocation of a listing may fail: the result is 3, no array and no leak.
 TEST_F(Registry, ListingReportsMemoryShortage) {
-    if (!FAILING_HEAP) GTEST_SKIP() << "the sanitizer owns the heap";
+    if (!HEAP_FAILURE_HOOK) GTEST_SKIP() << "the sanitizer owns the heap";
     std::vector<ZoneSpec> zones;
     for (const char* id : {"A/1", "B/2", "C/3", "D/4", "E/5", "F/6", "G/7", "H/8", "I/9"})
         zones.push_back(named(id));
@@ -223,10 +223,10 @@ TEST_F(Registry, ListingReportsMemoryShortage) {
     int failures = 0;
     for (long failAt = 0; failAt < 100; failAt++) {
         array_t* all = reinterpret_cast<array_t*>(0x1);
-        long before = failing_heap::liveBlocks;
+        long before = heap_failure::g_live_blocks;
         int rc = 0;
         {
-            failing_heap::FailAt fail(failAt);
+            heap_failure::FailAt fail(failAt);
             rc = calparser_getAllTimeZones(&all);
         }
         if (rc == 0) {
@@ -237,7 +237,7 @@ TEST_F(Registry, ListingReportsMemoryShortage) {
         failures++;
         EXPECT_EQ(3, rc);
         EXPECT_EQ(nullptr, all);
-        EXPECT_EQ(before, failing_heap::liveBlocks) << "allocation " << failAt;
+        EXPECT_EQ(before, heap_failure::g_live_blocks) << "allocation " << failAt;
     }
     EXPECT_GE(failures, 1);
 }

@@ -8,7 +8,7 @@
 #include "core/parser/cal_vtimezone_array.h"
 #include "core/parser/calparser_time.h"
 #include "public/util/config.h"
-#include "tests/support/failing_heap.h"
+#include "tests/heap_failure.h"
 #include "tests/support/zone_builders.h"
 
 using namespace zone_test;
@@ -382,19 +382,19 @@ void keep_last_line(void* ctx, int level, const char* message) {
 // Whichever allocation fails, the tables in use stay as they were, nothing leaks
 // and the failure is logged.
 TEST_F(TimeConversion, FillingTablesKeepsThePreviousOnesWhenMemoryRunsOut) {
-    if (!FAILING_HEAP) GTEST_SKIP() << "the sanitizer owns the heap";
+    if (!HEAP_FAILURE_HOOK) GTEST_SKIP() << "the sanitizer owns the heap";
     const time_t* days = getTimeCache()->pDays;
     char*** strings = getTimeStringCache()->ppDayStrings;
     const time_t* yearStarts = getTimeStringCache()->pYearStart;
     LastLine last;
     kvallog_sink_t previous = kvallog_set_sink(keep_last_line, &last);
     for (long failAt : {0L, 1L, 2L, 3L, 4L, 5L, 6000L}) {
-        long before = failing_heap::liveBlocks;
+        long before = heap_failure::g_live_blocks;
         {
-            failing_heap::FailAt fail(failAt);
+            heap_failure::FailAt fail(failAt);
             time_cache_init();
         }
-        EXPECT_EQ(before, failing_heap::liveBlocks) << "allocation " << failAt;
+        EXPECT_EQ(before, heap_failure::g_live_blocks) << "allocation " << failAt;
         EXPECT_EQ(3, last.level);
         EXPECT_STREQ("calparser: Out of memory while filling the day tables.", last.text);
         EXPECT_EQ(days, getTimeCache()->pDays);

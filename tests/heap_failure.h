@@ -23,14 +23,8 @@
 #define HEAP_FAILURE_HOOK 1
 #endif
 
-#if HEAP_FAILURE_HOOK
-extern "C" {
-void* __libc_malloc(size_t size);
-void* __libc_calloc(size_t count, size_t size);
-void* __libc_realloc(void* block, size_t size);
-void __libc_free(void* block);
-}
-
+/* Defined in every build so tests compile alike; only the hooked heap below
+ * consults it. */
 namespace heap_failure {
 /* Atomic because tests with threads allocate through the same wrappers. */
 inline std::atomic<long> g_until_failure{-1};  /* -1: never fail */
@@ -42,7 +36,23 @@ inline bool next_fails()
         return false;
     return g_until_failure-- == 0;
 }
+
+/* Fails the allocation `index` from now (0: the next one) while it lives. */
+class FailAt {
+public:
+    explicit FailAt(long index) { g_until_failure = index; }
+    ~FailAt() { g_until_failure = -1; }
+};
 }  // namespace heap_failure
+
+#if HEAP_FAILURE_HOOK
+extern "C" {
+void* __libc_malloc(size_t size);
+void* __libc_calloc(size_t count, size_t size);
+void* __libc_realloc(void* block, size_t size);
+void __libc_free(void* block);
+}
+
 
 extern "C" void* malloc(size_t size)
 {

@@ -14,7 +14,7 @@
 #include "public/core_util/userattr.h"
 #include "public/util/config.h"
 #include "public/util/kvallog.h"
-#include "tests/support/failing_heap.h"
+#include "tests/heap_failure.h"
 
 namespace {
 
@@ -46,20 +46,20 @@ void free_texts(array_t** list) {
 // until a run meets no failure. A failed run must return `failureCode`, or 0
 // when the lost allocation was only a log line's.
 void drive_failures(int failureCode, const std::function<int()>& attempt) {
-#if FAILING_HEAP
+#if HEAP_FAILURE_HOOK
     auto quiet = [](void*, int, const char*) {};
     kvallog_sink_t previous = kvallog_set_sink(quiet, nullptr);
     EXPECT_EQ(0, attempt());   // warm-up: one-time tables are built outside the count
     for (long failAt = 0; failAt < 1000; failAt++) {
-        long liveBefore = failing_heap::liveBlocks;
+        long liveBefore = heap_failure::g_live_blocks;
         int rc = 0;
         bool injected = false;
         {
-            failing_heap::FailAt failure(failAt);
+            heap_failure::FailAt failure(failAt);
             rc = attempt();
-            injected = failing_heap::allocationsUntilFailure < 0;
+            injected = heap_failure::g_until_failure < 0;
         }
-        EXPECT_EQ(liveBefore, failing_heap::liveBlocks)
+        EXPECT_EQ(liveBefore, heap_failure::g_live_blocks)
             << "leak when allocation " << failAt << " fails";
         if (!injected) {
             EXPECT_EQ(0, rc);
