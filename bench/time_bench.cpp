@@ -37,17 +37,17 @@ void fill_registry_once() {
     if (filled) return;
     filled = true;
     time_cache_init();
-    zone_test::ZoneSpec spec;
-    spec.tzid = kZone;
-    spec.standardMinutes = 60;
-    spec.hasDaylight = true;
-    spec.daylightMinutes = 120;
+    zone_test::ZoneSpec shape;
+    shape.tzid = kZone;
+    shape.standardMinutes = 60;
+    shape.hasDaylight = true;
+    shape.daylightMinutes = 120;
     for (int year = 1990; year <= 2010; year++) {
-        spec.crossings.push_back(last_sunday_0100(year, 3));
-        spec.crossings.push_back(last_sunday_0100(year, 10));
+        shape.crossings.push_back(last_sunday_0100(year, 3));
+        shape.crossings.push_back(last_sunday_0100(year, 10));
     }
-    spec.withRuleZone = false;
-    CAL_VTIMEZONE* zone = zone_test::make_zone(spec);
+    shape.withRuleZone = false;
+    CAL_VTIMEZONE* zone = zone_test::make_zone(shape);
     UErrorCode status = U_ZERO_ERROR;
     zone->pIcuZone = new icu::SimpleTimeZone(
         3600000, icu::UnicodeString(kZone), UCAL_MARCH, -1, UCAL_SUNDAY, 7200000,

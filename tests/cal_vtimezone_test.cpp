@@ -542,19 +542,19 @@ struct PartSpec {
     const char* name;
 };
 
-void expect_part(const CAL_VZONE* part, const PartSpec& spec) {
+void expect_part(const CAL_VZONE* part, const PartSpec& shape) {
     ASSERT_NE(nullptr, part);
-    EXPECT_EQ(spec.from, part->pDbZone->nOffsetFrom);
-    EXPECT_EQ(spec.to, part->pDbZone->nOffsetTo);
-    EXPECT_EQ(spec.rule, rule_of(part));
-    EXPECT_EQ(spec.timeMs, part->nTimeMs);
+    EXPECT_EQ(shape.from, part->pDbZone->nOffsetFrom);
+    EXPECT_EQ(shape.to, part->pDbZone->nOffsetTo);
+    EXPECT_EQ(shape.rule, rule_of(part));
+    EXPECT_EQ(shape.timeMs, part->nTimeMs);
     EXPECT_EQ(1970, part->nStartYear);
-    EXPECT_EQ(spec.startMonth, part->nStartMonth);
-    EXPECT_EQ(spec.startDay, part->nStartDay);
-    EXPECT_EQ(spec.startHour, part->nStartHour);
-    EXPECT_EQ(spec.rrule ? std::vector<std::string>{spec.rrule} : std::vector<std::string>{},
+    EXPECT_EQ(shape.startMonth, part->nStartMonth);
+    EXPECT_EQ(shape.startDay, part->nStartDay);
+    EXPECT_EQ(shape.startHour, part->nStartHour);
+    EXPECT_EQ(shape.rrule ? std::vector<std::string>{shape.rrule} : std::vector<std::string>{},
               texts(part->pDbZone->aRRules));
-    EXPECT_EQ(std::vector<std::string>{spec.name}, texts(part->pDbZone->aTzNames));
+    EXPECT_EQ(std::vector<std::string>{shape.name}, texts(part->pDbZone->aTzNames));
 }
 
 // Each crossing from index `first` on is a change of the rule-based zone,

@@ -56,29 +56,29 @@ struct ZoneSpec {
 
 /* A new zone record (the caller owns it) with a plain rule-based zone at the
  * standard offset, so that conversions outside the tables have a zone to use. */
-inline CAL_VTIMEZONE* make_zone(const ZoneSpec& spec) {
+inline CAL_VTIMEZONE* make_zone(const ZoneSpec& shape) {
     CAL_VTIMEZONE* zone = CAL_VTIMEZONE_NEW();
-    zone->pDbTimeZone->pTzid = PL_strdup(spec.tzid.c_str());
-    if (spec.hasStandard) zone->pStandard = make_sub_zone(spec.standardMinutes);
-    if (spec.hasDaylight) zone->pDaylight = make_sub_zone(spec.daylightMinutes);
-    if (!spec.crossings.empty()) {
+    zone->pDbTimeZone->pTzid = PL_strdup(shape.tzid.c_str());
+    if (shape.hasStandard) zone->pStandard = make_sub_zone(shape.standardMinutes);
+    if (shape.hasDaylight) zone->pDaylight = make_sub_zone(shape.daylightMinutes);
+    if (!shape.crossings.empty()) {
         zone->aTzCross = array_new();
-        for (const std::string& c : spec.crossings) {
+        for (const std::string& c : shape.crossings) {
             time_t* when = static_cast<time_t*>(malloc(sizeof(time_t)));
             *when = utc(c);
             array_append(zone->aTzCross, when);
         }
     }
-    if (spec.withRuleZone && spec.hasStandard)
-        zone->pIcuZone = new icu::SimpleTimeZone(spec.standardMinutes * kMsPerMinute,
-                                                 icu::UnicodeString::fromUTF8(spec.tzid));
+    if (shape.withRuleZone && shape.hasStandard)
+        zone->pIcuZone = new icu::SimpleTimeZone(shape.standardMinutes * kMsPerMinute,
+                                                 icu::UnicodeString::fromUTF8(shape.tzid));
     return zone;
 }
 
 /* The registry emptied, then filled with the zones given. */
 inline void fill_registry(const std::vector<ZoneSpec>& specs) {
     CALPARSER_TIMEZONE_LIST::Instance()->removeAllTimeZones();
-    for (const ZoneSpec& spec : specs) calparser_registry_add_for_testing(make_zone(spec));
+    for (const ZoneSpec& shape : specs) calparser_registry_add_for_testing(make_zone(shape));
 }
 
 inline ZoneSpec utc_fallback_zone() {
