@@ -31,13 +31,13 @@ constexpr int kMsPerHour = 3600 * 1000;
 /* New York with the United States' rules: -05:00, -04:00 from the second
  * Sunday of March to the first Sunday of November, both at 02:00 local. */
 CAL_VTIMEZONE* make_new_york() {
-    zone_test::ZoneSpec spec;
-    spec.tzid = "America/New_York";
-    spec.standardMinutes = -300;
-    spec.hasDaylight = true;
-    spec.daylightMinutes = -240;
-    spec.withRuleZone = false;
-    CAL_VTIMEZONE* zone = zone_test::make_zone(spec);
+    zone_test::ZoneSpec shape;
+    shape.tzid = "America/New_York";
+    shape.standardMinutes = -300;
+    shape.hasDaylight = true;
+    shape.daylightMinutes = -240;
+    shape.withRuleZone = false;
+    CAL_VTIMEZONE* zone = zone_test::make_zone(shape);
     UErrorCode status = U_ZERO_ERROR;
     zone->pIcuZone = new icu::SimpleTimeZone(-5 * kMsPerHour, "America/New_York", UCAL_MARCH, 2,
                                              UCAL_SUNDAY, 2 * kMsPerHour, UCAL_NOVEMBER, 1,
