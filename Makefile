@@ -1,6 +1,7 @@
 # Set-up, build and test in one step on a fresh Debian machine.
 PACKAGES := g++ clang cmake make pkg-config python3 libnspr4-dev libicu-dev libical-dev \
-            libgtest-dev libgmock-dev libbenchmark-dev libclang-rt-14-dev
+            libgtest-dev libgmock-dev libbenchmark-dev libclang-rt-14-dev \
+            nlohmann-json3-dev
 BUILD    ?= build
 ASAN_BUILD ?= build-asan
 JOBS     ?= $(shell nproc)
@@ -30,6 +31,8 @@ test: build
 
 run: build
 	$(BUILD)/tools/calparse/calparse examples/*.ics
+	$(BUILD)/tools/calparse/calparse --format xml examples/*.xml
+	$(BUILD)/tools/calparse/calparse --charset ISO-8859-1 examples/iso-8859-1/*.ics
 
 # The test suite built with clang under AddressSanitizer and UBSan.
 asan-test: deps

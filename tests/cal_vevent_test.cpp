@@ -302,31 +302,6 @@ TEST(EventState, DerivedFromTheMethodWhenTheInputGaveNone)
     }
 }
 
-TEST(EventPeople, AttendeeParametersAndOrganizerReplacement)
-{
-    Tokens tokens{"BEGIN:VEVENT",
-                  "ATTENDEE;CN=Ann;PARTSTAT=accepted;RSVP=TRUE;ROLE=CHAIR:mailto:ann@e.x",
-                  "ATTENDEE:jdoe", "ORGANIZER;CN=Boss;DIR=\"ldap://x\":mailto:boss@e.x",
-                  "ORGANIZER;SENT-BY=\"mailto:sec@e.x\":mailto:chief@e.x", "END:VEVENT"};
-    Built built;
-    build(tokens, built, resolved());
-    CALDB_VEVENT* e = built.record<CALDB_VEVENT>();
-    ASSERT_EQ(2u, count_of(e->aAttendees));
-    const CALDB_ATTENDEE* ann = (const CALDB_ATTENDEE*)array_elementat(e->aAttendees, 0);
-    EXPECT_STREQ("mailto:ann@e.x", ann->pAddr);
-    EXPECT_STREQ("Ann", ann->pCn);
-    EXPECT_STREQ("CHAIR", ann->pRole);
-    EXPECT_EQ(2, ann->nPartStat);
-    EXPECT_EQ(1u, ann->bRsvp);
-    EXPECT_STREQ("jdoe", ((const CALDB_ATTENDEE*)array_elementat(e->aAttendees, 1))->pAddr);
-    // One organizer; the second property replaces what it carries.
-    ASSERT_NE(nullptr, e->pOrganizer);
-    EXPECT_STREQ("mailto:chief@e.x", e->pOrganizer->pAddr);
-    EXPECT_STREQ("Boss", e->pOrganizer->pCn);
-    EXPECT_STREQ("ldap://x", e->pOrganizer->pDir);
-    EXPECT_STREQ("mailto:sec@e.x", e->pOrganizer->pSentBy);
-}
-
 TEST(EventWalk, ParseErrorsKeepTheEventWithResult2)
 {
     const char* abrupt = "line (%u), calparser: Parse error: encountered abrupt end of parsing %s.";

@@ -209,6 +209,14 @@ TEST_F(Assembly, CalendarPropertiesAreStoredInPassOneOnly) {
     EXPECT_EQ(2u, props.pOwners->count);
 }
 
+TEST_F(Assembly, CalendarDatesAreUtcSeconds) {
+    lex("X-KVAL-CALPROPS-LAST-MODIFIED:20240101T000000Z\r\n"
+        "X-KVAL-CALPROPS-CREATED:19990101T112233Z\r\n");
+    ASSERT_EQ(0, walk(1));
+    EXPECT_EQ(1704067200, props.tLastModified);
+    EXPECT_EQ(915189753, props.tCreated);
+}
+
 TEST_F(Assembly, RightsKeepTheLowFourBitsAndResourceIsOneOnlyForOne) {
     lex("X-KVAL-CALPROPS-READ:17\r\nX-KVAL-CALPROPS-WRITE:999\r\n"
         "X-KVAL-CALPROPS-RESOURCE:1\r\n");
@@ -259,6 +267,71 @@ TEST_F(Assembly, EachPassAppendsItsOwnSlots) {
     // Any other pass walks and appends nothing.
     ASSERT_EQ(0, walk(3));
     EXPECT_EQ(5u, result->count);
+}
+
+const CALDB_VEVENT* event_at(array_t* result, unsigned i) {
+    array_t* events = static_cast<array_t*>(array_elementat(result, CALPARSER_SLOT_EVENTS));
+    const CAL_VCOMPONENT* wrapper = static_cast<const CAL_VCOMPONENT*>(array_elementat(events, i));
+    return wrapper ? static_cast<const CALDB_VEVENT*>(wrapper->pComponent) : nullptr;
+}
+
+// The zone is built in pass 1, so an event before it is read in it in pass 2:
+// 09:00 at UTC-03:00 is 12:00 UTC. The input's own zone wins over the
+// registry, whatever the letter case of its name.
+TEST_F(Assembly, ZoneDefinedAfterTheEventIsAppliedToIt) {
+    lex("BEGIN:VCALENDAR\r\n"
+        "BEGIN:VEVENT\r\nUID:a\r\nDTSTART;TZID=test/late:20240105T090000\r\n"
+        "DTEND;TZID=Test/Late:20240105T100000\r\nEND:VEVENT\r\n"
+        "BEGIN:VTODO\r\nUID:b\r\nDUE:20240106T000000Z\r\nEND:VTODO\r\n"
+        "BEGIN:VTIMEZONE\r\nTZID:Test/Late\r\n"
+        "BEGIN:STANDARD\r\nDTSTART:19700101T000000\r\nTZOFFSETFROM:-0300\r\n"
+        "TZOFFSETTO:-0300\r\nEND:STANDARD\r\nEND:VTIMEZONE\r\n"
+        "END:VCALENDAR\r\n");
+    ASSERT_EQ(0, walk(1));
+    ASSERT_EQ(1u, result->count);
+    EXPECT_EQ(1u, slot_count(0));
+    ASSERT_EQ(0, walk(2));
+    ASSERT_EQ(5u, result->count);
+    EXPECT_EQ(1u, slot_count(0));
+    ASSERT_EQ(1u, slot_count(1));
+    ASSERT_EQ(1u, slot_count(2));
+    EXPECT_EQ(0u, slot_count(3));
+    EXPECT_EQ(0u, slot_count(4));
+    const CALDB_VEVENT* event = event_at(result, 0);
+    ASSERT_NE(nullptr, event);
+    EXPECT_STREQ("a", event->pUid);
+    EXPECT_EQ(1704456000, event->tDtStart);  // 2024-01-05 12:00:00Z
+    EXPECT_EQ(1704459600, event->tDtEnd);
+}
+
+// Pass 1 builds no event and pass 2 no zone, even when a pass runs alone.
+TEST_F(Assembly, EachPassBuildsOnlyItsOwnKinds) {
+    lex("BEGIN:VCALENDAR\r\n"
+        "BEGIN:VEVENT\r\nUID:a\r\nDTSTART:20240105T090000Z\r\n"
+        "X-KVAL-CALPROPS-NAME:inside the event\r\nEND:VEVENT\r\n"
+        "BEGIN:VTIMEZONE\r\nTZID:Test/Zone\r\n"
+        "BEGIN:STANDARD\r\nDTSTART:19700101T000000\r\nTZOFFSETFROM:+0100\r\n"
+        "TZOFFSETTO:+0100\r\nEND:STANDARD\r\nEND:VTIMEZONE\r\n"
+        "END:VCALENDAR\r\n");
+    ASSERT_EQ(0, walk(1));
+    ASSERT_EQ(1u, result->count);
+    EXPECT_EQ(1u, slot_count(0));
+    // The builder consumed the event's lines: the walk never stored its X- line.
+    EXPECT_EQ(nullptr, props.pName);
+    calparser_FreeComponentArrayAndDestroy(&result);
+
+    // Pass 2 on its own: no zones to take, events and to-dos come first.
+    result = array_new();
+    ASSERT_EQ(0, walk(2));
+    ASSERT_EQ(4u, result->count);
+    array_t* events = static_cast<array_t*>(result->data[0]);
+    EXPECT_EQ(1u, events->count);
+    EXPECT_EQ(0u, static_cast<array_t*>(result->data[1])->count);
+    for (unsigned i = 0; i < 4; i++) {
+        calparser_FreeCalVCompList(static_cast<array_t*>(result->data[i]));
+        array_delete(static_cast<array_t*>(result->data[i]));
+    }
+    array_clear(result);
 }
 
 TEST_F(Assembly, EmptyListOrNullFirstTokenIsRefused) {

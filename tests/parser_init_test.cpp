@@ -121,4 +121,53 @@ TEST_F(Startup, UnloadDestroysTheRegistry) {
     EXPECT_EQ(0, calparser_unloadTimeZoneList());
 }
 
+// Two zones after the event that would use one of them: the event is
+// dropped, the zones are kept in name order.
+TEST_F(Startup, StreamOfZonesKeepsOnlyTheZonesSortedByName) {
+    hide_time_zone_file();
+    ASSERT_EQ(0, parser_init());
+    ASSERT_EQ(0, calparser_registry_add_for_testing(named_zone("Test/Gone")));
+    EXPECT_EQ(0, load_text("BEGIN:VCALENDAR\r\n"
+                           "BEGIN:VEVENT\r\nUID:1\r\nDTSTART;TZID=Test/West:20240105T090000\r\n"
+                           "END:VEVENT\r\n"
+                           "BEGIN:VTIMEZONE\r\nTZID:Test/West\r\n"
+                           "BEGIN:STANDARD\r\nDTSTART:19700101T000000\r\nTZOFFSETFROM:-0300\r\n"
+                           "TZOFFSETTO:-0300\r\nEND:STANDARD\r\nEND:VTIMEZONE\r\n"
+                           "BEGIN:VTIMEZONE\r\nTZID:Test/East\r\n"
+                           "BEGIN:STANDARD\r\nDTSTART:19700101T000000\r\nTZOFFSETFROM:+0200\r\n"
+                           "TZOFFSETTO:+0200\r\nEND:STANDARD\r\nEND:VTIMEZONE\r\n"
+                           "END:VCALENDAR\r\n"));
+    EXPECT_EQ("Test/East Test/West", registered_names());
+    const CAL_VTIMEZONE* west = calparser_lookupCalVTimeZone("Test/West");
+    ASSERT_NE(nullptr, west);
+    ASSERT_NE(nullptr, west->pStandard);
+    EXPECT_EQ(-180, west->pStandard->pDbZone->nOffsetTo);
+}
+
+TEST_F(Startup, DefaultFileIsLoadedOnceAndFindsLinksAndTheFallback) {
+    ASSERT_EQ(0, parser_init());
+    const CAL_VTIMEZONE* casablanca = calparser_lookupCalVTimeZone("Africa/Casablanca");
+    ASSERT_NE(nullptr, casablanca);
+    EXPECT_EQ(nullptr, casablanca->pDaylight);
+    ASSERT_NE(nullptr, casablanca->pStandard);
+    EXPECT_EQ(0, casablanca->pStandard->pDbZone->nOffsetTo);
+    const CAL_VTIMEZONE* eastern = calparser_lookupCalVTimeZone("US/Eastern");
+    ASSERT_NE(nullptr, eastern);
+    ASSERT_NE(nullptr, eastern->pDaylight);
+    EXPECT_EQ(-240, eastern->pDaylight->pDbZone->nOffsetTo);
+    // The crossings were read while the registry was still empty: in UTC.
+    const CAL_VTIMEZONE* newYork = calparser_lookupCalVTimeZone("America/New_York");
+    ASSERT_NE(nullptr, newYork);
+    ASSERT_NE(nullptr, newYork->aTzCross);
+    ASSERT_EQ(42u, newYork->aTzCross->count);
+    EXPECT_EQ(638953200, *static_cast<time_t*>(newYork->aTzCross->data[0]));  // 1990-04-01 07:00Z
+    EXPECT_EQ(nullptr, calparser_lookupCalVTimeZone("us/eastern"));
+
+    // A reload of the same file replaces every zone by an equal one.
+    char path[] = "data\\timezones.ics";
+    EXPECT_EQ(0, calparser_loadTimeZoneListFromFile(path));
+    EXPECT_STREQ("data/timezones.ics", path);
+    EXPECT_NE(nullptr, calparser_lookupCalVTimeZone("US/Eastern"));
+}
+
 }  // namespace

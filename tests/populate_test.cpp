@@ -103,14 +103,14 @@ TEST(TextStorers, CommaListKeepsEveryItemAndQuotedCommas) {
 
 TEST(TextStorers, EmailLosesOnlyAnAllLowerOrAllUpperMailto) {
     char* field = nullptr;
-    EXPECT_EQ(0, calparser_storeEmailProperty(&field, "mailto:a@x.org"));
-    EXPECT_STREQ("a@x.org", field);
-    EXPECT_EQ(0, calparser_storeEmailProperty(&field, "MAILTO:b@x.org"));
-    EXPECT_STREQ("b@x.org", field);
-    EXPECT_EQ(0, calparser_storeEmailProperty(&field, "Mailto:c@x.org"));
-    EXPECT_STREQ("Mailto:c@x.org", field);
-    EXPECT_EQ(0, calparser_storeEmailProperty(&field, "d@x.org"));
-    EXPECT_STREQ("d@x.org", field);
+    const std::pair<const char*, const char*> cases[] = {{"mailto:a@x.org", "a@x.org"},
+                                                         {"MAILTO:b@x.org", "b@x.org"},
+                                                         {"Mailto:c@x.org", "Mailto:c@x.org"},
+                                                         {"d@x.org", "d@x.org"}};
+    for (const auto& c : cases) {
+        EXPECT_EQ(0, calparser_storeEmailProperty(&field, c.first));
+        EXPECT_STREQ(c.second, field);
+    }
     EXPECT_EQ(1, calparser_storeEmailProperty(&field, nullptr));
     EXPECT_STREQ("d@x.org", field);
     PL_strfree(field);

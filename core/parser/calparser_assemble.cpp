@@ -9,6 +9,9 @@
 
 #include "core/parser/cal_str.h"
 #include "core/parser/cal_tok.h"
+#include "core/parser/cal_vevent.h"
+#include "core/parser/cal_vtimezone.h"
+#include "core/parser/cal_vtodo.h"
 #include "core/parser/calparserutil.h"
 #include "core/parser/populate.h"
 #include "public/ac/acl.h"
@@ -16,22 +19,11 @@
 #include "public/db/caldb_timezone.h"
 #include "public/util/kvallog.h"
 
-/* Builders and the expansion that have not joined the tree yet are stood in
- * for below: a missing builder's component is passed over whole, missing
- * expansion leaves the series as they are. */
-#if __has_include("core/parser/cal_vevent.h") && __has_include("core/parser/cal_vtodo.h")
-#define CALPARSER_HAVE_COMPONENT_BUILDERS 1
-#endif
-#if __has_include("core/parser/cal_vtimezone.h")
-#define CALPARSER_HAVE_VTIMEZONE_BUILDER 1
-#endif
+/* Until the expansion joins the tree, series stay as they were built and the
+ * recurrence information is released here. */
 #if __has_include("core/parser/cal_expand.h")
 #define CALPARSER_HAVE_EXPANSION 1
 #endif
-
-/* The date-time storer is still being written; until it links, the two
- * calendar-properties dates are left unset. */
-#pragma weak calparser_storeDateTimePropertyNoTimeZones
 
 namespace {
 
@@ -56,19 +48,6 @@ struct Walk {
 bool is_begin(const CALPARSER_TOKEN* t, iCal_Token_t kind) {
     return t->nType == TOKEN_BEGIN && t->nValue == kind;
 }
-
-#if !defined(CALPARSER_HAVE_COMPONENT_BUILDERS) || !defined(CALPARSER_HAVE_VTIMEZONE_BUILDER)
-/* Moves the cursor from a BEGIN token to its matching END (or the list's end). */
-void pass_over_component(array_t* pTokens, array_iter_t* cursor, iCal_Token_t kind) {
-    int depth = 0;
-    for (; cursor->element; array_findnext(pTokens, cursor)) {
-        const CALPARSER_TOKEN* t = static_cast<const CALPARSER_TOKEN*>(cursor->element);
-        if (t->nValue != kind) continue;
-        if (t->nType == TOKEN_BEGIN) depth++;
-        if (t->nType == TOKEN_END && --depth == 0) return;
-    }
-}
-#endif
 
 #ifndef CALPARSER_HAVE_EXPANSION
 /* Frees every vRecurrenceInfo of `infos`: five lists, the fifth of periods. */
@@ -160,11 +139,7 @@ int finish_walk(Walk* w, array_t* pResult) {
  * consumed; their results are theirs to report. */
 void dispatch_begin(const Walk* w, array_t* pTokens, array_iter_t* cursor,
                     const CALPARSER_TOKEN* t, char* pDefaultTzid, char* pLookupCtx) {
-    (void)w;  /* unused only while builders are stood in for */
-    (void)pDefaultTzid;
-    (void)pLookupCtx;
     switch (t->nValue) {
-#ifdef CALPARSER_HAVE_COMPONENT_BUILDERS
     case TOKEN_VEVENT:
         calparser_create_vevent_from_tokens(pTokens, cursor, w->events, w->eventRecurrence,
                                             w->zones, w->pass, w->method, 0, pLookupCtx,
@@ -175,33 +150,17 @@ void dispatch_begin(const Walk* w, array_t* pTokens, array_iter_t* cursor,
                                            w->zones, w->pass, w->method, 0, pLookupCtx,
                                            pDefaultTzid);
         break;
-#else
-    case TOKEN_VEVENT:
-    case TOKEN_VTODO:
-        pass_over_component(pTokens, cursor, t->nValue);
-        break;
-#endif
-#ifdef CALPARSER_HAVE_VTIMEZONE_BUILDER
     case TOKEN_VTIMEZONE:
         calparser_create_vtimezone_from_tokens(pTokens, cursor, w->zones, w->pass, w->method);
         break;
-#else
-    case TOKEN_VTIMEZONE:
-        pass_over_component(pTokens, cursor, TOKEN_VTIMEZONE);
-        break;
-#endif
     case TOKEN_VJOURNAL:
     case TOKEN_VFREEBUSY:
     case TOKEN_X:
         kvallog(0, 4, "line (%d), %s: Unsupported component in Orrin 1.0 found.",
                 (int)t->nLine, KVALLOG_CORE_SUBSYSTEM);
-#ifdef CALPARSER_HAVE_COMPONENT_BUILDERS
         calparser_create_unsupported_component_from_tokens(pTokens, cursor, t->nValue,
                                                            w->eventRecurrence, w->zones,
                                                            w->pass, w->method);
-#else
-        pass_over_component(pTokens, cursor, t->nValue);
-#endif
         break;
     case TOKEN_VALARM:
         /* The alarm's own lines are then walked as calendar-level lines. */
@@ -295,12 +254,10 @@ int calparser_handle_X_KVAL_tokens(CALPARSER_TOKEN* pToken, CALDB_CALPROPS* pCal
     } else {
         switch (type) {
         case TOKEN_X_KVAL_CALPROPS_LAST_MODIFIED:
-            if (calparser_storeDateTimePropertyNoTimeZones)
-                calparser_storeDateTimePropertyNoTimeZones(&pCalProps->tLastModified, value);
+            calparser_storeDateTimePropertyNoTimeZones(&pCalProps->tLastModified, value);
             break;
         case TOKEN_X_KVAL_CALPROPS_CREATED:
-            if (calparser_storeDateTimePropertyNoTimeZones)
-                calparser_storeDateTimePropertyNoTimeZones(&pCalProps->tCreated, value);
+            calparser_storeDateTimePropertyNoTimeZones(&pCalProps->tCreated, value);
             break;
         case TOKEN_X_KVAL_CALPROPS_READ:
             pCalProps->nRead = rights_bits(pToken);

@@ -1,183 +1,199 @@
 /* calparse: show what the library makes of calendar files.
  *
- *   calparse [--format ical|ical-strict|xml|sxml] [--output tokens] [FILE...]
+ *   calparse [--format ical|ical-strict|xml|sxml] [--charset NAME] [--tz ZONE]
+ *            [--output summary|json|sxml|tokens] [FILE...]
  *
- * Reads each FILE (standard input when there is none, or for "-") the way the
- * library's intake does: in chunks of 4096 bytes, the unconsumed tail of one
- * chunk carried to the front of the text buffer and the next chunk appended,
- * so that a line split across chunks is lexed whole. Prints the token list.
- * Exit status: 0 success, 1 an unreadable file or a lexing failure, 2 a usage
- * error or an option this version does not support. */
+ * Reads each FILE (standard input when there is none, or for "-") through the
+ * library's parse entry, exactly as a server would, and prints the time zones,
+ * events and to-dos it made (summary, json, sxml) or the token list of the
+ * lexer (tokens). --tz names the zone of date-times without one and the zone
+ * local times are shown in; without it each component is shown in its own
+ * zone (X-KVAL-DTSTART-TZID, else the first zone of the input, else the
+ * server's default zone).
+ * Exit status: 0 every input parsed; 1 an input could not be read or did not
+ * parse (the reason goes to standard error with the file name); 2 a usage error. */
 #include <errno.h>
+#include <fcntl.h>
 #include <stdio.h>
 #include <string.h>
+#include <unistd.h>
 
-#include <algorithm>
+#include <exception>
 #include <vector>
 
 #include <prio.h>
-#include <prprf.h>
 
-#include "core/parser/cal_tok.h"
-#include "core/parser/cal_tok_xml.h"
+#include "tools/calparse/calparse.h"
 
 namespace {
 
-constexpr size_t kChunkSize = 4096;
-constexpr size_t kTextSize = 4 * kChunkSize;   /* as the intake: room for the carry */
-
-/* Input format codes of the parse entry. */
-constexpr int kFormatXml = 1;
-constexpr int kFormatSxml = 2;
-constexpr int kFormatIcal = 3;
-constexpr int kFormatIcalStrict = 4;
+using calparse::Options;
+using calparse::Output;
+using calparse::Parsed;
 
 constexpr int kExitFailure = 1;
 constexpr int kExitUsage = 2;
+const char* const kDefaultZoneKey = "calstore.default.timezoneID";
+const char* const kFallbackZone = "Africa/Casablanca";
 
-void usage(void)
-{
-    fprintf(stderr, "usage: calparse [--format ical|ical-strict|xml|sxml] [--output tokens] "
-                    "[FILE...]\n");
+void usage() {
+    fprintf(stderr,
+            "usage: calparse [--format ical|ical-strict|xml|sxml] [--charset NAME] [--tz ZONE]\n"
+            "                [--output summary|json|sxml|tokens] [FILE...]\n");
 }
 
-int format_code(const char* name)
-{
-    if (strcmp(name, "ical") == 0)
-        return kFormatIcal;
-    if (strcmp(name, "ical-strict") == 0)
-        return kFormatIcalStrict;
-    if (strcmp(name, "xml") == 0)
-        return kFormatXml;
-    if (strcmp(name, "sxml") == 0)
-        return kFormatSxml;
+int format_code(const char* name) {
+    if (strcmp(name, "ical") == 0) return CALPARSER_FORMAT_ICAL;
+    if (strcmp(name, "ical-strict") == 0) return CALPARSER_FORMAT_ICAL_STRICT;
+    if (strcmp(name, "xml") == 0) return CALPARSER_FORMAT_XML;
+    if (strcmp(name, "sxml") == 0) return CALPARSER_FORMAT_SXML;
     return 0;
 }
 
-/* Whether `in` has no byte left, without losing the byte it may have. */
-bool at_end(FILE* in)
-{
-    int c = getc(in);
-    if (c == EOF)
-        return true;
-    ungetc(c, in);
-    return false;
+bool output_kind(const char* name, Output* pOutput) {
+    if (strcmp(name, "summary") == 0) *pOutput = Output::Summary;
+    else if (strcmp(name, "json") == 0) *pOutput = Output::Json;
+    else if (strcmp(name, "sxml") == 0) *pOutput = Output::Sxml;
+    else if (strcmp(name, "tokens") == 0) *pOutput = Output::Tokens;
+    else return false;
+    return true;
 }
 
-/* Hands one chunk to the lexer of `format`. */
-int lex_chunk(int format, char* text, unsigned len, array_t** ppTokens, unsigned* pnConsumed,
-              unsigned* pnLine, int checkVCalendar)
-{
-    switch (format) {
-    case kFormatXml:
-        return calparser_xmlbuf_to_toklist(text, len, ppTokens, pnConsumed, pnLine);
-    case kFormatSxml:
-        return calparser_sxmlbuf_to_toklist(text, len, ppTokens, pnConsumed, pnLine);
-    default:
-        return calparser_icalbuf_to_toklist(text, len, ppTokens, pnConsumed, pnLine,
-                                            checkVCalendar);
+/* Reads the options into *opt and the files into *files. Returns false (after
+ * saying why) on a usage error. */
+bool read_arguments(int argc, char** argv, Options* opt, std::vector<const char*>* files) {
+    for (int i = 1; i < argc; i++) {
+        const char* arg = argv[i];
+        const char* value = i + 1 < argc ? argv[i + 1] : nullptr;
+        bool takesValue = strcmp(arg, "--format") == 0 || strcmp(arg, "--charset") == 0 ||
+                          strcmp(arg, "--tz") == 0 || strcmp(arg, "--output") == 0;
+        if (takesValue && !value) {
+            fprintf(stderr, "calparse: %s needs a value\n", arg);
+            return false;
+        }
+        if (strcmp(arg, "--format") == 0) {
+            if (!(opt->format = format_code(value))) {
+                fprintf(stderr, "calparse: unknown format %s\n", value);
+                return false;
+            }
+        } else if (strcmp(arg, "--charset") == 0) {
+            opt->charset = value;
+        } else if (strcmp(arg, "--tz") == 0) {
+            opt->defaultTzid = value;
+            opt->tzGiven = true;
+        } else if (strcmp(arg, "--output") == 0) {
+            if (!output_kind(value, &opt->output)) {
+                fprintf(stderr, "calparse: unknown output %s\n", value);
+                return false;
+            }
+        } else if (arg[0] == '-' && arg[1] != '\0') {
+            fprintf(stderr, "calparse: unknown option %s\n", arg);
+            return false;
+        } else {
+            files->push_back(arg);
+            continue;
+        }
+        i++;
     }
+    if (files->empty()) files->push_back("-");
+    return true;
 }
 
-/* Lexes all of `in` in the given format into *ppTokens. Returns 0, -1 on a
- * read error (errno set), or the lexer's positive result. */
-int lex_stream(FILE* in, int format, array_t** ppTokens)
-{
-    std::vector<char> text(kTextSize + 1);
-    size_t carry = 0;
-    unsigned line = 1;
-    int checkVCalendar = format == kFormatIcalStrict;   /* first chunk only */
-    for (;;) {
-        size_t n = fread(text.data() + carry, 1, std::min(kChunkSize, kTextSize - carry), in);
-        if (ferror(in))
-            return -1;
-        size_t len = carry + n;
-        text[len] = '\0';
-        unsigned consumed = (unsigned)len;   /* the SXML lexer leaves it alone */
-        int rc = lex_chunk(format, text.data(), (unsigned)len, ppTokens, &consumed, &line,
-                           checkVCalendar);
-        checkVCalendar = 0;
-        if (rc > 0)
-            return rc;
-        /* The text after the last line end of the last chunk is not lexed. */
-        if (at_end(in))
-            return 0;
-        carry = consumed < len ? len - consumed : 0;
-        memmove(text.data(), text.data() + consumed, carry);
-    }
-}
-
-/* Lexes and prints one input. Returns the exit status it calls for. */
-int show_tokens(const char* path, FILE* in, int format, PRFileDesc* out)
-{
+/* Lexes the stream and prints its tokens. Returns the intake's result. */
+int show_tokens(protstream* stream, const Options& opt) {
     array_t* tokens = nullptr;
-    int status = 0;
-    int rc = lex_stream(in, format, &tokens);
-    if (rc < 0) {
-        fprintf(stderr, "calparse: cannot read %s: %s\n", path, strerror(errno));
-        status = kExitFailure;
-    } else if (rc == 2) {
-        fprintf(stderr, "calparse: %s: no line begins with BEGIN:VCALENDAR\n", path);
-        status = kExitFailure;
-    } else if (rc != 0) {
-        fprintf(stderr, "calparse: %s: out of memory\n", path);
-        status = kExitFailure;
-    }
-    calparser_debugPrintTokenList(tokens, out);
+    int rc = calparser_create_token_list(stream, &tokens, opt.format, 0, opt.charset.c_str());
+    calparser_debugPrintTokenList(tokens, PR_GetSpecialFD(PR_StandardOutput));
     calparser_FreeTokenList(tokens);
     array_delete(tokens);
+    return rc;
+}
+
+/* Parses and prints one input. Returns the exit status it calls for. */
+int show_input(const char* name, int fd, const Options& opt) {
+    protstream* stream = prot_file(fd, 0);
+    if (!stream) {
+        fprintf(stderr, "calparse: %s: out of memory\n", name);
+        return kExitFailure;
+    }
+    int status = 0;
+    if (opt.output == Output::Tokens) {
+        status = show_tokens(stream, opt);
+        if (status == 2)
+            fprintf(stderr, "calparse: %s: no line of the first chunk begins with "
+                            "BEGIN:VCALENDAR\n", name);
+        else if (status != 0)
+            fprintf(stderr, "calparse: %s: out of memory\n", name);
+        prot_free(stream);
+        return status == 0 ? 0 : kExitFailure;
+    }
+    Parsed in;
+    in.name = name;
+    std::vector<char> tzid(opt.defaultTzid.begin(), opt.defaultTzid.end());
+    tzid.push_back('\0');
+    in.status = calparser_prot_to_dbstruct(stream, &in.result, opt.format, 0, opt.charset.c_str(),
+                                           tzid.data(), &in.props, &in.methodState, nullptr);
+    prot_free(stream);
+    int written = 0;
+    if (opt.output == Output::Json) {
+        written = calparse::print_json(stdout, in, opt);
+    } else if (opt.output == Output::Sxml) {
+        fflush(stdout);
+        written = calparse::print_sxml(STDOUT_FILENO, in);
+    } else {
+        written = calparse::print_summary(stdout, in, opt);
+    }
+    if (in.status != 0) {
+        fprintf(stderr, "calparse: %s: %s\n", name, calparse::status_text(in.status));
+        status = kExitFailure;
+    }
+    if (written != 0) {
+        fprintf(stderr, "calparse: %s: cannot write the output\n", name);
+        status = kExitFailure;
+    }
     return status;
 }
 
-} /* namespace */
-
-int main(int argc, char** argv)
-{
-    int format = kFormatIcal;
+int run(int argc, char** argv) {
+    Options opt;
     std::vector<const char*> files;
-    for (int i = 1; i < argc; i++) {
-        const char* arg = argv[i];
-        bool hasValue = i + 1 < argc;
-        if (strcmp(arg, "--format") == 0 && hasValue) {
-            if (!(format = format_code(argv[++i]))) {
-                fprintf(stderr, "calparse: unknown format %s\n", argv[i]);
-                usage();
-                return kExitUsage;
-            }
-        } else if (strcmp(arg, "--output") == 0 && hasValue) {
-            if (strcmp(argv[++i], "tokens") != 0) {
-                fprintf(stderr, "calparse: output %s not supported yet\n", argv[i]);
-                return kExitUsage;
-            }
-        } else if (strcmp(arg, "--charset") == 0 || strcmp(arg, "--tz") == 0) {
-            fprintf(stderr, "calparse: %s not supported yet\n", arg);
-            return kExitUsage;
-        } else if (arg[0] == '-' && arg[1] != '\0') {
-            usage();
-            return kExitUsage;
-        } else {
-            files.push_back(arg);
-        }
+    if (!read_arguments(argc, argv, &opt, &files)) {
+        usage();
+        return kExitUsage;
     }
-    if (files.empty())
-        files.push_back("-");
-
-    PRFileDesc* out = PR_GetSpecialFD(PR_StandardOutput);
+    if (!opt.tzGiven)
+        opt.defaultTzid = config_get_string(config_getdefaultcache(), kDefaultZoneKey,
+                                            kFallbackZone);
+    int initialised = parser_init();
+    if (initialised != 0) {
+        fprintf(stderr, "calparse: the library did not start (%d)\n", initialised);
+        return kExitFailure;
+    }
     int status = 0;
     for (const char* path : files) {
         bool isStdin = strcmp(path, "-") == 0;
-        FILE* in = isStdin ? stdin : fopen(path, "rb");
-        if (!in) {
+        int fd = isStdin ? STDIN_FILENO : open(path, O_RDONLY);
+        if (fd < 0) {
             fprintf(stderr, "calparse: cannot read %s: %s\n", path, strerror(errno));
             status = kExitFailure;
             continue;
         }
-        if (files.size() > 1)
-            PR_fprintf(out, "==> %s <==\n", path);
-        if (show_tokens(path, in, format, out) != 0)
-            status = kExitFailure;
-        if (!isStdin)
-            fclose(in);
+        if (files.size() > 1 && opt.output == Output::Tokens) printf("==> %s <==\n", path);
+        fflush(stdout);
+        if (show_input(path, fd, opt) != 0) status = kExitFailure;
+        if (!isStdin) close(fd);
     }
+    parser_uninit();
     return status;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    try {
+        return run(argc, argv);
+    } catch (const std::exception& e) {
+        fprintf(stderr, "calparse: %s\n", e.what());
+        return kExitFailure;
+    }
 }
