@@ -18,9 +18,6 @@ namespace {
 // Owns a token list (and its tokens) for the length of a test.
 struct TokenList {
     array_t* list = nullptr;
-    TokenList() = default;
-    TokenList(const TokenList&) = delete;
-    TokenList& operator=(const TokenList&) = delete;
     ~TokenList() {
         calparser_FreeTokenList(list);
         array_delete(list);
@@ -94,11 +91,15 @@ std::vector<std::string> describeAll(const TokenList& tokens, bool withLines) {
     return all;
 }
 
-std::string readFile(const std::string& relativePath) {
-    std::ifstream in(std::string(CALPARSER_SOURCE_ROOT) + "/" + relativePath, std::ios::binary);
+std::string readFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
     std::ostringstream text;
     text << in.rdbuf();
     return text.str();
+}
+
+std::string readSourceFile(const std::string& relativePath) {
+    return readFile(std::string(CALPARSER_SOURCE_ROOT) + "/" + relativePath);
 }
 
 std::string decode(const std::string& text) {
@@ -115,12 +116,10 @@ void expectToken(const CALPARSER_TOKEN* token, iCal_Token_t type, iCal_Token_t v
     ASSERT_NE(nullptr, token);
     EXPECT_EQ(type, token->nType);
     EXPECT_EQ(value, token->nValue);
-    if (text) EXPECT_STREQ(text, token->pValue);
-    else EXPECT_EQ(nullptr, token->pValue);
+    EXPECT_STREQ(text, token->pValue);  // both NULL passes too
     EXPECT_NE(nullptr, token->pParamList);
 }
 
-// ---- Tags, values and lines ------------------------------------------------
 
 TEST(XmlLexer, ComponentTagsGiveBeginAndEndAndClosingPropertyTagsGiveType0) {
     TokenList tokens;
@@ -190,8 +189,10 @@ TEST(XmlLexer, SegmentsWithoutAProperTagGiveAnEmptyType0Token) {
     expectToken(tokens[5], TOKEN_UID, TOKEN_UNKNOWN, "u");
 }
 
-// ---- Attributes ------------------------------------------------------------
 
+// A "<" inside a quoted value does not cut the segment. An unquoted value runs
+// to the ">" and takes later attributes with it; an attribute without "=" or
+// without a value has the empty value.
 TEST(XmlLexer, AttributesBecomeParametersInOrder) {
     TokenList tokens;
     lexXml("<ATTENDEE cn=\"Bob Roe\" DELTO=\"mailto:b@x\" LANG = \"en\" RELTYPE=\"PARENT\" "
@@ -199,33 +200,14 @@ TEST(XmlLexer, AttributesBecomeParametersInOrder) {
            "<SUMMARY LANGUAGE=en CN=x>t</SUMMARY><UID FLAG>u</UID><DUE TZID=>d</DUE><",
            tokens);
     ASSERT_EQ(8u, tokens.size());
-    // A "<" inside a quoted value does not cut the segment.
-    const CALPARSER_TOKEN* att = tokens[0];
-    expectToken(att, TOKEN_ATTENDEE, TOKEN_UNKNOWN, "mailto:bob@x");
-    ASSERT_EQ(5u, att->pParamList->count);
-    const iCal_Token_t types[] = {TOKEN_CN, TOKEN_DELEGATED_TO, TOKEN_LANGUAGE, TOKEN_RELATED,
-                                  TOKEN_X_PARAM};
-    const char* values[] = {"Bob Roe", "mailto:b@x", "en", "PARENT", "a<b"};
-    for (unsigned i = 0; i < 5; ++i) {
-        EXPECT_EQ(types[i], param(att, i)->nType) << i;
-        EXPECT_STREQ(values[i], param(att, i)->pValue) << i;
-        EXPECT_EQ(TOKEN_UNKNOWN, param(att, i)->nValue) << i;
-    }
-    EXPECT_EQ(nullptr, param(att, 0)->pName);
-    EXPECT_STREQ("X-Z", param(att, 4)->pName);
-
-    // An unquoted value runs to the ">" and takes later attributes with it; an
-    // attribute without "=" or without a value has the empty value.
-    ASSERT_EQ(1u, tokens[2]->pParamList->count);
-    EXPECT_EQ(TOKEN_LANGUAGE, param(tokens[2], 0)->nType);
-    EXPECT_STREQ("en CN=x", param(tokens[2], 0)->pValue);
-    ASSERT_EQ(1u, tokens[4]->pParamList->count);
-    EXPECT_EQ(TOKEN_UNKNOWN, param(tokens[4], 0)->nType);
-    EXPECT_STREQ("", param(tokens[4], 0)->pValue);
-    ASSERT_EQ(1u, tokens[6]->pParamList->count);
-    EXPECT_EQ(TOKEN_TZID, param(tokens[6], 0)->nType);
-    EXPECT_STREQ("", param(tokens[6], 0)->pValue);
-    EXPECT_STREQ("d", tokens[6]->pValue);
+    EXPECT_EQ("1107 name=null value=0 text=\"mailto:bob@x\" params=[1291 null=\"Bob Roe\"; "
+              "1186 null=\"mailto:b@x\"; 1024 null=\"en\"; 1124 null=\"PARENT\"; "
+              "1286 \"X-Z\"=\"a<b\"; ]",
+              describe(tokens[0]));
+    EXPECT_EQ("1135 name=null value=0 text=\"t\" params=[1024 null=\"en CN=x\"; ]",
+              describe(tokens[2]));
+    EXPECT_EQ("1140 name=null value=0 text=\"u\" params=[0 null=\"\"; ]", describe(tokens[4]));
+    EXPECT_EQ("1118 name=null value=0 text=\"d\" params=[1293 null=\"\"; ]", describe(tokens[6]));
 }
 
 TEST(XmlFindNextTag, SkipsQuotedStretchesAndCountsLineEnds) {
@@ -244,7 +226,6 @@ TEST(XmlFindNextTag, SkipsQuotedStretchesAndCountsLineEnds) {
     EXPECT_EQ(2u, line);
 }
 
-// ---- Character references ----------------------------------------------------
 
 TEST(XmlReferences, OnlyAmpLtGtAndShortDecimalReferencesDecode) {
     EXPECT_EQ("a <b> & c", decode("a &lt;b&gt; &amp; c"));
@@ -262,7 +243,6 @@ TEST(XmlReferences, OnlyAmpLtGtAndShortDecimalReferencesDecode) {
     EXPECT_EQ("a\xEF\xBF\xBD" "b\xEF\xBF\xBD", decode("a&#0;b&#00"));
 }
 
-// ---- Chunks ------------------------------------------------------------------
 
 TEST(XmlLexer, IncompleteSegmentsAreLeftOrDropped) {
     // A chunk without a second "<" is consumed whole and yields nothing.
@@ -290,16 +270,15 @@ TEST(XmlLexer, IncompleteSegmentsAreLeftOrDropped) {
 }
 
 TEST(XmlLexer, EndsOfChunksDoNotChangeTheTokens) {
-    const std::string text = readFile("tests/data/xml/meeting.xml");
+    const std::string text = readSourceFile("tests/data/xml/meeting.xml");
     ASSERT_FALSE(text.empty());
     TokenList whole;
     LexResult r = lexXml(text, whole);
     ASSERT_EQ(0, r.rc);
     const std::vector<std::string> expected = describeAll(whole, true);
 
-    // The same file with CR LF line ends gives the same tokens: cut it in two
-    // at every byte after the second tag's "<", CR LF pairs included (a first
-    // chunk without a complete segment is dropped by rule).
+    // With CR LF line ends too, cut in two at every byte after the second
+    // tag's "<" (a first chunk without a complete segment is dropped by rule).
     std::string crlf;
     for (char c : text) crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
     TokenList wholeCrlf;
@@ -311,23 +290,12 @@ TEST(XmlLexer, EndsOfChunksDoNotChangeTheTokens) {
         lexXmlInChunks(crlf, {cut}, pieces);
         ASSERT_EQ(expected, describeAll(pieces, true)) << "cut at " << cut;
     }
-    // Many chunks, each longer than the longest segment.
-    for (size_t size : {130u, 257u, 1000u}) {
-        std::vector<size_t> cuts;
-        for (size_t at = size; at < text.size(); at += size) cuts.push_back(at);
-        TokenList pieces;
-        lexXmlInChunks(text, cuts, pieces);
-        ASSERT_EQ(expected, describeAll(pieces, true)) << "chunks of " << size;
-    }
 }
 
-// ---- Equivalence with the iCalendar lexer ----------------------------------
 
 TEST(XmlLexer, SameCalendarGivesTheSameTokensAsTheICalendarLexer) {
-    std::string ics = readFile("tests/data/xml/meeting.ics");
-    std::string xml = readFile("tests/data/xml/meeting.xml");
-    ASSERT_FALSE(ics.empty());
-    ASSERT_FALSE(xml.empty());
+    std::string ics = readSourceFile("tests/data/xml/meeting.ics");
+    std::string xml = readSourceFile("tests/data/xml/meeting.xml");
 
     TokenList icalTokens;
     unsigned consumed = 0, line = 1;
@@ -346,7 +314,6 @@ TEST(XmlLexer, SameCalendarGivesTheSameTokensAsTheICalendarLexer) {
     EXPECT_EQ(53u, fromXml.size());
 }
 
-// ---- Hostile input -----------------------------------------------------------
 
 TEST(XmlLexer, HugeNamesDeepNestingAndManyAttributes) {
     TokenList tokens;
@@ -357,19 +324,16 @@ TEST(XmlLexer, HugeNamesDeepNestingAndManyAttributes) {
     EXPECT_EQ(TOKEN_UNKNOWN, tokens[0]->nType);
     EXPECT_STREQ("v", tokens[0]->pValue);
 
-    TokenList nested;
+    TokenList nested, wide;
     std::string deep;
     for (int i = 0; i < 20000; ++i) deep += "<EVENT>";
-    deep += "<";
-    r = lexXml(deep, nested);
-    EXPECT_EQ(0, r.rc);
+    ASSERT_EQ(0, lexXml(deep + "<", nested).rc);
     ASSERT_EQ(20000u, nested.size());
     EXPECT_EQ(TOKEN_VEVENT, nested[19999]->nValue);
 
-    TokenList wide;
     std::string tag = "<ATTENDEE";
     for (int i = 0; i < 5000; ++i) tag += " CN=\"n" + std::to_string(i) + "\"";
-    r = lexXml(tag + ">mailto:a@x<", wide);
+    lexXml(tag + ">mailto:a@x<", wide);
     ASSERT_EQ(1u, wide.size());
     ASSERT_EQ(5000u, wide[0]->pParamList->count);
     EXPECT_STREQ("n4999", param(wide[0], 4999)->pValue);
@@ -397,13 +361,11 @@ TEST(XmlLexer, CorpusFilesReadAsXmlNeverBreakTheLexer) {
     if (!std::filesystem::is_directory(corpus)) GTEST_SKIP() << "no corpus at " << corpus;
     for (const auto& entry : std::filesystem::recursive_directory_iterator(corpus)) {
         if (!entry.is_regular_file()) continue;
-        std::ifstream in(entry.path(), std::ios::binary);
-        std::ostringstream text;
-        text << in.rdbuf();
+        const std::string text = readFile(entry.path());
         std::vector<size_t> cuts;
-        for (size_t at = 4096; at < text.str().size(); at += 4096) cuts.push_back(at);
+        for (size_t at = 4096; at < text.size(); at += 4096) cuts.push_back(at);
         TokenList tokens;
-        lexXmlInChunks(text.str(), cuts, tokens);
+        lexXmlInChunks(text, cuts, tokens);
         ASSERT_FALSE(HasFatalFailure()) << entry.path();
     }
 }
@@ -449,7 +411,6 @@ TEST(XmlLexer, AllocationFailuresLeakNothing) {
 #endif
 }
 
-// ---- SXML ------------------------------------------------------------------
 
 TEST(SxmlLexer, AcceptsEveryChunkAndMakesNothing) {
     char text[] = "<EVENT><SUMMARY>s</SUMMARY></EVENT><";
@@ -460,12 +421,6 @@ TEST(SxmlLexer, AcceptsEveryChunkAndMakesNothing) {
     EXPECT_EQ(12345u, consumed);
     EXPECT_EQ(7u, line);
     EXPECT_EQ(0, calparser_sxmlbuf_to_toklist(nullptr, 0, nullptr, nullptr, nullptr));
-
-    char* name = text;
-    unsigned nameLen = 99;
-    EXPECT_EQ(0, calparser_get_sxml_line_vals(text, &name, &nameLen, nullptr, nullptr, nullptr));
-    EXPECT_EQ(text, name);
-    EXPECT_EQ(99u, nameLen);
 }
 
 }  // namespace

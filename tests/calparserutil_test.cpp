@@ -21,6 +21,22 @@ array_t* texts(std::initializer_list<const char*> items) {
     return list;
 }
 
+// 2026-01-05 09:00:00 UTC.
+constexpr time_t kNine = 1767603600;
+
+CAL_TIME_DURATION* duration(const char* text) {
+    CAL_TIME_DURATION* d = static_cast<CAL_TIME_DURATION*>(calloc(1, sizeof(CAL_TIME_DURATION)));
+    cal_time_buf_to_duration(text, d);
+    return d;
+}
+
+std::vector<std::string> strings(const array_t* list) {
+    std::vector<std::string> out;
+    for (unsigned i = 0; list && i < list->count; i++)
+        out.push_back(static_cast<const char*>(list->data[i]));
+    return out;
+}
+
 }  // namespace
 
 TEST(OriginalStartLine, RecognisedAnywhereInAnyCase) {
@@ -43,35 +59,11 @@ TEST(OriginalStartLine, RecognisedAnywhereInAnyCase) {
 }
 
 TEST(CompStateMethod, PlainMethodsAndOthers) {
-    EXPECT_EQ(2, calparser_getCompStateMethod(TOKEN_REQUEST));
-    EXPECT_EQ(4, calparser_getCompStateMethod(TOKEN_REPLY));
-    EXPECT_EQ(8, calparser_getCompStateMethod(TOKEN_CANCEL));
-    EXPECT_EQ(64, calparser_getCompStateMethod(TOKEN_COUNTER));
-    EXPECT_EQ(1, calparser_getCompStateMethod(TOKEN_PUBLISH));
-    EXPECT_EQ(1, calparser_getCompStateMethod(TOKEN_REFRESH));
-    EXPECT_EQ(1, calparser_getCompStateMethod(TOKEN_DECLINECOUNTER));
-    EXPECT_EQ(1, calparser_getCompStateMethod(static_cast<iCal_Token_t>(0)));
+    const std::pair<iCal_Token_t, int> cases[] = {
+        {TOKEN_REQUEST, 2}, {TOKEN_REPLY, 4},   {TOKEN_CANCEL, 8},           {TOKEN_COUNTER, 64},
+        {TOKEN_PUBLISH, 1}, {TOKEN_REFRESH, 1}, {TOKEN_DECLINECOUNTER, 1}, {static_cast<iCal_Token_t>(0), 1}};
+    for (const auto& c : cases) EXPECT_EQ(c.second, calparser_getCompStateMethod(c.first)) << c.first;
 }
-
-namespace {
-
-// 2026-01-05 09:00:00 UTC.
-constexpr time_t kNine = 1767603600;
-
-CAL_TIME_DURATION* duration(const char* text) {
-    CAL_TIME_DURATION* d = static_cast<CAL_TIME_DURATION*>(calloc(1, sizeof(CAL_TIME_DURATION)));
-    cal_time_buf_to_duration(text, d);
-    return d;
-}
-
-std::vector<std::string> strings(const array_t* list) {
-    std::vector<std::string> out;
-    for (unsigned i = 0; list && i < list->count; i++)
-        out.push_back(static_cast<const char*>(list->data[i]));
-    return out;
-}
-
-}  // namespace
 
 TEST(OriginalStartLine, TimeComesFromTheLineElseRecurrenceIdElseStart) {
     CALDB_VEVENT* ev = caldb_NewEvent();

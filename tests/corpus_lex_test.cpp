@@ -29,8 +29,7 @@ struct TokenList {
     }
 };
 
-// The corpus lives beside the project (../shared/corpus); the environment
-// variable of the same name points elsewhere, e.g. from a separate worktree.
+// The environment variable overrides the built-in path, e.g. from a worktree.
 fs::path corpus_dir() {
     const char* dir = getenv("CALPARSER_CORPUS_DIR");
     return dir && *dir ? dir : CALPARSER_CORPUS_DIR;
@@ -59,9 +58,8 @@ int lex_whole(const std::string& data, TokenList& out) {
                                         &line, 0);
 }
 
-// The intake's loop over memory: the unconsumed tail moves to the front of the
-// text buffer and the next chunk is appended after it; the text after the last
-// line end of the last chunk is not lexed.
+// The intake's loop over memory: the unconsumed tail moves to the front and the
+// next chunk is appended; text after the last line end of the last chunk stays.
 int lex_in_chunks(const std::string& data, TokenList& out) {
     std::vector<char> text(kTextSize + 1);
     size_t carry = 0, pos = 0;
@@ -82,11 +80,10 @@ int lex_in_chunks(const std::string& data, TokenList& out) {
     }
 }
 
-// Whether chunking can change how `data` is cut: a logical line longer than a
-// chunk, or a chunk boundary where the lexer must decide without the next byte
-// (after a CR, or between an LF and a fold's space), or a CR in the unfinished
-// line of a chunk when the text has LF line ends (a chunk without an LF lets
-// that CR end the line).
+// Whether chunking can change the cut: a line longer than a chunk, a boundary
+// where the lexer must decide without the next byte (after a CR, or between an
+// LF and a fold's space), or a CR in a chunk's unfinished line when the text
+// has LF line ends (a chunk without an LF lets that CR end the line).
 bool chunking_can_differ(std::string data) {
     char* text = &data[0];
     char* end = text + data.size();
@@ -154,10 +151,7 @@ TEST(CorpusLex, WholeAndChunkedAgree) {
                           << a.substr(at, 200) << "\n---\n" << b.substr(at, 200);
         }
     }
-    // The comparison must not become vacuous: most files are comparable, and
-    // some of those really span several chunks.
+    // Not vacuous: most files are compared, and some of those span several chunks.
     EXPECT_GT(compared * 4, files.size() * 3);
     EXPECT_GT(multiChunk, 10u);
-    RecordProperty("compared", (int)compared);
-    RecordProperty("multi_chunk", (int)multiChunk);
 }

@@ -167,22 +167,17 @@ TEST(SxmlWriter, TodoUsesDueAsEnd)
     todo->nSequence = 12;
     todo->nGeoLat = -500000;
     todo->pClass = PL_strdup("PRIVATE");
-    EXPECT_EQ("<T=I=t1 DM=20010909T014640Z S=Do it DS=20030101T120000Z E=20030101T130000Z "
-              "CR=20021231T235959Z L=20030101T010203Z SE=12 GE=-0.500000,0.000000 D= U= CL=PRIVATE N=>\n",
-              todo_line(todo.get()));
+    const std::string head = "<T=I=t1 DM=20010909T014640Z S=Do it ";
+    const std::string tail = "CR=20021231T235959Z L=20030101T010203Z SE=12 GE=-0.500000,0.000000 D= U= CL=PRIVATE N=>\n";
+    EXPECT_EQ(head + "DS=20030101T120000Z E=20030101T130000Z " + tail, todo_line(todo.get()));
 
     todo->bDtStartIsDate = 1;
-    todo->bDtEndIsDate = 1;
     todo->tDtStart = kNewYear2003;
     todo->tDue = kJan2;
-    EXPECT_EQ("<T=I=t1 DM=20010909T014640Z S=Do it DS=\"20030101;V=D\" E=\"20030102;V=D\" "
-              "CR=20021231T235959Z L=20030101T010203Z SE=12 GE=-0.500000,0.000000 D= U= CL=PRIVATE N=>\n",
-              todo_line(todo.get()));
-
-    todo->bDtEndIsDate = 0;
-    EXPECT_EQ("<T=I=t1 DM=20010909T014640Z S=Do it DS=\"20030101;V=D\" "
-              "CR=20021231T235959Z L=20030101T010203Z SE=12 GE=-0.500000,0.000000 D= U= CL=PRIVATE N=>\n",
-              todo_line(todo.get()));
+    // An end not marked as a date is left out, as for events.
+    EXPECT_EQ(head + "DS=\"20030101;V=D\" " + tail, todo_line(todo.get()));
+    todo->bDtEndIsDate = 1;
+    EXPECT_EQ(head + "DS=\"20030101;V=D\" E=\"20030102;V=D\" " + tail, todo_line(todo.get()));
 }
 
 TEST(SxmlWriter, NoComponentOrNoStreamWritesNothing)
@@ -198,12 +193,11 @@ TEST(SxmlWriter, NoComponentOrNoStreamWritesNothing)
 TEST(SxmlWriter, EmptyOrMissingArrayWritesOnlyTheFrame)
 {
     array_t* empty = array_new();
-    EXPECT_EQ(std::string(kHeader) + kTail,
-              written_by([&](protstream* s) { calparser_eventarray_to_sxml(empty, s, 1); }));
-    EXPECT_EQ("", written_by([&](protstream* s) { calparser_eventarray_to_sxml(empty, s, 0); }));
-    EXPECT_EQ(std::string(kHeader) + kTail,
-              written_by([](protstream* s) { calparser_todoarray_to_sxml(nullptr, s, 2); }));
-    EXPECT_EQ("", written_by([](protstream* s) { calparser_todoarray_to_sxml(nullptr, s, 0); }));
+    for (int framed : {0, 1}) {
+        std::string expected = framed ? std::string(kHeader) + kTail : "";
+        EXPECT_EQ(expected, written_by([&](protstream* s) { calparser_eventarray_to_sxml(empty, s, framed); }));
+        EXPECT_EQ(expected, written_by([&](protstream* s) { calparser_todoarray_to_sxml(nullptr, s, framed * 2); }));
+    }
     array_delete(empty);
 }
 

@@ -8,7 +8,6 @@
 #include <stdlib.h>
 #include <unistd.h>
 
-#include <mutex>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -16,18 +15,13 @@
 
 namespace {
 
-struct Captured {
-    std::mutex lock;
-    std::vector<std::pair<int, std::string>> lines;
-};
+using Lines = std::vector<std::pair<int, std::string>>;
 
 void capture(void* ctx, int level, const char* message) {
-    Captured* captured = static_cast<Captured*>(ctx);
-    std::lock_guard<std::mutex> guard(captured->lock);
-    captured->lines.emplace_back(level, message);
+    static_cast<Lines*>(ctx)->emplace_back(level, message);
 }
 
-// Sends stderr to a temporary file for the life of the object.
+// Sends stderr to a temporary file until contents() or the end of the object.
 class StderrToFile {
 public:
     StderrToFile() {
@@ -46,9 +40,8 @@ public:
         restore();
         std::string text;
         char chunk[65536];
-        ssize_t n;
         lseek(fd_, 0, SEEK_SET);
-        while ((n = read(fd_, chunk, sizeof chunk)) > 0) text.append(chunk, (size_t)n);
+        for (ssize_t n; (n = read(fd_, chunk, sizeof chunk)) > 0;) text.append(chunk, (size_t)n);
         return text;
     }
 
@@ -65,12 +58,8 @@ private:
 
 } // namespace
 
-TEST(Kvallog, ModuleTag) {
-    EXPECT_STREQ("calparser", KVALLOG_CORE_SUBSYSTEM);
-}
-
 TEST(Kvallog, SinkReceivesExactlyTheFormattedText) {
-    Captured captured;
+    Lines captured;
     kvallog_sink_t previous = kvallog_set_sink(capture, &captured);
     EXPECT_EQ(nullptr, previous);
     kvallog(0, 6, "line (%d), %s: Parse error: %s", 12, KVALLOG_CORE_SUBSYSTEM, "END:VALARM");
@@ -79,12 +68,11 @@ TEST(Kvallog, SinkReceivesExactlyTheFormattedText) {
     kvallog(0, 4, "%s: %s.", KVALLOG_CORE_SUBSYSTEM, longText.c_str());
     EXPECT_EQ(capture, kvallog_set_sink(nullptr, nullptr));
 
-    ASSERT_EQ(3u, captured.lines.size());
-    EXPECT_EQ(6, captured.lines[0].first);
-    EXPECT_EQ("line (12), calparser: Parse error: END:VALARM", captured.lines[0].second);
-    EXPECT_EQ(7, captured.lines[1].first);  // levels above log.level still reach a sink
-    EXPECT_EQ("no newline added\n", captured.lines[1].second);
-    EXPECT_EQ("calparser: " + longText + ".", captured.lines[2].second);
+    // Levels above log.level still reach a sink.
+    const Lines expected = {{6, "line (12), calparser: Parse error: END:VALARM"},
+                            {7, "no newline added\n"},
+                            {4, "calparser: " + longText + "."}};
+    EXPECT_EQ(expected, captured);
 }
 
 TEST(Kvallog, DefaultWritesLinesUpToConfiguredLevelToStderr) {
@@ -124,20 +112,17 @@ TEST(Kvallog, ThreadsLoggingAtOnceNeverMixLines) {
         for (auto& thread : threads) thread.join();
         text = redirect.contents();
     }
+    // Each line whole, and one thread's lines in their order.
     std::vector<int> nextLine(kThreads, 0);
     std::istringstream lines(text);
     std::string line;
-    int count = 0;
     while (std::getline(lines, line)) {
-        int t = -1, i = -1;
-        ASSERT_EQ(2, sscanf(line.c_str(), "thread %d line %d ", &t, &i)) << line.substr(0, 80);
-        ASSERT_TRUE(t >= 0 && t < kThreads);
-        EXPECT_EQ(nextLine[t], i);  // one thread's lines keep their order
-        nextLine[t] = i + 1;
-        std::string expected = "thread " + std::to_string(t) + " line " + std::to_string(i) + " " +
-                               std::string(3000 + t * 500, (char)('a' + t));
-        ASSERT_EQ(expected, line);
-        count++;
+        int t = line.size() > 7 ? line[7] - '0' : -1;
+        ASSERT_TRUE(t >= 0 && t < kThreads) << line.substr(0, 80);
+        ASSERT_EQ("thread " + std::to_string(t) + " line " + std::to_string(nextLine[t]) + " " +
+                      std::string(3000 + t * 500, (char)('a' + t)),
+                  line);
+        nextLine[t]++;
     }
-    EXPECT_EQ(kThreads * kLinesEach, count);
+    EXPECT_EQ(std::vector<int>(kThreads, kLinesEach), nextLine);
 }

@@ -17,9 +17,6 @@
 #include "public/core_util/parseutil.h"
 #include "public/util/strarray.h"
 
-/* Defined here until the extension-property operations take it over. */
-const char* const xDelete = "X-KVAL-PLIX-ATTENDEE-DELETE";
-
 uint32_t admin_ldpool = 0;
 uint32_t lookup_ldpool = 0;
 

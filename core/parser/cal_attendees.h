@@ -12,6 +12,7 @@
 
 #include <stdint.h>
 
+#include "core/parser/cal_xprops.h"  /* xDelete, the deletion marker */
 #include "public/ac/acl.h"
 #include "public/db/caldb.h"
 #include "public/util/array.h"
@@ -19,10 +20,6 @@
 #ifdef __cplusplus
 extern "C" {
 #endif
-
-/* The participation-status text that turns an attendee of a change list into
- * the instruction "remove this attendee": "X-KVAL-PLIX-ATTENDEE-DELETE". */
-extern const char* const xDelete;
 
 /* Opaque handles of the server's directory-connection pools. The library
  * only stores them; they are set once at start-up. */

@@ -1,0 +1,227 @@
+/* Expanding recurring components into instances. */
+#include "core/parser/cal_expand.h"
+
+#include <stdlib.h>
+
+#include <plstr.h>
+
+#include "core/parser/cal_copy.h"
+#include "core/parser/cal_recurring.h"
+#include "core/parser/cal_vtimezone_array.h"
+#include "core/parser/calparserutil.h"
+#include "public/core_util/cal_time.h"
+#include "public/core_util/guid.h"
+#include "public/recurrence/recurrence.h"
+#include "public/util/config.h"
+#include "public/util/kvallog.h"
+
+namespace {
+
+constexpr unsigned kRecurrenceVectorSize = 5;
+constexpr unsigned kRRules = 0;
+constexpr unsigned kRDates = 1;
+constexpr unsigned kExRules = 2;
+constexpr unsigned kExDates = 3;
+constexpr unsigned kRDatePeriods = 4;
+
+constexpr const char* kBoundKey = "calstore.recurrence.bound";
+constexpr int kDefaultBound = 60;
+constexpr const char* kFallbackZoneKey = "calstore.default.timezoneID";
+/* The registry's last resort: a zone at UTC without daylight time. */
+constexpr const char* kLastResortZone = "Africa/Casablanca";
+
+constexpr int kLevelZoneMissing = 6;
+constexpr int kLevelFallbackMissing = 5;
+
+bool is_well_formed_vector(const array_t* info) {
+    if (!info || info->count != kRecurrenceVectorSize) return false;
+    for (unsigned i = 0; i < kRecurrenceVectorSize; i++)
+        if (!info->data[i]) return false;
+    return true;
+}
+
+array_t* vector_list(const array_t* info, unsigned which) {
+    return static_cast<array_t*>(info->data[which]);
+}
+
+bool has_recurrence(const array_t* info) {
+    return vector_list(info, kRRules)->count || vector_list(info, kRDates)->count ||
+           vector_list(info, kExRules)->count || vector_list(info, kExDates)->count;
+}
+
+bool is_named(const char* name) { return name && *name; }
+
+/* A component without UID gets a new one; a failed copy leaves it without. */
+void give_uid_if_missing(CALDB_COMPONENT* component) {
+    if (is_named(component->pUid)) return;
+    char buffer[CAL_GUID_BUFFER_SIZE] = {0};
+    if (!cal_GetGuidString(buffer)) return;
+    PL_strfree(component->pUid);
+    component->pUid = PL_strdup(buffer);
+}
+
+/* A new instance of `master` at `start`, or NULL when memory runs out. */
+CAL_VCOMPONENT* make_instance(const CALDB_COMPONENT* master, int kind, const array_t* periods,
+                              time_t start) {
+    CAL_VCOMPONENT* wrapper = CAL_VCOMPONENT_NEW(kind);
+    if (!wrapper) return nullptr;
+    CALDB_COMPONENT* instance = static_cast<CALDB_COMPONENT*>(wrapper->pComponent);
+    calparser_recurrence_copyComponentPeriodExceptAlarms(instance, master, periods, start);
+    if (master->aAlarms && master->aAlarms->count) {
+        caldb_FreeList(&instance->aAlarms, CALDB_LIST_ALARMS);
+        instance->aAlarms = array_new();
+        if (instance->aAlarms)
+            calparser_recurrence_copyAlarms(master->aAlarms, master->tDtStart, instance->tDtStart,
+                                            instance->aAlarms);
+    }
+    resetOriginalDtStartXTokenToNewTime(instance);
+    return wrapper;
+}
+
+/* Marks a kept master as expanded, or takes it out of the list and frees it. */
+void finish_master(CAL_VCOMPONENT* master, array_t* components, int index, int keepMaster) {
+    CALDB_COMPONENT* record = static_cast<CALDB_COMPONENT*>(master->pComponent);
+    if (keepMaster) {
+        int expandedKind =
+            master->nType == CALDB_KIND_EVENT ? CALDB_KIND_EXPANDED_EVENT : CALDB_KIND_EXPANDED_TODO;
+        record->bExpandedMaster = 1;
+        record->nType = expandedKind;
+        master->nType = expandedKind;
+        return;
+    }
+    array_removeat(components, static_cast<unsigned>(index));
+    CAL_VCOMPONENT_FREE(&master);
+}
+
+/* Makes and places one instance per date. Returns 0, or 3 when an instance
+ * cannot be made or inserted (the loop stops there). */
+int add_instances(const CALDB_COMPONENT* master, int kind, const array_t* periods,
+                  const array_t* dates, array_t* components, int index, int keepMaster) {
+    for (unsigned i = 0; i < dates->count; i++) {
+        time_t start = *static_cast<const time_t*>(dates->data[i]);
+        CAL_VCOMPONENT* instance = make_instance(master, kind, periods, start);
+        if (!instance) return 3;
+        if (keepMaster && calparser_RecurringInstanceAlreadyInList(
+                              components, static_cast<CALDB_COMPONENT*>(instance->pComponent))) {
+            CAL_VCOMPONENT_FREE(&instance);
+            continue;
+        }
+        if (array_insert(components, static_cast<unsigned>(index) + 1, instance) != 0) {
+            CAL_VCOMPONENT_FREE(&instance);
+            return 3;
+        }
+    }
+    return 0;
+}
+
+void free_dates(array_t* dates) {
+    for (unsigned i = dates->count; i-- > 0;) free(dates->data[i]);
+    array_delete(dates);
+}
+
+}  // namespace
+
+extern "C" {
+
+int calparser_expand_components_list(array_t* components, int kind, array_t* recurrenceInfos,
+                                     const char* defaultTzid, int keepMaster) {
+    if (!components || !recurrenceInfos) return 1;
+    for (unsigned i = components->count; i-- > 0;) {
+        CAL_VCOMPONENT* master = static_cast<CAL_VCOMPONENT*>(components->data[i]);
+        array_t* info = static_cast<array_t*>(array_elementat(recurrenceInfos, i));
+        calparser_expand_component(master, kind, info, components, static_cast<int>(i),
+                                   defaultTzid, keepMaster);
+    }
+    return 0;
+}
+
+int calparser_expand_component(CAL_VCOMPONENT* master, int kind, array_t* recurrenceInfo,
+                               array_t* components, int index, const char* defaultTzid,
+                               int keepMaster) {
+    if (!master || !master->pComponent || !components || !is_well_formed_vector(recurrenceInfo))
+        return 1;
+    if (index < 0 || array_elementat(components, static_cast<unsigned>(index)) != master) return 1;
+
+    array_t* dates = array_new();
+    if (!dates) return 3;
+    int rc = 0;
+    config_cache* config = config_getdefaultcache();
+    int bound = config_get_int(config, kBoundKey, kDefaultBound);
+    array_t* periods = vector_list(recurrenceInfo, kRDatePeriods);
+    array_qsort(periods, cal_time_period_compare);
+
+    CALDB_COMPONENT* record = static_cast<CALDB_COMPONENT*>(master->pComponent);
+    if (kind != CALDB_KIND_EVENT && kind != CALDB_KIND_TODO) goto done;
+    if (!has_recurrence(recurrenceInfo)) goto done;
+    if (record->tRecurrenceId > 0) goto done;  // an instance, never a series
+
+    give_uid_if_missing(record);
+    {
+        const char* fallbackTzid = config_get_string(config, kFallbackZoneKey, kLastResortZone);
+        const char* seriesTzid = record->pDtStartTzid ? record->pDtStartTzid : defaultTzid;
+        // Unreadable rules still give the other dates; only a lack of memory
+        // gives none, and then the master stays as it was rather than vanish.
+        if (parser_GenerateDates(record->tDtStart, vector_list(recurrenceInfo, kRRules),
+                                 vector_list(recurrenceInfo, kRDates),
+                                 vector_list(recurrenceInfo, kExRules),
+                                 vector_list(recurrenceInfo, kExDates), bound, dates, seriesTzid,
+                                 fallbackTzid, 1) == 3) {
+            rc = 3;
+            goto done;
+        }
+    }
+    rc = add_instances(record, kind, periods, dates, components, index, keepMaster);
+    finish_master(master, components, index, keepMaster);
+
+done:
+    free_dates(dates);
+    return rc;
+}
+
+int parser_GenerateDates(time_t dtstart, array_t* rrules, array_t* rdates, array_t* exrules,
+                         array_t* exdates, int bound, array_t* dates, const char* tzid,
+                         const char* fallbackTzid, int flag) {
+    void* zone = lookup_libnls_timezone(tzid);
+    if (!zone) {
+        if (is_named(tzid))
+            kvallog(0, kLevelZoneMissing, "%s: TimeZone \"%s\" not found\n.",
+                    KVALLOG_CORE_SUBSYSTEM, tzid);
+        zone = lookup_libnls_timezone(fallbackTzid);
+        if (!zone) {
+            if (is_named(fallbackTzid))
+                kvallog(0, kLevelFallbackMissing, "%s: Fallback TimeZone \"%s\" not found\n.",
+                        KVALLOG_CORE_SUBSYSTEM, fallbackTzid);
+            zone = lookup_libnls_timezone(kLastResortZone);
+        }
+    }
+    return recurrence_GenerateDates(dtstart, rrules, rdates, exrules, exdates, bound, dates, zone,
+                                    flag);
+}
+
+int calparser_free_contents_vRecurrenceInfo(array_t* info) {
+    if (!info) return 0;
+    if (info->count > kRDatePeriods) {
+        calparser_recurrence_FreePeriodArrayAndDestroy(vector_list(info, kRDatePeriods));
+        info->data[kRDatePeriods] = nullptr;
+    }
+    for (unsigned i = info->count < kRDatePeriods ? info->count : kRDatePeriods; i-- > 0;) {
+        calparser_recurrence_FreeStringArrayAndDestroy(vector_list(info, i));
+        info->data[i] = nullptr;
+    }
+    return 0;
+}
+
+int calparser_free_contents_vvRecurrenceInfoList(array_t* infos) {
+    if (!infos) return 0;
+    for (unsigned i = infos->count; i-- > 0;) {
+        array_t* info = static_cast<array_t*>(array_removeat(infos, i));
+        calparser_free_contents_vRecurrenceInfo(info);
+        if (info) {
+            array_clear(info);
+            array_delete(info);
+        }
+    }
+    return 0;
+}
+
+}  // extern "C"

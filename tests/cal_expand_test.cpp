@@ -1,0 +1,399 @@
+// Expansion of recurring events and to-dos into instances.
+#include <gtest/gtest.h>
+
+#include <stdlib.h>
+
+#include <string>
+#include <vector>
+
+#include <plstr.h>
+#include <unicode/simpletz.h>
+
+#include "core/parser/cal_compare.h"
+#include "core/parser/cal_copy.h"
+#include "core/parser/cal_expand.h"
+#include "core/parser/calparserutil.h"
+#include "public/core_util/cal_time.h"
+#include "public/db/caldb.h"
+#include "public/util/config.h"
+#include "tests/heap_failure.h"
+#include "tests/support/zone_builders.h"
+
+namespace {
+
+using zone_test::LogCapture;
+using zone_test::LogLines;
+using zone_test::utc;
+
+constexpr int kHour = 3600;
+constexpr int kMsPerHour = 3600 * 1000;
+
+/* New York with the United States' rules: -05:00, -04:00 from the second
+ * Sunday of March to the first Sunday of November, both at 02:00 local. */
+CAL_VTIMEZONE* make_new_york() {
+    zone_test::ZoneSpec spec;
+    spec.tzid = "America/New_York";
+    spec.standardMinutes = -300;
+    spec.hasDaylight = true;
+    spec.daylightMinutes = -240;
+    spec.withRuleZone = false;
+    CAL_VTIMEZONE* zone = zone_test::make_zone(spec);
+    UErrorCode status = U_ZERO_ERROR;
+    zone->pIcuZone = new icu::SimpleTimeZone(-5 * kMsPerHour, "America/New_York", UCAL_MARCH, 2,
+                                             UCAL_SUNDAY, 2 * kMsPerHour, UCAL_NOVEMBER, 1,
+                                             UCAL_SUNDAY, 2 * kMsPerHour, status);
+    return zone;
+}
+
+std::vector<std::string> texts(const array_t* list) {
+    std::vector<std::string> out;
+    for (unsigned i = 0; list && i < list->count; i++)
+        out.push_back(static_cast<const char*>(list->data[i]));
+    return out;
+}
+
+array_t* text_list(const std::vector<std::string>& items) {
+    array_t* list = array_new();
+    for (const std::string& item : items) array_append(list, PL_strdup(item.c_str()));
+    return list;
+}
+
+/* A recurrence vector: RRULE, RDATE, EXRULE, EXDATE texts and RDATE periods. */
+array_t* make_vector(const std::vector<std::string>& rrules,
+                     const std::vector<std::string>& rdates = {},
+                     const std::vector<std::string>& exdates = {},
+                     const std::vector<std::string>& periods = {}) {
+    array_t* info = array_new();
+    array_append(info, text_list(rrules));
+    array_append(info, text_list(rdates));
+    array_append(info, text_list({}));
+    array_append(info, text_list(exdates));
+    array_t* periodList = array_new();
+    for (const std::string& p : periods) array_append(periodList, cal_time_NewPeriod(p.c_str()));
+    array_append(info, periodList);
+    return info;
+}
+
+CALDB_COMPONENT* record(const array_t* list, unsigned index) {
+    auto* wrapper = static_cast<CAL_VCOMPONENT*>(array_elementat(list, index));
+    return wrapper ? static_cast<CALDB_COMPONENT*>(wrapper->pComponent) : nullptr;
+}
+
+int wrapper_type(const array_t* list, unsigned index) {
+    return static_cast<CAL_VCOMPONENT*>(array_elementat(list, index))->nType;
+}
+
+/* A component list with its parallel vector list; frees both at the end. */
+struct Series {
+    array_t* components = array_new();
+    array_t* infos = array_new();
+
+    CAL_VCOMPONENT* add(int kind, time_t start, int length, const char* uid, array_t* info) {
+        CAL_VCOMPONENT* wrapper = CAL_VCOMPONENT_NEW(kind);
+        auto* c = static_cast<CALDB_COMPONENT*>(wrapper->pComponent);
+        c->tDtStart = static_cast<int32_t>(start);
+        if (kind == CALDB_KIND_EVENT)
+            static_cast<CALDB_VEVENT*>(wrapper->pComponent)->tDtEnd =
+                static_cast<int32_t>(start + length);
+        else
+            static_cast<CALDB_VTODO*>(wrapper->pComponent)->tDue =
+                static_cast<int32_t>(start + length);
+        if (uid) c->pUid = PL_strdup(uid);
+        c->pSummary = PL_strdup("Standup");
+        array_append(components, wrapper);
+        array_append(infos, info ? info : make_vector({}));
+        return wrapper;
+    }
+    CALDB_COMPONENT* at(unsigned index) const { return record(components, index); }
+    unsigned size() const { return components->count; }
+
+    ~Series() {
+        calparser_FreeCalVCompList(components);
+        array_delete(components);
+        calparser_free_contents_vvRecurrenceInfoList(infos);
+        array_delete(infos);
+    }
+};
+
+class ExpandTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        CALPARSER_TIMEZONE_LIST::Instance()->removeAllTimeZones();
+        calparser_registry_add_for_testing(zone_test::make_zone(zone_test::utc_fallback_zone()));
+        calparser_registry_add_for_testing(make_new_york());
+    }
+    void TearDown() override {
+        config_set_string(config_getdefaultcache(), "calstore.default.timezoneID", nullptr);
+        config_set_string(config_getdefaultcache(), "calstore.recurrence.bound", nullptr);
+        CALPARSER_TIMEZONE_LIST::Instance()->removeAllTimeZones();
+    }
+};
+
+void add_alarm(CALDB_COMPONENT* c, time_t trigger) {
+    CALDB_VALARM* alarm = caldb_NewAlarm();
+    alarm->tTrigger = static_cast<int32_t>(trigger);
+    if (!c->aAlarms) c->aAlarms = array_new();
+    array_append(c->aAlarms, alarm);
+}
+
+// 09:00 in New York is 14:00Z before the change of 2024-03-10 and 13:00Z after it.
+TEST_F(ExpandTest, DailySeriesKeepsWallClockHourAcrossSpringChange) {
+    Series s;
+    s.add(CALDB_KIND_EVENT, utc("20240301T120000Z"), kHour, "before", nullptr);
+    CAL_VCOMPONENT* master = s.add(CALDB_KIND_EVENT, utc("20240309T140000Z"), kHour, "daily",
+                                   make_vector({"FREQ=DAILY;COUNT=3"}));
+    auto* m = static_cast<CALDB_COMPONENT*>(master->pComponent);
+    m->pDtStartTzid = PL_strdup("America/New_York");
+    add_alarm(m, utc("20240309T134500Z"));
+    s.add(CALDB_KIND_EVENT, utc("20240401T120000Z"), kHour, "after", nullptr);
+
+    LogCapture log;
+    ASSERT_EQ(0, calparser_expand_components_list(s.components, CALDB_KIND_EVENT, s.infos,
+                                                  "Europe/Nowhere", 0));
+    EXPECT_TRUE(log.lines().empty());
+
+    // The master is gone; its instances stand in its place, latest first.
+    ASSERT_EQ(5u, s.size());
+    EXPECT_STREQ("before", s.at(0)->pUid);
+    EXPECT_STREQ("after", s.at(4)->pUid);
+    const char* expected[] = {"20240311T130000Z", "20240310T130000Z", "20240309T140000Z"};
+    for (unsigned i = 0; i < 3; i++) {
+        SCOPED_TRACE(expected[i]);
+        CALDB_COMPONENT* inst = s.at(i + 1);
+        time_t start = utc(expected[i]);
+        EXPECT_EQ(CALDB_KIND_EVENT, wrapper_type(s.components, i + 1));
+        EXPECT_EQ(CALDB_KIND_EVENT, inst->nType);
+        EXPECT_EQ(0u, inst->bExpandedMaster);
+        EXPECT_EQ(start, inst->tDtStart);
+        EXPECT_EQ(start, inst->tRecurrenceId);
+        EXPECT_EQ(start + kHour, reinterpret_cast<CALDB_VEVENT*>(inst)->tDtEnd);
+        EXPECT_STREQ("daily", inst->pUid);
+        EXPECT_STREQ("Standup", inst->pSummary);
+        EXPECT_STREQ((std::string("X-KVAL-ORIGINAL-DTSTART:") + expected[i]).c_str(),
+                     getOriginalDtStartXToken(inst->aXProps));
+        ASSERT_NE(nullptr, inst->aAlarms);
+        ASSERT_EQ(1u, inst->aAlarms->count);
+        EXPECT_EQ(start - 15 * 60, static_cast<CALDB_VALARM*>(inst->aAlarms->data[0])->tTrigger);
+    }
+}
+
+// A kept master is marked; an instance already stored is not made twice but
+// takes the master's date lists and marks what differs.
+TEST_F(ExpandTest, KeptMasterIsMarkedAndStoredInstanceIsMerged) {
+    Series s;
+    CAL_VCOMPONENT* master =
+        s.add(CALDB_KIND_EVENT, utc("20240309T140000Z"), kHour, "daily",
+              make_vector({"FREQ=DAILY;COUNT=4"}, {}, {"20240312T130000Z"}));
+    auto* m = static_cast<CALDB_COMPONENT*>(master->pComponent);
+    m->pDtStartTzid = PL_strdup("America/New_York");
+    m->aExDates = text_list({"20240312T130000Z"});
+    s.add(CALDB_KIND_EVENT, utc("20240310T150000Z"), kHour, "DAILY", nullptr);
+    CALDB_COMPONENT* stored = s.at(1);
+    stored->tRecurrenceId = static_cast<int32_t>(utc("20240310T130000Z"));
+    PL_strfree(stored->pSummary);
+    stored->pSummary = PL_strdup("Moved standup");
+
+    // Only the master's own vector matters; the stored instance has none to expand.
+    ASSERT_EQ(0, calparser_expand_component(master, CALDB_KIND_EVENT,
+                                            static_cast<array_t*>(s.infos->data[0]),
+                                            s.components, 0, nullptr, 1));
+    ASSERT_EQ(4u, s.size());
+    EXPECT_EQ(CALDB_KIND_EXPANDED_EVENT, wrapper_type(s.components, 0));
+    EXPECT_EQ(CALDB_KIND_EXPANDED_EVENT, m->nType);
+    EXPECT_EQ(1u, m->bExpandedMaster);
+    EXPECT_EQ(utc("20240311T130000Z"), s.at(1)->tRecurrenceId);
+    EXPECT_EQ(utc("20240309T140000Z"), s.at(2)->tRecurrenceId);
+    EXPECT_EQ(stored, s.at(3));
+    EXPECT_STREQ("Moved standup", stored->pSummary);
+    EXPECT_EQ(utc("20240310T150000Z"), stored->tDtStart);
+    EXPECT_EQ(std::vector<std::string>{"20240312T130000Z"}, texts(stored->aExDates));
+    EXPECT_TRUE(calparser_isModFieldSet(stored->modFields, CALPARSER_MOD_SUMMARY));
+    EXPECT_TRUE(calparser_isModFieldSet(stored->modFields, CALPARSER_MOD_DTSTART));
+    EXPECT_FALSE(calparser_isModFieldSet(stored->modFields, CALPARSER_MOD_UID));
+}
+
+// Instances, non-recurring components, other kinds and malformed vectors stay as they are.
+TEST_F(ExpandTest, ComponentsThatAreNotSeriesAreLeftAlone) {
+    Series s;
+    CAL_VCOMPONENT* instance = s.add(CALDB_KIND_EVENT, utc("20240309T140000Z"), kHour, "inst",
+                                     make_vector({"FREQ=DAILY;COUNT=3"}));
+    static_cast<CALDB_COMPONENT*>(instance->pComponent)->tRecurrenceId =
+        static_cast<int32_t>(utc("20240309T140000Z"));
+    s.add(CALDB_KIND_EVENT, utc("20240309T140000Z"), kHour, "single", nullptr);
+    ASSERT_EQ(0, calparser_expand_components_list(s.components, CALDB_KIND_EVENT, s.infos,
+                                                  nullptr, 0));
+    ASSERT_EQ(2u, s.size());
+    EXPECT_STREQ("inst", s.at(0)->pUid);
+    EXPECT_EQ(CALDB_KIND_EVENT, s.at(0)->nType);
+    EXPECT_EQ(nullptr, s.at(0)->aXProps);
+    EXPECT_STREQ("single", s.at(1)->pUid);
+
+    CAL_VCOMPONENT* master = s.add(CALDB_KIND_EVENT, utc("20240309T140000Z"), kHour, "m",
+                                   make_vector({"FREQ=DAILY;COUNT=3"}));
+    auto* info = static_cast<array_t*>(s.infos->data[2]);
+    EXPECT_EQ(0, calparser_expand_component(master, 7, info, s.components, 2, nullptr, 0));
+    EXPECT_EQ(1, calparser_expand_component(master, 0, info, s.components, 1, nullptr, 0));
+    EXPECT_EQ(1, calparser_expand_component(nullptr, 0, info, s.components, 2, nullptr, 0));
+    EXPECT_EQ(1, calparser_expand_component(master, 0, nullptr, s.components, 2, nullptr, 0));
+    EXPECT_EQ(1, calparser_expand_component(master, 0, info, nullptr, 2, nullptr, 0));
+    array_t* periods = static_cast<array_t*>(array_removeat(info, 4));
+    EXPECT_EQ(1, calparser_expand_component(master, 0, info, s.components, 2, nullptr, 0));
+    array_append(info, nullptr);
+    EXPECT_EQ(1, calparser_expand_component(master, 0, info, s.components, 2, nullptr, 0));
+    info->data[4] = periods;
+    EXPECT_EQ(1, calparser_expand_components_list(nullptr, 0, s.infos, nullptr, 0));
+    EXPECT_EQ(1, calparser_expand_components_list(s.components, 0, nullptr, nullptr, 0));
+    ASSERT_EQ(3u, s.size());
+    EXPECT_EQ(nullptr, s.at(2)->aXProps);
+    EXPECT_EQ(CALDB_KIND_EVENT, wrapper_type(s.components, 2));
+}
+
+TEST_F(ExpandTest, MasterWithoutUidSharesNewUidWithInstances) {
+    Series s;
+    CAL_VCOMPONENT* master = s.add(CALDB_KIND_TODO, utc("20240102T090000Z"), kHour, nullptr,
+                                   make_vector({"FREQ=WEEKLY;COUNT=2"}));
+    ASSERT_EQ(0, calparser_expand_components_list(s.components, CALDB_KIND_TODO, s.infos,
+                                                  "Africa/Casablanca", 1));
+    ASSERT_EQ(3u, s.size());
+    const char* uid = static_cast<CALDB_COMPONENT*>(master->pComponent)->pUid;
+    ASSERT_NE(nullptr, uid);
+    EXPECT_EQ(51u, strlen(uid));
+    EXPECT_EQ(CALDB_KIND_EXPANDED_TODO, wrapper_type(s.components, 0));
+    for (unsigned i = 1; i < 3; i++) {
+        EXPECT_STREQ(uid, s.at(i)->pUid);
+        EXPECT_EQ(CALDB_KIND_TODO, s.at(i)->nType);
+        EXPECT_EQ(s.at(i)->tDtStart + kHour, reinterpret_cast<CALDB_VTODO*>(s.at(i))->tDue);
+    }
+    EXPECT_EQ(utc("20240109T090000Z"), s.at(1)->tDtStart);
+    EXPECT_EQ(utc("20240102T090000Z"), s.at(2)->tDtStart);
+}
+
+// Unknown zone and unknown fallback: both logged, the series runs in
+// "Africa/Casablanca" (UTC all year), so 09:00Z stays 09:00Z across March.
+TEST_F(ExpandTest, UnknownZoneAndFallbackUseCasablanca) {
+    config_set_string(config_getdefaultcache(), "calstore.default.timezoneID", "Mars/Olympus");
+    Series s;
+    CAL_VCOMPONENT* master = s.add(CALDB_KIND_EVENT, utc("20240309T090000Z"), kHour, "u",
+                                   make_vector({"FREQ=DAILY;COUNT=3"}));
+    static_cast<CALDB_COMPONENT*>(master->pComponent)->pDtStartTzid = PL_strdup("Nowhere/Zone");
+    LogCapture log;
+    ASSERT_EQ(0, calparser_expand_components_list(s.components, 0, s.infos, "America/New_York",
+                                                  0));
+    EXPECT_EQ((LogLines{{6, "calparser: TimeZone \"Nowhere/Zone\" not found\n."},
+                        {5, "calparser: Fallback TimeZone \"Mars/Olympus\" not found\n."}}),
+              log.lines());
+    ASSERT_EQ(3u, s.size());
+    EXPECT_EQ(utc("20240311T090000Z"), s.at(0)->tDtStart);
+    EXPECT_EQ(utc("20240310T090000Z"), s.at(1)->tDtStart);
+    EXPECT_EQ(utc("20240309T090000Z"), s.at(2)->tDtStart);
+}
+
+// A missing zone with a registered fallback logs once and follows the fallback's rules.
+TEST_F(ExpandTest, GenerateDatesFallsBackToConfiguredZone) {
+    LogCapture log;
+    array_t* dates = array_new();
+    array_t* rrules = text_list({"FREQ=DAILY;COUNT=2"});
+    EXPECT_EQ(0, parser_GenerateDates(utc("20240309T140000Z"), rrules, nullptr, nullptr, nullptr,
+                                      60, dates, "Atlantis/Capital", "America/New_York", 1));
+    EXPECT_EQ((LogLines{{6, "calparser: TimeZone \"Atlantis/Capital\" not found\n."}}),
+              log.lines());
+    ASSERT_EQ(2u, dates->count);
+    EXPECT_EQ(utc("20240310T130000Z"), *static_cast<time_t*>(dates->data[1]));
+    array_free_and_destroy(&dates);
+
+    // No zone name at all: nothing to report about the series zone.
+    log.clear();
+    dates = array_new();
+    EXPECT_EQ(0, parser_GenerateDates(utc("20240309T140000Z"), rrules, nullptr, nullptr, nullptr,
+                                      60, dates, nullptr, nullptr, 1));
+    EXPECT_TRUE(log.lines().empty());
+    EXPECT_EQ(utc("20240310T140000Z"), *static_cast<time_t*>(dates->data[1]));
+    array_free_and_destroy(&dates);
+    calparser_recurrence_FreeStringArrayAndDestroy(rrules);
+}
+
+// The configured bound limits the instances; an RDATE period gives its instance its own length.
+TEST_F(ExpandTest, BoundAndRDatePeriods) {
+    config_set_string(config_getdefaultcache(), "calstore.recurrence.bound", "2");
+    Series s;
+    s.add(CALDB_KIND_EVENT, utc("20240101T100000Z"), kHour, "b",
+          make_vector({"FREQ=DAILY;COUNT=10"}));
+    ASSERT_EQ(0, calparser_expand_components_list(s.components, 0, s.infos, nullptr, 0));
+    EXPECT_EQ(2u, s.size());
+
+    config_set_string(config_getdefaultcache(), "calstore.recurrence.bound", nullptr);
+    Series p;
+    // Periods out of order: expansion sorts them before looking one up.
+    p.add(CALDB_KIND_EVENT, utc("20240101T100000Z"), kHour, "p",
+          make_vector({}, {"20240105T100000Z/PT3H", "20240103T100000Z/PT2H"}, {},
+                      {"20240105T100000Z/PT3H", "20240103T100000Z/PT2H"}));
+    ASSERT_EQ(0, calparser_expand_components_list(p.components, 0, p.infos, nullptr, 0));
+    ASSERT_EQ(3u, p.size());
+    auto end = [&](unsigned i) { return reinterpret_cast<CALDB_VEVENT*>(p.at(i))->tDtEnd; };
+    EXPECT_EQ(utc("20240105T130000Z"), end(0));
+    EXPECT_EQ(utc("20240103T120000Z"), end(1));
+    EXPECT_EQ(utc("20240101T110000Z"), end(2));
+}
+
+TEST(ExpandFree, VectorContentsAndListsAcceptAnyShape) {
+    array_t* info = make_vector({"FREQ=DAILY"}, {"20240101T000000Z"}, {},
+                                {"20240101T000000Z/PT1H"});
+    EXPECT_EQ(0, calparser_free_contents_vRecurrenceInfo(info));
+    ASSERT_EQ(5u, info->count);
+    for (unsigned i = 0; i < 5; i++) EXPECT_EQ(nullptr, info->data[i]);
+    array_delete(info);
+
+    array_t* infos = array_new();
+    array_append(infos, make_vector({"FREQ=WEEKLY"}));
+    array_t* shortVector = array_new();
+    array_append(shortVector, text_list({"FREQ=DAILY"}));
+    array_append(infos, shortVector);
+    array_append(infos, nullptr);
+    EXPECT_EQ(0, calparser_free_contents_vvRecurrenceInfoList(infos));
+    EXPECT_EQ(0u, infos->count);
+    array_delete(infos);
+    EXPECT_EQ(0, calparser_free_contents_vRecurrenceInfo(nullptr));
+    EXPECT_EQ(0, calparser_free_contents_vvRecurrenceInfoList(nullptr));
+}
+
+// Every allocation that can fail during an expansion, failed in turn: the
+// result is 0 or 3, the list stays well formed and nothing leaks. The series
+// uses RDATEs only, so the rule library never fills its process-wide caches
+// during the loop (those would count as live blocks).
+TEST_F(ExpandTest, AllocationFailuresNeverLeakOrBreakTheList) {
+#if HEAP_FAILURE_HOOK
+    auto expandOnce = [](long failAt, int keepMaster, bool* pFailed, bool* pOutOfMemory) {
+        Series s;
+        CAL_VCOMPONENT* master =
+            s.add(CALDB_KIND_EVENT, utc("20240309T140000Z"), kHour, nullptr,
+                  make_vector({}, {"20240310T130000Z", "20240311T130000Z/PT2H"}, {},
+                              {"20240311T130000Z/PT2H"}));
+        add_alarm(static_cast<CALDB_COMPONENT*>(master->pComponent), utc("20240309T130000Z"));
+        heap_failure::g_until_failure = failAt;
+        int rc = calparser_expand_component(master, 0, static_cast<array_t*>(s.infos->data[0]),
+                                            s.components, 0, "America/New_York", keepMaster);
+        *pFailed = heap_failure::g_until_failure < 0;
+        heap_failure::g_until_failure = -1;
+        EXPECT_TRUE(rc == 0 || rc == 3) << failAt;
+        *pOutOfMemory = *pOutOfMemory || rc == 3;
+        for (unsigned i = 0; i < s.size(); i++) EXPECT_NE(nullptr, s.at(i)) << failAt;
+    };
+    bool failed = false;
+    bool sawOutOfMemory = false;
+    expandOnce(-1, 0, &failed, &sawOutOfMemory);  // fills the configuration cache once
+    for (int keepMaster = 0; keepMaster < 2; keepMaster++) {
+        for (long failAt = 0;; failAt++) {
+            long liveBefore = heap_failure::g_live_blocks;
+            expandOnce(failAt, keepMaster, &failed, &sawOutOfMemory);
+            EXPECT_EQ(liveBefore, heap_failure::g_live_blocks)
+                << "leak when allocation " << failAt << " fails";
+            if (!failed) break;
+        }
+    }
+    EXPECT_TRUE(sawOutOfMemory);
+#else
+    GTEST_SKIP() << "the sanitizer owns the heap";
+#endif
+}
+
+}  // namespace
