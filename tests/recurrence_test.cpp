@@ -119,7 +119,6 @@ TEST_F(Recurrence, RfcWeeklyOnTuesdayAndThursdayForFiveWeeks) {
     EXPECT_EQ(expected,
               expand(ny(1997, 9, 2, EDT), {"FREQ=WEEKLY;UNTIL=19971007T000000Z;WKST=SU;BYDAY=TU,TH"})
                   .dates);
-    EXPECT_EQ(expected, expand(ny(1997, 9, 2, EDT), {"FREQ=WEEKLY;COUNT=10;WKST=SU;BYDAY=TU,TH"}).dates);
 }
 
 TEST_F(Recurrence, RfcEveryOtherWeekOnMondayWednesdayFriday) {
@@ -153,15 +152,11 @@ TEST_F(Recurrence, RfcEveryOtherMonthOnFirstAndLastSunday) {
               got.dates);
 }
 
-TEST_F(Recurrence, RfcMonthlyByNegativeAndListedMonthDays) {
+TEST_F(Recurrence, RfcMonthlyByNegativeMonthDay) {
     auto thirdToLast = expand(ny(1997, 9, 28, EDT), {"FREQ=MONTHLY;BYMONTHDAY=-3"}, {}, {}, {}, 6);
     EXPECT_EQ((std::vector<time_t>{ny(1997, 9, 28, EDT), ny(1997, 10, 29, EST), ny(1997, 11, 28, EST),
                                    ny(1997, 12, 29, EST), ny(1998, 1, 29, EST), ny(1998, 2, 26, EST)}),
               thirdToLast.dates);
-
-    auto every18Months = expand(ny(1997, 9, 10, EDT),
-                                {"FREQ=MONTHLY;INTERVAL=18;COUNT=10;BYMONTHDAY=10,11,12,13,14,15"});
-    EXPECT_EQ(join({days(1997, 9, 10, 15, EDT), days(1999, 3, 10, 13, EST)}), every18Months.dates);
 }
 
 TEST_F(Recurrence, RfcEveryThirdYearOnYearDays) {
@@ -191,9 +186,6 @@ TEST_F(Recurrence, RfcFridayThe13thWithDtstartExcluded) {
 }
 
 TEST_F(Recurrence, RfcSetPositions) {
-    auto third = expand(ny(1997, 9, 4, EDT), {"FREQ=MONTHLY;COUNT=3;BYDAY=TU,WE,TH;BYSETPOS=3"});
-    EXPECT_EQ((std::vector<time_t>{ny(1997, 9, 4, EDT), ny(1997, 10, 7, EDT), ny(1997, 11, 6, EST)}),
-              third.dates);
     auto secondToLastWeekday =
         expand(ny(1997, 9, 29, EDT), {"FREQ=MONTHLY;BYDAY=MO,TU,WE,TH,FR;BYSETPOS=-2"}, {}, {}, {}, 7);
     EXPECT_EQ((std::vector<time_t>{ny(1997, 9, 29, EDT), ny(1997, 10, 30, EST), ny(1997, 11, 27, EST),

@@ -28,6 +28,8 @@ constexpr time_t kHour = 3600;
 // Sampling steps, chosen coprime with 24 h so that every hour of the day is hit.
 constexpr time_t kLocalStep = 17 * kHour;
 constexpr time_t kUtcStep = 19 * kHour;
+const time_t kFirst = utc("19900101T000000Z");
+const time_t kLast = utc("20101231T000000Z");
 
 using Lines = std::vector<std::string>;
 
@@ -248,11 +250,9 @@ TEST_F(ZoneDifferential, FileIsReadWhole) {
 }
 
 TEST_F(ZoneDifferential, LocalTextsConvertAsIcuDoes) {
-    const time_t first = utc("19900101T000000Z");
-    const time_t last = utc("20101231T000000Z");
     Tally tally;
     for (const Subject& s : subjects()) {
-        for (time_t wall = first; wall < last; wall += kLocalStep) {
+        for (time_t wall = kFirst; wall < kLast; wall += kLocalStep) {
             check_local(s, wall, &tally);
             if (HasFatalFailure()) return;
         }
@@ -262,7 +262,7 @@ TEST_F(ZoneDifferential, LocalTextsConvertAsIcuDoes) {
             time_t when = *static_cast<const time_t*>(cross->data[i]);
             for (time_t wall = when + s.standard - 2 * kHour;
                  wall <= when + s.daylight + 2 * kHour; wall += kHour / 2) {
-                if (wall < first || wall >= last) continue;
+                if (wall < kFirst || wall >= kLast) continue;
                 check_local(s, wall, &tally);
                 if (HasFatalFailure()) return;
             }
@@ -273,11 +273,9 @@ TEST_F(ZoneDifferential, LocalTextsConvertAsIcuDoes) {
 }
 
 TEST_F(ZoneDifferential, UtcInstantsFormatAsIcuDoes) {
-    const time_t first = utc("19900101T000000Z");
-    const time_t last = utc("20101231T000000Z");
     Tally tally;
     for (const Subject& s : subjects()) {
-        for (time_t when = first; when < last; when += kUtcStep) {
+        for (time_t when = kFirst; when < kLast; when += kUtcStep) {
             check_utc(s, when, &tally);
             if (HasFatalFailure()) return;
         }
@@ -285,7 +283,7 @@ TEST_F(ZoneDifferential, UtcInstantsFormatAsIcuDoes) {
         for (unsigned i = 0; i < cross->count; i++) {
             time_t when = *static_cast<const time_t*>(cross->data[i]);
             for (time_t t : {when - 1, when, when + 1}) {
-                if (t < first || t >= last) continue;
+                if (t < kFirst || t >= kLast) continue;
                 check_utc(s, t, &tally);
                 if (HasFatalFailure()) return;
             }
