@@ -110,16 +110,7 @@ std::string decode(const std::string& text) {
     return std::string(p);
 }
 
-// Type, keyword value and value text of one token.
-void expectToken(const CALPARSER_TOKEN* token, iCal_Token_t type, iCal_Token_t value,
-                 const char* text) {
-    ASSERT_NE(nullptr, token);
-    EXPECT_EQ(type, token->nType);
-    EXPECT_EQ(value, token->nValue);
-    EXPECT_STREQ(text, token->pValue);  // both NULL passes too
-    EXPECT_NE(nullptr, token->pParamList);
-}
-
+}  // namespace
 
 TEST(XmlLexer, ComponentTagsGiveBeginAndEndAndClosingPropertyTagsGiveType0) {
     TokenList tokens;
@@ -131,64 +122,63 @@ TEST(XmlLexer, ComponentTagsGiveBeginAndEndAndClosingPropertyTagsGiveType0) {
     // The final closing tag has no "<" after it: it stays for the next chunk.
     EXPECT_EQ(text.find("</ICALENDAR>"), r.consumed);
     EXPECT_EQ(7u, r.line);
-    ASSERT_EQ(7u, tokens.size());
-    expectToken(tokens[0], TOKEN_UNKNOWN, TOKEN_UNKNOWN, " ");  // root; LF became a blank
-    expectToken(tokens[1], TOKEN_BEGIN, TOKEN_VCALENDAR, nullptr);
-    expectToken(tokens[2], TOKEN_BEGIN, TOKEN_VEVENT, nullptr);  // tag names are upper-cased
-    expectToken(tokens[3], TOKEN_SUMMARY, TOKEN_UNKNOWN, "Hi");
-    expectToken(tokens[4], TOKEN_UNKNOWN, TOKEN_UNKNOWN, " ");  // </SUMMARY>
-    expectToken(tokens[5], TOKEN_END, TOKEN_VEVENT, nullptr);
-    expectToken(tokens[6], TOKEN_END, TOKEN_VCALENDAR, nullptr);
-    const unsigned lines[] = {1, 2, 3, 4, 4, 5, 6};
-    for (unsigned i = 0; i < 7; ++i) EXPECT_EQ(lines[i], tokens[i]->nLine) << i;
+    // The root's LF became a blank; tag names are upper-cased.
+    const std::vector<std::string> expected = {
+        "1: 0 name=null value=0 text=\" \" params=[]",
+        "2: 1081 name=null value=1082 text=null params=[]",
+        "3: 1081 name=null value=1103 text=null params=[]",
+        "4: 1135 name=null value=0 text=\"Hi\" params=[]",
+        "4: 0 name=null value=0 text=\" \" params=[]",  // </SUMMARY>
+        "5: 1084 name=null value=1103 text=null params=[]",
+        "6: 1084 name=null value=1082 text=null params=[]",
+    };
+    EXPECT_EQ(expected, describeAll(tokens, true));
 }
 
+// No CR is added before a line feed, unlike in the iCalendar form; the four
+// keyword-valued elements are trimmed, upper-cased and looked up.
 TEST(XmlLexer, ElementTextIsUnescapedAndDecodedOrLookedUp) {
     TokenList tokens;
     lexXml("<DESC>a\\,b\\nc &lt;d&gt; &amp;lt; &#65;</DESC><METHOD> request </METHOD>"
            "<ACTION>\tDISPLAY\n</ACTION><STATUS>maybe</STATUS><RECURID></RECURID><",
            tokens);
     ASSERT_EQ(10u, tokens.size());
-    // No CR is added before the line feed, unlike in the iCalendar form.
-    expectToken(tokens[0], TOKEN_DESCRIPTION, TOKEN_UNKNOWN, "a,b\nc <d> &lt; A");
-    expectToken(tokens[2], TOKEN_METHOD, TOKEN_REQUEST, nullptr);
-    expectToken(tokens[4], TOKEN_ACTION, TOKEN_DISPLAY, nullptr);
-    expectToken(tokens[6], TOKEN_STATUS, TOKEN_UNKNOWN, nullptr);
-    expectToken(tokens[8], TOKEN_RECURRENCE_ID, TOKEN_UNKNOWN, nullptr);  // empty text
+    EXPECT_EQ("1114 name=null value=0 text=\"a,b\nc <d> &lt; A\" params=[]", describe(tokens[0]));
+    EXPECT_EQ("1092 name=null value=1150 text=null params=[]", describe(tokens[2]));
+    EXPECT_EQ("1108 name=null value=1214 text=null params=[]", describe(tokens[4]));
+    EXPECT_EQ("1134 name=null value=0 text=null params=[]", describe(tokens[6]));
+    EXPECT_EQ("1126 name=null value=0 text=null params=[]", describe(tokens[8]));  // empty text
 }
 
+// The name is upper-cased; the content line keeps the case as written, with
+// the TAB made a blank when the segment was normalised.
 TEST(XmlLexer, ExtensionElementsKeepTheirNameAndBecomeAContentLine) {
     TokenList tokens;
     lexXml("<X-FOO CN=\"Ann\" x-mine=\"1\">some\ttext</X-FOO>\n<x-bar>v</x-bar><", tokens);
     ASSERT_EQ(4u, tokens.size());
-    // The TAB became a blank when the segment was normalised.
-    expectToken(tokens[0], TOKEN_X, TOKEN_UNKNOWN, " X-FOO;CN=\"Ann\";x-mine=\"1\":some text");
-    EXPECT_STREQ("X-FOO", tokens[0]->pName);
-    ASSERT_EQ(2u, tokens[0]->pParamList->count);
-    EXPECT_EQ(TOKEN_CN, param(tokens[0], 0)->nType);
-    EXPECT_EQ(TOKEN_X_PARAM, param(tokens[0], 1)->nType);
-    EXPECT_STREQ("X-MINE", param(tokens[0], 1)->pName);
-    // The name is upper-cased; the content line keeps the case as written.
-    expectToken(tokens[2], TOKEN_X, TOKEN_UNKNOWN, " x-bar:v");
-    EXPECT_STREQ("X-BAR", tokens[2]->pName);
+    EXPECT_EQ("1019 name=\"X-FOO\" value=0 text=\" X-FOO;CN=\"Ann\";x-mine=\"1\":some text\" "
+              "params=[1291 null=\"Ann\"; 1286 \"X-MINE\"=\"1\"; ]",
+              describe(tokens[0]));
+    EXPECT_EQ("1019 name=\"X-BAR\" value=0 text=\" x-bar:v\" params=[]", describe(tokens[2]));
 }
 
+// Text before the first tag, a stray "<" inside a value and a tag never closed
+// by ">" each give an empty type-0 token.
 TEST(XmlLexer, SegmentsWithoutAProperTagGiveAnEmptyType0Token) {
     TokenList tokens;
-    // Text before the first tag, a stray "<" inside a value and a tag never
-    // closed by ">".
     LexResult r = lexXml("  \n<SUMMARY>a < b</SUMMARY>\n<DESC x=\"1\" <UID>u</UID><", tokens);
     EXPECT_EQ(0, r.rc);
-    ASSERT_EQ(7u, tokens.size());
-    expectToken(tokens[0], TOKEN_UNKNOWN, TOKEN_UNKNOWN, nullptr);
-    expectToken(tokens[1], TOKEN_SUMMARY, TOKEN_UNKNOWN, "a ");
-    expectToken(tokens[2], TOKEN_UNKNOWN, TOKEN_UNKNOWN, nullptr);  // "< b<"
-    expectToken(tokens[3], TOKEN_UNKNOWN, TOKEN_UNKNOWN, " ");      // </SUMMARY>
-    expectToken(tokens[4], TOKEN_UNKNOWN, TOKEN_UNKNOWN, nullptr);  // <DESC ... without ">"
-    EXPECT_EQ(0u, tokens[4]->pParamList->count);
-    expectToken(tokens[5], TOKEN_UID, TOKEN_UNKNOWN, "u");
+    const std::vector<std::string> expected = {
+        "0 name=null value=0 text=null params=[]",
+        "1135 name=null value=0 text=\"a \" params=[]",
+        "0 name=null value=0 text=null params=[]",      // "< b<"
+        "0 name=null value=0 text=\" \" params=[]",     // </SUMMARY>
+        "0 name=null value=0 text=null params=[]",      // <DESC ... without ">"
+        "1140 name=null value=0 text=\"u\" params=[]",
+        "0 name=null value=0 text=null params=[]",      // </UID>
+    };
+    EXPECT_EQ(expected, describeAll(tokens, false));
 }
-
 
 // A "<" inside a quoted value does not cut the segment. An unquoted value runs
 // to the ">" and takes later attributes with it; an attribute without "=" or
@@ -423,4 +413,3 @@ TEST(SxmlLexer, AcceptsEveryChunkAndMakesNothing) {
     EXPECT_EQ(0, calparser_sxmlbuf_to_toklist(nullptr, 0, nullptr, nullptr, nullptr));
 }
 
-}  // namespace

@@ -81,26 +81,20 @@ protected:
     unsigned state = 0;
 };
 
+// Each pass stores the state of the last METHOD; PUBLISH when there is none.
 TEST_F(Assembly, MethodGivesTheMethodStateInEachPass) {
-    lex("BEGIN:VCALENDAR\r\nMETHOD:REQUEST\r\nEND:VCALENDAR\r\n");
+    lex("BEGIN:VCALENDAR\r\nMETHOD:REPLY\r\nMETHOD:REQUEST\r\nEND:VCALENDAR\r\n");
     ASSERT_EQ(0, walk(1));
     EXPECT_EQ(2u, state);
     state = 0;
     ASSERT_EQ(0, walk(2));
     EXPECT_EQ(2u, state);
     EXPECT_TRUE(logs.empty());
-}
 
-TEST_F(Assembly, NoMethodIsPublish) {
+    calparser_FreeTokenList(tokens);
     lex("BEGIN:VCALENDAR\r\nEND:VCALENDAR\r\n");
-    walk_both();
+    ASSERT_EQ(0, walk(1));
     EXPECT_EQ(1u, state);
-}
-
-TEST_F(Assembly, LaterMethodReplacesEarlier) {
-    lex("BEGIN:VCALENDAR\r\nMETHOD:REPLY\r\nMETHOD:COUNTER\r\nEND:VCALENDAR\r\n");
-    walk_both();
-    EXPECT_EQ(64u, state);
 }
 
 TEST_F(Assembly, UnknownMethodIsLoggedInBothPassesAndCountsAsPublish) {

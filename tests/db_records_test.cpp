@@ -138,6 +138,13 @@ uint32_t event_flags_with(Set set) {
 }  // namespace
 
 TEST(DbRecords, ComponentsStartZeroedWithNoStateGiven) {
+    CALDB_VEVENT* ev = caldb_NewEvent();
+    ASSERT_NE(nullptr, ev);
+    EXPECT_EQ(1u, ev->nCompState);
+    ev->nCompState = 0;
+    EXPECT_TRUE(all_zero(ev, sizeof *ev));  // nType 0 included
+    caldb_FreeEvent(&ev);
+
     CALDB_VTODO* todo = caldb_NewToDo();
     ASSERT_NE(nullptr, todo);
     EXPECT_EQ(1u, todo->nCompState);
@@ -211,7 +218,9 @@ TEST(DbRecords, AttendeeCopyIsDeepAndSurvivesItsSource) {
     CALDB_ATTENDEE* copy = nullptr;
     ASSERT_EQ(0, caldb_copyConstructorAttendee(src, &copy));
     ASSERT_NE(nullptr, copy);
-    caldb_FreeAttendee(&src);  // the copy must own all it holds
+    EXPECT_NE(src->pAddr, copy->pAddr);  // deep, not shared
+    EXPECT_NE(src->aMembers, copy->aMembers);
+    caldb_FreeAttendee(&src);
 
     // Every field: a field the copy forgets is the fault this catches.
     EXPECT_STREQ("mailto:jdoe@example.com", copy->pAddr);

@@ -12,7 +12,10 @@
 #include "public/core_util/cal_time.h"
 #include "public/core_util/userattr.h"
 #include "public/util/config.h"
-#include "public/util/kvallog.h"
+#include "tests/support/zone_builders.h"
+
+using zone_test::LogCapture;
+using zone_test::LogLines;
 
 namespace {
 
@@ -48,20 +51,11 @@ void free_texts(array_t** list) {
     *list = nullptr;
 }
 
-struct Log {
-    std::vector<std::pair<int, std::string>> lines;
-    kvallog_sink_t previous;
-    Log() { previous = kvallog_set_sink(sink, this); }
-    ~Log() { kvallog_set_sink(previous, nullptr); }
-    static void sink(void* ctx, int level, const char* message) {
-        static_cast<Log*>(ctx)->lines.emplace_back(level, message);
-    }
-    bool has(int level, const std::string& text) const {
-        for (const auto& l : lines)
-            if (l.first == level && l.second == text) return true;
-        return false;
-    }
-};
+bool has(const LogCapture& log, int level, const std::string& text) {
+    for (const auto& line : log.lines())
+        if (line.first == level && line.second == text) return true;
+    return false;
+}
 
 struct Event {
     CALDB_VEVENT* ev = caldb_NewEvent();
@@ -266,7 +260,7 @@ TEST_F(Attendees, ParametersFillTheRecordAndTheLaterOneWins) {
 }
 
 TEST_F(Attendees, ResolvedInputIsTakenAsItStands) {
-    Log log;
+    LogCapture log;
     ASSERT_EQ(0, store("ATTENDEE;X-Z9KQ-CALID=other:MAILTO:JDOE@EXAMPLE.COM", 1));
     ASSERT_EQ(0, store("ATTENDEE;X-Z9KQ-CALID=other:nobody:cal", 1));
     ASSERT_EQ(2u, count());
@@ -275,13 +269,13 @@ TEST_F(Attendees, ResolvedInputIsTakenAsItStands) {
     EXPECT_EQ(nullptr, at(0)->pCn);   // no look-up took place
     EXPECT_STREQ("nobody:cal", at(1)->pCalid);
     EXPECT_STREQ("nobody:cal", at(1)->pAddr);
-    EXPECT_TRUE(log.has(7, "calparser: original pAtt->pAddr = MAILTO:JDOE@EXAMPLE.COM.\n"));
-    EXPECT_TRUE(log.has(7, "calparser: original pAtt->pCalid = nobody:cal.\n"));
-    EXPECT_EQ(2u, log.lines.size());
+    EXPECT_EQ((LogLines{{7, "calparser: original pAtt->pAddr = MAILTO:JDOE@EXAMPLE.COM.\n"},
+                        {7, "calparser: original pAtt->pCalid = nobody:cal.\n"}}),
+              log.lines());
 }
 
 TEST_F(Attendees, MailAddressOfOneCalendar) {
-    Log log;
+    LogCapture log;
     ASSERT_EQ(0, store("ATTENDEE:mailto:jdoe@example.com"));
     ASSERT_EQ(0, store("ATTENDEE;CN=Johnny:Mailto:JDoe@Example.com"));
     ASSERT_EQ(2u, count());
@@ -292,9 +286,9 @@ TEST_F(Attendees, MailAddressOfOneCalendar) {
     EXPECT_STREQ("Mailto:JDoe@Example.com", at(1)->pAddr);
     EXPECT_EQ((std::pair<int, std::string>(7, "calparser: original pAtt->pAddr = "
                                                "mailto:jdoe@example.com.\n")),
-              log.lines.at(0));
+              log.lines().at(0));
     EXPECT_EQ((std::pair<int, std::string>(7, "calparser: pMail = jdoe@example.com.\n")),
-              log.lines.at(1));
+              log.lines().at(1));
 }
 
 TEST_F(Attendees, MailAddressOfSeveralCalendarsGivesOneAttendeeEach) {
@@ -325,7 +319,7 @@ TEST_F(Attendees, MailAddressWithoutCalendar) {
 }
 
 TEST_F(Attendees, CalendarIdGetsItsMailAddress) {
-    Log log;
+    LogCapture log;
     ASSERT_EQ(0, store("ATTENDEE:jdoe:work"));
     ASSERT_EQ(0, store("ATTENDEE:solo"));   // found through the user id only
     ASSERT_EQ(0, store("ATTENDEE:pair"));
@@ -336,18 +330,18 @@ TEST_F(Attendees, CalendarIdGetsItsMailAddress) {
     EXPECT_STREQ("mailto:solo@example.com", at(1)->pAddr);
     EXPECT_STREQ("pair", at(2)->pCalid);
     EXPECT_STREQ("mailto:p1@example.com", at(2)->pAddr);
-    EXPECT_TRUE(log.has(7, "calparser: pAtt->pAddr = mailto:jdoe@example.com.\n"));
-    EXPECT_TRUE(log.has(4, "calparser: pAtt->pCalid = pair was associated with *2* mails, "
+    EXPECT_TRUE(has(log, 7, "calparser: pAtt->pAddr = mailto:jdoe@example.com.\n"));
+    EXPECT_TRUE(has(log, 4, "calparser: pAtt->pCalid = pair was associated with *2* mails, "
                            "using first value of mailto:p1@example.com.\n"));
 }
 
 TEST_F(Attendees, CalendarIdWithoutMailIsDropped) {
-    Log log;
+    LogCapture log;
     EXPECT_EQ(1, store("ATTENDEE;CN=X:ghost"));
     EXPECT_EQ(0u, count());
     EXPECT_EQ((std::pair<int, std::string>(4, "calparser:  No Available Email address in ldap "
                                                "for calid: ghost")),
-              log.lines.back());
+              log.lines().back());
 
     // Into a component: all or nothing, no duplicate check.
     Event e;
@@ -363,10 +357,10 @@ TEST_F(Attendees, CalendarIdWithoutMailIsDropped) {
 }
 
 TEST_F(Attendees, ValueMissingOrArgumentsMissing) {
-    Log log;
+    LogCapture log;
     EXPECT_EQ(1, store("ATTENDEE;X-Z9KQ-CALID=jdoe:", 1));
     EXPECT_EQ(0u, count());
-    EXPECT_TRUE(log.has(4, "line (7), calparser: ATTENDEE without a value is dropped."));
+    EXPECT_TRUE(has(log, 4, "line (7), calparser: ATTENDEE without a value is dropped."));
     Line l("ATTENDEE:jdoe");
     EXPECT_EQ(1, calparser_storeSingleAttendeeProp(nullptr, l.tok, 1, 1, nullptr));
     EXPECT_EQ(1, calparser_storeSingleAttendeeProp(&list, nullptr, 1, 1, nullptr));

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <ctime>
 #include <fstream>
@@ -104,12 +105,10 @@ Lines crossings(const std::string& id) {
 
 time_t utc_seconds(const std::string& text) {
     struct tm t = {};
-    t.tm_year = std::atoi(text.substr(0, 4).c_str()) - 1900;
-    t.tm_mon = std::atoi(text.substr(4, 2).c_str()) - 1;
-    t.tm_mday = std::atoi(text.substr(6, 2).c_str());
-    t.tm_hour = std::atoi(text.substr(9, 2).c_str());
-    t.tm_min = std::atoi(text.substr(11, 2).c_str());
-    t.tm_sec = std::atoi(text.substr(13, 2).c_str());
+    sscanf(text.c_str(), "%4d%2d%2dT%2d%2d%2d", &t.tm_year, &t.tm_mon, &t.tm_mday, &t.tm_hour,
+           &t.tm_min, &t.tm_sec);
+    t.tm_year -= 1900;
+    t.tm_mon -= 1;
     return timegm(&t);
 }
 
@@ -121,38 +120,26 @@ std::string wall_text(time_t seconds) {
     return text;
 }
 
-// Local wall-clock text of the change that a week-of-month RRULE and its DTSTART give in
-// `year`, e.g. "20260308T020000" for BYMONTH=3;BYDAY=2SU at 02:00.
+// Local wall-clock text of the change that a week-of-month RRULE (a positive week or
+// -1) and its DTSTART give in `year`, e.g. "20260308T020000" for BYMONTH=3;BYDAY=2SU.
 std::string rule_change_in(int year, const std::string& rrule, const std::string& dtstart) {
     static const std::string kDays = "SUMOTUWETHFRSA";
     size_t month = rrule.find("BYMONTH=");
     size_t byday = rrule.find("BYDAY=");
     if (month == std::string::npos || byday == std::string::npos) return "<no rule>";
-    int m = std::atoi(rrule.c_str() + month + 8);
     std::string day = rrule.substr(byday + 6);
     int week = std::atoi(day.substr(0, day.size() - 2).c_str());
     int weekday = (int)kDays.find(day.substr(day.size() - 2)) / 2;  // 0 = Sunday
-    struct tm first = {};
-    first.tm_year = year - 1900;
-    first.tm_mon = m - 1;
-    first.tm_mday = 1;
-    time_t firstDay = timegm(&first);
-    int dom = 0;
-    if (week > 0) {
-        dom = 1 + (weekday - first.tm_wday + 7) % 7 + 7 * (week - 1);
-    } else {
-        struct tm next = {};
-        next.tm_year = m == 12 ? year - 1899 : year - 1900;
-        next.tm_mon = m % 12;
-        next.tm_mday = 1;
-        time_t lastDay = timegm(&next) - 86400;
-        struct tm last;
-        gmtime_r(&lastDay, &last);
-        dom = last.tm_mday - (last.tm_wday - weekday + 7) % 7;
-    }
-    time_t when = firstDay + (time_t)(dom - 1) * 86400 +
-                  std::atoi(dtstart.substr(9, 2).c_str()) * 3600 +
-                  std::atoi(dtstart.substr(11, 2).c_str()) * 60;
+    // From the first day of the month forward, or from the last (day 0 of the next) back.
+    struct tm anchor = {};
+    anchor.tm_year = year - 1900;
+    anchor.tm_mon = std::atoi(rrule.c_str() + month + 8) - (week > 0 ? 1 : 0);
+    anchor.tm_mday = week > 0 ? 1 : 0;
+    time_t when = timegm(&anchor);  // normalises and sets tm_wday
+    int days = week > 0 ? (weekday - anchor.tm_wday + 7) % 7 + 7 * (week - 1)
+                        : -((anchor.tm_wday - weekday + 7) % 7);
+    when += (time_t)days * 86400 + std::atoi(dtstart.substr(9, 2).c_str()) * 3600 +
+            std::atoi(dtstart.substr(11, 2).c_str()) * 60;
     return wall_text(when);
 }
 

@@ -5,21 +5,14 @@
 
 #include <plstr.h>
 
+#include "core/parser/cal_attendees.h"
 #include "core/parser/cal_str.h"
 #include "core/parser/cal_vtimezone_array.h"
+#include "core/parser/calparser_time.h"
 #include "public/core_util/calfile.h"
 #include "public/db/caldb_timezone.h"
-#include "public/util/prot.h"
-
-/* Units still being written join start-up as soon as they exist. */
-#if __has_include("public/recurrence/recurrence.h")
 #include "public/recurrence/recurrence.h"
-#define CALPARSER_HAVE_RECURRENCE_ENGINE 1
-#endif
-#if __has_include("core/parser/calparser_time.h")
-#include "core/parser/calparser_time.h"
-#define CALPARSER_HAVE_TIME_TABLES 1
-#endif
+#include "public/util/prot.h"
 
 namespace {
 
@@ -95,20 +88,14 @@ extern "C" {
 int parser_init(void) {
     if (!CALPARSER_STR::Instance()) return 1;
     if (!obtain_registry()) return 2;
-#ifdef CALPARSER_HAVE_RECURRENCE_ENGINE
     if (recurrence_init() != 0) return 3;
-#endif
-#ifdef CALPARSER_HAVE_TIME_TABLES
     time_cache_init();
-#endif
     return 0;
 }
 
 int parser_uninit(void) {
     calparser_unloadTimeZoneList();
-#ifdef CALPARSER_HAVE_RECURRENCE_ENGINE
     recurrence_uninit();
-#endif
     return 0;
 }
 

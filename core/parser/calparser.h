@@ -34,11 +34,15 @@
 #include "public/core_util/guid.h"
 #include "public/core_util/parseutil.h"
 #include "public/core_util/smtp.h"
+#include "public/core_util/timezone.h"
 #include "public/core_util/userattr.h"
-#include "public/core_util/userattr_ldif.h"
+#ifdef __cplusplus
+#include "public/core_util/userattr_ldif.h" /* C++ streams only */
+#endif
 #include "public/db/caldb.h"
 #include "public/db/caldb_lists.h"
 #include "public/db/caldb_timezone.h"
+#include "public/recurrence/recurrence.h"
 
 #include "core/parser/cal_attendees.h"
 #include "core/parser/cal_compare.h"
@@ -46,45 +50,32 @@
 #include "core/parser/cal_str.h"
 #include "core/parser/cal_tok.h"
 #include "core/parser/cal_tok_xml.h"
+#include "core/parser/cal_valarm.h"
+#include "core/parser/cal_vevent.h"
+#include "core/parser/cal_vtimezone.h"
 #include "core/parser/cal_vtimezone_array.h"
+#include "core/parser/cal_vtodo.h"
+#include "core/parser/cal_vzone.h"
+#include "core/parser/calparser_time.h"
 #include "core/parser/calparserutil.h"
+#include "core/parser/ical_components.h"
 #include "core/parser/populate.h"
 #include "core/parser/print_ical.h"
+#include "core/parser/print_sxml.h"
 #include "core/parser/print_xml.h"
 
 /* Units that are still being written join the API as soon as they exist. */
-#if __has_include("public/core_util/timezone.h")
-#include "public/core_util/timezone.h"
-#endif
-#if __has_include("public/recurrence/recurrence.h")
-#include "public/recurrence/recurrence.h"
-#endif
-#if __has_include("core/parser/cal_valarm.h")
-#include "core/parser/cal_valarm.h"
-#endif
-#if __has_include("core/parser/cal_vevent.h")
-#include "core/parser/cal_vevent.h"
-#endif
-#if __has_include("core/parser/cal_vtodo.h")
-#include "core/parser/cal_vtodo.h"
-#endif
-#if __has_include("core/parser/cal_vzone.h")
-#include "core/parser/cal_vzone.h"
-#endif
-#if __has_include("core/parser/cal_vtimezone.h")
-#include "core/parser/cal_vtimezone.h"
-#endif
-#if __has_include("core/parser/ical_components.h")
-#include "core/parser/ical_components.h"
-#endif
-#if __has_include("core/parser/calparser_time.h")
-#include "core/parser/calparser_time.h"
-#endif
 #if __has_include("core/parser/cal_expand.h")
 #include "core/parser/cal_expand.h"
 #endif
-#if __has_include("core/parser/print_sxml.h")
-#include "core/parser/print_sxml.h"
+#if __has_include("core/parser/cal_recurring.h")
+#include "core/parser/cal_recurring.h"
+#endif
+#if __has_include("core/parser/cal_urlparams.h")
+#include "core/parser/cal_urlparams.h"
+#endif
+#if __has_include("core/parser/cal_xprops.h")
+#include "core/parser/cal_xprops.h"
 #endif
 
 /* Input format codes of calparser_prot_to_dbstruct. */
