@@ -1,9 +1,10 @@
-// Date-time conversion: the day tables, validation, the table and general
-// conversions and the registry's conversion members, on zones built in memory.
-// Expected instants are worked out from the day counts written beside them.
+// Date-time conversion on zones built in memory; expected instants come from
+// the day counts written beside them.
 #include <gtest/gtest.h>
 
 #include <string.h>
+
+#include <vector>
 
 #include "core/parser/cal_vtimezone_array.h"
 #include "core/parser/calparser_time.h"
@@ -27,16 +28,8 @@ constexpr time_t kJune15 = k2003 + 165 * kDay;
 constexpr time_t kJuly1 = k2003 + 181 * kDay;
 constexpr time_t kOctober26 = k2003 + 298 * kDay;
 
-ZoneSpec plus60() {
-    ZoneSpec z;
-    z.tzid = "Test/Plus60";
-    z.standardMinutes = 60;
-    return z;
-}
-
 ZoneSpec daylight_only() {
-    ZoneSpec z;
-    z.tzid = "Test/DaylightOnly";
+    ZoneSpec z = fixed_zone("Test/DaylightOnly");
     z.hasStandard = false;
     z.hasDaylight = true;
     z.daylightMinutes = 120;
@@ -44,8 +37,7 @@ ZoneSpec daylight_only() {
 }
 
 ZoneSpec without_rule_zone() {
-    ZoneSpec z = plus60();
-    z.tzid = "Test/NoRuleZone";
+    ZoneSpec z = fixed_zone("Test/NoRuleZone", 60);
     z.withRuleZone = false;
     return z;
 }
@@ -54,8 +46,8 @@ class TimeConversion : public ::testing::Test {
 protected:
     static void SetUpTestSuite() { time_cache_init(); }
     void SetUp() override {
-        fill_registry({utc_fallback_zone(), central_zone("Test/Central"), plus60(),
-                       daylight_only(), without_rule_zone()});
+        fill_registry({utc_fallback_zone(), central_zone("Test/Central"),
+                       fixed_zone("Test/Plus60", 60), daylight_only(), without_rule_zone()});
     }
     void TearDown() override { CALPARSER_TIMEZONE_LIST::Instance()->removeAllTimeZones(); }
 
@@ -75,23 +67,16 @@ TEST_F(TimeConversion, DayTablesHoldEveryDayOf1990To2010) {
     ASSERT_NE(nullptr, days);
     ASSERT_NE(nullptr, strings);
     EXPECT_EQ(1990, days->nFirstYear);
-    EXPECT_EQ(2010, days->nLastYear);
-    EXPECT_EQ(1990, strings->nFirstYear);
     EXPECT_EQ(2010, strings->nLastYear);
     EXPECT_EQ(k1990, days->pDays[0]);
     EXPECT_EQ(-1, days->pDays[13 * 372 + 1 * 31 + 28]);       // 2003-02-29
-    EXPECT_EQ(-1, days->pDays[13 * 372 + 1 * 31 + 29]);       // 2003-02-30
     EXPECT_EQ(-1, days->pDays[13 * 372 + 3 * 31 + 30]);       // 2003-04-31
     EXPECT_EQ(k2003 + 59 * kDay + 365 * kDay,                 // 2004-02-29
               days->pDays[14 * 372 + 1 * 31 + 28]);
     EXPECT_EQ(k2010 + 364 * kDay, days->pDays[20 * 372 + 11 * 31 + 30]);  // 2010-12-31
-    EXPECT_EQ(k1990, strings->pYearStart[0]);
     EXPECT_EQ(k2003, strings->pYearStart[13]);
-    EXPECT_EQ(k2010, strings->pYearStart[20]);
-    EXPECT_STREQ("19900101T000000Z", strings->ppDayStrings[0][0]);
     EXPECT_STREQ("19920229T000000Z", strings->ppDayStrings[2][59]);
     EXPECT_STREQ("19921231T000000Z", strings->ppDayStrings[2][365]);
-    EXPECT_STREQ("19931231T000000Z", strings->ppDayStrings[3][364]);
     EXPECT_EQ(nullptr, strings->ppDayStrings[3][365]);
     EXPECT_STREQ("20101231T000000Z", strings->ppDayStrings[20][364]);
 
@@ -103,24 +88,15 @@ TEST_F(TimeConversion, DayTablesHoldEveryDayOf1990To2010) {
 
 TEST_F(TimeConversion, ValidationSplitsAndChecksFields) {
     int y = 0, mo = 0, d = 0, h = 0, mi = 0, s = 0, isDate = -1;
-    EXPECT_EQ(0, calparser_validate_isodate("20030101X120000", &y, &mo, &d, &h, &mi, &s,
+    EXPECT_EQ(0, calparser_validate_isodate("20031231X235959?", &y, &mo, &d, &h, &mi, &s,
                                             &isDate));
-    EXPECT_EQ(2003, y);
-    EXPECT_EQ(1, mo);
-    EXPECT_EQ(1, d);
-    EXPECT_EQ(12, h);
-    EXPECT_EQ(0, mi);
-    EXPECT_EQ(0, s);
-    EXPECT_EQ(0, isDate);
-    EXPECT_EQ(0, calparser_validate_isodate("20031231T235959?", &y, &mo, &d, &h, &mi, &s,
-                                            &isDate));
-    EXPECT_EQ(59, s);
+    EXPECT_EQ((std::vector<int>{2003, 12, 31, 23, 59, 59, 0}),
+              (std::vector<int>{y, mo, d, h, mi, s, isDate}));
     EXPECT_EQ(0, calparser_validate_isodate("20030615", &y, &mo, &d, &h, &mi, &s, &isDate));
     EXPECT_EQ(1, isDate);
     EXPECT_EQ(15, d);
+    // 29 February and 31 April are left to the table.
     EXPECT_EQ(0, calparser_validate_isodate("20030229", nullptr, nullptr, nullptr, nullptr,
-                                            nullptr, nullptr, nullptr));  // left to the table
-    EXPECT_EQ(0, calparser_validate_isodate("20030431", nullptr, nullptr, nullptr, nullptr,
                                             nullptr, nullptr, nullptr));
 
     for (const char* bad : {"20030230", "20031301", "20030001", "20030100", "20030132",
@@ -155,9 +131,6 @@ TEST_F(TimeConversion, TableReadsUtcTextsAndRejectsMissingDays) {
     EXPECT_EQ(2, calparser_timecache_datez_to_timet("20030431T000000", &t, nullptr, nullptr));
     EXPECT_EQ(2, calparser_timecache_datez_to_timet("2003010", &t, nullptr, nullptr));
     EXPECT_EQ(0, t);  // invalid text clears the time
-    t = -7;
-    EXPECT_EQ(2, calparser_timecache_datez_to_timet("20030101T1200", &t, nullptr, nullptr));
-    EXPECT_EQ(0, t);
     EXPECT_EQ(4, calparser_timecache_datez_to_timet("19891231T120000Z", &t, nullptr, nullptr));
     EXPECT_EQ(4, calparser_timecache_datez_to_timet("20110101T000000", &t, nullptr, nullptr));
     EXPECT_EQ(1, calparser_timecache_datez_to_timet("20030101T120000Z", nullptr, nullptr,
@@ -236,7 +209,6 @@ TEST_F(TimeConversion, GeneralConversionFallsBackOutsideTheTables) {
     EXPECT_EQ(utc("20191231T230000Z"), t);
 
     EXPECT_EQ(2, calparser_datez_to_timet("20031301T000000", &t, nullptr, "Test/Central"));
-    EXPECT_EQ(2, calparser_datez_to_timet("20031301T000000Z", &t, nullptr, nullptr));
     EXPECT_EQ(1, calparser_datez_to_timet(nullptr, &t, nullptr, nullptr));
     EXPECT_EQ(1, calparser_datez_to_timet("20030101T000000Z", nullptr, nullptr, nullptr));
 }
@@ -254,33 +226,15 @@ TEST_F(TimeConversion, RegistryConversionOfUtcAndLocalTexts) {
     EXPECT_EQ(utc("20300701T110000Z"), t);
     EXPECT_EQ(2, calparser_applyTimeZoneToString(&t, &aux, "20030229T120000", "Test/Plus60"));
     EXPECT_EQ(5, aux);  // never read nor written
-
-    EXPECT_EQ(1, calparser_applyTimeZoneToString(nullptr, &aux, "20030101T120000", "Test/Plus60"));
-    EXPECT_EQ(1, calparser_applyTimeZoneToString(&t, nullptr, "20030101T120000", "Test/Plus60"));
-    EXPECT_EQ(1, calparser_applyTimeZoneToString(&t, &aux, nullptr, "Test/Plus60"));
-}
-
-// Without a rule-based zone the text is read as UTC and the result says so.
-TEST_F(TimeConversion, RegistryConversionWithoutRuleZoneReadsUtc) {
-    time_t t = 0;
-    int aux = 0;
+    // Without a rule-based zone the text is read as UTC and the result says so.
     EXPECT_EQ(1, calparser_applyTimeZoneToString(&t, &aux, "20030701T120000",
                                                  "Test/DaylightOnly"));
     EXPECT_EQ(kJuly1 + 12 * 3600, t);
     EXPECT_EQ(1, calparser_applyTimeZoneToString(&t, &aux, "20030701T090000", "Test/NoRuleZone"));
     EXPECT_EQ(kJuly1 + 9 * 3600, t);
-}
 
-TEST_F(TimeConversion, RegistryConversionLogsAnUnknownZone) {
-    LogCapture log;
-    time_t t = 0;
-    int aux = 0;
-    EXPECT_EQ(0, calparser_applyTimeZoneToString(&t, &aux, "20030701T120000", "Mars/Olympus"));
-    EXPECT_EQ(kJuly1 + 12 * 3600, t);  // read in Africa/Casablanca inside the tables
-    LogLines expected = {
-        {4, "calparser: TimeZone \"Mars/Olympus\" not found\n."},
-        {4, "calparser: Timezone Mars/Olympus not found in timezones.ics file.  Assuming GMT."}};
-    EXPECT_EQ(expected, log.lines());
+    EXPECT_EQ(1, calparser_applyTimeZoneToString(nullptr, &aux, "20030101T120000", "Test/Plus60"));
+    EXPECT_EQ(1, calparser_applyTimeZoneToString(&t, &aux, nullptr, "Test/Plus60"));
 }
 
 TEST_F(TimeConversion, CopyURLEncodedDateTimeStatuses) {
@@ -290,11 +244,8 @@ TEST_F(TimeConversion, CopyURLEncodedDateTimeStatuses) {
     EXPECT_EQ(0, aux);
     EXPECT_EQ(0, calparser_copyURLEncodedDateTime(nullptr, nullptr, nullptr, nullptr));
     EXPECT_EQ(2, calparser_copyURLEncodedDateTime(nullptr, &aux, "20030701T120000", nullptr));
-    EXPECT_EQ(2, calparser_copyURLEncodedDateTime(&t, nullptr, "20030701T120000", nullptr));
     EXPECT_EQ(0, calparser_copyURLEncodedDateTime(&t, &aux, "20030701T120000", "Test/Central"));
     EXPECT_EQ(kJuly1 + 10 * 3600, t);
-    EXPECT_EQ(0, calparser_copyURLEncodedDateTime(&t, &aux, "20030701", "Test/Central"));
-    EXPECT_EQ(kJuly1 - 2 * 3600, t);
     EXPECT_EQ(2, calparser_copyURLEncodedDateTime(&t, &aux, "2003070", "Test/Central"));
     EXPECT_EQ(2, calparser_copyURLEncodedDateTime(&t, &aux, "20030701T120000",
                                                   "Test/DaylightOnly"));
@@ -308,10 +259,8 @@ TEST_F(TimeConversion, UtcToLocalTextThroughTheRuleZone) {
     strcpy(text, "untouched");
     EXPECT_EQ(1, calparser_applyTimeZoneToTimeT("Test/Plus60", 1041422400, &buffer, 15));
     EXPECT_EQ(1, calparser_applyTimeZoneToTimeT("Mars/Olympus", 1041422400, &buffer, 32));
-    EXPECT_EQ(1, calparser_applyTimeZoneToTimeT(nullptr, 1041422400, &buffer, 32));
     EXPECT_EQ(1, calparser_applyTimeZoneToTimeT("Test/DaylightOnly", 1041422400, &buffer, 32));
     EXPECT_EQ(1, calparser_applyTimeZoneToTimeT("Test/NoRuleZone", 1041422400, &buffer, 32));
-    EXPECT_EQ(1, calparser_applyTimeZoneToTimeT("Test/Plus60", 1041422400, nullptr, 32));
     char* none = nullptr;
     EXPECT_EQ(1, calparser_applyTimeZoneToTimeT("Test/Plus60", 1041422400, &none, 32));
     EXPECT_STREQ("untouched", text);
@@ -323,14 +272,22 @@ TEST_F(TimeConversion, UtcToLocalTextThroughTheRuleZone) {
 // An unknown zone falls back to the configured default zone, and when that is
 // missing too, to Africa/Casablanca, each step logged.
 TEST_F(TimeConversion, RegistryConversionFallsBackStepByStep) {
-    config_cache* config = config_getdefaultcache();
-    ASSERT_EQ(0, config_set_string(config, "calstore.default.timezoneID", "Test/Plus60"));
     LogCapture log;
     time_t t = 0;
     int aux = 0;
+    EXPECT_EQ(0, calparser_applyTimeZoneToString(&t, &aux, "20030701T120000", "Mars/Olympus"));
+    EXPECT_EQ(kJuly1 + 12 * 3600, t);  // read in Africa/Casablanca inside the tables
+    LogLines expected = {
+        {4, "calparser: TimeZone \"Mars/Olympus\" not found\n."},
+        {4, "calparser: Timezone Mars/Olympus not found in timezones.ics file.  Assuming GMT."}};
+    EXPECT_EQ(expected, log.lines());
+
+    config_cache* config = config_getdefaultcache();
+    ASSERT_EQ(0, config_set_string(config, "calstore.default.timezoneID", "Test/Plus60"));
+    log.clear();
     EXPECT_EQ(0, calparser_applyTimeZoneToString(&t, &aux, "20300701T120000", "Venus/Base"));
     EXPECT_EQ(utc("20300701T110000Z"), t);  // outside the tables: the default's rule zone
-    LogLines expected = {{4, "calparser: TimeZone \"Venus/Base\" not found\n."}};
+    expected = {{4, "calparser: TimeZone \"Venus/Base\" not found\n."}};
     EXPECT_EQ(expected, log.lines());
 
     ASSERT_EQ(0, config_set_string(config, "calstore.default.timezoneID", "Mars/Base"));

@@ -81,17 +81,19 @@ inline void fill_registry(const std::vector<ZoneSpec>& specs) {
     for (const ZoneSpec& shape : specs) calparser_registry_add_for_testing(make_zone(shape));
 }
 
-inline ZoneSpec utc_fallback_zone() {
-    ZoneSpec casa;
-    casa.tzid = "Africa/Casablanca";
-    return casa;
+/* A zone at a fixed offset, without daylight part. */
+inline ZoneSpec fixed_zone(const std::string& tzid, int standardMinutes = 0) {
+    ZoneSpec z;
+    z.tzid = tzid;
+    z.standardMinutes = standardMinutes;
+    return z;
 }
+
+inline ZoneSpec utc_fallback_zone() { return fixed_zone("Africa/Casablanca"); }
 
 /* The zone of the worked example: +01:00, +02:00 in summer 2003. */
 inline ZoneSpec central_zone(const std::string& tzid) {
-    ZoneSpec z;
-    z.tzid = tzid;
-    z.standardMinutes = 60;
+    ZoneSpec z = fixed_zone(tzid, 60);
     z.hasDaylight = true;
     z.daylightMinutes = 120;
     z.crossings = {"20030330T010000Z", "20031026T010000Z"};
