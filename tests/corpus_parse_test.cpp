@@ -48,11 +48,19 @@ std::string read_file(const fs::path& path) {
     return all.str();
 }
 
-void describe_components(std::ostringstream& out, const array_t* slot) {
+// A UID the input does not hold was generated for a master without one: it
+// differs on every parse, so only its presence is described.
+const char* stable_uid(const char* uid, const std::string& input) {
+    if (!uid) return "-";
+    return input.find(uid) == std::string::npos ? "generated" : uid;
+}
+
+void describe_components(std::ostringstream& out, const array_t* slot,
+                         const std::string& input) {
     for (unsigned i = 0; slot && i < slot->count; i++) {
         const CAL_VCOMPONENT* w = static_cast<const CAL_VCOMPONENT*>(slot->data[i]);
         const CALDB_COMPONENT* c = static_cast<const CALDB_COMPONENT*>(w->pComponent);
-        out << " [" << w->nType << " " << (c->pUid ? c->pUid : "-") << " "
+        out << " [" << w->nType << " " << stable_uid(c->pUid, input) << " "
             << (c->pSummary ? c->pSummary : "-") << " " << c->tDtStart << " "
             << c->tRecurrenceId << " " << c->nCompState << " "
             << (c->aAttendees ? c->aAttendees->count : 0) << " "
@@ -75,7 +83,7 @@ std::string parse_and_describe(const std::string& text) {
         const array_t* items = static_cast<const array_t*>(result->data[slot]);
         out << " | " << items->count;
         if (slot == CALPARSER_SLOT_EVENTS || slot == CALPARSER_SLOT_TODOS)
-            describe_components(out, items);
+            describe_components(out, items, text);
     }
     calparser_FreeComponentArrayAndDestroy(&result);
     return out.str();

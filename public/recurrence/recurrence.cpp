@@ -76,9 +76,14 @@ struct Budget {
 /* The occurrences of one rule in ascending UTC order. */
 class RuleStream {
   public:
-    RuleStream(icalrecur_iterator* iterator, const icu::TimeZone* zone)
-        : iterator_(iterator), zone_(zone) {}
-    ~RuleStream() { icalrecur_iterator_free(iterator_); }
+    /* Takes the iterator and the rule's RSCALE text, which the rule parser
+     * allocates, the iterator refers to, and nobody else frees. */
+    RuleStream(icalrecur_iterator* iterator, char* rscale, const icu::TimeZone* zone)
+        : iterator_(iterator), rscale_(rscale), zone_(zone) {}
+    ~RuleStream() {
+        icalrecur_iterator_free(iterator_);
+        free(rscale_);
+    }
     RuleStream(const RuleStream&) = delete;
     RuleStream& operator=(const RuleStream&) = delete;
 
@@ -132,6 +137,7 @@ class RuleStream {
     }
 
     icalrecur_iterator* iterator_;
+    char* rscale_;
     const icu::TimeZone* zone_;
     bool done_ = false;
     long long lastWall_ = LLONG_MIN;
@@ -372,6 +378,7 @@ int open_rule(const char* text, long long startWall, const icu::TimeZone* zone,
         c = (char)toupper((unsigned char)c);
     icalerrno = ICAL_NO_ERROR;
     struct icalrecurrencetype rule = icalrecurrencetype_from_string(upper.c_str());
+    std::unique_ptr<char, void (*)(void*)> rscale(rule.rscale, free);
     if (rule.freq == ICAL_NO_RECURRENCE || icalerrno != ICAL_NO_ERROR ||
         !until_to_wall_clock(&rule, zone)) {
         log_rule(text, "is not readable");
@@ -385,7 +392,7 @@ int open_rule(const char* text, long long startWall, const icu::TimeZone* zone,
         return 0;
     icalrecur_iterator* iterator = icalrecur_iterator_new(rule, wall_to_ical(startWall));
     if (iterator)
-        pStream->reset(new RuleStream(iterator, zone));
+        pStream->reset(new RuleStream(iterator, rscale.release(), zone));
     return 0;
 }
 
