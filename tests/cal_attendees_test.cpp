@@ -13,6 +13,7 @@
 
 #include <plstr.h>
 
+#include "tests/support/text_lists.h"
 #include "core/parser/cal_attendees.h"
 #include "public/ac/acl.h"
 #include "public/db/caldb.h"
@@ -21,21 +22,6 @@
 #include "tests/heap_failure.h"
 
 namespace {
-
-using Strings = std::vector<std::string>;
-
-array_t* texts(std::initializer_list<const char*> items) {
-    array_t* list = array_new();
-    for (const char* item : items) array_append(list, PL_strdup(item));
-    return list;
-}
-
-Strings strings(const array_t* list) {
-    Strings out;
-    for (unsigned i = 0; list && i < list->count; i++)
-        out.push_back(static_cast<const char*>(list->data[i]));
-    return out;
-}
 
 CALDB_ATTENDEE* attendee(const char* addr, const char* calid = nullptr, int partstat = 0) {
     CALDB_ATTENDEE* a = caldb_NewAttendee();

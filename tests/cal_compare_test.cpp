@@ -9,17 +9,12 @@
 
 #include <plstr.h>
 
+#include "tests/support/text_lists.h"
 #include "core/parser/cal_compare.h"
 #include "public/db/caldb.h"
 #include "public/util/array.h"
 
 namespace {
-
-array_t* texts(std::initializer_list<const char*> items) {
-    array_t* list = array_new();
-    for (const char* item : items) array_append(list, PL_strdup(item));
-    return list;
-}
 
 void set_text(char** field, const char* value) {
     PL_strfree(*field);

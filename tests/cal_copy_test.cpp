@@ -11,6 +11,7 @@
 
 #include <plstr.h>
 
+#include "tests/support/text_lists.h"
 #include "core/parser/cal_compare.h"
 #include "core/parser/cal_copy.h"
 #include "public/ac/acl.h"
@@ -25,21 +26,6 @@ namespace {
 constexpr time_t kNine = 1767603600;  // 2026-01-05 09:00:00 UTC
 constexpr time_t kHour = 3600;
 constexpr time_t kDay = 86400;
-
-using Strings = std::vector<std::string>;
-
-array_t* texts(std::initializer_list<const char*> items) {
-    array_t* list = array_new();
-    for (const char* item : items) array_append(list, PL_strdup(item));
-    return list;
-}
-
-Strings strings(const array_t* list) {
-    Strings out;
-    for (unsigned i = 0; list && i < list->count; i++)
-        out.push_back(static_cast<const char*>(list->data[i]));
-    return out;
-}
 
 bool eq(const char* a, const char* b) { return a && b && strcmp(a, b) == 0; }
 std::string last(const array_t* list) { return list && list->count ? strings(list).back() : ""; }

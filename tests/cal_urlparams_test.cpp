@@ -10,13 +10,12 @@
 
 #include <plstr.h>
 
+#include "tests/support/text_lists.h"
 #include "core/parser/cal_urlparams.h"
 #include "public/db/caldb_lists.h"
 #include "tests/heap_failure.h"
 
 namespace {
-
-using Strings = std::vector<std::string>;
 
 const CALPARSER_PARAM* param(const CALPARSER_TOKEN* token, unsigned i)
 {

@@ -9,6 +9,7 @@
 
 #include <plstr.h>
 
+#include "tests/support/text_lists.h"
 #include "core/parser/cal_urlparams.h"
 #include "core/parser/cal_xprops.h"
 #include "public/db/caldb_lists.h"
@@ -16,26 +17,8 @@
 
 namespace {
 
-using Strings = std::vector<std::string>;
-
 #define OP_REPLACE "X-KVAL-ORIGINAL-OPERATION=X-KVAL-PLIX-PROPERTY-REPLACE^"
 #define OP_DELETE "X-KVAL-ORIGINAL-OPERATION=X-KVAL-PLIX-PROPERTY-DELETE^"
-
-array_t* texts(std::initializer_list<const char*> items)
-{
-    array_t* list = array_new();
-    for (const char* item : items)
-        array_append(list, PL_strdup(item));
-    return list;
-}
-
-Strings strings(const array_t* list)
-{
-    Strings out;
-    for (unsigned i = 0; list && i < list->count; i++)
-        out.push_back(static_cast<const char*>(list->data[i]));
-    return out;
-}
 
 /* The token of a request item (freed by the caller). */
 CALPARSER_TOKEN* request(const char* item)

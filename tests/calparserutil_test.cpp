@@ -8,18 +8,13 @@
 
 #include <plstr.h>
 
+#include "tests/support/text_lists.h"
 #include "core/parser/calparserutil.h"
 #include "public/core_util/cal_time.h"
 #include "public/db/caldb.h"
 #include "public/util/array.h"
 
 namespace {
-
-array_t* texts(std::initializer_list<const char*> items) {
-    array_t* list = array_new();
-    for (const char* item : items) array_append(list, PL_strdup(item));
-    return list;
-}
 
 // 2026-01-05 09:00:00 UTC.
 constexpr time_t kNine = 1767603600;
@@ -28,13 +23,6 @@ CAL_TIME_DURATION* duration(const char* text) {
     CAL_TIME_DURATION* d = static_cast<CAL_TIME_DURATION*>(calloc(1, sizeof(CAL_TIME_DURATION)));
     cal_time_buf_to_duration(text, d);
     return d;
-}
-
-std::vector<std::string> strings(const array_t* list) {
-    std::vector<std::string> out;
-    for (unsigned i = 0; list && i < list->count; i++)
-        out.push_back(static_cast<const char*>(list->data[i]));
-    return out;
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 // destruction tests free fully populated records for the leak checkers.
 #include <gtest/gtest.h>
 
+#include "tests/support/text_lists.h"
 #include "tests/heap_failure.h"
 
 #include <stddef.h>
@@ -16,12 +17,6 @@
 #include "public/util/array.h"
 
 namespace {
-
-array_t* texts(std::initializer_list<const char*> items) {
-    array_t* list = array_new();
-    for (const char* item : items) array_append(list, PL_strdup(item));
-    return list;
-}
 
 const char* text_at(const array_t* list, unsigned i) {
     return static_cast<const char*>(array_elementat(list, i));
