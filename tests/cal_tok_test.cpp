@@ -59,7 +59,6 @@ struct OneToken {
 
 }  // namespace
 
-
 TEST(TokenModel, FreeClearsThePointerAndParamLookupTakesTheFirst) {
     CALPARSER_TOKEN* tok = calparser_NewToken();
     ASSERT_NE(nullptr, tok);
