@@ -80,7 +80,8 @@ std::vector<std::string> stamps_of(const std::string& text) {
 // Texts go out unescaped and missing ones empty; unset times are the epoch;
 // the date form needs the start flag, and the end follows only with its own
 // flag; GE is signed degrees with six decimals, down to the extreme values.
-TEST(SxmlWriter, EventLinesByteForByte)
+// A to-do line is an event line with T for E and its due time under E.
+TEST(SxmlWriter, ComponentLinesByteForByte)
 {
     Event full(named(caldb_NewEvent(), "uid-1", "Team, meeting"));
     full->tDtStart = kNoon;
@@ -99,6 +100,14 @@ TEST(SxmlWriter, EventLinesByteForByte)
     day->tDtEnd = kJan2;
     day->nGeoLat = -33123456;
     day->nGeoLon = 151000007;
+    Todo timed(named(caldb_NewToDo(), "t1", "Do it"));
+    timed->tDtStart = kNoon;
+    timed->tDue = kOne;
+    timed->nSequence = 12;
+    timed->nGeoLat = -500000;
+    timed->pClass = PL_strdup("PRIVATE");
+    Todo dayTodo(all_day(caldb_NewToDo()));
+    dayTodo->tDue = kJan2;
 
     std::string out = written_by([&](protstream* s) {
         EXPECT_EQ(full.get(), calparser_event_to_sxml(full.get(), s, kStamp));
@@ -114,8 +123,14 @@ TEST(SxmlWriter, EventLinesByteForByte)
         day->nGeoLat = 1;
         day->nGeoLon = -500000;
         calparser_event_to_sxml(day.get(), s, kStamp);
+        EXPECT_EQ(timed.get(), calparser_todo_to_sxml(timed.get(), s, kStamp));
+        EXPECT_EQ(nullptr, calparser_todo_to_sxml(nullptr, s, kStamp));
+        calparser_todo_to_sxml(dayTodo.get(), s, kStamp);
+        dayTodo->bDtEndIsDate = 0;
+        calparser_todo_to_sxml(dayTodo.get(), s, kStamp);
     });
     const std::string dayTail = "CR=20021231T235959Z L=20030101T010203Z SE=0 GE=";
+    const std::string dayGeo0 = dayTail + "0.000000,0.000000 D= U= CL= N=>\n";
     EXPECT_EQ("<E=I=uid-1 DM=20010909T014640Z S=Team, meeting DS=20030101T120000Z "
               "DE=20030101T130000Z CR=20021231T235959Z L=20030101T010203Z SE=3 "
               "GE=37.050000,-122.400000 D=Talk; plan U=http://x/?a=1&b=2 CL=PUBLIC N=Room \"4\">\n"
@@ -125,38 +140,14 @@ TEST(SxmlWriter, EventLinesByteForByte)
               "<E=I=d DM=20010909T014640Z S=s DS=\"20030101;V=D\" " + dayTail +
               "-2147.483648,2147.483647 D= U= CL= N=>\n"
               "<E=I=d DM=20010909T014640Z S=s DS=20030101T000000Z DE=20030102T000000Z " + dayTail +
-              "0.000001,-0.500000 D= U= CL= N=>\n",
-              out);
-    EXPECT_EQ(full.get(), calparser_event_to_sxml(full.get(), nullptr, kStamp));
-}
-
-// A to-do line is an event line with T for E and its due time under E.
-TEST(SxmlWriter, TodoLinesByteForByte)
-{
-    Todo timed(named(caldb_NewToDo(), "t1", "Do it"));
-    timed->tDtStart = kNoon;
-    timed->tDue = kOne;
-    timed->nSequence = 12;
-    timed->nGeoLat = -500000;
-    timed->pClass = PL_strdup("PRIVATE");
-    Todo day(all_day(caldb_NewToDo()));
-    day->tDue = kJan2;
-
-    std::string out = written_by([&](protstream* s) {
-        EXPECT_EQ(timed.get(), calparser_todo_to_sxml(timed.get(), s, kStamp));
-        EXPECT_EQ(nullptr, calparser_todo_to_sxml(nullptr, s, kStamp));
-        calparser_todo_to_sxml(day.get(), s, kStamp);
-        day->bDtEndIsDate = 0;
-        calparser_todo_to_sxml(day.get(), s, kStamp);
-    });
-    const std::string dayTail =
-        "CR=20021231T235959Z L=20030101T010203Z SE=0 GE=0.000000,0.000000 D= U= CL= N=>\n";
-    EXPECT_EQ("<T=I=t1 DM=20010909T014640Z S=Do it DS=20030101T120000Z E=20030101T130000Z "
+              "0.000001,-0.500000 D= U= CL= N=>\n"
+              "<T=I=t1 DM=20010909T014640Z S=Do it DS=20030101T120000Z E=20030101T130000Z "
               "CR=19700101T000000Z L=19700101T000000Z SE=12 GE=-0.500000,0.000000 "
               "D= U= CL=PRIVATE N=>\n"
-              "<T=I=d DM=20010909T014640Z S=s DS=\"20030101;V=D\" E=\"20030102;V=D\" " + dayTail +
-              "<T=I=d DM=20010909T014640Z S=s DS=\"20030101;V=D\" " + dayTail,
+              "<T=I=d DM=20010909T014640Z S=s DS=\"20030101;V=D\" E=\"20030102;V=D\" " + dayGeo0 +
+              "<T=I=d DM=20010909T014640Z S=s DS=\"20030101;V=D\" " + dayGeo0,
               out);
+    EXPECT_EQ(full.get(), calparser_event_to_sxml(full.get(), nullptr, kStamp));
     EXPECT_EQ(timed.get(), calparser_todo_to_sxml(timed.get(), nullptr, kStamp));
 }
 
