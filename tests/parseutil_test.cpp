@@ -38,7 +38,7 @@ std::string printed(int (*print)(protstream*, const char*), const char* text) {
 
 }  // namespace
 
-TEST(ParseUtilSplit, EverySeparatorStartsAnItem) {
+TEST(ParseUtilSplit, EverySeparatorOutsideQuotesAndEscapesStartsAnItem) {
     EXPECT_EQ((Items{"a", "", "b", ""}), commas("a,,b,"));
     EXPECT_EQ((Items{"", ""}), commas(","));
     EXPECT_EQ((Items{" x "}), commas(" x "));
@@ -50,9 +50,8 @@ TEST(ParseUtilSplit, EverySeparatorStartsAnItem) {
     int count = 5;
     EXPECT_EQ(1, cal_parseutil_get_semicolon_list("a", nullptr, &count));
     EXPECT_EQ(0, count);
-}
 
-TEST(ParseUtilSplit, QuotesAndBackslashesHideSeparatorsAndStay) {
+    // Quotes and backslashes hide separators and stay in the items.
     EXPECT_EQ((Items{"CN=\"Doe, Jane\"^mailto:j@x", "b"}), commas("CN=\"Doe, Jane\"^mailto:j@x,b"));
     // An unclosed quote runs to the end of the text.
     EXPECT_EQ((Items{"a", "\"b,c"}), commas("a,\"b,c"));

@@ -62,28 +62,6 @@ TEST(Prot, ShortPipeReadsAreNotTheEnd) {
     close(ends[0]);
 }
 
-// Every byte arrives once, in order, through reads both tiny and larger than
-// the stream's buffer (those go straight to the caller's buffer).
-TEST(Prot, LongPipeInputArrivesWhole) {
-    int ends[2];
-    ASSERT_EQ(0, pipe(ends));
-    std::string sent;
-    for (int i = 0; i < 30000; i++) sent += (char)('A' + i % 23);
-    for (size_t at = 0; at < sent.size(); at += 977) put(ends[1], sent.substr(at, 977));
-    close(ends[1]);
-    StreamPtr s(prot_file(ends[0], 0));
-    std::string received;
-    std::vector<char> buf(20000);
-    for (unsigned ask = 1;; ask = ask * 3 % 19997 + 1) {
-        int got = prot_read(s.get(), buf.data(), ask);
-        ASSERT_LE((unsigned)got, ask);
-        if (got == 0) break;
-        received.append(buf.data(), (size_t)got);
-    }
-    EXPECT_EQ(sent, received);
-    close(ends[0]);
-}
-
 TEST(Prot, ReadmapReadsTheMemoryThenEnds) {
     StreamPtr s(prot_readmap("ab\xff", 3));
     char buf[8];
