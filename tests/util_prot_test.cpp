@@ -49,7 +49,8 @@ TEST(Prot, ShortPipeReadsAreNotTheEnd) {
     char buf[100];
     put(ends[1], "BEGIN:VCAL");
     EXPECT_EQ('B', get_byte(s.get()));  // nothing buffered yet: goes through prot_fill
-    s->cnt++, s->ptr--;
+    s->cnt++;  // the intake's unget
+    s->ptr--;
     EXPECT_EQ(10, prot_read(s.get(), buf, sizeof buf));
     EXPECT_EQ("BEGIN:VCAL", std::string(buf, 10));
     put(ends[1], "xyz");
