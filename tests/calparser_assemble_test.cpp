@@ -135,9 +135,7 @@ TEST_F(Assembly, CalendarPropertiesAreStoredInPassOneOnly) {
         "X-KVAL-CALPROPS-OWNERS:jdoe\r\nX-KVAL-CALPROPS-OWNERS:asmith\r\n"
         "X-KVAL-CALPROPS-CHILDREN:jdoe:sub\r\nX-KVAL-CALPROPS-CATEGORIES:Team\r\n"
         "X-KVAL-CALPROPS-DESCRIPTION:My calendar\r\nX-KVAL-CALPROPS-TZID:Europe/Paris\r\n"
-        "X-KVAL-CALPROPS-PRIMARY-OWNER:jdoe\r\nX-KVAL-CALPROPS-LANGUAGE:fr\r\n"
-        "X-KVAL-CALPROPS-CHARSET:UTF-8\r\nX-KVAL-CALPROPS-CALMASTER:admin\r\n"
-        "X-KVAL-CALPROPS-PARENT-CALID:jdoe\r\nX-KVAL-CALPROPS-RELATIVE-CALID:sub\r\n"
+        "X-KVAL-CALPROPS-PRIMARY-OWNER:jdoe\r\nX-KVAL-CALPROPS-CALMASTER:admin\r\n"
         "X-KVAL-CALPROPS-LAST-MODIFIED:20240101T000000Z\r\n"
         "X-KVAL-CALPROPS-CREATED:19990101T112233Z\r\n"
         "X-KVAL-CALPROPS-ACCESS-CONTROL-ENTRY:grant * components read\r\n"
@@ -152,11 +150,7 @@ TEST_F(Assembly, CalendarPropertiesAreStoredInPassOneOnly) {
     EXPECT_STREQ("My calendar", props.pDescription);
     EXPECT_STREQ("Europe/Paris", props.pTzid);
     EXPECT_STREQ("jdoe", props.pPrimaryOwner);
-    EXPECT_STREQ("fr", props.pLanguage);
-    EXPECT_STREQ("UTF-8", props.pCharset);
     EXPECT_STREQ("admin", props.pCalmaster);
-    EXPECT_STREQ("jdoe", props.pParentCalid);
-    EXPECT_STREQ("sub", props.pRelativeCalid);
     EXPECT_EQ(1704067200, props.tLastModified);
     EXPECT_EQ(915189753, props.tCreated);
     ASSERT_EQ(1u, count_of(props.pAceList));
