@@ -192,9 +192,10 @@ TEST(ComponentAlarms, BuiltAgainstTheEventStartOrTheToDoDue)
     BuildOptions request;
     request.method = TOKEN_REQUEST;
     for (const Kind* kind : {&kEvent, &kTodo}) {
+        Tokens tokens(lines_of(*kind, lines));
         Built built;
         LogCapture log;
-        build(*kind, Tokens(lines_of(*kind, lines)), built, request);
+        build(*kind, tokens, built, request);
         EXPECT_EQ(0, built.rc);
         EXPECT_EQ(12u, Tokens::lineOf(built.cursor));
         const CALDB_COMPONENT* c = built.record();
