@@ -217,11 +217,12 @@ TEST(ModifiedOnlyCopy, EachBitCopiesItsPropertyAndGuardsHold) {
             for (const Property& other : kProperties) {  // nothing else moves
                 EXPECT_TRUE(other.field == p.field || !other.hasMasterValue(inst)) << other.name;
             }
-            // Taken whatever the bits say, and never taken in this mode.
+            // Kind, state and the flags word are taken whatever the bits say ...
             EXPECT_EQ(CALDB_KIND_EXPANDED_EVENT, inst->nType);
             EXPECT_EQ(from->nCompState, inst->nCompState);
             EXPECT_EQ(5, inst->nAuxValue);
             EXPECT_EQ(CALDB_STATUS_TENTATIVE, inst->nStatus);
+            // ... the recurrence count, until and attendee date lists never.
             EXPECT_EQ(77, inst->nRecurCount);
             EXPECT_EQ(nullptr, inst->pRecurUntil);
             EXPECT_EQ(nullptr, inst->aAttendeeRDateList);
