@@ -301,6 +301,11 @@ TEST(CopyAtStart, EndsDueAndAlarmsMoveWithTheStart) {
     ASSERT_EQ(0, calparser_recurrence_copyEvent(src, src, next, 0, 0));  // onto itself
     EXPECT_EQ(next, src->tDtEnd);
     EXPECT_EQ(next - 15 * 60, alarm_at(src, 0)->tTrigger);
+    CALDB_VEVENT* inst = instance_event();  // modified-only: no bit, no property
+    ASSERT_EQ(0, calparser_recurrence_copyEvent(inst, src, next, 1, 0));
+    EXPECT_STREQ("own", inst->pSummary);
+    EXPECT_EQ(next, inst->tDtEnd);
+    caldb_FreeEvent(&inst);
 
     CALDB_VTODO* todo = master_todo();
     CALDB_VTODO* todoCopy = caldb_NewToDo();
@@ -400,4 +405,30 @@ TEST(CalProps, AccessControlListIsReplaced) {
     EXPECT_EQ(0x40, static_cast<const CALDB_ACE*>(dest.pAceList->data[1])->nFlags);
     acl_misc_FreeACEList(&src.pAceList);
     acl_misc_FreeACEList(&dest.pAceList);
+}
+
+// A NULL record or list is refused with the documented status.
+TEST(CopyArguments, NullArgumentsAreRefused) {
+    CALDB_VEVENT* ev = caldb_NewEvent();
+    CALDB_VEVENT* none = nullptr;
+    CALDB_CALPROPS props = {};
+    array_t* list = nullptr;
+    char* text = PL_strdup("old");
+    EXPECT_EQ(1, calparser_copyConstructorEvent(nullptr, &none));
+    EXPECT_EQ(1, calparser_copyConstructorEvent(ev, nullptr));
+    EXPECT_EQ(1, calparser_recurrence_copyEvent(nullptr, ev, 0, 0, 0));
+    EXPECT_EQ(1, calparser_recurrence_copyEventPeriod(ev, nullptr, nullptr, 0, 0));
+    EXPECT_EQ(1, calparser_recurrence_copyComponentPropertiesExceptDates(head(ev), nullptr, 0, 0));
+    EXPECT_EQ(1, calparser_alarmCopyHelper(nullptr, nullptr, 0, 0));
+    EXPECT_EQ(1, calparser_copyAlarm(nullptr, nullptr));
+    EXPECT_EQ(1, calparser_copyCalProps(&props, nullptr));
+    EXPECT_EQ(1, calparser_copyACEList(nullptr, &list));
+    EXPECT_EQ(1, calparser_populateStringProperty(&text, nullptr));
+    EXPECT_STREQ("old", text);
+    // A NULL alarm list leaves an empty one, not none.
+    EXPECT_EQ(0, calparser_alarmCopyHelper(head(ev), nullptr, 0, 0));
+    ASSERT_NE(nullptr, ev->aAlarms);
+    EXPECT_EQ(0u, ev->aAlarms->count);
+    PL_strfree(text);
+    caldb_FreeEvent(&ev);
 }

@@ -288,4 +288,18 @@ TEST(SequenceAndStateTest, BumpAndName) {
     EXPECT_EQ(1, getCompStateStringToICAL(1, nullptr));
 }
 
+// NULL records are refused or ignored with the documented status.
+TEST(RecurringArguments, NullArgumentsChangeNothing) {
+    CALDB_VEVENT* ev = make_event("20240105T100000Z", kHour, "s");
+    CALDB_COMPONENT* none = nullptr;
+    EXPECT_EQ(1, calparser_ModifyRecurringComponentExDateRDate(&none, head(ev)));
+    EXPECT_EQ(0, calparser_ModifyMasterEventExDateRDate(&none, head(ev), 0, nullptr, 0));
+    EXPECT_EQ(0, calparser_ModifyRecurringEvent(nullptr, ev, 0, 0, 1, 1));
+    EXPECT_EQ(0, calparser_ModifyRecurringEventList(nullptr, ev, 1, 1));
+    EXPECT_EQ(0, calparser_ModifyRecurringTodoList(nullptr, nullptr, 1, 1));
+    EXPECT_EQ(0, calparser_RecurringInstanceAlreadyInList(nullptr, head(ev)));
+    EXPECT_EQ(nullptr, none);
+    caldb_FreeEvent(&ev);
+}
+
 }  // namespace
