@@ -13,20 +13,24 @@ namespace {
 
 using Lines = std::vector<std::pair<int, std::string>>;
 
-void capture(void* ctx, int level, const char* message) {
+void capture(void* ctx, int level, const char* message)
+{
     static_cast<Lines*>(ctx)->emplace_back(level, message);
 }
 
 /* A new list of entries made from their text forms (acl_misc_FreeACEList). */
-array_t* aces(std::initializer_list<const char*> texts) {
+array_t* aces(std::initializer_list<const char*> texts)
+{
     array_t* list = array_new();
-    for (const char* text : texts) array_append(list, acl_create_ace(text));
+    for (const char* text : texts)
+        array_append(list, acl_create_ace(text));
     return list;
 }
 
 }  // namespace
 
-TEST(AclEntry, TextFormGivesFlagsPrincipalAndRights) {
+TEST(AclEntry, TextFormGivesFlagsPrincipalAndRights)
+{
     struct Case {
         const char* text;
         int flags;
@@ -53,13 +57,15 @@ TEST(AclEntry, TextFormGivesFlagsPrincipalAndRights) {
     free(ace);
 }
 
-TEST(AclEntry, TextOutsideTheGrammarIsDroppedAndLogged) {
+TEST(AclEntry, TextOutsideTheGrammarIsDroppedAndLogged)
+{
     Lines log;
     kvallog_sink_t previous = kvallog_set_sink(capture, &log);
     const char* bad[] = {"grant jdoe calprops", "grant jdoe calprops read extra",
                          "allow jdoe calprops read", "grant jdoe calendar read",
                          "grant jdoe calprops read,", "grant jdoe calprops fly"};
-    for (const char* text : bad) EXPECT_EQ(nullptr, acl_create_ace(text)) << text;
+    for (const char* text : bad)
+        EXPECT_EQ(nullptr, acl_create_ace(text)) << text;
     EXPECT_EQ(nullptr, acl_create_ace(nullptr));
     kvallog_set_sink(previous, nullptr);
     ASSERT_EQ(6u, log.size());
@@ -68,7 +74,8 @@ TEST(AclEntry, TextOutsideTheGrammarIsDroppedAndLogged) {
               log[3]);
 }
 
-TEST(AclCheck, UserEntriesBeforeEveryoneBeforeDefaultDenialWinsWithinALevel) {
+TEST(AclCheck, UserEntriesBeforeEveryoneBeforeDefaultDenialWinsWithinALevel)
+{
     array_t* list = aces({"grant * calprops freebusy,read", "deny * calprops schedule",
                           "grant jdoe calprops schedule", "deny jroe calprops read",
                           "grant jroe calprops read", "grant jdoe components write"});
@@ -93,7 +100,8 @@ TEST(AclCheck, UserEntriesBeforeEveryoneBeforeDefaultDenialWinsWithinALevel) {
     acl_misc_FreeACEList(&list);
 }
 
-TEST(AclCheck, OwnersHoldEveryRight) {
+TEST(AclCheck, OwnersHoldEveryRight)
+{
     array_t* list = aces({"deny * calprops all", "deny boss calprops all"});
     array_t* owners = array_new();
     char helper[] = "Helper";

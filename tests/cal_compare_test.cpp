@@ -121,68 +121,63 @@ struct Change {
     std::function<void(Record*)> apply;
 };
 
-using EventChange = Change<CALDB_VEVENT>;
-
 CALDB_ATTENDEE* attendee_at(CALDB_VEVENT* e, unsigned i) {
     return static_cast<CALDB_ATTENDEE*>(array_elementat(e->aAttendees, i));
 }
 
-const std::vector<EventChange>& event_changes() {
-    static const std::vector<EventChange> changes = {
-        {"DTSTART", CALPARSER_MOD_DTSTART, 1, [](CALDB_VEVENT* e) { e->tDtStart += 60; }},
-        {"SEQUENCE", CALPARSER_MOD_SEQUENCE, 2, [](CALDB_VEVENT* e) { e->nSequence = 4; }},
-        {"tAuxTime", CALPARSER_MOD_AUXTIME, 1, [](CALDB_VEVENT* e) { e->tAuxTime = 501; }},
-        {"LAST-MODIFIED", CALPARSER_MOD_LASTMODIFIED, 1, [](CALDB_VEVENT* e) { e->tLastModified = 0; }},
-        {"CREATED", CALPARSER_MOD_CREATED, 1, [](CALDB_VEVENT* e) { e->tCreated = 1; }},
-        {"GEO lat", CALPARSER_MOD_GEOLAT, 1, [](CALDB_VEVENT* e) { e->nGeoLat = -37386013; }},
-        {"GEO lon", CALPARSER_MOD_GEOLON, 1, [](CALDB_VEVENT* e) { e->nGeoLon = 0; }},
-        {"SUMMARY", CALPARSER_MOD_SUMMARY, 1, [](CALDB_VEVENT* e) { set_text(&e->pSummary, "Moved"); }},
-        {"UID", CALPARSER_MOD_UID, 1, [](CALDB_VEVENT* e) { set_text(&e->pUid, "uid-2"); }},
-        {"DESCRIPTION", CALPARSER_MOD_DESCRIPTION, 1, [](CALDB_VEVENT* e) { set_text(&e->pDescription, nullptr); }},
-        {"LOCATION", CALPARSER_MOD_LOCATION, 1, [](CALDB_VEVENT* e) { set_text(&e->pLocation, "Room 2"); }},
-        {"URL", CALPARSER_MOD_URL, 1, [](CALDB_VEVENT* e) { set_text(&e->pUrl, ""); }},
-        {"CLASS", CALPARSER_MOD_CLASS, 1, [](CALDB_VEVENT* e) { set_text(&e->pClass, "PRIVATE"); }},
-        {"X-KVAL-ORGANIZER-EMAIL", CALPARSER_MOD_ORGANIZER_EMAIL, 1, [](CALDB_VEVENT* e) { set_text(&e->pOrganizerEmail, "o@x.com"); }},
-        {"X-KVAL-CHARSET", CALPARSER_MOD_CHARSET, 1, [](CALDB_VEVENT* e) { set_text(&e->pCharset, "ISO-8859-1"); }},
-        {"X-KVAL-LANGUAGE", CALPARSER_MOD_LANGUAGE, 1, [](CALDB_VEVENT* e) { set_text(&e->pLanguage, "fr"); }},
-        {"X-KVAL-DTSTART-TZID", CALPARSER_MOD_DTSTART_TZID, 1, [](CALDB_VEVENT* e) { set_text(&e->pDtStartTzid, "UTC"); }},
-        {"ORGANIZER", CALPARSER_MOD_ORGANIZER, 1, [](CALDB_VEVENT* e) { set_text(&e->pOrganizer->pAddr, "mailto:o@x.com"); }},
-        {"ATTENDEE status", CALPARSER_MOD_ATTENDEES, 1, [](CALDB_VEVENT* e) { attendee_at(e, 1)->nPartStat = 3; }},
-        {"ATTENDEE RSVP", CALPARSER_MOD_ATTENDEES, 1, [](CALDB_VEVENT* e) { attendee_at(e, 0)->bRsvp = 0; }},
-        {"VALARM", CALPARSER_MOD_ALARMS, 2, [](CALDB_VEVENT* e) { ((CALDB_VALARM*)e->aAlarms->data[0])->tTrigger -= 60; }},
-        {"RDATE", CALPARSER_MOD_RDATES, 1, [](CALDB_VEVENT* e) { set_list(&e->aRDates, {}); }},
-        {"EXDATE", CALPARSER_MOD_EXDATES, 1, [](CALDB_VEVENT* e) { set_list(&e->aExDates, {"20260115T100000Z"}); }},
-        {"RRULE", CALPARSER_MOD_RRULES, 1, [](CALDB_VEVENT* e) { set_list(&e->aRRules, {"FREQ=DAILY"}); }},
-        {"EXRULE", CALPARSER_MOD_EXRULES, 1, [](CALDB_VEVENT* e) { set_list(&e->aExRules, {"FREQ=MONTHLY", "FREQ=YEARLY"}); }},
-        {"RELATED-TO", CALPARSER_MOD_RELATED_TO, 1, [](CALDB_VEVENT* e) { set_list(&e->aRelatedTo, {"uid-9"}); }},
-        {"RESOURCES", CALPARSER_MOD_RESOURCES, 1, [](CALDB_VEVENT* e) { set_list(&e->aResources, {"BEAMER"}); }},
-        {"COMMENT", CALPARSER_MOD_COMMENTS, 1, [](CALDB_VEVENT* e) { set_list(&e->aComments, {"no notes"}); }},
-        {"CONTACT", CALPARSER_MOD_CONTACTS, 1, [](CALDB_VEVENT* e) { set_list(&e->aContacts, {"Jane"}); }},
-        {"CATEGORIES order", CALPARSER_MOD_CATEGORIES, 1, [](CALDB_VEVENT* e) { set_list(&e->aCategories, {"B", "A"}); }},
-        {"ATTACH", CALPARSER_MOD_ATTACHMENTS, 1, [](CALDB_VEVENT* e) { set_list(&e->aAttachments, {"http://b"}); }},
-        {"X- lines", CALPARSER_MOD_XPROPS, 2, [](CALDB_VEVENT* e) { set_list(&e->aXProps, {"X-FOO:2"}); }},
-        // The comparison reads the method half only, and a's REQUEST (2) must be matched.
-        {"state half", CALPARSER_MOD_COMP_STATE, 0, [](CALDB_VEVENT* e) { e->nCompState = (2u << 16) | 0x40; }},
-        {"method half", CALPARSER_MOD_COMP_STATE, 1, [](CALDB_VEVENT* e) { e->nCompState = (64u << 16) | 0x20; }},
-        {"DTEND", CALPARSER_MOD_DTEND_DUE, 1, [](CALDB_VEVENT* e) { e->tDtEnd += 60; }},
-        {"pEventAux", CALPARSER_MOD_EVENT_AUX, 1, [](CALDB_VEVENT* e) { set_text(&e->pEventAux, "x"); }},
-        {"TRANSP", CALPARSER_MOD_TRANSP, 1, [](CALDB_VEVENT* e) { e->bTransparent = 1; }},
-        {"PRIORITY", 0, 1, [](CALDB_VEVENT* e) { e->nPriority = 1; }},
-        {"RECURRENCE-ID", 0, 1, [](CALDB_VEVENT* e) { e->tRecurrenceId += 86400; }},
-        {"nAuxValue", 0, 1, [](CALDB_VEVENT* e) { e->nAuxValue = 99; }},
-        // Unchanged: letter case, attendees in another order, fields not compared.
-        {"SUMMARY case", 0, 0, [](CALDB_VEVENT* e) { set_text(&e->pSummary, "TEAM MEETING"); }},
-        {"ATTENDEE order", 0, 0, [](CALDB_VEVENT* e) { std::swap(e->aAttendees->data[0], e->aAttendees->data[1]); }},
-        {"ATTENDEE CN", 0, 0, [](CALDB_VEVENT* e) { attendee_at(e, 0)->pCn = PL_strdup("Anna"); }},
-        {"ORGANIZER CN", 0, 0, [](CALDB_VEVENT* e) { e->pOrganizer->pCn = PL_strdup("Boss"); }},
-    };
-    return changes;
-}
+const std::vector<Change<CALDB_VEVENT>> kEventChanges = {
+    {"DTSTART", CALPARSER_MOD_DTSTART, 1, [](CALDB_VEVENT* e) { e->tDtStart += 60; }},
+    {"SEQUENCE", CALPARSER_MOD_SEQUENCE, 2, [](CALDB_VEVENT* e) { e->nSequence = 4; }},
+    {"tAuxTime", CALPARSER_MOD_AUXTIME, 1, [](CALDB_VEVENT* e) { e->tAuxTime = 501; }},
+    {"LAST-MODIFIED", CALPARSER_MOD_LASTMODIFIED, 1, [](CALDB_VEVENT* e) { e->tLastModified = 0; }},
+    {"CREATED", CALPARSER_MOD_CREATED, 1, [](CALDB_VEVENT* e) { e->tCreated = 1; }},
+    {"GEO lat", CALPARSER_MOD_GEOLAT, 1, [](CALDB_VEVENT* e) { e->nGeoLat = -37386013; }},
+    {"GEO lon", CALPARSER_MOD_GEOLON, 1, [](CALDB_VEVENT* e) { e->nGeoLon = 0; }},
+    {"SUMMARY", CALPARSER_MOD_SUMMARY, 1, [](CALDB_VEVENT* e) { set_text(&e->pSummary, "Moved"); }},
+    {"UID", CALPARSER_MOD_UID, 1, [](CALDB_VEVENT* e) { set_text(&e->pUid, "uid-2"); }},
+    {"DESCRIPTION", CALPARSER_MOD_DESCRIPTION, 1, [](CALDB_VEVENT* e) { set_text(&e->pDescription, nullptr); }},
+    {"LOCATION", CALPARSER_MOD_LOCATION, 1, [](CALDB_VEVENT* e) { set_text(&e->pLocation, "Room 2"); }},
+    {"URL", CALPARSER_MOD_URL, 1, [](CALDB_VEVENT* e) { set_text(&e->pUrl, ""); }},
+    {"CLASS", CALPARSER_MOD_CLASS, 1, [](CALDB_VEVENT* e) { set_text(&e->pClass, "PRIVATE"); }},
+    {"X-KVAL-ORGANIZER-EMAIL", CALPARSER_MOD_ORGANIZER_EMAIL, 1, [](CALDB_VEVENT* e) { set_text(&e->pOrganizerEmail, "o@x.com"); }},
+    {"X-KVAL-CHARSET", CALPARSER_MOD_CHARSET, 1, [](CALDB_VEVENT* e) { set_text(&e->pCharset, "ISO-8859-1"); }},
+    {"X-KVAL-LANGUAGE", CALPARSER_MOD_LANGUAGE, 1, [](CALDB_VEVENT* e) { set_text(&e->pLanguage, "fr"); }},
+    {"X-KVAL-DTSTART-TZID", CALPARSER_MOD_DTSTART_TZID, 1, [](CALDB_VEVENT* e) { set_text(&e->pDtStartTzid, "UTC"); }},
+    {"ORGANIZER", CALPARSER_MOD_ORGANIZER, 1, [](CALDB_VEVENT* e) { set_text(&e->pOrganizer->pAddr, "mailto:o@x.com"); }},
+    {"ATTENDEE status", CALPARSER_MOD_ATTENDEES, 1, [](CALDB_VEVENT* e) { attendee_at(e, 1)->nPartStat = 3; }},
+    {"ATTENDEE RSVP", CALPARSER_MOD_ATTENDEES, 1, [](CALDB_VEVENT* e) { attendee_at(e, 0)->bRsvp = 0; }},
+    {"VALARM", CALPARSER_MOD_ALARMS, 2, [](CALDB_VEVENT* e) { ((CALDB_VALARM*)e->aAlarms->data[0])->tTrigger -= 60; }},
+    {"RDATE", CALPARSER_MOD_RDATES, 1, [](CALDB_VEVENT* e) { set_list(&e->aRDates, {}); }},
+    {"EXDATE", CALPARSER_MOD_EXDATES, 1, [](CALDB_VEVENT* e) { set_list(&e->aExDates, {"20260115T100000Z"}); }},
+    {"RRULE", CALPARSER_MOD_RRULES, 1, [](CALDB_VEVENT* e) { set_list(&e->aRRules, {"FREQ=DAILY"}); }},
+    {"EXRULE", CALPARSER_MOD_EXRULES, 1, [](CALDB_VEVENT* e) { set_list(&e->aExRules, {"FREQ=MONTHLY", "FREQ=YEARLY"}); }},
+    {"RELATED-TO", CALPARSER_MOD_RELATED_TO, 1, [](CALDB_VEVENT* e) { set_list(&e->aRelatedTo, {"uid-9"}); }},
+    {"RESOURCES", CALPARSER_MOD_RESOURCES, 1, [](CALDB_VEVENT* e) { set_list(&e->aResources, {"BEAMER"}); }},
+    {"COMMENT", CALPARSER_MOD_COMMENTS, 1, [](CALDB_VEVENT* e) { set_list(&e->aComments, {"no notes"}); }},
+    {"CONTACT", CALPARSER_MOD_CONTACTS, 1, [](CALDB_VEVENT* e) { set_list(&e->aContacts, {"Jane"}); }},
+    {"CATEGORIES order", CALPARSER_MOD_CATEGORIES, 1, [](CALDB_VEVENT* e) { set_list(&e->aCategories, {"B", "A"}); }},
+    {"ATTACH", CALPARSER_MOD_ATTACHMENTS, 1, [](CALDB_VEVENT* e) { set_list(&e->aAttachments, {"http://b"}); }},
+    {"X- lines", CALPARSER_MOD_XPROPS, 2, [](CALDB_VEVENT* e) { set_list(&e->aXProps, {"X-FOO:2"}); }},
+    // The comparison reads the method half only, and a's REQUEST (2) must be matched.
+    {"state half", CALPARSER_MOD_COMP_STATE, 0, [](CALDB_VEVENT* e) { e->nCompState = (2u << 16) | 0x40; }},
+    {"method half", CALPARSER_MOD_COMP_STATE, 1, [](CALDB_VEVENT* e) { e->nCompState = (64u << 16) | 0x20; }},
+    {"DTEND", CALPARSER_MOD_DTEND_DUE, 1, [](CALDB_VEVENT* e) { e->tDtEnd += 60; }},
+    {"pEventAux", CALPARSER_MOD_EVENT_AUX, 1, [](CALDB_VEVENT* e) { set_text(&e->pEventAux, "x"); }},
+    {"TRANSP", CALPARSER_MOD_TRANSP, 1, [](CALDB_VEVENT* e) { e->bTransparent = 1; }},
+    {"PRIORITY", 0, 1, [](CALDB_VEVENT* e) { e->nPriority = 1; }},
+    {"RECURRENCE-ID", 0, 1, [](CALDB_VEVENT* e) { e->tRecurrenceId += 86400; }},
+    {"nAuxValue", 0, 1, [](CALDB_VEVENT* e) { e->nAuxValue = 99; }},
+    // Unchanged: letter case, attendees in another order, fields not compared.
+    {"SUMMARY case", 0, 0, [](CALDB_VEVENT* e) { set_text(&e->pSummary, "TEAM MEETING"); }},
+    {"ATTENDEE order", 0, 0, [](CALDB_VEVENT* e) { std::swap(e->aAttendees->data[0], e->aAttendees->data[1]); }},
+    {"ATTENDEE CN", 0, 0, [](CALDB_VEVENT* e) { attendee_at(e, 0)->pCn = PL_strdup("Anna"); }},
+    {"ORGANIZER CN", 0, 0, [](CALDB_VEVENT* e) { e->pOrganizer->pCn = PL_strdup("Boss"); }},
+};
 
 }  // namespace
 
 TEST(CompareComponents, EachChangeGivesItsResultAndExactlyItsBit) {
-    for (const EventChange& change : event_changes()) {
+    for (const auto& change : kEventChanges) {
         CALDB_VEVENT* before = base_event();
         CALDB_VEVENT* after = base_event();
         change.apply(after);

@@ -83,7 +83,8 @@ TEST(KeywordTable, ValuesHaveTheirTextsAndNoOtherValueHasOne) {
     for (int value = 1; value < static_cast<int>(CALPARSER_STR::kTableSize); value++) {
         const char* text = calparser_getICALString(tok(value));
         if (kSingleCharacterValues.count(value)) {
-            EXPECT_EQ(std::string(1, static_cast<char>(value)), text ? text : "<none>");
+            EXPECT_EQ(std::string(1, static_cast<char>(value)), text ? text : "<none>")
+                << "value " << value;
         } else if (value >= 1000 && value <= 1464) {
             EXPECT_NE(nullptr, text) << "value " << value;
         } else {

@@ -120,7 +120,8 @@ TEST(CalTime, PeriodsWithEndOrDurationSortByStart) {
     EXPECT_EQ(&slots[2], bsearch(&key, slots, 3, sizeof(slots[0]), cal_time_timet_period_compare));
     key += 1;
     EXPECT_EQ(nullptr, bsearch(&key, slots, 3, sizeof(slots[0]), cal_time_timet_period_compare));
-    for (CAL_TIME_PERIOD*& period : slots) cal_time_DestroyPeriod(&period);
+    for (CAL_TIME_PERIOD*& period : slots)
+        cal_time_DestroyPeriod(&period);
 
     for (const char* text : {"19990101T000000Z/19981231T000000Z", "garbage/PT1H",
                              "19990101T000000Z/PT0S", "19990101T000000Z/xyz"}) {

@@ -29,14 +29,11 @@ const std::string kTail = "</V>\n";
 const std::string kBareTail =
     "CR=19700101T000000Z L=19700101T000000Z SE=0 GE=0.000000,0.000000 D= U= CL= N=>\n";
 
-struct EventDeleter {
-    void operator()(CALDB_VEVENT* p) const { caldb_FreeEvent(&p); }
+struct FreeRecord {
+    void operator()(void* record) const { caldb_FreeComponent(&record); }
 };
-struct TodoDeleter {
-    void operator()(CALDB_VTODO* p) const { caldb_FreeToDo(&p); }
-};
-using Event = std::unique_ptr<CALDB_VEVENT, EventDeleter>;
-using Todo = std::unique_ptr<CALDB_VTODO, TodoDeleter>;
+using Event = std::unique_ptr<CALDB_VEVENT, FreeRecord>;
+using Todo = std::unique_ptr<CALDB_VTODO, FreeRecord>;
 
 template <typename Record>
 Record* named(Record* r, const char* uid, const char* summary) {

@@ -275,15 +275,18 @@ TEST_F(Recurrence, RulesThatNeverMatchEndWithDtstartAlone) {
     }
 }
 
-TEST_F(Recurrence, UnreadableOrRefusedRulesAreLoggedAndSkipped) {
+TEST_F(Recurrence, UnreadableOrRefusedRulesAndItemsAreLoggedAndSkipped) {
     g_log.clear();
     kvallog_sink_t previous = kvallog_set_sink(capture, nullptr);
     auto got = expand(ny(1997, 9, 2, EDT),
-                      {"FREQ=SOMETIMES", "FREQ=DAILY;COUNT=2", "FREQ=SECONDLY;BYMONTH=2"}, {"garbage"});
+                      {"FREQ=SOMETIMES", "FREQ=DAILY;COUNT=2", "FREQ=SECONDLY;BYMONTH=2"}, {"garbage"},
+                      {}, {"1997090"});
     kvallog_set_sink(previous, nullptr);
     EXPECT_EQ(2, got.status);
     EXPECT_EQ(days(1997, 9, 2, 3, EDT), got.dates);
-    ASSERT_EQ(2u, g_log.size());
+    ASSERT_EQ(4u, g_log.size());
+    EXPECT_EQ("calparser: Recurrence RDATE item \"garbage\" is not readable.", g_log[2].second);
+    EXPECT_EQ("calparser: Recurrence EXDATE item \"1997090\" is not readable.", g_log[3].second);
     EXPECT_EQ(4, g_log[0].first);
     EXPECT_EQ("calparser: Recurrence rule \"FREQ=SOMETIMES\" is not readable.", g_log[0].second);
     EXPECT_EQ(4, g_log[1].first);

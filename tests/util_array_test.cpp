@@ -1,5 +1,6 @@
 #include "public/util/array.h"
 #include "public/util/str.h"
+#include "tests/support/text_lists.h"
 
 #include <gtest/gtest.h>
 
@@ -79,8 +80,7 @@ TEST(Array, SortAndSearchPassSlotAddresses) {
     for (const char* t : {"pear", "apple", "fig", "kiwi", "banana"})
         array_append(array.get(), const_cast<char*>(t));
     array_qsort(array.get(), compare_texts);
-    const char* sorted[] = {"apple", "banana", "fig", "kiwi", "pear"};
-    for (unsigned i = 0; i < 5; i++) EXPECT_STREQ(sorted[i], (const char*)array->data[i]);
+    EXPECT_EQ((Strings{"apple", "banana", "fig", "kiwi", "pear"}), strings(array.get()));
 
     char keyText[] = "kiwi";  // a different buffer from the element's
     const char* key = keyText;
