@@ -313,6 +313,37 @@ TEST(Addresses, RecipientsMailtoEmailCalidAndScheduleAccess) {
     acl_misc_FreeACEList(&aces);
 }
 
+// A NULL argument is refused with the documented status, changing nothing.
+TEST(AttendeeArguments, NullArgumentsAreRefused) {
+    CALDB_ATTENDEE* att = attendee("mailto:a@x.com");
+    array_t* list = attendees({});
+    array_t* src = texts({"mailto:a@x.com"});
+    EXPECT_EQ(1, calparser_recurrence_populateAttendee(&att, nullptr));
+    EXPECT_EQ(1, calparser_recurrence_populateOrganizer(nullptr, nullptr));
+    EXPECT_EQ(0, calparser_append_arrays_unique(nullptr, src));
+    EXPECT_EQ(0, calparser_append_arrays(&list, nullptr));
+    EXPECT_EQ(0, calparser_copy_attendee_arrays(&list, nullptr));
+    EXPECT_EQ(nullptr, calparser_findAttendeeInList(nullptr, att, nullptr));
+    EXPECT_EQ(0, calparser_merge_attendee(list, nullptr, 1));
+    EXPECT_EQ(0u, list->count);
+    EXPECT_EQ(nullptr, getPartStatString(nullptr));
+    EXPECT_EQ(1, calparser_MakeEmailRecipientList(nullptr, src));
+    EXPECT_EQ(0, bIsMailto(nullptr));
+    EXPECT_EQ(0, isEmailAddress(""));
+    EXPECT_EQ(0, IsPossibleCalid(nullptr));
+    // The search comparator: both NULL 0, a NULL key first, a NULL element last.
+    const char* key = "mailto:a@x.com";
+    const char* none = nullptr;
+    CALDB_ATTENDEE* nobody = nullptr;
+    EXPECT_EQ(0, attendee_index_key_compare(&none, &nobody));
+    EXPECT_EQ(-1, attendee_index_key_compare(&none, &att));
+    EXPECT_EQ(1, attendee_index_key_compare(&key, &nobody));
+    calparser_removeDuplicateAttendeeEntries(nullptr);
+    caldb_FreeAttendee(&att);
+    array_delete(list);
+    array_free_and_destroy(&src);
+}
+
 // A relative path with backslashes is found under the data root.
 TEST(Environment, DataFilesOpenUnderTheRoot) {
     int fd = jtessar_open("tests\\data\\util_config.conf", O_RDONLY, 0);

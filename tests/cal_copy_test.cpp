@@ -217,11 +217,12 @@ TEST(ModifiedOnlyCopy, EachBitCopiesItsPropertyAndGuardsHold) {
             for (const Property& other : kProperties) {  // nothing else moves
                 EXPECT_TRUE(other.field == p.field || !other.hasMasterValue(inst)) << other.name;
             }
-            // Taken whatever the bits say, and never taken in this mode.
+            // Kind, state and the flags word are taken whatever the bits say ...
             EXPECT_EQ(CALDB_KIND_EXPANDED_EVENT, inst->nType);
             EXPECT_EQ(from->nCompState, inst->nCompState);
             EXPECT_EQ(5, inst->nAuxValue);
             EXPECT_EQ(CALDB_STATUS_TENTATIVE, inst->nStatus);
+            // ... the recurrence count, until and attendee date lists never.
             EXPECT_EQ(77, inst->nRecurCount);
             EXPECT_EQ(nullptr, inst->pRecurUntil);
             EXPECT_EQ(nullptr, inst->aAttendeeRDateList);
@@ -300,6 +301,11 @@ TEST(CopyAtStart, EndsDueAndAlarmsMoveWithTheStart) {
     ASSERT_EQ(0, calparser_recurrence_copyEvent(src, src, next, 0, 0));  // onto itself
     EXPECT_EQ(next, src->tDtEnd);
     EXPECT_EQ(next - 15 * 60, alarm_at(src, 0)->tTrigger);
+    CALDB_VEVENT* inst = instance_event();  // modified-only: no bit, no property
+    ASSERT_EQ(0, calparser_recurrence_copyEvent(inst, src, next, 1, 0));
+    EXPECT_STREQ("own", inst->pSummary);
+    EXPECT_EQ(next, inst->tDtEnd);
+    caldb_FreeEvent(&inst);
 
     CALDB_VTODO* todo = master_todo();
     CALDB_VTODO* todoCopy = caldb_NewToDo();
@@ -378,35 +384,51 @@ TEST(Alarms, CopyAlarmAndListStatuses) {
     caldb_FreeList(&list, CALDB_LIST_ALARMS);
 }
 
-// The three flag bits of an access-control entry survive the copy in place.
-TEST(CalProps, CopiesTextsListsAndAccessControl) {
+// The access-control list is replaced, each entry's three flag bits kept in
+// place; the texts and lists follow the rules the component copies show.
+TEST(CalProps, AccessControlListIsReplaced) {
     CALDB_CALPROPS src = {};
     src.nAuxValue = 8;
-    src.pName = PL_strdup("Team");
-    src.pOwners = texts({"anna", "bob"});
     src.pAceList = array_new();
     array_append(src.pAceList, acl_caldb_ace_NEW(1, 0, 1, 1234, ACL_RIGHT_READ));
     array_append(src.pAceList, acl_caldb_ace_NEW(0, 1, 0, 0, ACL_RIGHTS_ALL));
     CALDB_CALPROPS dest = {};
-    dest.pTzid = PL_strdup("kept");
-    dest.pOwners = texts({"bob", "carol"});
     dest.pAceList = array_new();
     array_append(dest.pAceList, acl_caldb_ace_NEW(0, 0, 0, 1, 1));
     ASSERT_EQ(0, calparser_copyCalProps(&dest, &src));
     EXPECT_EQ(8, dest.nAuxValue);
-    EXPECT_STREQ("Team", dest.pName);
-    EXPECT_STREQ("kept", dest.pTzid);
-    EXPECT_EQ((Strings{"bob", "carol", "anna"}), strings(dest.pOwners));
     ASSERT_EQ(2u, dest.pAceList->count);
     const CALDB_ACE* first = static_cast<const CALDB_ACE*>(dest.pAceList->data[0]);
     EXPECT_EQ(0x80 | 0x20, first->nFlags);
     EXPECT_EQ(1234u, first->nPrincipal);
     EXPECT_EQ(ACL_RIGHT_READ, first->nRights);
     EXPECT_EQ(0x40, static_cast<const CALDB_ACE*>(dest.pAceList->data[1])->nFlags);
-    for (CALDB_CALPROPS* props : {&src, &dest}) {
-        PL_strfree(props->pName);
-        PL_strfree(props->pTzid);
-        array_free_and_destroy(&props->pOwners);
-        acl_misc_FreeACEList(&props->pAceList);
-    }
+    acl_misc_FreeACEList(&src.pAceList);
+    acl_misc_FreeACEList(&dest.pAceList);
+}
+
+// A NULL record or list is refused with the documented status.
+TEST(CopyArguments, NullArgumentsAreRefused) {
+    CALDB_VEVENT* ev = caldb_NewEvent();
+    CALDB_VEVENT* none = nullptr;
+    CALDB_CALPROPS props = {};
+    array_t* list = nullptr;
+    char* text = PL_strdup("old");
+    EXPECT_EQ(1, calparser_copyConstructorEvent(nullptr, &none));
+    EXPECT_EQ(1, calparser_copyConstructorEvent(ev, nullptr));
+    EXPECT_EQ(1, calparser_recurrence_copyEvent(nullptr, ev, 0, 0, 0));
+    EXPECT_EQ(1, calparser_recurrence_copyEventPeriod(ev, nullptr, nullptr, 0, 0));
+    EXPECT_EQ(1, calparser_recurrence_copyComponentPropertiesExceptDates(head(ev), nullptr, 0, 0));
+    EXPECT_EQ(1, calparser_alarmCopyHelper(nullptr, nullptr, 0, 0));
+    EXPECT_EQ(1, calparser_copyAlarm(nullptr, nullptr));
+    EXPECT_EQ(1, calparser_copyCalProps(&props, nullptr));
+    EXPECT_EQ(1, calparser_copyACEList(nullptr, &list));
+    EXPECT_EQ(1, calparser_populateStringProperty(&text, nullptr));
+    EXPECT_STREQ("old", text);
+    // A NULL alarm list leaves an empty one, not none.
+    EXPECT_EQ(0, calparser_alarmCopyHelper(head(ev), nullptr, 0, 0));
+    ASSERT_NE(nullptr, ev->aAlarms);
+    EXPECT_EQ(0u, ev->aAlarms->count);
+    PL_strfree(text);
+    caldb_FreeEvent(&ev);
 }

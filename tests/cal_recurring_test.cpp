@@ -26,24 +26,13 @@ CALDB_VEVENT* make_event(const char* start, int length, const char* uid) {
     ev->tDtStart = static_cast<int32_t>(utc(start));
     ev->tDtEnd = ev->tDtStart + length;
     ev->tRecurrenceId = ev->tDtStart;
-    if (uid) ev->pUid = PL_strdup(uid);
+    ev->pUid = PL_strdup(uid);
     ev->pSummary = PL_strdup("Review");
     return ev;
 }
 
 void add_original_start(CALDB_COMPONENT* c, const char* utcText) {
     calparser_addOriginalDtStartXTokenIfNotAlreadyExists(&c->aXProps, utcText);
-}
-
-void add_alarm(CALDB_COMPONENT* c, time_t trigger) {
-    CALDB_VALARM* alarm = caldb_NewAlarm();
-    alarm->tTrigger = static_cast<int32_t>(trigger);
-    if (!c->aAlarms) c->aAlarms = array_new();
-    array_append(c->aAlarms, alarm);
-}
-
-time_t first_trigger(const CALDB_COMPONENT* c) {
-    return static_cast<CALDB_VALARM*>(c->aAlarms->data[0])->tTrigger;
 }
 
 // Owns the records appended to its list (events or to-dos).
@@ -191,7 +180,9 @@ TEST(ModifyInstancesTest, MasterChangesReachInstancesThatKeptTheirOwn) {
     master->tRecurrenceId = static_cast<int32_t>(utc("20240110T100000Z"));
     PL_strfree(master->pSummary);
     master->pSummary = PL_strdup("Review, longer");
-    add_alarm(head(master), utc("20240110T105000Z"));
+    CALDB_VALARM* alarm = caldb_NewAlarm();
+    alarm->tTrigger = static_cast<int32_t>(utc("20240110T105000Z"));
+    array_append(master->aAlarms = array_new(), alarm);
     for (unsigned field : {CALPARSER_MOD_DTEND_DUE, CALPARSER_MOD_SUMMARY, CALPARSER_MOD_ALARMS,
                            CALPARSER_MOD_DTSTART})
         calparser_setModField(master->modFields, field);
@@ -208,7 +199,7 @@ TEST(ModifyInstancesTest, MasterChangesReachInstancesThatKeptTheirOwn) {
     EXPECT_EQ(utc("20240112T130000Z"), a->tDtEnd);
     EXPECT_EQ(utc("20240112T100000Z"), a->tRecurrenceId);
     EXPECT_STREQ("Review, longer", a->pSummary);
-    EXPECT_EQ(utc("20240112T105000Z"), first_trigger(head(a)));
+    EXPECT_EQ(utc("20240112T105000Z"), static_cast<CALDB_VALARM*>(a->aAlarms->data[0])->tTrigger);
     EXPECT_EQ(utc("20240113T110000Z"), b->tDtStart);
     EXPECT_EQ(utc("20240113T103000Z"), b->tDtEnd);  // its own change stays
 
@@ -295,6 +286,20 @@ TEST(SequenceAndStateTest, BumpAndName) {
     EXPECT_STREQ("CANCEL-DECLINED", text);
     PL_strfree(text);
     EXPECT_EQ(1, getCompStateStringToICAL(1, nullptr));
+}
+
+// NULL records are refused or ignored with the documented status.
+TEST(RecurringArguments, NullArgumentsChangeNothing) {
+    CALDB_VEVENT* ev = make_event("20240105T100000Z", kHour, "s");
+    CALDB_COMPONENT* none = nullptr;
+    EXPECT_EQ(1, calparser_ModifyRecurringComponentExDateRDate(&none, head(ev)));
+    EXPECT_EQ(0, calparser_ModifyMasterEventExDateRDate(&none, head(ev), 0, nullptr, 0));
+    EXPECT_EQ(0, calparser_ModifyRecurringEvent(nullptr, ev, 0, 0, 1, 1));
+    EXPECT_EQ(0, calparser_ModifyRecurringEventList(nullptr, ev, 1, 1));
+    EXPECT_EQ(0, calparser_ModifyRecurringTodoList(nullptr, nullptr, 1, 1));
+    EXPECT_EQ(0, calparser_RecurringInstanceAlreadyInList(nullptr, head(ev)));
+    EXPECT_EQ(nullptr, none);
+    caldb_FreeEvent(&ev);
 }
 
 }  // namespace

@@ -107,6 +107,7 @@ TEST(XPropLines, BuiltWithoutTheOperationParameter)
 
     token = request("X-FOO=X-A=1^");  // no value
     EXPECT_EQ(1, calparser_convertTok_to_xProperty_string(&line, token));
+    EXPECT_EQ(1, calparser_convertTok_to_xProperty_string(nullptr, token));
     EXPECT_EQ(1, calparser_convertTok_to_xProperty_string(&line, nullptr));
     calparser_FreeToken(&token);
 }

@@ -63,7 +63,7 @@ TEST(ParseUtilSplit, EverySeparatorOutsideQuotesAndEscapesStartsAnItem)
     EXPECT_EQ((Items{"\\\"a", "b\\"}), commas("\\\"a,b\\"));
 }
 
-TEST(ParseUtilCalid, UidIsThePartBeforeTheFirstColon)
+TEST(ParseUtilCalid, UidIsThePartBeforeTheFirstColonAndValidityIsByShape)
 {
     const char* cases[][2] = {{"jdoe:work:2", "jdoe"}, {"jdoe", "jdoe"}, {":x", ""}};
     for (auto& c : cases) {
@@ -75,10 +75,8 @@ TEST(ParseUtilCalid, UidIsThePartBeforeTheFirstColon)
     char* uid = reinterpret_cast<char*>(0x1);
     EXPECT_EQ(1, cal_parseutil_get_uid_from_calid(nullptr, &uid));
     EXPECT_EQ(nullptr, uid);
-}
 
-TEST(ParseUtilCalid, ValidityIsByShape)
-{
+    // Validity is by shape only.
     for (const char* good : {"j.doe_1-x+y@example.com", "jdoe:a:b"})
         EXPECT_NE(0, cal_parseutil_isValidCalid(good)) << good;
     for (const char* bad : {"", ":work", "jdoe:", "jane doe", "jdoe:my cal", "a/b", "caf\xc3\xa9"})

@@ -33,7 +33,7 @@ const bool firstUseDone = [] {
 
 } // namespace
 
-TEST(Config, LoadsKeyValueLinesFromTheConfiguredFile) {
+TEST(Config, LoadsTheConfiguredFileAndLogsMalformedLinesOnce) {
     ASSERT_TRUE(firstUseDone);
     config_cache* cache = config_getdefaultcache();
     EXPECT_EQ(30, config_get_int(cache, "calstore.recurrence.bound", 60));
@@ -50,11 +50,9 @@ TEST(Config, LoadsKeyValueLinesFromTheConfiguredFile) {
     EXPECT_EQ(12, config_get_int(cache, "number.huge", 12));
     EXPECT_EQ(13, config_get_int(cache, "empty.value", 13));
     EXPECT_EQ(14, config_get_int(cache, "no.such.key", 14));
-}
 
-// Only the two lines without a key are reported (comments and blank lines are
-// not), once, however often the cache is asked for afterwards.
-TEST(Config, MalformedLinesAreLoggedOnceAtLevelFour) {
+    // Only the two lines without a key are reported (comments and blank lines
+    // are not), at level 4, once however often the cache is asked for.
     std::string where = std::string("calparser: configuration file \"") + kConfigFile + "\" line ";
     const Lines expected = {{4, where + "9 is not \"key = value\", ignored"},
                             {4, where + "10 is not \"key = value\", ignored"}};
