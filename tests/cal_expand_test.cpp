@@ -16,6 +16,7 @@
 #include "public/db/caldb.h"
 #include "public/util/config.h"
 #include "tests/heap_failure.h"
+#include "tests/support/text_lists.h"
 #include "tests/support/zone_builders.h"
 
 namespace {
@@ -41,31 +42,17 @@ zone_test::ZoneSpec new_york() {
     return shape;
 }
 
-std::vector<std::string> texts(const array_t* list) {
-    std::vector<std::string> out;
-    for (unsigned i = 0; list && i < list->count; i++)
-        out.push_back(static_cast<const char*>(list->data[i]));
-    return out;
-}
-
-array_t* text_list(const std::vector<std::string>& items) {
-    array_t* list = array_new();
-    for (const std::string& item : items) array_append(list, PL_strdup(item.c_str()));
-    return list;
-}
+using List = std::initializer_list<const char*>;
 
 /* A recurrence vector: RRULE, RDATE, EXRULE, EXDATE texts and RDATE periods. */
-array_t* make_vector(const std::vector<std::string>& rrules,
-                     const std::vector<std::string>& rdates = {},
-                     const std::vector<std::string>& exdates = {},
-                     const std::vector<std::string>& periods = {}) {
+array_t* make_vector(List rrules, List rdates = {}, List exdates = {}, List periods = {}) {
     array_t* info = array_new();
-    array_append(info, text_list(rrules));
-    array_append(info, text_list(rdates));
-    array_append(info, text_list({}));
-    array_append(info, text_list(exdates));
+    array_append(info, texts(rrules));
+    array_append(info, texts(rdates));
+    array_append(info, texts({}));
+    array_append(info, texts(exdates));
     array_t* periodList = array_new();
-    for (const std::string& p : periods) array_append(periodList, cal_time_NewPeriod(p.c_str()));
+    for (const char* p : periods) array_append(periodList, cal_time_NewPeriod(p));
     array_append(info, periodList);
     return info;
 }
@@ -180,7 +167,7 @@ TEST_F(ExpandTest, KeptMasterIsMarkedAndStoredInstanceIsMerged) {
               make_vector({"FREQ=DAILY;COUNT=4"}, {}, {"20240312T130000Z"}));
     auto* m = static_cast<CALDB_COMPONENT*>(master->pComponent);
     m->pDtStartTzid = PL_strdup("America/New_York");
-    m->aExDates = text_list({"20240312T130000Z"});
+    m->aExDates = texts({"20240312T130000Z"});
     s.add(CALDB_KIND_EVENT, utc("20240310T150000Z"), kHour, "DAILY", nullptr);
     CALDB_COMPONENT* stored = s.at(1);
     stored->tRecurrenceId = static_cast<int32_t>(utc("20240310T130000Z"));
@@ -200,7 +187,7 @@ TEST_F(ExpandTest, KeptMasterIsMarkedAndStoredInstanceIsMerged) {
     EXPECT_EQ(stored, s.at(3));
     EXPECT_STREQ("Moved standup", stored->pSummary);
     EXPECT_EQ(utc("20240310T150000Z"), stored->tDtStart);
-    EXPECT_EQ(std::vector<std::string>{"20240312T130000Z"}, texts(stored->aExDates));
+    EXPECT_EQ(Strings{"20240312T130000Z"}, strings(stored->aExDates));
     EXPECT_TRUE(calparser_isModFieldSet(stored->modFields, CALPARSER_MOD_SUMMARY));
     EXPECT_TRUE(calparser_isModFieldSet(stored->modFields, CALPARSER_MOD_DTSTART));
     EXPECT_FALSE(calparser_isModFieldSet(stored->modFields, CALPARSER_MOD_UID));
@@ -282,27 +269,25 @@ TEST_F(ExpandTest, UnknownZoneAndFallbackUseCasablanca) {
     EXPECT_EQ(utc("20240309T090000Z"), s.at(2)->tDtStart);
 }
 
-// A missing zone with a registered fallback logs once and follows the fallback's rules.
+// A missing zone with a registered fallback logs once and follows the
+// fallback's rules; no zone name at all is nothing to report.
 TEST_F(ExpandTest, GenerateDatesFallsBackToConfiguredZone) {
     LogCapture log;
-    array_t* dates = array_new();
-    array_t* rrules = text_list({"FREQ=DAILY;COUNT=2"});
-    EXPECT_EQ(0, parser_GenerateDates(utc("20240309T140000Z"), rrules, nullptr, nullptr, nullptr,
-                                      60, dates, "Atlantis/Capital", "America/New_York", 1));
+    array_t* rrules = texts({"FREQ=DAILY;COUNT=2"});
+    auto secondDate = [&](const char* tzid, const char* fallback) {
+        array_t* dates = array_new();
+        EXPECT_EQ(0, parser_GenerateDates(utc("20240309T140000Z"), rrules, nullptr, nullptr,
+                                          nullptr, 60, dates, tzid, fallback, 1));
+        time_t second = dates->count == 2 ? *static_cast<time_t*>(dates->data[1]) : -1;
+        array_free_and_destroy(&dates);
+        return second;
+    };
+    EXPECT_EQ(utc("20240310T130000Z"), secondDate("Atlantis/Capital", "America/New_York"));
     EXPECT_EQ((LogLines{{6, "calparser: TimeZone \"Atlantis/Capital\" not found\n."}}),
               log.lines());
-    ASSERT_EQ(2u, dates->count);
-    EXPECT_EQ(utc("20240310T130000Z"), *static_cast<time_t*>(dates->data[1]));
-    array_free_and_destroy(&dates);
-
-    // No zone name at all: nothing to report about the series zone.
     log.clear();
-    dates = array_new();
-    EXPECT_EQ(0, parser_GenerateDates(utc("20240309T140000Z"), rrules, nullptr, nullptr, nullptr,
-                                      60, dates, nullptr, nullptr, 1));
+    EXPECT_EQ(utc("20240310T140000Z"), secondDate(nullptr, nullptr));
     EXPECT_TRUE(log.lines().empty());
-    EXPECT_EQ(utc("20240310T140000Z"), *static_cast<time_t*>(dates->data[1]));
-    array_free_and_destroy(&dates);
     calparser_recurrence_FreeStringArrayAndDestroy(rrules);
 }
 
@@ -329,6 +314,7 @@ TEST_F(ExpandTest, BoundAndRDatePeriods) {
     EXPECT_EQ(utc("20240101T110000Z"), end(2));
 }
 
+// The free functions empty a vector in place and accept short vectors, gaps and NULL.
 TEST(ExpandFree, VectorContentsAndListsAcceptAnyShape) {
     array_t* info = make_vector({"FREQ=DAILY"}, {"20240101T000000Z"}, {},
                                 {"20240101T000000Z/PT1H"});
@@ -340,7 +326,7 @@ TEST(ExpandFree, VectorContentsAndListsAcceptAnyShape) {
     array_t* infos = array_new();
     array_append(infos, make_vector({"FREQ=WEEKLY"}));
     array_t* shortVector = array_new();
-    array_append(shortVector, text_list({"FREQ=DAILY"}));
+    array_append(shortVector, texts({"FREQ=DAILY"}));
     array_append(infos, shortVector);
     array_append(infos, nullptr);
     EXPECT_EQ(0, calparser_free_contents_vvRecurrenceInfoList(infos));
@@ -355,39 +341,40 @@ TEST(ExpandFree, VectorContentsAndListsAcceptAnyShape) {
 // uses RDATEs only, so the rule library never fills its process-wide caches
 // during the loop (those would count as live blocks).
 TEST_F(ExpandTest, AllocationFailuresNeverLeakOrBreakTheList) {
-#if HEAP_FAILURE_HOOK
-    auto expandOnce = [](long failAt, int keepMaster, bool* pFailed, bool* pOutOfMemory) {
+    if (!HEAP_FAILURE_HOOK) GTEST_SKIP() << "the sanitizer owns the heap";
+    bool sawOutOfMemory = false;
+    // Whether allocation `failAt` was reached (-1: none fails).
+    auto expandOnce = [&](long failAt, int keepMaster) {
         Series s;
         CAL_VCOMPONENT* master =
             s.add(CALDB_KIND_EVENT, utc("20240309T140000Z"), kHour, nullptr,
                   make_vector({}, {"20240310T130000Z", "20240311T130000Z/PT2H"}, {},
                               {"20240311T130000Z/PT2H"}));
         add_alarm(static_cast<CALDB_COMPONENT*>(master->pComponent), utc("20240309T130000Z"));
-        heap_failure::g_until_failure = failAt;
-        int rc = calparser_expand_component(master, 0, static_cast<array_t*>(s.infos->data[0]),
+        int rc = -1;
+        bool failed = false;
+        {
+            heap_failure::FailAt fail(failAt);
+            rc = calparser_expand_component(master, 0, static_cast<array_t*>(s.infos->data[0]),
                                             s.components, 0, "America/New_York", keepMaster);
-        *pFailed = heap_failure::g_until_failure < 0;
-        heap_failure::g_until_failure = -1;
+            failed = failAt >= 0 && heap_failure::g_until_failure < 0;
+        }
         EXPECT_TRUE(rc == 0 || rc == 3) << failAt;
-        *pOutOfMemory = *pOutOfMemory || rc == 3;
+        sawOutOfMemory = sawOutOfMemory || rc == 3;
         for (unsigned i = 0; i < s.size(); i++) EXPECT_NE(nullptr, s.at(i)) << failAt;
+        return failed;
     };
-    bool failed = false;
-    bool sawOutOfMemory = false;
-    expandOnce(-1, 0, &failed, &sawOutOfMemory);  // fills the configuration cache once
+    expandOnce(-1, 0);  // fills the configuration cache once
     for (int keepMaster = 0; keepMaster < 2; keepMaster++) {
-        for (long failAt = 0;; failAt++) {
+        bool failed = true;
+        for (long failAt = 0; failed; failAt++) {
             long liveBefore = heap_failure::g_live_blocks;
-            expandOnce(failAt, keepMaster, &failed, &sawOutOfMemory);
+            failed = expandOnce(failAt, keepMaster);
             EXPECT_EQ(liveBefore, heap_failure::g_live_blocks)
                 << "leak when allocation " << failAt << " fails";
-            if (!failed) break;
         }
     }
     EXPECT_TRUE(sawOutOfMemory);
-#else
-    GTEST_SKIP() << "the sanitizer owns the heap";
-#endif
 }
 
 }  // namespace

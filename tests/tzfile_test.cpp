@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <cstdlib>
 #include <ctime>
 #include <fstream>
@@ -17,17 +16,13 @@
 #include <unicode/timezone.h>
 #include <unicode/tztrans.h>
 
+#include "tests/support/zone_builders.h"
+
 namespace {
 
-using Lines = std::vector<std::string>;
+using zone_test::utc;
 
-std::string read_registry_file() {
-    std::ifstream in(std::string(CALPARSER_SOURCE_ROOT) + "/data/timezones.ics",
-                     std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
+using Lines = std::vector<std::string>;
 
 // Logical lines: folds (CR LF and one space) removed, split at CR LF.
 Lines unfold(const std::string& text) {
@@ -56,7 +51,11 @@ struct Registry {
 const Registry& registry() {
     static const Registry r = [] {
         Registry reg;
-        reg.raw = read_registry_file();
+        std::ifstream in(std::string(CALPARSER_SOURCE_ROOT) + "/data/timezones.ics",
+                         std::ios::binary);
+        std::stringstream text;
+        text << in.rdbuf();
+        reg.raw = text.str();
         Lines current;
         std::string id;
         for (const std::string& line : unfold(reg.raw)) {
@@ -103,15 +102,6 @@ Lines crossings(const std::string& id) {
     return list;
 }
 
-time_t utc_seconds(const std::string& text) {
-    struct tm t = {};
-    sscanf(text.c_str(), "%4d%2d%2dT%2d%2d%2d", &t.tm_year, &t.tm_mon, &t.tm_mday, &t.tm_hour,
-           &t.tm_min, &t.tm_sec);
-    t.tm_year -= 1900;
-    t.tm_mon -= 1;
-    return timegm(&t);
-}
-
 std::string wall_text(time_t seconds) {
     struct tm t;
     gmtime_r(&seconds, &t);
@@ -147,8 +137,8 @@ std::string rule_change_in(int year, const std::string& rrule, const std::string
 // texts of the time before each change.
 Lines icu_changes_in(const icu::BasicTimeZone& zone, int year, bool toDaylight) {
     Lines changes;
-    UDate base = (UDate)utc_seconds(std::to_string(year) + "0101T000000Z") * 1000.0 - 1;
-    UDate end = (UDate)utc_seconds(std::to_string(year + 1) + "0101T000000Z") * 1000.0;
+    UDate base = (UDate)utc(std::to_string(year) + "0101T000000Z") * 1000.0 - 1;
+    UDate end = (UDate)utc(std::to_string(year + 1) + "0101T000000Z") * 1000.0;
     icu::TimeZoneTransition t;
     while (zone.getNextTransition(base, false, t) && t.getTime() < end) {
         base = t.getTime();
@@ -278,12 +268,12 @@ TEST(TzFile, SouthernZoneListIsClosedOnBothSides) {
 // the daylight flag the list implies (odd count of crossings at or before the instant)
 // agrees with ICU's own offsets at noon UTC of every day.
 TEST(TzFile, EveryCrossingListAgreesWithIcu) {
-    const time_t first = utc_seconds("19900101T120000Z");
-    const time_t last = utc_seconds("20101231T120000Z");
+    const time_t first = utc("19900101T120000Z");
+    const time_t last = utc("20101231T120000Z");
     for (const std::string& id : registry().ids) {
         EXPECT_EQ(1u, values(id, "STANDARD", "TZOFFSETTO").size()) << id;
         std::vector<time_t> list;
-        for (const std::string& c : crossings(id)) list.push_back(utc_seconds(c));
+        for (const std::string& c : crossings(id)) list.push_back(utc(c));
         EXPECT_TRUE(std::is_sorted(list.begin(), list.end())) << id;
         EXPECT_EQ(0u, list.size() % 2) << id;
         if (id == "Africa/Casablanca") continue;
