@@ -273,13 +273,17 @@ TEST_F(VTimezone, ZoneWithoutTzidIsDropped) {
     EXPECT_EQ(0, calparser_isValidVTimeZone(nullptr));
 }
 
+// The message for `what` cut short at `line`, or by the end of the input (0).
+std::string cut_short(unsigned line, const char* what) {
+    if (!line) return std::string("calparser: Parse error: reached abrupt end of file in parsing ") +
+                      what + ".";
+    return "line (" + std::to_string(line) +
+           "), calparser: Parse error: encountered abrupt end of parsing " + what + ".";
+}
+
 TEST_F(VTimezone, BrokenStructureKeepsWhatWasReadAndSaysWhere) {
     constexpr int kNone = -1;  // no such part
-    const char* eofZone = "calparser: Parse error: reached abrupt end of file in parsing VTIMEZONE.";
-    auto at = [](unsigned line) {
-        return "line (" + std::to_string(line) +
-               "), calparser: Parse error: encountered abrupt end of parsing VTIMEZONE.";
-    };
+    const char* zone = "VTIMEZONE";
     const struct {
         std::string text;
         unsigned cursorLine;
@@ -287,32 +291,24 @@ TEST_F(VTimezone, BrokenStructureKeepsWhatWasReadAndSaysWhere) {
         LogLines log;
     } cases[] = {
         {ical({"BEGIN:VTIMEZONE", "TZID:Cut/Short", "END:VCALENDAR", "TZURL:http://x"}), 3, kNone,
-         kNone, {{6, at(3)}}},
+         kNone, {{6, cut_short(3, zone)}}},
         {ical({"BEGIN:VTIMEZONE", "TZID:Cut/Short", "BEGIN:VEVENT", "END:VEVENT", "END:VTIMEZONE"}),
-         3, kNone, kNone, {{6, at(3)}}},
+         3, kNone, kNone, {{6, cut_short(3, zone)}}},
         // BEGIN:DAYLIGHT inside STANDARD ends the part; the zone walk steps
         // past it, ignores the daylight lines and stops at END:DAYLIGHT.
         {ical({"BEGIN:VTIMEZONE", "TZID:Nested/Part", "BEGIN:STANDARD", "TZOFFSETTO:+0100",
                "BEGIN:DAYLIGHT", "TZOFFSETTO:+0200", "END:DAYLIGHT", "END:STANDARD",
                "END:VTIMEZONE"}),
-         7, 60, kNone,
-         {{6, "line (5), calparser: Parse error: encountered abrupt end of parsing STANDARD "
-              "TimeZone part."},
-          {6, at(7)}}},
+         7, 60, kNone, {{6, cut_short(5, "STANDARD TimeZone part")}, {6, cut_short(7, zone)}}},
         // END:STANDARD inside DAYLIGHT ends the part; the zone finds its own END.
         {ical({"BEGIN:VTIMEZONE", "TZID:Crossed/Ends", "BEGIN:DAYLIGHT", "TZOFFSETTO:+0200",
                "END:STANDARD", "END:VTIMEZONE"}),
-         6, kNone, 120,
-         {{6, "line (5), calparser: Parse error: encountered abrupt end of parsing DAYLIGHT "
-              "TimeZone part."}}},
+         6, kNone, 120, {{6, cut_short(5, "DAYLIGHT TimeZone part")}}},
         {ical({"BEGIN:VTIMEZONE", "TZID:No/End", "BEGIN:STANDARD", "TZOFFSETTO:+0100"}), 0, 60,
-         kNone,
-         {{6, "calparser: Parse error: reached abrupt end of file in parsing STANDARD TimeZone "
-              "part."},
-          {6, eofZone}}},
-        {ical({"BEGIN:VTIMEZONE", "TZID:No/End"}), 0, kNone, kNone, {{6, eofZone}}},
+         kNone, {{6, cut_short(0, "STANDARD TimeZone part")}, {6, cut_short(0, zone)}}},
+        {ical({"BEGIN:VTIMEZONE", "TZID:No/End"}), 0, kNone, kNone, {{6, cut_short(0, zone)}}},
         {ical({"BEGIN:VTIMEZONE", "TZID:No/Part", "BEGIN:DAYLIGHT"}), 0, kNone, kNone,
-         {{6, eofZone}}},
+         {{6, cut_short(0, zone)}}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.text);

@@ -54,6 +54,15 @@ struct ZoneSpec {
     std::string daylightStart = "19700101T000000";
 };
 
+/* "YYYYMMDDTHHMMSS" of `seconds` read as UTC, e.g. a wall-clock time kept as if UTC. */
+inline std::string wall_text(time_t seconds) {
+    struct tm t;
+    gmtime_r(&seconds, &t);
+    char text[32];
+    strftime(text, sizeof text, "%Y%m%dT%H%M%S", &t);
+    return text;
+}
+
 /* A new zone record (the caller owns it) with a plain rule-based zone at the
  * standard offset when it has a standard part. */
 inline CAL_VTIMEZONE* make_zone(const ZoneSpec& shape) {
