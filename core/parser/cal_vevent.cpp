@@ -203,10 +203,36 @@ static int start_build(const CALPARSER_COMPONENT_KIND* pKind, ComponentBuild* bu
     return 0;
 }
 
-static void log_abrupt_end(const CALPARSER_COMPONENT_KIND* pKind, const CALPARSER_TOKEN* token)
+/* The messages of both walks: the built components' and the walk over the
+ * ones that are not built. `pName` names the component in the message. */
+static void log_abrupt_end(const char* pName, const CALPARSER_TOKEN* token)
 {
     kvallog(0, 6, "line (%d), %s: Parse error: encountered abrupt end of parsing %s.",
-            (int)token->nLine, KVALLOG_CORE_SUBSYSTEM, pKind->pName);
+            (int)token->nLine, KVALLOG_CORE_SUBSYSTEM, pName);
+}
+
+static void log_abrupt_end_of_file(const char* pName)
+{
+    kvallog(0, 6, "%s: Parse error: reached abrupt end of file in parsing %s.",
+            KVALLOG_CORE_SUBSYSTEM, pName);
+}
+
+static void log_stray_alarm_end(const char* pName, const CALPARSER_TOKEN* token)
+{
+    kvallog(0, 6,
+            "line (%d), %s: Parse error: encountered END:VALARM without matching "
+            "BEGIN:VALARM in %s.",
+            (int)token->nLine, KVALLOG_CORE_SUBSYSTEM, pName);
+}
+
+/* After the alarm builder returns: true when the alarm was cut short by a
+ * token other than its END:VALARM (the END or BEGIN of something else).
+ * That token is the enclosing walk's to judge, so the walk must not step
+ * past it. */
+static bool alarm_cut_short(const array_iter_t* pCursor)
+{
+    const CALPARSER_TOKEN* stop = (const CALPARSER_TOKEN*)pCursor->element;
+    return stop && !is_end_of(stop, TOKEN_VALARM);
 }
 
 /* The first walk: stores every property (building pass) and walks nested
@@ -232,13 +258,12 @@ static int walk_properties(const CALPARSER_COMPONENT_KIND* pKind, ComponentBuild
             int walkPass = nPass == CALPARSER_ALARM_BUILD_PASS ? 0 : nPass;
             rc |= alarm_result(calparser_create_valarm_from_tokens(
                 pTokens, pCursor, building ? build->alarms : nullptr, 0, walkPass, nMethod));
-            CALPARSER_TOKEN* stop = (CALPARSER_TOKEN*)pCursor->element;
-            if (stop && !is_end_of(stop, TOKEN_VALARM))
-                continue; /* the token that cut the alarm short is ours to judge */
+            if (alarm_cut_short(pCursor))
+                continue;
         } else if (token->nType == TOKEN_END || token->nType == TOKEN_BEGIN) {
             if (!building)
                 return rc;
-            log_abrupt_end(pKind, token);
+            log_abrupt_end(pKind->pName, token);
             return 2;
         } else if (building) {
             array_t* info = build->info;
@@ -252,8 +277,7 @@ static int walk_properties(const CALPARSER_COMPONENT_KIND* pKind, ComponentBuild
         array_findnext(pTokens, pCursor);
     }
     if (building) {
-        kvallog(0, 6, "%s: Parse error: reached abrupt end of file in parsing %s.",
-                KVALLOG_CORE_SUBSYSTEM, pKind->pName);
+        log_abrupt_end_of_file(pKind->pName);
         rc = 2;
     }
     return rc;
@@ -279,10 +303,7 @@ static int build_alarms(const CALPARSER_COMPONENT_KIND* pKind, ComponentBuild* b
         if (!token || walk.index - 1 >= stopIndex)
             break;
         if (is_end_of(token, TOKEN_VALARM)) {
-            kvallog(0, 6,
-                    "line (%d), %s: Parse error: encountered END:VALARM without matching "
-                    "BEGIN:VALARM in %s.",
-                    (int)token->nLine, KVALLOG_CORE_SUBSYSTEM, pKind->pName);
+            log_stray_alarm_end(pKind->pName, token);
             rc |= 2;
         } else if (token->nType == TOKEN_END) {
             break;
@@ -292,9 +313,7 @@ static int build_alarms(const CALPARSER_COMPONENT_KIND* pKind, ComponentBuild* b
             if (alarmRc == 3)
                 return 3;
             rc |= alarm_result(alarmRc);
-            CALPARSER_TOKEN* stop = (CALPARSER_TOKEN*)walk.element;
-            if (stop && !is_end_of(stop, TOKEN_VALARM))
-                advance = false;
+            advance = !alarm_cut_short(&walk);
         }
     }
     return rc;
@@ -667,29 +686,23 @@ int calparser_create_unsupported_component_from_tokens(array_t* pTokens, array_i
         if (is_end_of(token, nKind))
             return rc;
         if (is_end_of(token, TOKEN_VALARM) && nPass == CALPARSER_ALARM_BUILD_PASS) {
-            kvallog(0, 6,
-                    "line (%d), %s: Parse error: encountered END:VALARM without matching "
-                    "BEGIN:VALARM in VEVENT.",
-                    (int)token->nLine, KVALLOG_CORE_SUBSYSTEM);
+            log_stray_alarm_end("VEVENT", token); /* names VEVENT whatever the kind */
             rc = 2;
         } else if (token->nType == TOKEN_BEGIN && token->nValue == TOKEN_VALARM) {
             rc = calparser_create_valarm_from_tokens(pTokens, pCursor, nullptr, 0, nPass, nMethod);
-            CALPARSER_TOKEN* stop = (CALPARSER_TOKEN*)pCursor->element;
-            if (stop && !is_end_of(stop, TOKEN_VALARM))
-                continue; /* the token that cut the alarm short is ours to judge */
+            if (alarm_cut_short(pCursor))
+                continue;
         } else if (token->nType == TOKEN_END || token->nType == TOKEN_BEGIN) {
             if (!building)
                 return rc;
-            kvallog(0, 6, "line (%d), %s: Parse error: encountered abrupt end of parsing %s.",
-                    (int)token->nLine, KVALLOG_CORE_SUBSYSTEM, name);
+            log_abrupt_end(name, token);
             return 2;
         }
         array_findnext(pTokens, pCursor);
     }
     if (!building)
         return rc;
-    kvallog(0, 6, "%s: Parse error: reached abrupt end of file in parsing %s.",
-            KVALLOG_CORE_SUBSYSTEM, name);
+    log_abrupt_end_of_file(name);
     return 2;
 }
 
