@@ -8,6 +8,7 @@
 #include <plstr.h>
 
 #include "core/parser/cal_copy.h"
+#include "core/parser/cal_expand.h"
 #include "core/parser/cal_valarm.h"
 #include "core/parser/calparserutil.h"
 #include "core/parser/populate.h"
@@ -29,9 +30,6 @@ static const int kPartStatAccepted = 2;
 static const int kPartStatDeclined = 3;
 static const int kPartStatTentative = 4;
 
-/* Positions in a vRecurrenceInfo. */
-enum { kRecurRRules, kRecurRDates, kRecurExRules, kRecurExDates, kRecurPeriods, kRecurLists };
-
 static int text_length(const char* text)
 {
     return text ? (int)PL_strlen(text) : 0;
@@ -39,21 +37,11 @@ static int text_length(const char* text)
 
 /* ---- Recurrence lists ---------------------------------------------------- */
 
-/* Frees the lists of *ppInfo (periods at kRecurPeriods, texts elsewhere),
- * then the array, and stores NULL. */
+/* Frees *ppInfo with its lists and stores NULL. */
 static void release_recurrence_info(array_t** ppInfo)
 {
-    array_t* info = *ppInfo;
-    if (!info)
-        return;
-    for (unsigned i = info->count; i-- > 0;) {
-        array_t* list = (array_t*)array_removeat(info, i);
-        if (i == kRecurPeriods)
-            calparser_recurrence_FreePeriodArrayAndDestroy(list);
-        else
-            calparser_recurrence_FreeStringArrayAndDestroy(list);
-    }
-    array_delete(info);
+    calparser_free_contents_vRecurrenceInfo(*ppInfo);
+    array_delete(*ppInfo);
     *ppInfo = nullptr;
 }
 
@@ -63,7 +51,7 @@ static array_t* new_recurrence_info()
     array_t* info = array_new();
     if (!info)
         return nullptr;
-    for (int i = 0; i < kRecurLists; i++) {
+    for (int i = 0; i < CALPARSER_VECTOR_SIZE; i++) {
         array_t* list = array_new();
         if (!list || array_append(info, list) != 0) {
             array_delete(list);
@@ -268,11 +256,12 @@ static int walk_properties(const CALPARSER_COMPONENT_KIND* pKind, ComponentBuild
         } else if (building) {
             array_t* info = build->info;
             pKind->populate(token, &build->wrapper->pComponent, &build->duration,
-                            recurrence_list(info, kRecurRRules), recurrence_list(info, kRecurRDates),
-                            recurrence_list(info, kRecurExRules),
-                            recurrence_list(info, kRecurExDates),
-                            recurrence_list(info, kRecurPeriods), pTimeZones, bResolvedInput,
-                            pLookupCtx, pDefaultTzid);
+                            recurrence_list(info, CALPARSER_VECTOR_RRULES),
+                            recurrence_list(info, CALPARSER_VECTOR_RDATES),
+                            recurrence_list(info, CALPARSER_VECTOR_EXRULES),
+                            recurrence_list(info, CALPARSER_VECTOR_EXDATES),
+                            recurrence_list(info, CALPARSER_VECTOR_RDATE_PERIODS), pTimeZones,
+                            bResolvedInput, pLookupCtx, pDefaultTzid);
         }
         array_findnext(pTokens, pCursor);
     }
