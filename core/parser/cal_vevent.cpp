@@ -14,16 +14,6 @@
 #include "core/parser/populate.h"
 #include "public/util/kvallog.h"
 
-/* nCompState halves (method << 16 | state bit). */
-static const unsigned kStateNoDecision = 0x4;
-static const unsigned kStateNeedsAction = 0x8;
-static const unsigned kStateAccepted = 0x20;
-static const unsigned kStateDeclined = 0x40;
-static const unsigned kStateTentative = 0x100;
-static const int kMethodRequest = 2;
-static const int kMethodReply = 4;
-static const uint32_t kNoStateGiven = 1;
-
 /* PARTSTAT codes of an attendee (nPartStat); NEEDS-ACTION (1) and every
  * other code count as "needs action". */
 static const int kPartStatAccepted = 2;
@@ -72,12 +62,12 @@ static array_t* recurrence_list(array_t* info, int which)
 static unsigned decision_bit_of(int nPartStat)
 {
     if (nPartStat == kPartStatAccepted)
-        return kStateAccepted;
+        return CALDB_STATE_ACCEPTED;
     if (nPartStat == kPartStatDeclined)
-        return kStateDeclined;
+        return CALDB_STATE_DECLINED;
     if (nPartStat == kPartStatTentative)
-        return kStateTentative;
-    return kStateNeedsAction;
+        return CALDB_STATE_TENTATIVE;
+    return CALDB_STATE_NEEDS_ACTION;
 }
 
 static bool has_attendees(const CALDB_COMPONENT* pComponent)
@@ -422,7 +412,7 @@ extern "C" {
 unsigned calparser_attendeeDecisionBit(const CALDB_COMPONENT* pComponent)
 {
     if (!pComponent || !pComponent->pStateAddr || !pComponent->aAttendees)
-        return kStateNeedsAction;
+        return CALDB_STATE_NEEDS_ACTION;
     const array_t* attendees = pComponent->aAttendees;
     for (unsigned i = 0; i < attendees->count; i++) {
         const CALDB_ATTENDEE* attendee = (const CALDB_ATTENDEE*)attendees->data[i];
@@ -430,23 +420,23 @@ unsigned calparser_attendeeDecisionBit(const CALDB_COMPONENT* pComponent)
             PL_strcasecmp(attendee->pAddr, pComponent->pStateAddr) == 0)
             return decision_bit_of(attendee->nPartStat);
     }
-    return kStateNeedsAction;
+    return CALDB_STATE_NEEDS_ACTION;
 }
 
 void calparser_event_deriveCompState(CALDB_VEVENT* pEvent, iCal_Token_t nMethod)
 {
-    if (!pEvent || pEvent->nCompState != kNoStateGiven)
+    if (!pEvent || pEvent->nCompState != CALDB_COMPSTATE_NOT_GIVEN)
         return;
     const CALDB_COMPONENT* component = (const CALDB_COMPONENT*)pEvent;
     unsigned method = (unsigned)calparser_getCompStateMethod(nMethod);
-    unsigned state = kStateNoDecision;
-    if (method == kMethodRequest) {
+    unsigned state = CALDB_STATE_NONE;
+    if (method == CALDB_METHOD_REQUEST) {
         if (has_attendees(component))
             state = calparser_attendeeDecisionBit(component);
-    } else if (method == kMethodReply) {
+    } else if (method == CALDB_METHOD_REPLY) {
         state = calparser_attendeeDecisionBit(component);
-        if (state == kStateNeedsAction)
-            method = kMethodRequest; /* a reply without a decision asks again */
+        if (state == CALDB_STATE_NEEDS_ACTION)
+            method = CALDB_METHOD_REQUEST; /* a reply without a decision asks again */
     }
     pEvent->nCompState = (method << 16) | state;
 }
