@@ -13,10 +13,6 @@ constexpr int kDifferent = 1;
 constexpr int kMajorChange = 1;
 constexpr int kMinorChange = 2;
 
-bool is_event_kind(int kind) {
-    return kind == CALDB_KIND_EVENT || kind == CALDB_KIND_EXPANDED_EVENT;
-}
-
 /* The method half of a component state. */
 unsigned state_method(uint32_t nCompState) {
     return nCompState >> 16;
@@ -232,7 +228,7 @@ int calparser_CompareComponent(const CALDB_COMPONENT* a, const CALDB_COMPONENT* 
     if (!a && !b) return kSame;
     if (one_null(a, b)) return kMajorChange;
     if (a->nType != b->nType) return kMajorChange;
-    if (is_event_kind(a->nType))
+    if (caldb_IsEventKind(a->nType))
         return calparser_CompareEvent(reinterpret_cast<const CALDB_VEVENT*>(a),
                                       reinterpret_cast<const CALDB_VEVENT*>(b));
     return calparser_CompareTodo(reinterpret_cast<const CALDB_VTODO*>(a),
@@ -319,7 +315,7 @@ int calparser_getComponentModFields(const CALDB_COMPONENT* pOld, CALDB_COMPONENT
     if (!pOld && !pNew) return 0;
     if (one_null(pOld, pNew)) return 1;
     calparser_getComponentModFieldsHelper(pOld, pNew);
-    if (is_event_kind(kind))
+    if (caldb_IsEventKind(kind))
         calparser_getEventModFields(reinterpret_cast<const CALDB_VEVENT*>(pOld),
                                     reinterpret_cast<CALDB_VEVENT*>(pNew));
     else

@@ -272,6 +272,11 @@ enum {
     CALDB_LIST_ATTENDEES = 100
 };
 
+/* 1 for the event kinds (CALDB_KIND_EVENT and CALDB_KIND_EXPANDED_EVENT), 0
+ * for every other kind: the test that tells an event's layout from a
+ * to-do's. */
+int caldb_IsEventKind(int kind);
+
 /* Each returns a new zeroed record, or NULL when memory runs out. A
  * component's nCompState is 1 (no state given) and its nType the kind. */
 CALDB_VEVENT* caldb_NewEvent(void);

@@ -27,11 +27,6 @@ static_assert(offsetof(CALDB_VTODO, tDue) == offsetof(CALDB_VEVENT, tDtEnd),
 
 namespace {
 
-
-bool is_event_kind(int kind) {
-    return kind == CALDB_KIND_EVENT || kind == CALDB_KIND_EXPANDED_EVENT;
-}
-
 /* The kind of an event or to-do, read where both keep it. */
 int component_kind(const void* record) {
     int kind;
@@ -111,6 +106,10 @@ const char* state_name(uint32_t state) {
 
 extern "C" {
 
+int caldb_IsEventKind(int kind) {
+    return kind == CALDB_KIND_EVENT || kind == CALDB_KIND_EXPANDED_EVENT;
+}
+
 CALDB_VEVENT* caldb_NewEvent(void) {
     return new_component<CALDB_VEVENT>(CALDB_KIND_EVENT);
 }
@@ -154,7 +153,7 @@ int caldb_FreeToDo(CALDB_VTODO** ppTodo) {
 
 int caldb_FreeComponent(void** ppComponent) {
     if (!ppComponent || !*ppComponent) return 0;
-    if (is_event_kind(component_kind(*ppComponent))) {
+    if (caldb_IsEventKind(component_kind(*ppComponent))) {
         CALDB_VEVENT* event = static_cast<CALDB_VEVENT*>(*ppComponent);
         caldb_FreeEvent(&event);
     } else {
