@@ -19,10 +19,11 @@ unsigned state_method(uint32_t nCompState) {
 }
 
 /* Only the methods that the state derivation gives for PUBLISH and other
- * methods (1), REQUEST, REPLY and CANCEL must match; a counter proposal (64)
- * or a record without a method does not make a change. */
+ * methods, REQUEST, REPLY and CANCEL must match; a counter proposal or a
+ * record without a method does not make a change. */
 bool method_must_match(unsigned method) {
-    return method == 1 || method == 2 || method == 4 || method == 8;
+    return method == CALDB_METHOD_PUBLISH || method == CALDB_METHOD_REQUEST ||
+           method == CALDB_METHOD_REPLY || method == CALDB_METHOD_CANCEL;
 }
 
 /* Exactly one of two pointers is NULL. */
@@ -32,6 +33,21 @@ bool one_null(const void* a, const void* b) {
 
 unsigned list_count(const array_t* list) {
     return list ? list->count : 0;
+}
+
+/* kSame when both lists hold as many elements and each is the same as the
+ * element at its index in the other by `compare`; a NULL list is empty. */
+template <typename Element>
+int compare_in_order(const array_t* a, const array_t* b,
+                     int (*compare)(const Element*, const Element*)) {
+    unsigned count = list_count(a);
+    if (count != list_count(b)) return kDifferent;
+    for (unsigned i = 0; i < count; i++) {
+        const Element* elementA = static_cast<const Element*>(array_elementat(a, i));
+        const Element* elementB = static_cast<const Element*>(array_elementat(b, i));
+        if (compare(elementA, elementB)) return kDifferent;
+    }
+    return kSame;
 }
 
 const CALDB_ATTENDEE* attendee_at(const array_t* list, unsigned i) {
@@ -126,14 +142,7 @@ int calparser_CompareStringProperty(const char* a, const char* b) {
 }
 
 int calparser_CompareStringPropertyArray(const array_t* a, const array_t* b) {
-    unsigned count = list_count(a);
-    if (count != list_count(b)) return kDifferent;
-    for (unsigned i = 0; i < count; i++) {
-        const char* textA = static_cast<const char*>(array_elementat(a, i));
-        const char* textB = static_cast<const char*>(array_elementat(b, i));
-        if (calparser_CompareStringProperty(textA, textB)) return kDifferent;
-    }
-    return kSame;
+    return compare_in_order<char>(a, b, calparser_CompareStringProperty);
 }
 
 int calparser_CompareOrganizerProperty(const CALDB_ORGANIZER* a, const CALDB_ORGANIZER* b) {
@@ -180,14 +189,7 @@ int calparser_CompareAlarm(const CALDB_VALARM* a, const CALDB_VALARM* b) {
 }
 
 int calparser_CompareAlarmArray(const array_t* a, const array_t* b) {
-    unsigned count = list_count(a);
-    if (count != list_count(b)) return kDifferent;
-    for (unsigned i = 0; i < count; i++) {
-        const CALDB_VALARM* alarmA = static_cast<const CALDB_VALARM*>(array_elementat(a, i));
-        const CALDB_VALARM* alarmB = static_cast<const CALDB_VALARM*>(array_elementat(b, i));
-        if (calparser_CompareAlarm(alarmA, alarmB)) return kDifferent;
-    }
-    return kSame;
+    return compare_in_order<CALDB_VALARM>(a, b, calparser_CompareAlarm);
 }
 
 int calparser_CompareComponentHelper(const CALDB_COMPONENT* a, const CALDB_COMPONENT* b) {
