@@ -70,7 +70,7 @@ TEST(AclEntry, TextOutsideTheGrammarIsDroppedAndLogged)
     kvallog_set_sink(previous, nullptr);
     ASSERT_EQ(6u, log.size());
     EXPECT_EQ(Lines::value_type(4, "calparser: access-control entry \"grant jdoe calendar read\" "
-                                   "is not valid; it is dropped.\n"),
+                                   "is not valid; it is dropped."),
               log[3]);
 }
 

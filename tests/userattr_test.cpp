@@ -157,7 +157,7 @@ TEST_F(Directory, UnreadableFileIsLoggedOnce)
     EXPECT_EQ(0, by_mail("jdoe@example.com", 0).rc);
     kvallog_set_sink(previous, nullptr);
     const Lines expected = {{4, "calparser: directory file /nonexistent/directory.ldif cannot "
-                                "be read; no directory entries loaded from it.\n"}};
+                                "be read; no directory entries loaded from it."}};
     EXPECT_EQ(expected, log);
 }
 
