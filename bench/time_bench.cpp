@@ -2,59 +2,25 @@
 // list) and outside (the zone's rule-based zone, NSPR).
 #include <benchmark/benchmark.h>
 
+#include <stdlib.h>
 #include <time.h>
 
-#include <unicode/simpletz.h>
-
 #include "core/parser/cal_vtimezone_array.h"
+#include "core/parser/calparser.h"
 #include "core/parser/calparser_time.h"
-#include "tests/support/zone_builders.h"
 
 namespace {
 
-constexpr const char* kZone = "Europe/Bench";
+constexpr const char* kZone = "Europe/Berlin";
 constexpr const char* kICal = "%Y%m%dT%H%M%SZ";
 
-// 01:00 UTC of the last Sunday of `month` (1-12, a 31-day month) in `year`.
-std::string last_sunday_0100(int year, int month) {
-    struct tm t = {};
-    t.tm_year = year - 1900;
-    t.tm_mon = month - 1;
-    t.tm_mday = 31;
-    time_t day = timegm(&t);
-    gmtime_r(&day, &t);
-    day -= (time_t)t.tm_wday * 86400;
-    gmtime_r(&day, &t);
-    char text[20];
-    strftime(text, sizeof text, "%Y%m%dT010000Z", &t);
-    return text;
-}
-
-// A zone at +01:00 with summer time by the EU rule: 42 crossings 1990-2010 and the
-// same rule in its rule-based zone for the other years.
+// The committed zone file, as a server loads it: Berlin has 42 crossings in
+// 1990-2010 and the EU rule in its rule-based zone for the other years.
 void fill_registry_once() {
     static bool filled = false;
     if (filled) return;
     filled = true;
-    time_cache_init();
-    zone_test::ZoneSpec shape;
-    shape.tzid = kZone;
-    shape.standardMinutes = 60;
-    shape.hasDaylight = true;
-    shape.daylightMinutes = 120;
-    for (int year = 1990; year <= 2010; year++) {
-        shape.crossings.push_back(last_sunday_0100(year, 3));
-        shape.crossings.push_back(last_sunday_0100(year, 10));
-    }
-    shape.withRuleZone = false;
-    CAL_VTIMEZONE* zone = zone_test::make_zone(shape);
-    UErrorCode status = U_ZERO_ERROR;
-    zone->pIcuZone = new icu::SimpleTimeZone(
-        3600000, icu::UnicodeString(kZone), UCAL_MARCH, -1, UCAL_SUNDAY, 7200000,
-        UCAL_OCTOBER, -1, UCAL_SUNDAY, 10800000, 3600000, status);
-    CALPARSER_TIMEZONE_LIST::Instance()->removeAllTimeZones();
-    calparser_registry_add_for_testing(zone_test::make_zone(zone_test::utc_fallback_zone()));
-    calparser_registry_add_for_testing(zone);
+    if (parser_init() != 0 || !calparser_isValidTimeZoneID(kZone)) abort();
 }
 
 void local_text_to_utc(benchmark::State& state, const char* text) {

@@ -1,34 +1,37 @@
 /* What the builder tests share: token lists lexed from small iCalendar texts,
- * a cursor on one of their tokens, and the log lines a call writes. */
+ * the log lines a call writes, and one event or to-do build. */
 #ifndef TESTS_BUILDER_FIXTURE_H
 #define TESTS_BUILDER_FIXTURE_H
 
-#include <gtest/gtest.h>
-
-#include <stdio.h>
-
 #include <initializer_list>
 #include <string>
+#include <utility>
 #include <vector>
 
-#include <plstr.h>
-
+#include "core/parser/cal_expand.h"
 #include "core/parser/cal_tok.h"
-#include "public/core_util/cal_time.h"
+#include "core/parser/cal_vevent.h"
+#include "core/parser/cal_vtodo.h"
 #include "public/db/caldb.h"
 #include "public/util/array.h"
 #include "public/util/kvallog.h"
 
 namespace builder_test {
 
-/* The token list of the lines `lines`, one content line each, so that the
- * token of lines[i] has line number i + 1. */
+constexpr int32_t kNoon = 1041422400;  // 2003-01-01 12:00:00 UTC
+
+/* The token list of `lines`, one content line each, so that the token of
+ * lines[i] has line number i + 1. */
 class Tokens {
 public:
     Tokens(std::initializer_list<const char*> lines)
+        : Tokens(std::vector<std::string>(lines.begin(), lines.end()))
     {
-        for (const char* line : lines)
-            text += std::string(line) + "\r\n";
+    }
+    explicit Tokens(const std::vector<std::string>& lines)
+    {
+        for (const std::string& line : lines)
+            text += line + "\r\n";
         std::string buffer = text;  // the lexer works in place
         unsigned consumed = 0, lineNo = 1;
         calparser_icalbuf_to_toklist(&buffer[0], (unsigned)buffer.size(), &list, &consumed,
@@ -47,6 +50,10 @@ public:
     {
         return array_iter_t{array_elementat(list, lineNo - 1), lineNo};
     }
+    CALPARSER_TOKEN* token(unsigned lineNo = 1) const
+    {
+        return (CALPARSER_TOKEN*)array_elementat(list, lineNo - 1);
+    }
     /* The line number of the token the cursor stands on; 0 past the end. */
     static unsigned lineOf(const array_iter_t& cursor)
     {
@@ -57,19 +64,8 @@ public:
     std::string text;  /* the lexed text, for failure messages */
 };
 
-struct LogLine {
-    int level;
-    std::string text;
-    bool operator==(const LogLine& other) const
-    {
-        return level == other.level && text == other.text;
-    }
-};
-
-inline std::ostream& operator<<(std::ostream& out, const LogLine& line)
-{
-    return out << "[" << line.level << "] " << line.text;
-}
+/* Logged lines as {level, text}. */
+using LogLines = std::vector<std::pair<int, std::string>>;
 
 /* Collects the lines logged while it lives; traces (level 7) are kept apart
  * so that a test can state the messages exactly without the traces. */
@@ -80,7 +76,7 @@ public:
     LogCapture(const LogCapture&) = delete;
     LogCapture& operator=(const LogCapture&) = delete;
 
-    std::vector<LogLine> lines;   /* levels 0 to 6 */
+    LogLines lines; /* levels 0 to 6 */
     std::vector<std::string> traces;
 
 private:
@@ -90,28 +86,9 @@ private:
         if (level >= 7)
             self->traces.push_back(message);
         else
-            self->lines.push_back(LogLine{level, message});
+            self->lines.emplace_back(level, message);
     }
 };
-
-/* A message format with a %u line number and a %s name, filled in. */
-inline std::string format(const char* fmt, unsigned line, const char* name)
-{
-    char buffer[256];
-    snprintf(buffer, sizeof buffer, fmt, line, name);
-    return buffer;
-}
-
-/* Appends an attendee with address `addr` and PARTSTAT code `partStat`. */
-inline void add_attendee(CALDB_COMPONENT* component, const char* addr, int partStat)
-{
-    if (!component->aAttendees)
-        component->aAttendees = array_new();
-    CALDB_ATTENDEE* attendee = caldb_NewAttendee();
-    attendee->pAddr = PL_strdup(addr);
-    attendee->nPartStat = partStat;
-    array_append(component->aAttendees, attendee);
-}
 
 inline const char* text_at(const array_t* list, unsigned index)
 {
@@ -121,29 +98,6 @@ inline const char* text_at(const array_t* list, unsigned index)
 inline unsigned count_of(const array_t* list)
 {
     return list ? list->count : 0;
-}
-
-/* Frees every vRecurrenceInfo of `infos` (five lists: texts, and periods at
- * index 4) and the array. */
-inline void free_recurrence_infos(array_t* infos)
-{
-    for (unsigned i = 0; i < count_of(infos); i++) {
-        array_t* info = (array_t*)array_elementat(infos, i);
-        for (unsigned list = 0; list < count_of(info); list++) {
-            array_t* items = (array_t*)array_elementat(info, list);
-            for (unsigned j = 0; j < count_of(items); j++) {
-                if (list == 4) {
-                    CAL_TIME_PERIOD* period = (CAL_TIME_PERIOD*)array_elementat(items, j);
-                    cal_time_DestroyPeriod(&period);
-                } else {
-                    PL_strfree((char*)array_elementat(items, j));
-                }
-            }
-            array_delete(items);
-        }
-        array_delete(info);
-    }
-    array_delete(infos);
 }
 
 /* The outputs of one event or to-do build: the component list (wrappers),
@@ -161,9 +115,10 @@ struct Built {
     {
         calparser_FreeCalVCompList(components);
         array_delete(components);
-        free_recurrence_infos(recurrence);
+        calparser_free_contents_vvRecurrenceInfoList(recurrence);
+        array_delete(recurrence);
     }
-    template <typename Record>
+    template <typename Record = CALDB_COMPONENT>
     Record* record(unsigned i = 0) const
     {
         const CAL_VCOMPONENT* wrapper = (const CAL_VCOMPONENT*)array_elementat(components, i);
@@ -179,11 +134,45 @@ struct Built {
 /* The inputs of one build beside the tokens. */
 struct BuildOptions {
     iCal_Token_t method = TOKEN_PUBLISH;
-    int pass = 2;
+    int pass = CALPARSER_BUILD_PASS;
     int resolved = 0;
     const char* defaultTzid = nullptr;
-    unsigned beginLine = 1;
 };
+
+/* The event and the to-do builder share one walk; the tests of that walk run
+ * over both kinds. */
+typedef int (*Builder)(array_t*, array_iter_t*, array_t*, array_t*, array_t*, int, iCal_Token_t,
+                       int, const char*, const char*);
+struct Kind {
+    const char* name;
+    Builder create;
+    int recordKind;
+};
+inline const Kind kEvent{"VEVENT", calparser_create_vevent_from_tokens, CALDB_KIND_EVENT};
+inline const Kind kTodo{"VTODO", calparser_create_vtodo_from_tokens, CALDB_KIND_TODO};
+
+/* `lines` with every "*" replaced by the kind's name ("BEGIN:*"). */
+inline std::vector<std::string> lines_of(const Kind& kind, const std::vector<std::string>& lines)
+{
+    std::vector<std::string> out;
+    for (std::string line : lines) {
+        size_t star = line.find('*');
+        if (star != std::string::npos)
+            line.replace(star, 1, kind.name);
+        out.push_back(line);
+    }
+    return out;
+}
+
+/* Builds the component that begins on line 1 of `tokens` into `built`. */
+inline void build(const Kind& kind, const Tokens& tokens, Built& built,
+                  const BuildOptions& options = {})
+{
+    built.cursor = tokens.cursorAt(1);
+    built.rc = kind.create(tokens.list, &built.cursor, built.components, built.recurrence, nullptr,
+                           options.pass, options.method, options.resolved, nullptr,
+                           options.defaultTzid);
+}
 
 }  // namespace builder_test
 

@@ -7,7 +7,6 @@
 #include <vector>
 
 #include <plstr.h>
-#include <unicode/simpletz.h>
 
 #include "core/parser/cal_compare.h"
 #include "core/parser/cal_copy.h"
@@ -26,23 +25,20 @@ using zone_test::LogLines;
 using zone_test::utc;
 
 constexpr int kHour = 3600;
-constexpr int kMsPerHour = 3600 * 1000;
 
 /* New York with the United States' rules: -05:00, -04:00 from the second
  * Sunday of March to the first Sunday of November, both at 02:00 local. */
-CAL_VTIMEZONE* make_new_york() {
+zone_test::ZoneSpec new_york() {
     zone_test::ZoneSpec shape;
     shape.tzid = "America/New_York";
     shape.standardMinutes = -300;
     shape.hasDaylight = true;
     shape.daylightMinutes = -240;
-    shape.withRuleZone = false;
-    CAL_VTIMEZONE* zone = zone_test::make_zone(shape);
-    UErrorCode status = U_ZERO_ERROR;
-    zone->pIcuZone = new icu::SimpleTimeZone(-5 * kMsPerHour, "America/New_York", UCAL_MARCH, 2,
-                                             UCAL_SUNDAY, 2 * kMsPerHour, UCAL_NOVEMBER, 1,
-                                             UCAL_SUNDAY, 2 * kMsPerHour, status);
-    return zone;
+    shape.standardStart = "20071104T020000";
+    shape.standardRule = "FREQ=YEARLY;BYMONTH=11;BYDAY=1SU";
+    shape.daylightStart = "20070311T020000";
+    shape.daylightRule = "FREQ=YEARLY;BYMONTH=3;BYDAY=2SU";
+    return shape;
 }
 
 std::vector<std::string> texts(const array_t* list) {
@@ -118,9 +114,7 @@ struct Series {
 class ExpandTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        CALPARSER_TIMEZONE_LIST::Instance()->removeAllTimeZones();
-        calparser_registry_add_for_testing(zone_test::make_zone(zone_test::utc_fallback_zone()));
-        calparser_registry_add_for_testing(make_new_york());
+        ASSERT_EQ(0, zone_test::fill_registry({zone_test::utc_fallback_zone(), new_york()}));
     }
     void TearDown() override {
         config_set_string(config_getdefaultcache(), "calstore.default.timezoneID", nullptr);

@@ -37,25 +37,17 @@ long long duration_of(const char* text) {
 
 }  // namespace
 
-TEST(Gmtime, MkgmtimeKnownInstantsAndNoNormalisation) {
+TEST(Gmtime, ConvertsBothWaysWithoutNormalising) {
     EXPECT_EQ(1041422400, mk(2003, 1, 1, 12));
-    EXPECT_EQ(951868800, mk(2000, 3, 1));           // after 29 February of a 400-year leap year
-    EXPECT_EQ(1078012800, mk(2004, 2, 29));
-    EXPECT_EQ(0, mk(1970, 1, 1));
+    EXPECT_EQ(951868800, mk(2000, 3, 1));       // after 29 February of a 400-year leap year
     EXPECT_EQ(INT32_MAX, mk(2038, 1, 19, 3, 14, 7));
-    EXPECT_EQ(-1, mk(2038, 1, 19, 3, 14, 8));        // past the 32-bit range
-    EXPECT_EQ(-1, mk(1969, 12, 31, 23, 59, 59));      // exists, but before the epoch
+    EXPECT_EQ(-1, mk(2038, 1, 19, 3, 14, 8));    // past the 32-bit range
     // Days that do not exist are refused, never rolled into the next month.
     EXPECT_EQ(-1, mk(2003, 2, 29));
     EXPECT_EQ(-1, mk(1900, 2, 29));
     EXPECT_EQ(-1, mk(2003, 4, 31));
-    EXPECT_EQ(-1, mk(2003, 1, 0));
-    EXPECT_EQ(-1, mk(2003, 13, 1));
     EXPECT_EQ(-1, mk(2003, 1, 1, 24));
-    EXPECT_EQ(-1, mkgmtime(nullptr));
-}
 
-TEST(Gmtime, MtgmtimeBreaksDownIncludingWeekdayAndYearDay) {
     struct tm broken;
     time_t leapDay = 1078012800;
     ASSERT_EQ(&broken, mtgmtime(&leapDay, &broken));
@@ -63,127 +55,79 @@ TEST(Gmtime, MtgmtimeBreaksDownIncludingWeekdayAndYearDay) {
     time_t beforeEpoch = -1;
     ASSERT_NE(nullptr, mtgmtime(&beforeEpoch, &broken));
     EXPECT_EQ((std::vector<int>{69, 11, 31, 23, 59, 59, 3 /* Wednesday */, 364}), fields(broken));
-    EXPECT_EQ(nullptr, mtgmtime(nullptr, &broken));
-    EXPECT_EQ(nullptr, mtgmtime(&leapDay, nullptr));
-}
 
-TEST(Gmtime, StrgmtimeFormatsUtcAndReportsOverflow) {
-    char buffer[256];
+    char buffer[20];
     EXPECT_EQ(16u, cal_strgmtime(buffer, sizeof(buffer), "%Y%m%dT%H%M%SZ", 1041422400));
     EXPECT_STREQ("20030101T120000Z", buffer);
-    char small[8];
-    EXPECT_EQ(0u, cal_strgmtime(small, sizeof(small), "%Y%m%dT%H%M%SZ", 1041422400));
-    EXPECT_STREQ("", small);
+    EXPECT_EQ(0u, cal_strgmtime(buffer, 8, "%Y%m%dT%H%M%SZ", 1041422400));
+    EXPECT_STREQ("", buffer);
 }
 
 TEST(CalTime, AtoiSizeReadsExactlyNDigits) {
     int value = 77;
-    EXPECT_EQ(0, cal_time_atoi_size("12", 2, &value));
-    EXPECT_EQ(12, value);
     EXPECT_EQ(0, cal_time_atoi_size("2003x", 4, &value));
     EXPECT_EQ(2003, value);
-    value = 77;
-    EXPECT_NE(0, cal_time_atoi_size("12a", 3, &value));
     EXPECT_NE(0, cal_time_atoi_size("-1", 2, &value));
-    EXPECT_NE(0, cal_time_atoi_size("1", 2, &value));           // the NUL is not a digit
-    EXPECT_NE(0, cal_time_atoi_size("99999999999", 11, &value)); // does not fit an int
-    EXPECT_NE(0, cal_time_atoi_size(nullptr, 2, &value));
-    EXPECT_EQ(77, value);
+    EXPECT_NE(0, cal_time_atoi_size("1", 2, &value));            // the NUL is not a digit
+    EXPECT_NE(0, cal_time_atoi_size("99999999999", 11, &value));  // does not fit an int
+    EXPECT_EQ(2003, value);
 }
 
-TEST(CalTime, DurationsInEveryForm) {
-    EXPECT_EQ(93600, duration_of("P1DT2H"));
+TEST(CalTime, DurationsInEveryFormStayInThe32BitRange) {
     EXPECT_EQ(-900, duration_of("-PT15M"));
-    EXPECT_EQ(10, duration_of("+PT10S"));
     EXPECT_EQ(1209600, duration_of("P2W"));
-    EXPECT_EQ(300, duration_of("pt5m"));
-    EXPECT_EQ(60, duration_of(" PT1M\r\n"));
-    EXPECT_EQ(90061, duration_of("P1DT1H1M1S"));
-}
+    EXPECT_EQ(60, duration_of(" pt1m\r\n"));
+    EXPECT_EQ(90061, duration_of("+P1DT1H1M1S"));
+    CAL_TIME_DURATION duration;
+    time_t out = 42;
+    ASSERT_EQ(0, cal_time_buf_to_duration("PT1H", &duration));
+    EXPECT_EQ(-1, cal_time_addDurationToTimeT(&duration, INT32_MAX - 100, &out));
 
-TEST(CalTime, MalformedDurationsFailAndCannotBeAdded) {
-    const char* bad[] = {"", "P", "PT", "1H", "PT1D", "P1H", "PT1H2H", "PT1M1H", "P1DT",
-                         "PT-5M", "P1.5D", "PTM", "P1D2W", "--PT1M", "PT1M junk", "PT99999999999S"};
-    for (const char* text : bad) {
-        CAL_TIME_DURATION duration;
-        time_t out = 42;
+    // Malformed texts are refused and leave a record that cannot be added.
+    for (const char* text : {"", "P", "PT", "1H", "PT1D", "P1H", "PT1H2H", "PT1M1H", "P1DT",
+                             "PT-5M", "P1.5D", "P1D2W", "PT1M junk", "PT99999999999S"}) {
         EXPECT_EQ(2, cal_time_buf_to_duration(text, &duration)) << text;
         EXPECT_EQ(-1, cal_time_addDurationToTimeT(&duration, 1000, &out)) << text;
-        EXPECT_EQ(42, out) << text;
     }
-    CAL_TIME_DURATION duration;
-    EXPECT_EQ(1, cal_time_buf_to_duration(nullptr, &duration));
-    EXPECT_EQ(1, cal_time_buf_to_duration("PT1M", nullptr));
+    EXPECT_EQ(42, out);
+    CAL_TIME_DURATION neverParsed = {};
+    EXPECT_EQ(-1, cal_time_addDurationToTimeT(&neverParsed, 0, &out));
 }
 
-TEST(CalTime, AddingDurationsStaysInThe32BitRange) {
-    CAL_TIME_DURATION duration;
-    time_t out = 0;
-    ASSERT_EQ(0, cal_time_buf_to_duration("PT1H", &duration));
-    EXPECT_EQ(0, cal_time_addDurationToTimeT(&duration, 1041422400, &out));
-    EXPECT_EQ(1041426000, out);
-    EXPECT_EQ(-1, cal_time_addDurationToTimeT(&duration, INT32_MAX - 100, &out));
-    EXPECT_EQ(-1, cal_time_addDurationToTimeT(nullptr, 0, &out));
-    EXPECT_EQ(-1, cal_time_addDurationToTimeT(&duration, 0, nullptr));
-    // A zeroed record that was never parsed cannot be added.
-    CAL_TIME_DURATION* fresh = (CAL_TIME_DURATION*)calloc(1, sizeof(CAL_TIME_DURATION));
-    EXPECT_EQ(-1, cal_time_addDurationToTimeT(fresh, 0, &out));
-    cal_time_FreeDuration(&fresh);
-    EXPECT_EQ(nullptr, fresh);
-}
-
-TEST(CalTime, PeriodsWithEndOrDuration) {
+TEST(CalTime, PeriodsWithEndOrDurationSortByStart) {
     EXPECT_TRUE(cal_time_MightBePeriodString("19990101T000000Z/PT1H"));
-    EXPECT_FALSE(cal_time_MightBePeriodString("19990102"));
     EXPECT_FALSE(cal_time_MightBePeriodString("/PT1H"));
     EXPECT_FALSE(cal_time_MightBePeriodString("19990101T000000Z/"));
 
     CAL_TIME_PERIOD* byDuration = cal_time_NewPeriod("19990101T000000Z/PT1H");
-    ASSERT_NE(nullptr, byDuration);
     EXPECT_EQ(915148800, byDuration->tStart);
     EXPECT_EQ(915152400, byDuration->tEnd);
     EXPECT_TRUE(byDuration->bHasDuration);
     EXPECT_TRUE(cal_time_IsValidPeriod(byDuration));
-
     CAL_TIME_PERIOD* byEnd = cal_time_NewPeriod("19990101T000000Z/19990101T020000Z");
-    ASSERT_NE(nullptr, byEnd);
     EXPECT_FALSE(byEnd->bHasDuration);
     EXPECT_EQ(7200, cal_time_getOffset(byEnd));
-
-    const char* invalid[] = {"19990101T000000Z/19981231T000000Z", "garbage/PT1H",
-                             "19990101T000000Z/-PT1H", "19990101T000000Z/PT0S",
-                             "19990101T000000Z/xyz", "19990230T000000Z/PT1H"};
-    for (const char* text : invalid) {
-        CAL_TIME_PERIOD* period = cal_time_NewPeriod(text);
-        ASSERT_NE(nullptr, period) << text;
-        EXPECT_FALSE(cal_time_IsValidPeriod(period)) << text;
-        cal_time_DestroyPeriod(&period);
-        EXPECT_EQ(nullptr, period);
-    }
-    EXPECT_EQ(nullptr, cal_time_NewPeriod(nullptr));
-    cal_time_DestroyPeriod(&byDuration);
-    cal_time_DestroyPeriod(&byEnd);
-}
-
-TEST(CalTime, PeriodComparatorsOrderByStart) {
     CAL_TIME_PERIOD* late = cal_time_NewPeriod("19990102T000000Z/PT1H");
-    CAL_TIME_PERIOD* early = cal_time_NewPeriod("19990101T000000Z/PT2H");
-    CAL_TIME_PERIOD* earlyShort = cal_time_NewPeriod("19990101T000000Z/PT1H");
-    CAL_TIME_PERIOD* slots[] = {late, early, earlyShort};
-    qsort(slots, 3, sizeof(slots[0]), cal_time_period_compare);
-    EXPECT_EQ(earlyShort, slots[0]);
-    EXPECT_EQ(early, slots[1]);
-    EXPECT_EQ(late, slots[2]);
 
-    time_t key = 915235200;   // 1999-01-02 00:00:00 UTC
-    CAL_TIME_PERIOD** found = (CAL_TIME_PERIOD**)bsearch(&key, slots, 2 + 1, sizeof(slots[0]),
-                                                        cal_time_timet_period_compare);
-    ASSERT_NE(nullptr, found);
-    EXPECT_EQ(late, *found);
+    // Sorted by start, then by end; searched by start.
+    CAL_TIME_PERIOD* slots[] = {late, byEnd, byDuration};
+    qsort(slots, 3, sizeof(slots[0]), cal_time_period_compare);
+    EXPECT_EQ((std::vector<CAL_TIME_PERIOD*>{byDuration, byEnd, late}),
+              (std::vector<CAL_TIME_PERIOD*>(slots, slots + 3)));
+    time_t key = 915235200;  // 1999-01-02 00:00:00 UTC
+    EXPECT_EQ(&slots[2], bsearch(&key, slots, 3, sizeof(slots[0]), cal_time_timet_period_compare));
     key += 1;
     EXPECT_EQ(nullptr, bsearch(&key, slots, 3, sizeof(slots[0]), cal_time_timet_period_compare));
     for (CAL_TIME_PERIOD*& period : slots)
         cal_time_DestroyPeriod(&period);
+
+    for (const char* text : {"19990101T000000Z/19981231T000000Z", "garbage/PT1H",
+                             "19990101T000000Z/PT0S", "19990101T000000Z/xyz"}) {
+        CAL_TIME_PERIOD* period = cal_time_NewPeriod(text);
+        ASSERT_NE(nullptr, period) << text;
+        EXPECT_FALSE(cal_time_IsValidPeriod(period)) << text;
+        cal_time_DestroyPeriod(&period);
+    }
 }
 
 TEST(CalTime, UtcTextsBothWays) {
@@ -192,7 +136,6 @@ TEST(CalTime, UtcTextsBothWays) {
     EXPECT_STREQ("19990101T112233Z", buffer);
     EXPECT_EQ(0, cal_time_timet_to_datezAllDay(915148800 + 86399, buffer));
     EXPECT_STREQ("19990101", buffer);
-    EXPECT_EQ(1, cal_time_timet_to_datez(0, nullptr));
 
     time_t time = 7;
     int isDate = 7;
@@ -208,13 +151,7 @@ TEST(CalTime, UtcTextsBothWays) {
     EXPECT_EQ(2, cal_time_datez_to_timet_helper("19990101T000000", &time, nullptr, 0));
     EXPECT_EQ(0, time);
 
-    const char* bad[] = {"20030229T120000Z", "20380119T031408Z", "19990101X000000Z",
-                         "19990101T000000X", "1999010", "19990101T0000", ""};
-    for (const char* text : bad) {
-        time = 7;
-        EXPECT_EQ(2, cal_time_datez_to_timet_helper(text, &time, nullptr, 1)) << text;
-        EXPECT_EQ(0, time) << text;
-    }
+    EXPECT_EQ(2, cal_time_datez_to_timet_helper("20380119T031408Z", &time, nullptr, 1));
+    EXPECT_EQ(2, cal_time_datez_to_timet_helper("20030229T120000Z", &time, nullptr, 1));
     EXPECT_EQ(1, cal_time_datez_to_timet_helper(nullptr, &time, nullptr, 1));
-    EXPECT_EQ(1, cal_time_datez_to_timet_helper("19990101", nullptr, nullptr, 1));
 }

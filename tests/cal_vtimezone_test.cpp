@@ -110,7 +110,7 @@ std::string icu_id(const icu::TimeZone* zone) {
 // registry holding only that zone, at UTC, keeps the expected values plain.
 class VTimezone : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() { fill_registry({utc_fallback_zone()}); }
+    static void SetUpTestSuite() { ASSERT_EQ(0, fill_registry({utc_fallback_zone()})); }
     static void TearDownTestSuite() { CALPARSER_TIMEZONE_LIST::Instance()->removeAllTimeZones(); }
     LogCapture log;
 };

@@ -12,6 +12,8 @@
 #include <sstream>
 #include <string>
 
+#include <nlohmann/json.hpp>
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -89,10 +91,81 @@ TEST_F(CalparseGolden, Latin1CalendarShownInItsZone) {
     EXPECT_EQ(golden("concert.json"), run.out);
 }
 
+// A weekly series in New York, expanded at the end of the parse and listed
+// earliest first: 09:00 EST is 14:00 UTC, the alarm 15 minutes earlier; one
+// attendee without a directory entry keeps its address; under REQUEST the
+// state is 0x20008 for the event and 0x20004 for the to-do, which has no
+// attendee and starts at its DUE.
+TEST_F(CalparseGolden, RecurringMeetingExpandedEarliestFirst) {
+    ToolRun run = run_calparse("--output json examples/meeting.ics");
+    EXPECT_EQ(0, run.status);
+    EXPECT_EQ(golden("meeting.json"), run.out);
+}
+
+// The series starts on 4 March 2027 at 09:00 New York time and keeps that
+// wall-clock time across the change to daylight time on 14 March: 14:00 UTC
+// before, 13:00 UTC after; end and alarm move with it, and the EXDATE of
+// 18 March removes that instance.
+TEST_F(CalparseGolden, SeriesKeepsItsLocalTimeAcrossDaylightSaving) {
+    ToolRun run = run_calparse(
+        "--tz America/New_York --output json tests/data/golden/spring_forward.ics");
+    ASSERT_EQ(0, run.status);
+    nlohmann::json doc = nlohmann::json::parse(run.out);
+    const nlohmann::json& events = doc["events"];
+    ASSERT_EQ(3u, events.size());
+    const char* const starts[] = {"20270304T140000Z", "20270311T140000Z", "20270325T130000Z"};
+    const char* const ends[] = {"20270304T143000Z", "20270311T143000Z", "20270325T133000Z"};
+    const char* const alarms[] = {"20270304T134500Z", "20270311T134500Z", "20270325T124500Z"};
+    const char* const locals[] = {"20270304T090000", "20270311T090000", "20270325T090000"};
+    for (size_t i = 0; i < 3; i++) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(starts[i], events[i]["start"]["utc"]);
+        EXPECT_EQ(locals[i], events[i]["start"]["local"]);
+        EXPECT_EQ(starts[i], events[i]["recurrenceId"]["utc"]);
+        EXPECT_EQ(ends[i], events[i]["end"]["utc"]);
+        EXPECT_EQ(alarms[i], events[i]["alarms"][0]["trigger"]["utc"]);
+        EXPECT_EQ("spring-sync-2027@example.com", events[i]["uid"]);
+        EXPECT_EQ(nlohmann::json::array({"20270318T090000"}), events[i]["exdates"]);
+    }
+}
+
+// The summary shows a series once, headed by its earliest instance, and
+// lists the instances in time order.
+TEST_F(CalparseGolden, SummaryListsInstancesEarliestFirst) {
+    ToolRun run = run_calparse("--tz America/New_York tests/data/golden/spring_forward.ics");
+    EXPECT_EQ(0, run.status);
+    const std::string zone = " America/New_York)\n";
+    EXPECT_EQ("tests/data/golden/spring_forward.ics: parsed; method PUBLISH; 1 time zones, "
+              "3 events, 0 to-dos\n"
+              "time zone America/New_York\n"
+              "    standard EST: UTC-05:00, from month 11, week 1, weekday 1, at 02:00\n"
+              "    daylight EDT: UTC-04:00, from month 3, week 2, weekday 1, at 02:00\n"
+              "event \"Spring sync\"\n"
+              "  uid spring-sync-2027@example.com\n"
+              "  start 20270304T140000Z (20270304T090000" + zone +
+              "  end   20270304T143000Z (20270304T093000" + zone +
+              "  status CONFIRMED, priority 0\n"
+              "  alarm DISPLAY at 20270304T134500Z (20270304T084500 America/New_York): "
+              "Reminder\n"
+              "  rule FREQ=WEEKLY;COUNT=4\n"
+              "  instances: 3\n"
+              "    20270304T140000Z (20270304T090000" + zone +
+              "    20270311T140000Z (20270311T090000" + zone +
+              "    20270325T130000Z (20270325T090000" + zone,
+              run.out);
+}
+
 TEST_F(CalparseGolden, FailuresNameTheFileAndExitNonZero) {
     ToolRun missing = run_calparse("no-such-file.ics", true);
     EXPECT_EQ(1, missing.status);
     EXPECT_EQ(0u, missing.out.find("calparse: cannot read no-such-file.ics: "));
+
+    // A missing file among others: the rest are still shown, the message
+    // stays off standard output, and the status still reports the failure.
+    ToolRun mixed = run_calparse("no-such-file.ics examples/todos.ics");
+    EXPECT_EQ(1, mixed.status);
+    EXPECT_EQ(0u, mixed.out.find("examples/todos.ics: parsed;"));
+    EXPECT_EQ(std::string::npos, mixed.out.find("no-such-file"));
 
     ToolRun strict = run_calparse("--format ical-strict examples/todos.ics");
     EXPECT_EQ(0, strict.status);

@@ -37,8 +37,9 @@ class Formatting : public ::testing::Test {
 protected:
     static void SetUpTestSuite() { time_cache_init(); }
     void SetUp() override {
-        fill_registry({utc_fallback_zone(), central_zone("Test/Central"),
-                       fixed_zone("Test/Plus60", 60), fixed_zone("Test/Minus330", -330)});
+        ASSERT_EQ(0, fill_registry({utc_fallback_zone(), central_zone("Test/Central"),
+                                    fixed_zone("Test/Plus60", 60),
+                                    fixed_zone("Test/Minus330", -330)}));
     }
     void TearDown() override { CALPARSER_TIMEZONE_LIST::Instance()->removeAllTimeZones(); }
 

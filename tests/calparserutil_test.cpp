@@ -1,45 +1,29 @@
-// Component helpers: the original-start line and component-state methods.
+// Component helpers: the original-start line, component-state methods and
+// times computed from a duration.
 #include <gtest/gtest.h>
 
 #include <stdlib.h>
 
-#include <string>
-#include <vector>
-
-#include <plstr.h>
-
-#include "tests/support/text_lists.h"
 #include "core/parser/calparserutil.h"
 #include "public/core_util/cal_time.h"
 #include "public/db/caldb.h"
 #include "public/util/array.h"
+#include "tests/support/text_lists.h"
 
 namespace {
 
 // 2026-01-05 09:00:00 UTC.
 constexpr time_t kNine = 1767603600;
 
-CAL_TIME_DURATION* duration(const char* text) {
-    CAL_TIME_DURATION* d = static_cast<CAL_TIME_DURATION*>(calloc(1, sizeof(CAL_TIME_DURATION)));
-    cal_time_buf_to_duration(text, d);
-    return d;
-}
-
-}  // namespace
-
 TEST(OriginalStartLine, RecognisedAnywhereInAnyCase) {
-    EXPECT_EQ(1, isOriginalDTStartXTokenString("X-KVAL-ORIGINAL-DTSTART:20260101T090000Z"));
     EXPECT_EQ(1, isOriginalDTStartXTokenString("x-kval-Original-dtstart"));
     EXPECT_EQ(1, isOriginalDTStartXTokenString("X-OTHER;P=X-KVAL-ORIGINAL-DTSTART:1"));
     EXPECT_EQ(0, isOriginalDTStartXTokenString("X-KVAL-ORIGINAL-DTSTAR:1"));
-    EXPECT_EQ(0, isOriginalDTStartXTokenString(""));
     EXPECT_EQ(0, isOriginalDTStartXTokenString(nullptr));
 
     array_t* lines = texts({"X-A:1", "x-kval-original-dtstart:1", "X-KVAL-ORIGINAL-DTSTART:2"});
-    EXPECT_EQ(lines->data[1], getOriginalDtStartXToken(lines));
-    EXPECT_EQ(1, hasOriginalDtStartXToken(lines));
+    EXPECT_EQ(lines->data[1], getOriginalDtStartXToken(lines));  // the first one
     array_t* others = texts({"X-A:1"});
-    EXPECT_EQ(nullptr, getOriginalDtStartXToken(others));
     EXPECT_EQ(0, hasOriginalDtStartXToken(others));
     EXPECT_EQ(0, hasOriginalDtStartXToken(nullptr));
     array_free_and_destroy(&lines);
@@ -48,9 +32,11 @@ TEST(OriginalStartLine, RecognisedAnywhereInAnyCase) {
 
 TEST(CompStateMethod, PlainMethodsAndOthers) {
     const std::pair<iCal_Token_t, int> cases[] = {
-        {TOKEN_REQUEST, 2}, {TOKEN_REPLY, 4},   {TOKEN_CANCEL, 8},           {TOKEN_COUNTER, 64},
-        {TOKEN_PUBLISH, 1}, {TOKEN_REFRESH, 1}, {TOKEN_DECLINECOUNTER, 1}, {static_cast<iCal_Token_t>(0), 1}};
-    for (const auto& c : cases) EXPECT_EQ(c.second, calparser_getCompStateMethod(c.first)) << c.first;
+        {TOKEN_REQUEST, 2}, {TOKEN_REPLY, 4},   {TOKEN_CANCEL, 8},
+        {TOKEN_COUNTER, 64}, {TOKEN_PUBLISH, 1}, {TOKEN_DECLINECOUNTER, 1},
+        {static_cast<iCal_Token_t>(0), 1}};
+    for (const auto& c : cases)
+        EXPECT_EQ(c.second, calparser_getCompStateMethod(c.first)) << c.first;
 }
 
 TEST(OriginalStartLine, TimeComesFromTheLineElseRecurrenceIdElseStart) {
@@ -66,7 +52,6 @@ TEST(OriginalStartLine, TimeComesFromTheLineElseRecurrenceIdElseStart) {
     c->aXProps = texts({"X-KVAL-ORIGINAL-DTSTART"});
     EXPECT_EQ(kNine + 3600, getOriginalStartTimeXTokenVal(c));
     c->tRecurrenceId = 0;
-    EXPECT_EQ(kNine + 7200, getOriginalStartTimeXTokenVal(c));
     array_free_and_destroy(&c->aXProps);
     c->aXProps = texts({"X-KVAL-ORIGINAL-DTSTART:tomorrow"});
     EXPECT_EQ(kNine + 7200, getOriginalStartTimeXTokenVal(c));
@@ -74,14 +59,8 @@ TEST(OriginalStartLine, TimeComesFromTheLineElseRecurrenceIdElseStart) {
     caldb_FreeEvent(&ev);
 }
 
-TEST(OriginalStartLine, AddedOnlyWhenMissing) {
-    array_t* lines = nullptr;
-    EXPECT_EQ(0, calparser_addOriginalDtStartXTokenIfNotAlreadyExists(&lines, "20260105T090000Z"));
-    EXPECT_EQ((std::vector<std::string>{"X-KVAL-ORIGINAL-DTSTART:20260105T090000Z"}),
-              strings(lines));
-    array_free_and_destroy(&lines);
-
-    lines = texts({"X-A:1", "x-kval-original-DTSTART:20250101T000000Z"});
+TEST(OriginalStartLine, AddedOnlyWhenMissingAndResetInPlace) {
+    array_t* lines = texts({"X-A:1", "x-kval-original-DTSTART:20250101T000000Z"});
     EXPECT_EQ(0, calparser_addOriginalDtStartXTokenIfNotAlreadyExists(&lines, "20260105T090000Z"));
     EXPECT_EQ(2u, lines->count);
     EXPECT_EQ(1, calparser_addOriginalDtStartXTokenIfNotAlreadyExists(nullptr, "20260105T090000Z"));
@@ -92,69 +71,47 @@ TEST(OriginalStartLine, AddedOnlyWhenMissing) {
     CALDB_COMPONENT* c = reinterpret_cast<CALDB_COMPONENT*>(todo);
     c->tDtStart = static_cast<int32_t>(kNine);
     EXPECT_EQ(c, calparser_addOriginalDtStartXTokenIfNotAlreadyExistsOnComponent(c));
-    EXPECT_EQ((std::vector<std::string>{"X-KVAL-ORIGINAL-DTSTART:20260105T090000Z"}),
-              strings(c->aXProps));
-    c->tRecurrenceId = static_cast<int32_t>(kNine + 86400);
-    calparser_addOriginalDtStartXTokenIfNotAlreadyExistsOnComponent(c);
-    EXPECT_EQ(1u, c->aXProps->count);
+    EXPECT_EQ((Strings{"X-KVAL-ORIGINAL-DTSTART:20260105T090000Z"}), strings(c->aXProps));
     EXPECT_EQ(nullptr, calparser_addOriginalDtStartXTokenIfNotAlreadyExistsOnComponent(nullptr));
-    caldb_FreeToDo(&todo);
-}
 
-TEST(OriginalStartLine, ResetRewritesTheLastLineInPlace) {
-    CALDB_VEVENT* ev = caldb_NewEvent();
-    CALDB_COMPONENT* c = reinterpret_cast<CALDB_COMPONENT*>(ev);
-    c->tDtStart = static_cast<int32_t>(kNine);
+    // A reset rewrites the last such line, or adds one.
     c->tRecurrenceId = static_cast<int32_t>(kNine + 86400 + 1800);
+    array_free_and_destroy(&c->aXProps);
     c->aXProps =
         texts({"X-KVAL-ORIGINAL-DTSTART:1", "X-A:1", "x-kval-original-dtstart:2", "X-B:2"});
     resetOriginalDtStartXTokenToNewTime(c);
-    EXPECT_EQ((std::vector<std::string>{"X-KVAL-ORIGINAL-DTSTART:1", "X-A:1",
-                                        "X-KVAL-ORIGINAL-DTSTART:20260106T093000Z", "X-B:2"}),
+    EXPECT_EQ((Strings{"X-KVAL-ORIGINAL-DTSTART:1", "X-A:1",
+                       "X-KVAL-ORIGINAL-DTSTART:20260106T093000Z", "X-B:2"}),
               strings(c->aXProps));
-
     array_free_and_destroy(&c->aXProps);
     c->aXProps = texts({"X-A:1"});
-    c->tRecurrenceId = 0;
     resetOriginalDtStartXTokenToNewTime(c);
-    EXPECT_EQ((std::vector<std::string>{"X-A:1", "X-KVAL-ORIGINAL-DTSTART:20260105T090000Z"}),
+    EXPECT_EQ((Strings{"X-A:1", "X-KVAL-ORIGINAL-DTSTART:20260106T093000Z"}),
               strings(c->aXProps));
     resetOriginalDtStartXTokenToNewTime(nullptr);
-    caldb_FreeEvent(&ev);
-}
-
-TEST(Durations, EndDueAndTrigger) {
-    CAL_TIME_DURATION* hour = duration("PT1H");
-    CAL_TIME_DURATION* before = duration("-PT15M");
-    CAL_TIME_DURATION* broken = duration("one hour");
-
-    CALDB_VEVENT* ev = caldb_NewEvent();
-    ev->tDtStart = static_cast<int32_t>(kNine);
-    EXPECT_EQ(0, calparser_addDurationToEvent(hour, ev));
-    EXPECT_EQ(kNine + 3600, ev->tDtEnd);
-    EXPECT_EQ(0, calparser_addDurationToEvent(broken, ev));
-    EXPECT_EQ(kNine, ev->tDtEnd);
-    EXPECT_EQ(1, calparser_addDurationToEvent(nullptr, ev));
-    EXPECT_EQ(1, calparser_addDurationToEvent(hour, nullptr));
-
-    CALDB_VTODO* todo = caldb_NewToDo();
-    todo->tDtStart = static_cast<int32_t>(kNine);
-    EXPECT_EQ(0, calparser_addDurationToTodo(before, todo));
-    EXPECT_EQ(kNine - 900, todo->tDue);
-    EXPECT_EQ(0, calparser_addDurationToTodo(broken, todo));
-    EXPECT_EQ(kNine, todo->tDue);
-    EXPECT_EQ(1, calparser_addDurationToTodo(hour, nullptr));
-
-    time_t trigger = 42;
-    EXPECT_EQ(0, calparser_computeAlarmTrigger(before, kNine, &trigger));
-    EXPECT_EQ(kNine - 900, trigger);
-    trigger = 42;
-    EXPECT_EQ(1, calparser_computeAlarmTrigger(before, 0, &trigger));
-    EXPECT_EQ(1, calparser_computeAlarmTrigger(broken, kNine, &trigger));
-    EXPECT_EQ(1, calparser_computeAlarmTrigger(nullptr, kNine, &trigger));
-    EXPECT_EQ(42, trigger);
-
-    for (CAL_TIME_DURATION* d : {hour, before, broken}) cal_time_FreeDuration(&d);
-    caldb_FreeEvent(&ev);
     caldb_FreeToDo(&todo);
 }
+
+// How a bad duration leaves an event's end or a to-do's due is the builders'
+// test; here the refusals and the alarm trigger, which needs a base time.
+TEST(Durations, RefusalsAndTheAlarmTrigger) {
+    CAL_TIME_DURATION before = {}, broken = {};
+    cal_time_buf_to_duration("-PT15M", &before);
+    cal_time_buf_to_duration("one hour", &broken);
+    CALDB_VEVENT event = {};
+    CALDB_VTODO todo = {};
+    EXPECT_EQ(1, calparser_addDurationToEvent(nullptr, &event));
+    EXPECT_EQ(1, calparser_addDurationToEvent(&before, nullptr));
+    EXPECT_EQ(1, calparser_addDurationToTodo(nullptr, &todo));
+    EXPECT_EQ(1, calparser_addDurationToTodo(&before, nullptr));
+
+    time_t trigger = 42;
+    EXPECT_EQ(1, calparser_computeAlarmTrigger(&before, 0, &trigger));
+    EXPECT_EQ(1, calparser_computeAlarmTrigger(&broken, kNine, &trigger));
+    EXPECT_EQ(1, calparser_computeAlarmTrigger(nullptr, kNine, &trigger));
+    EXPECT_EQ(42, trigger);
+    EXPECT_EQ(0, calparser_computeAlarmTrigger(&before, kNine, &trigger));
+    EXPECT_EQ(kNine - 900, trigger);
+}
+
+}  // namespace

@@ -1,11 +1,10 @@
+// Rule-based zones made from VTIMEZONE records, checked against ICU's own.
 #include <gtest/gtest.h>
 
 #include <plstr.h>
-#include <string.h>
 
 #include <memory>
 
-#include <unicode/simpletz.h>
 #include <unicode/timezone.h>
 
 #include "core/parser/ical_components.h"
@@ -15,30 +14,26 @@ namespace {
 
 constexpr int32_t kHourMs = 3600000;
 
+// A sub-zone: TZOFFSETTO and the yearly rule of its onset.
 struct Rule {
-    int offsetMinutes;
-    int month;
-    int week;
-    int dayOfWeek;
-    int timeMs;
+    int offsetMinutes, month, week, dayOfWeek, timeMs;
 };
-
-CAL_VZONE* new_sub_zone(const Rule& rule) {
-    CAL_VZONE* zone = CAL_VZONE_NEW();
-    zone->pDbZone->nOffsetTo = rule.offsetMinutes;
-    zone->nMonth = rule.month;
-    zone->nWeek = rule.week;
-    zone->nDayOfWeek = rule.dayOfWeek;
-    zone->nTimeMs = rule.timeMs;
-    return zone;
-}
 
 struct ZoneRecord {
     CAL_VTIMEZONE* record = CAL_VTIMEZONE_NEW();
     ZoneRecord(const char* tzid, const Rule* standard, const Rule* daylight) {
         record->pDbTimeZone->pTzid = PL_strdup(tzid);
-        if (standard) record->pStandard = new_sub_zone(*standard);
-        if (daylight) record->pDaylight = new_sub_zone(*daylight);
+        CAL_VZONE** parts[] = {&record->pStandard, &record->pDaylight};
+        const Rule* rules[] = {standard, daylight};
+        for (int i = 0; i < 2; i++) {
+            if (!rules[i]) continue;
+            CAL_VZONE* zone = *parts[i] = CAL_VZONE_NEW();
+            zone->pDbZone->nOffsetTo = rules[i]->offsetMinutes;
+            zone->nMonth = rules[i]->month;
+            zone->nWeek = rules[i]->week;
+            zone->nDayOfWeek = rules[i]->dayOfWeek;
+            zone->nTimeMs = rules[i]->timeMs;
+        }
     }
     ~ZoneRecord() { CAL_VTIMEZONE_FREE(&record); }
     CAL_VTIMEZONE* built() {
@@ -47,9 +42,8 @@ struct ZoneRecord {
     }
 };
 
-// The VTIMEZONE of America/New_York today: STANDARD TZOFFSETTO -0500 from
-// the 1st Sunday of November 02:00, DAYLIGHT TZOFFSETTO -0400 from the 2nd
-// Sunday of March 02:00.
+// America/New_York today: EST -0500 from the 1st Sunday of November 02:00,
+// EDT -0400 from the 2nd Sunday of March 02:00.
 const Rule kEasternStandard{-300, 10, 1, 1, 2 * kHourMs};
 const Rule kEasternDaylight{-240, 2, 2, 1, 2 * kHourMs};
 // Europe/London: GMT, BST from the last Sunday of March 01:00 to the last
@@ -68,11 +62,7 @@ int64_t offset_at(const icu::TimeZone& zone, UDate when) {
 // Every hour of 2025, both ways: UTC to offset, and wall clock to UTC.
 void expect_same_zone_in_2025(const icu::TimeZone& built, const char* icuId) {
     std::unique_ptr<icu::TimeZone> reference(icu::TimeZone::createTimeZone(icuId));
-    struct tm broken;
-    memset(&broken, 0, sizeof(broken));
-    broken.tm_year = 125;
-    broken.tm_mday = 1;
-    const time_t yearStart = mkgmtime(&broken);
+    const time_t yearStart = 1735689600;  // 2025-01-01 00:00:00 UTC
     int differences = 0;
     for (time_t hour = yearStart; hour < yearStart + 365 * 86400; hour += 3600) {
         if (offset_at(built, hour * 1000.0) != offset_at(*reference, hour * 1000.0))
@@ -86,19 +76,6 @@ void expect_same_zone_in_2025(const icu::TimeZone& built, const char* icuId) {
     EXPECT_EQ(0, differences) << icuId;
 }
 
-}  // namespace
-
-TEST(IcalComponents, StandardAndDaylightGiveTheRulesOfTheSubZones) {
-    ZoneRecord eastern("US/Eastern", &kEasternStandard, &kEasternDaylight);
-    icu::TimeZone* zone = eastern.built()->pIcuZone;
-    ASSERT_NE(nullptr, zone);
-    UErrorCode status = U_ZERO_ERROR;
-    icu::SimpleTimeZone expected(-18000000, "US/Eastern", 2, 2, 1, 7200000, 10, 1, 1, 7200000,
-                                 3600000, status);
-    ASSERT_TRUE(U_SUCCESS(status));
-    EXPECT_TRUE(expected.hasSameRules(*zone));
-}
-
 TEST(IcalComponents, BuiltZonesAgreeWithIcuForEveryHourOf2025) {
     ZoneRecord eastern("US/Eastern", &kEasternStandard, &kEasternDaylight);
     expect_same_zone_in_2025(*eastern.built()->pIcuZone, "America/New_York");
@@ -106,12 +83,11 @@ TEST(IcalComponents, BuiltZonesAgreeWithIcuForEveryHourOf2025) {
     expect_same_zone_in_2025(*london.built()->pIcuZone, "Europe/London");
 }
 
-TEST(IcalComponents, StandardAloneHasNoDaylightTime) {
+TEST(IcalComponents, WithoutDaylightRulesOrStandardPart) {
     const Rule india{330, -1, 0, -1, 0};
     ZoneRecord kolkata("Asia/Kolkata", &india, nullptr);
-    icu::TimeZone* zone = kolkata.built()->pIcuZone;
-    ASSERT_NE(nullptr, zone);
-    EXPECT_EQ(19800000, zone->getRawOffset());
+    ASSERT_NE(nullptr, kolkata.built()->pIcuZone);
+    EXPECT_EQ(19800000, kolkata.record->pIcuZone->getRawOffset());
 
     // An unreadable daylight rule (week 0) leaves a zone without daylight time.
     const Rule unreadable{60, -1, 0, -1, 0};
@@ -119,9 +95,8 @@ TEST(IcalComponents, StandardAloneHasNoDaylightTime) {
     ASSERT_NE(nullptr, odd.built()->pIcuZone);
     EXPECT_FALSE(odd.record->pIcuZone->useDaylightTime());
     EXPECT_EQ(-18000000, odd.record->pIcuZone->getRawOffset());
-}
 
-TEST(IcalComponents, WithoutStandardTheCurrentZoneStays) {
+    // Without a standard part the current zone stays.
     ZoneRecord daylightOnly("X/DaylightOnly", nullptr, &kEasternDaylight);
     EXPECT_EQ(nullptr, create_SimpleTimeZone(daylightOnly.record));
     icu::TimeZone* existing = icu::TimeZone::createTimeZone("Europe/Paris");
@@ -131,19 +106,12 @@ TEST(IcalComponents, WithoutStandardTheCurrentZoneStays) {
 }
 
 TEST(IcalComponents, FindIgnoresCaseAndSkipsZonesWithoutRules) {
-    ZoneRecord daylightOnly("US/Eastern", nullptr, &kEasternDaylight);   // no ICU zone
+    ZoneRecord daylightOnly("US/Eastern", nullptr, &kEasternDaylight);  // no ICU zone
     ZoneRecord eastern("US/Eastern", &kEasternStandard, &kEasternDaylight);
-    ZoneRecord paris("Europe/Paris", &kLondonStandard, nullptr);
-    daylightOnly.built();
-    eastern.built();
-    paris.built();
     array_t* zones = array_new();
-    array_append(zones, daylightOnly.record);
-    array_append(zones, eastern.record);
-    array_append(zones, paris.record);
-
+    array_append(zones, daylightOnly.built());
+    array_append(zones, eastern.built());
     EXPECT_EQ(eastern.record, array_findTimeZone("us/eastern", zones));
-    EXPECT_EQ(paris.record, array_findTimeZone("Europe/Paris", zones));
     EXPECT_EQ(nullptr, array_findTimeZone("US/Eastern2", zones));
     EXPECT_EQ(nullptr, array_findTimeZone("US/East", zones));
     EXPECT_EQ(nullptr, array_findTimeZone(nullptr, zones));
@@ -160,3 +128,5 @@ TEST(IcalComponents, ApplyTimeZoneReadsWallClockInTheRecordsZone) {
     EXPECT_EQ(noonJuly1, CAL_VTIMEZONE_DateTimeApplyTimeZone("20250701T120000", nullptr));
     EXPECT_EQ(0, CAL_VTIMEZONE_DateTimeApplyTimeZone("not a time", eastern.record));
 }
+
+}  // namespace

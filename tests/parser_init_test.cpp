@@ -7,15 +7,13 @@
 #include <string>
 
 #include "core/parser/calparser.h"
-#include "tests/support/registry_testing.h"
+#include "tests/support/zone_builders.h"
 
 namespace {
 
-// A zone known only by its name.
-CAL_VTIMEZONE* named_zone(const char* tzid) {
-    CAL_VTIMEZONE* zone = CAL_VTIMEZONE_NEW();
-    zone->pDbTimeZone->pTzid = PL_strdup(tzid);
-    return zone;
+// Replaces the registry's zones by one fixed zone named `tzid`.
+int load_zone(const char* tzid) {
+    return zone_test::fill_registry({zone_test::fixed_zone(tzid)});
 }
 
 std::string registered_names() {
@@ -28,13 +26,6 @@ std::string registered_names() {
     }
     array_delete(all);
     return names;
-}
-
-int load_text(const std::string& text) {
-    protstream* s = prot_readmap(text.data(), (unsigned)text.size());
-    int rc = calparser_loadTimeZoneList(s);
-    prot_free(s);
-    return rc;
 }
 
 // Every test starts without a registry and leaves none behind.
@@ -71,7 +62,7 @@ TEST_F(Startup, MissingFileLeavesAnEmptyRegistryAndStillStarts) {
 TEST_F(Startup, FileThatDoesNotOpenKeepsThePreviousZones) {
     hide_time_zone_file();
     ASSERT_EQ(0, parser_init());
-    ASSERT_EQ(0, calparser_registry_add_for_testing(named_zone("Test/Kept")));
+    ASSERT_EQ(0, load_zone("Test/Kept"));
     char path[] = "/nonexistent-dir/zones.ics";
     EXPECT_EQ(-1, calparser_loadTimeZoneListFromFile(path));
     EXPECT_EQ("Test/Kept", registered_names());
@@ -87,8 +78,8 @@ TEST_F(Startup, PathIsRewrittenToItsLocalForm) {
 TEST_F(Startup, StreamThatDoesNotParseKeepsThePreviousZones) {
     hide_time_zone_file();
     ASSERT_EQ(0, parser_init());
-    ASSERT_EQ(0, calparser_registry_add_for_testing(named_zone("Test/Kept")));
-    EXPECT_EQ(1, load_text(""));
+    ASSERT_EQ(0, load_zone("Test/Kept"));
+    EXPECT_EQ(1, zone_test::load_registry_text(""));
     EXPECT_EQ(1, calparser_loadTimeZoneList(nullptr));
     EXPECT_EQ("Test/Kept", registered_names());
 }
@@ -96,8 +87,8 @@ TEST_F(Startup, StreamThatDoesNotParseKeepsThePreviousZones) {
 TEST_F(Startup, ParsedStreamReplacesTheZones) {
     hide_time_zone_file();
     ASSERT_EQ(0, parser_init());
-    ASSERT_EQ(0, calparser_registry_add_for_testing(named_zone("Test/Gone")));
-    EXPECT_EQ(0, load_text("BEGIN:VCALENDAR\r\nEND:VCALENDAR\r\n"));
+    ASSERT_EQ(0, load_zone("Test/Gone"));
+    EXPECT_EQ(0, zone_test::load_registry_text("BEGIN:VCALENDAR\r\nEND:VCALENDAR\r\n"));
     EXPECT_EQ(nullptr, calparser_lookupCalVTimeZone("Test/Gone"));
 }
 
@@ -106,7 +97,7 @@ TEST_F(Startup, SecondDefaultLoadDoesNotReload) {
     EXPECT_EQ(0, calparser_loadDefaultTimeZoneList());
     CALPARSER_TIMEZONE_LIST* registry = CALPARSER_TIMEZONE_LIST::m_Instance;
     ASSERT_NE(nullptr, registry);
-    ASSERT_EQ(0, calparser_registry_add_for_testing(named_zone("Test/Added")));
+    ASSERT_EQ(0, load_zone("Test/Added"));
     EXPECT_EQ(0, calparser_loadDefaultTimeZoneList());
     EXPECT_EQ(registry, CALPARSER_TIMEZONE_LIST::m_Instance);
     EXPECT_EQ("Test/Added", registered_names());
@@ -115,7 +106,7 @@ TEST_F(Startup, SecondDefaultLoadDoesNotReload) {
 TEST_F(Startup, UnloadDestroysTheRegistry) {
     hide_time_zone_file();
     ASSERT_EQ(0, parser_init());
-    ASSERT_EQ(0, calparser_registry_add_for_testing(named_zone("Test/Zone")));
+    ASSERT_EQ(0, load_zone("Test/Zone"));
     EXPECT_EQ(0, calparser_unloadTimeZoneList());
     EXPECT_EQ(nullptr, CALPARSER_TIMEZONE_LIST::m_Instance);
     EXPECT_EQ(0, calparser_unloadTimeZoneList());
@@ -126,8 +117,8 @@ TEST_F(Startup, UnloadDestroysTheRegistry) {
 TEST_F(Startup, StreamOfZonesKeepsOnlyTheZonesSortedByName) {
     hide_time_zone_file();
     ASSERT_EQ(0, parser_init());
-    ASSERT_EQ(0, calparser_registry_add_for_testing(named_zone("Test/Gone")));
-    EXPECT_EQ(0, load_text("BEGIN:VCALENDAR\r\n"
+    ASSERT_EQ(0, load_zone("Test/Gone"));
+    EXPECT_EQ(0, zone_test::load_registry_text("BEGIN:VCALENDAR\r\n"
                            "BEGIN:VEVENT\r\nUID:1\r\nDTSTART;TZID=Test/West:20240105T090000\r\n"
                            "END:VEVENT\r\n"
                            "BEGIN:VTIMEZONE\r\nTZID:Test/West\r\n"
@@ -142,6 +133,12 @@ TEST_F(Startup, StreamOfZonesKeepsOnlyTheZonesSortedByName) {
     ASSERT_NE(nullptr, west);
     ASSERT_NE(nullptr, west->pStandard);
     EXPECT_EQ(-180, west->pStandard->pDbZone->nOffsetTo);
+}
+
+// Any exported look-up made before start-up creates the registry from the file.
+TEST_F(Startup, FirstLookUpLoadsTheDefaultFile) {
+    ASSERT_EQ(nullptr, CALPARSER_TIMEZONE_LIST::m_Instance);
+    EXPECT_EQ(1, calparser_isValidTimeZoneID("Europe/Berlin"));
 }
 
 TEST_F(Startup, DefaultFileIsLoadedOnceAndFindsLinksAndTheFallback) {

@@ -1,96 +1,71 @@
 #include "public/core_util/parseutil.h"
-#include "public/util/kvallog.h"
 #include "tests/heap_failure.h"
 #include "tests/print_capture.h"
 
 #include <gtest/gtest.h>
 #include <plstr.h>
 
-#include <fcntl.h>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
 namespace {
 
-std::vector<std::string> split(int (*splitter)(const char*, char***, int*), const char* text,
-                               int* rc = nullptr)
+using Items = std::vector<std::string>;
+
+Items split(int (*splitter)(const char*, char***, int*), const char* text)
 {
     char** items = reinterpret_cast<char**>(0x1);  // must be overwritten
     int count = -1;
-    int result = splitter(text, &items, &count);
-    if (rc)
-        *rc = result;
-    std::vector<std::string> out;
+    EXPECT_EQ(text ? 0 : 1, splitter(text, &items, &count));
+    Items out;
     for (int i = 0; i < count; ++i)
         out.emplace_back(items[i]);
     if (count == 0)
         EXPECT_EQ(nullptr, items);
     else
-        EXPECT_EQ(nullptr, items[count]);
+        EXPECT_EQ(nullptr, items[count]);  // a NULL slot ends the array
     cal_parseutil_free_char_list(&items, count);
     EXPECT_EQ(nullptr, items);
     return out;
 }
 
-using Items = std::vector<std::string>;
+Items commas(const char* text) { return split(cal_parseutil_get_comma_list, text); }
 
-std::string printed(int (*print)(protstream*, const char*), const char* text, int* rc = nullptr)
+std::string printed(int (*print)(protstream*, const char*), const char* text)
 {
-    return written_by([&](protstream* s) {
-        int result = print(s, text);
-        if (rc)
-            *rc = result;
-    });
+    return written_by([&](protstream* s) { EXPECT_EQ(0, print(s, text)); });
 }
 
 }  // namespace
 
-TEST(ParseUtilSplit, EverySeparatorStartsAnItem)
+TEST(ParseUtilSplit, EverySeparatorOutsideQuotesAndEscapesStartsAnItem)
 {
-    EXPECT_EQ((Items{"a", "b", "c"}), split(cal_parseutil_get_comma_list, "a,b,c"));
-    EXPECT_EQ((Items{"a", "", "b", ""}), split(cal_parseutil_get_comma_list, "a,,b,"));
-    EXPECT_EQ((Items{"", ""}), split(cal_parseutil_get_comma_list, ","));
-    EXPECT_EQ((Items{" x "}), split(cal_parseutil_get_comma_list, " x "));
-    EXPECT_EQ((Items{}), split(cal_parseutil_get_comma_list, ""));
+    EXPECT_EQ((Items{"a", "", "b", ""}), commas("a,,b,"));
+    EXPECT_EQ((Items{"", ""}), commas(","));
+    EXPECT_EQ((Items{" x "}), commas(" x "));
+    EXPECT_EQ((Items{}), commas(""));
+    EXPECT_EQ((Items{}), commas(nullptr));
     // Each splitter only knows its own separator.
-    EXPECT_EQ((Items{"a;b", "c"}), split(cal_parseutil_get_comma_list, "a;b,c"));
+    EXPECT_EQ((Items{"a;b", "c"}), commas("a;b,c"));
     EXPECT_EQ((Items{"a,b", "c"}), split(cal_parseutil_get_semicolon_list, "a,b;c"));
-}
-
-TEST(ParseUtilSplit, QuotesAndBackslashesHideSeparatorsAndStay)
-{
-    EXPECT_EQ((Items{"\"FREQ=DAILY;COUNT=2\"", "x"}),
-              split(cal_parseutil_get_semicolon_list, "\"FREQ=DAILY;COUNT=2\";x"));
-    EXPECT_EQ((Items{"CN=\"Doe, Jane\"^mailto:j@x", "b"}),
-              split(cal_parseutil_get_comma_list, "CN=\"Doe, Jane\"^mailto:j@x,b"));
-    // An unclosed quote runs to the end of the text.
-    EXPECT_EQ((Items{"a", "\"b;c"}), split(cal_parseutil_get_semicolon_list, "a;\"b;c"));
-    EXPECT_EQ((Items{"a\\,b", "c"}), split(cal_parseutil_get_comma_list, "a\\,b,c"));
-    // An escaped backslash does not escape the separator after it.
-    EXPECT_EQ((Items{"a\\\\", "b"}), split(cal_parseutil_get_comma_list, "a\\\\,b"));
-    // An escaped quote does not open a quoted stretch; a trailing backslash is kept.
-    EXPECT_EQ((Items{"\\\"a", "b\\"}), split(cal_parseutil_get_comma_list, "\\\"a,b\\"));
-}
-
-TEST(ParseUtilSplit, NullArgumentsAreRejectedAndOutputsCleared)
-{
-    int rc = 0;
-    EXPECT_EQ((Items{}), split(cal_parseutil_get_comma_list, nullptr, &rc));
-    EXPECT_EQ(1, rc);
     int count = 5;
     EXPECT_EQ(1, cal_parseutil_get_semicolon_list("a", nullptr, &count));
     EXPECT_EQ(0, count);
-    char** items = nullptr;
-    EXPECT_EQ(1, cal_parseutil_get_semicolon_list("a", &items, nullptr));
-    EXPECT_EQ(nullptr, items);
-    cal_parseutil_free_char_list(nullptr, 3);
-    cal_parseutil_free_char_list(&items, 3);
+
+    // Quotes and backslashes hide separators and stay in the items.
+    EXPECT_EQ((Items{"CN=\"Doe, Jane\"^mailto:j@x", "b"}), commas("CN=\"Doe, Jane\"^mailto:j@x,b"));
+    // An unclosed quote runs to the end of the text.
+    EXPECT_EQ((Items{"a", "\"b,c"}), commas("a,\"b,c"));
+    EXPECT_EQ((Items{"a\\,b", "c"}), commas("a\\,b,c"));
+    // An escaped backslash does not escape the separator after it.
+    EXPECT_EQ((Items{"a\\\\", "b"}), commas("a\\\\,b"));
+    // An escaped quote does not open a quoted stretch; a trailing backslash is kept.
+    EXPECT_EQ((Items{"\\\"a", "b\\"}), commas("\\\"a,b\\"));
 }
 
-TEST(ParseUtilCalid, UidIsThePartBeforeTheFirstColon)
+TEST(ParseUtilCalid, UidIsThePartBeforeTheFirstColonAndValidityIsByShape)
 {
-    const char* cases[][2] = {{"jdoe:work:2", "jdoe"}, {"jdoe", "jdoe"}, {":x", ""}, {"", ""}};
+    const char* cases[][2] = {{"jdoe:work:2", "jdoe"}, {"jdoe", "jdoe"}, {":x", ""}};
     for (auto& c : cases) {
         char* uid = nullptr;
         EXPECT_EQ(0, cal_parseutil_get_uid_from_calid(c[0], &uid));
@@ -100,15 +75,11 @@ TEST(ParseUtilCalid, UidIsThePartBeforeTheFirstColon)
     char* uid = reinterpret_cast<char*>(0x1);
     EXPECT_EQ(1, cal_parseutil_get_uid_from_calid(nullptr, &uid));
     EXPECT_EQ(nullptr, uid);
-    EXPECT_EQ(1, cal_parseutil_get_uid_from_calid("a", nullptr));
-}
 
-TEST(ParseUtilCalid, ValidityIsByShape)
-{
-    for (const char* good : {"jdoe", "j.doe_1-x+y@example.com", "jdoe:work", "jdoe:a:b", "A"})
+    // Validity is by shape only.
+    for (const char* good : {"j.doe_1-x+y@example.com", "jdoe:a:b"})
         EXPECT_NE(0, cal_parseutil_isValidCalid(good)) << good;
-    for (const char* bad : {"", ":work", "jdoe:", "jane doe", "jdoe:my cal", "a/b", "a\tb",
-                            "caf\xc3\xa9", "\"jdoe\"", "a,b", "a;b"})
+    for (const char* bad : {"", ":work", "jdoe:", "jane doe", "jdoe:my cal", "a/b", "caf\xc3\xa9"})
         EXPECT_EQ(0, cal_parseutil_isValidCalid(bad)) << bad;
     EXPECT_EQ(0, cal_parseutil_isValidCalid(nullptr));
     std::string longest(255, 'a');
@@ -122,27 +93,9 @@ TEST(ParseUtilPrint, TextValuesAreEscapedUnlessAskedNotTo)
     EXPECT_EQ("a\\\\b\\;c\\,d:e", printed(cal_parseutil_print_string_ical, "a\\b;c,d:e"));
     // CR LF, a lone LF and a lone CR are each one line end.
     EXPECT_EQ("1\\n2\\n3\\n4\\n\\n", printed(cal_parseutil_print_string_ical, "1\r\n2\n3\r4\n\r"));
-    EXPECT_EQ("caf\xc3\xa9\t", printed(cal_parseutil_print_string_ical, "caf\xc3\xa9\t"));
     EXPECT_EQ("a\\b;c,d\r\n", printed(cal_parseutil_print_string_no_esc_ical, "a\\b;c,d\r\n"));
-    int rc = -5;
-    EXPECT_EQ("", printed(cal_parseutil_print_string_ical, nullptr, &rc));
-    EXPECT_EQ(0, rc);
+    EXPECT_EQ("", printed(cal_parseutil_print_string_ical, nullptr));
     EXPECT_EQ(1, cal_parseutil_print_string_no_esc_ical(nullptr, "x"));
-}
-
-TEST(ParseUtilPrint, WriteErrorsAreReported)
-{
-    int fd = open("/dev/full", O_WRONLY);
-    ASSERT_GE(fd, 0);
-    kvallog_sink_t previous = kvallog_set_sink([](void*, int, const char*) {}, nullptr);
-    protstream* stream = prot_new(fd, 1);
-    std::string text(100000, 'a');
-    text[50000] = ';';  // a run too long for the stream's buffer on each side
-    EXPECT_EQ(-1, cal_parseutil_print_string_ical(stream, text.c_str()));
-    EXPECT_EQ(-1, cal_parseutil_print_string_no_esc_ical(stream, text.c_str()));
-    prot_free(stream);
-    kvallog_set_sink(previous, nullptr);
-    close(fd);
 }
 
 TEST(ParseUtilSplit, AllocationFailuresLeaveNothingBehind)
@@ -166,6 +119,5 @@ TEST(ParseUtilSplit, AllocationFailuresLeaveNothingBehind)
         EXPECT_TRUE(rc == 0 || (rc == 3 && !uid)) << rc;
         return rc == 0;
     }));
-    EXPECT_STREQ("jdoe", uid);
     PL_strfree(uid);
 }

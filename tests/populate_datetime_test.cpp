@@ -28,8 +28,8 @@ protected:
     void SetUp() override {
         config_set_string(config_getdefaultcache(), "calstore.default.timezoneID",
                           "Africa/Casablanca");
-        zone_test::fill_registry({zone_test::utc_fallback_zone(),
-                                  zone_test::central_zone("Europe/Test")});
+        ASSERT_EQ(0, zone_test::fill_registry({zone_test::utc_fallback_zone(),
+                                               zone_test::central_zone("Europe/Test")}));
         zone_test::ZoneSpec eastern;
         eastern.tzid = "US/Eastern";
         eastern.standardMinutes = -300;

@@ -7,73 +7,28 @@
 
 #include <string>
 #include <utility>
-#include <vector>
 
 #include "public/core_util/cal_time.h"
 #include "public/core_util/userattr.h"
 #include "public/util/config.h"
+#include "tests/builder_fixture.h"
+#include "tests/support/text_lists.h"
 #include "tests/support/zone_builders.h"
 
+using builder_test::Tokens;
 using zone_test::LogCapture;
 using zone_test::LogLines;
 
 namespace {
 
-using Texts = std::vector<std::string>;
-
-// One content line lexed into one token.
-struct Line {
-    array_t* tokens = nullptr;
-    CALPARSER_TOKEN* tok = nullptr;
-    explicit Line(const std::string& text) {
-        std::string buf = text + "\r\n";
-        unsigned consumed = 0, line = 7;
-        calparser_icalbuf_to_toklist(&buf[0], (unsigned)buf.size(), &tokens, &consumed, &line, 0);
-        tok = (CALPARSER_TOKEN*)array_elementat(tokens, 0);
-    }
-    ~Line() {
-        calparser_FreeTokenList(tokens);
-        array_delete(tokens);
-    }
-};
-
-Texts texts(const array_t* list) {
-    Texts out;
-    for (unsigned i = 0; list && i < list->count; i++)
-        out.emplace_back(list->data[i] ? (const char*)list->data[i] : "<null>");
-    return out;
-}
-
-void free_texts(array_t** list) {
-    for (unsigned i = 0; *list && i < (*list)->count; i++)
-        PL_strfree((char*)(*list)->data[i]);
-    array_delete(*list);
-    *list = nullptr;
-}
-
-bool has(const LogCapture& log, int level, const std::string& text) {
-    for (const auto& line : log.lines())
-        if (line.first == level && line.second == text) return true;
-    return false;
-}
-
-struct Event {
-    CALDB_VEVENT* ev = caldb_NewEvent();
-    void** pp() { return (void**)&ev; }
-    ~Event() { caldb_FreeEvent(&ev); }
-};
-
-}  // namespace
-
 // ---- Texts and lists --------------------------------------------------------
 
-TEST(TextStorers, ReplaceKeepOrAppendCopies) {
+TEST(TextStorers, ReplaceAppendAndSplit) {
     char* field = nullptr;
     EXPECT_EQ(0, calparser_recurrence_populateProperties(&field, "first"));
     EXPECT_EQ(0, calparser_recurrence_populateProperties(&field, "second"));
-    EXPECT_STREQ("second", field);
     EXPECT_EQ(1, calparser_recurrence_populateProperties(&field, nullptr));
-    EXPECT_STREQ("second", field);   // a NULL source leaves the text
+    EXPECT_STREQ("second", field);  // a NULL source leaves the text
     EXPECT_EQ(1, calparser_recurrence_populateProperties(nullptr, "x"));
     PL_strfree(field);
 
@@ -81,18 +36,12 @@ TEST(TextStorers, ReplaceKeepOrAppendCopies) {
     EXPECT_EQ(0, calparser_addStringToPropertyArray(&list, "a"));
     EXPECT_EQ(0, calparser_addStringToPropertyArray(&list, nullptr));
     EXPECT_EQ(1, calparser_addStringToPropertyArray(nullptr, "a"));
-    EXPECT_EQ((Texts{"a", ""}), texts(list));
-    free_texts(&list);
-}
-
-TEST(TextStorers, CommaListKeepsEveryItemAndQuotedCommas) {
-    array_t* list = nullptr;
-    EXPECT_EQ(0, calparser_populate_commaListArray(&list, ""));
-    EXPECT_EQ(nullptr, list);   // no item: no array
     EXPECT_EQ(0, calparser_populate_commaListArray(&list, "WORK,,\"a,b\""));
-    EXPECT_EQ((Texts{"WORK", "", "\"a,b\""}), texts(list));
+    EXPECT_EQ((Strings{"a", "", "WORK", "", "\"a,b\""}), strings(list));
+    array_free_and_destroy(&list);
+    EXPECT_EQ(0, calparser_populate_commaListArray(&list, ""));
+    EXPECT_EQ(nullptr, list);  // no item: no array
     EXPECT_EQ(1, calparser_populate_commaListArray(nullptr, "x"));
-    free_texts(&list);
 }
 
 TEST(TextStorers, EmailLosesOnlyAnAllLowerOrAllUpperMailto) {
@@ -114,93 +63,86 @@ TEST(TextStorers, CalAddressListDropsQuotesAndTrims) {
     array_t* list = nullptr;
     EXPECT_EQ(0, calparser_addCalAddressListToList(
                      &list, "\"mailto:a@x.org\", \"mailto:b@x.org\",,mailto:c@x.org"));
-    EXPECT_EQ((Texts{"mailto:a@x.org", "mailto:b@x.org", "mailto:c@x.org"}), texts(list));
+    EXPECT_EQ((Strings{"mailto:a@x.org", "mailto:b@x.org", "mailto:c@x.org"}), strings(list));
     EXPECT_EQ(1, calparser_addCalAddressListToList(&list, nullptr));
-    array_t* blank = nullptr;
-    EXPECT_EQ(0, calparser_addCalAddressListToList(&blank, ",\"\",  ,"));
-    EXPECT_EQ(nullptr, blank);   // nothing to store: no array
+    array_free_and_destroy(&list);
+    EXPECT_EQ(0, calparser_addCalAddressListToList(&list, ",\"\",  ,"));
+    EXPECT_EQ(nullptr, list);  // nothing to store: no array
     EXPECT_EQ(1, calparser_addCalAddressListToList(nullptr, "x"));
-    free_texts(&list);
 }
 
 // ---- Scalars ----------------------------------------------------------------
 
-TEST(ScalarStorers, IntegerChangesOnlyForDigits) {
-    int n = 5, scratch = 0;
-    EXPECT_EQ(0, calparser_storeIntegerProperty(&n, "42", 2, &scratch));
-    EXPECT_EQ(42, n);
-    EXPECT_EQ(0, calparser_storeIntegerProperty(&n, "4x", 2, &scratch));
-    EXPECT_EQ(0, calparser_storeIntegerProperty(&n, "-3", 2, nullptr));
-    EXPECT_EQ(0, calparser_storeIntegerProperty(&n, "", 0, nullptr));
-    EXPECT_EQ(42, n);
-    EXPECT_EQ(0, calparser_storeIntegerProperty(&n, "719", 2, nullptr));   // first 2 only
-    EXPECT_EQ(71, n);
-}
+TEST(ScalarStorers, IntegerAndPriority) {
+    int n = 5;
+    for (const char* notANumber : {"4x", "-3", ""})
+        EXPECT_EQ(0, calparser_storeIntegerProperty(&n, notANumber, (int)strlen(notANumber),
+                                                    nullptr));
+    EXPECT_EQ(5, n);  // changed only for digits
+    EXPECT_EQ(0, calparser_storeIntegerProperty(&n, "719", 2, nullptr));
+    EXPECT_EQ(71, n);  // the first nLen only
 
-TEST(ScalarStorers, PriorityKeepsTheLowFourBits) {
-    Event e;
-    const std::pair<const char*, unsigned> cases[] = {
-        {"12", 12}, {"abc", 0}, {"20", 4}, {"17", 1}, {"9", 9}};
+    // PRIORITY keeps the low four bits and no other bit of the word.
+    CALDB_VEVENT* event = caldb_NewEvent();
+    const std::pair<const char*, unsigned> cases[] = {{"12", 12}, {"abc", 0}, {"20", 4}, {"17", 1}};
     for (const auto& c : cases) {
-        e.ev->nPriority = 7;
-        EXPECT_EQ(0, calparser_populateEventPriorityProp(e.pp(), c.first, (int)strlen(c.first),
-                                                         nullptr));
-        EXPECT_EQ(c.second, e.ev->nPriority) << c.first;
+        event->nPriority = 7;
+        EXPECT_EQ(0, calparser_populateEventPriorityProp((void**)&event, c.first,
+                                                         (int)strlen(c.first), nullptr));
+        EXPECT_EQ(c.second, event->nPriority) << c.first;
     }
-    EXPECT_EQ(0u, e.ev->nFlags & 0x0FFFFFFFu);   // no other bit touched
-    CALDB_VTODO* todo = caldb_NewToDo();
-    EXPECT_EQ(0, calparser_populateTodoPriorityProp((void**)&todo, "3", 1, nullptr));
-    EXPECT_EQ(3u, todo->nPriority);
-    caldb_FreeToDo(&todo);
+    EXPECT_EQ(0u, event->nFlags & 0x0FFFFFFFu);
+    caldb_FreeEvent(&event);
     void* none = nullptr;
     EXPECT_EQ(1, calparser_populateEventPriorityProp(&none, "1", 1, nullptr));
     EXPECT_EQ(1, calparser_populateTodoPriorityProp(nullptr, "1", 1, nullptr));
 }
 
 TEST(ScalarStorers, StatusOfEachKindFallsBackToItsDefault) {
-    Event e;
-    Line tentative("STATUS:TENTATIVE"), needsAction("STATUS:NEEDS-ACTION");
-    EXPECT_EQ(0, calparser_populateEventStatusProp(e.pp(), tentative.tok->nValue));
-    EXPECT_EQ(2u, e.ev->nStatus);
-    EXPECT_EQ(2, calparser_populateEventStatusProp(e.pp(), needsAction.tok->nValue));
-    EXPECT_EQ(0u, e.ev->nStatus);   // CONFIRMED
+    CALDB_VEVENT* event = caldb_NewEvent();
+    EXPECT_EQ(0, calparser_populateEventStatusProp((void**)&event, TOKEN_TENTATIVE));
+    EXPECT_EQ(2u, event->nStatus);
+    EXPECT_EQ(2, calparser_populateEventStatusProp((void**)&event, TOKEN_NEEDS_ACTION));
+    EXPECT_EQ(0u, event->nStatus);  // CONFIRMED
     EXPECT_EQ(1, calparser_populateEventStatusProp(nullptr, TOKEN_CONFIRMED));
+    // TRANSP is one bit of the same word.
+    calparser_populateTranspProp((void**)&event, TOKEN_TRANSPARENT);
+    EXPECT_EQ(0x40u, event->nFlags);
+    calparser_populateTranspProp((void**)&event, TOKEN_OPAQUE);
+    EXPECT_EQ(0u, event->nFlags);
+    caldb_FreeEvent(&event);
 
     CALDB_VTODO* todo = caldb_NewToDo();
     EXPECT_EQ(0, calparser_populateTodoStatusProp((void**)&todo, TOKEN_IN_PROCESS));
     EXPECT_EQ(5u, todo->nStatus);
-    EXPECT_EQ(2, calparser_populateTodoStatusProp((void**)&todo, tentative.tok->nValue));
-    EXPECT_EQ(3u, todo->nStatus);   // NEEDS-ACTION
-    EXPECT_EQ(0u, todo->nFlags & ~(0x3Fu << 21));   // no other bit touched
+    EXPECT_EQ(2, calparser_populateTodoStatusProp((void**)&todo, TOKEN_TENTATIVE));
+    EXPECT_EQ(3u, todo->nStatus);  // NEEDS-ACTION
+    EXPECT_EQ(0u, todo->nFlags & ~(0x3Fu << 21));  // no other bit touched
     caldb_FreeToDo(&todo);
-
-    // TRANSP is one bit of the same word.
-    calparser_populateTranspProp(e.pp(), TOKEN_TRANSPARENT);
-    EXPECT_EQ(0x40u, e.ev->nFlags);
-    calparser_populateTranspProp(e.pp(), TOKEN_OPAQUE);
-    EXPECT_EQ(0u, e.ev->nFlags);
 }
 
 TEST(ScalarStorers, GeoInMillionthsOnlyForTwoParts) {
-    Event e;
-    EXPECT_EQ(0, calparser_populateGeoProp(e.pp(), "37.386013;-122.082932"));
-    EXPECT_EQ(37386013, e.ev->nGeoLat);
-    EXPECT_EQ(-122082932, e.ev->nGeoLon);
-    EXPECT_EQ(1, calparser_populateGeoProp(e.pp(), "37.3"));
-    EXPECT_EQ(1, calparser_populateGeoProp(e.pp(), "1;2;3"));
-    EXPECT_EQ(37386013, e.ev->nGeoLat);   // nothing stored
-    // Truncation toward zero, with no binary rounding below the exact value.
-    EXPECT_EQ(0, calparser_populateGeoProp(e.pp(), "0.57;-0.0000019"));
-    EXPECT_EQ(570000, e.ev->nGeoLat);
-    EXPECT_EQ(-1, e.ev->nGeoLon);
-    EXPECT_EQ(0, calparser_populateGeoProp(e.pp(), "north;5000"));
-    EXPECT_EQ(0, e.ev->nGeoLat);
-    EXPECT_EQ(INT32_MAX, e.ev->nGeoLon);   // beyond the range: limited
+    // Truncated toward zero, with no binary rounding below the exact value;
+    // beyond the range limited; anything but two parts stores nothing.
+    const struct {
+        const char* text;
+        int rc;
+        int32_t lat, lon;
+    } cases[] = {{"37.386013;-122.082932", 0, 37386013, -122082932},
+                 {"37.3", 1, 37386013, -122082932},
+                 {"1;2;3", 1, 37386013, -122082932},
+                 {"0.57;-0.0000019", 0, 570000, -1},
+                 {"north;5000", 0, 0, INT32_MAX}};
+    CALDB_VEVENT* event = caldb_NewEvent();
+    for (const auto& c : cases) {
+        EXPECT_EQ(c.rc, calparser_populateGeoProp((void**)&event, c.text)) << c.text;
+        EXPECT_EQ(c.lat, event->nGeoLat) << c.text;
+        EXPECT_EQ(c.lon, event->nGeoLon) << c.text;
+    }
+    caldb_FreeEvent(&event);
 }
 
 // ---- Attendees and organizer -----------------------------------------------
-
-namespace {
 
 // A directory filled for each test; attendees stored into a list.
 class Attendees : public ::testing::Test {
@@ -223,15 +165,13 @@ protected:
         caldb_FreeList(&list, CALDB_LIST_ATTENDEES);
         userattr_directory_clear();
     }
-    int store(const std::string& line, int resolved = 0) {
-        Line l(line);
-        return calparser_storeSingleAttendeeProp(&list, l.tok, 1, resolved, "ctx");
+    int store(const char* line, int resolved = 0) {
+        Tokens tokens{line};
+        return calparser_storeSingleAttendeeProp(&list, tokens.token(), 1, resolved, "ctx");
     }
     CALDB_ATTENDEE* at(unsigned i) { return (CALDB_ATTENDEE*)array_elementat(list, i); }
     unsigned count() { return list ? list->count : 0; }
 };
-
-}  // namespace
 
 TEST_F(Attendees, ParametersFillTheRecordAndTheLaterOneWins) {
     ASSERT_EQ(0, store("ATTENDEE;CUTYPE=INDIVIDUAL;ROLE=CHAIR;PARTSTAT=x-foo;RSVP=true;CN=A;CN=B"
@@ -242,186 +182,146 @@ TEST_F(Attendees, ParametersFillTheRecordAndTheLaterOneWins) {
                        ":jdoe", 1));
     ASSERT_EQ(1u, count());
     CALDB_ATTENDEE* a = at(0);
-    EXPECT_STREQ("INDIVIDUAL", a->pCuType);
-    EXPECT_STREQ("CHAIR", a->pRole);   // the empty ROLE is skipped
+    EXPECT_STREQ("CHAIR", a->pRole);  // the empty ROLE is skipped
     EXPECT_EQ(9, a->nPartStat);
     EXPECT_STREQ("X-FOO", a->pPartStatName);
     EXPECT_EQ(1u, a->bRsvp);
     EXPECT_STREQ("B", a->pCn);
-    EXPECT_STREQ("ldap://x", a->pDir);
     EXPECT_STREQ("mailto:s@x.org", a->pSentBy);
-    EXPECT_STREQ("de", a->pLanguage);
-    EXPECT_EQ((Texts{"mailto:m1@x.org", "mailto:m2@x.org"}), texts(a->aMembers));
-    EXPECT_EQ((Texts{"mailto:t@x.org"}), texts(a->aDelegatedTo));
-    EXPECT_EQ((Texts{"mailto:f@x.org"}), texts(a->aDelegatedFrom));
-    EXPECT_EQ(7, a->nSentStatus);   // a GSE status that is no number changes nothing
+    EXPECT_EQ((Strings{"mailto:m1@x.org", "mailto:m2@x.org"}), strings(a->aMembers));
+    EXPECT_EQ((Strings{"mailto:t@x.org"}), strings(a->aDelegatedTo));
+    EXPECT_EQ((Strings{"mailto:f@x.org"}), strings(a->aDelegatedFrom));
+    EXPECT_EQ(7, a->nSentStatus);  // a GSE status that is no number changes nothing
     EXPECT_STREQ("jdoe", a->pCalid);
-    EXPECT_STREQ("e@x", a->pAddr);   // the parameter's address is kept
+    EXPECT_STREQ("e@x", a->pAddr);  // the parameter's address is kept
 }
 
-TEST_F(Attendees, ResolvedInputIsTakenAsItStands) {
+// An attendee as "calid|cn|address", "-" for a field not set.
+std::string summary(const CALDB_ATTENDEE* a) {
+    auto text = [](const char* t) { return std::string(t ? t : "-"); };
+    return text(a->pCalid) + "|" + text(a->pCn) + "|" + text(a->pAddr);
+}
+
+TEST_F(Attendees, AddressesAndCalendarIdsAreResolvedThroughTheDirectory) {
+    const struct {
+        const char* line;
+        int resolved, rc;
+        Strings attendees;
+        LogLines messages;  // levels 0 to 6
+    } cases[] = {
+        // Resolved input is taken as it stands; a calendar id is its own address.
+        {"ATTENDEE;X-Z9KQ-CALID=other:MAILTO:JDOE@EXAMPLE.COM", 1, 0,
+         {"other|-|MAILTO:JDOE@EXAMPLE.COM"}, {}},
+        {"ATTENDEE:nobody:cal", 1, 0, {"nobody:cal|-|nobody:cal"}, {}},
+        // The address of one calendar: the directory's name fills a missing CN.
+        {"ATTENDEE:mailto:jdoe@example.com", 0, 0, {"jdoe|John Doe|mailto:jdoe@example.com"}, {}},
+        {"ATTENDEE;CN=Johnny:Mailto:JDoe@Example.com", 0, 0,
+         {"jdoe|Johnny|Mailto:JDoe@Example.com"}, {}},
+        // Of several calendars: one attendee each, named as the directory names it.
+        {"ATTENDEE;CN=Team:mailto:team@example.com", 0, 0,
+         {"team:a|Team A|mailto:team@example.com", "team:b|-|mailto:team@example.com"}, {}},
+        // Of a user without a calendar, of nobody known, of several users (dropped).
+        {"ATTENDEE;CN=G:MAILTO:guest@example.com", 0, 0, {"-|Guest|mailto:guest@example.com"}, {}},
+        {"ATTENDEE;CN=S:mailto:stranger@example.com", 0, 0, {"-|S|mailto:stranger@example.com"},
+         {}},
+        {"ATTENDEE:mailto:shared@example.com", 0, 0, {}, {}},
+        // A calendar id gets its mail address; found through the user id, the id goes.
+        {"ATTENDEE:jdoe:work", 0, 0, {"jdoe:work|-|mailto:jdoe@example.com"}, {}},
+        {"ATTENDEE:solo", 0, 0, {"-|-|mailto:solo@example.com"}, {}},
+        {"ATTENDEE:pair", 0, 0, {"pair|-|mailto:p1@example.com"},
+         {{4, "calparser: pAtt->pCalid = pair was associated with *2* mails, using first value "
+              "of mailto:p1@example.com.\n"}}},
+        {"ATTENDEE;CN=X:ghost", 0, 1, {},
+         {{4, "calparser:  No Available Email address in ldap for calid: ghost"}}},
+        {"ATTENDEE;X-Z9KQ-CALID=jdoe:", 1, 1, {},
+         {{4, "line (1), calparser: ATTENDEE without a value is dropped."}}},
+    };
+    for (const auto& c : cases) {
+        LogCapture log;
+        EXPECT_EQ(c.rc, store(c.line, c.resolved)) << c.line;
+        Strings stored;
+        for (unsigned i = 0; i < count(); i++) stored.push_back(summary(at(i)));
+        EXPECT_EQ(c.attendees, stored) << c.line;
+        LogLines messages;
+        for (const auto& line : log.lines())
+            if (line.first < 7) messages.push_back(line);
+        EXPECT_EQ(c.messages, messages) << c.line;
+        caldb_FreeList(&list, CALDB_LIST_ATTENDEES);
+    }
+
+    // The traces name the value as written and what the directory was asked.
     LogCapture log;
-    ASSERT_EQ(0, store("ATTENDEE;X-Z9KQ-CALID=other:MAILTO:JDOE@EXAMPLE.COM", 1));
-    ASSERT_EQ(0, store("ATTENDEE;X-Z9KQ-CALID=other:nobody:cal", 1));
-    ASSERT_EQ(2u, count());
-    EXPECT_STREQ("MAILTO:JDOE@EXAMPLE.COM", at(0)->pAddr);
-    EXPECT_STREQ("other", at(0)->pCalid);
-    EXPECT_EQ(nullptr, at(0)->pCn);   // no look-up took place
-    EXPECT_STREQ("nobody:cal", at(1)->pCalid);
-    EXPECT_STREQ("nobody:cal", at(1)->pAddr);
-    EXPECT_EQ((LogLines{{7, "calparser: original pAtt->pAddr = MAILTO:JDOE@EXAMPLE.COM.\n"},
-                        {7, "calparser: original pAtt->pCalid = nobody:cal.\n"}}),
+    store("ATTENDEE:mailto:jdoe@example.com");
+    store("ATTENDEE:jdoe:work");
+    EXPECT_EQ((LogLines{{7, "calparser: original pAtt->pAddr = mailto:jdoe@example.com.\n"},
+                        {7, "calparser: pMail = jdoe@example.com.\n"},
+                        {7, "calparser: original pAtt->pCalid = jdoe:work.\n"},
+                        {7, "calparser: pAtt->pAddr = mailto:jdoe@example.com.\n"}}),
               log.lines());
 }
 
-TEST_F(Attendees, MailAddressOfOneCalendar) {
-    LogCapture log;
-    ASSERT_EQ(0, store("ATTENDEE:mailto:jdoe@example.com"));
-    ASSERT_EQ(0, store("ATTENDEE;CN=Johnny:Mailto:JDoe@Example.com"));
-    ASSERT_EQ(2u, count());
-    EXPECT_STREQ("jdoe", at(0)->pCalid);
-    EXPECT_STREQ("John Doe", at(0)->pCn);   // the directory fills a missing CN
-    EXPECT_STREQ("mailto:jdoe@example.com", at(0)->pAddr);
-    EXPECT_STREQ("Johnny", at(1)->pCn);
-    EXPECT_STREQ("Mailto:JDoe@Example.com", at(1)->pAddr);
-    EXPECT_EQ((std::pair<int, std::string>(7, "calparser: original pAtt->pAddr = "
-                                               "mailto:jdoe@example.com.\n")),
-              log.lines().at(0));
-    EXPECT_EQ((std::pair<int, std::string>(7, "calparser: pMail = jdoe@example.com.\n")),
-              log.lines().at(1));
-}
-
-TEST_F(Attendees, MailAddressOfSeveralCalendarsGivesOneAttendeeEach) {
-    ASSERT_EQ(0, store("ATTENDEE;CN=Team;PARTSTAT=ACCEPTED:mailto:team@example.com"));
-    ASSERT_EQ(2u, count());
-    EXPECT_STREQ("team:a", at(0)->pCalid);
-    EXPECT_STREQ("Team A", at(0)->pCn);
-    EXPECT_STREQ("team:b", at(1)->pCalid);
-    EXPECT_EQ(nullptr, at(1)->pCn);   // the directory's missing name wins over CN
-    for (unsigned i = 0; i < 2; i++) {
-        EXPECT_STREQ("mailto:team@example.com", at(i)->pAddr);
-        EXPECT_EQ(2, at(i)->nPartStat);
-    }
-}
-
-TEST_F(Attendees, MailAddressWithoutCalendar) {
-    ASSERT_EQ(0, store("ATTENDEE;CN=G:MAILTO:guest@example.com"));
-    ASSERT_EQ(0, store("ATTENDEE;CN=Stranger:mailto:stranger@example.com"));
-    ASSERT_EQ(0, store("ATTENDEE:mailto:shared@example.com"));   // two users: nobody picked
-    ASSERT_EQ(0, store("ATTENDEE:mailto:not an address"));
-    ASSERT_EQ(3u, count());
-    EXPECT_STREQ("Guest", at(0)->pCn);
-    EXPECT_STREQ("mailto:guest@example.com", at(0)->pAddr);
-    EXPECT_EQ(nullptr, at(0)->pCalid);
-    EXPECT_STREQ("Stranger", at(1)->pCn);
-    EXPECT_STREQ("mailto:stranger@example.com", at(1)->pAddr);
-    EXPECT_STREQ("mailto:not an address", at(2)->pAddr);
-}
-
-TEST_F(Attendees, CalendarIdGetsItsMailAddress) {
-    LogCapture log;
-    ASSERT_EQ(0, store("ATTENDEE:jdoe:work"));
-    ASSERT_EQ(0, store("ATTENDEE:solo"));   // found through the user id only
-    ASSERT_EQ(0, store("ATTENDEE:pair"));
-    ASSERT_EQ(3u, count());
-    EXPECT_STREQ("jdoe:work", at(0)->pCalid);
-    EXPECT_STREQ("mailto:jdoe@example.com", at(0)->pAddr);
-    EXPECT_EQ(nullptr, at(1)->pCalid);
-    EXPECT_STREQ("mailto:solo@example.com", at(1)->pAddr);
-    EXPECT_STREQ("pair", at(2)->pCalid);
-    EXPECT_STREQ("mailto:p1@example.com", at(2)->pAddr);
-    EXPECT_TRUE(has(log, 7, "calparser: pAtt->pAddr = mailto:jdoe@example.com.\n"));
-    EXPECT_TRUE(has(log, 4, "calparser: pAtt->pCalid = pair was associated with *2* mails, "
-                           "using first value of mailto:p1@example.com.\n"));
-}
-
-TEST_F(Attendees, CalendarIdWithoutMailIsDropped) {
-    LogCapture log;
-    EXPECT_EQ(1, store("ATTENDEE;CN=X:ghost"));
-    EXPECT_EQ(0u, count());
-    EXPECT_EQ((std::pair<int, std::string>(4, "calparser:  No Available Email address in ldap "
-                                               "for calid: ghost")),
-              log.lines().back());
-
-    // Into a component: all or nothing, no duplicate check.
-    Event e;
-    Line ghost("ATTENDEE:ghost"), team("ATTENDEE:mailto:team@example.com");
-    EXPECT_EQ(1, calparser_storeAttendeeProperty(&e.ev->aAttendees, ghost.tok, 1, 0, nullptr));
-    EXPECT_EQ(nullptr, e.ev->aAttendees);
-    EXPECT_EQ(0, calparser_storeAttendeeProperty(&e.ev->aAttendees, team.tok, 1, 0, nullptr));
-    EXPECT_EQ(0, calparser_storeAttendeeProperty(&e.ev->aAttendees, team.tok, 1, 0, nullptr));
-    ASSERT_EQ(4u, e.ev->aAttendees->count);
-    EXPECT_STREQ("team:b", ((CALDB_ATTENDEE*)e.ev->aAttendees->data[3])->pCalid);
-    EXPECT_EQ(1, calparser_storeAttendeeProperty(nullptr, team.tok, 1, 0, nullptr));
-    EXPECT_EQ(1, calparser_storeAttendeeProperty(&e.ev->aAttendees, nullptr, 1, 0, nullptr));
-}
-
-TEST_F(Attendees, ValueMissingOrArgumentsMissing) {
-    LogCapture log;
-    EXPECT_EQ(1, store("ATTENDEE;X-Z9KQ-CALID=jdoe:", 1));
-    EXPECT_EQ(0u, count());
-    EXPECT_TRUE(has(log, 4, "line (7), calparser: ATTENDEE without a value is dropped."));
-    Line l("ATTENDEE:jdoe");
-    EXPECT_EQ(1, calparser_storeSingleAttendeeProp(nullptr, l.tok, 1, 1, nullptr));
+TEST_F(Attendees, IntoAComponentAllOrNothing) {
+    // No duplicate check: the same property twice gives its attendees twice.
+    Tokens ghost{"ATTENDEE:ghost"}, team{"ATTENDEE:mailto:team@example.com"};
+    EXPECT_EQ(1, calparser_storeAttendeeProperty(&list, ghost.token(), 1, 0, nullptr));
+    EXPECT_EQ(nullptr, list);
+    EXPECT_EQ(0, calparser_storeAttendeeProperty(&list, team.token(), 1, 0, nullptr));
+    EXPECT_EQ(0, calparser_storeAttendeeProperty(&list, team.token(), 1, 0, nullptr));
+    ASSERT_EQ(4u, count());
+    EXPECT_STREQ("team:b", at(3)->pCalid);
+    EXPECT_EQ(1, calparser_storeAttendeeProperty(nullptr, team.token(), 1, 0, nullptr));
+    EXPECT_EQ(1, calparser_storeAttendeeProperty(&list, nullptr, 1, 0, nullptr));
+    EXPECT_EQ(1, calparser_storeSingleAttendeeProp(nullptr, team.token(), 1, 1, nullptr));
     EXPECT_EQ(1, calparser_storeSingleAttendeeProp(&list, nullptr, 1, 1, nullptr));
 }
 
 TEST(Organizer, SecondPropertyReusesTheRecord) {
     CALDB_ORGANIZER* org = nullptr;
-    Line first("ORGANIZER;CN=Boss;X-KVAL-ORGANIZER-UID=boss;DIR=\"ldap://b\":mailto:boss@x.org");
-    Line second("ORGANIZER;CN=Chief;SENT-BY=\"mailto:aide@x.org\";LANGUAGE=fr"
-                ";X-KVAL-ORGANIZER-SENT-BY-UID=aide;ROLE=CHAIR:boss:cal");
-    ASSERT_EQ(0, calparser_storeOrganizerProperty(&org, first.tok));
+    Tokens first{"ORGANIZER;CN=Boss;X-KVAL-ORGANIZER-UID=boss;DIR=\"ldap://b\":mailto:boss@x.org"};
+    Tokens second{"ORGANIZER;CN=Chief;SENT-BY=\"mailto:aide@x.org\";LANGUAGE=fr"
+                  ";X-KVAL-ORGANIZER-SENT-BY-UID=aide;ROLE=CHAIR:boss:cal"};
+    ASSERT_EQ(0, calparser_storeOrganizerProperty(&org, first.token()));
     CALDB_ORGANIZER* kept = org;
-    ASSERT_EQ(0, calparser_storeOrganizerProperty(&org, second.tok));
+    ASSERT_EQ(0, calparser_storeOrganizerProperty(&org, second.token()));
     EXPECT_EQ(kept, org);
-    EXPECT_STREQ("boss:cal", org->pAddr);   // as written, no directory
-    EXPECT_STREQ("Chief", org->pCn);
-    EXPECT_STREQ("ldap://b", org->pDir);
+    EXPECT_STREQ("boss:cal", org->pAddr);  // as written, no directory
+    EXPECT_STREQ("Chief", org->pCn);       // a later parameter wins, the others stay
     EXPECT_STREQ("boss", org->pOrganizerUid);
     EXPECT_STREQ("aide", org->pSentByUid);
     EXPECT_STREQ("mailto:aide@x.org", org->pSentBy);
-    EXPECT_STREQ("fr", org->pLanguage);
-    Line empty("ORGANIZER;CN=Nobody:");
-    EXPECT_EQ(1, calparser_storeOrganizerProperty(&org, empty.tok));
+    Tokens empty{"ORGANIZER;CN=Nobody:"};
+    EXPECT_EQ(1, calparser_storeOrganizerProperty(&org, empty.token()));
     EXPECT_STREQ("Chief", org->pCn);
-    EXPECT_EQ(1, calparser_storeOrganizerProperty(nullptr, first.tok));
+    EXPECT_EQ(1, calparser_storeOrganizerProperty(nullptr, first.token()));
     caldb_FreeOrganizer(&org);
 }
 
 // ---- Recurrence lists -------------------------------------------------------
 
-TEST(RecurrenceStorers, RuleIsUpperCasedForTheVector) {
-    Line rrule("RRULE:freq=daily;interval=2");
-    array_t* vector = array_new();
-    EXPECT_EQ(0, calparser_storeRecurrencePropertyToVector(vector, rrule.tok->pValue));
-    EXPECT_EQ((Texts{"FREQ=DAILY;INTERVAL=2"}), texts(vector));
-    EXPECT_EQ("freq=daily;interval=2", std::string(rrule.tok->pValue));   // token untouched
+TEST(RecurrenceStorers, RulesDatesAndPeriods) {
+    Tokens rrule{"RRULE:freq=daily;interval=2"};
+    array_t* texts = array_new();
+    EXPECT_EQ(0, calparser_storeRecurrencePropertyToVector(texts, rrule.token()->pValue));
+    EXPECT_STREQ("freq=daily;interval=2", rrule.token()->pValue);  // the token stays
     EXPECT_EQ(1, calparser_storeRecurrencePropertyToVector(nullptr, "x"));
-    free_texts(&vector);
-}
 
-TEST(RecurrenceStorers, DatesAndPeriodsOfAnRDate) {
-    Line rdate("RDATE:19990101T000000Z,19990101T000000Z/PT1H,,19990102,19990103/x");
-    const char* value = rdate.tok->pValue;
-    array_t* items = array_new();
+    const char* rdate = "19990101T000000Z,19990101T000000Z/PT1H,,19990102,19990103/x";
     array_t* periods = array_new();
-    EXPECT_EQ(0, calparser_storeRecurDateTimePeriodPropertyToVector(items, periods, value,
-                                                                    (int)strlen(value)));
-    EXPECT_EQ((Texts{"19990101T000000Z", "19990101T000000Z/PT1H", "19990102", "19990103/x"}),
-              texts(items));
-    ASSERT_EQ(1u, periods->count);   // the last item is no valid period
+    EXPECT_EQ(0, calparser_storeRecurDateTimePeriodPropertyToVector(texts, periods, rdate,
+                                                                    (int)strlen(rdate)));
+    // Only the first nLen characters count.
+    EXPECT_EQ(0, calparser_storeRecurDateTimePropertyToVector(texts, "20000101,20000102", 11));
+    EXPECT_EQ(1, calparser_storeRecurDateTimePropertyToVector(nullptr, "20000101", 8));
+    EXPECT_EQ((Strings{"FREQ=DAILY;INTERVAL=2", "19990101T000000Z", "19990101T000000Z/PT1H",
+                       "19990102", "19990103/x", "20000101", "20"}),
+              strings(texts));
+    ASSERT_EQ(1u, periods->count);  // the last item is no valid period
     CAL_TIME_PERIOD* period = (CAL_TIME_PERIOD*)periods->data[0];
     EXPECT_EQ(915148800, (long)period->tStart);
     EXPECT_EQ(915148800 + 3600, (long)period->tEnd);
     cal_time_DestroyPeriod(&period);
     array_delete(periods);
-    free_texts(&items);
-
-    // Only the first nLen characters count.
-    array_t* exdates = array_new();
-    EXPECT_EQ(0, calparser_storeRecurDateTimePropertyToVector(exdates, "20000101,20000102", 11));
-    EXPECT_EQ((Texts{"20000101", "20"}), texts(exdates));
-    EXPECT_EQ(1, calparser_storeRecurDateTimePropertyToVector(nullptr, "20000101", 8));
-    free_texts(&exdates);
+    array_free_and_destroy(&texts);
 }
+
+}  // namespace

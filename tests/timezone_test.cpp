@@ -1,12 +1,10 @@
 #include <gtest/gtest.h>
 
 #include <plstr.h>
-#include <string.h>
 
 #include <memory>
 
 #include <unicode/timezone.h>
-#include <unicode/unistr.h>
 
 #include "public/core_util/gmtime.h"
 #include "public/core_util/timezone.h"
@@ -17,21 +15,18 @@ namespace {
 constexpr int32_t kHourMs = 3600000;
 
 time_t utc(int year, int month, int day, int hour, int minute = 0) {
-    struct tm broken;
-    memset(&broken, 0, sizeof(broken));
-    broken.tm_year = year - 1900;
-    broken.tm_mon = month - 1;
-    broken.tm_mday = day;
-    broken.tm_hour = hour;
-    broken.tm_min = minute;
-    return mkgmtime(&broken);
+    long long seconds = 0;
+    cal_gmtime_fields_to_seconds(year, month, day, hour, minute, 0, &seconds);
+    return (time_t)seconds;
 }
+
+using Zone = std::unique_ptr<icu::TimeZone>;
 
 // America/New_York's rules since 2007: EST -5, EDT from the 2nd Sunday of
 // March 02:00 to the 1st Sunday of November 02:00.
-std::unique_ptr<icu::TimeZone> new_york_rules() {
-    return std::unique_ptr<icu::TimeZone>(timezone_CreateSimpleTimeZone(
-        -5 * kHourMs, "US/Eastern", 2, 2, 1, 2 * kHourMs, 10, 1, 1, 2 * kHourMs, kHourMs));
+Zone new_york_rules() {
+    return Zone(timezone_CreateSimpleTimeZone(-5 * kHourMs, "US/Eastern", 2, 2, 1, 2 * kHourMs,
+                                              10, 1, 1, 2 * kHourMs, kHourMs));
 }
 
 std::string wall_text(time_t time, const icu::TimeZone* zone) {
@@ -56,39 +51,27 @@ TEST(Timezone, DefaultZoneComesFromConfigurationOrFallback) {
     config_set_string(cache, "calstore.default.timezoneID", nullptr);
 }
 
+// A week of 0 or no saving gives a zone without daylight time; rules ICU
+// refuses give no zone.
 TEST(Timezone, SimpleZonesCarryTheirRules) {
-    auto eastern = new_york_rules();
-    ASSERT_TRUE(eastern);
-    EXPECT_EQ(-5 * kHourMs, eastern->getRawOffset());
-    EXPECT_EQ(kHourMs, eastern->getDSTSavings());
-
-    std::unique_ptr<icu::TimeZone> india(timezone_CreateSimpleTimeZoneShort(19800000, "Asia/Kolkata"));
-    ASSERT_TRUE(india);
-    EXPECT_FALSE(india->useDaylightTime());
+    Zone india(timezone_CreateSimpleTimeZoneShort(19800000, "Asia/Kolkata"));
     EXPECT_EQ(utc(2024, 12, 31, 18, 30), timezone_DateTimeApplyTimeZone("20250101T000000", india.get()));
-
-    // An unreadable rule (week 0) or no saving gives a zone without daylight time.
-    std::unique_ptr<icu::TimeZone> noRule(timezone_CreateSimpleTimeZone(
-        3600000, "X/NoRule", -1, 0, -1, 0, 9, -1, 1, 3 * kHourMs, kHourMs));
+    Zone noRule(timezone_CreateSimpleTimeZone(kHourMs, "X/NoRule", -1, 0, -1, 0, 9, -1, 1, 0, kHourMs));
     ASSERT_TRUE(noRule);
     EXPECT_FALSE(noRule->useDaylightTime());
-    std::unique_ptr<icu::TimeZone> noSaving(timezone_CreateSimpleTimeZone(
-        3600000, "X/NoSaving", 2, -1, 1, 0, 9, -1, 1, 3 * kHourMs, 0));
+    Zone noSaving(timezone_CreateSimpleTimeZone(kHourMs, "X/NoSaving", 2, -1, 1, 0, 9, -1, 1, 0, 0));
     ASSERT_TRUE(noSaving);
     EXPECT_FALSE(noSaving->useDaylightTime());
-
-    // Rules ICU refuses give no zone.
     EXPECT_EQ(nullptr, timezone_CreateSimpleTimeZone(0, "X/Bad", 13, 1, 1, 0, 9, -1, 1, 0, kHourMs));
     EXPECT_EQ(nullptr, timezone_CreateSimpleTimeZone(0, nullptr, 2, 2, 1, 0, 10, 1, 1, 0, kHourMs));
 }
 
-TEST(Timezone, WallClockTextToUtcAcrossDaylightChanges) {
-    auto eastern = new_york_rules();
+TEST(Timezone, ConversionsBothWaysAcrossDaylightChanges) {
+    Zone eastern = new_york_rules();
     EXPECT_EQ(utc(2025, 1, 15, 17), timezone_DateTimeApplyTimeZone("20250115T120000", eastern.get()));
     EXPECT_EQ(utc(2025, 7, 1, 4), timezone_DateTimeApplyTimeZone("20250701", eastern.get()));
     // 02:30 does not exist on 9 March: read with the offset before the change.
     EXPECT_EQ(utc(2025, 3, 9, 7, 30), timezone_DateTimeApplyTimeZone("20250309T023000", eastern.get()));
-    EXPECT_EQ(utc(2025, 3, 9, 7), timezone_DateTimeApplyTimeZone("20250309T030000", eastern.get()));
     // 01:30 happens twice on 2 November: the first one, still daylight time.
     EXPECT_EQ(utc(2025, 11, 2, 5, 30), timezone_DateTimeApplyTimeZone("20251102T013000", eastern.get()));
     EXPECT_EQ(utc(2025, 11, 2, 7), timezone_DateTimeApplyTimeZone("20251102T020000", eastern.get()));
@@ -97,17 +80,13 @@ TEST(Timezone, WallClockTextToUtcAcrossDaylightChanges) {
     EXPECT_EQ(1041422400, timezone_DateTimeApplyTimeZone("20030101T120000", nullptr));
     // Read as the conversion tables read it: the separator is not examined and
     // a 16th character other than Z leaves a wall-clock time.
-    EXPECT_EQ(utc(2030, 1, 1, 17), timezone_DateTimeApplyTimeZone("20300101X120000", eastern.get()));
-    EXPECT_EQ(utc(2030, 1, 1, 17), timezone_DateTimeApplyTimeZone("20300101T120000Y", eastern.get()));
+    EXPECT_EQ(utc(2030, 1, 1, 17), timezone_DateTimeApplyTimeZone("20300101X120000Y", eastern.get()));
     // Not a time, or beyond the 32-bit range: 0.
     EXPECT_EQ(0, timezone_DateTimeApplyTimeZone("20250230T120000", eastern.get()));
     EXPECT_EQ(0, timezone_DateTimeApplyTimeZone(nullptr, eastern.get()));
     EXPECT_EQ(0, timezone_DateTimeApplyTimeZone("20400101T000000", eastern.get()));
-}
 
-TEST(Timezone, UtcToWallClockText) {
-    auto eastern = new_york_rules();
-    EXPECT_EQ("20030101T070000", wall_text(1041422400, eastern.get()));
+    // Back to wall-clock text: both UTC hours of 2 November read 01:00.
     EXPECT_EQ("20250701T120000", wall_text(utc(2025, 7, 1, 16), eastern.get()));
     EXPECT_EQ("20251102T010000", wall_text(utc(2025, 11, 2, 5), eastern.get()));
     EXPECT_EQ("20251102T010000", wall_text(utc(2025, 11, 2, 6), eastern.get()));
@@ -117,6 +96,4 @@ TEST(Timezone, UtcToWallClockText) {
     char* buffer = storage;
     EXPECT_EQ(1, timezone_DateTimeApplyTimeZoneToString(0, eastern.get(), &buffer, 15));
     EXPECT_STREQ("unchanged", storage);
-    char* none = nullptr;
-    EXPECT_EQ(1, timezone_DateTimeApplyTimeZoneToString(0, eastern.get(), &none, 32));
 }

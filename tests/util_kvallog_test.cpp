@@ -3,9 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
 #include <stdio.h>
-#include <stdlib.h>
 #include <unistd.h>
 
 #include <sstream>
@@ -21,54 +19,37 @@ void capture(void* ctx, int level, const char* message) {
     static_cast<Lines*>(ctx)->emplace_back(level, message);
 }
 
-// Sends stderr to a temporary file until contents() or the end of the object.
-class StderrToFile {
-public:
-    StderrToFile() {
-        char path[] = "/tmp/kvallog_test_XXXXXX";
-        fd_ = mkstemp(path);
-        unlink(path);
-        fflush(stderr);
-        saved_ = dup(STDERR_FILENO);
-        dup2(fd_, STDERR_FILENO);
-    }
-    ~StderrToFile() {
-        restore();
-        close(fd_);
-    }
-    std::string contents() {
-        restore();
-        std::string text;
-        char chunk[65536];
-        lseek(fd_, 0, SEEK_SET);
-        for (ssize_t n; (n = read(fd_, chunk, sizeof chunk)) > 0;) text.append(chunk, (size_t)n);
-        return text;
-    }
-
-private:
-    void restore() {
-        if (saved_ < 0) return;
-        dup2(saved_, STDERR_FILENO);
-        close(saved_);
-        saved_ = -1;
-    }
-    int fd_ = -1;
-    int saved_ = -1;
-};
+// Runs `body` with stderr sent to a temporary file; returns what it wrote there.
+template <typename Body>
+std::string stderr_of(Body body) {
+    FILE* file = tmpfile();
+    fflush(stderr);
+    int saved = dup(STDERR_FILENO);
+    dup2(fileno(file), STDERR_FILENO);
+    body();
+    dup2(saved, STDERR_FILENO);
+    close(saved);
+    std::string text;
+    char chunk[65536];
+    rewind(file);
+    for (size_t n; (n = fread(chunk, 1, sizeof chunk, file)) > 0;) text.append(chunk, n);
+    fclose(file);
+    return text;
+}
 
 } // namespace
 
+// Nothing added, nothing cut (not even past a fixed buffer), and levels above
+// log.level still reach a sink.
 TEST(Kvallog, SinkReceivesExactlyTheFormattedText) {
     Lines captured;
-    kvallog_sink_t previous = kvallog_set_sink(capture, &captured);
-    EXPECT_EQ(nullptr, previous);
+    EXPECT_EQ(nullptr, kvallog_set_sink(capture, &captured));
     kvallog(0, 6, "line (%d), %s: Parse error: %s", 12, KVALLOG_CORE_SUBSYSTEM, "END:VALARM");
     kvallog(0, 7, "no newline added\n");
     std::string longText(10000, 'x');
     kvallog(0, 4, "%s: %s.", KVALLOG_CORE_SUBSYSTEM, longText.c_str());
     EXPECT_EQ(capture, kvallog_set_sink(nullptr, nullptr));
 
-    // Levels above log.level still reach a sink.
     const Lines expected = {{6, "line (12), calparser: Parse error: END:VALARM"},
                             {7, "no newline added\n"},
                             {4, "calparser: " + longText + "."}};
@@ -77,9 +58,7 @@ TEST(Kvallog, SinkReceivesExactlyTheFormattedText) {
 
 TEST(Kvallog, DefaultWritesLinesUpToConfiguredLevelToStderr) {
     config_cache* cache = config_getdefaultcache();
-    std::string text;
-    {
-        StderrToFile redirect;
+    std::string text = stderr_of([cache] {
         kvallog(0, 5, "%s: level five", "calparser");
         kvallog(0, 6, "%s: level six dropped", "calparser");
         kvallog(0, 4, "ends with newline\n");
@@ -88,19 +67,16 @@ TEST(Kvallog, DefaultWritesLinesUpToConfiguredLevelToStderr) {
         config_set_string(cache, "log.level", "3");
         kvallog(0, 4, "level four dropped");
         config_set_string(cache, "log.level", nullptr);
-        text = redirect.contents();
-    }
+    });
     EXPECT_EQ("calparser: level five\nends with newline\ncalparser: level seven kept\n", text);
 }
 
 // Lines longer than any fixed buffer (and than a pipe's atomic write) from many
-// threads at once each arrive whole on their own line.
+// threads at once each arrive whole on their own line, one thread's in order.
 TEST(Kvallog, ThreadsLoggingAtOnceNeverMixLines) {
     constexpr int kThreads = 8;
     constexpr int kLinesEach = 200;
-    std::string text;
-    {
-        StderrToFile redirect;
+    std::string text = stderr_of([] {
         std::vector<std::thread> threads;
         for (int t = 0; t < kThreads; t++) {
             threads.emplace_back([t] {
@@ -110,9 +86,7 @@ TEST(Kvallog, ThreadsLoggingAtOnceNeverMixLines) {
             });
         }
         for (auto& thread : threads) thread.join();
-        text = redirect.contents();
-    }
-    // Each line whole, and one thread's lines in their order.
+    });
     std::vector<int> nextLine(kThreads, 0);
     std::istringstream lines(text);
     std::string line;

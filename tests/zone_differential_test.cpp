@@ -1,14 +1,13 @@
-// Every zone of data/timezones.ics that keeps daylight time, registered: between
-// 1990 and 2010 the conversions agree with ICU's zone of the same name wherever
-// ICU's offsets are the record's own. In a gap or repeated hour standard time wins.
+// Every zone of the committed data/timezones.ics that keeps daylight time, loaded by
+// parser_init: between 1990 and 2010 the conversions agree with ICU's zone of the
+// same name wherever ICU's offsets are the record's own. In a gap or repeated hour
+// standard time wins.
 #include <gtest/gtest.h>
 
 #include <stdlib.h>
 #include <string.h>
 
-#include <fstream>
 #include <memory>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -16,8 +15,8 @@
 #include <unicode/timezone.h>
 
 #include "core/parser/cal_vtimezone_array.h"
+#include "core/parser/calparser.h"
 #include "core/parser/calparser_time.h"
-#include "core/parser/ical_components.h"
 #include "tests/support/zone_builders.h"
 
 using namespace zone_test;
@@ -32,98 +31,6 @@ const time_t kFirst = utc("19900101T000000Z");
 const time_t kLast = utc("20101231T000000Z");
 
 using Lines = std::vector<std::string>;
-
-// Logical lines of the file: folds removed, split at CR LF.
-Lines unfolded_lines() {
-    std::ifstream in(std::string(CALPARSER_SOURCE_ROOT) + "/data/timezones.ics",
-                     std::ios::binary);
-    std::stringstream raw;
-    raw << in.rdbuf();
-    std::string text = raw.str();
-    Lines lines;
-    std::string line;
-    for (size_t i = 0; i < text.size(); i++) {
-        if (text.compare(i, 2, "\r\n") != 0) {
-            line.push_back(text[i]);
-        } else if (i + 2 < text.size() && text[i + 2] == ' ') {
-            i += 2;
-        } else {
-            lines.push_back(line);
-            line.clear();
-            i++;
-        }
-    }
-    return lines;
-}
-
-int offset_minutes(const std::string& value) {  // "+0530" -> 330
-    int hours = std::atoi(value.substr(1, 2).c_str());
-    int minutes = std::atoi(value.substr(3, 2).c_str());
-    return (value[0] == '-' ? -1 : 1) * (hours * 60 + minutes);
-}
-
-// Reads one line of a STANDARD or DAYLIGHT part into the sub-zone.
-void read_sub_zone_line(const std::string& line, CAL_VZONE* sub) {
-    if (line.rfind("TZOFFSETTO:", 0) == 0) {
-        sub->pDbZone->nOffsetTo = offset_minutes(line.substr(11));
-    } else if (line.rfind("DTSTART:", 0) == 0) {
-        int hour = std::atoi(line.substr(17, 2).c_str());
-        int minute = std::atoi(line.substr(19, 2).c_str());
-        sub->nTimeMs = (hour * 3600 + minute * 60) * 1000;
-    } else if (line.rfind("RRULE:", 0) == 0) {
-        static const std::string kDays = "SUMOTUWETHFRSA";
-        size_t month = line.find("BYMONTH=");
-        size_t byday = line.find("BYDAY=");
-        if (month == std::string::npos || byday == std::string::npos) return;
-        sub->nMonth = std::atoi(line.c_str() + month + 8) - 1;
-        std::string day = line.substr(byday + 6);
-        day = day.substr(0, day.find(';'));
-        sub->nWeek = std::atoi(day.substr(0, day.size() - 2).c_str());
-        sub->nDayOfWeek = (int)kDays.find(day.substr(day.size() - 2)) / 2 + 1;
-    }
-}
-
-void read_crossings(const std::string& value, CAL_VTIMEZONE* zone) {
-    zone->aTzCross = array_new();
-    std::stringstream items(value);
-    std::string item;
-    while (std::getline(items, item, ';')) {
-        time_t* when = static_cast<time_t*>(malloc(sizeof(time_t)));
-        *when = utc(item);
-        array_append(zone->aTzCross, when);
-    }
-}
-
-// Every VTIMEZONE of the file as a zone record with its rule-based zone.
-std::vector<CAL_VTIMEZONE*> read_zone_file() {
-    std::vector<CAL_VTIMEZONE*> zones;
-    CAL_VTIMEZONE* zone = nullptr;
-    CAL_VZONE* sub = nullptr;
-    for (const std::string& line : unfolded_lines()) {
-        if (line == "BEGIN:VTIMEZONE") {
-            zone = CAL_VTIMEZONE_NEW();
-        } else if (!zone) {
-            continue;
-        } else if (line == "END:VTIMEZONE") {
-            zone->pIcuZone = create_SimpleTimeZone(zone);
-            zones.push_back(zone);
-            zone = nullptr;
-        } else if (line == "BEGIN:STANDARD") {
-            sub = zone->pStandard = CAL_VZONE_NEW();
-        } else if (line == "BEGIN:DAYLIGHT") {
-            sub = zone->pDaylight = CAL_VZONE_NEW();
-        } else if (line == "END:STANDARD" || line == "END:DAYLIGHT") {
-            sub = nullptr;
-        } else if (sub) {
-            read_sub_zone_line(line, sub);
-        } else if (line.rfind("TZID:", 0) == 0) {
-            zone->pDbTimeZone->pTzid = PL_strdup(line.substr(5).c_str());
-        } else if (line.rfind("X-KVAL-TZCROSS:", 0) == 0) {
-            read_crossings(line.substr(15), zone);
-        }
-    }
-    return zones;
-}
 
 std::string wall_text(time_t wall) {
     struct tm t;
@@ -208,12 +115,10 @@ void check_utc(const Subject& s, time_t when, Tally* tally) {
 class ZoneDifferential : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        time_cache_init();
-        CALPARSER_TIMEZONE_LIST::Instance()->removeAllTimeZones();
-        for (CAL_VTIMEZONE* zone : read_zone_file())
-            ASSERT_EQ(0, calparser_registry_add_for_testing(zone));
+        setenv("CALPARSER_ROOT", CALPARSER_SOURCE_ROOT, 1);
+        ASSERT_EQ(0, parser_init());
     }
-    static void TearDownTestSuite() { CALPARSER_TIMEZONE_LIST::Instance()->removeAllTimeZones(); }
+    static void TearDownTestSuite() { parser_uninit(); }
 
     // The registered zones that keep daylight time today, with ICU's zone each.
     static std::vector<Subject> subjects() {
@@ -239,7 +144,7 @@ protected:
 
 }  // namespace
 
-// The file's reader above must see what the file says, or the comparison is empty.
+// The loader must have read the whole file, or the comparison is empty.
 TEST_F(ZoneDifferential, FileIsReadWhole) {
     const CAL_VTIMEZONE* ny = calparser_lookupCalVTimeZone("America/New_York");
     ASSERT_NE(nullptr, ny);

@@ -75,7 +75,11 @@ void print_zone(PRFileDesc* fd, const CAL_VTIMEZONE* zone) {
 CALPARSER_TIMEZONE_LIST* CALPARSER_TIMEZONE_LIST::m_Instance = nullptr;
 
 CALPARSER_TIMEZONE_LIST* CALPARSER_TIMEZONE_LIST::Instance() {
-    if (!m_Instance) m_Instance = new (std::nothrow) CALPARSER_TIMEZONE_LIST();
+    if (m_Instance) return m_Instance;
+    /* Published before the file is read: look-ups made while the file is
+     * parsed find the registry empty instead of creating another one. */
+    m_Instance = new (std::nothrow) CALPARSER_TIMEZONE_LIST();
+    if (m_Instance) m_Instance->init();
     return m_Instance;
 }
 
@@ -174,17 +178,6 @@ int calparser_getAllTimeZones(array_t** ppList) {
 int calparser_debugPrintAllTimeZones(PRFileDesc* fd) {
     CALPARSER_TIMEZONE_LIST* registry = CALPARSER_TIMEZONE_LIST::Instance();
     return registry ? registry->debugPrintAllTimeZones(fd) : 0;
-}
-
-/* Declared in tests/support/registry_testing.h only: tests fill the registry with
- * zones built in memory instead of loading the time-zone file. */
-int calparser_registry_add_for_testing(CAL_VTIMEZONE* pZone) {
-    CALPARSER_TIMEZONE_LIST* registry = CALPARSER_TIMEZONE_LIST::Instance();
-    if (!pZone || !registry) return 1;
-    if (!registry->m_pList && !(registry->m_pList = array_new())) return 3;
-    if (array_append(registry->m_pList, pZone) != 0) return 3;
-    array_qsort(registry->m_pList, CALPARSER_TIMEZONE_LIST::calVTimeZone_compare);
-    return 0;
 }
 
 }  // extern "C"

@@ -28,8 +28,10 @@ class CALPARSER_TIMEZONE_LIST {
 public:
     /* The one registry; NULL until the first Instance() call. */
     static CALPARSER_TIMEZONE_LIST* m_Instance;
-    /* The registry, created on the first call; NULL only when memory runs out.
-     * The first call must happen before threads use the library. */
+    /* The registry. The first call creates it and loads the default time-zone
+     * file (init); a file that is missing or does not parse leaves it without
+     * a list. NULL only when memory runs out. The first call must happen
+     * before threads use the library (parser_init makes it). */
     static CALPARSER_TIMEZONE_LIST* Instance();
 
     /* Frees every zone (removeAllTimeZones). */

@@ -25,15 +25,6 @@ char kFileDefaultTzid[] = "Africa/Casablanca";
 constexpr int kOpenReadOnly = 0;
 constexpr int kOpenMode = 0666;
 
-/* The registry; a registry created by this call first loads the default
- * file. NULL only when memory runs out. */
-CALPARSER_TIMEZONE_LIST* obtain_registry() {
-    const bool creating = CALPARSER_TIMEZONE_LIST::m_Instance == nullptr;
-    CALPARSER_TIMEZONE_LIST* registry = CALPARSER_TIMEZONE_LIST::Instance();
-    if (creating && registry) registry->init();
-    return registry;
-}
-
 }  // namespace
 
 int CALPARSER_TIMEZONE_LIST::init() {
@@ -87,7 +78,7 @@ extern "C" {
 
 int parser_init(void) {
     if (!CALPARSER_STR::Instance()) return 1;
-    if (!obtain_registry()) return 2;
+    if (!CALPARSER_TIMEZONE_LIST::Instance()) return 2;
     if (recurrence_init() != 0) return 3;
     time_cache_init();
     return 0;
@@ -100,7 +91,7 @@ int parser_uninit(void) {
 }
 
 int calparser_loadDefaultTimeZoneList(void) {
-    obtain_registry();
+    CALPARSER_TIMEZONE_LIST::Instance();
     return 0;
 }
 
@@ -111,12 +102,12 @@ int calparser_unloadTimeZoneList(void) {
 }
 
 int calparser_loadTimeZoneListFromFile(char* path) {
-    CALPARSER_TIMEZONE_LIST* registry = obtain_registry();
+    CALPARSER_TIMEZONE_LIST* registry = CALPARSER_TIMEZONE_LIST::Instance();
     return registry ? registry->reloadListFromFile(path) : 1;
 }
 
 int calparser_loadTimeZoneList(protstream* pStream) {
-    CALPARSER_TIMEZONE_LIST* registry = obtain_registry();
+    CALPARSER_TIMEZONE_LIST* registry = CALPARSER_TIMEZONE_LIST::Instance();
     return registry && pStream ? registry->reloadList(pStream) : 1;
 }
 

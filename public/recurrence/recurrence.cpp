@@ -402,7 +402,7 @@ struct DateItem {
     long long value;   /* UTC seconds, or the wall-clock seconds of the day's midnight */
 };
 
-bool read_date_item(const char* text, const icu::TimeZone* zone, DateItem* pItem) {
+bool parse_date_item(const char* text, const icu::TimeZone* zone, DateItem* pItem) {
     if (!text)
         return false;
     /* A PERIOD counts by its start. */
@@ -421,6 +421,17 @@ bool read_date_item(const char* text, const icu::TimeZone* zone, DateItem* pItem
     if (value.size() == 15)
         return timezone_WallClockToUtc(zone, seconds, &pItem->value) == 0;
     return true;
+}
+
+/* parse_date_item, with a log line for an item that cannot be read; `kind`
+ * names the list ("RDATE" or "EXDATE"). */
+bool read_date_item(const char* kind, const char* text, const icu::TimeZone* zone,
+                    DateItem* pItem) {
+    if (parse_date_item(text, zone, pItem))
+        return true;
+    kvallog(0, 4, "%s: Recurrence %s item \"%s\" is not readable.", KVALLOG_CORE_SUBSYSTEM,
+            kind, text ? text : "");
+    return false;
 }
 
 struct Exclusions {
@@ -488,7 +499,7 @@ bool read_rdates(const array_t* texts, long long startWall, const icu::TimeZone*
     for (unsigned i = 0; texts && i < texts->count; i++) {
         DateItem item;
         long long utc = 0;
-        if (!read_date_item((const char*)texts->data[i], zone, &item))
+        if (!read_date_item("RDATE", (const char*)texts->data[i], zone, &item))
             allRead = false;
         else if (!item.isDate)
             pInstants->push_back(item.value);
@@ -505,7 +516,7 @@ bool read_exdates(const array_t* texts, const icu::TimeZone* zone, Exclusions* p
     bool allRead = true;
     for (unsigned i = 0; texts && i < texts->count; i++) {
         DateItem item;
-        if (!read_date_item((const char*)texts->data[i], zone, &item))
+        if (!read_date_item("EXDATE", (const char*)texts->data[i], zone, &item))
             allRead = false;
         else if (item.isDate)
             pExclusions->days.push_back(floor_div(item.value, kSecondsPerDay));

@@ -1,8 +1,10 @@
-/* Test helpers: time-zone records built in memory, the registry filled with them,
- * and log lines captured through the logging sink. */
+/* Test helpers: time-zone records built in memory, the registry loaded with zones
+ * of the same shape through the library's own loader, and log lines captured
+ * through the logging sink. */
 #ifndef TESTS_SUPPORT_ZONE_BUILDERS_H
 #define TESTS_SUPPORT_ZONE_BUILDERS_H
 
+#include <stdio.h>
 #include <stdlib.h>
 #include <time.h>
 
@@ -14,10 +16,11 @@
 #include <unicode/simpletz.h>
 
 #include "core/parser/cal_vtimezone_array.h"
+#include "core/parser/calparser.h"
 #include "public/db/caldb_timezone.h"
 #include "public/util/array.h"
 #include "public/util/kvallog.h"
-#include "tests/support/registry_testing.h"
+#include "public/util/prot.h"
 
 namespace zone_test {
 
@@ -43,19 +46,24 @@ inline CAL_VZONE* make_sub_zone(int offsetMinutes) {
     return sub;
 }
 
-/* What a zone built by make_zone holds. */
+/* What a zone built by make_zone or loaded by fill_registry holds. */
 struct ZoneSpec {
     std::string tzid;
     int standardMinutes = 0;
-    bool hasStandard = true;
+    bool hasStandard = true;  // without it the zone has no rule-based zone
     bool hasDaylight = false;
     int daylightMinutes = 0;
     std::vector<std::string> crossings;  // UTC texts, ascending
-    bool withRuleZone = true;            // a rule-based zone without daylight time
+    /* Loaded zones only: the parts' yearly rules (RRULE values, empty for
+     * none) and the local start texts whose hour gives the time of change. */
+    std::string standardRule;
+    std::string daylightRule;
+    std::string standardStart = "19700101T000000";
+    std::string daylightStart = "19700101T000000";
 };
 
 /* A new zone record (the caller owns it) with a plain rule-based zone at the
- * standard offset, so that conversions outside the tables have a zone to use. */
+ * standard offset when it has a standard part. */
 inline CAL_VTIMEZONE* make_zone(const ZoneSpec& shape) {
     CAL_VTIMEZONE* zone = CAL_VTIMEZONE_NEW();
     zone->pDbTimeZone->pTzid = PL_strdup(shape.tzid.c_str());
@@ -69,16 +77,63 @@ inline CAL_VTIMEZONE* make_zone(const ZoneSpec& shape) {
             array_append(zone->aTzCross, when);
         }
     }
-    if (shape.withRuleZone && shape.hasStandard)
+    if (shape.hasStandard)
         zone->pIcuZone = new icu::SimpleTimeZone(shape.standardMinutes * kMsPerMinute,
                                                  icu::UnicodeString::fromUTF8(shape.tzid));
     return zone;
 }
 
-/* The registry emptied, then filled with the zones given. */
-inline void fill_registry(const std::vector<ZoneSpec>& specs) {
-    CALPARSER_TIMEZONE_LIST::Instance()->removeAllTimeZones();
-    for (const ZoneSpec& shape : specs) calparser_registry_add_for_testing(make_zone(shape));
+/* "+HHMM" or "-HHMM" of an offset in minutes east of UTC. */
+inline std::string offset_text(int minutes) {
+    char text[16];
+    int magnitude = minutes < 0 ? -minutes : minutes;
+    snprintf(text, sizeof text, "%c%02d%02d", minutes < 0 ? '-' : '+', magnitude / 60,
+             magnitude % 60);
+    return text;
+}
+
+inline std::string sub_zone_text(const char* kind, const std::string& start, int fromMinutes,
+                                 int toMinutes, const std::string& rule) {
+    std::string text = std::string("BEGIN:") + kind + "\r\nDTSTART:" + start + "\r\n";
+    text += "TZOFFSETFROM:" + offset_text(fromMinutes) + "\r\n";
+    text += "TZOFFSETTO:" + offset_text(toMinutes) + "\r\n";
+    if (!rule.empty()) text += "RRULE:" + rule + "\r\n";
+    return text + "END:" + kind + "\r\n";
+}
+
+/* The VTIMEZONE of `shape` as iCalendar text. */
+inline std::string zone_text(const ZoneSpec& shape) {
+    std::string text = "BEGIN:VTIMEZONE\r\nTZID:" + shape.tzid + "\r\n";
+    if (!shape.crossings.empty()) {
+        text += "X-KVAL-TZCROSS:";
+        for (size_t i = 0; i < shape.crossings.size(); i++)
+            text += (i ? ";" : "") + shape.crossings[i];
+        text += "\r\n";
+    }
+    int summer = shape.hasDaylight ? shape.daylightMinutes : shape.standardMinutes;
+    if (shape.hasStandard)
+        text += sub_zone_text("STANDARD", shape.standardStart, summer, shape.standardMinutes,
+                              shape.standardRule);
+    if (shape.hasDaylight)
+        text += sub_zone_text("DAYLIGHT", shape.daylightStart, shape.standardMinutes, summer,
+                              shape.daylightRule);
+    return text + "END:VTIMEZONE\r\n";
+}
+
+/* The registry reloaded from iCalendar `text` by the library's loader; the
+ * loader's result (0 when loaded). */
+inline int load_registry_text(const std::string& text) {
+    protstream* stream = prot_readmap(text.data(), (unsigned)text.size());
+    int rc = calparser_loadTimeZoneList(stream);
+    prot_free(stream);
+    return rc;
+}
+
+/* The registry's zones replaced by the zones given, read from their text. */
+inline int fill_registry(const std::vector<ZoneSpec>& specs) {
+    std::string text = "BEGIN:VCALENDAR\r\n";
+    for (const ZoneSpec& shape : specs) text += zone_text(shape);
+    return load_registry_text(text + "END:VCALENDAR\r\n");
 }
 
 /* A zone at a fixed offset, without daylight part. */

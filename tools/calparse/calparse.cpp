@@ -10,6 +10,9 @@
  * local times are shown in; without it each component is shown in its own
  * zone (X-KVAL-DTSTART-TZID, else the first zone of the input, else the
  * server's default zone).
+ * Summary and json list events and to-dos in the order the parse made them,
+ * except that the instances of an expanded series come earliest first (the
+ * library leaves them latest first); sxml writes the library's order as is.
  * Exit status: 0 every input parsed; 1 an input could not be read or did not
  * parse (the reason goes to standard error with the file name); 2 a usage error. */
 #include <errno.h>
@@ -39,7 +42,8 @@ const char* const kFallbackZone = "Africa/Casablanca";
 void usage() {
     fprintf(stderr,
             "usage: calparse [--format ical|ical-strict|xml|sxml] [--charset NAME] [--tz ZONE]\n"
-            "                [--output summary|json|sxml|tokens] [FILE...]\n");
+            "                [--output summary|json|sxml|tokens] [FILE...]\n"
+            "Instances of a recurring series are listed earliest first (summary, json).\n");
 }
 
 int format_code(const char* name) {

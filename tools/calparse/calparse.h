@@ -6,6 +6,7 @@
 #include <time.h>
 
 #include <string>
+#include <vector>
 
 #include "core/parser/calparser.h"
 
@@ -53,6 +54,16 @@ std::string local_text(const CAL_VTIMEZONE* zone, long t);
  * then in the registry; NULL when neither has it. *pName receives the name. */
 const CAL_VTIMEZONE* display_zone(const Parsed& in, const Options& opt,
                                   const CALDB_COMPONENT* c, std::string* pName);
+
+/* Whether the components wrapped by `a` and `b` are instances of one
+ * series: both have a recurrence id and they share a UID. */
+bool same_series(const CAL_VCOMPONENT* a, const CAL_VCOMPONENT* b);
+
+/* The order the outputs list the components of a result slot in, as indices
+ * into `slot` (empty for a null slot): the library's order, except that each
+ * run of instances of one series, which the expansion leaves latest first,
+ * is listed by recurrence id, earliest first (ties keep the library's order). */
+std::vector<unsigned> listing_order(const array_t* slot);
 
 /* Texts of the records' codes. */
 const char* partstat_text(int code);

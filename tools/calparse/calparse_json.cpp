@@ -1,5 +1,7 @@
 /* calparse --output json: one object per input, its keys in a fixed order,
- * so that two runs over the same input print the same bytes. */
+ * so that two runs over the same input print the same bytes. Events and
+ * to-dos come in the summary's order (listing_order): the library's, with
+ * the instances of a series earliest first. */
 #include "tools/calparse/calparse.h"
 
 #include <nlohmann/json.hpp>
@@ -114,7 +116,7 @@ Json component_value(const Parsed& in, const Options& opt, const CALDB_COMPONENT
 Json components(const Parsed& in, const Options& opt, unsigned slotIndex) {
     Json items = Json::array();
     array_t* slot = in.slot(slotIndex);
-    for (unsigned i = 0; slot && i < slot->count; i++) {
+    for (unsigned i : listing_order(slot)) {
         const CAL_VCOMPONENT* wrapper = static_cast<const CAL_VCOMPONENT*>(slot->data[i]);
         if (!wrapper || !wrapper->pComponent) continue;
         const CALDB_COMPONENT* c = static_cast<const CALDB_COMPONENT*>(wrapper->pComponent);

@@ -4,6 +4,8 @@
 #include <plstr.h>
 #include <unicode/timezone.h>
 
+#include <algorithm>
+
 namespace calparse {
 
 namespace {
@@ -99,6 +101,33 @@ const CAL_VTIMEZONE* display_zone(const Parsed& in, const Options& opt,
     *pName = name;
     const CAL_VTIMEZONE* zone = input_zone(in, name.c_str());
     return zone ? zone : calparser_lookupCalVTimeZone(name.c_str());
+}
+
+bool same_series(const CAL_VCOMPONENT* a, const CAL_VCOMPONENT* b) {
+    const CALDB_COMPONENT* x = a ? static_cast<const CALDB_COMPONENT*>(a->pComponent) : nullptr;
+    const CALDB_COMPONENT* y = b ? static_cast<const CALDB_COMPONENT*>(b->pComponent) : nullptr;
+    return x && y && x->pUid && y->pUid && x->tRecurrenceId > 0 && y->tRecurrenceId > 0 &&
+           PL_strcmp(x->pUid, y->pUid) == 0;
+}
+
+std::vector<unsigned> listing_order(const array_t* slot) {
+    std::vector<unsigned> order;
+    if (!slot) return order;
+    for (unsigned i = 0; i < slot->count; i++) order.push_back(i);
+    auto wrapper = [slot](unsigned i) {
+        return static_cast<const CAL_VCOMPONENT*>(slot->data[i]);
+    };
+    auto earlier = [&wrapper](unsigned a, unsigned b) {
+        return static_cast<const CALDB_COMPONENT*>(wrapper(a)->pComponent)->tRecurrenceId <
+               static_cast<const CALDB_COMPONENT*>(wrapper(b)->pComponent)->tRecurrenceId;
+    };
+    for (unsigned begin = 0; begin < slot->count;) {
+        unsigned end = begin + 1;
+        while (end < slot->count && same_series(wrapper(begin), wrapper(end))) end++;
+        std::stable_sort(order.begin() + begin, order.begin() + end, earlier);
+        begin = end;
+    }
+    return order;
 }
 
 const char* partstat_text(int code) {

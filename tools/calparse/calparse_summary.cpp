@@ -1,6 +1,6 @@
 /* calparse --output summary: a readable account of each input. The
  * instances of an expanded series (consecutive components with one UID and
- * a recurrence id) are listed under the first one. */
+ * a recurrence id) are listed, earliest first, under the earliest one. */
 #include "tools/calparse/calparse.h"
 
 #include <plstr.h>
@@ -72,20 +72,17 @@ void print_alarms(FILE* out, const CALDB_COMPONENT* c, const CAL_VTIMEZONE* zone
     }
 }
 
-bool same_series(const CAL_VCOMPONENT* a, const CAL_VCOMPONENT* b) {
-    const CALDB_COMPONENT* x = static_cast<const CALDB_COMPONENT*>(a->pComponent);
-    const CALDB_COMPONENT* y = static_cast<const CALDB_COMPONENT*>(b->pComponent);
-    return x && y && x->pUid && y->pUid && x->tRecurrenceId > 0 && y->tRecurrenceId > 0 &&
-           PL_strcmp(x->pUid, y->pUid) == 0;
-}
-
-/* Prints the component at `index` (and the instances of its series after
- * it); returns the index of the next one. */
-unsigned print_component(FILE* out, const Parsed& in, const Options& opt, array_t* slot,
-                         unsigned index, bool isEvent) {
-    const CAL_VCOMPONENT* wrapper = static_cast<const CAL_VCOMPONENT*>(slot->data[index]);
-    const CALDB_COMPONENT* c = static_cast<const CALDB_COMPONENT*>(wrapper->pComponent);
-    if (!c) return index + 1;
+/* Prints the component at `order[pos]` (and the instances of its series
+ * that follow it in `order`); returns the position of the next one. */
+size_t print_component(FILE* out, const Parsed& in, const Options& opt, const array_t* slot,
+                       const std::vector<unsigned>& order, size_t pos, bool isEvent) {
+    auto wrapper_at = [slot, &order](size_t at) {
+        return static_cast<const CAL_VCOMPONENT*>(slot->data[order[at]]);
+    };
+    const CAL_VCOMPONENT* wrapper = wrapper_at(pos);
+    const CALDB_COMPONENT* c =
+        wrapper ? static_cast<const CALDB_COMPONENT*>(wrapper->pComponent) : nullptr;
+    if (!c) return pos + 1;
     std::string zoneName;
     const CAL_VTIMEZONE* zone = display_zone(in, opt, c, &zoneName);
     fprintf(out, "%s \"%s\"\n", isEvent ? "event" : "to-do", or_empty(c->pSummary));
@@ -113,15 +110,13 @@ unsigned print_component(FILE* out, const Parsed& in, const Options& opt, array_
     for (unsigned i = 0; c->aRRules && i < c->aRRules->count; i++)
         fprintf(out, "  rule %s\n", static_cast<const char*>(c->aRRules->data[i]));
 
-    unsigned next = index + 1;
-    while (next < slot->count && same_series(wrapper, static_cast<const CAL_VCOMPONENT*>(
-                                                          slot->data[next])))
-        next++;
-    if (next > index + 1 || c->tRecurrenceId > 0) {
-        fprintf(out, "  instances: %u\n", next - index);
-        for (unsigned i = index; i < next; i++) {
-            const CALDB_COMPONENT* instance = static_cast<const CALDB_COMPONENT*>(
-                static_cast<const CAL_VCOMPONENT*>(slot->data[i])->pComponent);
+    size_t next = pos + 1;
+    while (next < order.size() && same_series(wrapper, wrapper_at(next))) next++;
+    if (next > pos + 1 || c->tRecurrenceId > 0) {
+        fprintf(out, "  instances: %zu\n", next - pos);
+        for (size_t at = pos; at < next; at++) {
+            const CALDB_COMPONENT* instance =
+                static_cast<const CALDB_COMPONENT*>(wrapper_at(at)->pComponent);
             fprintf(out, "    %s\n", both_times(instance->tDtStart, zone, zoneName).c_str());
         }
     }
@@ -129,9 +124,11 @@ unsigned print_component(FILE* out, const Parsed& in, const Options& opt, array_
 }
 
 void print_slot(FILE* out, const Parsed& in, const Options& opt, unsigned slotIndex) {
-    array_t* slot = in.slot(slotIndex);
-    for (unsigned i = 0; slot && i < slot->count;)
-        i = print_component(out, in, opt, slot, i, slotIndex == CALPARSER_SLOT_EVENTS);
+    const array_t* slot = in.slot(slotIndex);
+    std::vector<unsigned> order = listing_order(slot);
+    for (size_t pos = 0; pos < order.size();)
+        pos = print_component(out, in, opt, slot, order, pos,
+                              slotIndex == CALPARSER_SLOT_EVENTS);
 }
 
 }  // namespace
