@@ -77,7 +77,8 @@ std::vector<std::string> stamps_of(const std::string& text) {
 // Texts go out unescaped and missing ones empty; unset times are the epoch;
 // the date form needs the start flag, and the end follows only with its own
 // flag; GE is signed degrees with six decimals, down to the extreme values.
-// A to-do line is an event line with T for E and its due time under E.
+// A to-do line is an event line (the same code) with T for E and its due
+// time under E.
 TEST(SxmlWriter, ComponentLinesByteForByte)
 {
     Event full(named(caldb_NewEvent(), "uid-1", "Team, meeting"));
@@ -123,11 +124,8 @@ TEST(SxmlWriter, ComponentLinesByteForByte)
         EXPECT_EQ(timed.get(), calparser_todo_to_sxml(timed.get(), s, kStamp));
         EXPECT_EQ(nullptr, calparser_todo_to_sxml(nullptr, s, kStamp));
         calparser_todo_to_sxml(dayTodo.get(), s, kStamp);
-        dayTodo->bDtEndIsDate = 0;
-        calparser_todo_to_sxml(dayTodo.get(), s, kStamp);
     });
     const std::string dayTail = "CR=20021231T235959Z L=20030101T010203Z SE=0 GE=";
-    const std::string dayGeo0 = dayTail + "0.000000,0.000000 D= U= CL= N=>\n";
     EXPECT_EQ("<E=I=uid-1 DM=20010909T014640Z S=Team, meeting DS=20030101T120000Z "
               "DE=20030101T130000Z CR=20021231T235959Z L=20030101T010203Z SE=3 "
               "GE=37.050000,-122.400000 D=Talk; plan U=http://x/?a=1&b=2 CL=PUBLIC N=Room \"4\">\n"
@@ -141,8 +139,8 @@ TEST(SxmlWriter, ComponentLinesByteForByte)
               "<T=I=t1 DM=20010909T014640Z S=Do it DS=20030101T120000Z E=20030101T130000Z "
               "CR=19700101T000000Z L=19700101T000000Z SE=12 GE=-0.500000,0.000000 "
               "D= U= CL=PRIVATE N=>\n"
-              "<T=I=d DM=20010909T014640Z S=s DS=\"20030101;V=D\" E=\"20030102;V=D\" " + dayGeo0 +
-              "<T=I=d DM=20010909T014640Z S=s DS=\"20030101;V=D\" " + dayGeo0,
+              "<T=I=d DM=20010909T014640Z S=s DS=\"20030101;V=D\" E=\"20030102;V=D\" " + dayTail +
+              "0.000000,0.000000 D= U= CL= N=>\n",
               out);
     EXPECT_EQ(full.get(), calparser_event_to_sxml(full.get(), nullptr, kStamp));
     EXPECT_EQ(timed.get(), calparser_todo_to_sxml(timed.get(), nullptr, kStamp));
