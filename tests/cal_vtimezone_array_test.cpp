@@ -79,25 +79,23 @@ TEST_F(Registry, ListsZonesInByteOrderWhateverTheInsertionOrder) {
     EXPECT_EQ(1, calparser_isValidTimeZoneID("US/Eastern"));  // the zones stayed
 }
 
+// Names match byte for byte; a zone without standard part is found but has no
+// rule-based zone.
 TEST_F(Registry, LookUpsMatchCaseExactlyAndGiveTheRecordsParts) {
     ZoneSpec daylightOnly = fixed_zone("Test/DaylightOnly");
     daylightOnly.hasStandard = false;
     daylightOnly.hasDaylight = true;
-    ASSERT_EQ(0, fill_registry({fixed_zone("Europe/Paris"), fixed_zone("Asia/Tokyo"), daylightOnly}));
-    EXPECT_EQ(1, calparser_isValidTimeZoneID("Europe/Paris"));
+    ASSERT_EQ(0, fill_registry({fixed_zone("Europe/Paris"), daylightOnly}));
     for (const char* miss : {"europe/paris", "Europe/Paris ", "Europe", ""})
         EXPECT_EQ(0, calparser_isValidTimeZoneID(miss)) << miss;
     EXPECT_EQ(0, calparser_isValidTimeZoneID(nullptr));
-    EXPECT_EQ(nullptr, calparser_lookupCalVTimeZone("ASIA/TOKYO"));
 
     CAL_VTIMEZONE* zone = calparser_lookupCalVTimeZone("Europe/Paris");
-    ASSERT_NE(nullptr, zone);
+    ASSERT_TRUE(zone && zone->pIcuZone);
     EXPECT_EQ(zone->pDbTimeZone, calparser_lookupTimeZone("Europe/Paris"));
-    ASSERT_NE(nullptr, zone->pIcuZone);
     EXPECT_EQ(static_cast<void*>(zone->pIcuZone), lookup_libnls_timezone("Europe/Paris"));
     EXPECT_EQ(nullptr, lookup_libnls_timezone("Europe/Berlin"));
     EXPECT_EQ(nullptr, lookup_libnls_timezone(nullptr));
-    // A zone without standard part is found but has no rule-based zone.
     EXPECT_EQ(1, calparser_isValidTimeZoneID("Test/DaylightOnly"));
     EXPECT_EQ(nullptr, lookup_libnls_timezone("Test/DaylightOnly"));
 }
@@ -105,18 +103,18 @@ TEST_F(Registry, LookUpsMatchCaseExactlyAndGiveTheRecordsParts) {
 // A zone without stored part, or a stored part without name, sorts before every
 // named zone; a missing zone before both.
 TEST_F(Registry, IncompleteZonesSortFirst) {
-    CAL_VTIMEZONE* unnamed = make_zone(fixed_zone("x"));
+    CAL_VTIMEZONE* unnamed = make_fixed_zone("x");
     PL_strfree(unnamed->pDbTimeZone->pTzid);
     unnamed->pDbTimeZone->pTzid = nullptr;
-    CAL_VTIMEZONE* bare = make_zone(fixed_zone("y"));
+    CAL_VTIMEZONE* bare = make_fixed_zone("y");
     PL_strfree(bare->pDbTimeZone->pTzid);
     free(bare->pDbTimeZone);
     bare->pDbTimeZone = nullptr;
 
     using List = CALPARSER_TIMEZONE_LIST;
     CAL_VTIMEZONE* nothing = nullptr;
-    CAL_VTIMEZONE* paris = make_zone(fixed_zone("Europe/Paris"));
-    CAL_VTIMEZONE* athens = make_zone(fixed_zone("Europe/Athens"));
+    CAL_VTIMEZONE* paris = make_fixed_zone("Europe/Paris");
+    CAL_VTIMEZONE* athens = make_fixed_zone("Europe/Athens");
     EXPECT_LT(List::calVTimeZone_compare(&nothing, &bare), 0);
     EXPECT_LT(List::calVTimeZone_compare(&bare, &unnamed), 0);
     EXPECT_LT(List::calVTimeZone_compare(&unnamed, &athens), 0);

@@ -103,17 +103,20 @@ TEST_F(CalparseGolden, SeriesKeepsItsLocalTimeAcrossDaylightSaving) {
     nlohmann::json doc = nlohmann::json::parse(run.out);
     const nlohmann::json& events = doc["events"];
     ASSERT_EQ(3u, events.size());
-    const char* const starts[] = {"20270304T140000Z", "20270311T140000Z", "20270325T130000Z"};
-    const char* const ends[] = {"20270304T143000Z", "20270311T143000Z", "20270325T133000Z"};
-    const char* const alarms[] = {"20270304T134500Z", "20270311T134500Z", "20270325T124500Z"};
-    const char* const locals[] = {"20270304T090000", "20270311T090000", "20270325T090000"};
+    const struct {
+        const char *start, *local, *end, *alarm;
+    } instances[] = {
+        {"20270304T140000Z", "20270304T090000", "20270304T143000Z", "20270304T134500Z"},
+        {"20270311T140000Z", "20270311T090000", "20270311T143000Z", "20270311T134500Z"},
+        {"20270325T130000Z", "20270325T090000", "20270325T133000Z", "20270325T124500Z"},
+    };
     for (size_t i = 0; i < 3; i++) {
         SCOPED_TRACE(i);
-        EXPECT_EQ(starts[i], events[i]["start"]["utc"]);
-        EXPECT_EQ(locals[i], events[i]["start"]["local"]);
-        EXPECT_EQ(starts[i], events[i]["recurrenceId"]["utc"]);
-        EXPECT_EQ(ends[i], events[i]["end"]["utc"]);
-        EXPECT_EQ(alarms[i], events[i]["alarms"][0]["trigger"]["utc"]);
+        EXPECT_EQ(instances[i].start, events[i]["start"]["utc"]);
+        EXPECT_EQ(instances[i].local, events[i]["start"]["local"]);
+        EXPECT_EQ(instances[i].start, events[i]["recurrenceId"]["utc"]);
+        EXPECT_EQ(instances[i].end, events[i]["end"]["utc"]);
+        EXPECT_EQ(instances[i].alarm, events[i]["alarms"][0]["trigger"]["utc"]);
         EXPECT_EQ("spring-sync-2027@example.com", events[i]["uid"]);
         EXPECT_EQ(nlohmann::json::array({"20270318T090000"}), events[i]["exdates"]);
     }

@@ -31,7 +31,7 @@ protected:
         ASSERT_EQ(0, zone_test::fill_registry({zone_test::utc_fallback_zone(),
                                                zone_test::central_zone("Europe/Test")}));
         inputZones = array_new();
-        array_append(inputZones, zone_test::make_zone(zone_test::fixed_zone("US/Eastern", -300)));
+        array_append(inputZones, zone_test::make_fixed_zone("US/Eastern", -300));
         ev = caldb_NewEvent();
     }
     void TearDown() override {

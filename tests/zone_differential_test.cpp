@@ -101,6 +101,21 @@ void check_utc(const Subject& s, time_t when, Tally* tally) {
     tally->compared++;
 }
 
+// Calls `check` every `step` over 1990-2010 and at each of `around` (offsets
+// from a crossing) of every crossing of the zone, until a fatal failure.
+template <typename Check>
+void sample(const Subject& s, time_t step, const std::vector<time_t>& around, Check check) {
+    for (time_t t = kFirst; t < kLast && !::testing::Test::HasFatalFailure(); t += step) check(t);
+    const array_t* cross = calparser_lookupCalVTimeZone(s.tzid)->aTzCross;
+    for (unsigned i = 0; i < cross->count; i++) {
+        time_t when = *static_cast<const time_t*>(cross->data[i]);
+        for (time_t offset : around) {
+            if (::testing::Test::HasFatalFailure()) return;
+            if (when + offset >= kFirst && when + offset < kLast) check(when + offset);
+        }
+    }
+}
+
 class ZoneDifferential : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
@@ -146,21 +161,12 @@ TEST_F(ZoneDifferential, FileIsReadWhole) {
 TEST_F(ZoneDifferential, LocalTextsConvertAsIcuDoes) {
     Tally tally;
     for (const Subject& s : subjects()) {
-        for (time_t wall = kFirst; wall < kLast; wall += kLocalStep) {
-            check_local(s, wall, &tally);
-            if (HasFatalFailure()) return;
-        }
         // Around every crossing, in half hours: the gaps and repeated hours.
-        const array_t* cross = calparser_lookupCalVTimeZone(s.tzid)->aTzCross;
-        for (unsigned i = 0; i < cross->count; i++) {
-            time_t when = *static_cast<const time_t*>(cross->data[i]);
-            for (time_t wall = when + s.standard - 2 * kHour;
-                 wall <= when + s.daylight + 2 * kHour; wall += kHour / 2) {
-                if (wall < kFirst || wall >= kLast) continue;
-                check_local(s, wall, &tally);
-                if (HasFatalFailure()) return;
-            }
-        }
+        std::vector<time_t> around;
+        for (time_t d = s.standard - 2 * kHour; d <= s.daylight + 2 * kHour; d += kHour / 2)
+            around.push_back(d);
+        sample(s, kLocalStep, around, [&](time_t wall) { check_local(s, wall, &tally); });
+        if (HasFatalFailure()) return;
     }
     EXPECT_GT(tally.inGapOrOverlap, 1000);
     EXPECT_GT(tally.compared, 20 * tally.skipped) << tally.skipped << " skipped";
@@ -169,19 +175,8 @@ TEST_F(ZoneDifferential, LocalTextsConvertAsIcuDoes) {
 TEST_F(ZoneDifferential, UtcInstantsFormatAsIcuDoes) {
     Tally tally;
     for (const Subject& s : subjects()) {
-        for (time_t when = kFirst; when < kLast; when += kUtcStep) {
-            check_utc(s, when, &tally);
-            if (HasFatalFailure()) return;
-        }
-        const array_t* cross = calparser_lookupCalVTimeZone(s.tzid)->aTzCross;
-        for (unsigned i = 0; i < cross->count; i++) {
-            time_t when = *static_cast<const time_t*>(cross->data[i]);
-            for (time_t t : {when - 1, when, when + 1}) {
-                if (t < kFirst || t >= kLast) continue;
-                check_utc(s, t, &tally);
-                if (HasFatalFailure()) return;
-            }
-        }
+        sample(s, kUtcStep, {-1, 0, 1}, [&](time_t when) { check_utc(s, when, &tally); });
+        if (HasFatalFailure()) return;
     }
     EXPECT_GT(tally.compared, 20 * tally.skipped) << tally.skipped << " skipped";
 }

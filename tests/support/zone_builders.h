@@ -38,7 +38,7 @@ inline time_t utc(const std::string& text) {
     return timegm(&t);
 }
 
-/* What a zone built by make_zone or loaded by fill_registry holds. */
+/* What a zone loaded by fill_registry holds. */
 struct ZoneSpec {
     std::string tzid;
     int standardMinutes = 0;
@@ -63,29 +63,15 @@ inline std::string wall_text(time_t seconds) {
     return text;
 }
 
-/* A new zone record (the caller owns it) with a plain rule-based zone at the
- * standard offset when it has a standard part. */
-inline CAL_VTIMEZONE* make_zone(const ZoneSpec& shape) {
-    auto part = [](int offsetMinutes) {
-        CAL_VZONE* sub = CAL_VZONE_NEW();
-        sub->pDbZone->nOffsetTo = offsetMinutes;
-        return sub;
-    };
+/* A new zone record (the caller owns it) at a fixed offset: a standard part
+ * and a plain rule-based zone, without daylight part or crossings. */
+inline CAL_VTIMEZONE* make_fixed_zone(const std::string& tzid, int standardMinutes = 0) {
     CAL_VTIMEZONE* zone = CAL_VTIMEZONE_NEW();
-    zone->pDbTimeZone->pTzid = PL_strdup(shape.tzid.c_str());
-    if (shape.hasStandard) zone->pStandard = part(shape.standardMinutes);
-    if (shape.hasDaylight) zone->pDaylight = part(shape.daylightMinutes);
-    if (!shape.crossings.empty()) {
-        zone->aTzCross = array_new();
-        for (const std::string& c : shape.crossings) {
-            time_t* when = static_cast<time_t*>(malloc(sizeof(time_t)));
-            *when = utc(c);
-            array_append(zone->aTzCross, when);
-        }
-    }
-    if (shape.hasStandard)
-        zone->pIcuZone = new icu::SimpleTimeZone(shape.standardMinutes * 60000,
-                                                 icu::UnicodeString::fromUTF8(shape.tzid));
+    zone->pDbTimeZone->pTzid = PL_strdup(tzid.c_str());
+    zone->pStandard = CAL_VZONE_NEW();
+    zone->pStandard->pDbZone->nOffsetTo = standardMinutes;
+    zone->pIcuZone = new icu::SimpleTimeZone(standardMinutes * 60000,
+                                             icu::UnicodeString::fromUTF8(tzid));
     return zone;
 }
 
