@@ -29,8 +29,8 @@ constexpr int kHour = 3600;
 
 /* New York with the United States' rules: -05:00, -04:00 from the second
  * Sunday of March to the first Sunday of November, both at 02:00 local. */
-zone_test::ZoneSpec new_york() {
-    zone_test::ZoneSpec shape;
+zone_test::ZoneShape new_york() {
+    zone_test::ZoneShape shape;
     shape.tzid = "America/New_York";
     shape.standardMinutes = -300;
     shape.hasDaylight = true;

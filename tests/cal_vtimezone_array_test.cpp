@@ -58,7 +58,7 @@ protected:
 // Each listing is a new array over the registry's own zones, in byte order
 // whatever the order they were loaded in.
 TEST_F(Registry, ListsZonesInByteOrderWhateverTheInsertionOrder) {
-    std::vector<ZoneSpec> zones;
+    std::vector<ZoneShape> zones;
     for (const char* id : {"Europe/Paris", "America/New_York", "Africa/Casablanca",
                            "America/Argentina/Buenos_Aires", "US/Eastern", "America/Anchorage"})
         zones.push_back(fixed_zone(id));
@@ -82,7 +82,7 @@ TEST_F(Registry, ListsZonesInByteOrderWhateverTheInsertionOrder) {
 // Names match byte for byte; a zone without standard part is found but has no
 // rule-based zone.
 TEST_F(Registry, LookUpsMatchCaseExactlyAndGiveTheRecordsParts) {
-    ZoneSpec daylightOnly = fixed_zone("Test/DaylightOnly");
+    ZoneShape daylightOnly = fixed_zone("Test/DaylightOnly");
     daylightOnly.hasStandard = false;
     daylightOnly.hasDaylight = true;
     ASSERT_EQ(0, fill_registry({fixed_zone("Europe/Paris"), daylightOnly}));
@@ -143,7 +143,7 @@ TEST_F(Registry, WithoutListEveryLookUpIsEmpty) {
 }
 
 TEST_F(Registry, DebugPrintShowsNamesStartsAndRules) {
-    ZoneSpec central = central_zone("Europe/Berlin");
+    ZoneShape central = central_zone("Europe/Berlin");
     ASSERT_EQ(0, fill_registry({central, fixed_zone("Asia/Tokyo", 540)}));
     CAL_VTIMEZONE* berlin = calparser_lookupCalVTimeZone("Europe/Berlin");
     berlin->pDbTimeZone->pTzUrl = PL_strdup("http://tz.example/Berlin");
@@ -182,7 +182,7 @@ TEST_F(Registry, DebugPrintShowsNamesStartsAndRules) {
 // Every allocation of a listing may fail: the result is 3, no array and no leak.
 TEST_F(Registry, ListingReportsMemoryShortage) {
     if (!HEAP_FAILURE_HOOK) GTEST_SKIP() << "the sanitizer owns the heap";
-    std::vector<ZoneSpec> zones;
+    std::vector<ZoneShape> zones;
     for (const char* id : {"A/1", "B/2", "C/3", "D/4", "E/5", "F/6", "G/7", "H/8", "I/9"})
         zones.push_back(fixed_zone(id));
     ASSERT_EQ(0, fill_registry(zones));

@@ -95,7 +95,6 @@ TEST_F(Formatting, TimeSpanCrossesAChangeOfTheZone) {
     time_t august = utc("20030801T120000Z");
     time_t december = utc("20031215T120000Z");
     EXPECT_EQ(1, doesTimeSpanCrossDST(january, july, "Test/Central"));
-    EXPECT_EQ(1, doesTimeSpanCrossDST(july, december, "Test/Central"));
     EXPECT_EQ(0, doesTimeSpanCrossDST(july, august, "Test/Central"));
     EXPECT_EQ(0, doesTimeSpanCrossDST(january, december, "Test/Central"));  // both standard
     EXPECT_EQ(1, doesTimeSpanCrossDST(utc("20030330T005959Z"), utc("20030330T010000Z"),

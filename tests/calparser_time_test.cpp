@@ -27,8 +27,8 @@ constexpr time_t kJune15 = k2003 + 165 * kDay;
 constexpr time_t kJuly1 = k2003 + 181 * kDay;
 constexpr time_t kOctober26 = k2003 + 298 * kDay;
 
-ZoneSpec daylight_only() {
-    ZoneSpec z = fixed_zone("Test/DaylightOnly");
+ZoneShape daylight_only() {
+    ZoneShape z = fixed_zone("Test/DaylightOnly");
     z.hasStandard = false;
     z.hasDaylight = true;
     z.daylightMinutes = 120;

@@ -39,7 +39,7 @@ inline time_t utc(const std::string& text) {
 }
 
 /* What a zone loaded by fill_registry holds. */
-struct ZoneSpec {
+struct ZoneShape {
     std::string tzid;
     int standardMinutes = 0;
     bool hasStandard = true;  // without it the zone has no rule-based zone
@@ -94,7 +94,7 @@ inline std::string sub_zone_text(const char* kind, const std::string& start, int
 }
 
 /* The VTIMEZONE of `shape` as iCalendar text. */
-inline std::string zone_text(const ZoneSpec& shape) {
+inline std::string zone_text(const ZoneShape& shape) {
     std::string text = "BEGIN:VTIMEZONE\r\nTZID:" + shape.tzid + "\r\n";
     if (!shape.crossings.empty()) {
         text += "X-KVAL-TZCROSS:";
@@ -122,25 +122,25 @@ inline int load_registry_text(const std::string& text) {
 }
 
 /* The registry's zones replaced by the zones given, read from their text. */
-inline int fill_registry(const std::vector<ZoneSpec>& specs) {
+inline int fill_registry(const std::vector<ZoneShape>& shapes) {
     std::string text = "BEGIN:VCALENDAR\r\n";
-    for (const ZoneSpec& shape : specs) text += zone_text(shape);
+    for (const ZoneShape& shape : shapes) text += zone_text(shape);
     return load_registry_text(text + "END:VCALENDAR\r\n");
 }
 
 /* A zone at a fixed offset, without daylight part. */
-inline ZoneSpec fixed_zone(const std::string& tzid, int standardMinutes = 0) {
-    ZoneSpec z;
+inline ZoneShape fixed_zone(const std::string& tzid, int standardMinutes = 0) {
+    ZoneShape z;
     z.tzid = tzid;
     z.standardMinutes = standardMinutes;
     return z;
 }
 
-inline ZoneSpec utc_fallback_zone() { return fixed_zone("Africa/Casablanca"); }
+inline ZoneShape utc_fallback_zone() { return fixed_zone("Africa/Casablanca"); }
 
 /* The zone of the worked example: +01:00, +02:00 in summer 2003. */
-inline ZoneSpec central_zone(const std::string& tzid) {
-    ZoneSpec z = fixed_zone(tzid, 60);
+inline ZoneShape central_zone(const std::string& tzid) {
+    ZoneShape z = fixed_zone(tzid, 60);
     z.hasDaylight = true;
     z.daylightMinutes = 120;
     z.crossings = {"20030330T010000Z", "20031026T010000Z"};
