@@ -255,3 +255,28 @@ TEST(UrlParamsAllocation, NoLeakWhenMemoryRunsOut)
         return ok;
     }));
 }
+
+// A unique merge that replaces an attendee other than the last, with each
+// allocation failing in turn (some failures are absorbed, so every point is
+// driven rather than stopping at the first success): never a double free or leak.
+TEST(UrlParamsAllocation, UniqueReplacementSurvivesEveryFailure)
+{
+    if (!HEAP_FAILURE_HOOK)
+        GTEST_SKIP() << "the sanitizer owns the heap";
+    const char* encoded = "mailto:x@example.com;mailto:y@example.com;CN=Z^mailto:x@example.com";
+    array_t* list = array_new();  // the unhindered merge, which also makes the keyword table
+    ASSERT_EQ(0, add_attendees(list, encoded, 0, 1));
+    ASSERT_EQ(2u, list->count);
+    EXPECT_STREQ("Z", at(list, 0)->pCn);
+    caldb_FreeList(&list, CALDB_LIST_ATTENDEES);
+    for (long failAt = 0; failAt < 80; failAt++) {
+        long before = heap_failure::g_live_blocks;
+        list = array_new();
+        {
+            heap_failure::FailAt fail(failAt);
+            add_attendees(list, encoded, 0, 1);
+        }
+        caldb_FreeList(&list, CALDB_LIST_ATTENDEES);
+        EXPECT_EQ(before, heap_failure::g_live_blocks) << "allocation " << failAt;
+    }
+}
