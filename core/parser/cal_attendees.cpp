@@ -46,12 +46,6 @@ bool has_text(const char* text) {
     return text && *text;
 }
 
-/* The attendee is an instruction to remove its match, not an attendee. */
-bool is_deletion_marker(const CALDB_ATTENDEE* att) {
-    const char* status = getPartStatString(att);
-    return status && strcmp(status, xDelete) == 0;
-}
-
 bool key_matches(const CALDB_ATTENDEE* element, const CALDB_ATTENDEE* key) {
     if (key->pCalid) return element->pCalid && PL_strcasecmp(element->pCalid, key->pCalid) == 0;
     return PL_strcasecmp(element->pAddr, key->pAddr) == 0;
@@ -204,9 +198,14 @@ CALDB_ATTENDEE* calparser_findAttendeeInList(const array_t* list, const CALDB_AT
     return nullptr;
 }
 
+int calparser_isAttendeeDeletionMarker(const CALDB_ATTENDEE* att) {
+    const char* status = getPartStatString(att);
+    return status && strcmp(status, xDelete) == 0;
+}
+
 int calparser_merge_attendee(array_t* list, CALDB_ATTENDEE* att, int appendIfMissing) {
     if (!list || !att || !att->pAddr) return 0;
-    bool deletion = is_deletion_marker(att);
+    bool deletion = calparser_isAttendeeDeletionMarker(att);
     int index = 0;
     CALDB_ATTENDEE* match = calparser_findAttendeeInList(list, att, &index);
     if (!match) {

@@ -83,6 +83,11 @@ int calparser_copy_attendee_arrays(array_t** ppDest, const array_t* pSrc);
 CALDB_ATTENDEE* calparser_findAttendeeInList(const array_t* list, const CALDB_ATTENDEE* key,
                                              int* pIndex);
 
+/* 1 when `att` is a deletion marker: its participation status is exactly
+ * xDelete, an instruction to remove its match rather than an attendee.
+ * 0 otherwise, and for NULL. */
+int calparser_isAttendeeDeletionMarker(const CALDB_ATTENDEE* att);
+
 /* Merges `att` into `list`. When a matching attendee (as
  * calparser_findAttendeeInList) is present it is removed and freed, and,
  * unless att is a deletion marker (participation status exactly xDelete), a

@@ -13,20 +13,17 @@ constexpr int kDifferent = 1;
 constexpr int kMajorChange = 1;
 constexpr int kMinorChange = 2;
 
-bool is_event_kind(int kind) {
-    return kind == CALDB_KIND_EVENT || kind == CALDB_KIND_EXPANDED_EVENT;
-}
-
 /* The method half of a component state. */
 unsigned state_method(uint32_t nCompState) {
     return nCompState >> 16;
 }
 
 /* Only the methods that the state derivation gives for PUBLISH and other
- * methods (1), REQUEST, REPLY and CANCEL must match; a counter proposal (64)
- * or a record without a method does not make a change. */
+ * methods, REQUEST, REPLY and CANCEL must match; a counter proposal or a
+ * record without a method does not make a change. */
 bool method_must_match(unsigned method) {
-    return method == 1 || method == 2 || method == 4 || method == 8;
+    return method == CALDB_METHOD_PUBLISH || method == CALDB_METHOD_REQUEST ||
+           method == CALDB_METHOD_REPLY || method == CALDB_METHOD_CANCEL;
 }
 
 /* Exactly one of two pointers is NULL. */
@@ -36,6 +33,21 @@ bool one_null(const void* a, const void* b) {
 
 unsigned list_count(const array_t* list) {
     return list ? list->count : 0;
+}
+
+/* kSame when both lists hold as many elements and each is the same as the
+ * element at its index in the other by `compare`; a NULL list is empty. */
+template <typename Element>
+int compare_in_order(const array_t* a, const array_t* b,
+                     int (*compare)(const Element*, const Element*)) {
+    unsigned count = list_count(a);
+    if (count != list_count(b)) return kDifferent;
+    for (unsigned i = 0; i < count; i++) {
+        const Element* elementA = static_cast<const Element*>(array_elementat(a, i));
+        const Element* elementB = static_cast<const Element*>(array_elementat(b, i));
+        if (compare(elementA, elementB)) return kDifferent;
+    }
+    return kSame;
 }
 
 const CALDB_ATTENDEE* attendee_at(const array_t* list, unsigned i) {
@@ -130,14 +142,7 @@ int calparser_CompareStringProperty(const char* a, const char* b) {
 }
 
 int calparser_CompareStringPropertyArray(const array_t* a, const array_t* b) {
-    unsigned count = list_count(a);
-    if (count != list_count(b)) return kDifferent;
-    for (unsigned i = 0; i < count; i++) {
-        const char* textA = static_cast<const char*>(array_elementat(a, i));
-        const char* textB = static_cast<const char*>(array_elementat(b, i));
-        if (calparser_CompareStringProperty(textA, textB)) return kDifferent;
-    }
-    return kSame;
+    return compare_in_order<char>(a, b, calparser_CompareStringProperty);
 }
 
 int calparser_CompareOrganizerProperty(const CALDB_ORGANIZER* a, const CALDB_ORGANIZER* b) {
@@ -184,14 +189,7 @@ int calparser_CompareAlarm(const CALDB_VALARM* a, const CALDB_VALARM* b) {
 }
 
 int calparser_CompareAlarmArray(const array_t* a, const array_t* b) {
-    unsigned count = list_count(a);
-    if (count != list_count(b)) return kDifferent;
-    for (unsigned i = 0; i < count; i++) {
-        const CALDB_VALARM* alarmA = static_cast<const CALDB_VALARM*>(array_elementat(a, i));
-        const CALDB_VALARM* alarmB = static_cast<const CALDB_VALARM*>(array_elementat(b, i));
-        if (calparser_CompareAlarm(alarmA, alarmB)) return kDifferent;
-    }
-    return kSame;
+    return compare_in_order<CALDB_VALARM>(a, b, calparser_CompareAlarm);
 }
 
 int calparser_CompareComponentHelper(const CALDB_COMPONENT* a, const CALDB_COMPONENT* b) {
@@ -232,7 +230,7 @@ int calparser_CompareComponent(const CALDB_COMPONENT* a, const CALDB_COMPONENT* 
     if (!a && !b) return kSame;
     if (one_null(a, b)) return kMajorChange;
     if (a->nType != b->nType) return kMajorChange;
-    if (is_event_kind(a->nType))
+    if (caldb_IsEventKind(a->nType))
         return calparser_CompareEvent(reinterpret_cast<const CALDB_VEVENT*>(a),
                                       reinterpret_cast<const CALDB_VEVENT*>(b));
     return calparser_CompareTodo(reinterpret_cast<const CALDB_VTODO*>(a),
@@ -319,7 +317,7 @@ int calparser_getComponentModFields(const CALDB_COMPONENT* pOld, CALDB_COMPONENT
     if (!pOld && !pNew) return 0;
     if (one_null(pOld, pNew)) return 1;
     calparser_getComponentModFieldsHelper(pOld, pNew);
-    if (is_event_kind(kind))
+    if (caldb_IsEventKind(kind))
         calparser_getEventModFields(reinterpret_cast<const CALDB_VEVENT*>(pOld),
                                     reinterpret_cast<CALDB_VEVENT*>(pNew));
     else

@@ -18,10 +18,6 @@ constexpr unsigned char kAceDenyBit = 0x80;
 constexpr unsigned char kAceAllUsersBit = 0x40;
 constexpr unsigned char kAceCalPropsBit = 0x20;
 
-bool is_event_kind(int kind) {
-    return kind == CALDB_KIND_EVENT || kind == CALDB_KIND_EXPANDED_EVENT;
-}
-
 CALDB_COMPONENT* head(CALDB_VEVENT* ev) {
     return reinterpret_cast<CALDB_COMPONENT*>(ev);
 }
@@ -330,7 +326,7 @@ int calparser_recurrence_copyComponentPeriodExceptAlarms(CALDB_COMPONENT* pDest,
                                                          const CALDB_COMPONENT* pSrc,
                                                          const array_t* periods, time_t start) {
     if (!pDest || !pSrc || pDest->nType != pSrc->nType) return 1;
-    if (is_event_kind(pSrc->nType))
+    if (caldb_IsEventKind(pSrc->nType))
         return calparser_recurrence_copyEventPeriod(reinterpret_cast<CALDB_VEVENT*>(pDest),
                                                     reinterpret_cast<const CALDB_VEVENT*>(pSrc),
                                                     periods, start, 0);
@@ -361,7 +357,7 @@ int calparser_copyConstructorTodo(const CALDB_VTODO* pSrc, CALDB_VTODO** ppDest)
 
 int calparser_copyConstructorComponent(const CALDB_COMPONENT* pSrc, CALDB_COMPONENT** ppDest) {
     if (!pSrc || !ppDest) return 1;
-    if (is_event_kind(pSrc->nType)) {
+    if (caldb_IsEventKind(pSrc->nType)) {
         CALDB_VEVENT* copy = nullptr;
         int rc = calparser_copyConstructorEvent(reinterpret_cast<const CALDB_VEVENT*>(pSrc), &copy);
         *ppDest = reinterpret_cast<CALDB_COMPONENT*>(copy);

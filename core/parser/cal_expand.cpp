@@ -17,13 +17,6 @@
 
 namespace {
 
-constexpr unsigned kRecurrenceVectorSize = 5;
-constexpr unsigned kRRules = 0;
-constexpr unsigned kRDates = 1;
-constexpr unsigned kExRules = 2;
-constexpr unsigned kExDates = 3;
-constexpr unsigned kRDatePeriods = 4;
-
 constexpr const char* kBoundKey = "calstore.recurrence.bound";
 constexpr int kDefaultBound = 60;
 constexpr const char* kFallbackZoneKey = "calstore.default.timezoneID";
@@ -34,8 +27,8 @@ constexpr int kLevelZoneMissing = 6;
 constexpr int kLevelFallbackMissing = 5;
 
 bool is_well_formed_vector(const array_t* info) {
-    if (!info || info->count != kRecurrenceVectorSize) return false;
-    for (unsigned i = 0; i < kRecurrenceVectorSize; i++)
+    if (!info || info->count != CALPARSER_VECTOR_SIZE) return false;
+    for (unsigned i = 0; i < CALPARSER_VECTOR_SIZE; i++)
         if (!info->data[i]) return false;
     return true;
 }
@@ -45,8 +38,10 @@ array_t* vector_list(const array_t* info, unsigned which) {
 }
 
 bool has_recurrence(const array_t* info) {
-    return vector_list(info, kRRules)->count || vector_list(info, kRDates)->count ||
-           vector_list(info, kExRules)->count || vector_list(info, kExDates)->count;
+    return vector_list(info, CALPARSER_VECTOR_RRULES)->count ||
+           vector_list(info, CALPARSER_VECTOR_RDATES)->count ||
+           vector_list(info, CALPARSER_VECTOR_EXRULES)->count ||
+           vector_list(info, CALPARSER_VECTOR_EXDATES)->count;
 }
 
 bool is_named(const char* name) { return name && *name; }
@@ -147,7 +142,7 @@ int calparser_expand_component(CAL_VCOMPONENT* master, int kind, array_t* recurr
     int rc = 0;
     config_cache* config = config_getdefaultcache();
     int bound = config_get_int(config, kBoundKey, kDefaultBound);
-    array_t* periods = vector_list(recurrenceInfo, kRDatePeriods);
+    array_t* periods = vector_list(recurrenceInfo, CALPARSER_VECTOR_RDATE_PERIODS);
     array_qsort(periods, cal_time_period_compare);
 
     CALDB_COMPONENT* record = static_cast<CALDB_COMPONENT*>(master->pComponent);
@@ -161,11 +156,12 @@ int calparser_expand_component(CAL_VCOMPONENT* master, int kind, array_t* recurr
         const char* seriesTzid = record->pDtStartTzid ? record->pDtStartTzid : defaultTzid;
         // Unreadable rules still give the other dates; only a lack of memory
         // gives none, and then the master stays as it was rather than vanish.
-        if (parser_GenerateDates(record->tDtStart, vector_list(recurrenceInfo, kRRules),
-                                 vector_list(recurrenceInfo, kRDates),
-                                 vector_list(recurrenceInfo, kExRules),
-                                 vector_list(recurrenceInfo, kExDates), bound, dates, seriesTzid,
-                                 fallbackTzid, 1) == 3) {
+        if (parser_GenerateDates(record->tDtStart,
+                                 vector_list(recurrenceInfo, CALPARSER_VECTOR_RRULES),
+                                 vector_list(recurrenceInfo, CALPARSER_VECTOR_RDATES),
+                                 vector_list(recurrenceInfo, CALPARSER_VECTOR_EXRULES),
+                                 vector_list(recurrenceInfo, CALPARSER_VECTOR_EXDATES), bound,
+                                 dates, seriesTzid, fallbackTzid, 1) == 3) {
             rc = 3;
             goto done;
         }
@@ -200,11 +196,12 @@ int parser_GenerateDates(time_t dtstart, array_t* rrules, array_t* rdates, array
 
 int calparser_free_contents_vRecurrenceInfo(array_t* info) {
     if (!info) return 0;
-    if (info->count > kRDatePeriods) {
-        calparser_recurrence_FreePeriodArrayAndDestroy(vector_list(info, kRDatePeriods));
-        info->data[kRDatePeriods] = nullptr;
+    const unsigned periods = CALPARSER_VECTOR_RDATE_PERIODS;
+    if (info->count > periods) {
+        calparser_recurrence_FreePeriodArrayAndDestroy(vector_list(info, periods));
+        info->data[periods] = nullptr;
     }
-    for (unsigned i = info->count < kRDatePeriods ? info->count : kRDatePeriods; i-- > 0;) {
+    for (unsigned i = info->count < periods ? info->count : periods; i-- > 0;) {
         calparser_recurrence_FreeStringArrayAndDestroy(vector_list(info, i));
         info->data[i] = nullptr;
     }

@@ -65,6 +65,16 @@ int parser_GenerateDates(time_t dtstart, array_t* rrules, array_t* rdates, array
                          array_t* exdates, int bound, array_t* dates, const char* tzid,
                          const char* fallbackTzid, int flag);
 
+/* Positions of the lists in a recurrence vector, and their number. */
+enum {
+    CALPARSER_VECTOR_RRULES,
+    CALPARSER_VECTOR_RDATES,
+    CALPARSER_VECTOR_EXRULES,
+    CALPARSER_VECTOR_EXDATES,
+    CALPARSER_VECTOR_RDATE_PERIODS,
+    CALPARSER_VECTOR_SIZE
+};
+
 /* Frees the five lists of a vector (periods first, then EXDATE, EXRULE,
  * RDATE, RRULE) and empties it; the vector array itself stays the caller's.
  * NULL is a no-op. Returns 0. */

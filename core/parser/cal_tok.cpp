@@ -3,6 +3,7 @@
 #include "core/parser/cal_tok.h"
 
 #include <stdlib.h>
+#include <string.h>
 
 #include <plstr.h>
 #include <prprf.h>
@@ -99,6 +100,26 @@ int isKeywordPropertyType(iCal_Token_t nType)
 {
     return nType == TOKEN_ACTION || nType == TOKEN_STATUS || nType == TOKEN_TRANSP
         || nType == TOKEN_METHOD;
+}
+
+iCal_Token_t calparser_getKeywordValueType(iCal_Token_t nType, const char* pText, unsigned nLen)
+{
+    char* copy = PL_strndup(pText ? pText : "", nLen);
+    if (!copy)
+        return TOKEN_UNKNOWN;
+    char* word = copy;
+    calparser_trim_and_capitalize_propName(&word);
+    unsigned len = (unsigned)strlen(word);
+    iCal_Token_t keyword = TOKEN_UNKNOWN;
+    switch (nType) {
+    case TOKEN_METHOD: keyword = calparser_getMethodType(word, len); break;
+    case TOKEN_ACTION: keyword = calparser_getActionType(word, len); break;
+    case TOKEN_STATUS: keyword = calparser_getStatusType(word, len); break;
+    case TOKEN_TRANSP: keyword = calparser_getTranspType(word, len); break;
+    default: break;
+    }
+    PL_strfree(copy);
+    return keyword;
 }
 
 void calparser_debugPrintToken(CALPARSER_TOKEN* pToken, int* pnDepth, PRFileDesc* pFile)

@@ -68,6 +68,12 @@ int calparser_FindParamInParamList(array_t* pParams, iCal_Token_t nType, char** 
  * keeps only as a keyword in nValue; else 0. */
 int isKeywordPropertyType(iCal_Token_t nType);
 
+/* The keyword of the value of such a property: the `nLen` bytes of `pText`
+ * (NULL reads as empty), trimmed and upper-cased, looked up in the keywords
+ * of `nType`. TOKEN_UNKNOWN when the value is no keyword of it, for any
+ * other property, and when memory runs out. Both lexers call it. */
+iCal_Token_t calparser_getKeywordValueType(iCal_Token_t nType, const char* pText, unsigned nLen);
+
 /* ---- Diagnosis -------------------------------------------------------- */
 
 /* Writes one line describing `pToken` to `pFile`, indented by the component

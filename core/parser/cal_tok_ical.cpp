@@ -222,26 +222,6 @@ iCal_Token_t classify_name(const char* name, unsigned len, char** ppName)
     return type;
 }
 
-/* The keyword of a METHOD, ACTION, STATUS or TRANSP value, looked up trimmed
- * and upper-cased; 0 when unknown or when memory runs out. */
-iCal_Token_t classify_keyword_value(iCal_Token_t type, const char* value, unsigned len)
-{
-    char* upper = copy_name(value, len);
-    if (!upper)
-        return TOKEN_UNKNOWN;
-    unsigned upperLen = (unsigned)strlen(upper);
-    iCal_Token_t keyword = TOKEN_UNKNOWN;
-    switch (type) {
-    case TOKEN_METHOD: keyword = calparser_getMethodType(upper, upperLen); break;
-    case TOKEN_ACTION: keyword = calparser_getActionType(upper, upperLen); break;
-    case TOKEN_STATUS: keyword = calparser_getStatusType(upper, upperLen); break;
-    case TOKEN_TRANSP: keyword = calparser_getTranspType(upper, upperLen); break;
-    default: break;
-    }
-    PL_strfree(upper);
-    return keyword;
-}
-
 } /* namespace */
 
 extern "C" {
@@ -507,7 +487,7 @@ int calparser_populate_token_helper(CALPARSER_TOKEN** ppToken, char* pLine, unsi
     if (token->nType == TOKEN_BEGIN || token->nType == TOKEN_END) {
         token->nValue = calparser_getComponentType(value, valueLen);
     } else if (isKeywordPropertyType(token->nType)) {
-        token->nValue = classify_keyword_value(token->nType, value, valueLen);
+        token->nValue = calparser_getKeywordValueType(token->nType, value, valueLen);
     } else if (token->nType == TOKEN_X) {
         token->pValue = bKeepXLine ? PL_strdup(pLine) : copy_unescaped(value, valueLen, false);
     } else if (valueLen > 0) {

@@ -103,27 +103,6 @@ void read_attributes(char* from, char* tagEnd, array_t* params) {
     }
 }
 
-/* The keyword value of the text of a METHOD, ACTION, STATUS or TRANSP
- * element: trimmed and upper-cased, then looked up; 0 when unknown or when
- * memory runs out. */
-iCal_Token_t keyword_value_of(iCal_Token_t type, const char* text, unsigned textLen) {
-    iCal_Token_t value = TOKEN_UNKNOWN;
-    char* copy = PL_strndup(text ? text : "", textLen);
-    if (!copy) return value;
-    char* word = copy;
-    calparser_trim_and_capitalize_propName(&word);
-    unsigned len = static_cast<unsigned>(strlen(word));
-    switch (type) {
-    case TOKEN_METHOD: value = calparser_getMethodType(word, len); break;
-    case TOKEN_ACTION: value = calparser_getActionType(word, len); break;
-    case TOKEN_STATUS: value = calparser_getStatusType(word, len); break;
-    case TOKEN_TRANSP: value = calparser_getTranspType(word, len); break;
-    default: break;
-    }
-    PL_strfree(copy);
-    return value;
-}
-
 /* Classifies the tag name and stores the value of a segment whose tag was
  * read. Allocation failures drop the name or value they concern. */
 void fill_token(CALPARSER_TOKEN* token, char* segment, const char* name, unsigned nameLen,
@@ -147,7 +126,7 @@ void fill_token(CALPARSER_TOKEN* token, char* segment, const char* name, unsigne
      * gives type 0 and value 0). */
     token->nValue = TOKEN_UNKNOWN;
     if (isKeywordPropertyType(type)) {
-        token->nValue = keyword_value_of(type, text, textLen);
+        token->nValue = calparser_getKeywordValueType(type, text, textLen);
         return;
     }
     if (type == TOKEN_X) {

@@ -43,18 +43,11 @@ bool contains_text(const array_t* list, const char* text)
     return false;
 }
 
-/* The attendee is an instruction to remove its match from the list. */
-bool is_deletion_marker(const CALDB_ATTENDEE* att)
-{
-    const char* status = getPartStatString(att);
-    return status && strcmp(status, xDelete) == 0;
-}
-
 /* Merges the attendee `att`, which the caller owns, into `list`. Returns 0,
  * or 3 when it could not be appended. `att` is either the list's or freed. */
 int merge_one_attendee(array_t* list, CALDB_ATTENDEE* att, int bUnique)
 {
-    if (is_deletion_marker(att)) {
+    if (calparser_isAttendeeDeletionMarker(att)) {
         calparser_merge_attendee(list, att, 1);  // removes the match, never keeps att
         caldb_FreeAttendee(&att);
         return 0;

@@ -8,29 +8,17 @@
 #include <plstr.h>
 
 #include "core/parser/cal_copy.h"
+#include "core/parser/cal_expand.h"
 #include "core/parser/cal_valarm.h"
 #include "core/parser/calparserutil.h"
 #include "core/parser/populate.h"
 #include "public/util/kvallog.h"
-
-/* nCompState halves (method << 16 | state bit). */
-static const unsigned kStateNoDecision = 0x4;
-static const unsigned kStateNeedsAction = 0x8;
-static const unsigned kStateAccepted = 0x20;
-static const unsigned kStateDeclined = 0x40;
-static const unsigned kStateTentative = 0x100;
-static const int kMethodRequest = 2;
-static const int kMethodReply = 4;
-static const uint32_t kNoStateGiven = 1;
 
 /* PARTSTAT codes of an attendee (nPartStat); NEEDS-ACTION (1) and every
  * other code count as "needs action". */
 static const int kPartStatAccepted = 2;
 static const int kPartStatDeclined = 3;
 static const int kPartStatTentative = 4;
-
-/* Positions in a vRecurrenceInfo. */
-enum { kRecurRRules, kRecurRDates, kRecurExRules, kRecurExDates, kRecurPeriods, kRecurLists };
 
 static int text_length(const char* text)
 {
@@ -39,21 +27,11 @@ static int text_length(const char* text)
 
 /* ---- Recurrence lists ---------------------------------------------------- */
 
-/* Frees the lists of *ppInfo (periods at kRecurPeriods, texts elsewhere),
- * then the array, and stores NULL. */
+/* Frees *ppInfo with its lists and stores NULL. */
 static void release_recurrence_info(array_t** ppInfo)
 {
-    array_t* info = *ppInfo;
-    if (!info)
-        return;
-    for (unsigned i = info->count; i-- > 0;) {
-        array_t* list = (array_t*)array_removeat(info, i);
-        if (i == kRecurPeriods)
-            calparser_recurrence_FreePeriodArrayAndDestroy(list);
-        else
-            calparser_recurrence_FreeStringArrayAndDestroy(list);
-    }
-    array_delete(info);
+    calparser_free_contents_vRecurrenceInfo(*ppInfo);
+    array_delete(*ppInfo);
     *ppInfo = nullptr;
 }
 
@@ -63,7 +41,7 @@ static array_t* new_recurrence_info()
     array_t* info = array_new();
     if (!info)
         return nullptr;
-    for (int i = 0; i < kRecurLists; i++) {
+    for (int i = 0; i < CALPARSER_VECTOR_SIZE; i++) {
         array_t* list = array_new();
         if (!list || array_append(info, list) != 0) {
             array_delete(list);
@@ -84,12 +62,12 @@ static array_t* recurrence_list(array_t* info, int which)
 static unsigned decision_bit_of(int nPartStat)
 {
     if (nPartStat == kPartStatAccepted)
-        return kStateAccepted;
+        return CALDB_STATE_ACCEPTED;
     if (nPartStat == kPartStatDeclined)
-        return kStateDeclined;
+        return CALDB_STATE_DECLINED;
     if (nPartStat == kPartStatTentative)
-        return kStateTentative;
-    return kStateNeedsAction;
+        return CALDB_STATE_TENTATIVE;
+    return CALDB_STATE_NEEDS_ACTION;
 }
 
 static bool has_attendees(const CALDB_COMPONENT* pComponent)
@@ -203,10 +181,36 @@ static int start_build(const CALPARSER_COMPONENT_KIND* pKind, ComponentBuild* bu
     return 0;
 }
 
-static void log_abrupt_end(const CALPARSER_COMPONENT_KIND* pKind, const CALPARSER_TOKEN* token)
+/* The messages of both walks: the built components' and the walk over the
+ * ones that are not built. `pName` names the component in the message. */
+static void log_abrupt_end(const char* pName, const CALPARSER_TOKEN* token)
 {
     kvallog(0, 6, "line (%d), %s: Parse error: encountered abrupt end of parsing %s.",
-            (int)token->nLine, KVALLOG_CORE_SUBSYSTEM, pKind->pName);
+            (int)token->nLine, KVALLOG_CORE_SUBSYSTEM, pName);
+}
+
+static void log_abrupt_end_of_file(const char* pName)
+{
+    kvallog(0, 6, "%s: Parse error: reached abrupt end of file in parsing %s.",
+            KVALLOG_CORE_SUBSYSTEM, pName);
+}
+
+static void log_stray_alarm_end(const char* pName, const CALPARSER_TOKEN* token)
+{
+    kvallog(0, 6,
+            "line (%d), %s: Parse error: encountered END:VALARM without matching "
+            "BEGIN:VALARM in %s.",
+            (int)token->nLine, KVALLOG_CORE_SUBSYSTEM, pName);
+}
+
+/* After the alarm builder returns: true when the alarm was cut short by a
+ * token other than its END:VALARM (the END or BEGIN of something else).
+ * That token is the enclosing walk's to judge, so the walk must not step
+ * past it. */
+static bool alarm_cut_short(const array_iter_t* pCursor)
+{
+    const CALPARSER_TOKEN* stop = (const CALPARSER_TOKEN*)pCursor->element;
+    return stop && !is_end_of(stop, TOKEN_VALARM);
 }
 
 /* The first walk: stores every property (building pass) and walks nested
@@ -232,28 +236,27 @@ static int walk_properties(const CALPARSER_COMPONENT_KIND* pKind, ComponentBuild
             int walkPass = nPass == CALPARSER_ALARM_BUILD_PASS ? 0 : nPass;
             rc |= alarm_result(calparser_create_valarm_from_tokens(
                 pTokens, pCursor, building ? build->alarms : nullptr, 0, walkPass, nMethod));
-            CALPARSER_TOKEN* stop = (CALPARSER_TOKEN*)pCursor->element;
-            if (stop && !is_end_of(stop, TOKEN_VALARM))
-                continue; /* the token that cut the alarm short is ours to judge */
+            if (alarm_cut_short(pCursor))
+                continue;
         } else if (token->nType == TOKEN_END || token->nType == TOKEN_BEGIN) {
             if (!building)
                 return rc;
-            log_abrupt_end(pKind, token);
+            log_abrupt_end(pKind->pName, token);
             return 2;
         } else if (building) {
             array_t* info = build->info;
             pKind->populate(token, &build->wrapper->pComponent, &build->duration,
-                            recurrence_list(info, kRecurRRules), recurrence_list(info, kRecurRDates),
-                            recurrence_list(info, kRecurExRules),
-                            recurrence_list(info, kRecurExDates),
-                            recurrence_list(info, kRecurPeriods), pTimeZones, bResolvedInput,
-                            pLookupCtx, pDefaultTzid);
+                            recurrence_list(info, CALPARSER_VECTOR_RRULES),
+                            recurrence_list(info, CALPARSER_VECTOR_RDATES),
+                            recurrence_list(info, CALPARSER_VECTOR_EXRULES),
+                            recurrence_list(info, CALPARSER_VECTOR_EXDATES),
+                            recurrence_list(info, CALPARSER_VECTOR_RDATE_PERIODS), pTimeZones,
+                            bResolvedInput, pLookupCtx, pDefaultTzid);
         }
         array_findnext(pTokens, pCursor);
     }
     if (building) {
-        kvallog(0, 6, "%s: Parse error: reached abrupt end of file in parsing %s.",
-                KVALLOG_CORE_SUBSYSTEM, pKind->pName);
+        log_abrupt_end_of_file(pKind->pName);
         rc = 2;
     }
     return rc;
@@ -279,10 +282,7 @@ static int build_alarms(const CALPARSER_COMPONENT_KIND* pKind, ComponentBuild* b
         if (!token || walk.index - 1 >= stopIndex)
             break;
         if (is_end_of(token, TOKEN_VALARM)) {
-            kvallog(0, 6,
-                    "line (%d), %s: Parse error: encountered END:VALARM without matching "
-                    "BEGIN:VALARM in %s.",
-                    (int)token->nLine, KVALLOG_CORE_SUBSYSTEM, pKind->pName);
+            log_stray_alarm_end(pKind->pName, token);
             rc |= 2;
         } else if (token->nType == TOKEN_END) {
             break;
@@ -292,9 +292,7 @@ static int build_alarms(const CALPARSER_COMPONENT_KIND* pKind, ComponentBuild* b
             if (alarmRc == 3)
                 return 3;
             rc |= alarm_result(alarmRc);
-            CALPARSER_TOKEN* stop = (CALPARSER_TOKEN*)walk.element;
-            if (stop && !is_end_of(stop, TOKEN_VALARM))
-                advance = false;
+            advance = !alarm_cut_short(&walk);
         }
     }
     return rc;
@@ -414,7 +412,7 @@ extern "C" {
 unsigned calparser_attendeeDecisionBit(const CALDB_COMPONENT* pComponent)
 {
     if (!pComponent || !pComponent->pStateAddr || !pComponent->aAttendees)
-        return kStateNeedsAction;
+        return CALDB_STATE_NEEDS_ACTION;
     const array_t* attendees = pComponent->aAttendees;
     for (unsigned i = 0; i < attendees->count; i++) {
         const CALDB_ATTENDEE* attendee = (const CALDB_ATTENDEE*)attendees->data[i];
@@ -422,23 +420,23 @@ unsigned calparser_attendeeDecisionBit(const CALDB_COMPONENT* pComponent)
             PL_strcasecmp(attendee->pAddr, pComponent->pStateAddr) == 0)
             return decision_bit_of(attendee->nPartStat);
     }
-    return kStateNeedsAction;
+    return CALDB_STATE_NEEDS_ACTION;
 }
 
 void calparser_event_deriveCompState(CALDB_VEVENT* pEvent, iCal_Token_t nMethod)
 {
-    if (!pEvent || pEvent->nCompState != kNoStateGiven)
+    if (!pEvent || pEvent->nCompState != CALDB_COMPSTATE_NOT_GIVEN)
         return;
     const CALDB_COMPONENT* component = (const CALDB_COMPONENT*)pEvent;
     unsigned method = (unsigned)calparser_getCompStateMethod(nMethod);
-    unsigned state = kStateNoDecision;
-    if (method == kMethodRequest) {
+    unsigned state = CALDB_STATE_NONE;
+    if (method == CALDB_METHOD_REQUEST) {
         if (has_attendees(component))
             state = calparser_attendeeDecisionBit(component);
-    } else if (method == kMethodReply) {
+    } else if (method == CALDB_METHOD_REPLY) {
         state = calparser_attendeeDecisionBit(component);
-        if (state == kStateNeedsAction)
-            method = kMethodRequest; /* a reply without a decision asks again */
+        if (state == CALDB_STATE_NEEDS_ACTION)
+            method = CALDB_METHOD_REQUEST; /* a reply without a decision asks again */
     }
     pEvent->nCompState = (method << 16) | state;
 }
@@ -667,29 +665,23 @@ int calparser_create_unsupported_component_from_tokens(array_t* pTokens, array_i
         if (is_end_of(token, nKind))
             return rc;
         if (is_end_of(token, TOKEN_VALARM) && nPass == CALPARSER_ALARM_BUILD_PASS) {
-            kvallog(0, 6,
-                    "line (%d), %s: Parse error: encountered END:VALARM without matching "
-                    "BEGIN:VALARM in VEVENT.",
-                    (int)token->nLine, KVALLOG_CORE_SUBSYSTEM);
+            log_stray_alarm_end("VEVENT", token); /* names VEVENT whatever the kind */
             rc = 2;
         } else if (token->nType == TOKEN_BEGIN && token->nValue == TOKEN_VALARM) {
             rc = calparser_create_valarm_from_tokens(pTokens, pCursor, nullptr, 0, nPass, nMethod);
-            CALPARSER_TOKEN* stop = (CALPARSER_TOKEN*)pCursor->element;
-            if (stop && !is_end_of(stop, TOKEN_VALARM))
-                continue; /* the token that cut the alarm short is ours to judge */
+            if (alarm_cut_short(pCursor))
+                continue;
         } else if (token->nType == TOKEN_END || token->nType == TOKEN_BEGIN) {
             if (!building)
                 return rc;
-            kvallog(0, 6, "line (%d), %s: Parse error: encountered abrupt end of parsing %s.",
-                    (int)token->nLine, KVALLOG_CORE_SUBSYSTEM, name);
+            log_abrupt_end(name, token);
             return 2;
         }
         array_findnext(pTokens, pCursor);
     }
     if (!building)
         return rc;
-    kvallog(0, 6, "%s: Parse error: reached abrupt end of file in parsing %s.",
-            KVALLOG_CORE_SUBSYSTEM, name);
+    log_abrupt_end_of_file(name);
     return 2;
 }
 

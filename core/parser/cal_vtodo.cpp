@@ -9,13 +9,6 @@
 #include "core/parser/populate.h"
 #include "public/util/kvallog.h"
 
-/* nCompState halves (method << 16 | state bit). */
-static const unsigned kStateNoDecision = 0x4;
-static const unsigned kStateNeedsAction = 0x8;
-static const unsigned kMethodRequest = 2;
-static const unsigned kMethodReply = 4;
-static const uint32_t kNoStateGiven = 1;
-
 static int text_length(const char* text)
 {
     return text ? (int)PL_strlen(text) : 0;
@@ -173,15 +166,15 @@ int calparser_isValidTodo(CALDB_VTODO* pTodo, iCal_Token_t nMethod)
 
 void calparser_todo_deriveCompState(CALDB_VTODO* pTodo, iCal_Token_t nMethod)
 {
-    if (!pTodo || pTodo->nCompState != kNoStateGiven)
+    if (!pTodo || pTodo->nCompState != CALDB_COMPSTATE_NOT_GIVEN)
         return;
     const CALDB_COMPONENT* component = (const CALDB_COMPONENT*)pTodo;
     unsigned method = (unsigned)calparser_getCompStateMethod(nMethod);
-    unsigned state = kStateNoDecision;
-    if (method == kMethodRequest) {
+    unsigned state = CALDB_STATE_NONE;
+    if (method == CALDB_METHOD_REQUEST) {
         if (component->aAttendees && component->aAttendees->count > 0)
-            state = kStateNeedsAction;
-    } else if (method == kMethodReply) {
+            state = CALDB_STATE_NEEDS_ACTION;
+    } else if (method == CALDB_METHOD_REPLY) {
         state = calparser_attendeeDecisionBit(component);
     }
     pTodo->nCompState = (method << 16) | state;

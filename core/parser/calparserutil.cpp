@@ -5,16 +5,6 @@
 
 #include <plstr.h>
 
-namespace {
-
-constexpr int kMethodOther = 1;
-constexpr int kMethodRequest = 2;
-constexpr int kMethodReply = 4;
-constexpr int kMethodCancel = 8;
-constexpr int kMethodCounter = 64;
-
-}  // namespace
-
 int isOriginalDTStartXTokenString(const char* text) {
     if (!text) return 0;
     return PL_strcasestr(text, CALPARSER_ORIGINAL_DTSTART_NAME) != nullptr;
@@ -35,11 +25,11 @@ int hasOriginalDtStartXToken(const array_t* lines) {
 
 int calparser_getCompStateMethod(iCal_Token_t method) {
     switch (method) {
-    case TOKEN_REQUEST: return kMethodRequest;
-    case TOKEN_REPLY: return kMethodReply;
-    case TOKEN_CANCEL: return kMethodCancel;
-    case TOKEN_COUNTER: return kMethodCounter;
-    default: return kMethodOther;
+    case TOKEN_REQUEST: return CALDB_METHOD_REQUEST;
+    case TOKEN_REPLY: return CALDB_METHOD_REPLY;
+    case TOKEN_CANCEL: return CALDB_METHOD_CANCEL;
+    case TOKEN_COUNTER: return CALDB_METHOD_COUNTER;
+    default: return CALDB_METHOD_PUBLISH;
     }
 }
 

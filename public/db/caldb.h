@@ -104,6 +104,30 @@ enum {
     CALDB_STATUS_IN_PROCESS = 5
 };
 
+/* nCompState is (method bit << 16) | state bit; the whole word equal to
+ * CALDB_COMPSTATE_NOT_GIVEN means that the input gave no state. */
+enum {
+    CALDB_COMPSTATE_NOT_GIVEN = 1
+};
+
+/* Method bits of nCompState (see calparser_getCompStateMethod). */
+enum {
+    CALDB_METHOD_PUBLISH = 1, /* also every method without a bit of its own */
+    CALDB_METHOD_REQUEST = 2,
+    CALDB_METHOD_REPLY = 4,
+    CALDB_METHOD_CANCEL = 8,
+    CALDB_METHOD_COUNTER = 64
+};
+
+/* State bits of nCompState. */
+enum {
+    CALDB_STATE_NONE = 0x4, /* no attendee decision */
+    CALDB_STATE_NEEDS_ACTION = 0x8,
+    CALDB_STATE_ACCEPTED = 0x20,
+    CALDB_STATE_DECLINED = 0x40,
+    CALDB_STATE_TENTATIVE = 0x100
+};
+
 /* The fields every event and to-do share, in record order. Listed once so
  * that CALDB_COMPONENT, CALDB_VEVENT and CALDB_VTODO cannot drift apart.
  *
@@ -247,6 +271,11 @@ enum {
     CALDB_LIST_ALARMS = 3,
     CALDB_LIST_ATTENDEES = 100
 };
+
+/* 1 for the event kinds (CALDB_KIND_EVENT and CALDB_KIND_EXPANDED_EVENT), 0
+ * for every other kind: the test that tells an event's layout from a
+ * to-do's. */
+int caldb_IsEventKind(int kind);
 
 /* Each returns a new zeroed record, or NULL when memory runs out. A
  * component's nCompState is 1 (no state given) and its nType the kind. */

@@ -27,12 +27,6 @@ static_assert(offsetof(CALDB_VTODO, tDue) == offsetof(CALDB_VEVENT, tDtEnd),
 
 namespace {
 
-constexpr uint32_t kNoStateGiven = 1;
-
-bool is_event_kind(int kind) {
-    return kind == CALDB_KIND_EVENT || kind == CALDB_KIND_EXPANDED_EVENT;
-}
-
 /* The kind of an event or to-do, read where both keep it. */
 int component_kind(const void* record) {
     int kind;
@@ -81,29 +75,29 @@ Record* new_component(int kind) {
     Record* record = static_cast<Record*>(calloc(1, sizeof(Record)));
     if (record) {
         record->nType = kind;
-        record->nCompState = kNoStateGiven;
+        record->nCompState = CALDB_COMPSTATE_NOT_GIVEN;
     }
     return record;
 }
 
 const char* method_name(uint32_t method) {
     switch (method) {
-        case 1: return "PUBLISH";
-        case 2: return "REQUEST";
-        case 4: return "REPLY";
-        case 8: return "CANCEL";
-        case 64: return "COUNTER";
+        case CALDB_METHOD_PUBLISH: return "PUBLISH";
+        case CALDB_METHOD_REQUEST: return "REQUEST";
+        case CALDB_METHOD_REPLY: return "REPLY";
+        case CALDB_METHOD_CANCEL: return "CANCEL";
+        case CALDB_METHOD_COUNTER: return "COUNTER";
         default: return "UNKNOWN";
     }
 }
 
 const char* state_name(uint32_t state) {
     switch (state) {
-        case 0x4: return "NONE";
-        case 0x8: return "NEEDS-ACTION";
-        case 0x20: return "ACCEPTED";
-        case 0x40: return "DECLINED";
-        case 0x100: return "TENTATIVE";
+        case CALDB_STATE_NONE: return "NONE";
+        case CALDB_STATE_NEEDS_ACTION: return "NEEDS-ACTION";
+        case CALDB_STATE_ACCEPTED: return "ACCEPTED";
+        case CALDB_STATE_DECLINED: return "DECLINED";
+        case CALDB_STATE_TENTATIVE: return "TENTATIVE";
         default: return "UNKNOWN";
     }
 }
@@ -111,6 +105,10 @@ const char* state_name(uint32_t state) {
 }  // namespace
 
 extern "C" {
+
+int caldb_IsEventKind(int kind) {
+    return kind == CALDB_KIND_EVENT || kind == CALDB_KIND_EXPANDED_EVENT;
+}
 
 CALDB_VEVENT* caldb_NewEvent(void) {
     return new_component<CALDB_VEVENT>(CALDB_KIND_EVENT);
@@ -155,7 +153,7 @@ int caldb_FreeToDo(CALDB_VTODO** ppTodo) {
 
 int caldb_FreeComponent(void** ppComponent) {
     if (!ppComponent || !*ppComponent) return 0;
-    if (is_event_kind(component_kind(*ppComponent))) {
+    if (caldb_IsEventKind(component_kind(*ppComponent))) {
         CALDB_VEVENT* event = static_cast<CALDB_VEVENT*>(*ppComponent);
         caldb_FreeEvent(&event);
     } else {
