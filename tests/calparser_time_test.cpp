@@ -130,19 +130,18 @@ TEST_F(TimeConversion, LocalTimesFollowTheCrossings) {
     EXPECT_EQ(kJune15 - 2 * 3600, t);  // local midnight in daylight time
 }
 
+// A daylight part without crossings does not apply, nor crossings without a
+// daylight part.
 TEST_F(TimeConversion, ZonesWithoutDaylightUseTheStandardOffset) {
-    EXPECT_EQ(kJuly1 + 11 * 3600, local("20030701T120000", "Test/Plus60"));
+    ZoneShape noCrossings = central_zone("Test/NoCrossings");
+    noCrossings.crossings.clear();
+    ZoneShape noDaylight = central_zone("Test/NoDaylight");
+    noDaylight.hasDaylight = false;
+    ASSERT_EQ(0, fill_registry({utc_fallback_zone(), fixed_zone("Test/Plus60", 60), noCrossings,
+                                noDaylight}));
+    for (const char* tzid : {"Test/Plus60", "Test/NoCrossings", "Test/NoDaylight"})
+        EXPECT_EQ(kJuly1 + 11 * 3600, local("20030701T120000", tzid)) << tzid;
     EXPECT_EQ(kJuly1 + 12 * 3600, local("20030701T120000", "Africa/Casablanca"));
-    // A daylight part without crossings does not apply, nor a list without daylight part.
-    CAL_VTIMEZONE* central = calparser_lookupCalVTimeZone("Test/Central");
-    array_t* crossings = central->aTzCross;
-    central->aTzCross = nullptr;
-    EXPECT_EQ(kJuly1 + 11 * 3600, local("20030701T120000", "Test/Central"));
-    central->aTzCross = crossings;
-    CAL_VZONE* daylight = central->pDaylight;
-    central->pDaylight = nullptr;
-    EXPECT_EQ(kJuly1 + 11 * 3600, local("20030701T120000", "Test/Central"));
-    central->pDaylight = daylight;
 }
 
 TEST_F(TimeConversion, TableReadsAnUnknownZoneAsGmtAndSaysSo) {
