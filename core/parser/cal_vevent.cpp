@@ -14,12 +14,6 @@
 #include "core/parser/populate.h"
 #include "public/util/kvallog.h"
 
-/* PARTSTAT codes of an attendee (nPartStat); NEEDS-ACTION (1) and every
- * other code count as "needs action". */
-static const int kPartStatAccepted = 2;
-static const int kPartStatDeclined = 3;
-static const int kPartStatTentative = 4;
-
 static int text_length(const char* text)
 {
     return text ? (int)PL_strlen(text) : 0;
@@ -59,13 +53,15 @@ static array_t* recurrence_list(array_t* info, int which)
 
 /* ---- Component state ----------------------------------------------------- */
 
+/* The state bit of a PARTSTAT code; NEEDS-ACTION and every code without a
+ * bit of its own count as "needs action". */
 static unsigned decision_bit_of(int nPartStat)
 {
-    if (nPartStat == kPartStatAccepted)
+    if (nPartStat == CALDB_PARTSTAT_ACCEPTED)
         return CALDB_STATE_ACCEPTED;
-    if (nPartStat == kPartStatDeclined)
+    if (nPartStat == CALDB_PARTSTAT_DECLINED)
         return CALDB_STATE_DECLINED;
-    if (nPartStat == kPartStatTentative)
+    if (nPartStat == CALDB_PARTSTAT_TENTATIVE)
         return CALDB_STATE_TENTATIVE;
     return CALDB_STATE_NEEDS_ACTION;
 }
