@@ -64,7 +64,7 @@ tsan-test: deps
 	CC=clang CXX=clang++ cmake -S . -B $(TSAN_BUILD) -DCMAKE_BUILD_TYPE=Debug \
 	  -DCALPARSER_BUILD_BENCH=OFF -DCALPARSER_BUILD_TOOLS=OFF \
 	  "-DCMAKE_C_FLAGS=-fsanitize=thread -fno-omit-frame-pointer" \
-	  "-DCMAKE_CXX_FLAGS=-fsanitize=thread -fno-omit-frame-pointer -DHEAP_FAILURE_HOOK=0" \
+	  "-DCMAKE_CXX_FLAGS=-fsanitize=thread -fno-omit-frame-pointer" \
 	  "-DCMAKE_EXE_LINKER_FLAGS=-fsanitize=thread"
 	cmake --build $(TSAN_BUILD) -j $(JOBS) --target $(THREAD_TESTS)
 	TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \

@@ -16,6 +16,7 @@
 #include "public/db/caldb.h"
 #include "public/util/config.h"
 #include "tests/heap_failure.h"
+#include "tests/support/text_lists.h"
 #include "tests/support/zone_builders.h"
 
 namespace {
@@ -41,42 +42,19 @@ zone_test::ZoneSpec new_york() {
     return shape;
 }
 
-std::vector<std::string> texts(const array_t* list) {
-    std::vector<std::string> out;
-    for (unsigned i = 0; list && i < list->count; i++)
-        out.push_back(static_cast<const char*>(list->data[i]));
-    return out;
-}
-
-array_t* text_list(const std::vector<std::string>& items) {
-    array_t* list = array_new();
-    for (const std::string& item : items) array_append(list, PL_strdup(item.c_str()));
-    return list;
-}
+using List = std::initializer_list<const char*>;
 
 /* A recurrence vector: RRULE, RDATE, EXRULE, EXDATE texts and RDATE periods. */
-array_t* make_vector(const std::vector<std::string>& rrules,
-                     const std::vector<std::string>& rdates = {},
-                     const std::vector<std::string>& exdates = {},
-                     const std::vector<std::string>& periods = {}) {
+array_t* make_vector(List rrules, List rdates = {}, List exdates = {}, List periods = {}) {
     array_t* info = array_new();
-    array_append(info, text_list(rrules));
-    array_append(info, text_list(rdates));
-    array_append(info, text_list({}));
-    array_append(info, text_list(exdates));
+    array_append(info, texts(rrules));
+    array_append(info, texts(rdates));
+    array_append(info, texts({}));
+    array_append(info, texts(exdates));
     array_t* periodList = array_new();
-    for (const std::string& p : periods) array_append(periodList, cal_time_NewPeriod(p.c_str()));
+    for (const char* p : periods) array_append(periodList, cal_time_NewPeriod(p));
     array_append(info, periodList);
     return info;
-}
-
-CALDB_COMPONENT* record(const array_t* list, unsigned index) {
-    auto* wrapper = static_cast<CAL_VCOMPONENT*>(array_elementat(list, index));
-    return wrapper ? static_cast<CALDB_COMPONENT*>(wrapper->pComponent) : nullptr;
-}
-
-int wrapper_type(const array_t* list, unsigned index) {
-    return static_cast<CAL_VCOMPONENT*>(array_elementat(list, index))->nType;
 }
 
 /* A component list with its parallel vector list; frees both at the end. */
@@ -84,23 +62,28 @@ struct Series {
     array_t* components = array_new();
     array_t* infos = array_new();
 
-    CAL_VCOMPONENT* add(int kind, time_t start, int length, const char* uid, array_t* info) {
+    /* Appends a component of an hour, summary "Standup", with vector `info`
+     * (none: an empty one); returns its record. */
+    CALDB_COMPONENT* add(int kind, time_t start, const char* uid, array_t* info = nullptr) {
         CAL_VCOMPONENT* wrapper = CAL_VCOMPONENT_NEW(kind);
         auto* c = static_cast<CALDB_COMPONENT*>(wrapper->pComponent);
         c->tDtStart = static_cast<int32_t>(start);
-        if (kind == CALDB_KIND_EVENT)
-            static_cast<CALDB_VEVENT*>(wrapper->pComponent)->tDtEnd =
-                static_cast<int32_t>(start + length);
-        else
-            static_cast<CALDB_VTODO*>(wrapper->pComponent)->tDue =
-                static_cast<int32_t>(start + length);
+        int32_t* end = kind == CALDB_KIND_EVENT ? &reinterpret_cast<CALDB_VEVENT*>(c)->tDtEnd
+                                                : &reinterpret_cast<CALDB_VTODO*>(c)->tDue;
+        *end = static_cast<int32_t>(start + kHour);
         if (uid) c->pUid = PL_strdup(uid);
         c->pSummary = PL_strdup("Standup");
         array_append(components, wrapper);
         array_append(infos, info ? info : make_vector({}));
-        return wrapper;
+        return c;
     }
-    CALDB_COMPONENT* at(unsigned index) const { return record(components, index); }
+    CAL_VCOMPONENT* wrapper(unsigned i) const {
+        return static_cast<CAL_VCOMPONENT*>(array_elementat(components, i));
+    }
+    CALDB_COMPONENT* at(unsigned i) const {
+        return wrapper(i) ? static_cast<CALDB_COMPONENT*>(wrapper(i)->pComponent) : nullptr;
+    }
+    array_t* info(unsigned i) const { return static_cast<array_t*>(array_elementat(infos, i)); }
     unsigned size() const { return components->count; }
 
     ~Series() {
@@ -133,13 +116,12 @@ void add_alarm(CALDB_COMPONENT* c, time_t trigger) {
 // 09:00 in New York is 14:00Z before the change of 2024-03-10 and 13:00Z after it.
 TEST_F(ExpandTest, DailySeriesKeepsWallClockHourAcrossSpringChange) {
     Series s;
-    s.add(CALDB_KIND_EVENT, utc("20240301T120000Z"), kHour, "before", nullptr);
-    CAL_VCOMPONENT* master = s.add(CALDB_KIND_EVENT, utc("20240309T140000Z"), kHour, "daily",
-                                   make_vector({"FREQ=DAILY;COUNT=3"}));
-    auto* m = static_cast<CALDB_COMPONENT*>(master->pComponent);
+    s.add(CALDB_KIND_EVENT, utc("20240301T120000Z"), "before");
+    CALDB_COMPONENT* m = s.add(CALDB_KIND_EVENT, utc("20240309T140000Z"), "daily",
+                               make_vector({"FREQ=DAILY;COUNT=3"}));
     m->pDtStartTzid = PL_strdup("America/New_York");
     add_alarm(m, utc("20240309T134500Z"));
-    s.add(CALDB_KIND_EVENT, utc("20240401T120000Z"), kHour, "after", nullptr);
+    s.add(CALDB_KIND_EVENT, utc("20240401T120000Z"), "after");
 
     LogCapture log;
     ASSERT_EQ(0, calparser_expand_components_list(s.components, CALDB_KIND_EVENT, s.infos,
@@ -155,7 +137,7 @@ TEST_F(ExpandTest, DailySeriesKeepsWallClockHourAcrossSpringChange) {
         SCOPED_TRACE(expected[i]);
         CALDB_COMPONENT* inst = s.at(i + 1);
         time_t start = utc(expected[i]);
-        EXPECT_EQ(CALDB_KIND_EVENT, wrapper_type(s.components, i + 1));
+        EXPECT_EQ(CALDB_KIND_EVENT, s.wrapper(i + 1)->nType);
         EXPECT_EQ(CALDB_KIND_EVENT, inst->nType);
         EXPECT_EQ(0u, inst->bExpandedMaster);
         EXPECT_EQ(start, inst->tDtStart);
@@ -175,24 +157,20 @@ TEST_F(ExpandTest, DailySeriesKeepsWallClockHourAcrossSpringChange) {
 // takes the master's date lists and marks what differs.
 TEST_F(ExpandTest, KeptMasterIsMarkedAndStoredInstanceIsMerged) {
     Series s;
-    CAL_VCOMPONENT* master =
-        s.add(CALDB_KIND_EVENT, utc("20240309T140000Z"), kHour, "daily",
-              make_vector({"FREQ=DAILY;COUNT=4"}, {}, {"20240312T130000Z"}));
-    auto* m = static_cast<CALDB_COMPONENT*>(master->pComponent);
+    CALDB_COMPONENT* m = s.add(CALDB_KIND_EVENT, utc("20240309T140000Z"), "daily",
+                               make_vector({"FREQ=DAILY;COUNT=4"}, {}, {"20240312T130000Z"}));
     m->pDtStartTzid = PL_strdup("America/New_York");
-    m->aExDates = text_list({"20240312T130000Z"});
-    s.add(CALDB_KIND_EVENT, utc("20240310T150000Z"), kHour, "DAILY", nullptr);
-    CALDB_COMPONENT* stored = s.at(1);
+    m->aExDates = texts({"20240312T130000Z"});
+    CALDB_COMPONENT* stored = s.add(CALDB_KIND_EVENT, utc("20240310T150000Z"), "DAILY");
     stored->tRecurrenceId = static_cast<int32_t>(utc("20240310T130000Z"));
     PL_strfree(stored->pSummary);
     stored->pSummary = PL_strdup("Moved standup");
 
     // Only the master's own vector matters; the stored instance has none to expand.
-    ASSERT_EQ(0, calparser_expand_component(master, CALDB_KIND_EVENT,
-                                            static_cast<array_t*>(s.infos->data[0]),
+    ASSERT_EQ(0, calparser_expand_component(s.wrapper(0), CALDB_KIND_EVENT, s.info(0),
                                             s.components, 0, nullptr, 1));
     ASSERT_EQ(4u, s.size());
-    EXPECT_EQ(CALDB_KIND_EXPANDED_EVENT, wrapper_type(s.components, 0));
+    EXPECT_EQ(CALDB_KIND_EXPANDED_EVENT, s.wrapper(0)->nType);
     EXPECT_EQ(CALDB_KIND_EXPANDED_EVENT, m->nType);
     EXPECT_EQ(1u, m->bExpandedMaster);
     EXPECT_EQ(utc("20240311T130000Z"), s.at(1)->tRecurrenceId);
@@ -200,7 +178,7 @@ TEST_F(ExpandTest, KeptMasterIsMarkedAndStoredInstanceIsMerged) {
     EXPECT_EQ(stored, s.at(3));
     EXPECT_STREQ("Moved standup", stored->pSummary);
     EXPECT_EQ(utc("20240310T150000Z"), stored->tDtStart);
-    EXPECT_EQ(std::vector<std::string>{"20240312T130000Z"}, texts(stored->aExDates));
+    EXPECT_EQ(Strings{"20240312T130000Z"}, strings(stored->aExDates));
     EXPECT_TRUE(calparser_isModFieldSet(stored->modFields, CALPARSER_MOD_SUMMARY));
     EXPECT_TRUE(calparser_isModFieldSet(stored->modFields, CALPARSER_MOD_DTSTART));
     EXPECT_FALSE(calparser_isModFieldSet(stored->modFields, CALPARSER_MOD_UID));
@@ -209,11 +187,9 @@ TEST_F(ExpandTest, KeptMasterIsMarkedAndStoredInstanceIsMerged) {
 // Instances, non-recurring components, other kinds and malformed vectors stay as they are.
 TEST_F(ExpandTest, ComponentsThatAreNotSeriesAreLeftAlone) {
     Series s;
-    CAL_VCOMPONENT* instance = s.add(CALDB_KIND_EVENT, utc("20240309T140000Z"), kHour, "inst",
-                                     make_vector({"FREQ=DAILY;COUNT=3"}));
-    static_cast<CALDB_COMPONENT*>(instance->pComponent)->tRecurrenceId =
-        static_cast<int32_t>(utc("20240309T140000Z"));
-    s.add(CALDB_KIND_EVENT, utc("20240309T140000Z"), kHour, "single", nullptr);
+    s.add(CALDB_KIND_EVENT, utc("20240309T140000Z"), "inst", make_vector({"FREQ=DAILY;COUNT=3"}))
+        ->tRecurrenceId = static_cast<int32_t>(utc("20240309T140000Z"));
+    s.add(CALDB_KIND_EVENT, utc("20240309T140000Z"), "single");
     ASSERT_EQ(0, calparser_expand_components_list(s.components, CALDB_KIND_EVENT, s.infos,
                                                   nullptr, 0));
     ASSERT_EQ(2u, s.size());
@@ -222,9 +198,9 @@ TEST_F(ExpandTest, ComponentsThatAreNotSeriesAreLeftAlone) {
     EXPECT_EQ(nullptr, s.at(0)->aXProps);
     EXPECT_STREQ("single", s.at(1)->pUid);
 
-    CAL_VCOMPONENT* master = s.add(CALDB_KIND_EVENT, utc("20240309T140000Z"), kHour, "m",
-                                   make_vector({"FREQ=DAILY;COUNT=3"}));
-    auto* info = static_cast<array_t*>(s.infos->data[2]);
+    s.add(CALDB_KIND_EVENT, utc("20240309T140000Z"), "m", make_vector({"FREQ=DAILY;COUNT=3"}));
+    CAL_VCOMPONENT* master = s.wrapper(2);
+    array_t* info = s.info(2);
     EXPECT_EQ(0, calparser_expand_component(master, 7, info, s.components, 2, nullptr, 0));
     EXPECT_EQ(1, calparser_expand_component(master, 0, info, s.components, 1, nullptr, 0));
     EXPECT_EQ(1, calparser_expand_component(nullptr, 0, info, s.components, 2, nullptr, 0));
@@ -239,20 +215,20 @@ TEST_F(ExpandTest, ComponentsThatAreNotSeriesAreLeftAlone) {
     EXPECT_EQ(1, calparser_expand_components_list(s.components, 0, nullptr, nullptr, 0));
     ASSERT_EQ(3u, s.size());
     EXPECT_EQ(nullptr, s.at(2)->aXProps);
-    EXPECT_EQ(CALDB_KIND_EVENT, wrapper_type(s.components, 2));
+    EXPECT_EQ(CALDB_KIND_EVENT, s.wrapper(2)->nType);
 }
 
 TEST_F(ExpandTest, MasterWithoutUidSharesNewUidWithInstances) {
     Series s;
-    CAL_VCOMPONENT* master = s.add(CALDB_KIND_TODO, utc("20240102T090000Z"), kHour, nullptr,
-                                   make_vector({"FREQ=WEEKLY;COUNT=2"}));
+    CALDB_COMPONENT* master = s.add(CALDB_KIND_TODO, utc("20240102T090000Z"), nullptr,
+                                    make_vector({"FREQ=WEEKLY;COUNT=2"}));
     ASSERT_EQ(0, calparser_expand_components_list(s.components, CALDB_KIND_TODO, s.infos,
                                                   "Africa/Casablanca", 1));
     ASSERT_EQ(3u, s.size());
-    const char* uid = static_cast<CALDB_COMPONENT*>(master->pComponent)->pUid;
+    const char* uid = master->pUid;
     ASSERT_NE(nullptr, uid);
     EXPECT_EQ(51u, strlen(uid));
-    EXPECT_EQ(CALDB_KIND_EXPANDED_TODO, wrapper_type(s.components, 0));
+    EXPECT_EQ(CALDB_KIND_EXPANDED_TODO, s.wrapper(0)->nType);
     for (unsigned i = 1; i < 3; i++) {
         EXPECT_STREQ(uid, s.at(i)->pUid);
         EXPECT_EQ(CALDB_KIND_TODO, s.at(i)->nType);
@@ -267,9 +243,8 @@ TEST_F(ExpandTest, MasterWithoutUidSharesNewUidWithInstances) {
 TEST_F(ExpandTest, UnknownZoneAndFallbackUseCasablanca) {
     config_set_string(config_getdefaultcache(), "calstore.default.timezoneID", "Mars/Olympus");
     Series s;
-    CAL_VCOMPONENT* master = s.add(CALDB_KIND_EVENT, utc("20240309T090000Z"), kHour, "u",
-                                   make_vector({"FREQ=DAILY;COUNT=3"}));
-    static_cast<CALDB_COMPONENT*>(master->pComponent)->pDtStartTzid = PL_strdup("Nowhere/Zone");
+    s.add(CALDB_KIND_EVENT, utc("20240309T090000Z"), "u", make_vector({"FREQ=DAILY;COUNT=3"}))
+        ->pDtStartTzid = PL_strdup("Nowhere/Zone");
     LogCapture log;
     ASSERT_EQ(0, calparser_expand_components_list(s.components, 0, s.infos, "America/New_York",
                                                   0));
@@ -282,27 +257,25 @@ TEST_F(ExpandTest, UnknownZoneAndFallbackUseCasablanca) {
     EXPECT_EQ(utc("20240309T090000Z"), s.at(2)->tDtStart);
 }
 
-// A missing zone with a registered fallback logs once and follows the fallback's rules.
+// A missing zone with a registered fallback logs once and follows the
+// fallback's rules; no zone name at all is nothing to report.
 TEST_F(ExpandTest, GenerateDatesFallsBackToConfiguredZone) {
     LogCapture log;
-    array_t* dates = array_new();
-    array_t* rrules = text_list({"FREQ=DAILY;COUNT=2"});
-    EXPECT_EQ(0, parser_GenerateDates(utc("20240309T140000Z"), rrules, nullptr, nullptr, nullptr,
-                                      60, dates, "Atlantis/Capital", "America/New_York", 1));
+    array_t* rrules = texts({"FREQ=DAILY;COUNT=2"});
+    auto secondDate = [&](const char* tzid, const char* fallback) {
+        array_t* dates = array_new();
+        EXPECT_EQ(0, parser_GenerateDates(utc("20240309T140000Z"), rrules, nullptr, nullptr,
+                                          nullptr, 60, dates, tzid, fallback, 1));
+        time_t second = dates->count == 2 ? *static_cast<time_t*>(dates->data[1]) : -1;
+        array_free_and_destroy(&dates);
+        return second;
+    };
+    EXPECT_EQ(utc("20240310T130000Z"), secondDate("Atlantis/Capital", "America/New_York"));
     EXPECT_EQ((LogLines{{6, "calparser: TimeZone \"Atlantis/Capital\" not found\n."}}),
               log.lines());
-    ASSERT_EQ(2u, dates->count);
-    EXPECT_EQ(utc("20240310T130000Z"), *static_cast<time_t*>(dates->data[1]));
-    array_free_and_destroy(&dates);
-
-    // No zone name at all: nothing to report about the series zone.
     log.clear();
-    dates = array_new();
-    EXPECT_EQ(0, parser_GenerateDates(utc("20240309T140000Z"), rrules, nullptr, nullptr, nullptr,
-                                      60, dates, nullptr, nullptr, 1));
+    EXPECT_EQ(utc("20240310T140000Z"), secondDate(nullptr, nullptr));
     EXPECT_TRUE(log.lines().empty());
-    EXPECT_EQ(utc("20240310T140000Z"), *static_cast<time_t*>(dates->data[1]));
-    array_free_and_destroy(&dates);
     calparser_recurrence_FreeStringArrayAndDestroy(rrules);
 }
 
@@ -310,7 +283,7 @@ TEST_F(ExpandTest, GenerateDatesFallsBackToConfiguredZone) {
 TEST_F(ExpandTest, BoundAndRDatePeriods) {
     config_set_string(config_getdefaultcache(), "calstore.recurrence.bound", "2");
     Series s;
-    s.add(CALDB_KIND_EVENT, utc("20240101T100000Z"), kHour, "b",
+    s.add(CALDB_KIND_EVENT, utc("20240101T100000Z"), "b",
           make_vector({"FREQ=DAILY;COUNT=10"}));
     ASSERT_EQ(0, calparser_expand_components_list(s.components, 0, s.infos, nullptr, 0));
     EXPECT_EQ(2u, s.size());
@@ -318,7 +291,7 @@ TEST_F(ExpandTest, BoundAndRDatePeriods) {
     config_set_string(config_getdefaultcache(), "calstore.recurrence.bound", nullptr);
     Series p;
     // Periods out of order: expansion sorts them before looking one up.
-    p.add(CALDB_KIND_EVENT, utc("20240101T100000Z"), kHour, "p",
+    p.add(CALDB_KIND_EVENT, utc("20240101T100000Z"), "p",
           make_vector({}, {"20240105T100000Z/PT3H", "20240103T100000Z/PT2H"}, {},
                       {"20240105T100000Z/PT3H", "20240103T100000Z/PT2H"}));
     ASSERT_EQ(0, calparser_expand_components_list(p.components, 0, p.infos, nullptr, 0));
@@ -329,6 +302,7 @@ TEST_F(ExpandTest, BoundAndRDatePeriods) {
     EXPECT_EQ(utc("20240101T110000Z"), end(2));
 }
 
+// The free functions empty a vector in place and accept short vectors, gaps and NULL.
 TEST(ExpandFree, VectorContentsAndListsAcceptAnyShape) {
     array_t* info = make_vector({"FREQ=DAILY"}, {"20240101T000000Z"}, {},
                                 {"20240101T000000Z/PT1H"});
@@ -340,7 +314,7 @@ TEST(ExpandFree, VectorContentsAndListsAcceptAnyShape) {
     array_t* infos = array_new();
     array_append(infos, make_vector({"FREQ=WEEKLY"}));
     array_t* shortVector = array_new();
-    array_append(shortVector, text_list({"FREQ=DAILY"}));
+    array_append(shortVector, texts({"FREQ=DAILY"}));
     array_append(infos, shortVector);
     array_append(infos, nullptr);
     EXPECT_EQ(0, calparser_free_contents_vvRecurrenceInfoList(infos));
@@ -355,39 +329,39 @@ TEST(ExpandFree, VectorContentsAndListsAcceptAnyShape) {
 // uses RDATEs only, so the rule library never fills its process-wide caches
 // during the loop (those would count as live blocks).
 TEST_F(ExpandTest, AllocationFailuresNeverLeakOrBreakTheList) {
-#if HEAP_FAILURE_HOOK
-    auto expandOnce = [](long failAt, int keepMaster, bool* pFailed, bool* pOutOfMemory) {
-        Series s;
-        CAL_VCOMPONENT* master =
-            s.add(CALDB_KIND_EVENT, utc("20240309T140000Z"), kHour, nullptr,
-                  make_vector({}, {"20240310T130000Z", "20240311T130000Z/PT2H"}, {},
-                              {"20240311T130000Z/PT2H"}));
-        add_alarm(static_cast<CALDB_COMPONENT*>(master->pComponent), utc("20240309T130000Z"));
-        heap_failure::g_until_failure = failAt;
-        int rc = calparser_expand_component(master, 0, static_cast<array_t*>(s.infos->data[0]),
-                                            s.components, 0, "America/New_York", keepMaster);
-        *pFailed = heap_failure::g_until_failure < 0;
-        heap_failure::g_until_failure = -1;
-        EXPECT_TRUE(rc == 0 || rc == 3) << failAt;
-        *pOutOfMemory = *pOutOfMemory || rc == 3;
-        for (unsigned i = 0; i < s.size(); i++) EXPECT_NE(nullptr, s.at(i)) << failAt;
-    };
-    bool failed = false;
+    if (!HEAP_FAILURE_HOOK) GTEST_SKIP() << "the sanitizer owns the heap";
     bool sawOutOfMemory = false;
-    expandOnce(-1, 0, &failed, &sawOutOfMemory);  // fills the configuration cache once
+    // Whether allocation `failAt` was reached (-1: none fails).
+    auto expandOnce = [&](long failAt, int keepMaster) {
+        Series s;
+        add_alarm(s.add(CALDB_KIND_EVENT, utc("20240309T140000Z"), nullptr,
+                        make_vector({}, {"20240310T130000Z", "20240311T130000Z/PT2H"}, {},
+                                    {"20240311T130000Z/PT2H"})),
+                  utc("20240309T130000Z"));
+        int rc = -1;
+        bool failed = false;
+        {
+            heap_failure::FailAt fail(failAt);
+            rc = calparser_expand_component(s.wrapper(0), 0, s.info(0), s.components, 0,
+                                            "America/New_York", keepMaster);
+            failed = failAt >= 0 && heap_failure::g_until_failure < 0;
+        }
+        EXPECT_TRUE(rc == 0 || rc == 3) << failAt;
+        sawOutOfMemory = sawOutOfMemory || rc == 3;
+        for (unsigned i = 0; i < s.size(); i++) EXPECT_NE(nullptr, s.at(i)) << failAt;
+        return failed;
+    };
+    expandOnce(-1, 0);  // fills the configuration cache once
     for (int keepMaster = 0; keepMaster < 2; keepMaster++) {
-        for (long failAt = 0;; failAt++) {
+        bool failed = true;
+        for (long failAt = 0; failed; failAt++) {
             long liveBefore = heap_failure::g_live_blocks;
-            expandOnce(failAt, keepMaster, &failed, &sawOutOfMemory);
+            failed = expandOnce(failAt, keepMaster);
             EXPECT_EQ(liveBefore, heap_failure::g_live_blocks)
                 << "leak when allocation " << failAt << " fails";
-            if (!failed) break;
         }
     }
     EXPECT_TRUE(sawOutOfMemory);
-#else
-    GTEST_SKIP() << "the sanitizer owns the heap";
-#endif
 }
 
 }  // namespace

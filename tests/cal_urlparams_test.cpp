@@ -255,3 +255,21 @@ TEST(UrlParamsAllocation, NoLeakWhenMemoryRunsOut)
         return ok;
     }));
 }
+
+// A unique merge that replaces an attendee other than the last: never a
+// double free or a leak, whichever allocation fails.
+TEST(UrlParamsAllocation, UniqueReplacementSurvivesEveryFailure)
+{
+    array_t* warm = array_new();  // the keyword table is made outside the count
+    add_attendees(warm, "mailto:w@example.com", 0, 1);
+    caldb_FreeList(&warm, CALDB_LIST_ATTENDEES);
+    count_failure_points([] {
+        array_t* list = array_new();
+        bool ok = list
+                  && add_attendees(list, "mailto:x@example.com;mailto:y@example.com;"
+                                         "CN=Z^mailto:x@example.com", 0, 1) == 0
+                  && list->count == 2 && at(list, 0)->pCn;
+        caldb_FreeList(&list, CALDB_LIST_ATTENDEES);
+        return ok;
+    });
+}

@@ -61,45 +61,35 @@ protected:
     }
 };
 
-// All-day events: dates at midnight of the default zone (UTC+0), the end
-// of a folded DESCRIPTION joined, TRANSP:TRANSPARENT shown.
-TEST_F(CalparseGolden, AllDayEvents) {
-    ToolRun run = run_calparse("--output json examples/holidays.ics");
-    EXPECT_EQ(0, run.status);
-    EXPECT_EQ(golden("holidays.json"), run.out);
-}
-
-// To-dos: a missing DTSTART takes the DUE, the alarm counts from the due
-// time, completion and percentages, the calendar's name.
-TEST_F(CalparseGolden, Todos) {
-    ToolRun run = run_calparse("--output json examples/todos.ics");
-    EXPECT_EQ(0, run.status);
-    EXPECT_EQ(golden("todos.json"), run.out);
-}
-
-TEST_F(CalparseGolden, XmlCalendar) {
-    ToolRun run = run_calparse("--format xml --output json examples/standup.xml");
-    EXPECT_EQ(0, run.status);
-    EXPECT_EQ(golden("standup.json"), run.out);
-}
-
-// Latin-1 text arrives as UTF-8; 20:00 in Paris in December is 19:00 UTC.
-TEST_F(CalparseGolden, Latin1CalendarShownInItsZone) {
-    ToolRun run = run_calparse(
-        "--charset ISO-8859-1 --tz Europe/Paris --output json examples/iso-8859-1/concert.ics");
-    EXPECT_EQ(0, run.status);
-    EXPECT_EQ(golden("concert.json"), run.out);
-}
-
-// A weekly series in New York, expanded at the end of the parse and listed
-// earliest first: 09:00 EST is 14:00 UTC, the alarm 15 minutes earlier; one
-// attendee without a directory entry keeps its address; under REQUEST the
-// state is 0x20008 for the event and 0x20004 for the to-do, which has no
-// attendee and starts at its DUE.
-TEST_F(CalparseGolden, RecurringMeetingExpandedEarliestFirst) {
-    ToolRun run = run_calparse("--output json examples/meeting.ics");
-    EXPECT_EQ(0, run.status);
-    EXPECT_EQ(golden("meeting.json"), run.out);
+// The JSON of each example, against its golden file.
+TEST_F(CalparseGolden, ExamplesMatchTheirGoldenJson) {
+    const struct {
+        const char* args;
+        const char* golden;
+    } examples[] = {
+        // All-day events: dates at midnight of the default zone (UTC+0), the
+        // end of a folded DESCRIPTION joined, TRANSP:TRANSPARENT shown.
+        {"--output json examples/holidays.ics", "holidays.json"},
+        // To-dos: a missing DTSTART takes the DUE, the alarm counts from the
+        // due time, completion and percentages, the calendar's name.
+        {"--output json examples/todos.ics", "todos.json"},
+        {"--format xml --output json examples/standup.xml", "standup.json"},
+        // Latin-1 text arrives as UTF-8; 20:00 in Paris in December is 19:00 UTC.
+        {"--charset ISO-8859-1 --tz Europe/Paris --output json examples/iso-8859-1/concert.ics",
+         "concert.json"},
+        // A weekly series in New York, expanded at the end of the parse and
+        // listed earliest first: 09:00 EST is 14:00 UTC, the alarm 15 minutes
+        // earlier; one attendee without a directory entry keeps its address;
+        // under REQUEST the state is 0x20008 for the event and 0x20004 for
+        // the to-do, which has no attendee and starts at its DUE.
+        {"--output json examples/meeting.ics", "meeting.json"},
+    };
+    for (const auto& example : examples) {
+        SCOPED_TRACE(example.args);
+        ToolRun run = run_calparse(example.args);
+        EXPECT_EQ(0, run.status);
+        EXPECT_EQ(golden(example.golden), run.out);
+    }
 }
 
 // The series starts on 4 March 2027 at 09:00 New York time and keeps that

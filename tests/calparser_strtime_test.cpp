@@ -55,11 +55,22 @@ protected:
         EXPECT_EQ(0, calparser_strgmtime(buffer, size, format, t, nullptr));
         return buffer;
     }
+    // The zone's offset at `when` as "+HH:MM".
+    static std::string offset(const char* tzid, time_t when) {
+        int hours = -1, minutes = -1;
+        char sign = '?';
+        EXPECT_EQ(0, cal_strcustomtimezone(tzid, when, &hours, &minutes, &sign)) << tzid;
+        char text[16];
+        snprintf(text, sizeof text, "%c%02d:%02d", sign, hours, minutes);
+        return text;
+    }
 };
 
 }  // namespace
 
-TEST(DaylightTests, FindIndexToInsertCountsEntriesAtOrBelow) {
+// A crossing list: the index a time would be inserted at counts the entries at
+// or below it; daylight time runs from a start up to the following end.
+TEST(DaylightTests, CrossingListLookUps) {
     TimeList list({10, 20, 30});
     EXPECT_EQ(0, findIndexToInsert(list.list, 5));
     EXPECT_EQ(1, findIndexToInsert(list.list, 10));
@@ -68,9 +79,7 @@ TEST(DaylightTests, FindIndexToInsertCountsEntriesAtOrBelow) {
     EXPECT_EQ(0, findIndexToInsert(nullptr, 10));
     TimeList repeated({10, 10, 20});
     EXPECT_EQ(2, findIndexToInsert(repeated.list, 10));
-}
 
-TEST(DaylightTests, InDaylightFromAStartUpToTheFollowingEnd) {
     TimeList cross({100, 200, 300, 400});
     EXPECT_EQ(0, isInDaylightSavings(99, cross.list));
     EXPECT_EQ(1, isInDaylightSavings(100, cross.list));
@@ -177,19 +186,10 @@ TEST_F(Formatting, OffsetDirectiveInTheProcesssZone) {
 }
 
 TEST_F(Formatting, CustomZoneOffsetSignAndMagnitude) {
-    struct Case { const char* tzid; time_t when; char sign; int hours; int minutes; };
-    const Case cases[] = {{"Africa/Casablanca", kNoon20030101, '-', 0, 0},
-                          {"Test/Minus330", kNoon20030101, '-', 5, 30},
-                          {"Test/Plus60", kNoon20030101, '+', 1, 0},
-                          {"Test/Central", utc("20030701T000000Z"), '+', 2, 0}};
-    for (const Case& c : cases) {
-        int hours = -1, minutes = -1;
-        char sign = '?';
-        EXPECT_EQ(0, cal_strcustomtimezone(c.tzid, c.when, &hours, &minutes, &sign)) << c.tzid;
-        EXPECT_EQ(c.sign, sign) << c.tzid;
-        EXPECT_EQ(c.hours, hours) << c.tzid;
-        EXPECT_EQ(c.minutes, minutes) << c.tzid;
-    }
+    EXPECT_EQ("-00:00", offset("Africa/Casablanca", kNoon20030101));
+    EXPECT_EQ("-05:30", offset("Test/Minus330", kNoon20030101));
+    EXPECT_EQ("+01:00", offset("Test/Plus60", kNoon20030101));
+    EXPECT_EQ("+02:00", offset("Test/Central", utc("20030701T000000Z")));
     EXPECT_EQ(0, cal_strcustomtimezone("Test/Central", kNoon20030101, nullptr, nullptr,
                                        nullptr));
 }
@@ -204,10 +204,6 @@ TEST_F(Formatting, UnknownZoneIsReplacedByTheDefaultZone) {
     EXPECT_EQ("20030101T130000", local(kNoon20030101, nullptr, 64, 0));
     EXPECT_EQ("20030101T130000", local(kNoon20030101, "Mars/Olympus", 64, 1));
     EXPECT_EQ("20200101T130000", local(utc("20200101T120000Z"), "Mars/Olympus", 64, 0));
-    int hours = -1;
-    char sign = '?';
-    EXPECT_EQ(0, cal_strcustomtimezone("Mars/Olympus", kNoon20030101, &hours, nullptr, &sign));
-    EXPECT_EQ('+', sign);
-    EXPECT_EQ(1, hours);
+    EXPECT_EQ("+01:00", offset("Mars/Olympus", kNoon20030101));
     ASSERT_EQ(0, config_set_string(config, "calstore.default.timezoneID", nullptr));
 }

@@ -12,10 +12,10 @@
 
 #include <atomic>
 
-#if defined(__SANITIZE_ADDRESS__)
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
 #define HEAP_FAILURE_HOOK 0
 #elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
+#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
 #define HEAP_FAILURE_HOOK 0
 #endif
 #endif
@@ -29,12 +29,16 @@ namespace heap_failure {
 /* Atomic because tests with threads allocate through the same wrappers. */
 inline std::atomic<long> g_until_failure{-1};  /* -1: never fail */
 inline std::atomic<long> g_live_blocks{0};
+inline std::atomic<long> g_failures_made{0};
 
 inline bool next_fails()
 {
     if (g_until_failure.load() < 0)
         return false;
-    return g_until_failure-- == 0;
+    if (g_until_failure-- != 0)
+        return false;
+    g_failures_made++;
+    return true;
 }
 
 /* Fails the allocation `index` from now (0: the next one) while it lives. */
@@ -89,24 +93,30 @@ extern "C" void free(void* block)
 }
 #endif
 
-/* Runs `attempt` with the 0th, 1st, 2nd ... allocation failing until it
- * reports success. Every failed attempt must leave no block behind. Returns
- * the number of allocations the successful run needed (0 without the hook). */
+/* Runs `attempt` with the 0th, 1st, 2nd ... allocation failing, until a run
+ * in which the failure never came: every point is driven, even past a failure
+ * the call absorbed. A run with a failure must leave no block behind (free
+ * what it made, whatever it reports); the last, unhindered run must report
+ * success and its result is the caller's. Returns the number of allocations
+ * of that run (0 without the hook). */
 template <typename Attempt>
 int count_failure_points(Attempt attempt)
 {
 #if HEAP_FAILURE_HOOK
     for (long failAt = 0; failAt < 10000; failAt++) {
         long liveBefore = heap_failure::g_live_blocks;
+        long failuresBefore = heap_failure::g_failures_made;
         heap_failure::g_until_failure = failAt;
         bool ok = attempt();
         heap_failure::g_until_failure = -1;
-        if (ok)
+        if (heap_failure::g_failures_made == failuresBefore) {
+            EXPECT_TRUE(ok) << "the unhindered run failed";
             return static_cast<int>(failAt);
+        }
         EXPECT_EQ(liveBefore, heap_failure::g_live_blocks) << "leak when allocation " << failAt
                                                            << " fails";
     }
-    ADD_FAILURE() << "never succeeded";
+    ADD_FAILURE() << "never ran to the end";
 #else
     (void)attempt;
 #endif

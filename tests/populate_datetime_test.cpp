@@ -30,11 +30,8 @@ protected:
                           "Africa/Casablanca");
         ASSERT_EQ(0, zone_test::fill_registry({zone_test::utc_fallback_zone(),
                                                zone_test::central_zone("Europe/Test")}));
-        zone_test::ZoneSpec eastern;
-        eastern.tzid = "US/Eastern";
-        eastern.standardMinutes = -300;
         inputZones = array_new();
-        array_append(inputZones, zone_test::make_zone(eastern));
+        array_append(inputZones, zone_test::make_zone(zone_test::fixed_zone("US/Eastern", -300)));
         ev = caldb_NewEvent();
     }
     void TearDown() override {

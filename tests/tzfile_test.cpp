@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <cstdlib>
 #include <ctime>
 #include <fstream>
@@ -17,17 +16,14 @@
 #include <unicode/timezone.h>
 #include <unicode/tztrans.h>
 
+#include "tests/support/zone_builders.h"
+
 namespace {
 
-using Lines = std::vector<std::string>;
+using zone_test::utc;
+using zone_test::wall_text;
 
-std::string read_registry_file() {
-    std::ifstream in(std::string(CALPARSER_SOURCE_ROOT) + "/data/timezones.ics",
-                     std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
+using Lines = std::vector<std::string>;
 
 // Logical lines: folds (CR LF and one space) removed, split at CR LF.
 Lines unfold(const std::string& text) {
@@ -56,7 +52,11 @@ struct Registry {
 const Registry& registry() {
     static const Registry r = [] {
         Registry reg;
-        reg.raw = read_registry_file();
+        std::ifstream in(std::string(CALPARSER_SOURCE_ROOT) + "/data/timezones.ics",
+                         std::ios::binary);
+        std::stringstream text;
+        text << in.rdbuf();
+        reg.raw = text.str();
         Lines current;
         std::string id;
         for (const std::string& line : unfold(reg.raw)) {
@@ -103,23 +103,6 @@ Lines crossings(const std::string& id) {
     return list;
 }
 
-time_t utc_seconds(const std::string& text) {
-    struct tm t = {};
-    sscanf(text.c_str(), "%4d%2d%2dT%2d%2d%2d", &t.tm_year, &t.tm_mon, &t.tm_mday, &t.tm_hour,
-           &t.tm_min, &t.tm_sec);
-    t.tm_year -= 1900;
-    t.tm_mon -= 1;
-    return timegm(&t);
-}
-
-std::string wall_text(time_t seconds) {
-    struct tm t;
-    gmtime_r(&seconds, &t);
-    char text[32];
-    strftime(text, sizeof text, "%Y%m%dT%H%M%S", &t);
-    return text;
-}
-
 // Local wall-clock text of the change that a week-of-month RRULE (a positive week or
 // -1) and its DTSTART give in `year`, e.g. "20260308T020000" for BYMONTH=3;BYDAY=2SU.
 std::string rule_change_in(int year, const std::string& rrule, const std::string& dtstart) {
@@ -147,8 +130,8 @@ std::string rule_change_in(int year, const std::string& rrule, const std::string
 // texts of the time before each change.
 Lines icu_changes_in(const icu::BasicTimeZone& zone, int year, bool toDaylight) {
     Lines changes;
-    UDate base = (UDate)utc_seconds(std::to_string(year) + "0101T000000Z") * 1000.0 - 1;
-    UDate end = (UDate)utc_seconds(std::to_string(year + 1) + "0101T000000Z") * 1000.0;
+    UDate base = (UDate)utc(std::to_string(year) + "0101T000000Z") * 1000.0 - 1;
+    UDate end = (UDate)utc(std::to_string(year + 1) + "0101T000000Z") * 1000.0;
     icu::TimeZoneTransition t;
     while (zone.getNextTransition(base, false, t) && t.getTime() < end) {
         base = t.getTime();
@@ -185,22 +168,16 @@ TEST(TzFile, LineShapeAndOrder) {
     EXPECT_EQ(ids.end(), std::adjacent_find(ids.begin(), ids.end()));
 }
 
-// US rules since 2007: second Sunday of March to first Sunday of November, 02:00.
-TEST(TzFile, NewYorkRules) {
+// US rules since 2007: second Sunday of March to first Sunday of November at
+// 02:00, that is 07:00 UTC in March (EST) and 06:00 UTC in November (EDT); two
+// crossings a year, 1990-2010.
+TEST(TzFile, NewYorkRulesCrossingsAndLink) {
     const char* ny = "America/New_York";
-    EXPECT_EQ("19701101T020000", value(ny, "STANDARD", "DTSTART"));
-    EXPECT_EQ("-0400", value(ny, "STANDARD", "TZOFFSETFROM"));
-    EXPECT_EQ("-0500", value(ny, "STANDARD", "TZOFFSETTO"));
-    EXPECT_EQ("FREQ=YEARLY;BYMONTH=11;BYDAY=1SU", value(ny, "STANDARD", "RRULE"));
     EXPECT_EQ("19700308T020000", value(ny, "DAYLIGHT", "DTSTART"));
-    EXPECT_EQ("-0500", value(ny, "DAYLIGHT", "TZOFFSETFROM"));
-    EXPECT_EQ("-0400", value(ny, "DAYLIGHT", "TZOFFSETTO"));
     EXPECT_EQ("FREQ=YEARLY;BYMONTH=3;BYDAY=2SU", value(ny, "DAYLIGHT", "RRULE"));
-}
-
-// 02:00 EST is 07:00 UTC, 02:00 EDT is 06:00 UTC; two crossings a year, 1990-2010.
-TEST(TzFile, NewYorkCrossings) {
-    Lines list = crossings("America/New_York");
+    EXPECT_EQ("19701101T020000", value(ny, "STANDARD", "DTSTART"));
+    EXPECT_EQ("FREQ=YEARLY;BYMONTH=11;BYDAY=1SU", value(ny, "STANDARD", "RRULE"));
+    Lines list = crossings(ny);
     ASSERT_EQ(42u, list.size());
     EXPECT_EQ("19900401T070000Z", list[0]);
     EXPECT_EQ("19901028T060000Z", list[1]);
@@ -209,20 +186,12 @@ TEST(TzFile, NewYorkCrossings) {
     EXPECT_EQ(0, (start2007 - list.begin()) % 2);  // a start sits at an even position
     EXPECT_EQ("20071104T060000Z", *(start2007 + 1));
     EXPECT_EQ("20101107T060000Z", list.back());
-}
 
-// A link carries the same rules, and each name of the zone lists the others as aliases.
-TEST(TzFile, LinksAndAliases) {
-    auto lists = [](const char* id, const char* alias) {
-        Lines aliases = values(id, "", "X-Z9KQ-TZID-ALIAS");
-        return std::find(aliases.begin(), aliases.end(), alias) != aliases.end();
-    };
-    EXPECT_TRUE(lists("US/Eastern", "America/New_York"));
-    EXPECT_FALSE(lists("US/Eastern", "US/Eastern"));
-    EXPECT_TRUE(lists("America/New_York", "US/Eastern"));
-    EXPECT_TRUE(lists("Asia/Tokyo", "Japan"));
-    EXPECT_EQ("FREQ=YEARLY;BYMONTH=3;BYDAY=2SU", value("US/Eastern", "DAYLIGHT", "RRULE"));
-    EXPECT_EQ(crossings("America/New_York"), crossings("US/Eastern"));
+    // A link carries the same rules, and each name lists the others, never itself.
+    EXPECT_EQ(Lines{"US/Eastern"}, values(ny, "", "X-Z9KQ-TZID-ALIAS"));
+    EXPECT_EQ(Lines{ny}, values("US/Eastern", "", "X-Z9KQ-TZID-ALIAS"));
+    EXPECT_EQ(values(ny, "DAYLIGHT", "RRULE"), values("US/Eastern", "DAYLIGHT", "RRULE"));
+    EXPECT_EQ(list, crossings("US/Eastern"));
 }
 
 // No daylight time: STANDARD alone, no rule and no crossings. Casablanca is the last
@@ -278,12 +247,12 @@ TEST(TzFile, SouthernZoneListIsClosedOnBothSides) {
 // the daylight flag the list implies (odd count of crossings at or before the instant)
 // agrees with ICU's own offsets at noon UTC of every day.
 TEST(TzFile, EveryCrossingListAgreesWithIcu) {
-    const time_t first = utc_seconds("19900101T120000Z");
-    const time_t last = utc_seconds("20101231T120000Z");
+    const time_t first = utc("19900101T120000Z");
+    const time_t last = utc("20101231T120000Z");
     for (const std::string& id : registry().ids) {
         EXPECT_EQ(1u, values(id, "STANDARD", "TZOFFSETTO").size()) << id;
         std::vector<time_t> list;
-        for (const std::string& c : crossings(id)) list.push_back(utc_seconds(c));
+        for (const std::string& c : crossings(id)) list.push_back(utc(c));
         EXPECT_TRUE(std::is_sorted(list.begin(), list.end())) << id;
         EXPECT_EQ(0u, list.size() % 2) << id;
         if (id == "Africa/Casablanca") continue;

@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <stdlib.h>
-#include <string.h>
 
 #include <memory>
 #include <string>
@@ -29,16 +28,6 @@ constexpr time_t kLocalStep = 17 * kHour;
 constexpr time_t kUtcStep = 19 * kHour;
 const time_t kFirst = utc("19900101T000000Z");
 const time_t kLast = utc("20101231T000000Z");
-
-using Lines = std::vector<std::string>;
-
-std::string wall_text(time_t wall) {
-    struct tm t;
-    gmtime_r(&wall, &t);
-    char text[32];
-    strftime(text, sizeof text, "%Y%m%dT%H%M%S", &t);
-    return text;
-}
 
 // ICU's zone of the same name, and the record's offsets in seconds.
 struct Subject {

@@ -207,9 +207,9 @@ int calparser_merge_attendee(array_t* list, CALDB_ATTENDEE* att, int appendIfMis
     int index = 0;
     CALDB_ATTENDEE* match = calparser_findAttendeeInList(list, att, &index);
     if (!match) {
-        /* The list takes att; if it cannot hold it, att is released here so
-         * that ownership is settled either way. */
-        if (!deletion && appendIfMissing && array_append(list, att) != 0) caldb_FreeAttendee(&att);
+        /* The list takes att; if it cannot hold it att stays the caller's,
+         * who can tell by att not being the list's last element. */
+        if (!deletion && appendIfMissing) array_append(list, att);
         return 0;
     }
     if (deletion) {
@@ -218,15 +218,11 @@ int calparser_merge_attendee(array_t* list, CALDB_ATTENDEE* att, int appendIfMis
         return 0;
     }
     CALDB_ATTENDEE* copy = nullptr;
-    if (calparser_recurrence_populateAttendee(&copy, att) != 0) {
-        /* Out of memory: keep the stored attendee, or, when the caller hands
-         * its attendee over anyway (appendIfMissing), store att itself. */
-        if (!appendIfMissing) return 0;
-        copy = att;
-    }
+    /* Out of memory: the stored attendee stays and att stays the caller's. */
+    if (calparser_recurrence_populateAttendee(&copy, att) != 0) return 0;
     list->data[index] = copy;
     caldb_FreeAttendee(&match);
-    return copy == att ? 0 : 1;
+    return 1;
 }
 
 int calparser_array_append_unique_attendee(array_t* list, CALDB_ATTENDEE* att) {

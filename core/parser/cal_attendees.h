@@ -95,7 +95,9 @@ int calparser_isAttendeeDeletionMarker(const CALDB_ATTENDEE* att);
  * When none is present and att is not a deletion marker and appendIfMissing
  * is non-zero, att itself is appended and the list owns it. Every other
  * case returns 0 and leaves att the caller's. A NULL list, a NULL att or an
- * att without pAddr: 0, nothing done. */
+ * att without pAddr: 0, nothing done. When memory runs out nothing changes
+ * and att stays the caller's: with result 0 the list owns att exactly when
+ * att is its last element. */
 int calparser_merge_attendee(array_t* list, CALDB_ATTENDEE* att, int appendIfMissing);
 
 /* calparser_merge_attendee with appendIfMissing 1. */

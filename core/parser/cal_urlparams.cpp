@@ -62,7 +62,7 @@ int merge_one_attendee(array_t* list, CALDB_ATTENDEE* att, int bUnique)
         caldb_FreeAttendee(&att);  // the list holds a copy in the match's place
         return 0;
     }
-    // Appended, unless it had no address or the append failed.
+    // Appended, unless it had no address or memory ran out.
     if (array_last_element(list) == att)
         return 0;
     int rc = att->pAddr ? 3 : 0;

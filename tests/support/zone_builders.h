@@ -24,8 +24,6 @@
 
 namespace zone_test {
 
-constexpr int kMsPerMinute = 60000;
-
 /* Seconds of a UTC text "YYYYMMDDTHHMMSS[Z]", worked out with timegm. */
 inline time_t utc(const std::string& text) {
     struct tm t = {};
@@ -38,12 +36,6 @@ inline time_t utc(const std::string& text) {
         t.tm_sec = std::atoi(text.substr(13, 2).c_str());
     }
     return timegm(&t);
-}
-
-inline CAL_VZONE* make_sub_zone(int offsetMinutes) {
-    CAL_VZONE* sub = CAL_VZONE_NEW();
-    sub->pDbZone->nOffsetTo = offsetMinutes;
-    return sub;
 }
 
 /* What a zone built by make_zone or loaded by fill_registry holds. */
@@ -62,13 +54,27 @@ struct ZoneSpec {
     std::string daylightStart = "19700101T000000";
 };
 
+/* "YYYYMMDDTHHMMSS" of `seconds` read as UTC, e.g. a wall-clock time kept as if UTC. */
+inline std::string wall_text(time_t seconds) {
+    struct tm t;
+    gmtime_r(&seconds, &t);
+    char text[32];
+    strftime(text, sizeof text, "%Y%m%dT%H%M%S", &t);
+    return text;
+}
+
 /* A new zone record (the caller owns it) with a plain rule-based zone at the
  * standard offset when it has a standard part. */
 inline CAL_VTIMEZONE* make_zone(const ZoneSpec& shape) {
+    auto part = [](int offsetMinutes) {
+        CAL_VZONE* sub = CAL_VZONE_NEW();
+        sub->pDbZone->nOffsetTo = offsetMinutes;
+        return sub;
+    };
     CAL_VTIMEZONE* zone = CAL_VTIMEZONE_NEW();
     zone->pDbTimeZone->pTzid = PL_strdup(shape.tzid.c_str());
-    if (shape.hasStandard) zone->pStandard = make_sub_zone(shape.standardMinutes);
-    if (shape.hasDaylight) zone->pDaylight = make_sub_zone(shape.daylightMinutes);
+    if (shape.hasStandard) zone->pStandard = part(shape.standardMinutes);
+    if (shape.hasDaylight) zone->pDaylight = part(shape.daylightMinutes);
     if (!shape.crossings.empty()) {
         zone->aTzCross = array_new();
         for (const std::string& c : shape.crossings) {
@@ -78,7 +84,7 @@ inline CAL_VTIMEZONE* make_zone(const ZoneSpec& shape) {
         }
     }
     if (shape.hasStandard)
-        zone->pIcuZone = new icu::SimpleTimeZone(shape.standardMinutes * kMsPerMinute,
+        zone->pIcuZone = new icu::SimpleTimeZone(shape.standardMinutes * 60000,
                                                  icu::UnicodeString::fromUTF8(shape.tzid));
     return zone;
 }
@@ -155,7 +161,8 @@ inline ZoneSpec central_zone(const std::string& tzid) {
     return z;
 }
 
-/* Captures log lines while it lives. */
+/* Captures log lines while it lives. The sink it replaced comes back without its
+ * context (the setter does not hand that back): captures must not nest. */
 class LogCapture {
 public:
     LogCapture() { previous_ = kvallog_set_sink(&LogCapture::sink, this); }
