@@ -24,8 +24,6 @@ namespace {
 
 constexpr char kMailto[] = "mailto:";
 constexpr unsigned kMailtoLength = sizeof kMailto - 1;
-constexpr int kPartStatNeedsAction = 1;
-constexpr int kPartStatOther = 9;
 
 /* Replaces *field by a copy of src; a NULL src leaves it. 0, or 3 when the
  * copy fails. */
@@ -268,7 +266,7 @@ int attendee_index_key_compare(const void* key, const void* element) {
 void calparser_getUserPartStatFromAttendeeList(const char* user, const array_t* list,
                                                int* pPartStat) {
     if (!pPartStat) return;
-    *pPartStat = kPartStatNeedsAction;
+    *pPartStat = CALDB_PARTSTAT_NEEDS_ACTION;
     if (!user || !list) return;
     for (unsigned i = 0; i < list->count; i++) {
         const CALDB_ATTENDEE* att = attendee_at(list, i);
@@ -284,13 +282,13 @@ void calparser_getUserPartStatFromAttendeeList(const char* user, const array_t* 
 const char* getPartStatString(const CALDB_ATTENDEE* att) {
     if (!att) return nullptr;
     switch (att->nPartStat) {
-    case 2: return "ACCEPTED";
-    case 3: return "DECLINED";
-    case 4: return "TENTATIVE";
-    case 5: return "DELEGATED";
-    case 6: return "COMPLETED";
-    case 8: return "IN-PROCESS";
-    case kPartStatOther: return att->pPartStatName;
+    case CALDB_PARTSTAT_ACCEPTED: return "ACCEPTED";
+    case CALDB_PARTSTAT_DECLINED: return "DECLINED";
+    case CALDB_PARTSTAT_TENTATIVE: return "TENTATIVE";
+    case CALDB_PARTSTAT_DELEGATED: return "DELEGATED";
+    case CALDB_PARTSTAT_COMPLETED: return "COMPLETED";
+    case CALDB_PARTSTAT_IN_PROCESS: return "IN-PROCESS";
+    case CALDB_PARTSTAT_OTHER: return att->pPartStatName;
     default: return "NEEDS-ACTION";
     }
 }

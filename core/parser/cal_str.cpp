@@ -11,6 +11,8 @@
 #include <cstring>
 #include <new>
 
+#include "public/db/caldb.h"
+
 struct CALPARSER_STR::KeywordRule {
     iCal_Token_t keyword; /* whose text's hash is matched */
     int result;
@@ -22,7 +24,6 @@ namespace {
 constexpr unsigned kFullSampleLength = 128; /* shorter texts hash every byte */
 constexpr unsigned kSamplesPerLongText = 64;
 
-constexpr int kPartStatUnknown = 9;
 constexpr int kNoDay = 0;            /* weekdays are 1 to 7 */
 constexpr int kDayOfUnknownText = 1; /* what a text that is no weekday gives */
 
@@ -164,9 +165,13 @@ const CALPARSER_STR::KeywordRule kSentStatusRules[] = {
 };
 
 const CALPARSER_STR::KeywordRule kPartStatRules[] = {
-    {TOKEN_NEEDS_ACTION, 1, 0}, {TOKEN_ACCEPTED, 2, 0}, {TOKEN_DECLINED, 3, 0},
-    {TOKEN_TENTATIVE, 4, 0},    {TOKEN_DELEGATED, 5, 0}, {TOKEN_COMPLETED, 6, 0},
-    {TOKEN_IN_PROCESS, 8, 0},
+    {TOKEN_NEEDS_ACTION, CALDB_PARTSTAT_NEEDS_ACTION, 0},
+    {TOKEN_ACCEPTED, CALDB_PARTSTAT_ACCEPTED, 0},
+    {TOKEN_DECLINED, CALDB_PARTSTAT_DECLINED, 0},
+    {TOKEN_TENTATIVE, CALDB_PARTSTAT_TENTATIVE, 0},
+    {TOKEN_DELEGATED, CALDB_PARTSTAT_DELEGATED, 0},
+    {TOKEN_COMPLETED, CALDB_PARTSTAT_COMPLETED, 0},
+    {TOKEN_IN_PROCESS, CALDB_PARTSTAT_IN_PROCESS, 0},
 };
 
 const CALPARSER_STR::KeywordRule kDayRules[] = {
@@ -415,7 +420,7 @@ int CALPARSER_STR::getSentStatusType(const char* s) const {
 }
 
 int CALPARSER_STR::getPartStatType(const char* s) const {
-    return lookup(kPartStatList, s, textLength(s), kPartStatUnknown);
+    return lookup(kPartStatList, s, textLength(s), CALDB_PARTSTAT_OTHER);
 }
 
 int CALPARSER_STR::stringToDay(const char* s, unsigned len, int* pnError) const {

@@ -14,12 +14,6 @@
 #include "core/parser/populate.h"
 #include "public/util/kvallog.h"
 
-/* PARTSTAT codes of an attendee (nPartStat); NEEDS-ACTION (1) and every
- * other code count as "needs action". */
-static const int kPartStatAccepted = 2;
-static const int kPartStatDeclined = 3;
-static const int kPartStatTentative = 4;
-
 static int text_length(const char* text)
 {
     return text ? (int)PL_strlen(text) : 0;
@@ -59,13 +53,15 @@ static array_t* recurrence_list(array_t* info, int which)
 
 /* ---- Component state ----------------------------------------------------- */
 
+/* The state bit of a PARTSTAT code; NEEDS-ACTION and every code without a
+ * bit of its own count as "needs action". */
 static unsigned decision_bit_of(int nPartStat)
 {
-    if (nPartStat == kPartStatAccepted)
+    if (nPartStat == CALDB_PARTSTAT_ACCEPTED)
         return CALDB_STATE_ACCEPTED;
-    if (nPartStat == kPartStatDeclined)
+    if (nPartStat == CALDB_PARTSTAT_DECLINED)
         return CALDB_STATE_DECLINED;
-    if (nPartStat == kPartStatTentative)
+    if (nPartStat == CALDB_PARTSTAT_TENTATIVE)
         return CALDB_STATE_TENTATIVE;
     return CALDB_STATE_NEEDS_ACTION;
 }
@@ -90,26 +86,16 @@ static void store_duration(CAL_TIME_DURATION** ppDuration, const char* value)
     cal_time_buf_to_duration(value, *ppDuration);
 }
 
-/* DTSTART or DTEND of an event: the TZID parameter names the zone; without
- * it resolved input is read in X-KVAL-DTSTART-TZID's zone, else the default. */
+/* DTSTART or DTEND of an event: without TZID, resolved input is read in
+ * X-KVAL-DTSTART-TZID's zone, else the default. */
 static void store_event_time(CALPARSER_TOKEN* pToken, CALDB_VEVENT** ppEvent, int bStart,
                              array_t* pTimeZones, int bResolvedInput, const char* pDefaultTzid)
 {
     CALDB_VEVENT* event = *ppEvent;
-    char* tzid = nullptr;
-    calparser_FindParamInParamList(pToken->pParamList, TOKEN_TZID, &tzid);
-    const char* zone = tzid;
-    if (!zone && bResolvedInput)
-        zone = event->pDtStartTzid ? event->pDtStartTzid : pDefaultTzid;
-    int32_t* field = bStart ? &event->tDtStart : &event->tDtEnd;
-    calparser_storeDateTimeOrDateProperty(field, (void**)ppEvent, bStart, pToken->pValue, zone,
-                                          pTimeZones);
-    if (bResolvedInput && text_length(pToken->pValue) == 8) {
-        if (bStart)
-            event->bDtStartIsDate = 1;
-        else
-            event->bDtEndIsDate = 1;
-    }
+    const char* zone = event->pDtStartTzid ? event->pDtStartTzid : pDefaultTzid;
+    calparser_storeComponentTime(pToken, (void**)ppEvent,
+                                 bStart ? &event->tDtStart : &event->tDtEnd, bStart, zone,
+                                 pTimeZones, bResolvedInput);
 }
 
 /* ---- The component walk -------------------------------------------------- */
@@ -439,6 +425,26 @@ void calparser_event_deriveCompState(CALDB_VEVENT* pEvent, iCal_Token_t nMethod)
             method = CALDB_METHOD_REQUEST; /* a reply without a decision asks again */
     }
     pEvent->nCompState = (method << 16) | state;
+}
+
+void calparser_storeComponentTime(const CALPARSER_TOKEN* pToken, void** ppComponent,
+                                  int32_t* pField, int bStart, const char* pResolvedZone,
+                                  array_t* pTimeZones, int bResolvedInput)
+{
+    char* tzid = nullptr;
+    calparser_FindParamInParamList(pToken->pParamList, TOKEN_TZID, &tzid);
+    const char* zone = tzid;
+    if (!zone && bResolvedInput)
+        zone = pResolvedZone;
+    calparser_storeDateTimeOrDateProperty(pField, ppComponent, bStart, pToken->pValue, zone,
+                                          pTimeZones);
+    if (bResolvedInput && text_length(pToken->pValue) == 8) {
+        CALDB_COMPONENT* component = (CALDB_COMPONENT*)*ppComponent;
+        if (bStart)
+            component->bDtStartIsDate = 1;
+        else
+            component->bDtEndIsDate = 1;
+    }
 }
 
 int calparser_populateSharedProp(CALPARSER_TOKEN* pToken, CALDB_COMPONENT* pComponent,

@@ -106,6 +106,15 @@ int calparser_populateSharedProp(CALPARSER_TOKEN* pToken, CALDB_COMPONENT* pComp
                                  array_t* pRDatePeriods, int bResolvedInput,
                                  const char* pLookupCtx);
 
+/* Stores the DTSTART (bStart set) or end-time token `pToken` (DTEND, or DUE
+ * for a to-do) into *pField of the record *ppComponent. The token's TZID
+ * parameter names the zone; without one, resolved input is read in
+ * `pResolvedZone` and other input in no zone. With resolved input an
+ * 8-character value (a date) also marks that start or end as all-day. */
+void calparser_storeComponentTime(const CALPARSER_TOKEN* pToken, void** ppComponent,
+                                  int32_t* pField, int bStart, const char* pResolvedZone,
+                                  array_t* pTimeZones, int bResolvedInput);
+
 /* What tells one kind of built component from the other; the walk, the
  * passes, the alarms and the outputs are the same for both. */
 typedef struct CALPARSER_COMPONENT_KIND {

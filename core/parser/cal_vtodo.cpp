@@ -14,30 +14,18 @@ static int text_length(const char* text)
     return text ? (int)PL_strlen(text) : 0;
 }
 
-/* DTSTART or DUE of a to-do: the TZID parameter names the zone; without it
- * resolved input is read in the to-do's own zone ids, else the default. */
+/* DTSTART or DUE of a to-do: without TZID, resolved input is read in
+ * X-KVAL-DUE-TZID's zone (DUE only), else X-KVAL-DTSTART-TZID's, else the
+ * default. */
 static void store_todo_time(CALPARSER_TOKEN* pToken, CALDB_VTODO** ppTodo, int bStart,
                             array_t* pTimeZones, int bResolvedInput, const char* pDefaultTzid)
 {
     CALDB_VTODO* todo = *ppTodo;
-    char* tzid = nullptr;
-    calparser_FindParamInParamList(pToken->pParamList, TOKEN_TZID, &tzid);
-    const char* zone = tzid;
-    if (!zone && bResolvedInput) {
-        if (!bStart && todo->pDueTzid)
-            zone = todo->pDueTzid;
-        else
-            zone = todo->pDtStartTzid ? todo->pDtStartTzid : pDefaultTzid;
-    }
-    int32_t* field = bStart ? &todo->tDtStart : &todo->tDue;
-    calparser_storeTodoDateTimeOrDateProperty(field, (void**)ppTodo, bStart, pToken->pValue, zone,
-                                              pTimeZones);
-    if (bResolvedInput && text_length(pToken->pValue) == 8) {
-        if (bStart)
-            todo->bDtStartIsDate = 1;
-        else
-            todo->bDtEndIsDate = 1;
-    }
+    const char* zone = todo->pDtStartTzid ? todo->pDtStartTzid : pDefaultTzid;
+    if (!bStart && todo->pDueTzid)
+        zone = todo->pDueTzid;
+    calparser_storeComponentTime(pToken, (void**)ppTodo, bStart ? &todo->tDtStart : &todo->tDue,
+                                 bStart, zone, pTimeZones, bResolvedInput);
 }
 
 /* ---- The to-do kind of the shared walk ---------------------------------- */

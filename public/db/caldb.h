@@ -58,6 +58,18 @@ typedef struct CALDB_ORGANIZER {
     char* pDir;          /* DIR */
 } CALDB_ORGANIZER;
 
+/* PARTSTAT codes of an attendee (nPartStat; 0 when none was given). */
+enum {
+    CALDB_PARTSTAT_NEEDS_ACTION = 1,
+    CALDB_PARTSTAT_ACCEPTED = 2,
+    CALDB_PARTSTAT_DECLINED = 3,
+    CALDB_PARTSTAT_TENTATIVE = 4,
+    CALDB_PARTSTAT_DELEGATED = 5,
+    CALDB_PARTSTAT_COMPLETED = 6,
+    CALDB_PARTSTAT_IN_PROCESS = 8,
+    CALDB_PARTSTAT_OTHER = 9 /* any other text, kept in pPartStatName */
+};
+
 /* ACTION codes of an alarm. */
 enum {
     CALDB_ALARM_EMAIL = 0, /* also any unknown action */

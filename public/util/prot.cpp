@@ -152,14 +152,11 @@ int prot_write(protstream* s, const char* data, unsigned len) {
     if (!s || !s->write || s->error) return -1;
     if (len == 0) return 0;
     if (!data) return -1;
-    if (len <= (unsigned)s->cnt) {
-        memcpy(s->ptr, data, len);
-        s->ptr += len;
-        s->cnt -= (int)len;
-        return 0;
+    if (len > (unsigned)s->cnt) {
+        /* No room: empty the buffer; what cannot fit even then goes straight out. */
+        if (prot_flush(s)) return -1;
+        if (len >= (unsigned)s->bufsize) return write_descriptor(s, (const unsigned char*)data, len);
     }
-    if (prot_flush(s)) return -1;
-    if (len >= (unsigned)s->bufsize) return write_descriptor(s, (const unsigned char*)data, len);
     memcpy(s->ptr, data, len);
     s->ptr += len;
     s->cnt -= (int)len;
