@@ -127,10 +127,7 @@ TEST_F(Registry, IncompleteZonesSortFirst) {
     EXPECT_GT(List::key_compare(&key, &nothing), 0);
     EXPECT_EQ(0, List::key_compare(&key, &paris));
 
-    array_t* list = array_new();
-    for (CAL_VTIMEZONE* zone : {paris, unnamed, athens, bare}) array_append(list, zone);
-    CAL_VTIMEZONE_FreeCalVTimeZoneList(list);
-    array_delete(list);
+    for (CAL_VTIMEZONE* zone : {paris, unnamed, athens, bare}) CAL_VTIMEZONE_FREE(&zone);
 }
 
 TEST_F(Registry, WithoutListEveryLookUpIsEmpty) {
