@@ -1,6 +1,7 @@
 // Rule-based zones made from VTIMEZONE records, checked against ICU's own.
 // Finding a zone among the input's and reading a wall clock in it are
-// checked through the date-time storers (populate_datetime_test.cpp).
+// checked through the date-time storers (populate_datetime_test.cpp), zones
+// without daylight rules through the VTIMEZONE builder.
 #include <gtest/gtest.h>
 
 #include <plstr.h>
@@ -83,27 +84,6 @@ TEST(IcalComponents, BuiltZonesAgreeWithIcuForEveryHourOf2025) {
     expect_same_zone_in_2025(*eastern.built()->pIcuZone, "America/New_York");
     ZoneRecord london("Europe/London", &kLondonStandard, &kLondonDaylight);
     expect_same_zone_in_2025(*london.built()->pIcuZone, "Europe/London");
-}
-
-TEST(IcalComponents, WithoutDaylightRulesOrStandardPart) {
-    const Rule india{330, -1, 0, -1, 0};
-    ZoneRecord kolkata("Asia/Kolkata", &india, nullptr);
-    ASSERT_NE(nullptr, kolkata.built()->pIcuZone);
-    EXPECT_EQ(19800000, kolkata.record->pIcuZone->getRawOffset());
-    EXPECT_FALSE(kolkata.record->pIcuZone->useDaylightTime());
-
-    // An unreadable daylight rule (week 0) leaves a zone without daylight time.
-    const Rule unreadable{60, -1, 0, -1, 0};
-    ZoneRecord odd("X/Odd", &kEasternStandard, &unreadable);
-    ASSERT_NE(nullptr, odd.built()->pIcuZone);
-    EXPECT_FALSE(odd.record->pIcuZone->useDaylightTime());
-    EXPECT_EQ(-18000000, odd.record->pIcuZone->getRawOffset());
-
-    // Without a standard part the current zone stays.
-    ZoneRecord daylightOnly("X/DaylightOnly", nullptr, &kEasternDaylight);
-    icu::TimeZone* existing = icu::TimeZone::createTimeZone("Europe/Paris");
-    daylightOnly.record->pIcuZone = existing;
-    EXPECT_EQ(existing, create_SimpleTimeZone(daylightOnly.record));
 }
 
 }  // namespace
