@@ -1,5 +1,6 @@
-// The VEVENT builder, the component walk it shares with the to-do builder
-// (run over both kinds), and the walker over components not built.
+// The VEVENT builder and the component walk it shares with the to-do builder
+// (run over both kinds). The walker over components not built is checked
+// through the driver (calparser_assemble_test.cpp).
 #include "core/parser/cal_vevent.h"
 
 #include <gtest/gtest.h>
@@ -279,38 +280,6 @@ TEST(ComponentWalk, ParseErrorsKeepTheComponentWithResult2AndOtherPassesOnlyWalk
             }
             EXPECT_TRUE(quiet.lines().empty());
         }
-    }
-}
-
-TEST(UnsupportedComponents, WalkedToTheirEndReportingAbruptEndsInPass2)
-{
-    Tokens freebusy{"BEGIN:VFREEBUSY", "FREEBUSY:19980314T233000Z/PT1H", "BEGIN:VEVENT"};
-    Tokens extension{"BEGIN:X-THING", "FOO:bar"};
-    Tokens stray{"BEGIN:VJOURNAL", "END:VALARM", "END:VJOURNAL"};
-    const struct {
-        const Tokens* tokens;
-        iCal_Token_t kind;
-        int pass, rc;
-        unsigned cursorLine;
-        const char* message;
-    } cases[] = {
-        {&freebusy, TOKEN_VFREEBUSY, 2, 2, 3,
-         "line (3), calparser: Parse error: encountered abrupt end of parsing VFREEBUSY."},
-        {&extension, TOKEN_X, 2, 2, 0,
-         "calparser: Parse error: reached abrupt end of file in parsing X-."},
-        // Pass code 3 reports a stray END:VALARM and walks on.
-        {&stray, TOKEN_VJOURNAL, 3, 2, 3,
-         "line (2), calparser: Parse error: encountered END:VALARM without matching BEGIN:VALARM "
-         "in VEVENT."},
-    };
-    for (const auto& c : cases) {
-        LogCapture log;
-        array_iter_t cursor = c.tokens->cursorAt(1);
-        EXPECT_EQ(c.rc, calparser_create_unsupported_component_from_tokens(
-                            c.tokens->list, &cursor, c.kind, nullptr, nullptr, c.pass,
-                            TOKEN_PUBLISH));
-        EXPECT_EQ(c.cursorLine, Tokens::lineOf(cursor));
-        EXPECT_EQ((LogLines{{6, c.message}}), log.lines()) << c.kind << " pass " << c.pass;
     }
 }
 
