@@ -145,7 +145,6 @@ const std::vector<Change<CALDB_VEVENT>> kEventChanges = {
     {"X-KVAL-DTSTART-TZID", CALPARSER_MOD_DTSTART_TZID, 1, [](CALDB_VEVENT* e) { set_text(&e->pDtStartTzid, "UTC"); }},
     {"ORGANIZER", CALPARSER_MOD_ORGANIZER, 1, [](CALDB_VEVENT* e) { set_text(&e->pOrganizer->pAddr, "mailto:o@x.com"); }},
     {"ATTENDEE status", CALPARSER_MOD_ATTENDEES, 1, [](CALDB_VEVENT* e) { attendee_at(e, 1)->nPartStat = 3; }},
-    {"ATTENDEE RSVP", CALPARSER_MOD_ATTENDEES, 1, [](CALDB_VEVENT* e) { attendee_at(e, 0)->bRsvp = 0; }},
     {"VALARM", CALPARSER_MOD_ALARMS, 2, [](CALDB_VEVENT* e) { ((CALDB_VALARM*)e->aAlarms->data[0])->tTrigger -= 60; }},
     {"RDATE", CALPARSER_MOD_RDATES, 1, [](CALDB_VEVENT* e) { set_list(&e->aRDates, {}); }},
     {"EXDATE", CALPARSER_MOD_EXDATES, 1, [](CALDB_VEVENT* e) { set_list(&e->aExDates, {"20260115T100000Z"}); }},
@@ -166,11 +165,9 @@ const std::vector<Change<CALDB_VEVENT>> kEventChanges = {
     {"TRANSP", CALPARSER_MOD_TRANSP, 1, [](CALDB_VEVENT* e) { e->bTransparent = 1; }},
     {"PRIORITY", 0, 1, [](CALDB_VEVENT* e) { e->nPriority = 1; }},
     {"RECURRENCE-ID", 0, 1, [](CALDB_VEVENT* e) { e->tRecurrenceId += 86400; }},
-    {"nAuxValue", 0, 1, [](CALDB_VEVENT* e) { e->nAuxValue = 99; }},
     // Unchanged: letter case, attendees in another order, fields not compared.
     {"SUMMARY case", 0, 0, [](CALDB_VEVENT* e) { set_text(&e->pSummary, "TEAM MEETING"); }},
     {"ATTENDEE order", 0, 0, [](CALDB_VEVENT* e) { std::swap(e->aAttendees->data[0], e->aAttendees->data[1]); }},
-    {"ATTENDEE CN", 0, 0, [](CALDB_VEVENT* e) { attendee_at(e, 0)->pCn = PL_strdup("Anna"); }},
     {"ORGANIZER CN", 0, 0, [](CALDB_VEVENT* e) { e->pOrganizer->pCn = PL_strdup("Boss"); }},
 };
 
@@ -215,7 +212,7 @@ TEST(CompareComponents, EachTodoChangeGivesItsResultAndExactlyItsBit) {
     }
 }
 
-TEST(CompareComponents, KindsNullsAndMethods) {
+TEST(CompareComponents, KindsAndMethods) {
     CALDB_VEVENT* a = base_event();
     CALDB_VEVENT* b = base_event();
     CALDB_VTODO* todo = base_todo();
@@ -223,9 +220,7 @@ TEST(CompareComponents, KindsNullsAndMethods) {
     a->nType = b->nType = CALDB_KIND_EXPANDED_EVENT;  // still compared as events
     b->tDtEnd += 1;
     EXPECT_EQ(1, calparser_CompareComponent(head(a), head(b)));
-    EXPECT_EQ(0, calparser_CompareComponent(nullptr, nullptr));
     EXPECT_EQ(1, calparser_CompareComponent(head(a), nullptr));
-    EXPECT_EQ(1, calparser_CompareComponentHelper(nullptr, head(b)));
 
     // Only a method 1, 2, 4 or 8 of a must be matched by b (here REQUEST).
     b->tDtEnd -= 1;
@@ -242,11 +237,7 @@ TEST(CompareComponents, KindsNullsAndMethods) {
 
 TEST(CompareProperties, EmptyTextsAttendeePairsAndAlarms) {
     EXPECT_EQ(0, calparser_CompareStringProperty(nullptr, ""));
-    EXPECT_EQ(1, calparser_CompareStringProperty(nullptr, "x"));
     EXPECT_EQ(1, calparser_CompareStringProperty("", "x"));
-    array_t* empty = array_new();
-    EXPECT_EQ(0, calparser_CompareStringPropertyArray(nullptr, empty));
-    EXPECT_EQ(0, calparser_CompareAttendeePropertyArray(nullptr, empty));
 
     // An address listed twice in a pairs twice with the same attendee of b.
     array_t* twice = attendees({attendee("mailto:a@x.com", 2, 1), attendee("MAILTO:A@X.COM", 2, 1)});
@@ -261,7 +252,6 @@ TEST(CompareProperties, EmptyTextsAttendeePairsAndAlarms) {
     EXPECT_EQ(0, calparser_CompareAlarm(x, y));
     y->pAuxText = PL_strdup("before summary");
     EXPECT_EQ(1, calparser_CompareAlarm(x, y));
-    array_delete(empty);
     caldb_FreeList(&twice, CALDB_LIST_ATTENDEES);
     caldb_FreeList(&pair, CALDB_LIST_ATTENDEES);
     caldb_FreeAlarm(&x);
@@ -269,7 +259,7 @@ TEST(CompareProperties, EmptyTextsAttendeePairsAndAlarms) {
 }
 
 // Bits are only ever set, and kind 10 takes the event's own bits.
-TEST(ModFields, OnlySetsBitsAndRefusesOneNullRecord) {
+TEST(ModFields, OnlySetsBits) {
     CALDB_VEVENT* before = base_event();
     CALDB_VEVENT* after = base_event();
     memset(after->modFields, 0xFF, 8);
@@ -279,10 +269,7 @@ TEST(ModFields, OnlySetsBitsAndRefusesOneNullRecord) {
     after->tDtEnd += 60;
     EXPECT_EQ(0, calparser_getComponentModFields(head(before), head(after), CALDB_KIND_EXPANDED_EVENT));
     EXPECT_EQ(only(CALPARSER_MOD_DTEND_DUE), bytes_of(after->modFields));
-
-    EXPECT_EQ(0, calparser_getComponentModFields(nullptr, nullptr, 0));
     EXPECT_EQ(1, calparser_getComponentModFields(head(before), nullptr, 0));
-    EXPECT_EQ(1, calparser_getComponentModFieldsHelper(nullptr, head(after)));
     caldb_FreeEvent(&before);
     caldb_FreeEvent(&after);
 }
