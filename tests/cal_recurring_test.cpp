@@ -237,28 +237,4 @@ TEST(InstanceInListTest, FoundInstanceTakesDatesAndMarksDifferences) {
     array_delete(wrappers);
 }
 
-TEST(SequenceAndStateTest, BumpAndName) {
-    Records events;
-    for (int seq : {0, 4, 1}) events.add(caldb_NewEvent())->nSequence = seq;
-    EXPECT_EQ(2, calparser_bump_sequence_number_on_complist(events.list));
-    EXPECT_EQ(5, head(events.list->data[1])->nSequence);
-    EXPECT_EQ(0, calparser_bump_sequence_number_on_complist(nullptr));
-
-    char* text = nullptr;
-    ASSERT_EQ(0, getCompStateStringToICAL((2 << 16) | 0x20, &text));
-    EXPECT_STREQ("REQUEST-ACCEPTED", text);
-    PL_strfree(text);
-    EXPECT_EQ(1, getCompStateStringToICAL(1, nullptr));
-}
-
-// NULL records are ignored.
-TEST(RecurringArguments, NullRecordsChangeNothing) {
-    CALDB_VEVENT* ev = make_event("20240105T100000Z", kHour, "s");
-    CALDB_COMPONENT* none = nullptr;
-    EXPECT_EQ(0, calparser_ModifyMasterEventExDateRDate(&none, head(ev), 0, nullptr, 0));
-    EXPECT_EQ(0, calparser_ModifyRecurringEvent(nullptr, ev, 0, 0, 1, 1));
-    EXPECT_EQ(nullptr, none);
-    caldb_FreeEvent(&ev);
-}
-
 }  // namespace
