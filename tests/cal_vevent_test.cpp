@@ -107,70 +107,23 @@ TEST(ComponentTimes, EndOrDueFromTheDatesAndTheDuration)
     }
 }
 
-TEST(ComponentTimes, ZoneOfEachDate)
-{
-    // Without TZID, resolved input takes the component's zone id (X-KVAL-
-    // DTSTART-TZID, found even behind the date; a to-do's DUE its DUE zone
-    // first), else the default; 8-character values are then all-day.
-    const struct {
-        const Kind* kind;
-        Lines lines, traces;  // traces without "calparser: TZID of " and "."
-        unsigned allDay;
-    } cases[] = {
-        {&kEvent,
-         {"DTSTART:20030101T120000", "DTEND;TZID=Asia/Tokyo:20030101T130000",
-          "X-KVAL-DTSTART-TZID:America/Denver"},
-         {"America/Denver for date/time of 20030101T120000",
-          "Asia/Tokyo for date/time of 20030101T130000"},
-         0},
-        {&kTodo,
-         {"DUE:20030101T120000", "X-KVAL-DTSTART-TZID:Europe/Paris", "X-KVAL-DUE-TZID:Asia/Tokyo"},
-         {"Asia/Tokyo for date/time of 20030101T120000"}, 0},
-        {&kTodo, {"DUE:20030101", "DTSTART;TZID=US/Eastern:20021231"},
-         {"Europe/Rome for date/time of 20030101", "US/Eastern for date/time of 20021231"}, 1},
-    };
-    BuildOptions options;
-    options.defaultTzid = "Europe/Rome";
-    options.resolved = 1;
-    for (const auto& c : cases) {
-        Lines lines{"BEGIN:*"};
-        lines.insert(lines.end(), c.lines.begin(), c.lines.end());
-        lines.push_back("END:*");
-        Tokens tokens(lines_of(*c.kind, lines));
-        SCOPED_TRACE(tokens.text);
-        Built built;
-        LogCapture log;
-        build(*c.kind, tokens, built, options);
-        Lines expected;
-        for (const std::string& trace : c.traces)
-            expected.push_back("calparser: TZID of " + trace + ".");
-        EXPECT_EQ(expected, traces(log));
-        EXPECT_EQ(c.allDay, built.record()->bDtStartIsDate);
-        EXPECT_EQ(c.allDay, built.record()->bDtEndIsDate);
-    }
-}
-
 TEST(ComponentAlarms, BuiltAgainstTheEventStartOrTheToDoDue)
 {
-    // The base time may come after the alarms.
-    const Lines lines{"BEGIN:*", "BEGIN:VALARM", "TRIGGER:-PT15M", "END:VALARM",
-                      "BEGIN:VALARM", "TRIGGER:PT0S", "SUMMARY:now", "END:VALARM",
+    // The base time may come after the alarm.
+    const Lines lines{"BEGIN:*", "BEGIN:VALARM", "TRIGGER:-PT15M", "SUMMARY:alarm", "END:VALARM",
                       "DTSTART:20021231T120000Z", "DUE:20030101T120000Z", "SUMMARY:Own", "END:*"};
-    BuildOptions request;
-    request.method = TOKEN_REQUEST;
     for (const Kind* kind : {&kEvent, &kTodo}) {
         Tokens tokens(lines_of(*kind, lines));
         Built built;
         LogCapture log;
-        build(*kind, tokens, built, request);
+        build(*kind, tokens, built);
         EXPECT_EQ(0, built.rc);
-        EXPECT_EQ(12u, Tokens::lineOf(built.cursor));
+        EXPECT_EQ(9u, Tokens::lineOf(built.cursor));
         const CALDB_COMPONENT* c = built.record();
-        EXPECT_STREQ("Own", c->pSummary);  // the alarms' lines are not the component's
-        ASSERT_EQ(2u, count_of(c->aAlarms));
+        EXPECT_STREQ("Own", c->pSummary);  // the alarm's lines are not the component's
+        ASSERT_EQ(1u, count_of(c->aAlarms));
         const int32_t base = kind == &kEvent ? kNoon - 86400 : kNoon;
         EXPECT_EQ(base - 900, ((CALDB_VALARM*)array_elementat(c->aAlarms, 0))->tTrigger);
-        EXPECT_EQ(base, ((CALDB_VALARM*)array_elementat(c->aAlarms, 1))->tTrigger);
         EXPECT_TRUE(log.lines().empty());
     }
 }
@@ -192,9 +145,10 @@ TEST(ComponentState, DerivedFromTheMethodAndTheStateAddressesDecision)
         {&kEvent, TOKEN_REQUEST, 2, false, 0x20008},  {&kEvent, TOKEN_REQUEST, 2, true, 0x20020},
         {&kEvent, TOKEN_REPLY, 3, true, 0x40040},     {&kEvent, TOKEN_REPLY, 4, true, 0x40100},
         {&kEvent, TOKEN_REPLY, 5, true, 0x20008},     {&kEvent, TOKEN_COUNTER, 0, false, 0x400004},
+        {&kEvent, TOKEN_DECLINECOUNTER, 0, false, 0x10004},
         {&kTodo, TOKEN_REQUEST, 2, true, 0x20008},    {&kTodo, TOKEN_REQUEST, 0, true, 0x20004},
         {&kTodo, TOKEN_REPLY, 2, true, 0x40020},      {&kTodo, TOKEN_REPLY, 2, false, 0x40008},
-        {&kTodo, TOKEN_CANCEL, 0, false, 0x80004},    {&kEvent, TOKEN_DECLINECOUNTER, 0, false, 0x10004},
+        {&kTodo, TOKEN_CANCEL, 0, false, 0x80004},
     };
     for (const auto& c : cases) {
         void* record = caldb_NewComponent(c.kind->recordKind);

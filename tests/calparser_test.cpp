@@ -144,21 +144,12 @@ TEST_F(ParseEntry, RefusedArgumentsAndFormats) {
                                             nullptr, nullptr));
     EXPECT_EQ(1, calparser_prot_to_dbstruct(s, nullptr, 3, 0, nullptr, tzid, nullptr, nullptr,
                                             nullptr));
-    EXPECT_EQ(1, calparser_create_token_list(nullptr, nullptr, 3, 0, nullptr));
     prot_free(s);
 
     // An earlier result is freed before the format is even looked at.
     ASSERT_EQ(0, parse("BEGIN:VCALENDAR\r\nEND:VCALENDAR\r\n", &result));
     EXPECT_EQ(1, parse("BEGIN:VCALENDAR\r\n", &result, 5));
     EXPECT_EQ(nullptr, result);
-
-    array_t* tokens = nullptr;
-    unsigned consumed = 77;
-    unsigned line = 1;
-    char buf[] = "SUMMARY:x\r\n";
-    EXPECT_EQ(0, calparser_format_to_toklist(buf, sizeof buf - 1, &tokens, &consumed, &line, 9));
-    EXPECT_EQ(nullptr, tokens);
-    EXPECT_EQ(77u, consumed);
 }
 
 // A result made by hand: slot 0 zones, 1 events, 2 to-dos, 3 an element the

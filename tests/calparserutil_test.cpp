@@ -1,6 +1,6 @@
 // Component helpers: the original-start line, how it is recognised, read,
-// added and reset, and the alarm trigger. The method bits of the component
-// state are checked with the builders' state table (cal_vevent_test.cpp).
+// added and reset. The method bits of the component state are checked with
+// the builders' state table (cal_vevent_test.cpp).
 #include <gtest/gtest.h>
 
 #include <stdlib.h>
@@ -69,19 +69,6 @@ TEST(OriginalStartLine, AddedOnlyWhenMissingAndResetInPlace) {
     EXPECT_EQ((Strings{"X-A:1", "X-KVAL-ORIGINAL-DTSTART:20260106T093000Z"}),
               strings(c->aXProps));
     caldb_FreeToDo(&todo);
-}
-
-// The trigger needs a base time and a readable duration; else it stays.
-TEST(Durations, AlarmTrigger) {
-    CAL_TIME_DURATION before = {}, broken = {};
-    cal_time_buf_to_duration("-PT15M", &before);
-    cal_time_buf_to_duration("one hour", &broken);
-    time_t trigger = 42;
-    EXPECT_EQ(1, calparser_computeAlarmTrigger(&before, 0, &trigger));
-    EXPECT_EQ(1, calparser_computeAlarmTrigger(&broken, kNine, &trigger));
-    EXPECT_EQ(42, trigger);
-    EXPECT_EQ(0, calparser_computeAlarmTrigger(&before, kNine, &trigger));
-    EXPECT_EQ(kNine - 900, trigger);
 }
 
 }  // namespace

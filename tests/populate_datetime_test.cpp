@@ -1,5 +1,5 @@
 // Date-time storers: UTC and local texts, dates and their all-day flags, zones
-// of the same input and zones of the registry, and date lists.
+// of the same input and zones of the registry.
 #include "core/parser/populate.h"
 
 #include <gtest/gtest.h>
@@ -103,20 +103,4 @@ TEST_F(DateTimes, RegistryZoneWhenTheInputHasNoneWithATrace) {
     EXPECT_EQ(0, calparser_storeDateTimeOrDateProperty(&ev->tDtEnd, record(), 0, "20030615",
                                                        nullptr, inputZones));
     EXPECT_EQ(1u, ev->bDtEndIsDate);
-}
-
-TEST_F(DateTimes, DateListKeepsTheValuesAboveZero) {
-    array_t* list = nullptr;
-    EXPECT_EQ(0, calparser_populate_DateTimeList(
-                     &list, "20030330T010000Z;bad;19700101T000000Z;20031026T010000Z", nullptr,
-                     nullptr));
-    ASSERT_NE(nullptr, list);
-    ASSERT_EQ(2u, list->count);
-    EXPECT_EQ(utc("20030330T010000"), *(time_t*)list->data[0]);
-    EXPECT_EQ(utc("20031026T010000"), *(time_t*)list->data[1]);
-    for (unsigned i = 0; i < list->count; i++) free(list->data[i]);
-    array_delete(list);
-    array_t* none = nullptr;
-    EXPECT_EQ(0, calparser_populate_DateTimeList(&none, "bad;19700101T000000Z", nullptr, nullptr));
-    EXPECT_EQ(nullptr, none);
 }

@@ -28,12 +28,10 @@ TEST(TextStorers, ReplaceSplitAndStripMailto) {
     EXPECT_EQ(1, calparser_recurrence_populateProperties(&field, nullptr));
     EXPECT_STREQ("first", field);  // a NULL source leaves the text
     // Only an all-lower or all-upper "mailto:" goes.
-    const std::pair<const char*, const char*> mails[] = {{"MAILTO:b@x.org", "b@x.org"},
-                                                         {"Mailto:c@x.org", "Mailto:c@x.org"}};
-    for (const auto& c : mails) {
-        EXPECT_EQ(0, calparser_storeEmailProperty(&field, c.first));
-        EXPECT_STREQ(c.second, field);
-    }
+    EXPECT_EQ(0, calparser_storeEmailProperty(&field, "MAILTO:b@x.org"));
+    EXPECT_STREQ("b@x.org", field);
+    EXPECT_EQ(0, calparser_storeEmailProperty(&field, "Mailto:c@x.org"));
+    EXPECT_STREQ("Mailto:c@x.org", field);
     PL_strfree(field);
 
     array_t* list = nullptr;
@@ -49,20 +47,11 @@ TEST(TextStorers, ReplaceSplitAndStripMailto) {
     array_free_and_destroy(&list);
 }
 
-TEST(ScalarStorers, IntegerPriorityAndStatus) {
-    int n = 5;
-    EXPECT_EQ(0, calparser_storeIntegerProperty(&n, "-3", 2, nullptr));
-    EXPECT_EQ(5, n);  // changed only for digits
-
+TEST(ScalarStorers, PriorityStatusAndTransp) {
     // PRIORITY keeps the low four bits and no other bit of the word.
     CALDB_VEVENT* event = caldb_NewEvent();
-    const std::pair<const char*, unsigned> cases[] = {{"abc", 0}, {"20", 4}};
-    for (const auto& c : cases) {
-        event->nPriority = 7;
-        EXPECT_EQ(0, calparser_populateEventPriorityProp((void**)&event, c.first,
-                                                         (int)strlen(c.first), nullptr));
-        EXPECT_EQ(c.second, event->nPriority) << c.first;
-    }
+    EXPECT_EQ(0, calparser_populateEventPriorityProp((void**)&event, "20", 2, nullptr));
+    EXPECT_EQ(4u, event->nPriority);
     EXPECT_EQ(0u, event->nFlags & 0x0FFFFFFFu);
 
     // A status the kind does not know gives 2 and the kind's default.
