@@ -67,30 +67,6 @@ public:
     std::string text;  /* the lexed text, for failure messages */
 };
 
-/* The captured lines below level 7, so that a test can state the messages
- * exactly without the traces; traces() gives the level-7 texts. */
-inline LogLines messages(const LogCapture& log)
-{
-    LogLines out;
-    for (const auto& line : log.lines())
-        if (line.first < 7)
-            out.push_back(line);
-    return out;
-}
-inline std::vector<std::string> traces(const LogCapture& log)
-{
-    std::vector<std::string> out;
-    for (const auto& line : log.lines())
-        if (line.first >= 7)
-            out.push_back(line.second);
-    return out;
-}
-
-inline const char* text_at(const array_t* list, unsigned index)
-{
-    return (const char*)array_elementat(list, index);
-}
-
 inline unsigned count_of(const array_t* list)
 {
     return list ? list->count : 0;

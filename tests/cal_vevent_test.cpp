@@ -242,7 +242,8 @@ TEST(ComponentMemory, EveryAllocationFailureGives3AndLeavesNothingBehind)
     const Lines lines{"BEGIN:*", "DTSTART:20030101T120000Z", "DURATION:PT1H", "SUMMARY:s",
                       "CATEGORIES:a,b", "ATTENDEE;CN=Ann:mailto:ann@e.x", "ORGANIZER:mailto:b@e.x",
                       "RRULE:FREQ=DAILY", "RDATE:19990101T000000Z/PT1H", "X-Z9KQ-NOTE:n",
-                      "BEGIN:VALARM", "TRIGGER:-PT15M", "SUMMARY:a", "END:VALARM", "END:*"};
+                      "BEGIN:VALARM", "TRIGGER:-PT15M", "SUMMARY:a", "ATTENDEE:mailto:c@x",
+                      "X-Z9KQ-NOTE:d", "END:VALARM", "END:*"};
     BuildOptions options;
     options.method = TOKEN_REQUEST;
     options.resolved = 1;

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "tests/builder_fixture.h"
+#include "tests/support/text_lists.h"
 
 using namespace builder_test;
 
@@ -37,7 +38,7 @@ TEST(TodoProperties, ToDoFieldsAndIgnoredEventProperties)
     EXPECT_EQ(0u, t->bTransparent);
     EXPECT_EQ(nullptr, t->aAttendeeRDateList);
     EXPECT_EQ(nullptr, t->aAttendeeExDateList);
-    EXPECT_STREQ("FREQ=WEEKLY", text_at(built.recurrenceList(0), 0));
+    EXPECT_EQ((Strings{"FREQ=WEEKLY"}), strings(built.recurrenceList(0)));
     EXPECT_EQ((LogLines{{6, "line (15), calparser: Bad value for STATUS in VTODO.  Assigning "
                             "default value of NEEDS-ACTION."}}),
               log.lines());

@@ -180,7 +180,10 @@ TEST_F(Attendees, AddressesAndCalendarIdsAreResolvedThroughTheDirectory) {
         Strings stored;
         for (unsigned i = 0; i < count(); i++) stored.push_back(summary(at(i)));
         EXPECT_EQ(c.attendees, stored) << c.line;
-        EXPECT_EQ(c.messages, builder_test::messages(log)) << c.line;
+        LogLines messages;  // without the traces
+        for (const auto& line : log.lines())
+            if (line.first < 7) messages.push_back(line);
+        EXPECT_EQ(c.messages, messages) << c.line;
         caldb_FreeList(&list, CALDB_LIST_ATTENDEES);
     }
 
