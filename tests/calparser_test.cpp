@@ -87,7 +87,8 @@ TEST_F(ParseEntry, LastLineWithoutLineEndIsLost) {
     EXPECT_STREQ("kept", l.tokens[1]->pValue);
 }
 
-// A two-byte EUC-JP character cut by the chunk boundary is joined with its second byte instead of being replaced.
+// A two-byte EUC-JP character cut by the chunk boundary is joined with its
+// second byte instead of being replaced.
 TEST_F(ParseEntry, NonUtf8InputIsConvertedWholeAcrossChunks) {
     std::string summary = "SUMMARY:abc";
     std::string first = pad_line(kChunk - 1 - summary.size());

@@ -121,23 +121,6 @@ protected:
     unsigned count() { return list ? list->count : 0; }
 };
 
-// Keyword values are the keyword tables' test; here the record's rules.
-TEST_F(Attendees, ParametersFillTheRecordAndTheLaterOneWins) {
-    ASSERT_EQ(0, store("ATTENDEE;ROLE=CHAIR;CN=A;CN=B;X-Z9KQ-EMAIL=e@x"
-                       ";MEMBER=\"mailto:m1@x.org\",\"mailto:m2@x.org\";DELEGATED-TO=\"mailto:t@x.org\""
-                       ";X-KVAL-ATTENDEE-GSE-STATUS=7;X-KVAL-ATTENDEE-GSE-STATUS=x;ROLE=:jdoe",
-                       1));
-    ASSERT_EQ(1u, count());
-    CALDB_ATTENDEE* a = at(0);
-    EXPECT_STREQ("CHAIR", a->pRole);  // the empty ROLE is skipped
-    EXPECT_STREQ("B", a->pCn);
-    EXPECT_EQ((Strings{"mailto:m1@x.org", "mailto:m2@x.org"}), strings(a->aMembers));
-    EXPECT_EQ((Strings{"mailto:t@x.org"}), strings(a->aDelegatedTo));
-    EXPECT_EQ(7, a->nSentStatus);  // a GSE status that is no number changes nothing
-    EXPECT_STREQ("jdoe", a->pCalid);
-    EXPECT_STREQ("e@x", a->pAddr);  // the parameter's address is kept
-}
-
 // An attendee as "calid|cn|address", "-" for a field not set.
 std::string summary(const CALDB_ATTENDEE* a) {
     auto text = [](const char* t) { return std::string(t ? t : "-"); };
@@ -155,6 +138,8 @@ TEST_F(Attendees, AddressesAndCalendarIdsAreResolvedThroughTheDirectory) {
         {"ATTENDEE;X-Z9KQ-CALID=other:MAILTO:JDOE@EXAMPLE.COM", 1, 0,
          {"other|-|MAILTO:JDOE@EXAMPLE.COM"}, {}},
         {"ATTENDEE:nobody:cal", 1, 0, {"nobody:cal|-|nobody:cal"}, {}},
+        // A later parameter wins; the address of X-Z9KQ-EMAIL stays.
+        {"ATTENDEE;CN=A;CN=B;X-Z9KQ-EMAIL=e@x:jdoe", 1, 0, {"jdoe|B|e@x"}, {}},
         // The address of one calendar: the directory's name fills a missing CN.
         {"ATTENDEE:mailto:jdoe@example.com", 0, 0, {"jdoe|John Doe|mailto:jdoe@example.com"}, {}},
         // Of several calendars: one attendee each, named as the directory names it.
