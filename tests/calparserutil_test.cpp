@@ -41,22 +41,12 @@ TEST(OriginalStartLine, RecognisedAnywhereInAnyCaseAndTheFirstIsRead) {
     caldb_FreeEvent(&ev);
 }
 
-TEST(OriginalStartLine, AddedOnlyWhenMissingAndResetInPlace) {
-    array_t* lines = texts({"X-A:1", "x-kval-original-DTSTART:20250101T000000Z"});
-    EXPECT_EQ(0, calparser_addOriginalDtStartXTokenIfNotAlreadyExists(&lines, "20260105T090000Z"));
-    EXPECT_EQ(2u, lines->count);
-    array_free_and_destroy(&lines);
-
-    // The component form records DTSTART when there is no RECURRENCE-ID.
+// A reset rewrites the last such line, or adds one. Adding a missing line is
+// checked through the builders, a reset of a whole series through expansion.
+TEST(OriginalStartLine, ResetInPlace) {
     CALDB_VTODO* todo = caldb_NewToDo();
     CALDB_COMPONENT* c = reinterpret_cast<CALDB_COMPONENT*>(todo);
-    c->tDtStart = static_cast<int32_t>(kNine);
-    EXPECT_EQ(c, calparser_addOriginalDtStartXTokenIfNotAlreadyExistsOnComponent(c));
-    EXPECT_EQ((Strings{"X-KVAL-ORIGINAL-DTSTART:20260105T090000Z"}), strings(c->aXProps));
-
-    // A reset rewrites the last such line, or adds one.
     c->tRecurrenceId = static_cast<int32_t>(kNine + 86400 + 1800);
-    array_free_and_destroy(&c->aXProps);
     c->aXProps =
         texts({"X-KVAL-ORIGINAL-DTSTART:1", "X-A:1", "x-kval-original-dtstart:2", "X-B:2"});
     resetOriginalDtStartXTokenToNewTime(c);

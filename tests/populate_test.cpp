@@ -70,26 +70,6 @@ TEST(ScalarStorers, PriorityStatusAndTransp) {
     caldb_FreeToDo(&todo);
 }
 
-TEST(ScalarStorers, GeoInMillionthsOnlyForTwoParts) {
-    // Truncated toward zero, with no binary rounding below the exact value;
-    // beyond the range limited; anything but two parts stores nothing.
-    const struct {
-        const char* text;
-        int rc;
-        int32_t lat, lon;
-    } cases[] = {{"37.386013;-122.082932", 0, 37386013, -122082932},
-                 {"1;2;3", 1, 37386013, -122082932},
-                 {"0.57;-0.0000019", 0, 570000, -1},
-                 {"north;5000", 0, 0, INT32_MAX}};
-    CALDB_VEVENT* event = caldb_NewEvent();
-    for (const auto& c : cases) {
-        EXPECT_EQ(c.rc, calparser_populateGeoProp((void**)&event, c.text)) << c.text;
-        EXPECT_EQ(c.lat, event->nGeoLat) << c.text;
-        EXPECT_EQ(c.lon, event->nGeoLon) << c.text;
-    }
-    caldb_FreeEvent(&event);
-}
-
 // ---- Attendees and organizer -----------------------------------------------
 
 // A directory filled for each test; attendees stored into a list.
