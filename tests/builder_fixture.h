@@ -96,11 +96,6 @@ struct Built {
         const CAL_VCOMPONENT* wrapper = (const CAL_VCOMPONENT*)array_elementat(components, i);
         return wrapper ? (Record*)wrapper->pComponent : nullptr;
     }
-    /* List `which` (0 RRULE .. 4 periods) of component i's vRecurrenceInfo. */
-    array_t* recurrenceList(unsigned which, unsigned i = 0) const
-    {
-        return (array_t*)array_elementat((array_t*)array_elementat(recurrence, i), which);
-    }
 };
 
 /* The inputs of one build beside the tokens. */

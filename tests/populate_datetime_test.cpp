@@ -44,16 +44,6 @@ protected:
 
 }  // namespace
 
-TEST_F(DateTimes, WithoutZoneUtcAndDefaultZoneFirstSixteenCharacters) {
-    int32_t t = 99;
-    EXPECT_EQ(0, calparser_storeDateTimePropertyNoTimeZones(&t, "20030701T120000Zextra"));
-    EXPECT_EQ((int32_t)utc("20030701T120000"), t);
-    EXPECT_EQ(0, calparser_storeDateTimePropertyNoTimeZones(&t, "20030701T120000"));
-    EXPECT_EQ((int32_t)utc("20030701T120000"), t);   // the default zone is UTC here
-    EXPECT_NE(0, calparser_storeDateTimePropertyNoTimeZones(&t, "garbage"));
-    EXPECT_EQ(0, t);   // written even when nothing converted
-}
-
 TEST_F(DateTimes, DatesMarkTheStartOrTheEndAsAllDay) {
     EXPECT_EQ(0, calparser_storeDateTimeOrDatePropertyNoTimeZones(&ev->tDtStart, record(), 1,
                                                                   "20030615"));
