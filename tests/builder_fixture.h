@@ -48,11 +48,8 @@ public:
     Tokens(const Tokens&) = delete;
     Tokens& operator=(const Tokens&) = delete;
 
-    /* A cursor standing on the token of line `lineNo` (1-based). */
-    array_iter_t cursorAt(unsigned lineNo) const
-    {
-        return array_iter_t{array_elementat(list, lineNo - 1), lineNo};
-    }
+    /* A cursor standing on the first token. */
+    array_iter_t start() const { return array_iter_t{array_elementat(list, 0), 1}; }
     CALPARSER_TOKEN* token(unsigned lineNo = 1) const
     {
         return (CALPARSER_TOKEN*)array_elementat(list, lineNo - 1);
@@ -135,7 +132,7 @@ inline std::vector<std::string> lines_of(const Kind& kind, const std::vector<std
 inline void build(const Kind& kind, const Tokens& tokens, Built& built,
                   const BuildOptions& options = {})
 {
-    built.cursor = tokens.cursorAt(1);
+    built.cursor = tokens.start();
     built.rc = kind.create(tokens.list, &built.cursor, built.components, built.recurrence, nullptr,
                            options.pass, options.method, options.resolved, nullptr,
                            options.defaultTzid);

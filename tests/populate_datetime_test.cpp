@@ -1,5 +1,5 @@
-// Date-time storers: UTC and local texts, dates and their all-day flags, zones
-// of the same input and zones of the registry.
+// Date-time storers: dates and their all-day flags, zones of the same input
+// and zones of the registry.
 #include "core/parser/populate.h"
 
 #include <gtest/gtest.h>
