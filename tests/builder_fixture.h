@@ -100,7 +100,6 @@ struct BuildOptions {
     iCal_Token_t method = TOKEN_PUBLISH;
     int pass = CALPARSER_BUILD_PASS;
     int resolved = 0;
-    const char* defaultTzid = nullptr;
 };
 
 /* The event and the to-do builder share one walk; the tests of that walk run
@@ -134,8 +133,7 @@ inline void build(const Kind& kind, const Tokens& tokens, Built& built,
 {
     built.cursor = tokens.start();
     built.rc = kind.create(tokens.list, &built.cursor, built.components, built.recurrence, nullptr,
-                           options.pass, options.method, options.resolved, nullptr,
-                           options.defaultTzid);
+                           options.pass, options.method, options.resolved, nullptr, nullptr);
 }
 
 }  // namespace builder_test

@@ -122,12 +122,10 @@ TEST(AlarmWalk, WithoutAListTheAlarmIsReportedAndFreed)
     LogCapture log;
     EXPECT_EQ(0, walk(Tokens{"BEGIN:VALARM", "SUMMARY:lost", "END:VALARM"}, nullptr));
     EXPECT_EQ(0, walk(Tokens{"BEGIN:VALARM", "SUMMARY:lost"}, nullptr));
-    const LogLines expected{
-        {4, "line (3), calparser: Parse error: Illegally formatted VALARM."},
-        {6, kEndOfFile},
-        {4, "line (0), calparser: Parse error: Illegally formatted VALARM."},
-    };
-    EXPECT_EQ(expected, log.lines());
+    EXPECT_EQ((LogLines{{4, "line (3), calparser: Parse error: Illegally formatted VALARM."},
+                        {6, kEndOfFile},
+                        {4, "line (0), calparser: Parse error: Illegally formatted VALARM."}}),
+              log.lines());
 }
 
 }  // namespace

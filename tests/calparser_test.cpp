@@ -106,8 +106,7 @@ TEST_F(ParseEntry, FormatsStrictAndSxml) {
     const std::string bare = "METHOD:CANCEL\r\nSUMMARY:no calendar\r\n";
     array_t* result = nullptr;
     EXPECT_EQ(2, parse(bare, &result, CALPARSER_FORMAT_ICAL_STRICT));
-    ASSERT_NE(nullptr, result);
-    EXPECT_EQ(0u, result->count);
+    ASSERT_EQ(0u, result ? result->count : 1);
     unsigned state = 0;
     EXPECT_EQ(0, parse(bare, &result, CALPARSER_FORMAT_ICAL, &state));
     EXPECT_EQ(5u, result->count);  // zones, events, to-dos and two empty slots
@@ -121,23 +120,15 @@ TEST_F(ParseEntry, FormatsStrictAndSxml) {
     // SXML and empty input give 2 and an empty result.
     EXPECT_EQ(2, parse("<event><summary>x</summary></event>\n", &result,
                        CALPARSER_FORMAT_SXML));
-    ASSERT_NE(nullptr, result);
-    EXPECT_EQ(0u, result->count);
+    ASSERT_EQ(0u, result ? result->count : 1);
     EXPECT_EQ(2, parse("", &result));
-    ASSERT_NE(nullptr, result);
-    EXPECT_EQ(0u, result->count);
+    ASSERT_EQ(0u, result ? result->count : 1);
     calparser_FreeComponentArrayAndDestroy(&result);
 }
 
 TEST_F(ParseEntry, RefusedArgumentsAndFormats) {
+    EXPECT_EQ(1, parse("", nullptr));  // no place for the result
     array_t* result = nullptr;
-    protstream* s = prot_readmap("", 0);
-    char tzid[] = "UTC";
-    EXPECT_EQ(1, calparser_prot_to_dbstruct(nullptr, &result, 3, 0, nullptr, tzid, nullptr,
-                                            nullptr, nullptr));
-    EXPECT_EQ(1, calparser_prot_to_dbstruct(s, nullptr, 3, 0, nullptr, tzid, nullptr, nullptr,
-                                            nullptr));
-    prot_free(s);
 
     // An earlier result is freed before the format is even looked at.
     ASSERT_EQ(0, parse("BEGIN:VCALENDAR\r\nEND:VCALENDAR\r\n", &result));

@@ -29,14 +29,12 @@ TEST(OriginalStartLine, RecognisedAnywhereInAnyCaseAndTheFirstIsRead) {
     EXPECT_EQ(c->aXProps->data[1], getOriginalDtStartXToken(c->aXProps));
     EXPECT_EQ(kNine, getOriginalStartTimeXTokenVal(c));
 
-    // A line without ":" or with a text that is no date-time falls back to
-    // RECURRENCE-ID, and without one to DTSTART.
-    array_free_and_destroy(&c->aXProps);
-    c->aXProps = texts({"X-KVAL-ORIGINAL-DTSTART"});
-    EXPECT_EQ(kNine + 3600, getOriginalStartTimeXTokenVal(c));
-    c->tRecurrenceId = 0;
+    // A text that is no date-time falls back to RECURRENCE-ID, and without
+    // one to DTSTART.
     array_free_and_destroy(&c->aXProps);
     c->aXProps = texts({"X-KVAL-ORIGINAL-DTSTART:tomorrow"});
+    EXPECT_EQ(kNine + 3600, getOriginalStartTimeXTokenVal(c));
+    c->tRecurrenceId = 0;
     EXPECT_EQ(kNine + 7200, getOriginalStartTimeXTokenVal(c));
     caldb_FreeEvent(&ev);
 }

@@ -22,26 +22,24 @@ struct Rule {
     int offsetMinutes, month, week, dayOfWeek, timeMs;
 };
 
+// A VTIMEZONE record with a standard and a daylight part, and its ICU zone.
 struct ZoneRecord {
     CAL_VTIMEZONE* record = CAL_VTIMEZONE_NEW();
-    ZoneRecord(const char* tzid, const Rule* standard, const Rule* daylight) {
+    ZoneRecord(const char* tzid, const Rule& standard, const Rule& daylight) {
         record->pDbTimeZone->pTzid = PL_strdup(tzid);
-        CAL_VZONE** parts[] = {&record->pStandard, &record->pDaylight};
-        const Rule* rules[] = {standard, daylight};
-        for (int i = 0; i < 2; i++) {
-            if (!rules[i]) continue;
-            CAL_VZONE* zone = *parts[i] = CAL_VZONE_NEW();
-            zone->pDbZone->nOffsetTo = rules[i]->offsetMinutes;
-            zone->nMonth = rules[i]->month;
-            zone->nWeek = rules[i]->week;
-            zone->nDayOfWeek = rules[i]->dayOfWeek;
-            zone->nTimeMs = rules[i]->timeMs;
-        }
+        record->pStandard = part(standard);
+        record->pDaylight = part(daylight);
+        record->pIcuZone = create_SimpleTimeZone(record);
     }
     ~ZoneRecord() { CAL_VTIMEZONE_FREE(&record); }
-    CAL_VTIMEZONE* built() {
-        record->pIcuZone = create_SimpleTimeZone(record);
-        return record;
+    static CAL_VZONE* part(const Rule& rule) {
+        CAL_VZONE* zone = CAL_VZONE_NEW();
+        zone->pDbZone->nOffsetTo = rule.offsetMinutes;
+        zone->nMonth = rule.month;
+        zone->nWeek = rule.week;
+        zone->nDayOfWeek = rule.dayOfWeek;
+        zone->nTimeMs = rule.timeMs;
+        return zone;
     }
 };
 
@@ -80,10 +78,10 @@ void expect_same_zone_in_2025(const icu::TimeZone& built, const char* icuId) {
 }
 
 TEST(IcalComponents, BuiltZonesAgreeWithIcuForEveryHourOf2025) {
-    ZoneRecord eastern("US/Eastern", &kEasternStandard, &kEasternDaylight);
-    expect_same_zone_in_2025(*eastern.built()->pIcuZone, "America/New_York");
-    ZoneRecord london("Europe/London", &kLondonStandard, &kLondonDaylight);
-    expect_same_zone_in_2025(*london.built()->pIcuZone, "Europe/London");
+    ZoneRecord eastern("US/Eastern", kEasternStandard, kEasternDaylight);
+    expect_same_zone_in_2025(*eastern.record->pIcuZone, "America/New_York");
+    ZoneRecord london("Europe/London", kLondonStandard, kLondonDaylight);
+    expect_same_zone_in_2025(*london.record->pIcuZone, "Europe/London");
 }
 
 }  // namespace

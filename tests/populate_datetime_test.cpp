@@ -1,5 +1,5 @@
-// Date-time storers: dates and their all-day flags, zones of the same input
-// and zones of the registry.
+// Date-time storers: zones of the same input and zones of the registry. The
+// all-day flags of dates are checked through the builders.
 #include "core/parser/populate.h"
 
 #include <gtest/gtest.h>
@@ -44,19 +44,6 @@ protected:
 
 }  // namespace
 
-TEST_F(DateTimes, DatesMarkTheStartOrTheEndAsAllDay) {
-    EXPECT_EQ(0, calparser_storeDateTimeOrDatePropertyNoTimeZones(&ev->tDtStart, record(), 1,
-                                                                  "20030615"));
-    EXPECT_EQ((int32_t)utc("20030615"), ev->tDtStart);
-    EXPECT_EQ(1u, ev->bDtStartIsDate);
-    EXPECT_EQ(0u, ev->bDtEndIsDate);
-    // A date that does not exist still says the value was meant all-day.
-    EXPECT_EQ(2, calparser_storeDateTimeOrDatePropertyNoTimeZones(&ev->tDtEnd, record(), 0,
-                                                                  "20030230"));
-    EXPECT_EQ(0, ev->tDtEnd);
-    EXPECT_EQ(1u, ev->bDtEndIsDate);
-}
-
 TEST_F(DateTimes, ZoneOfTheSameInputIgnoresCaseAndSetsNoAllDayFlag) {
     LogCapture log;
     EXPECT_EQ(0, calparser_storeDateTimeOrDateProperty(&ev->tDtStart, record(), 1,
@@ -88,9 +75,4 @@ TEST_F(DateTimes, RegistryZoneWhenTheInputHasNoneWithATrace) {
                   {7, "calparser: TZID of Europe/Test for date/time of 20030615."},
                   {7, "calparser: TZID of Europe/Test for date/time of NULL."}}),
               log.lines());
-
-    // Without an id the no-zone rules hold, all-day marking included.
-    EXPECT_EQ(0, calparser_storeDateTimeOrDateProperty(&ev->tDtEnd, record(), 0, "20030615",
-                                                       nullptr, inputZones));
-    EXPECT_EQ(1u, ev->bDtEndIsDate);
 }
