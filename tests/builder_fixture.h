@@ -5,7 +5,6 @@
 
 #include <initializer_list>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "core/parser/cal_expand.h"

@@ -106,10 +106,9 @@ TEST(ComponentState, DerivedFromTheMethodAndTheStateAddressesDecision)
         {&kEvent, TOKEN_REQUEST, 2, false, 0x20008},  {&kEvent, TOKEN_REQUEST, 2, true, 0x20020},
         {&kEvent, TOKEN_REPLY, 3, true, 0x40040},     {&kEvent, TOKEN_REPLY, 4, true, 0x40100},
         {&kEvent, TOKEN_REPLY, 5, true, 0x20008},     {&kEvent, TOKEN_COUNTER, 0, false, 0x400004},
-        {&kEvent, TOKEN_DECLINECOUNTER, 0, false, 0x10004},
-        {&kTodo, TOKEN_REQUEST, 2, true, 0x20008},    {&kTodo, TOKEN_REQUEST, 0, true, 0x20004},
+        {&kTodo, TOKEN_REQUEST, 2, true, 0x20008},    {&kTodo, TOKEN_CANCEL, 0, false, 0x80004},
         {&kTodo, TOKEN_REPLY, 2, true, 0x40020},      {&kTodo, TOKEN_REPLY, 2, false, 0x40008},
-        {&kTodo, TOKEN_CANCEL, 0, false, 0x80004},
+        {&kEvent, TOKEN_DECLINECOUNTER, 0, false, 0x10004},
     };
     for (const auto& c : cases) {
         void* record = caldb_NewComponent(c.kind->recordKind);

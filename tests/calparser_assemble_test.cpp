@@ -57,12 +57,9 @@ protected:
     unsigned state = 0;
 };
 
-// Each pass stores the state of the last METHOD; an unknown METHOD counts as
-// PUBLISH and is logged in both passes.
+// The last METHOD gives the state; an unknown one counts as PUBLISH and is
+// logged in both passes.
 TEST_F(Assembly, MethodGivesTheMethodStateInEachPass) {
-    lex("BEGIN:VCALENDAR\r\nMETHOD:REPLY\r\nMETHOD:REQUEST\r\nEND:VCALENDAR\r\n");
-    ASSERT_EQ(0, walk(2));
-    EXPECT_EQ(2u, state);
     lex("BEGIN:VCALENDAR\r\nMETHOD:REQUEST\r\nMETHOD:SHOUT\r\nEND:VCALENDAR\r\n");
     walk_both();
     EXPECT_EQ(1u, state);

@@ -4,7 +4,6 @@
 #include "core/parser/populate.h"
 
 #include <gtest/gtest.h>
-#include <plstr.h>
 
 #include "public/core_util/cal_time.h"
 #include "public/core_util/userattr.h"

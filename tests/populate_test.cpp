@@ -6,7 +6,6 @@
 #include <plstr.h>
 
 #include <string>
-#include <utility>
 
 #include "public/core_util/cal_time.h"
 #include "public/core_util/userattr.h"
@@ -19,8 +18,6 @@ using builder_test::LogLines;
 using builder_test::Tokens;
 
 namespace {
-
-// ---- Texts, lists and scalars ----------------------------------------------
 
 TEST(TextStorers, SplitAndStripMailto) {
     // Only an all-lower or all-upper "mailto:" goes.
@@ -61,8 +58,6 @@ TEST(ScalarStorers, PriorityAndStatus) {
     EXPECT_EQ(0u, todo->nFlags & ~(0x3Fu << 21));  // no other bit touched
     caldb_FreeToDo(&todo);
 }
-
-// ---- Attendees and organizer -----------------------------------------------
 
 // A directory filled for each test; attendees stored into a list.
 class Attendees : public ::testing::Test {
@@ -151,8 +146,6 @@ TEST_F(Attendees, AddressesAndCalendarIdsAreResolvedThroughTheDirectory) {
                         {7, "calparser: pAtt->pAddr = mailto:jdoe@example.com.\n"}}),
               log.lines());
 }
-
-// ---- Recurrence lists -------------------------------------------------------
 
 TEST(RecurrenceStorers, DatesAndPeriods) {
     array_t* texts = array_new();
