@@ -25,8 +25,8 @@ int32_t end_of(const Kind& kind, const CALDB_COMPONENT* c)
 TEST(EventProperties, EachPropertyReachesItsField)
 {
     Tokens tokens{"BEGIN:VEVENT", "SUMMARY:Planning", "X-KVAL-LINK-CALID:jdoe:work",
-                  "CATEGORIES:WORK,Travel", "X-Z9KQ-COLOR;SHADE=dark:blue",
-                  "PRIORITY:3", "TRANSP:TRANSPARENT", "CREATED:20030101T130000Z",
+                  "CATEGORIES:WORK,Travel", "X-Z9KQ-COLOR;SHADE=dark:blue", "PRIORITY:3",
+                  "TRANSP:TRANSPARENT", "CREATED:20030101T130000Z",
                   "RECURRENCE-ID;TZID=Asia/Tokyo:20030101T110000Z", "STATUS:NEEDS-ACTION",
                   "X-KVAL-GSE-COMPONENT-STATE:262148", "RRULE:freq=daily", "END:VEVENT"};
     Built built;

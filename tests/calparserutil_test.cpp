@@ -1,6 +1,5 @@
-// Component helpers: the original-start line, how it is recognised, read,
-// added and reset. The method bits of the component state are checked with
-// the builders' state table (cal_vevent_test.cpp).
+// Component helpers: the original-start line, how it is recognised, read and
+// reset. The method bits of the state are in cal_vevent_test.cpp's table.
 #include <gtest/gtest.h>
 
 #include <stdlib.h>
