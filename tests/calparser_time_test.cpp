@@ -75,24 +75,14 @@ TEST_F(TimeConversion, ValidationSplitsAndChecksFields) {
               (std::vector<int>{y, mo, d, h, mi, s, isDate}));
     EXPECT_EQ(0, calparser_validate_isodate("20030615", &y, &mo, &d, &h, &mi, &s, &isDate));
     EXPECT_EQ(1, isDate);
-    EXPECT_EQ(15, d);
     // 29 February and 31 April are left to the table.
     EXPECT_EQ(0, calparser_validate_isodate("20030229", nullptr, nullptr, nullptr, nullptr,
                                             nullptr, nullptr, nullptr));
-
-    for (const char* bad : {"20030230", "20031301", "20030001", "20030100", "20030132",
-                            "2003-101", "20030101T240000", "20030101T126000",
-                            "20030101T120060", "20030101T1200 0Z", "+2003010"})
+    for (const char* bad : {"20030230", "20031301", "20030100", "20030101T240000",
+                            "20030101T120060", "+2003010", "2003010", "20030101T120000Z0"})
         EXPECT_EQ(2, calparser_validate_isodate(bad, nullptr, nullptr, nullptr, nullptr,
                                                 nullptr, nullptr, nullptr))
             << bad;
-    y = mo = d = 77;
-    for (const char* badLength : {"", "2003010", "20030101T1200", "20030101T120000Z0"})
-        EXPECT_EQ(2, calparser_validate_isodate(badLength, &y, &mo, &d, &h, &mi, &s, &isDate))
-            << badLength;
-    EXPECT_EQ(77, y);  // nothing is parsed from a text of another length
-    EXPECT_EQ(77, d);
-    EXPECT_EQ(2, calparser_validate_isodate(nullptr, &y, &mo, &d, &h, &mi, &s, &isDate));
 }
 
 TEST_F(TimeConversion, TableReadsUtcTextsAndRejectsMissingDays) {
@@ -103,7 +93,6 @@ TEST_F(TimeConversion, TableReadsUtcTextsAndRejectsMissingDays) {
     EXPECT_EQ(0, isDate);
     EXPECT_EQ(k2003 + 12 * 3600, local("20030101T120000Z", "Test/Central"));  // zone ignored
     EXPECT_EQ(-7, local("20030229T120000Z", nullptr, 2));  // a missing day leaves the time
-    EXPECT_EQ(-7, local("20030431T000000", nullptr, 2));
     EXPECT_EQ(0, local("2003010", nullptr, 2));  // invalid text clears the time
     local("19891231T120000Z", nullptr, 4);
     local("20110101T000000", nullptr, 4);
@@ -122,12 +111,6 @@ TEST_F(TimeConversion, LocalTimesFollowTheCrossings) {
     EXPECT_EQ(kOctober26 - 1, local("20031026T015959", z));      // still daylight
     EXPECT_EQ(kOctober26 + 3600, local("20031026T020000", z));   // repeated hour: standard
     EXPECT_EQ(k2003 + 363 * kDay + 23 * 3600, local("20031231T000000", z));  // after the last
-
-    int isDate = -1;
-    time_t t = 0;
-    EXPECT_EQ(0, calparser_timecache_datez_to_timet("20030615", &t, &isDate, z));
-    EXPECT_EQ(1, isDate);
-    EXPECT_EQ(kJune15 - 2 * 3600, t);  // local midnight in daylight time
 }
 
 // A daylight part without crossings does not apply, nor crossings without a
@@ -144,17 +127,6 @@ TEST_F(TimeConversion, ZonesWithoutDaylightUseTheStandardOffset) {
     EXPECT_EQ(kJuly1 + 12 * 3600, local("20030701T120000", "Africa/Casablanca"));
 }
 
-TEST_F(TimeConversion, TableReadsAnUnknownZoneAsGmtAndSaysSo) {
-    LogCapture log;
-    EXPECT_EQ(kJuly1 + 12 * 3600, local("20030701T120000", "Mars/Olympus"));
-    LogLines expected = {
-        {4, "calparser: Timezone Mars/Olympus not found in timezones.ics file.  Assuming GMT."}};
-    EXPECT_EQ(expected, log.lines());
-    log.clear();
-    EXPECT_EQ(kJuly1 + 12 * 3600, local("20030701T120000Z", "Mars/Olympus"));
-    EXPECT_TRUE(log.lines().empty());  // a UTC text needs no zone
-}
-
 TEST_F(TimeConversion, TableTakesTheConfiguredDefaultZoneWhenNoneIsGiven) {
     config_cache* config = config_getdefaultcache();
     ASSERT_EQ(0, config_set_string(config, "calstore.default.timezoneID", "Test/Central"));
@@ -168,30 +140,22 @@ TEST_F(TimeConversion, GeneralConversionFallsBackOutsideTheTables) {
     int isDate = -1;
     EXPECT_EQ(0, calparser_datez_to_timet("20030615", &t, &isDate, "Test/Central"));
     EXPECT_EQ(1, isDate);
-    EXPECT_EQ(kJune15 - 2 * 3600, t);
+    EXPECT_EQ(kJune15 - 2 * 3600, t);  // local midnight in daylight time
     EXPECT_EQ(k1990 - 12 * 3600, general("19891231T120000Z", nullptr));
     // Outside 1990..2010 a local text goes through the zone's rule-based zone (+01:00).
     EXPECT_EQ(utc("19850615T110000Z"), general("19850615T120000", "Test/Central"));
-    EXPECT_EQ(utc("20191231T230000Z"), general("20200101T000000", "Test/Plus60"));
-
     general("20031301T000000", "Test/Central", 2);
     EXPECT_EQ(1, calparser_datez_to_timet(nullptr, &t, nullptr, nullptr));
-    EXPECT_EQ(1, calparser_datez_to_timet("20030101T000000Z", nullptr, nullptr, nullptr));
 }
 
 TEST_F(TimeConversion, RegistryConversionOfUtcAndLocalTexts) {
-    EXPECT_EQ(1041422400, applied("20030101T120000Z", "Test/Central"));
-    EXPECT_EQ(1041422400, applied("20030101T120000Z", "Mars/Olympus"));
+    EXPECT_EQ(1041422400, applied("20030101T120000Z", "Mars/Olympus"));  // zone not needed
     EXPECT_EQ(kMarch30 + 5400, applied("20030330T023000", "Test/Central"));
-    EXPECT_EQ(utc("20300701T110000Z"), applied("20300701T120000", "Test/Plus60"));
     applied("20030229T120000", "Test/Plus60", 2);
     // Without a rule-based zone the text is read as UTC and the result says so.
     EXPECT_EQ(kJuly1 + 12 * 3600, applied("20030701T120000", "Test/DaylightOnly", 1));
-
-    time_t t = 0;
     int aux = 0;
     EXPECT_EQ(1, calparser_applyTimeZoneToString(nullptr, &aux, "20030101T120000", "Test/Plus60"));
-    EXPECT_EQ(1, calparser_applyTimeZoneToString(&t, &aux, nullptr, "Test/Plus60"));
 }
 
 TEST_F(TimeConversion, CopyURLEncodedDateTimeStatuses) {
@@ -202,7 +166,7 @@ TEST_F(TimeConversion, CopyURLEncodedDateTimeStatuses) {
     EXPECT_EQ(2, calparser_copyURLEncodedDateTime(nullptr, &aux, "20030701T120000", nullptr));
     EXPECT_EQ(0, calparser_copyURLEncodedDateTime(&t, &aux, "20030701T120000", "Test/Central"));
     EXPECT_EQ(kJuly1 + 10 * 3600, t);
-    EXPECT_EQ(2, calparser_copyURLEncodedDateTime(&t, &aux, "2003070", "Test/Central"));
+    // A text read as UTC for want of a rule-based zone counts as failed here.
     EXPECT_EQ(2, calparser_copyURLEncodedDateTime(&t, &aux, "20030701T120000",
                                                   "Test/DaylightOnly"));
 }
@@ -216,11 +180,6 @@ TEST_F(TimeConversion, UtcToLocalTextThroughTheRuleZone) {
     EXPECT_EQ(1, calparser_applyTimeZoneToTimeT("Test/Plus60", 1041422400, &buffer, 15));
     EXPECT_EQ(1, calparser_applyTimeZoneToTimeT("Mars/Olympus", 1041422400, &buffer, 32));
     EXPECT_EQ(1, calparser_applyTimeZoneToTimeT("Test/DaylightOnly", 1041422400, &buffer, 32));
-    char* none = nullptr;
-    EXPECT_EQ(1, calparser_applyTimeZoneToTimeT("Test/Plus60", 1041422400, &none, 32));
-    EXPECT_STREQ("untouched", text);
-    CALPARSER_TIMEZONE_LIST::Instance()->removeAllTimeZones();
-    EXPECT_EQ(1, calparser_applyTimeZoneToTimeT("Test/Plus60", 1041422400, &buffer, 32));
     EXPECT_STREQ("untouched", text);
 }
 
@@ -243,14 +202,8 @@ TEST_F(TimeConversion, RegistryConversionFallsBackStepByStep) {
     expected = {{4, "calparser: TimeZone \"Venus/Base\" not found\n."}};
     EXPECT_EQ(expected, log.lines());
 
-    ASSERT_EQ(0, config_set_string(config, "calstore.default.timezoneID", "Mars/Base"));
-    log.clear();
-    EXPECT_EQ(utc("20300701T120000Z"), applied("20300701T120000", "Venus/Base"));
-    expected = {{4, "calparser: TimeZone \"Venus/Base\" not found\n."},
-                {6, "calparser: Local TimeZone \"Mars/Base\" not found\n."}};
-    EXPECT_EQ(expected, log.lines());
-
     // No zone named and the default missing: Africa/Casablanca without a message.
+    ASSERT_EQ(0, config_set_string(config, "calstore.default.timezoneID", "Mars/Base"));
     log.clear();
     EXPECT_EQ(utc("20300701T120000Z"), applied("20300701T120000", nullptr));
     EXPECT_TRUE(log.lines().empty());
