@@ -1,7 +1,6 @@
 // Formatting times as text and the daylight-saving tests, on zones built in memory.
 #include <gtest/gtest.h>
 
-#include <stdlib.h>
 #include <string.h>
 
 #include <string>
@@ -19,19 +18,6 @@ namespace {
 
 constexpr time_t kNoon20030101 = 1041422400;  // 2003-01-01 12:00:00 UTC
 constexpr const char* kICal = "%Y%m%dT%H%M%SZ";
-
-// A list of time_t values as the registry keeps crossings; freed with the array.
-struct TimeList {
-    explicit TimeList(std::initializer_list<time_t> values) : list(array_new()) {
-        for (time_t v : values) {
-            time_t* slot = static_cast<time_t*>(malloc(sizeof(time_t)));
-            *slot = v;
-            array_append(list, slot);
-        }
-    }
-    ~TimeList() { array_free_and_destroy(&list); }
-    array_t* list;
-};
 
 class Formatting : public ::testing::Test {
 protected:
@@ -69,23 +55,6 @@ protected:
 };
 
 }  // namespace
-
-// A crossing list: the index a time would be inserted at counts the entries at
-// or below it; daylight time runs from a start up to the following end.
-TEST(DaylightTests, CrossingListLookUps) {
-    TimeList list({10, 20, 30});
-    EXPECT_EQ(0, findIndexToInsert(list.list, 5));
-    EXPECT_EQ(1, findIndexToInsert(list.list, 10));
-    EXPECT_EQ(3, findIndexToInsert(list.list, 35));
-    TimeList repeated({10, 10, 20});
-    EXPECT_EQ(2, findIndexToInsert(repeated.list, 10));
-
-    TimeList cross({100, 200, 300, 400});
-    EXPECT_EQ(0, isInDaylightSavings(99, cross.list));
-    EXPECT_EQ(1, isInDaylightSavings(100, cross.list));
-    EXPECT_EQ(0, isInDaylightSavings(200, cross.list));
-    EXPECT_EQ(0, isInDaylightSavings(150, nullptr));
-}
 
 TEST_F(Formatting, TimeSpanCrossesAChangeOfTheZone) {
     time_t january = utc("20030115T120000Z");
@@ -135,23 +104,6 @@ TEST_F(Formatting, TimeZeroMeansNow) {
     time_t written = utc(now.substr(0, 16));
     EXPECT_LE(before, written);
     EXPECT_GE(after, written);
-}
-
-// Local mode of other formats is the process's own time zone.
-TEST_F(Formatting, OffsetDirectiveInTheProcesssZone) {
-    const char* saved = getenv("TZ");
-    std::string previous = saved ? saved : "";
-    char buffer[64];
-    setenv("TZ", "America/St_Johns", 1);
-    tzset();
-    EXPECT_EQ(0,
-              calparser_strtime(buffer, sizeof buffer, "%H:%M %Q", kNoon20030101, "Test/Plus60"));
-    EXPECT_STREQ("08:30 GMT-0330", buffer);  // the zone named is not the one used
-    if (saved)
-        setenv("TZ", previous.c_str(), 1);
-    else
-        unsetenv("TZ");
-    tzset();
 }
 
 TEST_F(Formatting, CustomZoneOffsetSignAndMagnitude) {

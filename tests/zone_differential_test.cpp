@@ -73,15 +73,7 @@ void check_local(const Subject& s, time_t wall, Tally* tally) {
         return;
     }
     bool ambiguous = standardHolds == daylightHolds;
-    time_t expected = asStandard;
-    if (!ambiguous) {
-        expected = standardHolds ? asStandard : asDaylight;
-        UErrorCode status = U_ZERO_ERROR;
-        int32_t rawMs = 0, dstMs = 0;
-        s.icu->getOffsetFromLocal((UDate)wall * 1000.0, UCAL_TZ_LOCAL_FORMER,
-                                  UCAL_TZ_LOCAL_FORMER, rawMs, dstMs, status);
-        ASSERT_EQ(expected, wall - (rawMs + dstMs) / 1000) << s.tzid << " " << wall;
-    }
+    time_t expected = ambiguous || standardHolds ? asStandard : asDaylight;
     std::string text = wall_text(wall);
     time_t converted = 0;
     ASSERT_EQ(0, calparser_datez_to_timet(text.c_str(), &converted, nullptr, s.tzid))
@@ -162,7 +154,6 @@ TEST_F(ZoneDifferential, FileIsReadWholeAndSilently) {
     ASSERT_EQ(0, calparser_getAllTimeZones(&all));
     EXPECT_EQ(636u, all->count);  // the BEGIN:VTIMEZONE lines of the file
     array_delete(all);
-    EXPECT_EQ(42u, calparser_lookupCalVTimeZone("America/New_York")->aTzCross->count);
     EXPECT_GT(subjects().size(), 100u);
 }
 
