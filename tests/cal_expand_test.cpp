@@ -222,14 +222,15 @@ TEST_F(ExpandTest, UnknownZoneAndFallbackUseCasablanca) {
     EXPECT_EQ(utc("20240311T090000Z"), s.at(0)->tDtStart);
 }
 
-// The configured bound limits the instances; an RDATE period gives its instance its own length.
+// The configured bound keeps the earliest instances; an RDATE period gives its instance its own length.
 TEST_F(ExpandTest, BoundAndRDatePeriods) {
     config_set_string(config_getdefaultcache(), "calstore.recurrence.bound", "2");
     Series s;
     s.add(CALDB_KIND_EVENT, utc("20240101T100000Z"), "b",
           make_vector({"FREQ=DAILY;COUNT=10"}));
     ASSERT_EQ(0, calparser_expand_components_list(s.components, 0, s.infos, nullptr, 0));
-    EXPECT_EQ(2u, s.size());
+    ASSERT_EQ(2u, s.size());
+    EXPECT_EQ(utc("20240102T100000Z"), s.at(0)->tDtStart);  // the earliest are kept
 
     config_set_string(config_getdefaultcache(), "calstore.recurrence.bound", nullptr);
     Series p;

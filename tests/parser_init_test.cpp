@@ -1,7 +1,6 @@
 // Start-up, shut-down and the loading of the time-zone registry.
 #include <gtest/gtest.h>
 
-#include <plstr.h>
 #include <stdlib.h>
 
 #include <string>
@@ -28,26 +27,20 @@ std::string registered_names() {
     return names;
 }
 
-// Every test starts without a registry and leaves none behind.
+// Every test starts without a registry, the data root at the source tree, and
+// leaves no registry behind.
 class Startup : public ::testing::Test {
 protected:
     void SetUp() override {
-        const char* root = getenv("CALPARSER_ROOT");
-        savedRoot = root ? root : "";
-        hadRoot = root != nullptr;
+        setenv("CALPARSER_ROOT", CALPARSER_SOURCE_ROOT, 1);
         calparser_unloadTimeZoneList();
     }
     void TearDown() override {
-        if (hadRoot) setenv("CALPARSER_ROOT", savedRoot.c_str(), 1);
-        else unsetenv("CALPARSER_ROOT");
         parser_uninit();
         EXPECT_EQ(nullptr, CALPARSER_TIMEZONE_LIST::m_Instance);
     }
     // Points the data root at a folder without a time-zone file.
     void hide_time_zone_file() { setenv("CALPARSER_ROOT", "/nonexistent-calparser-root", 1); }
-
-    std::string savedRoot;
-    bool hadRoot = false;
 };
 
 TEST_F(Startup, MissingFileLeavesAnEmptyRegistryAndStillStarts) {
@@ -55,7 +48,10 @@ TEST_F(Startup, MissingFileLeavesAnEmptyRegistryAndStillStarts) {
     EXPECT_EQ(0, parser_init());
     ASSERT_NE(nullptr, CALPARSER_TIMEZONE_LIST::m_Instance);
     EXPECT_EQ(nullptr, CALPARSER_TIMEZONE_LIST::m_Instance->m_pList);
+    EXPECT_EQ(nullptr, calparser_lookupCalVTimeZone("Africa/Casablanca"));
+    EXPECT_EQ(0, calparser_isValidTimeZoneID("Africa/Casablanca"));
     EXPECT_EQ("", registered_names());
+    EXPECT_EQ(1, calparser_getAllTimeZones(nullptr));
 }
 
 // A file that does not open or a stream that does not parse keeps the zones
