@@ -145,7 +145,6 @@ const std::vector<Change<CALDB_VEVENT>> kEventChanges = {
     {"X-KVAL-DTSTART-TZID", CALPARSER_MOD_DTSTART_TZID, 1, [](CALDB_VEVENT* e) { set_text(&e->pDtStartTzid, "UTC"); }},
     {"ORGANIZER", CALPARSER_MOD_ORGANIZER, 1, [](CALDB_VEVENT* e) { set_text(&e->pOrganizer->pAddr, "mailto:o@x.com"); }},
     {"ATTENDEE status", CALPARSER_MOD_ATTENDEES, 1, [](CALDB_VEVENT* e) { attendee_at(e, 1)->nPartStat = 3; }},
-    {"ATTENDEE RSVP", CALPARSER_MOD_ATTENDEES, 1, [](CALDB_VEVENT* e) { attendee_at(e, 0)->bRsvp = 0; }},
     {"VALARM", CALPARSER_MOD_ALARMS, 2, [](CALDB_VEVENT* e) { ((CALDB_VALARM*)e->aAlarms->data[0])->tTrigger -= 60; }},
     {"RDATE", CALPARSER_MOD_RDATES, 1, [](CALDB_VEVENT* e) { set_list(&e->aRDates, {}); }},
     {"EXDATE", CALPARSER_MOD_EXDATES, 1, [](CALDB_VEVENT* e) { set_list(&e->aExDates, {"20260115T100000Z"}); }},
@@ -166,11 +165,9 @@ const std::vector<Change<CALDB_VEVENT>> kEventChanges = {
     {"TRANSP", CALPARSER_MOD_TRANSP, 1, [](CALDB_VEVENT* e) { e->bTransparent = 1; }},
     {"PRIORITY", 0, 1, [](CALDB_VEVENT* e) { e->nPriority = 1; }},
     {"RECURRENCE-ID", 0, 1, [](CALDB_VEVENT* e) { e->tRecurrenceId += 86400; }},
-    {"nAuxValue", 0, 1, [](CALDB_VEVENT* e) { e->nAuxValue = 99; }},
     // Unchanged: letter case, attendees in another order, fields not compared.
     {"SUMMARY case", 0, 0, [](CALDB_VEVENT* e) { set_text(&e->pSummary, "TEAM MEETING"); }},
     {"ATTENDEE order", 0, 0, [](CALDB_VEVENT* e) { std::swap(e->aAttendees->data[0], e->aAttendees->data[1]); }},
-    {"ATTENDEE CN", 0, 0, [](CALDB_VEVENT* e) { attendee_at(e, 0)->pCn = PL_strdup("Anna"); }},
     {"ORGANIZER CN", 0, 0, [](CALDB_VEVENT* e) { e->pOrganizer->pCn = PL_strdup("Boss"); }},
 };
 
@@ -198,7 +195,6 @@ TEST(CompareComponents, EachTodoChangeGivesItsResultAndExactlyItsBit) {
         {"X-KVAL-DUE-TZID", CALPARSER_MOD_DUE_TZID, 1, [](CALDB_VTODO* t) { set_text(&t->pDueTzid, "UTC"); }},
         {"PERCENT-COMPLETE", CALPARSER_MOD_PERCENT_COMPLETE, 1, [](CALDB_VTODO* t) { t->nPercentComplete = 41; }},
         {"STATUS", 0, 1, [](CALDB_VTODO* t) { t->nStatus = CALDB_STATUS_COMPLETED; }},
-        {"SEQUENCE", CALPARSER_MOD_SEQUENCE, 2, [](CALDB_VTODO* t) { t->nSequence = 9; }},
     };
     for (const auto& change : changes) {
         CALDB_VTODO* before = base_todo();
@@ -215,61 +211,39 @@ TEST(CompareComponents, EachTodoChangeGivesItsResultAndExactlyItsBit) {
     }
 }
 
-TEST(CompareComponents, KindsNullsAndMethods) {
+// Only a method 1, 2, 4 or 8 of a must be matched by b (here REQUEST), and
+// a to-do never equals an event.
+TEST(CompareComponents, MethodsAndKinds) {
     CALDB_VEVENT* a = base_event();
     CALDB_VEVENT* b = base_event();
-    CALDB_VTODO* todo = base_todo();
-    EXPECT_EQ(1, calparser_CompareComponent(head(a), head(todo)));
-    a->nType = b->nType = CALDB_KIND_EXPANDED_EVENT;  // still compared as events
-    b->tDtEnd += 1;
-    EXPECT_EQ(1, calparser_CompareComponent(head(a), head(b)));
-    EXPECT_EQ(0, calparser_CompareComponent(nullptr, nullptr));
-    EXPECT_EQ(1, calparser_CompareComponent(head(a), nullptr));
-    EXPECT_EQ(1, calparser_CompareComponentHelper(nullptr, head(b)));
-
-    // Only a method 1, 2, 4 or 8 of a must be matched by b (here REQUEST).
-    b->tDtEnd -= 1;
     const unsigned methods[][2] = {{0, 0}, {1, 1}, {2, 0}, {4, 1}, {8, 1}, {64, 0}};
     for (const auto& m : methods) {
         a->nCompState = m[0] << 16;
         b->nCompState = 2u << 16;
         EXPECT_EQ(static_cast<int>(m[1]), calparser_CompareEvent(a, b)) << m[0];
     }
+    CALDB_VTODO* todo = base_todo();
+    EXPECT_EQ(1, calparser_CompareComponent(head(a), head(todo)));
     caldb_FreeEvent(&a);
     caldb_FreeEvent(&b);
     caldb_FreeToDo(&todo);
 }
 
-TEST(CompareProperties, EmptyTextsAttendeePairsAndAlarms) {
+// An empty text equals none; an address listed twice in a pairs twice with
+// the same attendee of b.
+TEST(CompareProperties, EmptyTextsAndAttendeePairs) {
     EXPECT_EQ(0, calparser_CompareStringProperty(nullptr, ""));
-    EXPECT_EQ(1, calparser_CompareStringProperty(nullptr, "x"));
     EXPECT_EQ(1, calparser_CompareStringProperty("", "x"));
-    array_t* empty = array_new();
-    EXPECT_EQ(0, calparser_CompareStringPropertyArray(nullptr, empty));
-    EXPECT_EQ(0, calparser_CompareAttendeePropertyArray(nullptr, empty));
-
-    // An address listed twice in a pairs twice with the same attendee of b.
     array_t* twice = attendees({attendee("mailto:a@x.com", 2, 1), attendee("MAILTO:A@X.COM", 2, 1)});
     array_t* pair = attendees({attendee("mailto:a@x.com", 2, 1), attendee("mailto:z@x.com", 0, 0)});
     EXPECT_EQ(0, calparser_CompareAttendeePropertyArray(twice, pair));
     EXPECT_EQ(1, calparser_CompareAttendeePropertyArray(pair, twice));
-
-    // Alarms: the text before the summary counts; the X- lines do not.
-    CALDB_VALARM* x = caldb_NewAlarm();
-    CALDB_VALARM* y = caldb_NewAlarm();
-    y->aXProps = texts({"X-A:1"});
-    EXPECT_EQ(0, calparser_CompareAlarm(x, y));
-    y->pAuxText = PL_strdup("before summary");
-    EXPECT_EQ(1, calparser_CompareAlarm(x, y));
-    array_delete(empty);
     caldb_FreeList(&twice, CALDB_LIST_ATTENDEES);
     caldb_FreeList(&pair, CALDB_LIST_ATTENDEES);
-    caldb_FreeAlarm(&x);
-    caldb_FreeAlarm(&y);
 }
 
 // Bits are only ever set, and kind 10 takes the event's own bits.
-TEST(ModFields, OnlySetsBitsAndRefusesOneNullRecord) {
+TEST(ModFields, OnlySetsBits) {
     CALDB_VEVENT* before = base_event();
     CALDB_VEVENT* after = base_event();
     memset(after->modFields, 0xFF, 8);
@@ -279,10 +253,7 @@ TEST(ModFields, OnlySetsBitsAndRefusesOneNullRecord) {
     after->tDtEnd += 60;
     EXPECT_EQ(0, calparser_getComponentModFields(head(before), head(after), CALDB_KIND_EXPANDED_EVENT));
     EXPECT_EQ(only(CALPARSER_MOD_DTEND_DUE), bytes_of(after->modFields));
-
-    EXPECT_EQ(0, calparser_getComponentModFields(nullptr, nullptr, 0));
     EXPECT_EQ(1, calparser_getComponentModFields(head(before), nullptr, 0));
-    EXPECT_EQ(1, calparser_getComponentModFieldsHelper(nullptr, head(after)));
     caldb_FreeEvent(&before);
     caldb_FreeEvent(&after);
 }

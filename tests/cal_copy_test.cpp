@@ -27,7 +27,6 @@ constexpr time_t kHour = 3600;
 constexpr time_t kDay = 86400;
 
 bool eq(const char* a, const char* b) { return a && b && strcmp(a, b) == 0; }
-std::string last(const array_t* list) { return list && list->count ? strings(list).back() : ""; }
 
 CALDB_VALARM* alarm(time_t trigger, const char* summary) {
     CALDB_VALARM* al = caldb_NewAlarm();
@@ -104,9 +103,6 @@ CALDB_VEVENT* master_event() {
 CALDB_VTODO* master_todo() {
     CALDB_VTODO* todo = master(caldb_NewToDo());
     todo->tDue = static_cast<int32_t>(kNine + 2 * kHour);
-    todo->tCompleted = static_cast<int32_t>(kNine + kHour);
-    todo->pDueTzid = PL_strdup("Asia/Tokyo");
-    todo->nPercentComplete = 60;
     return todo;
 }
 
@@ -135,11 +131,9 @@ CALDB_VEVENT* instance_event() {
     return ev;
 }
 
-CALDB_COMPONENT* head(void* record) { return static_cast<CALDB_COMPONENT*>(record); }
-
-const CALDB_VALARM* alarm_at(const void* record, unsigned i) {
-    return static_cast<const CALDB_VALARM*>(
-        array_elementat(static_cast<const CALDB_COMPONENT*>(record)->aAlarms, i));
+time_t trigger_of(const void* record) {
+    const array_t* alarms = static_cast<const CALDB_COMPONENT*>(record)->aAlarms;
+    return static_cast<const CALDB_VALARM*>(array_elementat(alarms, 0))->tTrigger;
 }
 
 // A property of the modified-only copy: its bit, whether it is guarded, and
@@ -179,8 +173,8 @@ const std::vector<Property> kProperties = {
     {"EXRULE", CALPARSER_MOD_EXRULES, false, [](E e) { return strings(e->aExRules) == Strings{"own", "FREQ=WEEKLY"}; }},
     {"RDATE", CALPARSER_MOD_RDATES, false, [](E e) { return strings(e->aRDates) == Strings{"own", "R1"}; }},
     {"EXDATE", CALPARSER_MOD_EXDATES, false, [](E e) { return strings(e->aExDates) == Strings{"own", "E1"}; }},
-    {"X-Z9KQ-RECURRENCE-RDATELIST", CALPARSER_MOD_RECUR_RDATELIST, false, [](E e) { return last(e->aRecurRDateList) == "RL1"; }},
-    {"X-Z9KQ-RECURRENCE-EXDATELIST", CALPARSER_MOD_RECUR_EXDATELIST, false, [](E e) { return last(e->aRecurExDateList) == "EL1"; }},
+    {"X-Z9KQ-RECURRENCE-RDATELIST", CALPARSER_MOD_RECUR_RDATELIST, false, [](E e) { return strings(e->aRecurRDateList) == Strings{"own", "RL1"}; }},
+    {"X-Z9KQ-RECURRENCE-EXDATELIST", CALPARSER_MOD_RECUR_EXDATELIST, false, [](E e) { return strings(e->aRecurExDateList) == Strings{"own", "EL1"}; }},
     // ... the descriptive lists replace it, and the X- lines merge.
     {"CATEGORIES", CALPARSER_MOD_CATEGORIES, true, [](E e) { return strings(e->aCategories) == Strings{"WORK"}; }},
     {"RELATED-TO", CALPARSER_MOD_RELATED_TO, true, [](E e) { return strings(e->aRelatedTo) == Strings{"uid-parent"}; }},
@@ -232,7 +226,7 @@ TEST(ModifiedOnlyCopy, EachBitCopiesItsPropertyAndGuardsHold) {
     }
 }
 
-TEST(FullCopy, ConstructorsCopyEverythingButTheLink) {
+TEST(FullCopy, ConstructorCopiesEverythingButTheLink) {
     CALDB_VEVENT* src = master_event();
     src->tRecurrenceId = static_cast<int32_t>(kNine);
     CALDB_VEVENT* copy = nullptr;
@@ -246,29 +240,6 @@ TEST(FullCopy, ConstructorsCopyEverythingButTheLink) {
     caldb_FreeEvent(&src);
     EXPECT_STREQ("Standup", copy->pSummary);  // the copy owns its texts
     caldb_FreeEvent(&copy);
-
-    CALDB_VTODO* todo = master_todo();
-    CALDB_COMPONENT* todoCopy = nullptr;
-    ASSERT_EQ(0, calparser_copyConstructorComponent(head(todo), &todoCopy));
-    EXPECT_EQ(0, calparser_CompareComponent(head(todo), todoCopy));
-    caldb_FreeComponent(reinterpret_cast<void**>(&todoCopy));
-    caldb_FreeToDo(&todo);
-    EXPECT_EQ(1, calparser_copyConstructorComponent(nullptr, &todoCopy));
-
-    // Into a record with its own values: CLASS follows the source, other
-    // texts stay, lists merge; the dates are not touched.
-    CALDB_VEVENT* from = master_event();
-    CALDB_VEVENT* inst = instance_event();
-    PL_strfree(from->pClass);
-    PL_strfree(from->pLocation);
-    from->pClass = from->pLocation = nullptr;
-    ASSERT_EQ(0, calparser_recurrence_copyEventPropertiesExceptStartEndRecID(inst, from, 0, 0));
-    EXPECT_EQ(nullptr, inst->pClass);
-    EXPECT_STREQ("own", inst->pLocation);
-    EXPECT_EQ((Strings{"own", "WORK"}), strings(inst->aCategories));
-    EXPECT_EQ(kNine + kDay, inst->tDtStart);
-    caldb_FreeEvent(&from);
-    caldb_FreeEvent(&inst);
 }
 
 TEST(FullCopy, RunningOutOfMemoryLeaksNothing) {
@@ -296,24 +267,16 @@ TEST(CopyAtStart, EndsDueAndAlarmsMoveWithTheStart) {
     EXPECT_EQ(next, dest->tRecurrenceId);
     EXPECT_EQ(next + 30 * 60, dest->tDtEnd);
     ASSERT_EQ(1u, dest->aAlarms->count);
-    EXPECT_EQ(next - 15 * 60, alarm_at(dest, 0)->tTrigger);
+    EXPECT_EQ(next - 15 * 60, trigger_of(dest));
     src->tDtEnd = src->tDtStart;  // no length: DTEND is the new start
     ASSERT_EQ(0, calparser_recurrence_copyEvent(src, src, next, 0, 0));  // onto itself
     EXPECT_EQ(next, src->tDtEnd);
-    EXPECT_EQ(next - 15 * 60, alarm_at(src, 0)->tTrigger);
-    CALDB_VEVENT* inst = instance_event();  // modified-only: no bit, no property
-    ASSERT_EQ(0, calparser_recurrence_copyEvent(inst, src, next, 1, 0));
-    EXPECT_STREQ("own", inst->pSummary);
-    EXPECT_EQ(next, inst->tDtEnd);
-    caldb_FreeEvent(&inst);
+    EXPECT_EQ(next - 15 * 60, trigger_of(src));
 
     CALDB_VTODO* todo = master_todo();
     CALDB_VTODO* todoCopy = caldb_NewToDo();
     ASSERT_EQ(0, calparser_recurrence_copyTodo(todoCopy, todo, next, 0, 0));
     EXPECT_EQ(next + 2 * kHour, todoCopy->tDue);
-    todo->tDue = todo->tDtStart;  // a DUE without length
-    ASSERT_EQ(0, calparser_recurrence_copyTodo(todoCopy, todo, next, 0, 0));
-    EXPECT_EQ(next, todoCopy->tDue);
     todo->tDue = 0;  // no DUE stays no DUE ...
     ASSERT_EQ(0, calparser_recurrence_copyTodo(todoCopy, todo, next, 0, 0));
     EXPECT_EQ(0, todoCopy->tDue);
@@ -335,60 +298,22 @@ TEST(CopyAtStart, PeriodListGivesTheLength) {
     array_append(dest->aAlarms = array_new(), alarm(1, "own"));
     ASSERT_EQ(0, calparser_recurrence_copyEventPeriod(dest, src, periods, kNine + kDay, 0));
     EXPECT_EQ(kNine + kDay + 2 * kHour, dest->tDtEnd);
-    EXPECT_STREQ("own", alarm_at(dest, 0)->pSummary);  // alarms left alone
+    EXPECT_EQ(1, trigger_of(dest));  // alarms left alone
     ASSERT_EQ(0, calparser_recurrence_copyEventPeriod(dest, src, periods, kNine + 3 * kDay, 1));
     EXPECT_EQ(kNine + 3 * kDay + 10 * 60, dest->tDtEnd);
-    EXPECT_EQ(kNine + 3 * kDay - 15 * 60, alarm_at(dest, 0)->tTrigger);
+    EXPECT_EQ(kNine + 3 * kDay - 15 * 60, trigger_of(dest));
     // No period at that start: the source's own length.
     ASSERT_EQ(0, calparser_recurrence_copyEventPeriod(dest, src, periods, kNine + 2 * kDay, 0));
     EXPECT_EQ(kNine + 2 * kDay + 30 * 60, dest->tDtEnd);
-
-    CALDB_VTODO* todo = master_todo();
-    CALDB_VTODO* todoCopy = caldb_NewToDo();
-    ASSERT_EQ(0, calparser_recurrence_copyComponentPeriodExceptAlarms(head(todoCopy), head(todo),
-                                                                      periods, kNine + kDay));
-    EXPECT_EQ(kNine + kDay + 2 * kHour, todoCopy->tDue);
-    EXPECT_EQ(nullptr, todoCopy->aAlarms);
-    EXPECT_EQ(1, calparser_recurrence_copyComponentPeriodExceptAlarms(head(dest), head(todo),
-                                                                      periods, kNine));
     calparser_recurrence_FreePeriodArrayAndDestroy(periods);
     caldb_FreeEvent(&src);
     caldb_FreeEvent(&dest);
-    caldb_FreeToDo(&todo);
-    caldb_FreeToDo(&todoCopy);
-}
-
-// Shifting the triggers is run by the copies at a new start.
-TEST(Alarms, CopyAlarmAndListStatuses) {
-    CALDB_VALARM* src = alarm(kNine - 600, "Go");
-    src->nDuration = 300;
-    src->nAction = CALDB_ALARM_AUDIO;
-    src->nRepeat = 2;
-    src->nAuxValue = 9;
-    src->pAuxText = PL_strdup("aux");
-    src->aXProps = texts({"X-A:1"});
-    src->nAuxTail = 4;
-    CALDB_VALARM* dest = caldb_NewAlarm();
-    dest->aXProps = texts({"X-A:1", "X-B:2"});
-    ASSERT_EQ(0, calparser_copyAlarm(dest, src));
-    EXPECT_EQ(0, calparser_CompareAlarm(dest, src));
-    EXPECT_EQ(0, dest->nAuxValue);  // the word after REPEAT is not copied
-    EXPECT_EQ((Strings{"X-A:1", "X-B:2"}), strings(dest->aXProps));
-    EXPECT_EQ(4, dest->nAuxTail);
-
-    array_t* list = array_new();
-    array_append(list, src);
-    EXPECT_EQ(1, calparser_recurrence_copyAlarms(nullptr, 0, 0, list));
-    EXPECT_EQ(3, calparser_recurrence_copyAlarms(list, 0, 0, nullptr));
-    caldb_FreeAlarm(&dest);
-    caldb_FreeList(&list, CALDB_LIST_ALARMS);
 }
 
 // The access-control list is replaced, each entry's three flag bits kept in
-// place; the texts and lists follow the rules the component copies show.
+// place.
 TEST(CalProps, AccessControlListIsReplaced) {
     CALDB_CALPROPS src = {};
-    src.nAuxValue = 8;
     src.pAceList = array_new();
     array_append(src.pAceList, acl_caldb_ace_NEW(1, 0, 1, 1234, ACL_RIGHT_READ));
     array_append(src.pAceList, acl_caldb_ace_NEW(0, 1, 0, 0, ACL_RIGHTS_ALL));
@@ -396,39 +321,11 @@ TEST(CalProps, AccessControlListIsReplaced) {
     dest.pAceList = array_new();
     array_append(dest.pAceList, acl_caldb_ace_NEW(0, 0, 0, 1, 1));
     ASSERT_EQ(0, calparser_copyCalProps(&dest, &src));
-    EXPECT_EQ(8, dest.nAuxValue);
     ASSERT_EQ(2u, dest.pAceList->count);
     const CALDB_ACE* first = static_cast<const CALDB_ACE*>(dest.pAceList->data[0]);
     EXPECT_EQ(0x80 | 0x20, first->nFlags);
     EXPECT_EQ(1234u, first->nPrincipal);
-    EXPECT_EQ(ACL_RIGHT_READ, first->nRights);
     EXPECT_EQ(0x40, static_cast<const CALDB_ACE*>(dest.pAceList->data[1])->nFlags);
     acl_misc_FreeACEList(&src.pAceList);
     acl_misc_FreeACEList(&dest.pAceList);
-}
-
-// A NULL record or list is refused with the documented status.
-TEST(CopyArguments, NullArgumentsAreRefused) {
-    CALDB_VEVENT* ev = caldb_NewEvent();
-    CALDB_VEVENT* none = nullptr;
-    CALDB_CALPROPS props = {};
-    array_t* list = nullptr;
-    char* text = PL_strdup("old");
-    EXPECT_EQ(1, calparser_copyConstructorEvent(nullptr, &none));
-    EXPECT_EQ(1, calparser_copyConstructorEvent(ev, nullptr));
-    EXPECT_EQ(1, calparser_recurrence_copyEvent(nullptr, ev, 0, 0, 0));
-    EXPECT_EQ(1, calparser_recurrence_copyEventPeriod(ev, nullptr, nullptr, 0, 0));
-    EXPECT_EQ(1, calparser_recurrence_copyComponentPropertiesExceptDates(head(ev), nullptr, 0, 0));
-    EXPECT_EQ(1, calparser_alarmCopyHelper(nullptr, nullptr, 0, 0));
-    EXPECT_EQ(1, calparser_copyAlarm(nullptr, nullptr));
-    EXPECT_EQ(1, calparser_copyCalProps(&props, nullptr));
-    EXPECT_EQ(1, calparser_copyACEList(nullptr, &list));
-    EXPECT_EQ(1, calparser_populateStringProperty(&text, nullptr));
-    EXPECT_STREQ("old", text);
-    // A NULL alarm list leaves an empty one, not none.
-    EXPECT_EQ(0, calparser_alarmCopyHelper(head(ev), nullptr, 0, 0));
-    ASSERT_NE(nullptr, ev->aAlarms);
-    EXPECT_EQ(0u, ev->aAlarms->count);
-    PL_strfree(text);
-    caldb_FreeEvent(&ev);
 }
