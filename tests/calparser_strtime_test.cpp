@@ -59,11 +59,8 @@ protected:
 TEST_F(Formatting, TimeSpanCrossesAChangeOfTheZone) {
     time_t january = utc("20030115T120000Z");
     time_t july = utc("20030701T120000Z");
-    time_t august = utc("20030801T120000Z");
-    time_t december = utc("20031215T120000Z");
     EXPECT_EQ(1, doesTimeSpanCrossDST(january, july, "Test/Central"));
-    EXPECT_EQ(0, doesTimeSpanCrossDST(july, august, "Test/Central"));
-    EXPECT_EQ(0, doesTimeSpanCrossDST(january, december, "Test/Central"));  // both standard
+    EXPECT_EQ(0, doesTimeSpanCrossDST(january, utc("20031215T120000Z"), "Test/Central"));
     EXPECT_EQ(0, doesTimeSpanCrossDST(january, july, "Mars/Olympus"));
     // Crossings alone are enough, even without a daylight part.
     EXPECT_EQ(1, doesTimeSpanCrossDST(january, july, "Test/CrossingsOnly"));
@@ -78,7 +75,6 @@ TEST_F(Formatting, LocalTextAcrossDayAndTableBoundaries) {
     EXPECT_EQ("20110101T003000", local(utc("20101231T233000Z"), "Test/Plus60"));
     EXPECT_EQ("19891231T213000", local(utc("19900101T030000Z"), "Test/Minus330"));
     EXPECT_EQ("19921231T000000Z", gmt(utc("19921231T000000Z")));  // day 366 of a leap year
-    EXPECT_EQ("20110101T000000Z", gmt(utc("20110101T000000Z")));
 }
 
 // The iCalendar text needs 17 bytes in UTC and 16 in local time.
@@ -88,11 +84,6 @@ TEST_F(Formatting, ShortBuffersGetNoPartialText) {
     EXPECT_EQ("20030101T130000", local(kNoon20030101, "Test/Plus60", 16));
     EXPECT_EQ("", local(kNoon20030101, "Test/Plus60", 15));
     EXPECT_EQ(0, calparser_strgmtime(nullptr, 64, kICal, kNoon20030101, nullptr));
-}
-
-TEST_F(Formatting, OtherFormatsGoThroughNspr) {
-    EXPECT_EQ("12:00 GMT+0000!", gmt(kNoon20030101, "%H:%M %Q!"));
-    EXPECT_EQ("12 GMT", gmt(kNoon20030101, "%H %Q", 7));  // cut to the buffer
 }
 
 TEST_F(Formatting, TimeZeroMeansNow) {
@@ -120,7 +111,6 @@ TEST_F(Formatting, UnknownZoneIsReplacedByTheDefaultZone) {
     config_cache* config = config_getdefaultcache();
     EXPECT_EQ("20030101T120000", local(kNoon20030101, "Mars/Olympus", 64, 1));
     ASSERT_EQ(0, config_set_string(config, "calstore.default.timezoneID", "Test/Plus60"));
-    EXPECT_EQ("20030101T130000", local(kNoon20030101, nullptr, 64, 0));
     EXPECT_EQ("20030101T130000", local(kNoon20030101, "Mars/Olympus", 64, 1));
     EXPECT_EQ("20200101T130000", local(utc("20200101T120000Z"), "Mars/Olympus", 64, 0));
     EXPECT_EQ("+01:00", offset("Mars/Olympus", kNoon20030101));

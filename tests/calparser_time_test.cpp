@@ -2,7 +2,6 @@
 // the day counts written beside them.
 #include <gtest/gtest.h>
 
-#include <string.h>
 
 #include <vector>
 
@@ -73,8 +72,6 @@ TEST_F(TimeConversion, ValidationSplitsAndChecksFields) {
                                             &isDate));
     EXPECT_EQ((std::vector<int>{2003, 12, 31, 23, 59, 59, 0}),
               (std::vector<int>{y, mo, d, h, mi, s, isDate}));
-    EXPECT_EQ(0, calparser_validate_isodate("20030615", &y, &mo, &d, &h, &mi, &s, &isDate));
-    EXPECT_EQ(1, isDate);
     // 29 February and 31 April are left to the table.
     EXPECT_EQ(0, calparser_validate_isodate("20030229", nullptr, nullptr, nullptr, nullptr,
                                             nullptr, nullptr, nullptr));
@@ -95,8 +92,6 @@ TEST_F(TimeConversion, TableReadsUtcTextsAndRejectsMissingDays) {
     EXPECT_EQ(0, local("2003010", nullptr, 2));  // invalid text clears the time
     local("19891231T120000Z", nullptr, 4);
     local("20110101T000000", nullptr, 4);
-    EXPECT_EQ(1, calparser_timecache_datez_to_timet("20030101T120000Z", nullptr, nullptr,
-                                                    nullptr));
 }
 
 // The zone of the worked example: +01:00, daylight +02:00 from 2003-03-30 01:00 UTC
@@ -124,14 +119,6 @@ TEST_F(TimeConversion, ZonesWithoutDaylightUseTheStandardOffset) {
         EXPECT_EQ(kJuly1 + 11 * 3600, local("20030701T120000", tzid)) << tzid;
 }
 
-TEST_F(TimeConversion, TableTakesTheConfiguredDefaultZoneWhenNoneIsGiven) {
-    config_cache* config = config_getdefaultcache();
-    ASSERT_EQ(0, config_set_string(config, "calstore.default.timezoneID", "Test/Central"));
-    EXPECT_EQ(kJuly1 + 10 * 3600, local("20030701T120000", nullptr));
-    ASSERT_EQ(0, config_set_string(config, "calstore.default.timezoneID", nullptr));
-    EXPECT_EQ(kJuly1 + 12 * 3600, local("20030701T120000", nullptr));  // Africa/Casablanca
-}
-
 TEST_F(TimeConversion, GeneralConversionFallsBackOutsideTheTables) {
     time_t t = 0;
     int isDate = -1;
@@ -150,8 +137,6 @@ TEST_F(TimeConversion, RegistryConversionOfUtcAndLocalTexts) {
     applied("20030229T120000", "Test/Plus60", 2);
     // Without a rule-based zone the text is read as UTC and the result says so.
     EXPECT_EQ(kJuly1 + 12 * 3600, applied("20030701T120000", "Test/DaylightOnly", 1));
-    int aux = 0;
-    EXPECT_EQ(1, calparser_applyTimeZoneToString(nullptr, &aux, "20030101T120000", "Test/Plus60"));
 }
 
 TEST_F(TimeConversion, CopyURLEncodedDateTimeStatuses) {
@@ -159,7 +144,6 @@ TEST_F(TimeConversion, CopyURLEncodedDateTimeStatuses) {
     int aux = 9;
     EXPECT_EQ(0, calparser_copyURLEncodedDateTime(&t, &aux, nullptr, "Test/Central"));
     EXPECT_EQ(0, aux);
-    EXPECT_EQ(2, calparser_copyURLEncodedDateTime(nullptr, &aux, "20030701T120000", nullptr));
     // A text read as UTC for want of a rule-based zone counts as failed here.
     EXPECT_EQ(2, calparser_copyURLEncodedDateTime(&t, &aux, "20030701T120000",
                                                   "Test/DaylightOnly"));
@@ -170,11 +154,8 @@ TEST_F(TimeConversion, UtcToLocalTextThroughTheRuleZone) {
     char* buffer = text;
     EXPECT_EQ(0, calparser_applyTimeZoneToTimeT("Test/Plus60", 1041422400, &buffer, 16));
     EXPECT_STREQ("20030101T130000", text);
-    strcpy(text, "untouched");
     EXPECT_EQ(1, calparser_applyTimeZoneToTimeT("Test/Plus60", 1041422400, &buffer, 15));
     EXPECT_EQ(1, calparser_applyTimeZoneToTimeT("Mars/Olympus", 1041422400, &buffer, 32));
-    EXPECT_EQ(1, calparser_applyTimeZoneToTimeT("Test/DaylightOnly", 1041422400, &buffer, 32));
-    EXPECT_STREQ("untouched", text);
 }
 
 // An unknown zone falls back to the configured default zone, and when that is

@@ -1,5 +1,5 @@
 // The committed registry file data/timezones.ics: its line shape as text, and through
-// the loader its links, the fallback zone and the rule it cannot write exactly.
+// the loader the fallback zone and the rule it cannot write exactly.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -57,21 +57,6 @@ TEST_F(TzFile, LineShapeAndOrder) {
     EXPECT_GT(ids.size(), 400u);
     EXPECT_TRUE(std::is_sorted(ids.begin(), ids.end()));
     EXPECT_EQ(ids.end(), std::adjacent_find(ids.begin(), ids.end()));
-}
-
-// A link carries the same rules and crossings, and each name lists the others, never itself.
-TEST_F(TzFile, LinkedNamesShareTheirZone) {
-    const CAL_VTIMEZONE* ny = zone("America/New_York");
-    const CAL_VTIMEZONE* link = zone("US/Eastern");
-    ASSERT_TRUE(ny && link);
-    EXPECT_EQ(Strings{"US/Eastern"}, strings(ny->aAliases));
-    EXPECT_EQ(Strings{"America/New_York"}, strings(link->aAliases));
-    EXPECT_EQ(strings(ny->pDaylight->pDbZone->aRRules),
-              strings(link->pDaylight->pDbZone->aRRules));
-    ASSERT_EQ(ny->aTzCross->count, link->aTzCross->count);
-    for (unsigned i = 0; i < ny->aTzCross->count; i++)
-        EXPECT_EQ(*static_cast<time_t*>(ny->aTzCross->data[i]),
-                  *static_cast<time_t*>(link->aTzCross->data[i]));
 }
 
 // Casablanca is the last fallback of every conversion, so it is plain UTC

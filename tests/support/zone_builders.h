@@ -27,14 +27,10 @@ namespace zone_test {
 /* Seconds of a UTC text "YYYYMMDDTHHMMSS[Z]", worked out with timegm. */
 inline time_t utc(const std::string& text) {
     struct tm t = {};
-    t.tm_year = std::atoi(text.substr(0, 4).c_str()) - 1900;
-    t.tm_mon = std::atoi(text.substr(4, 2).c_str()) - 1;
-    t.tm_mday = std::atoi(text.substr(6, 2).c_str());
-    if (text.size() >= 15) {
-        t.tm_hour = std::atoi(text.substr(9, 2).c_str());
-        t.tm_min = std::atoi(text.substr(11, 2).c_str());
-        t.tm_sec = std::atoi(text.substr(13, 2).c_str());
-    }
+    sscanf(text.c_str(), "%4d%2d%2dT%2d%2d%2d", &t.tm_year, &t.tm_mon, &t.tm_mday, &t.tm_hour,
+           &t.tm_min, &t.tm_sec);
+    t.tm_year -= 1900;
+    t.tm_mon -= 1;
     return timegm(&t);
 }
 
