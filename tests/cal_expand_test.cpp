@@ -1,10 +1,7 @@
 // Expansion of recurring events and to-dos into instances.
 #include <gtest/gtest.h>
 
-#include <stdlib.h>
-
 #include <string>
-#include <vector>
 
 #include <plstr.h>
 
@@ -162,38 +159,6 @@ TEST_F(ExpandTest, KeptMasterIsMarkedAndStoredInstanceIsKept) {
     EXPECT_EQ(utc("20240311T130000Z"), s.at(1)->tRecurrenceId);
     EXPECT_EQ(utc("20240309T140000Z"), s.at(2)->tRecurrenceId);
     EXPECT_EQ(stored, s.at(3));
-}
-
-// Instances, non-recurring components and other kinds stay as they are.
-TEST_F(ExpandTest, ComponentsThatAreNotSeriesAreLeftAlone) {
-    Series s;
-    s.add(CALDB_KIND_EVENT, utc("20240309T140000Z"), "inst", make_vector({"FREQ=DAILY;COUNT=3"}))
-        ->tRecurrenceId = static_cast<int32_t>(utc("20240309T140000Z"));
-    s.add(CALDB_KIND_EVENT, utc("20240309T140000Z"), "single");
-    ASSERT_EQ(0, calparser_expand_components_list(s.components, CALDB_KIND_EVENT, s.infos,
-                                                  nullptr, 0));
-    ASSERT_EQ(2u, s.size());
-    EXPECT_EQ(nullptr, s.at(0)->aXProps);
-    // Another kind is no error; a master not at the index given is refused.
-    EXPECT_EQ(0, calparser_expand_component(s.wrapper(0), 7, s.info(0), s.components, 0, nullptr,
-                                            0));
-    EXPECT_EQ(1, calparser_expand_component(s.wrapper(0), 0, s.info(0), s.components, 1, nullptr,
-                                            0));
-}
-
-// The UID made for a master without one is 51 characters long.
-TEST_F(ExpandTest, MasterWithoutUidSharesNewUidWithInstances) {
-    Series s;
-    CALDB_COMPONENT* master = s.add(CALDB_KIND_TODO, utc("20240102T090000Z"), nullptr,
-                                    make_vector({"FREQ=WEEKLY;COUNT=2"}));
-    ASSERT_EQ(0, calparser_expand_components_list(s.components, CALDB_KIND_TODO, s.infos,
-                                                  "Africa/Casablanca", 1));
-    ASSERT_EQ(3u, s.size());
-    ASSERT_NE(nullptr, master->pUid);
-    EXPECT_EQ(51u, strlen(master->pUid));
-    EXPECT_EQ(CALDB_KIND_EXPANDED_TODO, s.wrapper(0)->nType);
-    EXPECT_STREQ(master->pUid, s.at(1)->pUid);
-    EXPECT_EQ(utc("20240109T100000Z"), reinterpret_cast<CALDB_VTODO*>(s.at(1))->tDue);
 }
 
 // Unknown zone and unknown fallback: both logged, the series runs in

@@ -68,16 +68,6 @@ TEST_F(Startup, FailedReloadKeepsThePreviousZones) {
     EXPECT_EQ("Test/Kept", registered_names());
 }
 
-// A parsed stream replaces every zone by its own.
-TEST_F(Startup, ParsedStreamReplacesTheZones) {
-    hide_time_zone_file();
-    ASSERT_EQ(0, parser_init());
-    ASSERT_EQ(0, load_zone("Test/Gone"));
-    EXPECT_EQ(0, zone_test::fill_registry({zone_test::fixed_zone("Test/West", -180),
-                                           zone_test::fixed_zone("Test/East", 120)}));
-    EXPECT_EQ("Test/East Test/West", registered_names());
-}
-
 // The default load makes the registry once; unloading destroys it, twice is harmless.
 TEST_F(Startup, DefaultLoadHappensOnceAndUnloadDestroys) {
     hide_time_zone_file();
@@ -97,14 +87,6 @@ TEST_F(Startup, DefaultLoadHappensOnceAndUnloadDestroys) {
 TEST_F(Startup, FirstLookUpLoadsTheDefaultFile) {
     ASSERT_EQ(nullptr, CALPARSER_TIMEZONE_LIST::m_Instance);
     EXPECT_EQ(1, calparser_isValidTimeZoneID("Europe/Berlin"));
-}
-
-// A reload of the same file replaces every zone by an equal one.
-TEST_F(Startup, DefaultFileReloads) {
-    ASSERT_EQ(0, parser_init());
-    char path[] = "data\\timezones.ics";
-    EXPECT_EQ(0, calparser_loadTimeZoneListFromFile(path));
-    EXPECT_NE(nullptr, calparser_lookupCalVTimeZone("US/Eastern"));
 }
 
 }  // namespace

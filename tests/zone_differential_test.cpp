@@ -15,8 +15,6 @@
 #include <unicode/timezone.h>
 #include <unicode/tztrans.h>
 
-#include "core/parser/cal_vtimezone_array.h"
-#include "core/parser/calparser.h"
 #include "core/parser/calparser_time.h"
 #include "tests/support/zone_builders.h"
 
