@@ -61,14 +61,8 @@ TEST(HatItem, RewritingAndTokens)
     EXPECT_STREQ("TRUE", param(token, 1)->pValue);
     calparser_FreeToken(&token);
 
-    // An extension-property item: its name as written, then a hat item.
-    char xprop[] = "x-Foo=X-A=1^X-B=\"a:b\"^bar";
-    ASSERT_EQ(0, cal_parseutil_parseXProperty(xprop, &token));
-    EXPECT_STREQ("x-Foo", token->pName);
-    EXPECT_STREQ("bar", token->pValue);
-    ASSERT_EQ(2u, token->pParamList->count);
-    EXPECT_STREQ("a:b", param(token, 1)->pValue);
-    calparser_FreeToken(&token);
+    // An extension-property item needs its "=" (its tokens are the extension
+    // line tests').
     char noEquals[] = "X-FOO^bar";
     EXPECT_EQ(2, cal_parseutil_parseXProperty(noEquals, &token));
     EXPECT_EQ(1, parseHatSeperatedStringIntoToken(nullptr, &token));
@@ -104,22 +98,18 @@ TEST(RecurrenceList, QuotesUpperCaseAndUniqueAppends)
     EXPECT_EQ(1, calparser_recurrence_copyURLEncodedRecurrenceString_to_array("a", nullptr, 0, 0));
 }
 
-// How the deletion marker and the merges act on a list is checked with the
-// attendee lists; here, that the encoded items reach them.
+// How the storer reads parameters and how the deletion marker and the merges
+// act on a list are checked with those units; here, that the items reach them.
 TEST(AttendeeList, ItemsReachTheListUpperCasedWhenAsked)
 {
     array_t* list = array_new();
     ASSERT_EQ(0, add_attendees(list, "ROLE=CHAIR^RSVP=TRUE^mailto:x@example.com;;"
                                      "CN=Jo^mailto:jo@example.com", 0, 0));
     ASSERT_EQ((Strings{"mailto:x@example.com", "mailto:jo@example.com"}), addresses(list));
-    EXPECT_STREQ("CHAIR", at(list, 0)->pRole);
-    EXPECT_EQ(1, at(list, 0)->bRsvp);
-    EXPECT_STREQ("Jo", at(list, 1)->pCn);
 
     // Upper-cased before parsing; unique replaces the match in its place.
     ASSERT_EQ(0, add_attendees(list, "role=opt-participant^mailto:x@example.com", 1, 1));
     ASSERT_EQ((Strings{"MAILTO:X@EXAMPLE.COM", "mailto:jo@example.com"}), addresses(list));
-    EXPECT_STREQ("OPT-PARTICIPANT", at(list, 0)->pRole);
 
     // Upper-casing turns a lower-case marker into the marker.
     ASSERT_EQ(0, add_attendees(list, "partstat=x-kval-plix-attendee-delete^mailto:x@example.com",
@@ -139,13 +129,9 @@ TEST(Organizer, OnlyTheFirstItemCounts)
     EXPECT_EQ(0, calparser_copyURLEncodedOrganizer(";mailto:late@example.com", &org, 0));
     EXPECT_EQ(nullptr, org);
     EXPECT_EQ(0, calparser_copyURLEncodedOrganizer(
-                     "CN=Boss^SENT-BY=\"mailto:aide@example.com\"^mailto:boss@example.com;"
-                     "mailto:other@example.com",
-                     &org, 0));
+                     "CN=Boss^mailto:boss@example.com;mailto:other@example.com", &org, 0));
     ASSERT_NE(nullptr, org);
     EXPECT_STREQ("mailto:boss@example.com", org->pAddr);
-    EXPECT_STREQ("Boss", org->pCn);
-    EXPECT_STREQ("mailto:aide@example.com", org->pSentBy);
     caldb_FreeOrganizer(&org);
 }
 
