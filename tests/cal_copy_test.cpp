@@ -87,12 +87,6 @@ CALDB_VEVENT* master_event() {
     return ev;
 }
 
-CALDB_VTODO* master_todo() {
-    CALDB_VTODO* todo = master(caldb_NewToDo());
-    todo->tDue = static_cast<int32_t>(kNine + 2 * kHour);
-    return todo;
-}
-
 // An instance whose every copied property differs from the master's.
 CALDB_VEVENT* instance_event() {
     CALDB_VEVENT* ev = caldb_NewEvent();
@@ -240,7 +234,7 @@ TEST(FullCopy, RunningOutOfMemoryLeaksNothing) {
 }
 
 // The end and the due time keep their distance from the start.
-TEST(CopyAtStart, EndsDueAndAlarmsMoveWithTheStart) {
+TEST(CopyAtStart, EndAndDueMoveWithTheStart) {
     CALDB_VEVENT* src = master_event();
     CALDB_VEVENT* dest = caldb_NewEvent();
     time_t next = kNine + 3 * kDay + 2 * kHour;
@@ -254,7 +248,9 @@ TEST(CopyAtStart, EndsDueAndAlarmsMoveWithTheStart) {
     EXPECT_EQ(next, src->tDtEnd);
     EXPECT_EQ(1u, src->aAlarms->count);
 
-    CALDB_VTODO* todo = master_todo();
+    CALDB_VTODO* todo = caldb_NewToDo();
+    todo->tDtStart = static_cast<int32_t>(kNine);
+    todo->tDue = static_cast<int32_t>(kNine + 2 * kHour);
     CALDB_VTODO* todoCopy = caldb_NewToDo();
     ASSERT_EQ(0, calparser_recurrence_copyTodo(todoCopy, todo, next, 0, 0));
     EXPECT_EQ(next + 2 * kHour, todoCopy->tDue);

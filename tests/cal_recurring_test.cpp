@@ -82,18 +82,6 @@ TEST(CompressTest, ThreeInstancesBecomeOneMasterWithUtcRDates) {
     caldb_FreeEvent(&master);
 }
 
-// The to-do form drops the rules even of an expanded master.
-TEST(CompressTest, TodoAlwaysDropsRules) {
-    Records todos;
-    CALDB_VTODO* todo = todos.add(caldb_NewToDo());
-    todo->aRRules = texts({"FREQ=WEEKLY"});
-    todo->bExpandedMaster = 1;
-    CALDB_VTODO* master = nullptr;
-    ASSERT_EQ(0, calparser_CreateCompressedRecurringTodoFromList(&master, todos.list, nullptr));
-    EXPECT_EQ(nullptr, master->aRRules);
-    caldb_FreeToDo(&master);
-}
-
 TEST(MasterDatesTest, OriginalStartGoesToTheRightListOnce) {
     CALDB_COMPONENT* master = head(caldb_NewEvent());
     master->aRecurRDateList = texts({"20240101T100000Z", "20240102T100000Z"});
@@ -107,12 +95,6 @@ TEST(MasterDatesTest, OriginalStartGoesToTheRightListOnce) {
     EXPECT_EQ((Strings{"20240102T100000Z", "20240105T100000Z"}), strings(master->aRecurRDateList));
     ASSERT_NE(nullptr, master->aRecurExDateList);
     EXPECT_EQ(nullptr, master->aAttendeeRDateList);
-
-    // The attendee lists never lose entries.
-    master->aAttendeeRDateList = texts({"20240102T100000Z"});
-    ASSERT_EQ(0, calparser_ModifyMasterEventExDateRDate(&master, instance, 0, removeDates, 1));
-    EXPECT_EQ((Strings{"20240102T100000Z", "20240105T100000Z"}), strings(master->aAttendeeRDateList));
-    ASSERT_NE(nullptr, master->aAttendeeExDateList);
     calparser_recurrence_FreeStringArrayAndDestroy(removeDates);
     caldb_FreeEvent(&instEv);
     caldb_FreeComponent(reinterpret_cast<void**>(&master));
@@ -163,26 +145,6 @@ TEST(ModifyInstancesTest, MasterChangesReachInstancesThatKeptTheirOwn) {
     EXPECT_EQ(utc("20240113T100000Z"), b->tDtStart);
     EXPECT_EQ(utc("20240113T120000Z"), b->tDtEnd);
     caldb_FreeEvent(&master);
-}
-
-// Without RECURRENCE-ID on the master the shift is master start minus the
-// instance's; a master without DUE takes the instance's DUE away.
-TEST(ModifyInstancesTest, TodoDueFollowsTheMaster) {
-    CALDB_VTODO* master = caldb_NewToDo();
-    master->tDtStart = static_cast<int32_t>(utc("20240110T090000Z"));
-    master->tDue = master->tDtStart + kHour;
-    calparser_setModField(master->modFields, CALPARSER_MOD_DTEND_DUE);
-    Records instances;
-    CALDB_VTODO* inst = instances.add(caldb_NewToDo());
-    inst->tDtStart = inst->tRecurrenceId = static_cast<int32_t>(utc("20240112T090000Z"));
-    inst->tDue = inst->tDtStart + 3 * kHour;
-    ASSERT_EQ(0, calparser_ModifyRecurringTodoList(instances.list, master, 1, 0));
-    EXPECT_EQ(utc("20240110T090000Z"), inst->tDtStart);
-    EXPECT_EQ(utc("20240110T100000Z"), inst->tDue);
-    master->tDue = 0;
-    ASSERT_EQ(0, calparser_ModifyRecurringTodo(inst, master, 0, 0, 0, 0));
-    EXPECT_EQ(0, inst->tDue);
-    caldb_FreeToDo(&master);
 }
 
 }  // namespace
