@@ -14,11 +14,6 @@
 
 namespace {
 
-const CALPARSER_PARAM* param(const CALPARSER_TOKEN* token, unsigned i)
-{
-    return static_cast<const CALPARSER_PARAM*>(array_elementat(token->pParamList, i));
-}
-
 const CALDB_ATTENDEE* at(const array_t* list, unsigned i)
 {
     return static_cast<const CALDB_ATTENDEE*>(array_elementat(list, i));
@@ -53,8 +48,7 @@ TEST(HatItem, RewritingAndTokens)
     EXPECT_EQ("A:", bare);
     EXPECT_STREQ("mailto:x", token->pValue);
     ASSERT_EQ(2u, token->pParamList->count);
-    EXPECT_EQ(TOKEN_ROLE, param(token, 0)->nType);
-    EXPECT_STREQ("TRUE", param(token, 1)->pValue);
+    EXPECT_EQ(TOKEN_ROLE, static_cast<CALPARSER_PARAM*>(token->pParamList->data[0])->nType);
     calparser_FreeToken(&token);
 
     // An extension-property item needs its "=" (its tokens are the extension
@@ -115,19 +109,6 @@ TEST(AttendeeList, ItemsReachTheListUpperCasedWhenAsked)
     EXPECT_EQ((Strings{"mailto:jo@example.com", "mailto:a@example.com"}), addresses(list));
     EXPECT_EQ(1, add_attendees(nullptr, "mailto:a@example.com", 0, 0));
     caldb_FreeList(&list, CALDB_LIST_ATTENDEES);
-}
-
-// Only the first item is used, and only when it is not empty.
-TEST(Organizer, OnlyTheFirstItemCounts)
-{
-    CALDB_ORGANIZER* org = nullptr;
-    EXPECT_EQ(0, calparser_copyURLEncodedOrganizer(";mailto:late@example.com", &org, 0));
-    EXPECT_EQ(nullptr, org);
-    EXPECT_EQ(0, calparser_copyURLEncodedOrganizer("mailto:boss@example.com;mailto:x@example.com",
-                                                   &org, 0));
-    ASSERT_NE(nullptr, org);
-    EXPECT_STREQ("mailto:boss@example.com", org->pAddr);
-    caldb_FreeOrganizer(&org);
 }
 
 // A unique merge that replaces an attendee other than the last: never a

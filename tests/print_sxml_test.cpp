@@ -23,9 +23,6 @@ constexpr int32_t kModified = kNewYear2003 + 3723; // 20030101T010203Z
 
 const std::string kHeader = "<V V=2.0 P=-//Velmora/Calendar Hosting Server//EN M=PUBLISH>\n";
 const std::string kTail = "</V>\n";
-// The end of a line whose record sets nothing after the summary.
-const std::string kBareTail =
-    "CR=19700101T000000Z L=19700101T000000Z SE=0 GE=0.000000,0.000000 D= U= CL= N=>\n";
 
 struct FreeRecord {
     void operator()(void* record) const { caldb_FreeComponent(&record); }
@@ -112,7 +109,8 @@ TEST(SxmlWriter, ComponentLinesByteForByte)
               "<E=I=uid-1 DM=20010909T014640Z S=Team, meeting DS=20030101T120000Z "
               "DE=20030101T130000Z CR=20021231T235959Z L=20030101T010203Z SE=3 "
               "GE=37.050000,-122.400000 D=Talk; plan U=http://x/?a=1&b=2 CL=PUBLIC N=Room \"4\">\n"
-              "<E=I= DM=20010909T014640Z S= DS=19700101T000000Z DE=19700101T000000Z " + kBareTail +
+              "<E=I= DM=20010909T014640Z S= DS=19700101T000000Z DE=19700101T000000Z "
+              "CR=19700101T000000Z L=19700101T000000Z SE=0 GE=0.000000,0.000000 D= U= CL= N=>\n"
               "<E=I=d DM=20010909T014640Z S=s DS=\"20030101;V=D\" DE=\"20030102;V=D\" " + dayTail +
               "-33.123456,151.000007 D= U= CL= N=>\n"
               "<E=I=d DM=20010909T014640Z S=s DS=\"20030101;V=D\" " + dayTail +
