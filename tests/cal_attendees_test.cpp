@@ -99,7 +99,6 @@ TEST(TextLists, UniqueMergeKeepsTheDestinationsOriginalStart) {
     array_t* fresh = nullptr;
     EXPECT_EQ(0, calparser_append_arrays_unique(&fresh, src));
     EXPECT_EQ(strings(src), strings(fresh));
-
     for (array_t** list : {&dest, &src, &fresh}) array_free_and_destroy(list);
 }
 
@@ -123,7 +122,7 @@ TEST(AttendeeLists, CopyReplacesTheDestinationOrFreesIt) {
     caldb_FreeList(&src, CALDB_LIST_ATTENDEES);
 }
 
-TEST(AttendeeLists, FindMatchesCalidOrElseAddressIgnoringCase) {
+TEST(AttendeeLists, FindMatchesCalidIgnoringCaseButNeverItsAddress) {
     array_t* list = attendees({attendee(""), attendee("mailto:a@x.com"),
                                attendee("mailto:b@x.com", "bee"), attendee("mailto:jd@x.com", "JDoe")});
     int index = -1;

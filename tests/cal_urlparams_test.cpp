@@ -1,6 +1,5 @@
-// URL-encoded request parameters: hat-form rewriting, tokens of hat items and
-// extension-property items, recurrence and date lists, attendee lists with
-// the deletion marker, the organizer.
+// URL-encoded request parameters: hat-form rewriting, tokens of hat items,
+// recurrence and date lists, attendee lists and the deletion marker.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -42,17 +41,17 @@ TEST(HatItem, RewritingAndTokens)
     CALPARSER_TOKEN* token = nullptr;
     ASSERT_EQ(0, parseHatSeperatedStringIntoToken(item, &token));
     EXPECT_STREQ("ROLE=CHAIR;RSVP=TRUE:mailto:x", item);  // rewritten in the caller's buffer
-    std::string bare = "A^";
-    char* text = &bare[0];
-    EXPECT_EQ(&text, convertHatCharToSemicolonAndLastToColon(&text));
-    EXPECT_EQ("A:", bare);
     EXPECT_STREQ("mailto:x", token->pValue);
     ASSERT_EQ(2u, token->pParamList->count);
     EXPECT_EQ(TOKEN_ROLE, static_cast<CALPARSER_PARAM*>(token->pParamList->data[0])->nType);
     calparser_FreeToken(&token);
+    std::string bare = "A^";  // an empty value
+    char* text = &bare[0];
+    EXPECT_EQ(&text, convertHatCharToSemicolonAndLastToColon(&text));
+    EXPECT_EQ("A:", bare);
 
-    // An extension-property item needs its "=" (its tokens are the extension
-    // line tests').
+    // An extension-property item needs its "="; its tokens are checked with
+    // the extension-line requests.
     char noEquals[] = "X-FOO^bar";
     EXPECT_EQ(2, cal_parseutil_parseXProperty(noEquals, &token));
     EXPECT_EQ(1, parseHatSeperatedStringIntoToken(nullptr, &token));
