@@ -50,8 +50,9 @@ struct ZoneShape {
      * none) and the local start texts whose hour gives the time of change. */
     std::string standardRule;
     std::string daylightRule;
-    std::string standardStart = "19700101T000000";
+    std::string standardStart = "19700101T000000";  // empty: no DTSTART
     std::string daylightStart = "19700101T000000";
+    std::string url;  // TZURL, empty for none
 };
 
 /* "YYYYMMDDTHHMMSS" of `seconds` read as UTC, e.g. a wall-clock time kept as if UTC. */
@@ -86,7 +87,8 @@ inline std::string offset_text(int minutes) {
 
 inline std::string sub_zone_text(const char* kind, const std::string& start, int fromMinutes,
                                  int toMinutes, const std::string& rule) {
-    std::string text = std::string("BEGIN:") + kind + "\r\nDTSTART:" + start + "\r\n";
+    std::string text = std::string("BEGIN:") + kind + "\r\n";
+    if (!start.empty()) text += "DTSTART:" + start + "\r\n";
     text += "TZOFFSETFROM:" + offset_text(fromMinutes) + "\r\n";
     text += "TZOFFSETTO:" + offset_text(toMinutes) + "\r\n";
     if (!rule.empty()) text += "RRULE:" + rule + "\r\n";
@@ -96,6 +98,7 @@ inline std::string sub_zone_text(const char* kind, const std::string& start, int
 /* The VTIMEZONE of `shape` as iCalendar text. */
 inline std::string zone_text(const ZoneShape& shape) {
     std::string text = "BEGIN:VTIMEZONE\r\nTZID:" + shape.tzid + "\r\n";
+    if (!shape.url.empty()) text += "TZURL:" + shape.url + "\r\n";
     if (!shape.crossings.empty()) {
         text += "X-KVAL-TZCROSS:";
         for (size_t i = 0; i < shape.crossings.size(); i++)
