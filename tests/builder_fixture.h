@@ -14,9 +14,12 @@
 #include "core/parser/cal_vtodo.h"
 #include "public/db/caldb.h"
 #include "public/util/array.h"
-#include "public/util/kvallog.h"
+#include "tests/support/zone_builders.h"
 
 namespace builder_test {
+
+using zone_test::LogCapture;
+using zone_test::LogLines;
 
 constexpr int32_t kNoon = 1041422400;  // 2003-01-01 12:00:00 UTC
 
@@ -64,31 +67,24 @@ public:
     std::string text;  /* the lexed text, for failure messages */
 };
 
-/* Logged lines as {level, text}. */
-using LogLines = std::vector<std::pair<int, std::string>>;
-
-/* Collects the lines logged while it lives; traces (level 7) are kept apart
- * so that a test can state the messages exactly without the traces. */
-class LogCapture {
-public:
-    LogCapture() { kvallog_set_sink(&LogCapture::sink, this); }
-    ~LogCapture() { kvallog_set_sink(nullptr, nullptr); }
-    LogCapture(const LogCapture&) = delete;
-    LogCapture& operator=(const LogCapture&) = delete;
-
-    LogLines lines; /* levels 0 to 6 */
-    std::vector<std::string> traces;
-
-private:
-    static void sink(void* ctx, int level, const char* message)
-    {
-        LogCapture* self = (LogCapture*)ctx;
-        if (level >= 7)
-            self->traces.push_back(message);
-        else
-            self->lines.emplace_back(level, message);
-    }
-};
+/* The captured lines below level 7, so that a test can state the messages
+ * exactly without the traces; traces() gives the level-7 texts. */
+inline LogLines messages(const LogCapture& log)
+{
+    LogLines out;
+    for (const auto& line : log.lines())
+        if (line.first < 7)
+            out.push_back(line);
+    return out;
+}
+inline std::vector<std::string> traces(const LogCapture& log)
+{
+    std::vector<std::string> out;
+    for (const auto& line : log.lines())
+        if (line.first >= 7)
+            out.push_back(line.second);
+    return out;
+}
 
 inline const char* text_at(const array_t* list, unsigned index)
 {

@@ -19,14 +19,13 @@ TEST(TodoProperties, ToDoFieldsAndIgnoredEventProperties)
                   "DTEND:20030105T120000Z", "TRANSP:TRANSPARENT",
                   "X-Z9KQ-ATTENDEE-RDATELIST:20030103T120000Z",
                   "X-Z9KQ-ATTENDEE-EXDATELIST:20030104T120000Z", "RRULE:freq=weekly",
-                  "STATUS:IN-PROCESS", "END:VTODO"};
+                  "STATUS:TENTATIVE", "END:VTODO"};
     Built built;
     LogCapture log;
     build(kTodo, tokens, built);
     ASSERT_EQ(0, built.rc);
     CALDB_VTODO* t = built.record<CALDB_VTODO>();
     ASSERT_NE(nullptr, t);
-    EXPECT_EQ(CALDB_KIND_TODO, t->nType);
     EXPECT_EQ(CALDB_KIND_TODO, ((CAL_VCOMPONENT*)array_elementat(built.components, 0))->nType);
     EXPECT_STREQ("Report", t->pSummary);
     EXPECT_EQ(kNoon, t->tDtStart);
@@ -38,9 +37,10 @@ TEST(TodoProperties, ToDoFieldsAndIgnoredEventProperties)
     EXPECT_EQ(0u, t->bTransparent);
     EXPECT_EQ(nullptr, t->aAttendeeRDateList);
     EXPECT_EQ(nullptr, t->aAttendeeExDateList);
-    EXPECT_EQ((unsigned)CALDB_STATUS_IN_PROCESS, t->nStatus);
     EXPECT_STREQ("FREQ=WEEKLY", text_at(built.recurrenceList(0), 0));
-    EXPECT_TRUE(log.lines.empty());
+    EXPECT_EQ((LogLines{{6, "line (15), calparser: Bad value for STATUS in VTODO.  Assigning "
+                            "default value of NEEDS-ACTION."}}),
+              log.lines());
 }
 
 }  // namespace

@@ -1,4 +1,7 @@
 // Rule-based zones made from VTIMEZONE records, checked against ICU's own.
+// Finding a zone among the input's and reading a wall clock in it are
+// checked through the date-time storers (populate_datetime_test.cpp), zones
+// without daylight rules through the VTIMEZONE builder.
 #include <gtest/gtest.h>
 
 #include <plstr.h>
@@ -81,52 +84,6 @@ TEST(IcalComponents, BuiltZonesAgreeWithIcuForEveryHourOf2025) {
     expect_same_zone_in_2025(*eastern.built()->pIcuZone, "America/New_York");
     ZoneRecord london("Europe/London", &kLondonStandard, &kLondonDaylight);
     expect_same_zone_in_2025(*london.built()->pIcuZone, "Europe/London");
-}
-
-TEST(IcalComponents, WithoutDaylightRulesOrStandardPart) {
-    const Rule india{330, -1, 0, -1, 0};
-    ZoneRecord kolkata("Asia/Kolkata", &india, nullptr);
-    ASSERT_NE(nullptr, kolkata.built()->pIcuZone);
-    EXPECT_EQ(19800000, kolkata.record->pIcuZone->getRawOffset());
-
-    // An unreadable daylight rule (week 0) leaves a zone without daylight time.
-    const Rule unreadable{60, -1, 0, -1, 0};
-    ZoneRecord odd("X/Odd", &kEasternStandard, &unreadable);
-    ASSERT_NE(nullptr, odd.built()->pIcuZone);
-    EXPECT_FALSE(odd.record->pIcuZone->useDaylightTime());
-    EXPECT_EQ(-18000000, odd.record->pIcuZone->getRawOffset());
-
-    // Without a standard part the current zone stays.
-    ZoneRecord daylightOnly("X/DaylightOnly", nullptr, &kEasternDaylight);
-    EXPECT_EQ(nullptr, create_SimpleTimeZone(daylightOnly.record));
-    icu::TimeZone* existing = icu::TimeZone::createTimeZone("Europe/Paris");
-    daylightOnly.record->pIcuZone = existing;
-    EXPECT_EQ(existing, create_SimpleTimeZone(daylightOnly.record));
-    EXPECT_EQ(nullptr, create_SimpleTimeZone(nullptr));
-}
-
-TEST(IcalComponents, FindIgnoresCaseAndSkipsZonesWithoutRules) {
-    ZoneRecord daylightOnly("US/Eastern", nullptr, &kEasternDaylight);  // no ICU zone
-    ZoneRecord eastern("US/Eastern", &kEasternStandard, &kEasternDaylight);
-    array_t* zones = array_new();
-    array_append(zones, daylightOnly.built());
-    array_append(zones, eastern.built());
-    EXPECT_EQ(eastern.record, array_findTimeZone("us/eastern", zones));
-    EXPECT_EQ(nullptr, array_findTimeZone("US/Eastern2", zones));
-    EXPECT_EQ(nullptr, array_findTimeZone("US/East", zones));
-    EXPECT_EQ(nullptr, array_findTimeZone(nullptr, zones));
-    EXPECT_EQ(nullptr, array_findTimeZone("US/Eastern", nullptr));
-    array_delete(zones);
-}
-
-TEST(IcalComponents, ApplyTimeZoneReadsWallClockInTheRecordsZone) {
-    ZoneRecord eastern("US/Eastern", &kEasternStandard, &kEasternDaylight);
-    eastern.built();
-    const time_t noonJuly1 = 1751371200;  // 2025-07-01 12:00:00 UTC: day 181 of 2025
-    EXPECT_EQ(noonJuly1 + 4 * 3600,
-              CAL_VTIMEZONE_DateTimeApplyTimeZone("20250701T120000", eastern.record));
-    EXPECT_EQ(noonJuly1, CAL_VTIMEZONE_DateTimeApplyTimeZone("20250701T120000", nullptr));
-    EXPECT_EQ(0, CAL_VTIMEZONE_DateTimeApplyTimeZone("not a time", eastern.record));
 }
 
 }  // namespace

@@ -13,78 +13,50 @@
 #include "public/util/config.h"
 #include "tests/builder_fixture.h"
 #include "tests/support/text_lists.h"
-#include "tests/support/zone_builders.h"
 
+using builder_test::LogCapture;
+using builder_test::LogLines;
 using builder_test::Tokens;
-using zone_test::LogCapture;
-using zone_test::LogLines;
 
 namespace {
 
-// ---- Texts and lists --------------------------------------------------------
+// ---- Texts, lists and scalars ----------------------------------------------
 
-TEST(TextStorers, ReplaceAppendAndSplit) {
+TEST(TextStorers, ReplaceSplitAndStripMailto) {
     char* field = nullptr;
     EXPECT_EQ(0, calparser_recurrence_populateProperties(&field, "first"));
-    EXPECT_EQ(0, calparser_recurrence_populateProperties(&field, "second"));
     EXPECT_EQ(1, calparser_recurrence_populateProperties(&field, nullptr));
-    EXPECT_STREQ("second", field);  // a NULL source leaves the text
-    EXPECT_EQ(1, calparser_recurrence_populateProperties(nullptr, "x"));
+    EXPECT_STREQ("first", field);  // a NULL source leaves the text
+    // Only an all-lower or all-upper "mailto:" goes.
+    const std::pair<const char*, const char*> mails[] = {{"MAILTO:b@x.org", "b@x.org"},
+                                                         {"Mailto:c@x.org", "Mailto:c@x.org"}};
+    for (const auto& c : mails) {
+        EXPECT_EQ(0, calparser_storeEmailProperty(&field, c.first));
+        EXPECT_STREQ(c.second, field);
+    }
     PL_strfree(field);
 
     array_t* list = nullptr;
     EXPECT_EQ(0, calparser_addStringToPropertyArray(&list, "a"));
-    EXPECT_EQ(0, calparser_addStringToPropertyArray(&list, nullptr));
-    EXPECT_EQ(1, calparser_addStringToPropertyArray(nullptr, "a"));
     EXPECT_EQ(0, calparser_populate_commaListArray(&list, "WORK,,\"a,b\""));
-    EXPECT_EQ((Strings{"a", "", "WORK", "", "\"a,b\""}), strings(list));
+    EXPECT_EQ((Strings{"a", "WORK", "", "\"a,b\""}), strings(list));
     array_free_and_destroy(&list);
     EXPECT_EQ(0, calparser_populate_commaListArray(&list, ""));
     EXPECT_EQ(nullptr, list);  // no item: no array
-    EXPECT_EQ(1, calparser_populate_commaListArray(nullptr, "x"));
-}
-
-TEST(TextStorers, EmailLosesOnlyAnAllLowerOrAllUpperMailto) {
-    char* field = nullptr;
-    const std::pair<const char*, const char*> cases[] = {{"mailto:a@x.org", "a@x.org"},
-                                                         {"MAILTO:b@x.org", "b@x.org"},
-                                                         {"Mailto:c@x.org", "Mailto:c@x.org"},
-                                                         {"d@x.org", "d@x.org"}};
-    for (const auto& c : cases) {
-        EXPECT_EQ(0, calparser_storeEmailProperty(&field, c.first));
-        EXPECT_STREQ(c.second, field);
-    }
-    EXPECT_EQ(1, calparser_storeEmailProperty(&field, nullptr));
-    EXPECT_STREQ("d@x.org", field);
-    PL_strfree(field);
-}
-
-TEST(TextStorers, CalAddressListDropsQuotesAndTrims) {
-    array_t* list = nullptr;
     EXPECT_EQ(0, calparser_addCalAddressListToList(
-                     &list, "\"mailto:a@x.org\", \"mailto:b@x.org\",,mailto:c@x.org"));
+                     &list, "\"mailto:a@x.org\", \"mailto:b@x.org\",,\"\", ,mailto:c@x.org"));
     EXPECT_EQ((Strings{"mailto:a@x.org", "mailto:b@x.org", "mailto:c@x.org"}), strings(list));
-    EXPECT_EQ(1, calparser_addCalAddressListToList(&list, nullptr));
     array_free_and_destroy(&list);
-    EXPECT_EQ(0, calparser_addCalAddressListToList(&list, ",\"\",  ,"));
-    EXPECT_EQ(nullptr, list);  // nothing to store: no array
-    EXPECT_EQ(1, calparser_addCalAddressListToList(nullptr, "x"));
 }
 
-// ---- Scalars ----------------------------------------------------------------
-
-TEST(ScalarStorers, IntegerAndPriority) {
+TEST(ScalarStorers, IntegerPriorityAndStatus) {
     int n = 5;
-    for (const char* notANumber : {"4x", "-3", ""})
-        EXPECT_EQ(0, calparser_storeIntegerProperty(&n, notANumber, (int)strlen(notANumber),
-                                                    nullptr));
+    EXPECT_EQ(0, calparser_storeIntegerProperty(&n, "-3", 2, nullptr));
     EXPECT_EQ(5, n);  // changed only for digits
-    EXPECT_EQ(0, calparser_storeIntegerProperty(&n, "719", 2, nullptr));
-    EXPECT_EQ(71, n);  // the first nLen only
 
     // PRIORITY keeps the low four bits and no other bit of the word.
     CALDB_VEVENT* event = caldb_NewEvent();
-    const std::pair<const char*, unsigned> cases[] = {{"12", 12}, {"abc", 0}, {"20", 4}, {"17", 1}};
+    const std::pair<const char*, unsigned> cases[] = {{"abc", 0}, {"20", 4}};
     for (const auto& c : cases) {
         event->nPriority = 7;
         EXPECT_EQ(0, calparser_populateEventPriorityProp((void**)&event, c.first,
@@ -92,29 +64,17 @@ TEST(ScalarStorers, IntegerAndPriority) {
         EXPECT_EQ(c.second, event->nPriority) << c.first;
     }
     EXPECT_EQ(0u, event->nFlags & 0x0FFFFFFFu);
-    caldb_FreeEvent(&event);
-    void* none = nullptr;
-    EXPECT_EQ(1, calparser_populateEventPriorityProp(&none, "1", 1, nullptr));
-    EXPECT_EQ(1, calparser_populateTodoPriorityProp(nullptr, "1", 1, nullptr));
-}
 
-TEST(ScalarStorers, StatusOfEachKindFallsBackToItsDefault) {
-    CALDB_VEVENT* event = caldb_NewEvent();
+    // A status the kind does not know gives 2 and the kind's default.
     EXPECT_EQ(0, calparser_populateEventStatusProp((void**)&event, TOKEN_TENTATIVE));
     EXPECT_EQ(2u, event->nStatus);
     EXPECT_EQ(2, calparser_populateEventStatusProp((void**)&event, TOKEN_NEEDS_ACTION));
     EXPECT_EQ(0u, event->nStatus);  // CONFIRMED
-    EXPECT_EQ(1, calparser_populateEventStatusProp(nullptr, TOKEN_CONFIRMED));
     // TRANSP is one bit of the same word.
     calparser_populateTranspProp((void**)&event, TOKEN_TRANSPARENT);
-    EXPECT_EQ(0x40u, event->nFlags);
-    calparser_populateTranspProp((void**)&event, TOKEN_OPAQUE);
-    EXPECT_EQ(0u, event->nFlags);
+    EXPECT_EQ(0x40u, event->nFlags & 0x0FFFFFFFu);
     caldb_FreeEvent(&event);
-
     CALDB_VTODO* todo = caldb_NewToDo();
-    EXPECT_EQ(0, calparser_populateTodoStatusProp((void**)&todo, TOKEN_IN_PROCESS));
-    EXPECT_EQ(5u, todo->nStatus);
     EXPECT_EQ(2, calparser_populateTodoStatusProp((void**)&todo, TOKEN_TENTATIVE));
     EXPECT_EQ(3u, todo->nStatus);  // NEEDS-ACTION
     EXPECT_EQ(0u, todo->nFlags & ~(0x3Fu << 21));  // no other bit touched
@@ -129,7 +89,6 @@ TEST(ScalarStorers, GeoInMillionthsOnlyForTwoParts) {
         int rc;
         int32_t lat, lon;
     } cases[] = {{"37.386013;-122.082932", 0, 37386013, -122082932},
-                 {"37.3", 1, 37386013, -122082932},
                  {"1;2;3", 1, 37386013, -122082932},
                  {"0.57;-0.0000019", 0, 570000, -1},
                  {"north;5000", 0, 0, INT32_MAX}};
@@ -173,24 +132,18 @@ protected:
     unsigned count() { return list ? list->count : 0; }
 };
 
+// Keyword values are the keyword tables' test; here the record's rules.
 TEST_F(Attendees, ParametersFillTheRecordAndTheLaterOneWins) {
-    ASSERT_EQ(0, store("ATTENDEE;CUTYPE=INDIVIDUAL;ROLE=CHAIR;PARTSTAT=x-foo;RSVP=true;CN=A;CN=B"
-                       ";DIR=\"ldap://x\";SENT-BY=\"mailto:s@x.org\";LANGUAGE=de;X-Z9KQ-EMAIL=e@x"
+    ASSERT_EQ(0, store("ATTENDEE;ROLE=CHAIR;CN=A;CN=B;X-Z9KQ-EMAIL=e@x"
                        ";MEMBER=\"mailto:m1@x.org\",\"mailto:m2@x.org\";DELEGATED-TO=\"mailto:t@x.org\""
-                       ";DELEGATED-FROM=\"mailto:f@x.org\";SENT-STATUS=sent-succeeded"
-                       ";X-KVAL-ATTENDEE-GSE-STATUS=7;X-KVAL-ATTENDEE-GSE-STATUS=x;ROLE="
-                       ":jdoe", 1));
+                       ";X-KVAL-ATTENDEE-GSE-STATUS=7;X-KVAL-ATTENDEE-GSE-STATUS=x;ROLE=:jdoe",
+                       1));
     ASSERT_EQ(1u, count());
     CALDB_ATTENDEE* a = at(0);
     EXPECT_STREQ("CHAIR", a->pRole);  // the empty ROLE is skipped
-    EXPECT_EQ(9, a->nPartStat);
-    EXPECT_STREQ("X-FOO", a->pPartStatName);
-    EXPECT_EQ(1u, a->bRsvp);
     EXPECT_STREQ("B", a->pCn);
-    EXPECT_STREQ("mailto:s@x.org", a->pSentBy);
     EXPECT_EQ((Strings{"mailto:m1@x.org", "mailto:m2@x.org"}), strings(a->aMembers));
     EXPECT_EQ((Strings{"mailto:t@x.org"}), strings(a->aDelegatedTo));
-    EXPECT_EQ((Strings{"mailto:f@x.org"}), strings(a->aDelegatedFrom));
     EXPECT_EQ(7, a->nSentStatus);  // a GSE status that is no number changes nothing
     EXPECT_STREQ("jdoe", a->pCalid);
     EXPECT_STREQ("e@x", a->pAddr);  // the parameter's address is kept
@@ -215,15 +168,11 @@ TEST_F(Attendees, AddressesAndCalendarIdsAreResolvedThroughTheDirectory) {
         {"ATTENDEE:nobody:cal", 1, 0, {"nobody:cal|-|nobody:cal"}, {}},
         // The address of one calendar: the directory's name fills a missing CN.
         {"ATTENDEE:mailto:jdoe@example.com", 0, 0, {"jdoe|John Doe|mailto:jdoe@example.com"}, {}},
-        {"ATTENDEE;CN=Johnny:Mailto:JDoe@Example.com", 0, 0,
-         {"jdoe|Johnny|Mailto:JDoe@Example.com"}, {}},
         // Of several calendars: one attendee each, named as the directory names it.
         {"ATTENDEE;CN=Team:mailto:team@example.com", 0, 0,
          {"team:a|Team A|mailto:team@example.com", "team:b|-|mailto:team@example.com"}, {}},
-        // Of a user without a calendar, of nobody known, of several users (dropped).
+        // Of a user without a calendar, of several users (dropped).
         {"ATTENDEE;CN=G:MAILTO:guest@example.com", 0, 0, {"-|Guest|mailto:guest@example.com"}, {}},
-        {"ATTENDEE;CN=S:mailto:stranger@example.com", 0, 0, {"-|S|mailto:stranger@example.com"},
-         {}},
         {"ATTENDEE:mailto:shared@example.com", 0, 0, {}, {}},
         // A calendar id gets its mail address; found through the user id, the id goes.
         {"ATTENDEE:jdoe:work", 0, 0, {"jdoe:work|-|mailto:jdoe@example.com"}, {}},
@@ -242,10 +191,7 @@ TEST_F(Attendees, AddressesAndCalendarIdsAreResolvedThroughTheDirectory) {
         Strings stored;
         for (unsigned i = 0; i < count(); i++) stored.push_back(summary(at(i)));
         EXPECT_EQ(c.attendees, stored) << c.line;
-        LogLines messages;
-        for (const auto& line : log.lines())
-            if (line.first < 7) messages.push_back(line);
-        EXPECT_EQ(c.messages, messages) << c.line;
+        EXPECT_EQ(c.messages, builder_test::messages(log)) << c.line;
         caldb_FreeList(&list, CALDB_LIST_ATTENDEES);
     }
 
@@ -260,42 +206,6 @@ TEST_F(Attendees, AddressesAndCalendarIdsAreResolvedThroughTheDirectory) {
               log.lines());
 }
 
-TEST_F(Attendees, IntoAComponentAllOrNothing) {
-    // No duplicate check: the same property twice gives its attendees twice.
-    Tokens ghost{"ATTENDEE:ghost"}, team{"ATTENDEE:mailto:team@example.com"};
-    EXPECT_EQ(1, calparser_storeAttendeeProperty(&list, ghost.token(), 1, 0, nullptr));
-    EXPECT_EQ(nullptr, list);
-    EXPECT_EQ(0, calparser_storeAttendeeProperty(&list, team.token(), 1, 0, nullptr));
-    EXPECT_EQ(0, calparser_storeAttendeeProperty(&list, team.token(), 1, 0, nullptr));
-    ASSERT_EQ(4u, count());
-    EXPECT_STREQ("team:b", at(3)->pCalid);
-    EXPECT_EQ(1, calparser_storeAttendeeProperty(nullptr, team.token(), 1, 0, nullptr));
-    EXPECT_EQ(1, calparser_storeAttendeeProperty(&list, nullptr, 1, 0, nullptr));
-    EXPECT_EQ(1, calparser_storeSingleAttendeeProp(nullptr, team.token(), 1, 1, nullptr));
-    EXPECT_EQ(1, calparser_storeSingleAttendeeProp(&list, nullptr, 1, 1, nullptr));
-}
-
-TEST(Organizer, SecondPropertyReusesTheRecord) {
-    CALDB_ORGANIZER* org = nullptr;
-    Tokens first{"ORGANIZER;CN=Boss;X-KVAL-ORGANIZER-UID=boss;DIR=\"ldap://b\":mailto:boss@x.org"};
-    Tokens second{"ORGANIZER;CN=Chief;SENT-BY=\"mailto:aide@x.org\";LANGUAGE=fr"
-                  ";X-KVAL-ORGANIZER-SENT-BY-UID=aide;ROLE=CHAIR:boss:cal"};
-    ASSERT_EQ(0, calparser_storeOrganizerProperty(&org, first.token()));
-    CALDB_ORGANIZER* kept = org;
-    ASSERT_EQ(0, calparser_storeOrganizerProperty(&org, second.token()));
-    EXPECT_EQ(kept, org);
-    EXPECT_STREQ("boss:cal", org->pAddr);  // as written, no directory
-    EXPECT_STREQ("Chief", org->pCn);       // a later parameter wins, the others stay
-    EXPECT_STREQ("boss", org->pOrganizerUid);
-    EXPECT_STREQ("aide", org->pSentByUid);
-    EXPECT_STREQ("mailto:aide@x.org", org->pSentBy);
-    Tokens empty{"ORGANIZER;CN=Nobody:"};
-    EXPECT_EQ(1, calparser_storeOrganizerProperty(&org, empty.token()));
-    EXPECT_STREQ("Chief", org->pCn);
-    EXPECT_EQ(1, calparser_storeOrganizerProperty(nullptr, first.token()));
-    caldb_FreeOrganizer(&org);
-}
-
 // ---- Recurrence lists -------------------------------------------------------
 
 TEST(RecurrenceStorers, RulesDatesAndPeriods) {
@@ -303,7 +213,6 @@ TEST(RecurrenceStorers, RulesDatesAndPeriods) {
     array_t* texts = array_new();
     EXPECT_EQ(0, calparser_storeRecurrencePropertyToVector(texts, rrule.token()->pValue));
     EXPECT_STREQ("freq=daily;interval=2", rrule.token()->pValue);  // the token stays
-    EXPECT_EQ(1, calparser_storeRecurrencePropertyToVector(nullptr, "x"));
 
     const char* rdate = "19990101T000000Z,19990101T000000Z/PT1H,,19990102,19990103/x";
     array_t* periods = array_new();
@@ -311,7 +220,6 @@ TEST(RecurrenceStorers, RulesDatesAndPeriods) {
                                                                     (int)strlen(rdate)));
     // Only the first nLen characters count.
     EXPECT_EQ(0, calparser_storeRecurDateTimePropertyToVector(texts, "20000101,20000102", 11));
-    EXPECT_EQ(1, calparser_storeRecurDateTimePropertyToVector(nullptr, "20000101", 8));
     EXPECT_EQ((Strings{"FREQ=DAILY;INTERVAL=2", "19990101T000000Z", "19990101T000000Z/PT1H",
                        "19990102", "19990103/x", "20000101", "20"}),
               strings(texts));
