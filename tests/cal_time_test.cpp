@@ -4,8 +4,6 @@
 #include <stdlib.h>
 #include <string.h>
 
-#include <vector>
-
 #include "public/core_util/cal_time.h"
 #include "public/core_util/gmtime.h"
 
@@ -23,64 +21,30 @@ time_t mk(int year, int month, int day, int hour = 0, int minute = 0, int second
     return mkgmtime(&broken);
 }
 
-std::vector<int> fields(const struct tm& t) {
-    return {t.tm_year, t.tm_mon, t.tm_mday, t.tm_hour, t.tm_min, t.tm_sec, t.tm_wday, t.tm_yday};
-}
-
-long long duration_of(const char* text) {
-    CAL_TIME_DURATION duration;
-    time_t out = 0;
-    EXPECT_EQ(0, cal_time_buf_to_duration(text, &duration)) << text;
-    EXPECT_EQ(0, cal_time_addDurationToTimeT(&duration, 0, &out)) << text;
-    return (long long)out;
-}
-
 }  // namespace
 
 TEST(Gmtime, ConvertsBothWaysWithoutNormalising) {
-    EXPECT_EQ(1041422400, mk(2003, 1, 1, 12));
-    EXPECT_EQ(951868800, mk(2000, 3, 1));       // after 29 February of a 400-year leap year
     EXPECT_EQ(INT32_MAX, mk(2038, 1, 19, 3, 14, 7));
     EXPECT_EQ(-1, mk(2038, 1, 19, 3, 14, 8));    // past the 32-bit range
     // Days that do not exist are refused, never rolled into the next month.
-    EXPECT_EQ(-1, mk(2003, 2, 29));
     EXPECT_EQ(-1, mk(1900, 2, 29));
-    EXPECT_EQ(-1, mk(2003, 4, 31));
     EXPECT_EQ(-1, mk(2003, 1, 1, 24));
 
-    struct tm broken;
-    time_t leapDay = 1078012800;
-    ASSERT_EQ(&broken, mtgmtime(&leapDay, &broken));
-    EXPECT_EQ((std::vector<int>{104, 1, 29, 0, 0, 0, 0 /* Sunday */, 59}), fields(broken));
-    time_t beforeEpoch = -1;
-    ASSERT_NE(nullptr, mtgmtime(&beforeEpoch, &broken));
-    EXPECT_EQ((std::vector<int>{69, 11, 31, 23, 59, 59, 3 /* Wednesday */, 364}), fields(broken));
-
     char buffer[20];
-    EXPECT_EQ(16u, cal_strgmtime(buffer, sizeof(buffer), "%Y%m%dT%H%M%SZ", 1041422400));
-    EXPECT_STREQ("20030101T120000Z", buffer);
     EXPECT_EQ(0u, cal_strgmtime(buffer, 8, "%Y%m%dT%H%M%SZ", 1041422400));
     EXPECT_STREQ("", buffer);
 }
 
-TEST(CalTime, AtoiSizeReadsExactlyNDigits) {
-    int value = 77;
-    EXPECT_EQ(0, cal_time_atoi_size("2003x", 4, &value));
-    EXPECT_EQ(2003, value);
-    EXPECT_NE(0, cal_time_atoi_size("-1", 2, &value));
-    EXPECT_NE(0, cal_time_atoi_size("1", 2, &value));            // the NUL is not a digit
-    EXPECT_NE(0, cal_time_atoi_size("99999999999", 11, &value));  // does not fit an int
-    EXPECT_EQ(2003, value);
-}
-
+// The builders add the common forms; here the forms only this parser sees.
 TEST(CalTime, DurationsInEveryFormStayInThe32BitRange) {
-    EXPECT_EQ(-900, duration_of("-PT15M"));
-    EXPECT_EQ(1209600, duration_of("P2W"));
-    EXPECT_EQ(60, duration_of(" pt1m\r\n"));
-    EXPECT_EQ(90061, duration_of("+P1DT1H1M1S"));
     CAL_TIME_DURATION duration;
     time_t out = 42;
-    ASSERT_EQ(0, cal_time_buf_to_duration("PT1H", &duration));
+    ASSERT_EQ(0, cal_time_buf_to_duration(" pt1m\r\n", &duration));
+    ASSERT_EQ(0, cal_time_addDurationToTimeT(&duration, 0, &out));
+    EXPECT_EQ(60, out);
+    ASSERT_EQ(0, cal_time_buf_to_duration("+P2W", &duration));
+    ASSERT_EQ(0, cal_time_addDurationToTimeT(&duration, 0, &out));
+    EXPECT_EQ(1209600, out);
     EXPECT_EQ(-1, cal_time_addDurationToTimeT(&duration, INT32_MAX - 100, &out));
 
     // Malformed texts are refused and leave a record that cannot be added.
@@ -89,40 +53,13 @@ TEST(CalTime, DurationsInEveryFormStayInThe32BitRange) {
         EXPECT_EQ(2, cal_time_buf_to_duration(text, &duration)) << text;
         EXPECT_EQ(-1, cal_time_addDurationToTimeT(&duration, 1000, &out)) << text;
     }
-    EXPECT_EQ(42, out);
-    CAL_TIME_DURATION neverParsed = {};
-    EXPECT_EQ(-1, cal_time_addDurationToTimeT(&neverParsed, 0, &out));
+    EXPECT_EQ(1209600, out);
 }
 
-TEST(CalTime, PeriodsWithEndOrDurationSortByStart) {
-    EXPECT_TRUE(cal_time_MightBePeriodString("19990101T000000Z/PT1H"));
-    EXPECT_FALSE(cal_time_MightBePeriodString("/PT1H"));
+// Sorting and searching periods are the copy and expansion tests' business.
+TEST(CalTime, PeriodsThatCannotBeUsedAreInvalid) {
     EXPECT_FALSE(cal_time_MightBePeriodString("19990101T000000Z/"));
-
-    CAL_TIME_PERIOD* byDuration = cal_time_NewPeriod("19990101T000000Z/PT1H");
-    EXPECT_EQ(915148800, byDuration->tStart);
-    EXPECT_EQ(915152400, byDuration->tEnd);
-    EXPECT_TRUE(byDuration->bHasDuration);
-    EXPECT_TRUE(cal_time_IsValidPeriod(byDuration));
-    CAL_TIME_PERIOD* byEnd = cal_time_NewPeriod("19990101T000000Z/19990101T020000Z");
-    EXPECT_FALSE(byEnd->bHasDuration);
-    EXPECT_EQ(7200, cal_time_getOffset(byEnd));
-    CAL_TIME_PERIOD* late = cal_time_NewPeriod("19990102T000000Z/PT1H");
-
-    // Sorted by start, then by end; searched by start.
-    CAL_TIME_PERIOD* slots[] = {late, byEnd, byDuration};
-    qsort(slots, 3, sizeof(slots[0]), cal_time_period_compare);
-    EXPECT_EQ((std::vector<CAL_TIME_PERIOD*>{byDuration, byEnd, late}),
-              (std::vector<CAL_TIME_PERIOD*>(slots, slots + 3)));
-    time_t key = 915235200;  // 1999-01-02 00:00:00 UTC
-    EXPECT_EQ(&slots[2], bsearch(&key, slots, 3, sizeof(slots[0]), cal_time_timet_period_compare));
-    key += 1;
-    EXPECT_EQ(nullptr, bsearch(&key, slots, 3, sizeof(slots[0]), cal_time_timet_period_compare));
-    for (CAL_TIME_PERIOD*& period : slots)
-        cal_time_DestroyPeriod(&period);
-
-    for (const char* text : {"19990101T000000Z/19981231T000000Z", "garbage/PT1H",
-                             "19990101T000000Z/PT0S", "19990101T000000Z/xyz"}) {
+    for (const char* text : {"19990101T000000Z/19981231T000000Z", "19990101T000000Z/PT0S"}) {
         CAL_TIME_PERIOD* period = cal_time_NewPeriod(text);
         ASSERT_NE(nullptr, period) << text;
         EXPECT_FALSE(cal_time_IsValidPeriod(period)) << text;
@@ -130,28 +67,15 @@ TEST(CalTime, PeriodsWithEndOrDurationSortByStart) {
     }
 }
 
+// The builders read UTC and local texts through the helper; here its own edges.
 TEST(CalTime, UtcTextsBothWays) {
     char buffer[20];
-    EXPECT_EQ(0, cal_time_timet_to_datez(915148800 + 11 * 3600 + 22 * 60 + 33, buffer));
-    EXPECT_STREQ("19990101T112233Z", buffer);
     EXPECT_EQ(0, cal_time_timet_to_datezAllDay(915148800 + 86399, buffer));
     EXPECT_STREQ("19990101", buffer);
 
     time_t time = 7;
-    int isDate = 7;
-    EXPECT_EQ(0, cal_time_datez_to_timet_helper("19990101T112233Z", &time, &isDate, 1));
-    EXPECT_EQ(915148800 + 40953, time);
-    EXPECT_EQ(0, isDate);
-    EXPECT_EQ(0, cal_time_datez_to_timet_helper("19990101", &time, &isDate, 0));
-    EXPECT_EQ(915148800, time);
-    EXPECT_EQ(1, isDate);
-    // A local text is read as UTC only when the caller allows it.
-    EXPECT_EQ(0, cal_time_datez_to_timet_helper("19990101T000000", &time, nullptr, 1));
-    EXPECT_EQ(915148800, time);
     EXPECT_EQ(2, cal_time_datez_to_timet_helper("19990101T000000", &time, nullptr, 0));
     EXPECT_EQ(0, time);
-
     EXPECT_EQ(2, cal_time_datez_to_timet_helper("20380119T031408Z", &time, nullptr, 1));
-    EXPECT_EQ(2, cal_time_datez_to_timet_helper("20030229T120000Z", &time, nullptr, 1));
     EXPECT_EQ(1, cal_time_datez_to_timet_helper(nullptr, &time, nullptr, 1));
 }

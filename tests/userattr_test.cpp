@@ -1,12 +1,8 @@
 #include "public/core_util/userattr.h"
 #include "public/util/config.h"
-#include "public/util/kvallog.h"
-#include "tests/heap_failure.h"
 
 #include <gtest/gtest.h>
 
-#include <stdlib.h>
-#include <unistd.h>
 #include <string>
 #include <thread>
 #include <vector>
@@ -45,13 +41,6 @@ ByMail by_mail(const char* mail, int matchAliases, unsigned maxResults = 0)
     return r;
 }
 
-Texts mails_of(int (*search)(const char*, const char*, array_t**), const char* key)
-{
-    array_t* mails = nullptr;
-    EXPECT_EQ(0, search(key, nullptr, &mails));
-    return take(mails);
-}
-
 class Directory : public ::testing::Test {
 protected:
     void SetUp() override { use_file(nullptr); }
@@ -65,46 +54,30 @@ protected:
 
 }  // namespace
 
+// How the builders use the matches is theirs to test; here the search itself.
 TEST_F(Directory, MailSearchListsOneEntryPerCalendarIgnoringCase)
 {
-    EXPECT_EQ(0, by_mail("jdoe@example.com", 1).listed);  // empty until filled
     userattr_directory_add("jdoe", "jdoe", "Jane Doe", "jdoe@example.com");
-    userattr_directory_add("jdoe", "jdoe:work", nullptr, "jdoe@example.com");
-    userattr_directory_add("jroe", "jroe", "Jim Roe", "jroe@example.com");
+    userattr_directory_add("jdoe", "jdoe:work", "", "jdoe@example.com");
     ByMail r = by_mail("JDoe@Example.COM", 0);
     EXPECT_EQ(0, r.rc);
     EXPECT_EQ(2, r.listed);
     EXPECT_EQ((Texts{"jdoe", "jdoe:work"}), r.calids);
-    EXPECT_EQ((Texts{"Jane Doe", "<null>"}), r.cns);
+    EXPECT_EQ((Texts{"Jane Doe", "<null>"}), r.cns);  // an empty text is an absent field
     EXPECT_EQ((Texts{"jdoe@example.com", "jdoe@example.com"}), r.mails);
     EXPECT_EQ((Texts{"jdoe"}), by_mail("jdoe@example.com", 0, 1).calids);
 
     // Entries without a calendar count only while no match has one.
     userattr_directory_add(nullptr, nullptr, "Guest", "guest@example.com");
-    r = by_mail("guest@example.com", 0);
-    EXPECT_TRUE(r.calids.empty());
-    EXPECT_EQ((Texts{"Guest"}), r.cns);
-    userattr_directory_add("guest", "guest", "", "guest@example.com");
-    r = by_mail("guest@example.com", 0);
-    EXPECT_EQ((Texts{"guest"}), r.calids);
-    EXPECT_EQ((Texts{"<null>"}), r.cns);  // an empty text is an absent field
+    EXPECT_EQ((Texts{"Guest"}), by_mail("guest@example.com", 0).cns);
+    userattr_directory_add("guest", "guest", nullptr, "guest@example.com");
+    EXPECT_EQ((Texts{"guest"}), by_mail("guest@example.com", 0).calids);
 
-    EXPECT_EQ(1, userattr_directory_add(nullptr, "", nullptr, nullptr));
-    EXPECT_EQ(1, by_mail(nullptr, 0).rc);
-}
-
-TEST_F(Directory, MailsOfCalendarAndUserAreDistinctMailtoAddresses)
-{
-    userattr_directory_add("jdoe", "jdoe", nullptr, "jdoe@example.com");
-    userattr_directory_add("jdoe", "jdoe:work", nullptr, "JDOE@example.com");
-    userattr_directory_add("jdoe", "jdoe:team", nullptr, "team@example.com");
-    userattr_directory_add("jdoe", "jdoe:old", nullptr, nullptr);
-    EXPECT_EQ((Texts{"mailto:jdoe@example.com", "mailto:team@example.com"}),
-              mails_of(userattr_search_mail_with_uid, "JDOE"));
-    EXPECT_EQ((Texts{"mailto:team@example.com"}),
-              mails_of(userattr_search_mail_with_calid, "jdoe:team"));
-    EXPECT_TRUE(mails_of(userattr_search_mail_with_calid, "jdoe:old").empty());
-    EXPECT_EQ(1, userattr_search_mail_with_uid("jdoe", nullptr, nullptr));
+    // The mails of a user are distinct regardless of case, as mailto: URIs.
+    userattr_directory_add("jdoe", "jdoe:team", nullptr, "JDOE@example.com");
+    array_t* mails = nullptr;
+    EXPECT_EQ(0, userattr_search_mail_with_uid("JDOE", nullptr, &mails));
+    EXPECT_EQ((Texts{"mailto:jdoe@example.com"}), take(mails));
 }
 
 TEST_F(Directory, LdifFileEntriesFollowTheConfiguration)
@@ -114,51 +87,16 @@ TEST_F(Directory, LdifFileEntriesFollowTheConfiguration)
     ByMail r = by_mail("jdoe@example.com", 0);
     EXPECT_EQ((Texts{"jdoe", "jdoe:work", "extra"}), r.calids);  // file entries first
     EXPECT_EQ((Texts{"J\xc3\xb6rg Doe", "J\xc3\xb6rg Doe", "<null>"}), r.cns);  // base64
-    EXPECT_EQ((Texts{"Room One"}), by_mail("room1@example.com", 0).cns);  // option cut off
 
-    // A second mail value and mailAlternateAddress (folded) are alternate
-    // addresses: found only when asked for, and the primary one is returned.
-    for (const char* alias : {"john@example.com", "j.doe@example.com"}) {
-        EXPECT_EQ(0, by_mail(alias, 0).listed) << alias;
-        EXPECT_EQ((Texts{"jdoe@example.com", "jdoe@example.com"}), by_mail(alias, 1).mails)
-            << alias;
-    }
-    // The guest has no calendar and only an alternate shared address, which
-    // jroe holds as a calendar user: only jroe is listed.
-    EXPECT_EQ((Texts{"jroe"}), by_mail("shared@example.com", 1).calids);
+    // A folded mailAlternateAddress is found only when asked for, and the
+    // primary address is returned.
+    EXPECT_EQ(0, by_mail("j.doe@example.com", 0).listed);
+    EXPECT_EQ((Texts{"jdoe@example.com", "jdoe@example.com"}),
+              by_mail("j.doe@example.com", 1).mails);
 
     // Clearing drops hand-made entries; the configured file is read again.
     userattr_directory_clear();
     EXPECT_EQ(2, by_mail("jdoe@example.com", 0).listed);
-
-    // CR LF line ends, and a new file name replaces the file entries.
-    char path[] = "/tmp/userattr_test_XXXXXX";
-    int fd = mkstemp(path);
-    const char text[] = "uid: crlf\r\ncalid: crlf:home\r\nmail: crlf@example.com\r\n";
-    ASSERT_EQ(static_cast<ssize_t>(sizeof text - 1), write(fd, text, sizeof text - 1));
-    close(fd);
-    config_set_string(config_getdefaultcache(), "directory.ldif", path);
-    EXPECT_EQ((Texts{"crlf:home"}), by_mail("crlf@example.com", 0).calids);
-    EXPECT_EQ(0, by_mail("jdoe@example.com", 0).listed);
-    unlink(path);
-}
-
-TEST_F(Directory, UnreadableFileIsLoggedOnce)
-{
-    using Lines = std::vector<std::pair<int, std::string>>;
-    Lines log;
-    kvallog_sink_t previous = kvallog_set_sink(
-        [](void* ctx, int level, const char* message) {
-            static_cast<Lines*>(ctx)->emplace_back(level, message);
-        },
-        &log);
-    use_file("/nonexistent/directory.ldif");
-    EXPECT_EQ(0, by_mail("jdoe@example.com", 0).rc);
-    EXPECT_EQ(0, by_mail("jdoe@example.com", 0).rc);
-    kvallog_set_sink(previous, nullptr);
-    const Lines expected = {{4, "calparser: directory file /nonexistent/directory.ldif cannot "
-                                "be read; no directory entries loaded from it."}};
-    EXPECT_EQ(expected, log);
 }
 
 TEST_F(Directory, LookupsRunWhileEntriesAreAdded)
@@ -180,30 +118,4 @@ TEST_F(Directory, LookupsRunWhileEntriesAreAdded)
         reader.join();
     EXPECT_EQ((std::vector<int>(4, 0)), failures);
     EXPECT_EQ(300, by_mail("u@example.com", 0).listed);
-}
-
-TEST_F(Directory, AllocationFailuresLeaveNothingBehind)
-{
-    if (!HEAP_FAILURE_HOOK)
-        GTEST_SKIP() << "the sanitizer owns the heap";
-    const char* mail = "jane.doe.with.a.long.address@example.com";
-    EXPECT_GE(count_failure_points([&] {
-        int rc = userattr_directory_add("jdoe", "jdoe:a-calendar-with-a-long-name", "Jane", mail);
-        EXPECT_TRUE(rc == 0 || rc == 3) << rc;
-        return rc == 0;
-    }), 1);
-    userattr_directory_add("jdoe", "jdoe", nullptr, mail);
-    EXPECT_EQ(2, by_mail(mail, 0).listed);  // a refused add left nothing behind
-
-    // Three lists and five texts at least (one common name is absent).
-    EXPECT_GE(count_failure_points([&] {
-        array_t *calids = nullptr, *cns = nullptr, *mails = nullptr;
-        int listed = 0;
-        int rc = userattr_search_calids_with_mail(mail, nullptr, &calids, &cns, &mails, &listed, 0);
-        EXPECT_TRUE(rc == 0 ? listed == 2 : (rc == 3 && !calids && !cns && !mails && !listed));
-        array_free_and_destroy(&calids);
-        array_free_and_destroy(&cns);
-        array_free_and_destroy(&mails);
-        return rc == 0;
-    }), 8);
 }

@@ -45,14 +45,11 @@ TEST(Kvallog, SinkReceivesExactlyTheFormattedText) {
     Lines captured;
     EXPECT_EQ(nullptr, kvallog_set_sink(capture, &captured));
     kvallog(0, 6, "line (%d), %s: Parse error: %s", 12, KVALLOG_CORE_SUBSYSTEM, "END:VALARM");
-    kvallog(0, 7, "no newline added\n");
-    std::string longText(10000, 'x');
-    kvallog(0, 4, "%s: %s.", KVALLOG_CORE_SUBSYSTEM, longText.c_str());
+    kvallog(0, 4, "%s: %s.", KVALLOG_CORE_SUBSYSTEM, std::string(10000, 'x').c_str());
     EXPECT_EQ(capture, kvallog_set_sink(nullptr, nullptr));
 
     const Lines expected = {{6, "line (12), calparser: Parse error: END:VALARM"},
-                            {7, "no newline added\n"},
-                            {4, "calparser: " + longText + "."}};
+                            {4, "calparser: " + std::string(10000, 'x') + "."}};
     EXPECT_EQ(expected, captured);
 }
 

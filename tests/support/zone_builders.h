@@ -27,14 +27,10 @@ namespace zone_test {
 /* Seconds of a UTC text "YYYYMMDDTHHMMSS[Z]", worked out with timegm. */
 inline time_t utc(const std::string& text) {
     struct tm t = {};
-    t.tm_year = std::atoi(text.substr(0, 4).c_str()) - 1900;
-    t.tm_mon = std::atoi(text.substr(4, 2).c_str()) - 1;
-    t.tm_mday = std::atoi(text.substr(6, 2).c_str());
-    if (text.size() >= 15) {
-        t.tm_hour = std::atoi(text.substr(9, 2).c_str());
-        t.tm_min = std::atoi(text.substr(11, 2).c_str());
-        t.tm_sec = std::atoi(text.substr(13, 2).c_str());
-    }
+    sscanf(text.c_str(), "%4d%2d%2dT%2d%2d%2d", &t.tm_year, &t.tm_mon, &t.tm_mday, &t.tm_hour,
+           &t.tm_min, &t.tm_sec);
+    t.tm_year -= 1900;
+    t.tm_mon -= 1;
     return timegm(&t);
 }
 
@@ -50,8 +46,9 @@ struct ZoneShape {
      * none) and the local start texts whose hour gives the time of change. */
     std::string standardRule;
     std::string daylightRule;
-    std::string standardStart = "19700101T000000";
+    std::string standardStart = "19700101T000000";  // empty: no DTSTART
     std::string daylightStart = "19700101T000000";
+    std::string url;  // TZURL, empty for none
 };
 
 /* "YYYYMMDDTHHMMSS" of `seconds` read as UTC, e.g. a wall-clock time kept as if UTC. */
@@ -86,7 +83,8 @@ inline std::string offset_text(int minutes) {
 
 inline std::string sub_zone_text(const char* kind, const std::string& start, int fromMinutes,
                                  int toMinutes, const std::string& rule) {
-    std::string text = std::string("BEGIN:") + kind + "\r\nDTSTART:" + start + "\r\n";
+    std::string text = std::string("BEGIN:") + kind + "\r\n";
+    if (!start.empty()) text += "DTSTART:" + start + "\r\n";
     text += "TZOFFSETFROM:" + offset_text(fromMinutes) + "\r\n";
     text += "TZOFFSETTO:" + offset_text(toMinutes) + "\r\n";
     if (!rule.empty()) text += "RRULE:" + rule + "\r\n";
@@ -96,6 +94,7 @@ inline std::string sub_zone_text(const char* kind, const std::string& start, int
 /* The VTIMEZONE of `shape` as iCalendar text. */
 inline std::string zone_text(const ZoneShape& shape) {
     std::string text = "BEGIN:VTIMEZONE\r\nTZID:" + shape.tzid + "\r\n";
+    if (!shape.url.empty()) text += "TZURL:" + shape.url + "\r\n";
     if (!shape.crossings.empty()) {
         text += "X-KVAL-TZCROSS:";
         for (size_t i = 0; i < shape.crossings.size(); i++)
