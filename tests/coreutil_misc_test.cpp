@@ -1,8 +1,13 @@
+#include "public/core_util/calfile.h"
+#include "public/core_util/comp_util.h"
 #include "public/core_util/guid.h"
 #include "public/core_util/smtp.h"
+#include "public/db/caldb.h"
 
 #include <gtest/gtest.h>
 #include <plstr.h>
+
+#include <stdlib.h>
 
 #include <set>
 #include <string>
@@ -17,6 +22,15 @@ std::string taken(char* text)
     std::string out = text ? text : "<null>";
     PL_strfree(text);
     return out;
+}
+
+CALDB_ATTENDEE* attendee(const char* calid, const char* addr, const char* cn)
+{
+    CALDB_ATTENDEE* att = caldb_NewAttendee();
+    att->pCalid = calid ? PL_strdup(calid) : nullptr;
+    att->pAddr = addr ? PL_strdup(addr) : nullptr;
+    att->pCn = PL_strdup(cn);
+    return att;
 }
 
 std::string new_guid()
@@ -59,4 +73,34 @@ TEST(Guid, UniqueAcrossThreads)
     for (const auto& list : made)
         all.insert(list.begin(), list.end());
     EXPECT_EQ(static_cast<size_t>(kThreads * kEach), all.size());
+}
+
+TEST(CalFile, BackslashesBecomeSlashesInPlace)
+{
+    char path[] = "\\\\a\\b";
+    EXPECT_EQ(path, calfile_ToLocalPath(path));
+    EXPECT_STREQ("//a/b", path);
+}
+
+// Key: the calendar id, else the address. Equal keys end up side by side, and
+// a key that differs only in case never splits their group; the rest of the
+// order is free.
+TEST(AttendeeOrder, EqualIdentityKeysEndUpSideBySide)
+{
+    CALDB_ATTENDEE* atts[] = {
+        attendee(nullptr, "mailto:b@x", "1"), attendee("jdoe", "mailto:j@x", "2"),
+        attendee("JDOE", nullptr, "3"),       attendee(nullptr, "mailto:b@x", "4"),
+        attendee("jdoe", nullptr, "5"),       attendee(nullptr, nullptr, "6")};
+    qsort(atts, 6, sizeof(atts[0]), comp_util_attendee_compare);
+    std::string order;
+    for (CALDB_ATTENDEE*& att : atts) {
+        order += att->pCn;
+        caldb_FreeAttendee(&att);
+    }
+    auto adjacent = [&order](char a, char b) {
+        long distance = static_cast<long>(order.find(a)) - static_cast<long>(order.find(b));
+        return distance == 1 || distance == -1;
+    };
+    EXPECT_TRUE(adjacent('2', '5')) << order;
+    EXPECT_TRUE(adjacent('1', '4')) << order;
 }

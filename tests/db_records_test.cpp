@@ -66,7 +66,7 @@ TEST(DbRecords, ComponentsStartZeroedWithNoStateGiven) {
 }
 
 // Bit 31 is the most significant bit of the word, as the records are stored.
-// The storer tests place status, TRANSP and the calendar rights; here the rest.
+// The storer tests place status and TRANSP; here the rest.
 TEST(DbRecords, FlagBitsSitWhereTheWordIsReadAsANumber) {
     const struct {
         const char* field;
@@ -91,6 +91,12 @@ TEST(DbRecords, FlagBitsSitWhereTheWordIsReadAsANumber) {
     memset(&todo, 0, sizeof todo);
     todo.modFields[6] = 0x80;
     EXPECT_EQ(0x80, reinterpret_cast<const unsigned char*>(&todo)[10]);
+
+    CALDB_CALPROPS props;
+    memset(&props, 0, sizeof props);
+    props.nWrite = 0xF;
+    props.bResource = 1;
+    EXPECT_EQ(0xF0u | 1u << 12, props.nFlags);
 }
 
 TEST(DbRecords, AttendeeCopyIsDeepAndSurvivesItsSource) {

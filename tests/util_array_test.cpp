@@ -1,8 +1,10 @@
 #include "public/util/array.h"
+#include "tests/support/text_lists.h"
 
 #include <gtest/gtest.h>
 
 #include <stdlib.h>
+#include <string.h>
 
 #include <memory>
 
@@ -16,6 +18,10 @@ using ArrayPtr = std::unique_ptr<array_t, ArrayDeleter>;
 // Elements that are just numbers: the array never looks at them.
 void* item(uintptr_t n) { return reinterpret_cast<void*>(n); }
 uintptr_t number(void* element) { return reinterpret_cast<uintptr_t>(element); }
+
+int compare_texts(const void* a, const void* b) {
+    return strcmp(*static_cast<const char* const*>(a), *static_cast<const char* const*>(b));
+}
 
 } // namespace
 
@@ -34,4 +40,20 @@ TEST(Array, InsertAndRemoveKeepOrder) {
     EXPECT_EQ(nullptr, array_removeat(small.get(), 2));     // now out of range
     ASSERT_EQ(2u, small->count);
     EXPECT_EQ(3u, number(small->data[1]));
+}
+
+// The comparators see slot addresses; a key passed second would turn the
+// search the wrong way and miss "kiwi".
+TEST(Array, SortAndSearchPassSlotAddresses) {
+    ArrayPtr array(array_new());
+    for (const char* t : {"pear", "apple", "fig", "kiwi", "banana"})
+        array_append(array.get(), const_cast<char*>(t));
+    array_qsort(array.get(), compare_texts);
+    EXPECT_EQ((Strings{"apple", "banana", "fig", "kiwi", "pear"}), strings(array.get()));
+
+    char keyText[] = "kiwi";  // a different buffer from the element's
+    const char* key = keyText;
+    EXPECT_EQ(&array->data[3], array_bsearch(array.get(), &key, compare_texts));
+    const char* missing = "grape";
+    EXPECT_EQ(nullptr, array_bsearch(array.get(), &missing, compare_texts));
 }
