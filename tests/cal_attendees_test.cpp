@@ -170,6 +170,25 @@ TEST(AttendeeMerge, ReplacesAppendsOrDeletes) {
     caldb_FreeList(&list, CALDB_LIST_ATTENDEES);
 }
 
+// Duplicates share a key exactly (the calendar id, else the address); what is
+// left is ordered by display name, ignoring case.
+TEST(AttendeeLists, DuplicatesGoAndTheRestIsOrderedForDisplay) {
+    const std::pair<const char*, const char*> keyAndName[] = {
+        {"jdoe", "Carol"}, {"jdoe", "Carol"}, {"JDOE", "Bob"}, {nullptr, "alice"}, {nullptr, "alice"}};
+    array_t* list = array_new();
+    for (const auto& item : keyAndName) {
+        CALDB_ATTENDEE* a = attendee(item.first ? "mailto:one@x.com" : "mailto:d@x.com",
+                                     item.first, 1);
+        a->pCn = PL_strdup(item.second);
+        array_append(list, a);
+    }
+    calparser_removeDuplicateAttendeeEntries(list);
+    Strings names;
+    for (unsigned i = 0; i < list->count; i++) names.push_back(at(list, i)->pCn);
+    EXPECT_EQ((Strings{"alice", "Bob", "Carol"}), names);
+    caldb_FreeList(&list, CALDB_LIST_ATTENDEES);
+}
+
 TEST(AttendeeStatus, UserStatusAndStatusTexts) {
     array_t* list = attendees({attendee("mailto:a@x.com", "anna", 2), attendee("mailto:b@x.com", nullptr, 3)});
     int status = 0;

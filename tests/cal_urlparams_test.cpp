@@ -127,3 +127,15 @@ TEST(UrlParamsAllocation, UniqueReplacementSurvivesEveryFailure)
         return ok;
     });
 }
+
+// Only the first item of an organizer list counts; upper-casing comes first.
+TEST(Organizer, FirstItemOnly)
+{
+    CALDB_ORGANIZER* org = nullptr;
+    EXPECT_EQ(0, calparser_copyURLEncodedOrganizer("CN=Boss^mailto:boss@x.com;mailto:two@x.com",
+                                                   &org, 1));
+    ASSERT_NE(nullptr, org);
+    EXPECT_STREQ("BOSS", org->pCn);
+    EXPECT_STREQ("MAILTO:BOSS@X.COM", org->pAddr);
+    caldb_FreeOrganizer(&org);
+}
