@@ -194,6 +194,29 @@ TEST(ComponentWalk, ParseErrorsKeepTheComponentWithResult2AndOtherPassesOnlyWalk
     }
 }
 
+// Resolved input: a date-time without TZID is read in the record's own zone
+// line, even one written after it; a to-do's DUE prefers X-KVAL-DUE-TZID.
+TEST(ResolvedInput, DatesWithoutTzidTakeTheRecordsZone)
+{
+    ASSERT_EQ(0, zone_test::fill_registry({zone_test::fixed_zone("Test/Plus60", 60),
+                                           zone_test::fixed_zone("Test/Minus60", -60)}));
+    BuildOptions options;
+    options.resolved = 1;
+    Tokens event{"BEGIN:VEVENT", "DTSTART:20030101T120000", "X-KVAL-DTSTART-TZID:Test/Plus60",
+                 "END:VEVENT"};
+    Built builtEvent;
+    build(kEvent, event, builtEvent, options);
+    ASSERT_EQ(0, builtEvent.rc);
+    EXPECT_EQ(kNoon - 3600, builtEvent.record<CALDB_VEVENT>()->tDtStart);
+
+    Tokens todo{"BEGIN:VTODO", "DUE:20030101T120000", "X-KVAL-DTSTART-TZID:Test/Plus60",
+                "X-KVAL-DUE-TZID:Test/Minus60", "END:VTODO"};
+    Built builtTodo;
+    build(kTodo, todo, builtTodo, options);
+    ASSERT_EQ(0, builtTodo.rc);
+    EXPECT_EQ(kNoon + 3600, builtTodo.record<CALDB_VTODO>()->tDue);
+}
+
 // The unhindered run also checks the alarm's base time: the event's start or
 // the to-do's due, which may come after the alarm.
 TEST(ComponentMemory, EveryAllocationFailureGives3AndLeavesNothingBehind)
