@@ -3,14 +3,14 @@
  * make the years 1990 to 2010 a table read.
  *
  * Texts: "YYYYMMDDTHHMMSSZ" (UTC), "YYYYMMDDTHHMMSS" (local time of a zone; a
- * 16-character text not ending in 'Z' is local too) and "YYYYMMDD" (a date, read
- * as local midnight). Times are seconds since 1970-01-01 00:00:00 UTC, in the
+ * 16-character text not ending in an upper-case 'Z', a lower-case 'z' included,
+ * is local too) and "YYYYMMDD" (a date, read as local midnight). Times are seconds since 1970-01-01 00:00:00 UTC, in the
  * signed 32-bit range, carried in time_t.
  *
- * Inside 1990..2010 a local time is read through the zone's crossing list: a
- * local time in the gap of a spring change or in the repeated hour of an autumn
- * change is read as standard time. Outside those years it is read through the
- * zone's rule-based zone.
+ * Inside 1990..2010 a local time is read through the zone's crossing list,
+ * outside those years through the zone's rule-based zone; on both paths a local
+ * time in the gap of a spring change or in the repeated hour of an autumn
+ * change is read as standard time.
  *
  * Concurrency: time_cache_init fills the tables once, before threads use the
  * library (parser_init calls it); afterwards they are only read. */
@@ -78,8 +78,8 @@ int calparser_validate_isodate(const char* text, int* pYear, int* pMonth, int* p
  * zone `tzid`, or when NULL in the zone of "calstore.default.timezoneID"; a zone
  * not in the registry is logged at level 4 and read as "Africa/Casablanca".
  * *pIsDate (may be NULL) receives whether the text is a date.
- * Returns 0 converted; 1 NULL pTime; 2 invalid text (*pTime = 0) or a day that
- * does not exist (*pTime unchanged); 4 not served by the tables (year outside
+ * Returns 0 converted; 2 invalid text (*pTime = 0), a day that does not exist
+ * (*pTime unchanged) or a NULL pTime; 4 not served by the tables (year outside
  * 1990..2010 or tables absent): the caller must convert another way. */
 int calparser_timecache_datez_to_timet(const char* text, time_t* pTime, int* pIsDate,
                                        const char* tzid);
@@ -123,10 +123,13 @@ int calparser_applyTimeZoneToTimeT(const char* tzid, time_t time, char** ppBuffe
  * "YYYYMMDDTHHMMSS" and the UTC text "YYYYMMDDTHHMMSSZ". Any other format is
  * formatted by NSPR, local mode then meaning the process's own local time; a
  * time of 0 means now, and "%Q" writes the offset from UTC without daylight
- * saving as "GMT+hhmm" (GMT+0000 in UTC). A zone that is not registered is
- * replaced by the default zone. Returns 1 when that happened and the day tables
- * wrote the text (1990..2010, buffer of at least 17 bytes), else 0. The buffer always ends in a NUL when `size` is at least 1; a
- * text that does not fit is cut or left empty. */
+ * saving as "GMT+hhmm" (GMT+0000 in UTC). With the iCalendar format, local
+ * mode and a `tzid` that is not registered the result is 1: where the day
+ * tables write the text (1990..2010, buffer of at least 17 bytes) it is in the
+ * default zone, elsewhere nothing is written (the buffer holds ""). A NULL
+ * `tzid` means the default zone on both paths (result 1 only when that is not
+ * registered either). Otherwise the result is 0. The buffer always ends in a
+ * NUL when `size` is at least 1; a text that does not fit is cut or left empty. */
 int calparser_strtime(char* buffer, int size, const char* format, time_t time,
                       const char* tzid);
 int calparser_strgmtime(char* buffer, int size, const char* format, time_t time,
