@@ -223,5 +223,5 @@ TEST(IcalLexer, SurvivesEveryAllocationFailure) {
             if (!l.at(i)->pParamList || show(l.at(i)) != expected[i])
                 return false;
         return true;
-    }, 30);
+    }, 20);
 }
