@@ -8,7 +8,8 @@ TSAN_BUILD ?= build-tsan
 JOBS     ?= $(shell nproc)
 SUDO     := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
-.PHONY: all deps configure build test run asan-test valgrind-test tsan-test install clean
+.PHONY: all deps configure build test run asan-test valgrind-test tsan-test zone-alloc-test \
+        install clean
 
 all: build
 
@@ -34,6 +35,11 @@ run: build
 	$(BUILD)/tools/calparse/calparse examples/*.ics
 	$(BUILD)/tools/calparse/calparse --format xml examples/*.xml
 	$(BUILD)/tools/calparse/calparse --charset ISO-8859-1 examples/iso-8859-1/*.ics
+
+# The whole suite of the normal build with NSPR's own zone allocator behind
+# PR_Malloc: memory taken from one allocator and given back to another aborts.
+zone-alloc-test: build
+	NSPR_USE_ZONE_ALLOCATOR=1 ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
 
 # The test suite built with clang under AddressSanitizer and UBSan.
 asan-test: deps

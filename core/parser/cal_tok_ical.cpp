@@ -7,10 +7,10 @@
 #include "core/parser/cal_tok.h"
 
 #include <ctype.h>
+#include <stdlib.h>
 #include <string.h>
 
 #include <plstr.h>
-#include <prmem.h>
 
 #include "public/util/str.h"
 
@@ -139,7 +139,9 @@ char* copy_unescaped(const char* value, size_t len, bool withCR)
     size_t rawLfs = 0;
     for (size_t i = 0; withCR && i < len; i++)
         rawLfs += value[i] == '\n';
-    char* copy = (char*)PR_Malloc((PRUint32)(len + rawLfs + 1));
+    /* The token's texts are freed with PL_strfree, so this one comes from the
+     * same heap as PL_strdup's: NSPR's own allocator may be a different one. */
+    char* copy = (char*)malloc(len + rawLfs + 1);
     if (!copy)
         return nullptr;
     memcpy(copy, value, len);
