@@ -12,7 +12,8 @@
 #include <vector>
 
 #include "core/parser/calparser.h"
-#include "tests/support/zone_builders.h"
+#include "tests/support/lexed.h"
+#include "tests/support/log_capture.h"
 
 namespace {
 
@@ -24,23 +25,11 @@ protected:
 };
 
 // The tokens of `text` read through the intake as format `format`.
-struct Lexed {
-    int rc = -1;
-    std::vector<CALPARSER_TOKEN*> tokens;
-    array_t* list = nullptr;
-    ~Lexed() {
-        calparser_FreeTokenList(list);
-        array_delete(list);
-    }
-};
-
 void lex(Lexed* out, const std::string& text, int format = CALPARSER_FORMAT_ICAL,
          const char* charset = nullptr) {
     protstream* s = prot_readmap(text.data(), (unsigned)text.size());
-    out->rc = calparser_create_token_list(s, &out->list, format, 0, charset);
+    out->rc = calparser_create_token_list(s, &out->tokens, format, 0, charset);
     prot_free(s);
-    for (unsigned i = 0; out->list && i < out->list->count; i++)
-        out->tokens.push_back(static_cast<CALPARSER_TOKEN*>(out->list->data[i]));
 }
 
 // A line "X-PAD:xxx...\r\n" of exactly `len` bytes (len >= 9).
@@ -79,10 +68,10 @@ TEST_F(ParseEntry, LinesCutByTheChunkBoundaryAreJoined) {
         lex(&l, pad_line(kChunk - before.size()) + before + c.after);
         SCOPED_TRACE(c.value);
         ASSERT_EQ(0, l.rc);
-        ASSERT_EQ(3u, l.tokens.size());
-        EXPECT_STREQ(c.value, l.tokens[1]->pValue);
-        EXPECT_EQ(2u, l.tokens[1]->nLine);
-        EXPECT_EQ(c.lastLine, l.tokens[2]->nLine);
+        ASSERT_EQ(3u, l.count());
+        EXPECT_STREQ(c.value, l.at(1)->pValue);
+        EXPECT_EQ(2u, l.at(1)->nLine);
+        EXPECT_EQ(c.lastLine, l.at(2)->nLine);
     }
 }
 
@@ -90,18 +79,16 @@ TEST_F(ParseEntry, LastLineWithoutLineEndIsLost) {
     Lexed l;
     lex(&l, "BEGIN:VCALENDAR\r\nSUMMARY:kept\r\nEND:VCALENDAR");
     ASSERT_EQ(0, l.rc);
-    ASSERT_EQ(2u, l.tokens.size());
-    EXPECT_STREQ("kept", l.tokens[1]->pValue);
+    ASSERT_EQ(2u, l.count());
+    EXPECT_STREQ("kept", l.at(1)->pValue);
 }
 
 // The tokens of `text` lexed in one buffer, as if no chunk boundary existed.
 void lex_whole(Lexed* out, const std::string& text) {
     std::string buffer = text;  // the lexer works in place
     unsigned consumed = 0, lineNo = 1;
-    out->rc = calparser_icalbuf_to_toklist(&buffer[0], (unsigned)buffer.size(), &out->list,
+    out->rc = calparser_icalbuf_to_toklist(&buffer[0], (unsigned)buffer.size(), &out->tokens,
                                            &consumed, &lineNo, 0);
-    for (unsigned i = 0; out->list && i < out->list->count; i++)
-        out->tokens.push_back(static_cast<CALPARSER_TOKEN*>(out->list->data[i]));
 }
 
 bool same_text(const char* a, const char* b) {
@@ -111,10 +98,10 @@ bool same_text(const char* a, const char* b) {
 // Type, name, value and parameter count of every token (line numbers may
 // differ); the first difference is reported briefly.
 void expect_same_tokens(const Lexed& whole, const Lexed& chunked) {
-    ASSERT_EQ(whole.tokens.size(), chunked.tokens.size());
-    for (size_t i = 0; i < whole.tokens.size(); i++) {
-        const CALPARSER_TOKEN* a = whole.tokens[i];
-        const CALPARSER_TOKEN* b = chunked.tokens[i];
+    ASSERT_EQ(whole.count(), chunked.count());
+    for (unsigned i = 0; i < whole.count(); i++) {
+        const CALPARSER_TOKEN* a = whole.at(i);
+        const CALPARSER_TOKEN* b = chunked.at(i);
         ASSERT_TRUE(a->nType == b->nType && same_text(a->pName, b->pName) &&
                     same_text(a->pValue, b->pValue) &&
                     a->pParamList->count == b->pParamList->count)
@@ -182,8 +169,8 @@ TEST_F(ParseEntry, StrictFormatSeesVCalendarLineEndingAtTheChunkEnd) {
                 "END:VCALENDAR\r\n",
         CALPARSER_FORMAT_ICAL_STRICT);
     EXPECT_EQ(0, l.rc);
-    ASSERT_LE(3u, l.tokens.size());
-    EXPECT_EQ(TOKEN_END, l.tokens.back()->nType);
+    ASSERT_LE(3u, l.count());
+    EXPECT_EQ(TOKEN_END, l.at(l.count() - 1)->nType);
 }
 
 // A descriptor whose reads give `text` and then fail with EIO: the text ends
@@ -223,7 +210,7 @@ private:
 TEST_F(ParseEntry, ReadErrorPartWayFailsTheParse) {
     std::string text = "BEGIN:VCALENDAR\r\nBEGIN:VEVENT\r\nUID:cut\r\n";
     text += pad_lines(5000 - text.size()) + "SUMMARY:cut off";
-    zone_test::LogCapture log;
+    LogCapture log;
     {
         FailingDescriptor failing(text);
         ASSERT_LE(0, failing.fd());
@@ -264,8 +251,8 @@ TEST_F(ParseEntry, NonUtf8InputIsConvertedWholeAcrossChunks) {
     lex(&euc, first + summary + japanese + "\r\nLOCATION:x\r\n", CALPARSER_FORMAT_ICAL,
         "EUC-JP");
     ASSERT_EQ(0, euc.rc);
-    ASSERT_EQ(3u, euc.tokens.size());
-    EXPECT_STREQ("abc\xE6\x97\xA5\xE6\x9C\xAC", euc.tokens[1]->pValue);
+    ASSERT_EQ(3u, euc.count());
+    EXPECT_STREQ("abc\xE6\x97\xA5\xE6\x9C\xAC", euc.at(1)->pValue);
 }
 
 TEST_F(ParseEntry, FormatsStrictAndSxml) {
