@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "core/parser/calparser_strtime.h"
 #include "core/parser/calparser_time.h"
 #include "tests/support/zone_builders.h"
 

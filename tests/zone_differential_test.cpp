@@ -15,6 +15,7 @@
 #include <unicode/timezone.h>
 #include <unicode/tztrans.h>
 
+#include "core/parser/calparser_strtime.h"
 #include "core/parser/calparser_time.h"
 #include "tests/support/zone_builders.h"
 

@@ -1,24 +1,17 @@
 /* Attendee and organizer lists: deep copies, look-ups, merges, duplicate
- * removal, participation status, e-mail recipients, address tests, the
- * directory-pool setters and the data-file wrappers. */
+ * removal, participation status, e-mail recipients and address tests. */
 #include "core/parser/cal_attendees.h"
 
-#include <fcntl.h>
 #include <stdlib.h>
 #include <string.h>
-#include <unistd.h>
 
 #include <plstr.h>
 
 #include "core/parser/calparserutil.h"
 #include "core/parser/populate.h"
-#include "public/core_util/calfile.h"
 #include "public/core_util/comp_util.h"
 #include "public/core_util/parseutil.h"
 #include "public/util/strarray.h"
-
-uint32_t admin_ldpool = 0;
-uint32_t lookup_ldpool = 0;
 
 namespace {
 
@@ -61,28 +54,6 @@ void truncate_text_list(array_t* list, unsigned count) {
 }
 
 }  // namespace
-
-void parser_set_ldpool(void* unused, uint32_t pool) {
-    (void)unused;
-    admin_ldpool = pool;
-}
-
-void parser_set_lookup_ldpool(void* unused, uint32_t pool) {
-    (void)unused;
-    lookup_ldpool = pool;
-}
-
-int jtessar_open(const char* path, int flags, int mode) {
-    if (!path) return -1;
-    char* local = calfile_ResolveLocalPath(path);
-    int fd = open(local ? local : path, flags, static_cast<mode_t>(mode));
-    PL_strfree(local);
-    return fd;
-}
-
-int jtessar_close(int fd) {
-    return close(fd);
-}
 
 int calparser_recurrence_populateAttendee(CALDB_ATTENDEE** ppDest, const CALDB_ATTENDEE* pSrc) {
     if (!ppDest || !pSrc) return 1;
@@ -325,10 +296,4 @@ int isEmailAddress(const char* text) {
 int IsPossibleCalid(const char* text) {
     if (!text || bIsMailto(text)) return 0;
     return cal_parseutil_isValidCalid(text);
-}
-
-int bHasScheduleAccessToCalProps(const ACL_CONTEXT* ctx, const char* user) {
-    if (!user) return 1;
-    unsigned rights = acl_misc_checkACL(ctx, user, 0, ACL_RIGHT_SCHEDULE, ACL_TARGET_CALPROPS);
-    return (rights & ACL_RIGHT_SCHEDULE) != 0;
 }

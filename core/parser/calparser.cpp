@@ -1,17 +1,24 @@
-/* The parse entry: chunked intake of an input stream, character-set
- * conversion, lexing, the two passes of the assembly driver, and the
- * freeing of result arrays. */
+/* The parse entry: library start-up, chunked intake of an input stream,
+ * character-set conversion, lexing, the two passes of the assembly driver,
+ * and the freeing of result arrays. */
 #include "core/parser/calparser.h"
 
 #include <plstr.h>
 #include <stdlib.h>
 #include <string.h>
 
+#include "core/parser/cal_str.h"
 #include "core/parser/cal_tok.h"
 #include "core/parser/cal_tok_xml.h"
+#include "core/parser/cal_vtimezone_array.h"
+#include "core/parser/calparser_time.h"
 #include "public/core_util/charset.h"
 #include "public/db/caldb.h"
 #include "public/db/caldb_timezone.h"
+#include "public/recurrence/recurrence.h"
+
+uint32_t admin_ldpool = 0;
+uint32_t lookup_ldpool = 0;
 
 namespace {
 
@@ -241,6 +248,30 @@ int calparser_FreeComponentArrayAndDestroy(array_t** ppComponents) {
 int calparser_FreeComponentArrayExceptTimeZones(array_t* pComponents) {
     if (pComponents) free_slots(pComponents, true);
     return 0;
+}
+
+int parser_init(void) {
+    if (!CALPARSER_STR::Instance()) return 1;
+    if (!CALPARSER_TIMEZONE_LIST::Instance()) return 2;
+    if (recurrence_init() != 0) return 3;
+    time_cache_init();
+    return 0;
+}
+
+int parser_uninit(void) {
+    calparser_unloadTimeZoneList();
+    recurrence_uninit();
+    return 0;
+}
+
+void parser_set_ldpool(void* unused, uint32_t pool) {
+    (void)unused;
+    admin_ldpool = pool;
+}
+
+void parser_set_lookup_ldpool(void* unused, uint32_t pool) {
+    (void)unused;
+    lookup_ldpool = pool;
 }
 
 }  // extern "C"

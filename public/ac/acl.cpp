@@ -226,4 +226,10 @@ unsigned acl_misc_checkACL(const ACL_CONTEXT* ctx, const char* user, unsigned nD
     return granted & nWanted;
 }
 
+int bHasScheduleAccessToCalProps(const ACL_CONTEXT* ctx, const char* user) {
+    if (!user) return 1;
+    unsigned rights = acl_misc_checkACL(ctx, user, 0, ACL_RIGHT_SCHEDULE, ACL_TARGET_CALPROPS);
+    return (rights & ACL_RIGHT_SCHEDULE) != 0;
+}
+
 }  // extern "C"

@@ -1,0 +1,183 @@
+// What calparse prints for every corpus file and every example (its JSON, its
+// log lines and its exit status) stays exactly what tests/data/equality/
+// holds: a refactor or an optimisation that changes a byte of any of them
+// fails here. With CALPARSER_EQUALITY_REGENERATE=1 in the environment the
+// test writes the expected files instead (tests/data/equality/regenerate.sh).
+#include <gtest/gtest.h>
+
+#include <ctype.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+fs::path calparse_path() {
+    return fs::read_symlink("/proc/self/exe").parent_path().parent_path() / "tools" /
+           "calparse" / "calparse";
+}
+
+fs::path corpus_dir() {
+    const char* dir = getenv("CALPARSER_CORPUS_DIR");
+    return dir && *dir ? dir : CALPARSER_CORPUS_DIR;
+}
+
+fs::path expected_dir() {
+    return fs::path(CALPARSER_SOURCE_ROOT) / "tests" / "data" / "equality";
+}
+
+bool regenerating() {
+    const char* flag = getenv("CALPARSER_EQUALITY_REGENERATE");
+    return flag && strcmp(flag, "1") == 0;
+}
+
+std::string read_file(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream all;
+    all << in.rdbuf();
+    return all.str();
+}
+
+// Runs `command` through the shell; returns its standard output and sets
+// *pStatus to its exit status (-1 when it did not exit).
+std::string run_shell(const std::string& command, int* pStatus) {
+    std::string out;
+    *pStatus = -1;
+    FILE* pipe = popen(command.c_str(), "r");
+    if (!pipe) return out;
+    char buffer[4096];
+    size_t n;
+    while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) out.append(buffer, n);
+    int status = pclose(pipe);
+    if (WIFEXITED(status)) *pStatus = WEXITSTATUS(status);
+    return out;
+}
+
+bool hex_run(const std::string& text, size_t at, size_t length) {
+    if (at + length > text.size()) return false;
+    for (size_t i = at; i < at + length; i++)
+        if (!isxdigit((unsigned char)text[i]) || isupper((unsigned char)text[i])) return false;
+    return true;
+}
+
+// The length of a UID the library generated (16-8-8-16 lower-case hex digits)
+// starting at `at`, or 0.
+size_t generated_uid_at(const std::string& text, size_t at) {
+    static const size_t kGroups[] = {16, 8, 8, 16};
+    size_t pos = at;
+    for (size_t g = 0; g < 4; g++) {
+        if (g > 0 && (pos >= text.size() || text[pos++] != '-')) return 0;
+        if (!hex_run(text, pos, kGroups[g])) return 0;
+        pos += kGroups[g];
+    }
+    return pos - at;
+}
+
+// Generated UIDs hold the time and the process id, so each distinct one is
+// replaced by "<uid N>" in order of first appearance: the output stays the
+// same from run to run and still shows which components share a UID.
+std::string mask_generated_uids(const std::string& text) {
+    std::map<std::string, int> seen;
+    std::string out;
+    for (size_t i = 0; i < text.size();) {
+        size_t length = generated_uid_at(text, i);
+        if (length == 0) {
+            out += text[i++];
+            continue;
+        }
+        std::string uid = text.substr(i, length);
+        auto it = seen.emplace(uid, (int)seen.size() + 1).first;
+        out += "<uid " + std::to_string(it->second) + ">";
+        i += length;
+    }
+    return out;
+}
+
+struct Input {
+    fs::path dir;       // calparse runs here, so messages name `file` as given
+    std::string file;   // relative to `dir`
+    std::string args;   // options before the file
+    fs::path expected;  // relative to tests/data/equality
+};
+
+// calparse's exit status, log lines and JSON for one input, in one text.
+std::string observe(const Input& input) {
+    fs::path errFile = fs::temp_directory_path() /
+                       ("output_equality_" + std::to_string(getpid()) + ".err");
+    std::string command = "cd '" + input.dir.string() + "' && env -u CALPARSER_CONFIG '" +
+                          calparse_path().string() + "' " + input.args + " --output json '" +
+                          input.file + "' 2>'" + errFile.string() + "'";
+    int status = -1;
+    std::string out = run_shell(command, &status);
+    std::string err = read_file(errFile);
+    fs::remove(errFile);
+    return mask_generated_uids("exit " + std::to_string(status) + "\n== stderr\n" + err +
+                               "== stdout\n" + out);
+}
+
+std::vector<Input> inputs() {
+    std::vector<Input> all;
+    fs::path corpus = corpus_dir();
+    if (fs::is_directory(corpus))
+        for (const auto& entry : fs::recursive_directory_iterator(corpus))
+            if (entry.is_regular_file() && entry.path().extension() != ".md") {
+                std::string file = fs::relative(entry.path(), corpus).string();
+                all.push_back({corpus, file, "", fs::path("corpus") / (file + ".out")});
+            }
+    fs::path root = CALPARSER_SOURCE_ROOT;
+    for (const char* file : {"examples/holidays.ics", "examples/meeting.ics", "examples/todos.ics"})
+        all.push_back({root, file, "", fs::path(file + std::string(".out"))});
+    all.push_back({root, "examples/standup.xml", "--format xml", "examples/standup.xml.out"});
+    all.push_back({root, "examples/iso-8859-1/concert.ics", "--charset ISO-8859-1",
+                   "examples/iso-8859-1/concert.ics.out"});
+    std::sort(all.begin(), all.end(),
+              [](const Input& a, const Input& b) { return a.expected < b.expected; });
+    return all;
+}
+
+// The first line where `a` and `b` differ, for the failure message.
+std::string first_difference(const std::string& a, const std::string& b) {
+    std::istringstream ia(a), ib(b);
+    std::string la, lb;
+    for (int line = 1;; line++) {
+        bool moreA = (bool)std::getline(ia, la), moreB = (bool)std::getline(ib, lb);
+        if (!moreA && !moreB) return "no line differs (line ends?)";
+        if (!moreA || !moreB || la != lb)
+            return "line " + std::to_string(line) + ":\n  expected: " + (moreA ? la : "<end>") +
+                   "\n  got:      " + (moreB ? lb : "<end>");
+    }
+}
+
+TEST(OutputEquality, EveryInputGivesItsStoredOutput) {
+    if (!fs::exists(calparse_path())) GTEST_SKIP() << "calparse is not built";
+    std::vector<Input> all = inputs();
+    // The examples alone are five; the corpus must be there too.
+    ASSERT_GT(all.size(), 5u) << "no corpus at " << corpus_dir();
+    for (const Input& input : all) {
+        fs::path stored = expected_dir() / input.expected;
+        std::string got = observe(input);
+        if (regenerating()) {
+            fs::create_directories(stored.parent_path());
+            std::ofstream(stored, std::ios::binary) << got;
+            continue;
+        }
+        ASSERT_TRUE(fs::exists(stored)) << stored << " is missing; see regenerate.sh";
+        std::string expected = read_file(stored);
+        EXPECT_TRUE(expected == got) << input.expected.string() << " differs at "
+                                     << first_difference(expected, got);
+    }
+}
+
+}  // namespace
