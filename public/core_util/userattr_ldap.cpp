@@ -2,7 +2,7 @@
  * the configuration names. */
 #include "public/core_util/userattr_ldap.h"
 
-#include "core/parser/cal_attendees.h"  /* admin_ldpool, lookup_ldpool */
+#include "core/parser/calparser.h"  /* admin_ldpool, lookup_ldpool */
 #include "public/core_util/userattr_ldap_registry.h"
 #include "public/util/kvallog.h"
 
