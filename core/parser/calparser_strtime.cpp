@@ -189,8 +189,12 @@ int __calparser_time(char* buffer, int size, const char* format, time_t time,
             format_from_tables(tables, time, offset_at(zone, time), false, buffer)) {
             result = choice.step > 0 ? 1 : 0;
         } else {
+            /* The caller's own name goes on, so an unregistered zone writes
+             * nothing here and the result says so, as on the table path; with
+             * no name at all the default zone is meant and is used. */
             buffer[0] = '\0';
-            calparser_applyTimeZoneToTimeT(choice.name, time, &buffer, size);
+            calparser_applyTimeZoneToTimeT(tzid ? tzid : choice.name, time, &buffer, size);
+            result = choice.step > 0 ? 1 : 0;
         }
     } else if (iCalForm && utcMode && size >= kICalTextSize && day_tables(&tables) &&
                format_from_tables(tables, time, 0, true, buffer)) {

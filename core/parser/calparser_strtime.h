@@ -21,11 +21,13 @@ extern "C" {
  * "YYYYMMDDTHHMMSS" and the UTC text "YYYYMMDDTHHMMSSZ". Any other format is
  * formatted by NSPR, local mode then meaning the process's own local time; a
  * time of 0 means now, and "%Q" writes the offset from UTC without daylight
- * saving as "GMT+hhmm" (GMT+0000 in UTC). A zone that is not registered is
- * replaced by the default zone. Returns 1 when that happened and the day tables
- * wrote the text (1990..2010, buffer of at least 17 bytes), else 0. The buffer
- * always ends in a NUL when `size` is at least 1; a text that does not fit is
- * cut or left empty. */
+ * saving as "GMT+hhmm" (GMT+0000 in UTC). With the iCalendar format, local
+ * mode and a `tzid` that is not registered the result is 1: where the day
+ * tables write the text (1990..2010, buffer of at least 17 bytes) it is in the
+ * default zone, elsewhere nothing is written (the buffer holds ""). A NULL
+ * `tzid` means the default zone on both paths (result 1 only when that is not
+ * registered either). Otherwise the result is 0. The buffer always ends in a
+ * NUL when `size` is at least 1; a text that does not fit is cut or left empty. */
 int calparser_strtime(char* buffer, int size, const char* format, time_t time,
                       const char* tzid);
 int calparser_strgmtime(char* buffer, int size, const char* format, time_t time,

@@ -203,7 +203,9 @@ int calparser_validate_isodate(const char* text, int* pYear, int* pMonth, int* p
 
 int calparser_timecache_datez_to_timet(const char* text, time_t* pTime, int* pIsDate,
                                        const char* tzid) {
-    if (!pTime) return 1;
+    /* No place for the time: as for a text that cannot be read, the one
+     * failure code this conversion has. */
+    if (!pTime) return 2;
     int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0, isDate = 0;
     if (calparser_validate_isodate(text, &year, &month, &day, &hour, &minute, &second,
                                    &isDate) != 0) {

@@ -3,14 +3,14 @@
  * make the years 1990 to 2010 a table read.
  *
  * Texts: "YYYYMMDDTHHMMSSZ" (UTC), "YYYYMMDDTHHMMSS" (local time of a zone; a
- * 16-character text not ending in 'Z' is local too) and "YYYYMMDD" (a date, read
- * as local midnight). Times are seconds since 1970-01-01 00:00:00 UTC, in the
+ * 16-character text not ending in an upper-case 'Z', a lower-case 'z' included,
+ * is local too) and "YYYYMMDD" (a date, read as local midnight). Times are seconds since 1970-01-01 00:00:00 UTC, in the
  * signed 32-bit range, carried in time_t.
  *
- * Inside 1990..2010 a local time is read through the zone's crossing list: a
- * local time in the gap of a spring change or in the repeated hour of an autumn
- * change is read as standard time. Outside those years it is read through the
- * zone's rule-based zone.
+ * Inside 1990..2010 a local time is read through the zone's crossing list,
+ * outside those years through the zone's rule-based zone; on both paths a local
+ * time in the gap of a spring change or in the repeated hour of an autumn
+ * change is read as standard time.
  *
  * Concurrency: time_cache_init fills the tables once, before threads use the
  * library (parser_init calls it); afterwards they are only read. */
@@ -76,8 +76,8 @@ int calparser_validate_isodate(const char* text, int* pYear, int* pMonth, int* p
  * zone `tzid`, or when NULL in the zone of "calstore.default.timezoneID"; a zone
  * not in the registry is logged at level 4 and read as "Africa/Casablanca".
  * *pIsDate (may be NULL) receives whether the text is a date.
- * Returns 0 converted; 1 NULL pTime; 2 invalid text (*pTime = 0) or a day that
- * does not exist (*pTime unchanged); 4 not served by the tables (year outside
+ * Returns 0 converted; 2 invalid text (*pTime = 0), a day that does not exist
+ * (*pTime unchanged) or a NULL pTime; 4 not served by the tables (year outside
  * 1990..2010 or tables absent): the caller must convert another way. */
 int calparser_timecache_datez_to_timet(const char* text, time_t* pTime, int* pIsDate,
                                        const char* tzid);
