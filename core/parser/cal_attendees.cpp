@@ -11,6 +11,7 @@
 #include "core/parser/populate.h"
 #include "public/core_util/comp_util.h"
 #include "public/core_util/parseutil.h"
+#include "public/util/str.h"
 #include "public/util/strarray.h"
 
 namespace {
@@ -20,13 +21,13 @@ constexpr unsigned kMailtoLength = sizeof kMailto - 1;
 
 /* Replaces *field by a copy of src; a NULL src leaves it. 0, or 3 when the
  * copy fails. */
-int copy_text(char** field, const char* src) {
-    return src ? calparser_recurrence_populateProperties(field, src) : 0;
+int copy_present_text(char** field, const char* src) {
+    return src ? str_replace_copy(field, src) : 0;
 }
 
 /* Replaces *field by a copy of the address src, which must exist. */
 int copy_address(char** field, const char* src) {
-    return src ? copy_text(field, src) : 3;
+    return src ? str_replace_copy(field, src) : 3;
 }
 
 CALDB_ATTENDEE* attendee_at(const array_t* list, unsigned i) {
@@ -60,15 +61,16 @@ int calparser_recurrence_populateAttendee(CALDB_ATTENDEE** ppDest, const CALDB_A
     if (!*ppDest && !(*ppDest = caldb_NewAttendee())) return 3;
     CALDB_ATTENDEE* d = *ppDest;
     const CALDB_ATTENDEE* s = pSrc;
-    if (copy_address(&d->pAddr, s->pAddr) || copy_text(&d->pCalid, s->pCalid) ||
-        copy_text(&d->pCuType, s->pCuType) ||
+    if (copy_address(&d->pAddr, s->pAddr) || copy_present_text(&d->pCalid, s->pCalid) ||
+        copy_present_text(&d->pCuType, s->pCuType) ||
         calparser_append_arrays_unique(&d->aMembers, s->aMembers) ||
         calparser_append_arrays_unique(&d->aDelegatedTo, s->aDelegatedTo) ||
         calparser_append_arrays_unique(&d->aDelegatedFrom, s->aDelegatedFrom) ||
-        copy_text(&d->pRole, s->pRole) || copy_text(&d->pCn, s->pCn) ||
-        copy_text(&d->pDir, s->pDir) || copy_text(&d->pSentBy, s->pSentBy) ||
-        copy_text(&d->pPartStatName, s->pPartStatName) || copy_text(&d->pAuxText, s->pAuxText) ||
-        copy_text(&d->pLanguage, s->pLanguage)) {
+        copy_present_text(&d->pRole, s->pRole) || copy_present_text(&d->pCn, s->pCn) ||
+        copy_present_text(&d->pDir, s->pDir) || copy_present_text(&d->pSentBy, s->pSentBy) ||
+        copy_present_text(&d->pPartStatName, s->pPartStatName) ||
+        copy_present_text(&d->pAuxText, s->pAuxText) ||
+        copy_present_text(&d->pLanguage, s->pLanguage)) {
         caldb_FreeAttendee(ppDest);
         return 3;
     }
@@ -88,10 +90,11 @@ int calparser_recurrence_populateOrganizer(CALDB_ORGANIZER** ppDest, const CALDB
     if (!*ppDest && !(*ppDest = caldb_NewOrganizer())) return 3;
     CALDB_ORGANIZER* d = *ppDest;
     const CALDB_ORGANIZER* s = pSrc;
-    if (copy_address(&d->pAddr, s->pAddr) || copy_text(&d->pCn, s->pCn) ||
-        copy_text(&d->pDir, s->pDir) || copy_text(&d->pSentBy, s->pSentBy) ||
-        copy_text(&d->pOrganizerUid, s->pOrganizerUid) ||
-        copy_text(&d->pSentByUid, s->pSentByUid) || copy_text(&d->pLanguage, s->pLanguage)) {
+    if (copy_address(&d->pAddr, s->pAddr) || copy_present_text(&d->pCn, s->pCn) ||
+        copy_present_text(&d->pDir, s->pDir) || copy_present_text(&d->pSentBy, s->pSentBy) ||
+        copy_present_text(&d->pOrganizerUid, s->pOrganizerUid) ||
+        copy_present_text(&d->pSentByUid, s->pSentByUid) ||
+        copy_present_text(&d->pLanguage, s->pLanguage)) {
         caldb_FreeOrganizer(ppDest);
         return 3;
     }

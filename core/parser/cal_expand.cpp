@@ -21,8 +21,6 @@ namespace {
 constexpr const char* kBoundKey = "calstore.recurrence.bound";
 constexpr int kDefaultBound = 60;
 
-constexpr int kLevelZoneMissing = 6;
-constexpr int kLevelFallbackMissing = 5;
 
 bool is_well_formed_vector(const array_t* info) {
     if (!info || info->count != CALPARSER_VECTOR_SIZE) return false;
@@ -177,9 +175,9 @@ int parser_GenerateDates(time_t dtstart, array_t* rrules, array_t* rdates, array
                          const char* fallbackTzid, int flag) {
     // A step whose name is empty is tried silently.
     const CALPARSER_ZONE_TRY steps[] = {
-        {tzid, false, kLevelZoneMissing,
+        {tzid, false, KVALLOG_LEVEL_PARSE,
          is_named(tzid) ? "%s: TimeZone \"%s\" not found\n." : nullptr},
-        {fallbackTzid, false, kLevelFallbackMissing,
+        {fallbackTzid, false, KVALLOG_LEVEL_DEFAULTED,
          is_named(fallbackTzid) ? "%s: Fallback TimeZone \"%s\" not found\n." : nullptr}};
     const CALPARSER_TIMEZONE_LIST* registry = CALPARSER_TIMEZONE_LIST::Instance();
     CALPARSER_ZONE_CHOICE choice = {};

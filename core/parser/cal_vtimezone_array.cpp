@@ -249,8 +249,8 @@ static const CAL_VTIMEZONE* find_zone_for_text(const CALPARSER_TIMEZONE_LIST* re
                                                const char* text, const char* tzid,
                                                CALPARSER_ZONE_CHOICE* pChoice) {
     const CALPARSER_ZONE_TRY named[] = {
-        {tzid, false, 4, "%s: TimeZone \"%s\" not found\n."},
-        {nullptr, true, 6, "%s: Local TimeZone \"%s\" not found\n."}};
+        {tzid, false, KVALLOG_LEVEL_DROPPED, "%s: TimeZone \"%s\" not found\n."},
+        {nullptr, true, KVALLOG_LEVEL_PARSE, "%s: Local TimeZone \"%s\" not found\n."}};
     const CALPARSER_ZONE_TRY unnamed[] = {{nullptr, true, 0, nullptr}};
     if (is_utc_text(text, strlen(text))) return registry->resolve_zone(nullptr, 0, false, pChoice);
     if (!tzid) return registry->resolve_zone(unnamed, 1, false, pChoice);

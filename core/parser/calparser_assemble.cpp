@@ -127,7 +127,8 @@ void dispatch_begin(const Walk* w, array_t* pTokens, array_iter_t* cursor,
     case TOKEN_VJOURNAL:
     case TOKEN_VFREEBUSY:
     case TOKEN_X:
-        kvallog(0, 4, "line (%d), %s: Unsupported component in Orrin 1.0 found.",
+        kvallog(0, KVALLOG_LEVEL_DROPPED,
+                "line (%d), %s: Unsupported component in Orrin 1.0 found.",
                 (int)t->nLine, KVALLOG_CORE_SUBSYSTEM);
         calparser_create_unsupported_component_from_tokens(pTokens, cursor, t->nValue,
                                                            w->eventRecurrence, w->zones,
@@ -135,7 +136,7 @@ void dispatch_begin(const Walk* w, array_t* pTokens, array_iter_t* cursor,
         break;
     case TOKEN_VALARM:
         /* The alarm's own lines are then walked as calendar-level lines. */
-        kvallog(0, 5, "line (%d), %s: VALARM in wrong scope.", (int)t->nLine,
+        kvallog(0, KVALLOG_LEVEL_DEFAULTED, "line (%d), %s: VALARM in wrong scope.", (int)t->nLine,
                 KVALLOG_CORE_SUBSYSTEM);
         break;
     default:
@@ -148,7 +149,8 @@ void follow_method(Walk* w, const CALPARSER_TOKEN* t) {
         w->method = t->nValue;
         return;
     }
-    kvallog(0, 5, "line (%d), %s: Unknown METHOD encountered.  Assuming PUBLISH", (int)t->nLine,
+    kvallog(0, KVALLOG_LEVEL_DEFAULTED,
+            "line (%d), %s: Unknown METHOD encountered.  Assuming PUBLISH", (int)t->nLine,
             KVALLOG_CORE_SUBSYSTEM);
     w->method = TOKEN_PUBLISH;
 }

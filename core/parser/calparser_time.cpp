@@ -161,7 +161,7 @@ void time_cache_init(void) {
     NewTables fresh;
     if (!build_tables(&fresh)) {
         free_tables(&fresh);
-        kvallog(0, 3, "%s: Out of memory while filling the day tables.",
+        kvallog(0, KVALLOG_LEVEL_ERROR, "%s: Out of memory while filling the day tables.",
                 KVALLOG_CORE_SUBSYSTEM);
         return;
     }
@@ -226,7 +226,8 @@ int calparser_timecache_datez_to_timet(const char* text, time_t* pTime, int* pIs
     }
     // The zone named, else the server's default zone, else the last resort.
     const CALPARSER_ZONE_TRY step = {
-        tzid, tzid == nullptr, 4, "%s: Timezone %s not found in timezones.ics file.  Assuming GMT."};
+        tzid, tzid == nullptr, KVALLOG_LEVEL_DROPPED,
+        "%s: Timezone %s not found in timezones.ics file.  Assuming GMT."};
     CALPARSER_ZONE_CHOICE choice = {};
     const CALPARSER_TIMEZONE_LIST* registry = CALPARSER_TIMEZONE_LIST::Instance();
     const CAL_VTIMEZONE* zone = registry ? registry->resolve_zone(&step, 1, false, &choice) : nullptr;

@@ -183,7 +183,8 @@ CALDB_ACE* acl_create_ace(const char* text)
     uint32_t principal = 0;
     uint32_t rights = 0;
     if (!parse_entry(text, &flags, &principal, &rights)) {
-        kvallog(0, 4, "%s: access-control entry \"%s\" is not valid; it is dropped.",
+        kvallog(0, KVALLOG_LEVEL_DROPPED,
+                "%s: access-control entry \"%s\" is not valid; it is dropped.",
                 KVALLOG_CORE_SUBSYSTEM, text);
         return nullptr;
     }

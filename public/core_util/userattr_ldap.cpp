@@ -53,7 +53,7 @@ userattr_ldap_choice userattr_ldap_choose()
         if (found != g_registry.opened.end())
             return {false, found->second};
     }
-    kvallog(0, 3, "%s: directory look-up failed: no directory pool has the handle %u.",
+    kvallog(0, KVALLOG_LEVEL_ERROR, "%s: directory look-up failed: no directory pool has the handle %u.",
             KVALLOG_CORE_SUBSYSTEM, static_cast<unsigned>(handle));
     return {false, nullptr};
 }

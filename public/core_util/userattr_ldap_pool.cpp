@@ -107,7 +107,7 @@ userattr_answer userattr_ldap_pool::search(const std::string& filter,
         give_back(std::move(connection));
     }
     if (!answer) {
-        kvallog(0, 3, "%s: directory look-up at %s failed: %s.", KVALLOG_CORE_SUBSYSTEM,
+        kvallog(0, KVALLOG_LEVEL_ERROR, "%s: directory look-up at %s failed: %s.", KVALLOG_CORE_SUBSYSTEM,
                 settings_.uri.c_str(), why.c_str());
         return nullptr;
     }
