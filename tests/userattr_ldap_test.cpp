@@ -9,6 +9,7 @@
 #include "public/util/config.h"
 #include "public/util/kvallog.h"
 #include "public/util/prot.h"
+#include "tests/support/log_capture.h"
 #include "tests/support/slapd_server.h"
 
 #include <gtest/gtest.h>
@@ -17,7 +18,6 @@
 #include <stdio.h>
 
 #include <atomic>
-#include <mutex>
 #include <set>
 #include <thread>
 #include <tuple>
@@ -60,36 +60,15 @@ void unset(const char* key)
     config_set_string(config_getdefaultcache(), key, nullptr);
 }
 
-// Every log line, from any thread.
-class Log {
-public:
-    Log() { previous_ = kvallog_set_sink(&Log::sink, this); }
-    ~Log() { kvallog_set_sink(previous_, nullptr); }
-    std::vector<std::pair<int, std::string>> lines()
-    {
-        std::lock_guard<std::mutex> guard(lock_);
-        return lines_;
-    }
-    std::vector<std::string> at(int level)
-    {
-        std::vector<std::string> out;
-        for (const auto& line : lines())
-            if (line.first == level)
-                out.push_back(line.second);
-        return out;
-    }
-
-private:
-    static void sink(void* ctx, int level, const char* message)
-    {
-        Log* log = static_cast<Log*>(ctx);
-        std::lock_guard<std::mutex> guard(log->lock_);
-        log->lines_.emplace_back(level, message);
-    }
-    kvallog_sink_t previous_ = nullptr;
-    std::mutex lock_;
-    std::vector<std::pair<int, std::string>> lines_;
-};
+// The texts of the captured lines of one level.
+Texts at_level(const LogCapture& log, int level)
+{
+    Texts out;
+    for (const auto& line : log.lines())
+        if (line.first == level)
+            out.push_back(line.second);
+    return out;
+}
 
 Texts take(array_t* list)
 {
@@ -220,12 +199,12 @@ TEST_F(LdapDirectory, MailSearchListsEveryCalendarSortedWithNameAndPrimaryAddres
         {"gone@example.com", 1, 0, kNothing},
         {"", 1, 0, kNothing},
     };
-    Log log;
+    LogCapture log;
     for (const auto& c : cases) {
         SCOPED_TRACE(c.mail);
         EXPECT_EQ(c.expected, by_mail(c.mail, c.matchAliases, c.maxResults));
     }
-    EXPECT_TRUE(log.at(3).empty());
+    EXPECT_TRUE(at_level(log, KVALLOG_LEVEL_ERROR).empty());
     EXPECT_EQ(1, by_mail(nullptr).rc);
 }
 
@@ -272,14 +251,15 @@ TEST_F(LdapDirectory, InjectionAttemptsMatchNothing)
         "*", "x*)(uid=*", "jdoe@example.com)(mail=*", "*)(|(mail=*", "jdoe@example.com\\",
         "(", ")", "\\2a", "j*@example.com", "jdoe@example.com)", "team@example.com)(!(uid=amy)",
     };
-    Log log;
+    LogCapture log;
     for (const char* attempt : attempts) {
         SCOPED_TRACE(attempt);
         EXPECT_EQ(kNothing, by_mail(attempt));
         EXPECT_EQ((std::pair<int, Texts>{0, {}}), mail_with_uid(attempt));
         EXPECT_EQ((std::pair<int, Texts>{0, {}}), mail_with_calid(attempt));
     }
-    EXPECT_TRUE(log.at(3).empty());  // every escaped filter was a valid one
+    // Every escaped filter was a valid one.
+    EXPECT_TRUE(at_level(log, KVALLOG_LEVEL_ERROR).empty());
 }
 
 TEST_F(LdapDirectory, BindFailureFailsTheLookupAndNeverLogsTheCredentials)
@@ -287,11 +267,11 @@ TEST_F(LdapDirectory, BindFailureFailsTheLookupAndNeverLogsTheCredentials)
     set("directory.ldap.binddn", SlapdServer::kRootDn);
     set("directory.ldap.password", "wrong-password");
     {
-        Log log;
+        LogCapture log;
         EXPECT_EQ(kFailed, by_mail("jdoe@example.com"));
         EXPECT_EQ(Texts{"calparser: directory look-up at " + g_slapd->uri() +
                         " failed: bind refused: Invalid credentials."},
-                  log.at(3));
+                  at_level(log, KVALLOG_LEVEL_ERROR));
         for (const auto& line : log.lines()) {
             EXPECT_EQ(std::string::npos, line.second.find("admin")) << line.second;
             EXPECT_EQ(std::string::npos, line.second.find("wrong-password")) << line.second;
@@ -310,9 +290,9 @@ TEST_F(LdapDirectory, BindFailureFailsTheLookupAndNeverLogsTheCredentials)
     set("directory.ldap.password_file", file);
     EXPECT_EQ(kJdoe, by_mail("jdoe@example.com"));
     set("directory.ldap.password_file", file + ".missing");
-    Log log;
+    LogCapture log;
     EXPECT_EQ(kFailed, by_mail("jdoe@example.com"));
-    EXPECT_EQ(1u, log.at(3).size());
+    EXPECT_EQ(1u, at_level(log, KVALLOG_LEVEL_ERROR).size());
     remove(file.c_str());
 }
 
@@ -321,12 +301,12 @@ TEST_F(LdapDirectory, ServerDownFailsEachLookupOnceAndTheNextOneReconnects)
     ASSERT_EQ(kJdoe, by_mail("jdoe@example.com"));  // a connection is open now
     g_slapd->stop();
     {
-        Log log;
+        LogCapture log;
         EXPECT_EQ(kFailed, by_mail("jdoe@example.com"));
         EXPECT_EQ((std::pair<int, Texts>{4, {}}), mail_with_uid("rroe"));
         Texts expected(2, "calparser: directory look-up at " + g_slapd->uri() +
                               " failed: cannot be reached: Can't contact LDAP server.");
-        EXPECT_EQ(expected, log.at(3));
+        EXPECT_EQ(expected, at_level(log, KVALLOG_LEVEL_ERROR));
     }
     std::string why;
     ASSERT_TRUE(g_slapd->start(&why)) << why;
@@ -337,22 +317,22 @@ TEST_F(LdapDirectory, ServerDownFailsEachLookupOnceAndTheNextOneReconnects)
     set("directory.ldap.timeout_ms", "200");
     g_slapd->pause();
     auto start = std::chrono::steady_clock::now();
-    Log log;
+    LogCapture log;
     EXPECT_EQ(kFailed, by_mail("jdoe@example.com"));
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
     g_slapd->resume();
-    EXPECT_EQ(1u, log.at(3).size());
+    EXPECT_EQ(1u, at_level(log, KVALLOG_LEVEL_ERROR).size());
     EXPECT_EQ(kJdoe, by_mail("jdoe@example.com"));
 }
 
 TEST_F(LdapDirectory, NoServerAtStartFailsTheLookup)
 {
     set("directory.ldap.uri", "ldap://127.0.0.1:1/");
-    Log log;
+    LogCapture log;
     EXPECT_EQ(kFailed, by_mail("jdoe@example.com"));
     EXPECT_EQ(Texts{"calparser: directory look-up at ldap://127.0.0.1:1/ failed: cannot be "
                     "reached: Can't contact LDAP server."},
-              log.at(3));
+              at_level(log, KVALLOG_LEVEL_ERROR));
 }
 
 TEST_F(LdapDirectory, PoolHandlesChooseTheDirectory)
@@ -376,11 +356,11 @@ TEST_F(LdapDirectory, PoolHandlesChooseTheDirectory)
 
     EXPECT_EQ(0, userattr_ldap_pool_close(handle));
     EXPECT_EQ(1, userattr_ldap_pool_close(handle));
-    Log log;
+    LogCapture log;
     EXPECT_EQ(kFailed, by_mail("jdoe@example.com"));
     EXPECT_EQ(Texts{"calparser: directory look-up failed: no directory pool has the handle " +
                     std::to_string(handle) + "."},
-              log.at(3));
+              at_level(log, KVALLOG_LEVEL_ERROR));
     unset("other.ldap.uri");
     unset("other.ldap.attr.calid");
     unset("other.ldap.base");
