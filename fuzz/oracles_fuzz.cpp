@@ -1,7 +1,7 @@
 // Oracles that catch wrong answers rather than crashes, on iCalendar text:
 //  - chunk invariance: the chunked intake yields the tokens that lexing the
 //    whole text in one buffer yields, whenever no logical line is long
-//    enough to be dropped by the intake;
+//    enough to be dropped by the intake and no CR stands alone;
 //  - copy and compare: every parsed event or to-do compared with its own
 //    full copy is the same and sets no modification bit. The fields the full
 //    copy does not carry as they are (see normalise_copy) are skipped;
@@ -67,8 +67,17 @@ void free_tokens(array_t* tokens) {
     array_delete(tokens);
 }
 
+// Where a stretch holds no LF a CR ends the line, and which stretch that is
+// depends on where the chunks fall: text with a CR that is not part of CR LF
+// lexes differently by design, so it is left out of the comparison.
+bool has_lone_cr(const std::string& text) {
+    for (size_t at = text.find('\r'); at != std::string::npos; at = text.find('\r', at + 1))
+        if (at + 1 == text.size() || text[at + 1] != '\n') return true;
+    return false;
+}
+
 void check_chunk_invariance(const std::string& text) {
-    if (has_long_logical_line(text)) return;
+    if (has_long_logical_line(text) || has_lone_cr(text)) return;
     array_t* chunked = nullptr;
     protstream* in = prot_readmap(text.data(), (unsigned)text.size());
     int chunkedRc = calparser_create_token_list(in, &chunked, CALPARSER_FORMAT_ICAL, 0, nullptr);
