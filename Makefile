@@ -8,7 +8,7 @@ TSAN_BUILD ?= build-tsan
 JOBS     ?= $(shell nproc)
 SUDO     := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
-.PHONY: all deps configure build test run asan-test valgrind-test tsan-test install clean \
+.PHONY: all deps configure build test run bench asan-test valgrind-test tsan-test install clean \
         fuzz-build fuzz fuzz-regress coverage
 
 all: build
@@ -36,6 +36,19 @@ run: build
 	$(BUILD)/tools/calparse/calparse --format xml examples/*.xml
 	$(BUILD)/tools/calparse/calparse --charset ISO-8859-1 examples/iso-8859-1/*.ics
 
+# Whole parse against libical on freshly generated 31 MB calendars: without
+# recurring series, with them (expansion included), and as ISO-8859-1 text.
+GEN_CALENDAR := python3 ../shared/bench/gen_calendar.py
+TO_LATIN1    := python3 -c 'import sys; sys.stdout.buffer.write(sys.stdin.buffer.read().decode("utf-8").encode("latin-1"))'
+bench: build
+	mkdir -p $(BUILD)/bench-data
+	$(GEN_CALENDAR) 20000 --no-recur > $(BUILD)/bench-data/calendar.ics
+	$(GEN_CALENDAR) 20000 > $(BUILD)/bench-data/recurring.ics
+	$(TO_LATIN1) < $(BUILD)/bench-data/calendar.ics > $(BUILD)/bench-data/latin1.ics
+	$(BUILD)/bench/whole_parse_bench $(BUILD)/bench-data/calendar.ics
+	$(BUILD)/bench/whole_parse_bench $(BUILD)/bench-data/recurring.ics
+	$(BUILD)/bench/whole_parse_bench --charset ISO-8859-1 $(BUILD)/bench-data/latin1.ics
+
 # The test suite built with clang under AddressSanitizer and UBSan.
 asan-test: deps
 	CC=clang CXX=clang++ cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=Debug \
@@ -54,7 +67,7 @@ valgrind-test: build
 	ctest --test-dir $(BUILD) --output-on-failure -C Memcheck -L memcheck --no-tests=error
 
 # The tests that start threads of their own, built with clang under
-# ThreadSanitizer. The allocation-failure hook of tests/heap_failure.h
+# ThreadSanitizer. The allocation-failure hook of tests/support/heap_failure.h
 # replaces malloc, which ThreadSanitizer must own, so it is switched off.
 THREAD_TESTS := $(basename $(notdir $(shell grep -lE 'std::(thread|async)' tests/*_test.cpp)))
 empty :=
