@@ -237,15 +237,18 @@ void append_params(const char* firstSemicolon, const char* colon, array_t* pPara
     }
 }
 
-/* calparser_get_line_vals over the `len` bytes of `pLine`, its parameters
- * made in `arena`. */
+/* Splits the `len` bytes of `pLine` as calparser_get_line_vals does, but
+ * leaves the parameters for the caller: *ppSemicolon receives the ";" that
+ * begins them and *ppColon the colon that ends them, or NULL when the line has
+ * no parameters. */
 void split_line(char* pLine, size_t len, char** ppName, unsigned* pnNameLen, char** ppValue,
-                unsigned* pnValueLen, array_t* pParams, int bRecurrence, calparser_arena* arena)
+                unsigned* pnValueLen, const char** ppSemicolon, const char** ppColon)
 {
     *ppName = pLine;
     *pnNameLen = 0;
     *ppValue = nullptr;
     *pnValueLen = 0;
+    *ppSemicolon = *ppColon = nullptr;
     if (!pLine)
         return;
     char* colon = findValidICALColon(pLine, (unsigned)len);
@@ -254,12 +257,11 @@ void split_line(char* pLine, size_t len, char** ppName, unsigned* pnNameLen, cha
     *ppValue = colon + 1;
     *pnValueLen = (unsigned)(pLine + len - *ppValue);
     char* semicolon = (char*)memchr(pLine, ';', colon - pLine);
-    if (!semicolon) {
-        *pnNameLen = (unsigned)(colon - pLine);
-        return;
+    *pnNameLen = (unsigned)((semicolon ? semicolon : colon) - pLine);
+    if (semicolon) {
+        *ppSemicolon = semicolon;
+        *ppColon = colon;
     }
-    *pnNameLen = (unsigned)(semicolon - pLine);
-    append_params(semicolon, colon, pParams, bRecurrence, arena);
 }
 
 /* The property type of the `len` bytes at `name`; an extension name is kept in
@@ -331,15 +333,18 @@ char* take_line(char* start, const char* end, calparser_arena* arena, size_t* pL
 int fill_token(CALPARSER_TOKEN* token, char* pLine, size_t len, unsigned nLine,
                int bRecurrence, int bKeepXLine, calparser_arena* arena)
 {
-    array_t* params = calparser_arena_list(arena);
-    if (!params)
-        return 3;
-
     char* name = nullptr;
     char* value = nullptr;
     unsigned nameLen = 0;
     unsigned valueLen = 0;
-    split_line(pLine, len, &name, &nameLen, &value, &valueLen, params, bRecurrence, arena);
+    const char* semicolon = nullptr;
+    const char* colon = nullptr;
+    split_line(pLine, len, &name, &nameLen, &value, &valueLen, &semicolon, &colon);
+    array_t* params = semicolon ? calparser_arena_list(arena) : calparser_arena_empty_list(arena);
+    if (!params)
+        return 3;
+    if (semicolon)
+        append_params(semicolon, colon, params, bRecurrence, arena);
     token->nType = name ? classify_name(name, nameLen, &token->pName, arena) : TOKEN_UNKNOWN;
     if (!value)
         value = (char*)"";  /* no colon: the line has an empty value */
@@ -484,8 +489,12 @@ int calparser_get_line_vals(char* pLine, char** ppName, unsigned* pnNameLen, cha
 {
     if (!ppName || !pnNameLen || !ppValue || !pnValueLen || !pParams)
         return 1;
-    split_line(pLine, pLine ? strlen(pLine) : 0, ppName, pnNameLen, ppValue, pnValueLen, pParams,
-               bRecurrence, nullptr);
+    const char* semicolon = nullptr;
+    const char* colon = nullptr;
+    split_line(pLine, pLine ? strlen(pLine) : 0, ppName, pnNameLen, ppValue, pnValueLen,
+               &semicolon, &colon);
+    if (semicolon)
+        append_params(semicolon, colon, pParams, bRecurrence, nullptr);
     return 0;
 }
 
