@@ -114,9 +114,16 @@ char* calparser_arena_strndup(calparser_arena* arena, const char* text, size_t l
     return copy;
 }
 
-array_t* calparser_arena_list(calparser_arena* arena)
+array_t* calparser_arena_list(calparser_arena* arena, unsigned capacity)
 {
-    return arena ? (array_t*)calparser_arena_zalloc(arena, sizeof(array_t)) : array_new();
+    if (!arena)
+        return array_new();
+    array_t* list = (array_t*)calparser_arena_zalloc(arena, sizeof(array_t));
+    if (list && capacity > 0) {
+        list->data = (void**)carve(arena, capacity * sizeof(void*), kAlign);
+        list->alloc = list->data ? capacity : 0;
+    }
+    return list;
 }
 
 array_t* calparser_arena_empty_list(calparser_arena* arena)

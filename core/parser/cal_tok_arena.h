@@ -44,8 +44,9 @@ char* calparser_arena_strndup(calparser_arena* arena, const char* text, size_t l
 /* `size` uninitialised bytes for a text, as calparser_arena_strndup. */
 char* calparser_arena_text(calparser_arena* arena, size_t size);
 
-/* A new empty list, from `arena` or array_new. NULL when memory runs out. */
-array_t* calparser_arena_list(calparser_arena* arena);
+/* A new empty list, from `arena` with room for `capacity` elements, or from
+ * array_new. NULL when memory runs out. */
+array_t* calparser_arena_list(calparser_arena* arena, unsigned capacity);
 /* A list that stays empty: one shared by every parameterless token of
  * `arena`; a new empty list (array_new) when `arena` is NULL. NULL when
  * memory runs out. Nothing may be appended to the shared list. */

@@ -328,6 +328,15 @@ char* take_line(char* start, const char* end, calparser_arena* arena, size_t* pL
     return start;
 }
 
+/* The number of parameters between the first ";" and the colon. */
+unsigned count_params(const char* semicolon, const char* colon)
+{
+    unsigned count = 0;
+    for (const char* p = semicolon; p && p < colon; p = (const char*)memchr(p + 1, ';', colon - p - 1))
+        count++;
+    return count;
+}
+
 /* calparser_populate_token_helper for the unfolded `pLine` of `len` bytes,
  * the token's parts made in `arena`. */
 int fill_token(CALPARSER_TOKEN* token, char* pLine, size_t len, unsigned nLine,
@@ -340,7 +349,8 @@ int fill_token(CALPARSER_TOKEN* token, char* pLine, size_t len, unsigned nLine,
     const char* semicolon = nullptr;
     const char* colon = nullptr;
     split_line(pLine, len, &name, &nameLen, &value, &valueLen, &semicolon, &colon);
-    array_t* params = semicolon ? calparser_arena_list(arena) : calparser_arena_empty_list(arena);
+    array_t* params = semicolon ? calparser_arena_list(arena, count_params(semicolon, colon))
+                                : calparser_arena_empty_list(arena);
     if (!params)
         return 3;
     if (semicolon)
