@@ -5,7 +5,6 @@
 #include <stdlib.h>
 #include <string.h>
 
-#include "public/util/str.h"
 
 namespace {
 
@@ -163,16 +162,33 @@ int calparser_arena_append(calparser_arena* arena, array_t* list, void* element)
     return 0;
 }
 
+/* The white space str_trim removes. */
+static bool is_trimmed_space(char c)
+{
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f';
+}
+
+/* Trims and upper-cases in one pass over the bytes, as str_toupper(str_trim())
+ * of a copy would. */
 UpperName::UpperName(const char* text, size_t len)
 {
-    len = strnlen(text, len);
-    char* buffer = len < sizeof m_stack ? m_stack : (m_heap = (char*)malloc(len + 1));
+    const char* begin = text;
+    const char* end = text + strnlen(text, len);
+    while (begin < end && is_trimmed_space(*begin))
+        begin++;
+    while (end > begin && is_trimmed_space(end[-1]))
+        end--;
+    size_t kept = end - begin;
+    char* buffer = kept < sizeof m_stack ? m_stack : (m_heap = (char*)malloc(kept + 1));
     if (!buffer)
         return;
-    memcpy(buffer, text, len);
-    buffer[len] = '\0';
-    m_text = str_toupper(str_trim(buffer));
-    m_length = strlen(m_text);
+    for (size_t i = 0; i < kept; i++) {
+        char c = begin[i];
+        buffer[i] = c >= 'a' && c <= 'z' ? (char)(c - 'a' + 'A') : c;
+    }
+    buffer[kept] = '\0';
+    m_text = buffer;
+    m_length = kept;
 }
 
 UpperName::~UpperName()

@@ -64,29 +64,48 @@ inline char ascii_upper(char c)
     return c >= 'a' && c <= 'z' ? (char)(c - 'a' + 'A') : c;
 }
 
-/* The end of the first occurrence of `word` (upper case) in [from, limit),
- * compared ignoring case, or NULL. */
-const char* find_word_ignoring_case(const char* from, const char* limit, const char* word)
-{
-    size_t wordLen = strlen(word);
-    for (const char* p = from; p + wordLen <= limit; p++) {
-        if (ascii_upper(*p) != word[0])
-            continue;
-        size_t i = 1;
-        while (i < wordLen && ascii_upper(p[i]) == word[i])
-            i++;
-        if (i == wordLen)
-            return p + wordLen;
+/* An upper-case word to find ignoring case, with its skip table: every line
+ * is searched for ENCODING, so the search steps over the text (Horspool)
+ * instead of comparing at every byte. */
+struct CaselessWord {
+    const char* word;
+    size_t len;
+    unsigned char skip[256];
+
+    explicit CaselessWord(const char* upper) : word(upper), len(strlen(upper))
+    {
+        memset(skip, (int)len, sizeof skip);
+        for (size_t i = 0; i + 1 < len; i++) {
+            unsigned char c = (unsigned char)upper[i];
+            skip[c] = (unsigned char)(len - 1 - i);
+            if (c >= 'A' && c <= 'Z')
+                skip[c - 'A' + 'a'] = skip[c];
+        }
     }
-    return nullptr;
-}
+
+    /* The end of the first occurrence in [from, limit), or NULL. */
+    const char* find_in(const char* from, const char* limit) const
+    {
+        for (const char* p = from; limit - p >= (ptrdiff_t)len;
+             p += skip[(unsigned char)p[len - 1]]) {
+            size_t i = len;
+            while (i > 0 && ascii_upper(p[i - 1]) == word[i - 1])
+                i--;
+            if (i == 0)
+                return p + len;
+        }
+        return nullptr;
+    }
+};
 
 /* A line whose first physical line names ENCODING and, after it,
  * QUOTED-PRINTABLE continues at soft breaks instead of folds. */
 bool is_quoted_printable(const char* lineStart, const char* firstBreak)
 {
-    const char* afterEncoding = find_word_ignoring_case(lineStart, firstBreak, "ENCODING");
-    return afterEncoding && find_word_ignoring_case(afterEncoding, firstBreak, "QUOTED-PRINTABLE");
+    static const CaselessWord kEncoding("ENCODING");
+    static const CaselessWord kQuotedPrintable("QUOTED-PRINTABLE");
+    const char* afterEncoding = kEncoding.find_in(lineStart, firstBreak);
+    return afterEncoding && kQuotedPrintable.find_in(afterEncoding, firstBreak);
 }
 
 /* Whether the line end at `lineEnd` continues the logical line begun at
@@ -141,6 +160,9 @@ char* copy_unescaped(calparser_arena* arena, const char* value, size_t len, bool
     const char* end = value + len;
     for (const char* lf = value; withCR && (lf = (const char*)memchr(lf, '\n', end - lf)); lf++)
         rawLfs++;
+    const char* backslash = (const char*)memchr(value, '\\', len);
+    if (!backslash && rawLfs == 0)
+        return calparser_arena_strndup(arena, value, len);   /* nothing to change */
     char* copy = calparser_arena_text(arena, len + rawLfs + 1);
     if (!copy)
         return nullptr;
