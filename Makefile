@@ -1,15 +1,15 @@
 # Set-up, build and test in one step on a fresh Debian machine.
 PACKAGES := g++ clang cmake make pkg-config python3 libnspr4-dev libicu-dev libical-dev \
             libgtest-dev libgmock-dev libbenchmark-dev libclang-rt-14-dev \
-            nlohmann-json3-dev valgrind llvm-14
+            nlohmann-json3-dev valgrind llvm-14 libldap-dev slapd
 BUILD    ?= build
 ASAN_BUILD ?= build-asan
 TSAN_BUILD ?= build-tsan
 JOBS     ?= $(shell nproc)
 SUDO     := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
-.PHONY: all deps configure build test run bench asan-test valgrind-test tsan-test install clean \
-        fuzz-build fuzz fuzz-regress coverage
+.PHONY: all deps configure build test run bench asan-test valgrind-test tsan-test zone-alloc-test \
+        install clean fuzz-build fuzz fuzz-regress coverage
 
 all: build
 
@@ -35,6 +35,11 @@ run: build
 	$(BUILD)/tools/calparse/calparse examples/*.ics
 	$(BUILD)/tools/calparse/calparse --format xml examples/*.xml
 	$(BUILD)/tools/calparse/calparse --charset ISO-8859-1 examples/iso-8859-1/*.ics
+
+# The whole suite of the normal build with NSPR's own zone allocator behind
+# PR_Malloc: memory taken from one allocator and given back to another aborts.
+zone-alloc-test: build
+	NSPR_USE_ZONE_ALLOCATOR=1 ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
 
 # Whole parse against libical on freshly generated 31 MB calendars: without
 # recurring series, with them (expansion included), and as ISO-8859-1 text.
@@ -67,7 +72,7 @@ valgrind-test: build
 	ctest --test-dir $(BUILD) --output-on-failure -C Memcheck -L memcheck --no-tests=error
 
 # The tests that start threads of their own, built with clang under
-# ThreadSanitizer. The allocation-failure hook of tests/heap_failure.h
+# ThreadSanitizer. The allocation-failure hook of tests/support/heap_failure.h
 # replaces malloc, which ThreadSanitizer must own, so it is switched off.
 THREAD_TESTS := $(basename $(notdir $(shell grep -lE 'std::(thread|async)' tests/*_test.cpp)))
 empty :=

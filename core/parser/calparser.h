@@ -108,7 +108,8 @@ typedef enum eCALPARSER_PARSER_PASS {
  * (nothing made); 2 the input did not lex or build (nothing was read, format 4
  * without BEGIN:VCALENDAR, ...): *ppComponents then holds what was built,
  * possibly an empty array; 3 the result array could not be made
- * (*ppComponents is NULL). The caller owns the result array. */
+ * (*ppComponents is NULL). A read error of the stream gives 2 too. The caller
+ * owns the result array. */
 int calparser_prot_to_dbstruct(protstream* pStream, array_t** ppComponents, int nFormat,
                                int nUnused, const char* pCharset, char* pDefaultTzid,
                                CALDB_CALPROPS* pCalProps, unsigned* pnMethodState,
@@ -121,7 +122,8 @@ int calparser_prot_to_dbstruct(protstream* pStream, array_t** ppComponents, int 
  * of the stream is not lexed. nUnused is ignored.
  * Returns 0; 3 when a buffer cannot be allocated; else the first positive
  * result of the lexer (1 bad arguments, 2 format 4 and no line of the first
- * chunk begins with "BEGIN:VCALENDAR", 3 allocation failure). */
+ * chunk begins with "BEGIN:VCALENDAR", 3 allocation failure); 2 when a read
+ * of the stream failed (the tokens of the text read before stay). */
 int calparser_create_token_list(protstream* pStream, array_t** ppTokens, int nFormat,
                                 int nUnused, const char* pCharset);
 
@@ -184,8 +186,9 @@ int parser_init(void);
  * keyword table stays. Returns 0. */
 int parser_uninit(void);
 
-/* Opaque handles of the server's directory-connection pools. The library
- * only stores them; they are set once at start-up. */
+/* Handles of the directory-connection pools, set once at start-up: they
+ * choose the directory the look-ups ask (public/core_util/userattr_ldap.h
+ * opens pools and says how; 0 in both is the configured directory). */
 extern uint32_t admin_ldpool;
 extern uint32_t lookup_ldpool;
 
