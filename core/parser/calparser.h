@@ -61,6 +61,7 @@
 #include "core/parser/cal_vtimezone_array.h"
 #include "core/parser/cal_vtodo.h"
 #include "core/parser/cal_vzone.h"
+#include "core/parser/cal_walk.h"
 #include "core/parser/cal_xprops.h"
 #include "core/parser/calparser_strtime.h"
 #include "core/parser/calparser_time.h"
@@ -86,12 +87,6 @@
 #ifdef __cplusplus
 extern "C" {
 #endif
-
-/* The two walks of the assembly driver over one token list. */
-typedef enum eCALPARSER_PARSER_PASS {
-    CALPARSER_PASS_ZONES = 1,    /* time zones and calendar properties */
-    CALPARSER_PASS_COMPONENTS = 2 /* events and to-dos, then expansion */
-} eCALPARSER_PARSER_PASS;
 
 /* ---- Parse entry ---------------------------------------------------------- */
 
@@ -186,8 +181,9 @@ int parser_init(void);
  * keyword table stays. Returns 0. */
 int parser_uninit(void);
 
-/* Opaque handles of the server's directory-connection pools. The library
- * only stores them; they are set once at start-up. */
+/* Handles of the directory-connection pools, set once at start-up: they
+ * choose the directory the look-ups ask (public/core_util/userattr_ldap.h
+ * opens pools and says how; 0 in both is the configured directory). */
 extern uint32_t admin_ldpool;
 extern uint32_t lookup_ldpool;
 
