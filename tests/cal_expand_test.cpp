@@ -2,10 +2,12 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include <plstr.h>
 
 #include "core/parser/cal_expand.h"
+#include "core/parser/calparser.h"
 #include "core/parser/calparserutil.h"
 #include "public/core_util/cal_time.h"
 #include "public/db/caldb.h"
@@ -246,6 +248,113 @@ TEST_F(ExpandTest, AllocationFailuresNeverLeakOrBreakTheList) {
             for (unsigned i = 0; i < s.size(); i++) EXPECT_NE(nullptr, s.wrapper(i)->pComponent);
         }
         EXPECT_TRUE(failAt < 0 || liveBefore == heap_failure::g_live_blocks) << "leak at " << failAt;
+    }
+}
+
+/* Los Angeles with the United States' rules: -08:00, -07:00 from the second
+ * Sunday of March to the first Sunday of November, both at 02:00 local. */
+zone_test::ZoneShape los_angeles() {
+    zone_test::ZoneShape shape = new_york();
+    shape.tzid = "America/Los_Angeles";
+    shape.standardMinutes = -480;
+    shape.daylightMinutes = -420;
+    return shape;
+}
+
+/* Zurich's rules written into the input itself, under a name the registry
+ * does not know: +01:00, +02:00 from the last Sunday of March to the last
+ * Sunday of October (03:00 local). */
+const char* const kZurichOwnZone =
+    "BEGIN:VTIMEZONE\r\nTZID:Zurich own\r\n"
+    "BEGIN:DAYLIGHT\r\nTZOFFSETFROM:+0100\r\nTZOFFSETTO:+0200\r\n"
+    "DTSTART:19810329T020000\r\nRRULE:FREQ=YEARLY;BYMONTH=3;BYDAY=-1SU\r\nEND:DAYLIGHT\r\n"
+    "BEGIN:STANDARD\r\nTZOFFSETFROM:+0200\r\nTZOFFSETTO:+0100\r\n"
+    "DTSTART:19961027T030000\r\nRRULE:FREQ=YEARLY;BYMONTH=10;BYDAY=-1SU\r\nEND:STANDARD\r\n"
+    "END:VTIMEZONE\r\n";
+
+/* Series read from a whole iCalendar text, in the default zone
+ * "Africa/Casablanca" (UTC in this registry), with and without the key that
+ * expands a series in the zone of its DTSTART. */
+class SeriesZoneTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_EQ(0, zone_test::fill_registry({zone_test::utc_fallback_zone(), los_angeles()}));
+    }
+    void TearDown() override {
+        config_set_string(config_getdefaultcache(), CALPARSER_SERIES_ZONE_KEY, nullptr);
+        CALPARSER_TIMEZONE_LIST::Instance()->removeAllTimeZones();
+    }
+
+    /* The DTSTARTs (UTC texts) of the events `ics` expands into, latest first. */
+    static std::vector<std::string> starts(const std::string& ics) {
+        protstream* stream = prot_readmap(ics.data(), static_cast<unsigned>(ics.size()));
+        array_t* result = nullptr;
+        char tzid[] = "Africa/Casablanca";
+        EXPECT_EQ(0, calparser_prot_to_dbstruct(stream, &result, CALPARSER_FORMAT_ICAL, 0,
+                                                nullptr, tzid, nullptr, nullptr, nullptr));
+        prot_free(stream);
+        std::vector<std::string> out;
+        array_t* events = result ? static_cast<array_t*>(array_elementat(result, 1)) : nullptr;
+        for (unsigned i = 0; events && i < events->count; i++) {
+            auto* event = static_cast<CAL_VCOMPONENT*>(events->data[i]);
+            char text[32] = {0};
+            cal_time_timet_to_datez(static_cast<CALDB_COMPONENT*>(event->pComponent)->tDtStart,
+                                    text);
+            out.push_back(text);
+        }
+        calparser_FreeComponentArrayAndDestroy(&result);
+        return out;
+    }
+};
+
+std::string calendar(const std::string& zones, const std::string& start, const char* rule) {
+    return "BEGIN:VCALENDAR\r\nVERSION:2.0\r\n" + zones + "BEGIN:VEVENT\r\nUID:series\r\n" +
+           start + "\r\nRRULE:" + rule + "\r\nEND:VEVENT\r\nEND:VCALENDAR\r\n";
+}
+
+// 10:30 in Los Angeles is 17:30Z on 28 October 2012 (-07:00) and 18:30Z from
+// 4 November (-08:00); read in UTC the week steps keep 17:30Z, 09:30 local.
+// 08:00 in Zurich is 06:00Z on 29 October 2016 (+02:00), 07:00Z from the
+// 30th (+01:00), the input's own zone; read in UTC the days stay at 06:00Z.
+TEST_F(SeriesZoneTest, SeriesKeepsDtStartWallClockOnlyWithTheKey) {
+    struct Row {
+        const char* name;
+        std::string ics;
+        std::vector<std::string> withKey;
+        std::vector<std::string> withoutKey;
+    } rows[] = {
+        {"registry zone, weekly",
+         calendar("", "DTSTART;TZID=America/Los_Angeles:20121028T103000", "FREQ=WEEKLY;COUNT=3"),
+         {"20121111T183000Z", "20121104T183000Z", "20121028T173000Z"},
+         {"20121111T173000Z", "20121104T173000Z", "20121028T173000Z"}},
+        {"input's own zone, daily",
+         calendar(kZurichOwnZone, "DTSTART;TZID=Zurich own:20161029T080000",
+                  "FREQ=DAILY;COUNT=3"),
+         {"20161031T070000Z", "20161030T070000Z", "20161029T060000Z"},
+         {"20161031T060000Z", "20161030T060000Z", "20161029T060000Z"}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        EXPECT_EQ(row.withoutKey, starts(row.ics));
+        config_set_string(config_getdefaultcache(), CALPARSER_SERIES_ZONE_KEY, "1");
+        EXPECT_EQ(row.withKey, starts(row.ics));
+        config_set_string(config_getdefaultcache(), CALPARSER_SERIES_ZONE_KEY, nullptr);
+    }
+}
+
+// The kept zone only stands in for a missing X-KVAL-DTSTART-TZID, and a
+// start without TZID keeps none: both expand in UTC as before, 17:30Z weekly.
+TEST_F(SeriesZoneTest, ServerZoneLineAndZonelessStartAreUnchanged) {
+    const std::vector<std::string> inUtc = {"20121111T173000Z", "20121104T173000Z",
+                                            "20121028T173000Z"};
+    const char* lines[] = {
+        "X-KVAL-DTSTART-TZID:Africa/Casablanca\r\n"
+        "DTSTART;TZID=America/Los_Angeles:20121028T103000",
+        "DTSTART:20121028T173000Z"};
+    config_set_string(config_getdefaultcache(), CALPARSER_SERIES_ZONE_KEY, "1");
+    for (const char* start : lines) {
+        SCOPED_TRACE(start);
+        EXPECT_EQ(inUtc, starts(calendar("", start, "FREQ=WEEKLY;COUNT=3")));
     }
 }
 

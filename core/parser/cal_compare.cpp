@@ -110,6 +110,7 @@ bool field_differs(const CALPARSER_FIELD& field, const CALDB_COMPONENT* a,
     case CALPARSER_FIELD_ALARMS:
         return calparser_CompareAlarmArray(calparser_field<array_t*>(a, field),
                                            calparser_field<array_t*>(b, field));
+    case CALPARSER_FIELD_ZONE: return false; /* never compared */
     }
     return false;
 }

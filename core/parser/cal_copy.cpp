@@ -109,6 +109,7 @@ void copy_field(const CALPARSER_FIELD& field, CALDB_COMPONENT* d, const CALDB_CO
                                        calparser_field<array_t*>(s, field));
         break;
     case CALPARSER_FIELD_ALARMS: break; /* the copies at a new start make the alarms */
+    case CALPARSER_FIELD_ZONE: break;   /* never copied */
     }
 }
 

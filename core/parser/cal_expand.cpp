@@ -4,11 +4,13 @@
 #include <stdlib.h>
 
 #include <plstr.h>
+#include <unicode/timezone.h>
 
 #include "core/parser/cal_copy.h"
 #include "core/parser/cal_recurring.h"
 #include "core/parser/cal_vtimezone_array.h"
 #include "core/parser/calparserutil.h"
+#include "core/parser/ical_components.h"
 #include "public/core_util/cal_time.h"
 #include "public/core_util/guid.h"
 #include "public/core_util/timezone.h"
@@ -106,6 +108,40 @@ int add_instances(const CALDB_COMPONENT* master, int kind, const array_t* period
     return 0;
 }
 
+/* The rule-based zone `tzid` names, as a DTSTART with that TZID is read:
+ * the input's own zone first, then the registry (no fallback); the zone
+ * stays its owner's. NULL when neither has one. */
+const icu::TimeZone* find_series_zone(const char* tzid, array_t* inputZones) {
+    const CAL_VTIMEZONE* input = array_findTimeZone(tzid, inputZones);
+    if (input) return input->pIcuZone;
+    const CALPARSER_TIMEZONE_LIST* registry = CALPARSER_TIMEZONE_LIST::Instance();
+    if (!registry) return nullptr;
+    const CALPARSER_ZONE_TRY step = {tzid, false, KVALLOG_LEVEL_TRACE, nullptr};
+    CALPARSER_ZONE_CHOICE choice = {};
+    const CAL_VTIMEZONE* found = registry->resolve_zone(&step, 1, true, &choice);
+    PL_strfree(choice.owned);
+    return found && choice.step == 0 ? found->pIcuZone : nullptr;
+}
+
+/* The dates of the series `record`, in its own kept zone when it has one
+ * and no X-KVAL-DTSTART-TZID, else in the zone named as parser_GenerateDates
+ * reads it. */
+int generate_series_dates(const CALDB_COMPONENT* record, array_t* info, int bound,
+                          array_t* dates, const char* defaultTzid, config_cache* config) {
+    array_t* rrules = vector_list(info, CALPARSER_VECTOR_RRULES);
+    array_t* rdates = vector_list(info, CALPARSER_VECTOR_RDATES);
+    array_t* exrules = vector_list(info, CALPARSER_VECTOR_EXRULES);
+    array_t* exdates = vector_list(info, CALPARSER_VECTOR_EXDATES);
+    if (!record->pDtStartTzid && record->pSeriesZone)
+        return recurrence_GenerateDates(record->tDtStart, rrules, rdates, exrules, exdates, bound,
+                                        dates, record->pSeriesZone, 1);
+    const char* fallbackTzid =
+        config_get_string(config, TIMEZONE_DEFAULT_TZID_KEY, TIMEZONE_FALLBACK_TZID);
+    const char* seriesTzid = record->pDtStartTzid ? record->pDtStartTzid : defaultTzid;
+    return parser_GenerateDates(record->tDtStart, rrules, rdates, exrules, exdates, bound, dates,
+                                seriesTzid, fallbackTzid, 1);
+}
+
 void free_dates(array_t* dates) {
     for (unsigned i = dates->count; i-- > 0;) free(dates->data[i]);
     array_delete(dates);
@@ -148,20 +184,11 @@ int calparser_expand_component(CAL_VCOMPONENT* master, int kind, array_t* recurr
     if (record->tRecurrenceId > 0) goto done;  // an instance, never a series
 
     give_uid_if_missing(record);
-    {
-        const char* fallbackTzid = config_get_string(config, TIMEZONE_DEFAULT_TZID_KEY, TIMEZONE_FALLBACK_TZID);
-        const char* seriesTzid = record->pDtStartTzid ? record->pDtStartTzid : defaultTzid;
-        // Unreadable rules still give the other dates; only a lack of memory
-        // gives none, and then the master stays as it was rather than vanish.
-        if (parser_GenerateDates(record->tDtStart,
-                                 vector_list(recurrenceInfo, CALPARSER_VECTOR_RRULES),
-                                 vector_list(recurrenceInfo, CALPARSER_VECTOR_RDATES),
-                                 vector_list(recurrenceInfo, CALPARSER_VECTOR_EXRULES),
-                                 vector_list(recurrenceInfo, CALPARSER_VECTOR_EXDATES), bound,
-                                 dates, seriesTzid, fallbackTzid, 1) == 3) {
-            rc = 3;
-            goto done;
-        }
+    // Unreadable rules still give the other dates; only a lack of memory
+    // gives none, and then the master stays as it was rather than vanish.
+    if (generate_series_dates(record, recurrenceInfo, bound, dates, defaultTzid, config) == 3) {
+        rc = 3;
+        goto done;
     }
     rc = add_instances(record, kind, periods, dates, components, index, keepMaster);
     finish_master(master, components, index, keepMaster);
@@ -169,6 +196,18 @@ int calparser_expand_component(CAL_VCOMPONENT* master, int kind, array_t* recurr
 done:
     free_dates(dates);
     return rc;
+}
+
+void calparser_keepSeriesZone(CALDB_COMPONENT* pComponent, const char* tzid,
+                              array_t* pTimeZones) {
+    if (!pComponent || !is_named(tzid)) return;
+    if (config_get_int(config_getdefaultcache(), CALPARSER_SERIES_ZONE_KEY, 0) != 1) return;
+    const icu::TimeZone* zone = find_series_zone(tzid, pTimeZones);
+    if (!zone) return;
+    icu::TimeZone* copy = zone->clone();
+    if (!copy) return;
+    delete static_cast<icu::TimeZone*>(pComponent->pSeriesZone);
+    pComponent->pSeriesZone = copy;
 }
 
 int parser_GenerateDates(time_t dtstart, array_t* rrules, array_t* rdates, array_t* exrules,

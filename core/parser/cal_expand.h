@@ -13,7 +13,10 @@
  *
  * Configuration: "calstore.recurrence.bound" (default 60) bounds the engine;
  * "calstore.default.timezoneID" (default "Africa/Casablanca") names the zone
- * used when the series zone is not registered. */
+ * used when the series zone is not registered;
+ * "calstore.recurrence.series_zone_from_dtstart" (default 0), when 1, makes
+ * the builders keep the zone of a DTSTART's TZID so that its series keeps
+ * DTSTART's wall-clock time (calparser_keepSeriesZone). */
 #ifndef CORE_PARSER_CAL_EXPAND_H
 #define CORE_PARSER_CAL_EXPAND_H
 
@@ -35,9 +38,22 @@ extern "C" {
 int calparser_expand_components_list(array_t* components, int kind, array_t* recurrenceInfos,
                                      const char* defaultTzid, int keepMaster);
 
+/* Configuration key: 1 keeps the zone of DTSTART's TZID for expansion. */
+#define CALPARSER_SERIES_ZONE_KEY "calstore.recurrence.series_zone_from_dtstart"
+
+/* When CALPARSER_SERIES_ZONE_KEY is 1, replaces the series zone the record
+ * keeps (pSeriesZone, owned by the record) with a copy of the zone `tzid`
+ * names, found as a DTSTART with that TZID is read: the input's own zone of
+ * `pTimeZones` (CAL_VTIMEZONE records, may be NULL) first, then the registry.
+ * An unknown name, a NULL record or name, or the key at 0 leaves the record
+ * as it is. Nothing is logged. */
+void calparser_keepSeriesZone(CALDB_COMPONENT* pComponent, const char* tzid,
+                              array_t* pTimeZones);
+
 /* Expands `master`, which stands at `index` of `components`; `kind` is 0
  * (events) or 1 (to-dos), any other kind leaves it alone. The series zone is
- * the master's X-KVAL-DTSTART-TZID, else defaultTzid (may be NULL). A master
+ * the master's X-KVAL-DTSTART-TZID, else the zone kept by
+ * calparser_keepSeriesZone, else defaultTzid (may be NULL). A master
  * without UID first gets a new one, shared by every instance. Each instance
  * is a copy of the master at its date (DTSTART and RECURRENCE-ID; the end
  * from the RDATE period starting then, else the master's length), with the

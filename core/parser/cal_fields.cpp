@@ -118,6 +118,9 @@ const CALPARSER_FIELD calparser_componentFields[] = {
      TOKEN_X_Z9KQ_ATTENDEE_RDATELIST, kItems},
     {offsetof(CALDB_COMPONENT, aAttendeeExDateList), kList, 0, kUncompared, kFull, 0,
      TOKEN_X_Z9KQ_ATTENDEE_EXDATELIST, kItems},
+    /* Kept only for expanding a series; no version or copy sees it. */
+    {offsetof(CALDB_COMPONENT, pSeriesZone), CALPARSER_FIELD_ZONE, 0, kUncompared, kNever, 0,
+     kNoProperty, kUnstored},
 };
 
 const unsigned calparser_componentFieldCount =

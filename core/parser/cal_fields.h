@@ -25,7 +25,8 @@ typedef enum CALPARSER_FIELD_KIND {
     CALPARSER_FIELD_TEXT_LIST, /* array_t* of texts */
     CALPARSER_FIELD_ORGANIZER, /* CALDB_ORGANIZER* */
     CALPARSER_FIELD_ATTENDEES, /* array_t* of CALDB_ATTENDEE */
-    CALPARSER_FIELD_ALARMS     /* array_t* of CALDB_VALARM */
+    CALPARSER_FIELD_ALARMS,    /* array_t* of CALDB_VALARM */
+    CALPARSER_FIELD_ZONE       /* owned icu::TimeZone*, the record library's own */
 } CALPARSER_FIELD_KIND;
 
 /* How a change of the field weighs when two versions are compared. The

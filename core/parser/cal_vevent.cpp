@@ -548,6 +548,8 @@ void calparser_storeComponentTime(const CALPARSER_TOKEN* pToken, void** ppCompon
         zone = pResolvedZone;
     calparser_storeDateTimeOrDateProperty(pField, ppComponent, bStart, pToken->pValue, zone,
                                           pTimeZones);
+    if (bStart && tzid)
+        calparser_keepSeriesZone((CALDB_COMPONENT*)*ppComponent, tzid, pTimeZones);
     if (bResolvedInput && text_length(pToken->pValue) == 8) {
         CALDB_COMPONENT* component = (CALDB_COMPONENT*)*ppComponent;
         if (bStart)

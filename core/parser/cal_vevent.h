@@ -123,7 +123,8 @@ int calparser_populateSharedProp(CALPARSER_TOKEN* pToken, CALDB_COMPONENT* pComp
  * for a to-do) into *pField of the record *ppComponent. The token's TZID
  * parameter names the zone; without one, resolved input is read in
  * `pResolvedZone` and other input in no zone. With resolved input an
- * 8-character value (a date) also marks that start or end as all-day. */
+ * 8-character value (a date) also marks that start or end as all-day. A
+ * DTSTART's TZID also goes to calparser_keepSeriesZone. */
 void calparser_storeComponentTime(const CALPARSER_TOKEN* pToken, void** ppComponent,
                                   int32_t* pField, int bStart, const char* pResolvedZone,
                                   array_t* pTimeZones, int bResolvedInput);

@@ -210,7 +210,8 @@ enum {
     char* pRecurUntil;           /* X-Z9KQ-RECURRENCE-UNTIL as written */      \
     int nRecurCount;             /* X-Z9KQ-RECURRENCE-COUNT */                 \
     char* pLinkCalid;            /* X-KVAL-LINK-CALID */                       \
-    char* pStateAddr;            /* address the state derivation looks for */
+    char* pStateAddr;            /* address the state derivation looks for */ \
+    void* pSeriesZone;           /* record library's own: owned icu::TimeZone */
 
 /* The shared head of an event or to-do. Operations that work on either kind
  * take a CALDB_COMPONENT* view of the record and read nType for the tail. */

@@ -7,6 +7,7 @@
 #include <string.h>
 
 #include <plstr.h>
+#include <unicode/timezone.h>
 
 #include "public/db/caldb_lists.h"
 
@@ -68,6 +69,7 @@ void free_component_head(Record* c) {
     PL_strfree(c->pRecurUntil);
     PL_strfree(c->pLinkCalid);
     PL_strfree(c->pStateAddr);
+    delete static_cast<icu::TimeZone*>(c->pSeriesZone);
 }
 
 template <typename Record>
