@@ -1,7 +1,8 @@
 /* calparse: show what the library makes of calendar files.
  *
  *   calparse [--format ical|ical-strict|xml|sxml] [--charset NAME] [--tz ZONE]
- *            [--output summary|json|sxml|tokens] [--config FILE] [FILE...]
+ *            [--output summary|json|sxml|tokens] [--config FILE]
+ *            [--literal-series-zone] [FILE...]
  *
  * Reads each FILE (standard input when there is none, or for "-") through the
  * library's parse entry, exactly as a server would, and prints the time zones,
@@ -12,6 +13,10 @@
  * server's default zone). --config names the configuration file, as the
  * environment variable CALPARSER_CONFIG does (the default zone, the
  * directory that resolves attendees, ...).
+ * A recurring series whose DTSTART has a TZID is expanded in that zone, so
+ * its instances keep DTSTART's wall-clock time across daylight-saving
+ * changes as RFC 5545 reads it; --literal-series-zone expands it as a server
+ * does without X-KVAL-DTSTART-TZID, in the zone of date-times without one.
  * Summary and json list events and to-dos in the order the parse made them,
  * except that the instances of an expanded series come earliest first (the
  * library leaves them latest first); sxml writes the library's order as is.
@@ -29,6 +34,7 @@
 
 #include <prio.h>
 
+#include "core/parser/cal_expand.h"
 #include "tools/calparse/calparse.h"
 
 namespace {
@@ -43,8 +49,11 @@ constexpr int kExitUsage = 2;
 void usage() {
     fprintf(stderr,
             "usage: calparse [--format ical|ical-strict|xml|sxml] [--charset NAME] [--tz ZONE]\n"
-            "                [--output summary|json|sxml|tokens] [--config FILE] [FILE...]\n"
-            "Instances of a recurring series are listed earliest first (summary, json).\n");
+            "                [--output summary|json|sxml|tokens] [--config FILE]\n"
+            "                [--literal-series-zone] [FILE...]\n"
+            "Instances of a recurring series are listed earliest first (summary, json).\n"
+            "A series whose DTSTART has a TZID keeps its wall-clock time in that zone;\n"
+            "--literal-series-zone expands it in the --tz zone instead, as a server would.\n");
 }
 
 int format_code(const char* name) {
@@ -92,6 +101,9 @@ bool read_arguments(int argc, char** argv, Options* opt, std::vector<const char*
                 fprintf(stderr, "calparse: unknown output %s\n", value);
                 return false;
             }
+        } else if (strcmp(arg, "--literal-series-zone") == 0) {
+            opt->literalSeriesZone = true;
+            continue;
         } else if (strcmp(arg, "--config") == 0) {
             // Read when the configuration is first used, which comes later.
             setenv("CALPARSER_CONFIG", value, 1);
@@ -170,6 +182,8 @@ int run(int argc, char** argv) {
         usage();
         return kExitUsage;
     }
+    if (!opt.literalSeriesZone)
+        config_set_string(config_getdefaultcache(), CALPARSER_SERIES_ZONE_KEY, "1");
     if (!opt.tzGiven)
         opt.defaultTzid = config_get_string(config_getdefaultcache(), TIMEZONE_DEFAULT_TZID_KEY,
                                             TIMEZONE_FALLBACK_TZID);

@@ -20,6 +20,7 @@ struct Options {
     std::string defaultTzid; /* the parse's zone for date-times without one */
     bool tzGiven = false;    /* --tz was given: local times are shown in it */
     Output output = Output::Summary;
+    bool literalSeriesZone = false; /* a series is expanded in defaultTzid, not DTSTART's zone */
 };
 
 /* One parsed input: the library's result array and what the parse said. */
