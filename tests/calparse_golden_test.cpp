@@ -11,6 +11,7 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include <nlohmann/json.hpp>
 
@@ -119,6 +120,32 @@ TEST_F(CalparseGolden, SeriesKeepsItsLocalTimeAcrossDaylightSaving) {
         EXPECT_EQ(instances[i].alarm, events[i]["alarms"][0]["trigger"]["utc"]);
         EXPECT_EQ("spring-sync-2027@example.com", events[i]["uid"]);
         EXPECT_EQ(nlohmann::json::array({"20270318T090000"}), events[i]["exdates"]);
+    }
+}
+
+// The same series read in UTC: by default it still keeps 09:00 New York
+// time (the zone of its DTSTART); with --literal-series-zone the weeks are
+// counted in UTC, so every instance stays at 14:00Z, and the EXDATE, read as
+// 09:00Z, removes none of the four.
+TEST_F(CalparseGolden, LiteralSeriesZoneExpandsInTheDefaultZone) {
+    const struct {
+        const char* options;
+        std::vector<std::string> starts;
+    } rows[] = {
+        {"--tz UTC", {"20270304T140000Z", "20270311T140000Z", "20270325T130000Z"}},
+        {"--tz UTC --literal-series-zone",
+         {"20270304T140000Z", "20270311T140000Z", "20270318T140000Z", "20270325T140000Z"}},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.options);
+        ToolRun run = run_calparse(std::string(row.options) +
+                                   " --output json tests/data/golden/spring_forward.ics");
+        ASSERT_EQ(0, run.status);
+        nlohmann::json doc = nlohmann::json::parse(run.out);
+        std::vector<std::string> starts;
+        for (const nlohmann::json& event : doc["events"])
+            starts.push_back(event["start"]["utc"]);
+        EXPECT_EQ(row.starts, starts);
     }
 }
 
