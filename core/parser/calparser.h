@@ -63,6 +63,7 @@
 #include "core/parser/print_ical.h"
 #include "core/parser/print_sxml.h"
 #include "core/parser/print_xml.h"
+#include "core/parser/cal_serialize.h"
 
 /* Units that are still being written join the API as soon as they exist. */
 #if __has_include("core/parser/cal_expand.h")
