@@ -135,9 +135,9 @@ void LineWriter::begin(const char* name)
     line_.append(name);
 }
 
-void LineWriter::param(const char* name, const char* value)
+void LineWriter::param(const char* name, const char* value, bool bKeepEmpty)
 {
-    if (!value || value[0] == '\0')
+    if (!value || (value[0] == '\0' && !bKeepEmpty))
         return;
     line_ += ';';
     line_.append(name);
@@ -145,7 +145,7 @@ void LineWriter::param(const char* name, const char* value)
     const bool quoted = needs_quotes(value);
     if (quoted)
         line_ += '"';
-    append_escaped(line_, value, Escape::Raw);
+    line_.append(value);
     if (quoted)
         line_ += '"';
 }
@@ -161,7 +161,7 @@ void LineWriter::param_list(const char* name, const array_t* items)
         if (i > 0)
             line_ += ',';
         line_ += '"';
-        append_escaped(line_, (const char*)items->data[i], Escape::Raw);
+        line_.append((const char*)items->data[i]);
         line_ += '"';
     }
 }

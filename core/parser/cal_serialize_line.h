@@ -41,9 +41,10 @@ public:
 
     /* Starts a line with the property `name` (written as given). */
     void begin(const char* name);
-    /* ";NAME=value", the value quoted when it holds ":", ";" or ",". Passed
-     * over for a NULL or empty value, which the reader passes over too. */
-    void param(const char* name, const char* value);
+    /* ";NAME=value", the value quoted when it holds ":", ";" or ",", and
+     * otherwise as it stands: the reader does not unescape parameters. Passed
+     * over for a NULL value, and for an empty one unless `bKeepEmpty`. */
+    void param(const char* name, const char* value, bool bKeepEmpty = false);
     /* ";NAME="a","b"" from the texts of `items`; nothing for no items. */
     void param_list(const char* name, const array_t* items);
     /* ":" and the escaped value; a NULL value writes the ":" alone. */

@@ -80,13 +80,14 @@ void write_organizer(LineWriter& w, const CALDB_ORGANIZER* o)
 {
     if (!o || !o->pAddr)
         return; /* the reader keeps no organizer without a value */
+    /* Unlike an attendee's, an organizer's empty parameter is kept. */
     w.begin("ORGANIZER");
-    w.param("CN", o->pCn);
-    w.param("DIR", o->pDir);
-    w.param("SENT-BY", o->pSentBy);
-    w.param("LANGUAGE", o->pLanguage);
-    w.param("X-KVAL-ORGANIZER-UID", o->pOrganizerUid);
-    w.param("X-KVAL-ORGANIZER-SENT-BY-UID", o->pSentByUid);
+    w.param("CN", o->pCn, true);
+    w.param("DIR", o->pDir, true);
+    w.param("SENT-BY", o->pSentBy, true);
+    w.param("LANGUAGE", o->pLanguage, true);
+    w.param("X-KVAL-ORGANIZER-UID", o->pOrganizerUid, true);
+    w.param("X-KVAL-ORGANIZER-SENT-BY-UID", o->pSentByUid, true);
     w.value(o->pAddr, Escape::Raw);
     w.end();
 }

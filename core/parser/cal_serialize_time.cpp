@@ -4,6 +4,7 @@
  * gives the time again, else UTC. */
 #include "core/parser/cal_serialize_parts.h"
 
+#include <stdint.h>
 #include <stdio.h>
 #include <string.h>
 
@@ -18,6 +19,7 @@ namespace calparser_serialize {
 namespace {
 
 constexpr long kSecondsPerDay = 86400;
+constexpr int32_t kHalfDay = 43200;
 constexpr long kSecondsPerHour = 3600;
 constexpr long kSecondsPerMinute = 60;
 constexpr size_t kDateLength = 8;
@@ -99,8 +101,11 @@ void put_component_time(LineWriter& w, const char* name, int32_t t, bool bIsDate
     char text[kDateTimeRoom] = {0};
     w.begin(name);
     if (bIsDate) {
-        /* An all-day time is a midnight of the zone that dates are read in. */
-        default_zone_text(t, text);
+        /* Dates are read as midnights of the default zone. An all-day time
+         * made at another zone's midnight (an instance of a series) is
+         * written as the date of the nearest such midnight: its own date in
+         * every zone less than 12 hours from the default one. */
+        default_zone_text(t <= INT32_MAX - kHalfDay ? t + kHalfDay : t, text);
         w.append(";VALUE=DATE:");
         w.append(text, kDateLength);
     } else if (zone && zone_local_text(zone, t, text)) {

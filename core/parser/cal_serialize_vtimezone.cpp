@@ -14,6 +14,9 @@ namespace calparser_serialize {
 namespace {
 
 constexpr int kMinutesPerHour = 60;
+/* The reader takes a 4th or 5th weekday of a month for the last one. */
+constexpr int kFirstWeekCountedAsLast = 4;
+constexpr int kLastWeek = -1;
 
 /* "+hhmm" or "-hhmm" of an offset in minutes east of UTC. */
 void put_offset(LineWriter& w, const char* name, int minutes)
@@ -26,26 +29,52 @@ void put_offset(LineWriter& w, const char* name, int minutes)
     w.end();
 }
 
-/* A sub-zone's DTSTART: the date-time as it was parsed, when it reads back to
- * the stored seconds; else the stored seconds in the default zone. */
-void put_subzone_start(LineWriter& w, const CAL_VZONE* zone)
+/* A sub-zone's DTSTART text: the date-time as it was parsed, when it reads
+ * back to the stored seconds; else the stored seconds in the default zone;
+ * "" when there is neither. */
+void subzone_start_text(const CAL_VZONE* zone, char out[2 * kDateTimeRoom])
 {
     const int32_t t = zone->pDbZone->tDtStart;
-    char text[2 * kDateTimeRoom] = {0};
+    out[0] = '\0';
     if (zone->nStartYear > 0) {
-        snprintf(text, sizeof text, "%04d%02d%02dT%02d%02d%02d", zone->nStartYear % 10000,
+        snprintf(out, 2 * kDateTimeRoom, "%04d%02d%02dT%02d%02d%02d", zone->nStartYear % 10000,
                  zone->nStartMonth % 100, zone->nStartDay % 100, zone->nStartHour % 100,
                  zone->nStartMinute % 100, zone->nStartSecond % 100);
         time_t back = 0;
-        if (calparser_datez_to_timet(text, &back, nullptr, nullptr) != 0 || back != (time_t)t)
-            text[0] = '\0';
+        if (calparser_datez_to_timet(out, &back, nullptr, nullptr) != 0 || back != (time_t)t)
+            out[0] = '\0';
     }
-    if (text[0] == '\0' && t >= 1)
-        default_zone_text(t, text);
-    if (text[0] == '\0')
+    if (out[0] == '\0' && t >= 1)
+        default_zone_text(t, out);
+}
+
+/* Whether an RDATE dated `text` gives the sub-zone's rule, as the reader
+ * takes it from an RDATE's first date. */
+bool rdate_gives_rule(const CAL_VZONE* zone, const char* text)
+{
+    const int month = datetime_get(text, DATETIME_FIELD_MONTH);
+    int week = datetime_get(text, DATETIME_FIELD_WEEK_IN_MONTH);
+    if (week >= kFirstWeekCountedAsLast)
+        week = kLastWeek;
+    return month >= 0 && month == zone->nMonth && week == zone->nWeek &&
+           datetime_get(text, DATETIME_FIELD_DAY_OF_WEEK) == zone->nDayOfWeek;
+}
+
+/* A rule taken from an RDATE before 1970 outlives the RDATE, whose instant
+ * (a time below 1) is not kept. The DTSTART date stands in for it when it
+ * gives the same rule and is no kept instant either. */
+void put_rule_rdate(LineWriter& w, const CAL_VZONE* zone, const char* startText)
+{
+    const CALDB_VZONE* db = zone->pDbZone;
+    if (zone->nMonth < 0 || (db->aRRules && db->aRRules->count > 0) ||
+        (db->aRDates && db->aRDates->count > 0) || startText[0] == '\0')
         return;
-    w.begin("DTSTART:");
-    w.append(text);
+    time_t instant = 0;
+    calparser_datez_to_timet(startText, &instant, nullptr, nullptr);
+    if (instant >= 1 || !rdate_gives_rule(zone, startText))
+        return;
+    w.begin("RDATE:");
+    w.append(startText);
     w.end();
 }
 
@@ -82,11 +111,18 @@ void write_subzone(LineWriter& w, const CAL_VZONE* zone, const char* kind)
     w.begin("BEGIN:");
     w.append(kind);
     w.end();
-    put_subzone_start(w, zone);
+    char start[2 * kDateTimeRoom];
+    subzone_start_text(zone, start);
+    if (start[0] != '\0') {
+        w.begin("DTSTART:");
+        w.append(start);
+        w.end();
+    }
     put_offset(w, "TZOFFSETFROM", db->nOffsetFrom);
     put_offset(w, "TZOFFSETTO", db->nOffsetTo);
     put_texts(w, "RRULE", db->aRRules, Escape::Raw);
     put_subzone_rdates(w, db->aRDates);
+    put_rule_rdate(w, zone, start);
     put_texts(w, "TZNAME", db->aTzNames, Escape::Text);
     put_texts(w, "COMMENT", db->aComments, Escape::Text);
     for (unsigned i = 0; db->aXProps && i < db->aXProps->count; i++)
