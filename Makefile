@@ -1,14 +1,15 @@
 # Set-up, build and test in one step on a fresh Debian machine.
 PACKAGES := g++ clang cmake make pkg-config python3 libnspr4-dev libicu-dev libical-dev \
             libgtest-dev libgmock-dev libbenchmark-dev libclang-rt-14-dev \
-            nlohmann-json3-dev valgrind
+            nlohmann-json3-dev valgrind llvm-14
 BUILD    ?= build
 ASAN_BUILD ?= build-asan
 TSAN_BUILD ?= build-tsan
 JOBS     ?= $(shell nproc)
 SUDO     := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
-.PHONY: all deps configure build test run asan-test valgrind-test tsan-test install clean
+.PHONY: all deps configure build test run bench asan-test valgrind-test tsan-test install clean \
+        fuzz-build fuzz fuzz-regress coverage
 
 all: build
 
@@ -34,6 +35,19 @@ run: build
 	$(BUILD)/tools/calparse/calparse examples/*.ics
 	$(BUILD)/tools/calparse/calparse --format xml examples/*.xml
 	$(BUILD)/tools/calparse/calparse --charset ISO-8859-1 examples/iso-8859-1/*.ics
+
+# Whole parse against libical on freshly generated 31 MB calendars: without
+# recurring series, with them (expansion included), and as ISO-8859-1 text.
+GEN_CALENDAR := python3 ../shared/bench/gen_calendar.py
+TO_LATIN1    := python3 -c 'import sys; sys.stdout.buffer.write(sys.stdin.buffer.read().decode("utf-8").encode("latin-1"))'
+bench: build
+	mkdir -p $(BUILD)/bench-data
+	$(GEN_CALENDAR) 20000 --no-recur > $(BUILD)/bench-data/calendar.ics
+	$(GEN_CALENDAR) 20000 > $(BUILD)/bench-data/recurring.ics
+	$(TO_LATIN1) < $(BUILD)/bench-data/calendar.ics > $(BUILD)/bench-data/latin1.ics
+	$(BUILD)/bench/whole_parse_bench $(BUILD)/bench-data/calendar.ics
+	$(BUILD)/bench/whole_parse_bench $(BUILD)/bench-data/recurring.ics
+	$(BUILD)/bench/whole_parse_bench --charset ISO-8859-1 $(BUILD)/bench-data/latin1.ics
 
 # The test suite built with clang under AddressSanitizer and UBSan.
 asan-test: deps
@@ -70,8 +84,70 @@ tsan-test: deps
 	TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \
 	  ctest --test-dir $(TSAN_BUILD) --output-on-failure -j $(JOBS) -R '$(THREAD_TEST_REGEX)'
 
+# Fuzzing: the harnesses of fuzz/ built with clang under AddressSanitizer and
+# UBSan, the library instrumented for libFuzzer. `make fuzz` runs each harness
+# for FUZZ_SECONDS, one at a time, keeping new inputs in $(FUZZ_BUILD)/corpus
+# and crashes in $(FUZZ_BUILD)/artifacts; `make fuzz-regress` replays
+# fuzz/regressions and the seed corpus once through every harness.
+FUZZ_BUILD   ?= build-fuzz
+FUZZ_SECONDS ?= 300
+FUZZ_HARNESSES := parse_ical parse_xml urlparams oracles expand recurring charset
+FUZZ_SEEDS   := examples $(wildcard ../shared/corpus)
+FUZZ_FLAGS   := -fsanitize=address,undefined -fsanitize=fuzzer-no-link \
+                -fno-sanitize-recover=all -fno-omit-frame-pointer
+
+fuzz-build: deps
+	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	  -DCALPARSER_BUILD_FUZZ=ON -DCALPARSER_BUILD_TESTS=OFF -DCALPARSER_BUILD_TOOLS=OFF \
+	  -DCALPARSER_BUILD_BENCH=OFF \
+	  "-DCMAKE_C_FLAGS=$(FUZZ_FLAGS)" "-DCMAKE_CXX_FLAGS=$(FUZZ_FLAGS)" \
+	  "-DCMAKE_EXE_LINKER_FLAGS=-fsanitize=address,undefined"
+	cmake --build $(FUZZ_BUILD) -j $(JOBS)
+
+fuzz: fuzz-build
+	@for h in $(FUZZ_HARNESSES); do \
+	  mkdir -p $(FUZZ_BUILD)/corpus/$$h $(FUZZ_BUILD)/artifacts; \
+	  echo "== fuzz $$h for $(FUZZ_SECONDS) s"; \
+	  ASAN_OPTIONS=detect_leaks=1 $(FUZZ_BUILD)/fuzz/$${h}_fuzz \
+	    -max_total_time=$(FUZZ_SECONDS) -max_len=16384 -timeout=10 -rss_limit_mb=2048 \
+	    -dict=fuzz/ical.dict -print_final_stats=1 \
+	    -artifact_prefix=$(FUZZ_BUILD)/artifacts/$$h- \
+	    $(FUZZ_BUILD)/corpus/$$h fuzz/regressions $(FUZZ_SEEDS) || exit 1; \
+	done
+
+fuzz-regress: fuzz-build
+	@for h in $(FUZZ_HARNESSES); do \
+	  echo "== replay $$h"; \
+	  ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+	    $(FUZZ_BUILD)/fuzz/$${h}_replay fuzz/regressions $(FUZZ_SEEDS) 2>$(FUZZ_BUILD)/replay-$$h.log \
+	    || { tail -n 60 $(FUZZ_BUILD)/replay-$$h.log; exit 1; }; \
+	  tail -n 1 $(FUZZ_BUILD)/replay-$$h.log; \
+	done
+
+# Clang source-based coverage of the whole test suite plus the fuzz
+# regressions and seed corpus, summed per folder (lines and branches).
+COV_BUILD ?= build-coverage
+COV_FLAGS := -fprofile-instr-generate -fcoverage-mapping
+
+coverage: deps
+	CC=clang CXX=clang++ cmake -S . -B $(COV_BUILD) -DCMAKE_BUILD_TYPE=Debug \
+	  -DCALPARSER_BUILD_FUZZ=ON -DCALPARSER_FUZZ_LIBFUZZER=OFF -DCALPARSER_BUILD_BENCH=OFF \
+	  "-DCMAKE_C_FLAGS=$(COV_FLAGS)" "-DCMAKE_CXX_FLAGS=$(COV_FLAGS)" \
+	  "-DCMAKE_EXE_LINKER_FLAGS=$(COV_FLAGS)"
+	cmake --build $(COV_BUILD) -j $(JOBS)
+	rm -rf $(COV_BUILD)/profiles && mkdir -p $(COV_BUILD)/profiles
+	LLVM_PROFILE_FILE=$(CURDIR)/$(COV_BUILD)/profiles/%p.profraw \
+	  ctest --test-dir $(COV_BUILD) --output-on-failure -j $(JOBS)
+	@for h in $(FUZZ_HARNESSES); do \
+	  LLVM_PROFILE_FILE=$(CURDIR)/$(COV_BUILD)/profiles/$$h-%p.profraw \
+	    $(COV_BUILD)/fuzz/$${h}_replay fuzz/regressions $(FUZZ_SEEDS) 2>/dev/null || exit 1; \
+	done
+	llvm-profdata-14 merge -sparse $(COV_BUILD)/profiles/*.profraw -o $(COV_BUILD)/all.profdata
+	python3 fuzz/coverage_report.py --llvm-cov llvm-cov-14 \
+	  --profile $(COV_BUILD)/all.profdata --build $(COV_BUILD) --root $(CURDIR)
+
 install: build
 	cmake --install $(BUILD)
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) $(TSAN_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(TSAN_BUILD) $(FUZZ_BUILD) $(COV_BUILD)

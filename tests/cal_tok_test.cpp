@@ -238,6 +238,6 @@ TEST(IcalLexer, SurvivesEveryAllocationFailure) {
         return true;
     });
     if (HEAP_FAILURE_HOOK) {
-        EXPECT_GT(allocations, 30);
+        EXPECT_GT(allocations, 20);
     }
 }

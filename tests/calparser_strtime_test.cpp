@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "core/parser/calparser_strtime.h"
 #include "core/parser/calparser_time.h"
 #include "tests/support/zone_builders.h"
 
@@ -70,6 +71,20 @@ TEST_F(Formatting, LocalTextAcrossDayAndTableBoundaries) {
     EXPECT_EQ("20110101T003000", local(utc("20101231T233000Z"), "Test/Plus60"));
     EXPECT_EQ("19891231T213000", local(utc("19900101T030000Z"), "Test/Minus330"));
     EXPECT_EQ("19921231T000000Z", gmt(utc("19921231T000000Z")));  // day 366 of a leap year
+}
+
+// A zone that is not registered is reported on both paths: the day tables
+// write the default zone's time (Africa/Casablanca, UTC), the rule-based path
+// nothing. No zone at all means the default zone, silently, on both.
+TEST_F(Formatting, UnregisteredZoneIsReportedInAndOutsideTheTables) {
+    const time_t june2015 = utc("20150601T120000Z");
+    EXPECT_EQ("20030101T120000", local(kNoon20030101, "Mars/Olympus", 64, 1));
+    EXPECT_EQ("", local(june2015, "Mars/Olympus", 64, 1));
+    EXPECT_EQ("", local(utc("19850601T120000Z"), "Mars/Olympus", 64, 1));
+    EXPECT_EQ("", local(kNoon20030101, "Mars/Olympus", 16, 1));  // too short for the tables
+    EXPECT_EQ("20030101T120000", local(kNoon20030101, nullptr));
+    EXPECT_EQ("20150601T120000", local(june2015, nullptr));
+    EXPECT_EQ("20150601T130000", local(june2015, "Test/Plus60"));
 }
 
 // The iCalendar text needs 17 bytes in UTC and 16 in local time.

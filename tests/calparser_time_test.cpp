@@ -113,6 +113,18 @@ TEST_F(TimeConversion, GeneralConversionFallsBackOutsideTheTables) {
     EXPECT_EQ(utc("19850615T110000Z"), general("19850615T120000", "Test/Central"));
     general("20031301T000000", "Test/Central", 2);
     EXPECT_EQ(1, calparser_datez_to_timet(nullptr, &t, nullptr, nullptr));
+    // No place for the time: the conversion's one failure code.
+    EXPECT_EQ(2, calparser_timecache_datez_to_timet("20030101T120000Z", nullptr, nullptr,
+                                                    nullptr));
+}
+
+// Only an upper-case Z marks UTC, on either side of the tables: a lower-case
+// one leaves a local text, read in the zone (+01:00).
+TEST_F(TimeConversion, LowerCaseZIsLocalOnEveryPath) {
+    EXPECT_EQ(utc("20030101T110000Z"), general("20030101T120000z", "Test/Plus60"));
+    EXPECT_EQ(utc("19800101T110000Z"), general("19800101T120000z", "Test/Plus60"));
+    EXPECT_EQ(utc("20150101T110000Z"), general("20150101T120000z", "Test/Plus60"));
+    EXPECT_EQ(utc("19800101T120000Z"), general("19800101T120000Z", "Test/Plus60"));
 }
 
 TEST_F(TimeConversion, RegistryConversionOfUtcAndLocalTexts) {

@@ -38,12 +38,21 @@ std::string wall_text(time_t time, const icu::TimeZone* zone) {
 TEST(Timezone, ConversionsBothWaysAcrossDaylightChanges) {
     Zone eastern = new_york_rules();
     EXPECT_EQ(utc(2025, 7, 1, 4), timezone_DateTimeApplyTimeZone("20250701", eastern.get()));
-    // 02:30 does not exist on 9 March: read with the offset before the change.
+    // 02:30 does not exist on 9 March and 01:30 happens twice on 2 November:
+    // both read as standard time (EST), as the conversion tables read them.
     EXPECT_EQ(utc(2025, 3, 9, 7, 30), timezone_DateTimeApplyTimeZone("20250309T023000", eastern.get()));
-    // 01:30 happens twice on 2 November: the first one, still daylight time.
-    EXPECT_EQ(utc(2025, 11, 2, 5, 30), timezone_DateTimeApplyTimeZone("20251102T013000", eastern.get()));
-    // A UTC text ignores the zone; no zone means UTC.
+    EXPECT_EQ(utc(2025, 11, 2, 6, 30), timezone_DateTimeApplyTimeZone("20251102T013000", eastern.get()));
+    EXPECT_EQ(utc(2025, 11, 2, 4, 59), timezone_DateTimeApplyTimeZone("20251102T005900", eastern.get()));
+    EXPECT_EQ(utc(2025, 11, 2, 7), timezone_DateTimeApplyTimeZone("20251102T020000", eastern.get()));
+    // Rule instances keep RFC 5545's reading: the first 01:30, still EDT.
+    long long instance = 0;
+    ASSERT_EQ(0, timezone_WallClockToUtc(eastern.get(), utc(2025, 11, 2, 1, 30), &instance));
+    EXPECT_EQ(utc(2025, 11, 2, 5, 30), instance);
+    // A UTC text ignores the zone; no zone means UTC. Only an upper-case Z
+    // marks UTC: with a lower-case one the text is local (EST in January).
     EXPECT_EQ(1041422400, timezone_DateTimeApplyTimeZone("20030101T120000Z", eastern.get()));
+    EXPECT_EQ(1041422400 + 5 * 3600,
+              timezone_DateTimeApplyTimeZone("20030101T120000z", eastern.get()));
     EXPECT_EQ(1041422400, timezone_DateTimeApplyTimeZone("20030101T120000", nullptr));
     // Not a time, or beyond the 32-bit range: 0.
     EXPECT_EQ(0, timezone_DateTimeApplyTimeZone("20250230T120000", eastern.get()));

@@ -1,24 +1,18 @@
 /* Attendee and organizer lists: deep copies, look-ups, merges, duplicate
- * removal, participation status, e-mail recipients, address tests, the
- * directory-pool setters and the data-file wrappers. */
+ * removal, participation status, e-mail recipients and address tests. */
 #include "core/parser/cal_attendees.h"
 
-#include <fcntl.h>
 #include <stdlib.h>
 #include <string.h>
-#include <unistd.h>
 
 #include <plstr.h>
 
 #include "core/parser/calparserutil.h"
 #include "core/parser/populate.h"
-#include "public/core_util/calfile.h"
 #include "public/core_util/comp_util.h"
 #include "public/core_util/parseutil.h"
+#include "public/util/str.h"
 #include "public/util/strarray.h"
-
-uint32_t admin_ldpool = 0;
-uint32_t lookup_ldpool = 0;
 
 namespace {
 
@@ -27,13 +21,13 @@ constexpr unsigned kMailtoLength = sizeof kMailto - 1;
 
 /* Replaces *field by a copy of src; a NULL src leaves it. 0, or 3 when the
  * copy fails. */
-int copy_text(char** field, const char* src) {
-    return src ? calparser_recurrence_populateProperties(field, src) : 0;
+int copy_present_text(char** field, const char* src) {
+    return src ? str_replace_copy(field, src) : 0;
 }
 
 /* Replaces *field by a copy of the address src, which must exist. */
 int copy_address(char** field, const char* src) {
-    return src ? copy_text(field, src) : 3;
+    return src ? str_replace_copy(field, src) : 3;
 }
 
 CALDB_ATTENDEE* attendee_at(const array_t* list, unsigned i) {
@@ -62,42 +56,21 @@ void truncate_text_list(array_t* list, unsigned count) {
 
 }  // namespace
 
-void parser_set_ldpool(void* unused, uint32_t pool) {
-    (void)unused;
-    admin_ldpool = pool;
-}
-
-void parser_set_lookup_ldpool(void* unused, uint32_t pool) {
-    (void)unused;
-    lookup_ldpool = pool;
-}
-
-int jtessar_open(const char* path, int flags, int mode) {
-    if (!path) return -1;
-    char* local = calfile_ResolveLocalPath(path);
-    int fd = open(local ? local : path, flags, static_cast<mode_t>(mode));
-    PL_strfree(local);
-    return fd;
-}
-
-int jtessar_close(int fd) {
-    return close(fd);
-}
-
 int calparser_recurrence_populateAttendee(CALDB_ATTENDEE** ppDest, const CALDB_ATTENDEE* pSrc) {
     if (!ppDest || !pSrc) return 1;
     if (!*ppDest && !(*ppDest = caldb_NewAttendee())) return 3;
     CALDB_ATTENDEE* d = *ppDest;
     const CALDB_ATTENDEE* s = pSrc;
-    if (copy_address(&d->pAddr, s->pAddr) || copy_text(&d->pCalid, s->pCalid) ||
-        copy_text(&d->pCuType, s->pCuType) ||
+    if (copy_address(&d->pAddr, s->pAddr) || copy_present_text(&d->pCalid, s->pCalid) ||
+        copy_present_text(&d->pCuType, s->pCuType) ||
         calparser_append_arrays_unique(&d->aMembers, s->aMembers) ||
         calparser_append_arrays_unique(&d->aDelegatedTo, s->aDelegatedTo) ||
         calparser_append_arrays_unique(&d->aDelegatedFrom, s->aDelegatedFrom) ||
-        copy_text(&d->pRole, s->pRole) || copy_text(&d->pCn, s->pCn) ||
-        copy_text(&d->pDir, s->pDir) || copy_text(&d->pSentBy, s->pSentBy) ||
-        copy_text(&d->pPartStatName, s->pPartStatName) || copy_text(&d->pAuxText, s->pAuxText) ||
-        copy_text(&d->pLanguage, s->pLanguage)) {
+        copy_present_text(&d->pRole, s->pRole) || copy_present_text(&d->pCn, s->pCn) ||
+        copy_present_text(&d->pDir, s->pDir) || copy_present_text(&d->pSentBy, s->pSentBy) ||
+        copy_present_text(&d->pPartStatName, s->pPartStatName) ||
+        copy_present_text(&d->pAuxText, s->pAuxText) ||
+        copy_present_text(&d->pLanguage, s->pLanguage)) {
         caldb_FreeAttendee(ppDest);
         return 3;
     }
@@ -117,10 +90,11 @@ int calparser_recurrence_populateOrganizer(CALDB_ORGANIZER** ppDest, const CALDB
     if (!*ppDest && !(*ppDest = caldb_NewOrganizer())) return 3;
     CALDB_ORGANIZER* d = *ppDest;
     const CALDB_ORGANIZER* s = pSrc;
-    if (copy_address(&d->pAddr, s->pAddr) || copy_text(&d->pCn, s->pCn) ||
-        copy_text(&d->pDir, s->pDir) || copy_text(&d->pSentBy, s->pSentBy) ||
-        copy_text(&d->pOrganizerUid, s->pOrganizerUid) ||
-        copy_text(&d->pSentByUid, s->pSentByUid) || copy_text(&d->pLanguage, s->pLanguage)) {
+    if (copy_address(&d->pAddr, s->pAddr) || copy_present_text(&d->pCn, s->pCn) ||
+        copy_present_text(&d->pDir, s->pDir) || copy_present_text(&d->pSentBy, s->pSentBy) ||
+        copy_present_text(&d->pOrganizerUid, s->pOrganizerUid) ||
+        copy_present_text(&d->pSentByUid, s->pSentByUid) ||
+        copy_present_text(&d->pLanguage, s->pLanguage)) {
         caldb_FreeOrganizer(ppDest);
         return 3;
     }
@@ -325,10 +299,4 @@ int isEmailAddress(const char* text) {
 int IsPossibleCalid(const char* text) {
     if (!text || bIsMailto(text)) return 0;
     return cal_parseutil_isValidCalid(text);
-}
-
-int bHasScheduleAccessToCalProps(const ACL_CONTEXT* ctx, const char* user) {
-    if (!user) return 1;
-    unsigned rights = acl_misc_checkACL(ctx, user, 0, ACL_RIGHT_SCHEDULE, ACL_TARGET_CALPROPS);
-    return (rights & ACL_RIGHT_SCHEDULE) != 0;
 }

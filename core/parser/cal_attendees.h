@@ -10,33 +10,13 @@
 #ifndef CORE_PARSER_CAL_ATTENDEES_H
 #define CORE_PARSER_CAL_ATTENDEES_H
 
-#include <stdint.h>
-
 #include "core/parser/cal_xprops.h"  /* xDelete, the deletion marker */
-#include "public/ac/acl.h"
 #include "public/db/caldb.h"
 #include "public/util/array.h"
 
 #ifdef __cplusplus
 extern "C" {
 #endif
-
-/* Opaque handles of the server's directory-connection pools. The library
- * only stores them; they are set once at start-up. */
-extern uint32_t admin_ldpool;
-extern uint32_t lookup_ldpool;
-
-/* Store `pool` in admin_ldpool / lookup_ldpool; the first argument is not
- * used. */
-void parser_set_ldpool(void* unused, uint32_t pool);
-void parser_set_lookup_ldpool(void* unused, uint32_t pool);
-
-/* open(2) on the local form of a data-file path (backslashes become "/", a
- * relative path is found under the data root, see calfile_ResolveLocalPath).
- * Returns the descriptor, or -1 (also for a NULL path). */
-int jtessar_open(const char* path, int flags, int mode);
-/* close(2); returns its result. */
-int jtessar_close(int fd);
 
 /* Deep-copies `pSrc` into *ppDest, creating the record when *ppDest is NULL.
  * Texts present in the source replace the destination's (a NULL source text
@@ -146,10 +126,6 @@ int isEmailAddress(const char* text);
 /* 0 for a "mailto:" text (any case) or NULL, else
  * cal_parseutil_isValidCalid(text). */
 int IsPossibleCalid(const char* text);
-
-/* 1 when `user` is NULL or the access check grants it the scheduling right
- * on the calendar properties, else 0. */
-int bHasScheduleAccessToCalProps(const ACL_CONTEXT* ctx, const char* user);
 
 #ifdef __cplusplus
 }

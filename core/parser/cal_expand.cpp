@@ -11,6 +11,7 @@
 #include "core/parser/calparserutil.h"
 #include "public/core_util/cal_time.h"
 #include "public/core_util/guid.h"
+#include "public/core_util/timezone.h"
 #include "public/recurrence/recurrence.h"
 #include "public/util/config.h"
 #include "public/util/kvallog.h"
@@ -19,12 +20,7 @@ namespace {
 
 constexpr const char* kBoundKey = "calstore.recurrence.bound";
 constexpr int kDefaultBound = 60;
-constexpr const char* kFallbackZoneKey = "calstore.default.timezoneID";
-/* The registry's last resort: a zone at UTC without daylight time. */
-constexpr const char* kLastResortZone = "Africa/Casablanca";
 
-constexpr int kLevelZoneMissing = 6;
-constexpr int kLevelFallbackMissing = 5;
 
 bool is_well_formed_vector(const array_t* info) {
     if (!info || info->count != CALPARSER_VECTOR_SIZE) return false;
@@ -152,7 +148,7 @@ int calparser_expand_component(CAL_VCOMPONENT* master, int kind, array_t* recurr
 
     give_uid_if_missing(record);
     {
-        const char* fallbackTzid = config_get_string(config, kFallbackZoneKey, kLastResortZone);
+        const char* fallbackTzid = config_get_string(config, TIMEZONE_DEFAULT_TZID_KEY, TIMEZONE_FALLBACK_TZID);
         const char* seriesTzid = record->pDtStartTzid ? record->pDtStartTzid : defaultTzid;
         // Unreadable rules still give the other dates; only a lack of memory
         // gives none, and then the master stays as it was rather than vanish.
@@ -177,19 +173,16 @@ done:
 int parser_GenerateDates(time_t dtstart, array_t* rrules, array_t* rdates, array_t* exrules,
                          array_t* exdates, int bound, array_t* dates, const char* tzid,
                          const char* fallbackTzid, int flag) {
-    void* zone = lookup_libnls_timezone(tzid);
-    if (!zone) {
-        if (is_named(tzid))
-            kvallog(0, kLevelZoneMissing, "%s: TimeZone \"%s\" not found\n.",
-                    KVALLOG_CORE_SUBSYSTEM, tzid);
-        zone = lookup_libnls_timezone(fallbackTzid);
-        if (!zone) {
-            if (is_named(fallbackTzid))
-                kvallog(0, kLevelFallbackMissing, "%s: Fallback TimeZone \"%s\" not found\n.",
-                        KVALLOG_CORE_SUBSYSTEM, fallbackTzid);
-            zone = lookup_libnls_timezone(kLastResortZone);
-        }
-    }
+    // A step whose name is empty is tried silently.
+    const CALPARSER_ZONE_TRY steps[] = {
+        {tzid, false, KVALLOG_LEVEL_PARSE,
+         is_named(tzid) ? "%s: TimeZone \"%s\" not found\n." : nullptr},
+        {fallbackTzid, false, KVALLOG_LEVEL_DEFAULTED,
+         is_named(fallbackTzid) ? "%s: Fallback TimeZone \"%s\" not found\n." : nullptr}};
+    const CALPARSER_TIMEZONE_LIST* registry = CALPARSER_TIMEZONE_LIST::Instance();
+    CALPARSER_ZONE_CHOICE choice = {};
+    const CAL_VTIMEZONE* found = registry ? registry->resolve_zone(steps, 2, true, &choice) : nullptr;
+    void* zone = found ? static_cast<void*>(found->pIcuZone) : nullptr;
     return recurrence_GenerateDates(dtstart, rrules, rdates, exrules, exdates, bound, dates, zone,
                                     flag);
 }

@@ -179,6 +179,20 @@ int calparser_ModifyMasterEventExDateRDate(CALDB_COMPONENT** ppMaster,
     return 0;
 }
 
+namespace {
+
+// Record times are 32-bit: sums and differences are worked out in time_t and
+// narrowed like every other time the copies store, never overflowing an int.
+int32_t seconds_after(int32_t t, time_t seconds) {
+    return static_cast<int32_t>(static_cast<time_t>(t) + seconds);
+}
+
+int seconds_between(int32_t from, int32_t to) {
+    return static_cast<int>(static_cast<time_t>(to) - from);
+}
+
+}  // namespace
+
 int calparser_ModifyRecurringEvent(CALDB_VEVENT* instance, const CALDB_VEVENT* master, int shift,
                                    int length, int moveStart, int force) {
     if (!instance || !master) return 0;
@@ -188,7 +202,7 @@ int calparser_ModifyRecurringEvent(CALDB_VEVENT* instance, const CALDB_VEVENT* m
     calparser_recurrence_copyEventPropertiesExceptStartEndRecID(instance, master, 1, force);
     if (moveStart) instance->tDtStart = static_cast<int32_t>(originalStart + shift);
     if (applies_change(inst, mast, CALPARSER_MOD_DTEND_DUE, force))
-        instance->tDtEnd = instance->tDtStart + length;
+        instance->tDtEnd = seconds_after(instance->tDtStart, length);
     apply_master_recurrence_id_and_alarms(inst, mast, originalStart, force);
     return 0;
 }
@@ -204,7 +218,7 @@ int calparser_ModifyRecurringTodo(CALDB_VTODO* instance, const CALDB_VTODO* mast
     if (master->tDue < 1)
         instance->tDue = 0;
     else if (applies_change(inst, mast, CALPARSER_MOD_DTEND_DUE, force))
-        instance->tDue = instance->tDtStart + length;
+        instance->tDue = seconds_after(instance->tDtStart, length);
     apply_master_recurrence_id_and_alarms(inst, mast, originalStart, force);
     return 0;
 }
@@ -215,7 +229,7 @@ int calparser_ModifyRecurringEventList(array_t* instances, const CALDB_VEVENT* m
     time_t originalStart =
         getOriginalStartTimeXTokenVal(reinterpret_cast<const CALDB_COMPONENT*>(master));
     int shift = master->tRecurrenceId > 0 ? static_cast<int>(master->tDtStart - originalStart) : 0;
-    int length = master->tDtEnd - master->tDtStart;
+    int length = seconds_between(master->tDtStart, master->tDtEnd);
     for (unsigned i = instances->count; i-- > 0;)
         calparser_ModifyRecurringEvent(static_cast<CALDB_VEVENT*>(instances->data[i]), master,
                                        shift, length, moveStart, force);
@@ -227,14 +241,14 @@ int calparser_ModifyRecurringTodoList(array_t* instances, const CALDB_VTODO* mas
     if (!instances || !master) return 0;
     time_t originalStart =
         getOriginalStartTimeXTokenVal(reinterpret_cast<const CALDB_COMPONENT*>(master));
-    int length = master->tDue > 0 ? master->tDue - master->tDtStart : 0;
+    int length = master->tDue > 0 ? seconds_between(master->tDtStart, master->tDue) : 0;
     for (unsigned i = instances->count; i-- > 0;) {
         CALDB_VTODO* instance = static_cast<CALDB_VTODO*>(instances->data[i]);
         if (!instance) continue;
         // Without a RECURRENCE-ID the master's start is the new start of every instance.
         int shift = master->tRecurrenceId > 0
                         ? static_cast<int>(master->tDtStart - originalStart)
-                        : master->tDtStart - instance->tDtStart;
+                        : seconds_between(instance->tDtStart, master->tDtStart);
         calparser_ModifyRecurringTodo(instance, master, shift, length, moveStart, force);
     }
     return 0;

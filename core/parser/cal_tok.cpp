@@ -1,6 +1,7 @@
 /* Tokens and parameters: construction, release, parameter look-up and the two
  * diagnostic printers. The iCalendar lexer that fills them is cal_tok_ical.cpp. */
 #include "core/parser/cal_tok.h"
+#include "core/parser/cal_tok_arena.h"
 
 #include <stdlib.h>
 #include <string.h>
@@ -104,22 +105,17 @@ int isKeywordPropertyType(iCal_Token_t nType)
 
 iCal_Token_t calparser_getKeywordValueType(iCal_Token_t nType, const char* pText, unsigned nLen)
 {
-    char* copy = PL_strndup(pText ? pText : "", nLen);
-    if (!copy)
+    UpperName word(pText ? pText : "", pText ? nLen : 0);
+    if (!word.text())
         return TOKEN_UNKNOWN;
-    char* word = copy;
-    calparser_trim_and_capitalize_propName(&word);
-    unsigned len = (unsigned)strlen(word);
-    iCal_Token_t keyword = TOKEN_UNKNOWN;
+    unsigned len = (unsigned)word.length();
     switch (nType) {
-    case TOKEN_METHOD: keyword = calparser_getMethodType(word, len); break;
-    case TOKEN_ACTION: keyword = calparser_getActionType(word, len); break;
-    case TOKEN_STATUS: keyword = calparser_getStatusType(word, len); break;
-    case TOKEN_TRANSP: keyword = calparser_getTranspType(word, len); break;
-    default: break;
+    case TOKEN_METHOD: return calparser_getMethodType(word.text(), len);
+    case TOKEN_ACTION: return calparser_getActionType(word.text(), len);
+    case TOKEN_STATUS: return calparser_getStatusType(word.text(), len);
+    case TOKEN_TRANSP: return calparser_getTranspType(word.text(), len);
+    default: return TOKEN_UNKNOWN;
     }
-    PL_strfree(copy);
-    return keyword;
 }
 
 void calparser_debugPrintToken(CALPARSER_TOKEN* pToken, int* pnDepth, PRFileDesc* pFile)

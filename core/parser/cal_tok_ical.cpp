@@ -3,15 +3,19 @@
  * The chunk loop finds the end of each logical line (skipping folds and
  * quoted-printable soft breaks), copies the line, unfolds the copy, splits it
  * into name, parameters and value and fills a token. Every scan here moves
- * forward only, so a chunk is lexed in time linear in its length. */
+ * forward only, so a chunk is lexed in time linear in its length.
+ *
+ * Inside a whole parse the tokens live in the parse's arena
+ * (cal_tok_arena.h), and the lines are unfolded in the intake's own text
+ * buffer instead of a copy: the bytes of a consumed line are never read
+ * again. Lengths found once are passed on, never measured again. */
 #include "core/parser/cal_tok.h"
 
-#include <ctype.h>
 #include <string.h>
 
 #include <plstr.h>
-#include <prmem.h>
 
+#include "core/parser/cal_tok_arena.h"
 #include "public/util/str.h"
 
 namespace {
@@ -54,14 +58,22 @@ const char* next_line_break(line_scan* scan, const char* from, const char* limit
     return (const char*)memchr(from, '\r', limit - from);
 }
 
+/* `c` with a-z upper-cased, as toupper in the C locale, without its call. */
+inline char ascii_upper(char c)
+{
+    return c >= 'a' && c <= 'z' ? (char)(c - 'a' + 'A') : c;
+}
+
 /* The end of the first occurrence of `word` (upper case) in [from, limit),
  * compared ignoring case, or NULL. */
 const char* find_word_ignoring_case(const char* from, const char* limit, const char* word)
 {
     size_t wordLen = strlen(word);
     for (const char* p = from; p + wordLen <= limit; p++) {
-        size_t i = 0;
-        while (i < wordLen && toupper((unsigned char)p[i]) == word[i])
+        if (ascii_upper(*p) != word[0])
+            continue;
+        size_t i = 1;
+        while (i < wordLen && ascii_upper(p[i]) == word[i])
             i++;
         if (i == wordLen)
             return p + wordLen;
@@ -117,88 +129,107 @@ void strip_one_quote_pair(const char** pBegin, const char** pEnd)
         (*pEnd)--;
 }
 
-/* A new text holding `len` bytes at `s`, trimmed and upper-cased, or NULL. */
-char* copy_name(const char* s, size_t len)
-{
-    char* copy = PL_strndup(s, (PRUint32)len);
-    if (!copy)
-        return nullptr;
-    char* trimmed = copy;
-    calparser_trim_and_capitalize_propName(&trimmed);
-    if (trimmed != copy)
-        memmove(copy, trimmed, strlen(trimmed) + 1);
-    return copy;
-}
-
-/* A new text holding the `len` bytes of `value` unescaped, with a CR put
- * before each bare LF when `withCR` is set; NULL when memory runs out. */
-char* copy_unescaped(const char* value, size_t len, bool withCR)
+/* A copy of the `len` bytes of `value` (no NUL among them) unescaped, with a
+ * CR put before each LF that is not its first byte and lacks one when `withCR`
+ * is set, made in `arena` (NULL: the heap); NULL when memory runs out. One
+ * pass does what calparser_convertPropValToValid and then calparser_addCR do. */
+char* copy_unescaped(calparser_arena* arena, const char* value, size_t len, bool withCR)
 {
     /* Unescaping never lengthens the text, and an escaped LF gains its CR in
      * the room the escape freed: only the raw LFs need a byte more. */
     size_t rawLfs = 0;
-    for (size_t i = 0; withCR && i < len; i++)
-        rawLfs += value[i] == '\n';
-    char* copy = (char*)PR_Malloc((PRUint32)(len + rawLfs + 1));
+    const char* end = value + len;
+    for (const char* lf = value; withCR && (lf = (const char*)memchr(lf, '\n', end - lf)); lf++)
+        rawLfs++;
+    char* copy = calparser_arena_text(arena, len + rawLfs + 1);
     if (!copy)
         return nullptr;
-    memcpy(copy, value, len);
-    copy[len] = '\0';
-    calparser_convertPropValToValid(&copy);
-    if (withCR)
-        calparser_addCR(&copy);
+    char* out = copy;
+    auto put = [&](char c) {
+        if (withCR && c == '\n' && out > copy && out[-1] != '\r')
+            *out++ = '\r';
+        *out++ = c;
+    };
+    for (const char* in = value; in < end; in++) {
+        if (in[0] != '\\' || in + 1 == end) {
+            put(*in);
+            continue;
+        }
+        in++;
+        switch (*in) {
+        case 'n':
+        case 'N': put('\n'); break;
+        case 'r': put('\r'); break;
+        case ';':
+        case ',':
+        case ':': put(*in); break;
+        default:
+            /* Kept as written, a doubled backslash included: its second
+             * backslash does not start a sequence of its own. */
+            put('\\');
+            put(*in);
+            break;
+        }
+    }
+    *out = '\0';
     return copy;
+}
+
+/* Frees a parameter made on the heap; arena parameters go with the arena. */
+void discard_param(calparser_arena* arena, CALPARSER_PARAM* param)
+{
+    if (!arena)
+        calparser_FreeParam(&param);
 }
 
 /* Makes one parameter of the stretch [start, stop) and appends it. False when
  * memory runs out (nothing is appended then). */
-bool append_param(const char* start, const char* stop, array_t* pParams, int bRecurrence)
+bool append_param(const char* start, const char* stop, array_t* pParams, int bRecurrence,
+                  calparser_arena* arena)
 {
     const char* equals = (const char*)memchr(start, '=', stop - start);
     const char* nameEnd = equals ? equals : stop;
-    CALPARSER_PARAM* param = calparser_NewParam();
-    char* name = param ? copy_name(start, nameEnd - start) : nullptr;
-    if (!name)
+    CALPARSER_PARAM* param =
+        (CALPARSER_PARAM*)calparser_arena_zalloc(arena, sizeof(CALPARSER_PARAM));
+    if (!param)
+        return false;
+    UpperName name(start, nameEnd - start);
+    if (!name.text())
         goto fail;
     if (equals) {
         const char* valueBegin = equals + 1;
         const char* valueEnd = stop;
         strip_one_quote_pair(&valueBegin, &valueEnd);
-        param->pValue = PL_strndup(valueBegin, (PRUint32)(valueEnd - valueBegin));
+        param->pValue = calparser_arena_strndup(arena, valueBegin, valueEnd - valueBegin);
     } else {
-        param->pValue = PL_strdup("");
+        param->pValue = calparser_arena_strndup(arena, "", 0);
     }
     if (!param->pValue)
         goto fail;
-    param->nType = bRecurrence ? calparser_getRecurrenceParamType(name)
-                               : calparser_getParamType(name);
-    if (param->nType == TOKEN_X_PARAM) {
-        param->pName = name;
-        name = nullptr;
-    }
-    PL_strfree(name);
-    if (array_append(pParams, param) != 0) {
-        calparser_FreeParam(&param);
-        return false;
-    }
+    param->nType = bRecurrence ? calparser_getRecurrenceParamType(name.text())
+                               : calparser_getParamType(name.text());
+    if (param->nType == TOKEN_X_PARAM &&
+        !(param->pName = calparser_arena_strndup(arena, name.text(), name.length())))
+        goto fail;
+    if (calparser_arena_append(arena, pParams, param) != 0)
+        goto fail;
     return true;
 fail:
-    PL_strfree(name);
-    calparser_FreeParam(&param);
+    discard_param(arena, param);
     return false;
 }
 
 /* Appends the parameters between the line's first ";" and its colon. Each
  * runs to the next ";" or the colon, even inside quotes. */
 void append_params(const char* firstSemicolon, const char* colon, array_t* pParams,
-                   int bRecurrence)
+                   int bRecurrence, calparser_arena* arena)
 {
     const char* start = firstSemicolon + 1;
     for (;;) {
         const char* stop = (const char*)memchr(start, ';', colon - start);
         if (!stop)
             stop = colon;
-        if (!append_param(start, stop, pParams, bRecurrence))
+        if (!append_param(start, stop, pParams, bRecurrence, arena))
             return;
         if (stop == colon)
             return;
@@ -206,20 +237,126 @@ void append_params(const char* firstSemicolon, const char* colon, array_t* pPara
     }
 }
 
-/* The property type of the `len` bytes at `name`; an extension name is kept in
- * *ppName (a new text, else *ppName is left alone). */
-iCal_Token_t classify_name(const char* name, unsigned len, char** ppName)
+/* calparser_get_line_vals over the `len` bytes of `pLine`, its parameters
+ * made in `arena`. */
+void split_line(char* pLine, size_t len, char** ppName, unsigned* pnNameLen, char** ppValue,
+                unsigned* pnValueLen, array_t* pParams, int bRecurrence, calparser_arena* arena)
 {
-    char* upper = copy_name(name, len);
-    if (!upper)
-        return TOKEN_UNKNOWN;
-    iCal_Token_t type = calparser_getPropType(upper, (unsigned)strlen(upper));
-    if (type == TOKEN_X) {
-        *ppName = upper;
-        upper = nullptr;
+    *ppName = pLine;
+    *pnNameLen = 0;
+    *ppValue = nullptr;
+    *pnValueLen = 0;
+    if (!pLine)
+        return;
+    char* colon = findValidICALColon(pLine, (unsigned)len);
+    if (!colon)
+        return;
+    *ppValue = colon + 1;
+    *pnValueLen = (unsigned)(pLine + len - *ppValue);
+    char* semicolon = (char*)memchr(pLine, ';', colon - pLine);
+    if (!semicolon) {
+        *pnNameLen = (unsigned)(colon - pLine);
+        return;
     }
-    PL_strfree(upper);
+    *pnNameLen = (unsigned)(semicolon - pLine);
+    append_params(semicolon, colon, pParams, bRecurrence, arena);
+}
+
+/* The property type of the `len` bytes at `name`; an extension name is kept in
+ * *ppName (a new text from `arena`). 0 when a copy cannot be made. */
+iCal_Token_t classify_name(const char* name, unsigned len, char** ppName, calparser_arena* arena)
+{
+    UpperName upper(name, len);
+    if (!upper.text())
+        return TOKEN_UNKNOWN;
+    iCal_Token_t type = calparser_getPropType(upper.text(), (unsigned)upper.length());
+    if (type == TOKEN_X && !(*ppName = calparser_arena_strndup(arena, upper.text(),
+                                                              upper.length())))
+        return TOKEN_UNKNOWN;
     return type;
+}
+
+/* Unfolds the `len` bytes of the NUL-terminated `line` in place by the rules
+ * of calparser_trim_line; returns the new length. */
+size_t unfold_in_place(char* line, size_t len)
+{
+    /* Nearly every line holds no line end but the CR of its CR LF. */
+    if (!memchr(line, '\n', len)) {
+        const char* cr = (const char*)memchr(line, '\r', len);
+        if (!cr)
+            return len;
+        if (cr == line + len - 1) {
+            line[--len] = '\0';
+            return len;
+        }
+    }
+    /* Scan from the last byte to the first, building the result backwards at
+     * the end of the same buffer: `out` is the first byte of what is kept, so
+     * "the byte after" a position is *out, as the scan has left it. */
+    char* end = line + len;
+    char* out = end;
+    for (size_t i = len; i-- > 0;) {
+        char c = line[i];
+        bool hasNext = out < end;
+        if (c == '\n' && hasNext && *out == ' ')
+            out++;                          /* a fold: drop the LF and its space */
+        else if (c == '\r' && hasNext)
+            continue;                       /* a CR inside the line */
+        else
+            *--out = c;
+    }
+    if (out < end && end[-1] == '\r')
+        end--;
+    size_t kept = end - out;
+    memmove(line, out, kept);
+    line[kept] = '\0';
+    return kept;
+}
+
+/* The logical line [start, end) as a NUL-terminated text to unfold: inside a
+ * whole parse (`arena` set) the line itself, else a copy, NULL when memory
+ * runs out. Like a string copy it stops at a NUL byte in the line. *pLen
+ * receives its length. */
+char* take_line(char* start, const char* end, calparser_arena* arena, size_t* pLen)
+{
+    *pLen = strnlen(start, end - start);
+    if (!arena)
+        return PL_strndup(start, (PRUint32)*pLen);
+    start[*pLen] = '\0';
+    return start;
+}
+
+/* calparser_populate_token_helper for the unfolded `pLine` of `len` bytes,
+ * the token's parts made in `arena`. */
+int fill_token(CALPARSER_TOKEN* token, char* pLine, size_t len, unsigned nLine,
+               int bRecurrence, int bKeepXLine, calparser_arena* arena)
+{
+    array_t* params = calparser_arena_list(arena);
+    if (!params)
+        return 3;
+
+    char* name = nullptr;
+    char* value = nullptr;
+    unsigned nameLen = 0;
+    unsigned valueLen = 0;
+    split_line(pLine, len, &name, &nameLen, &value, &valueLen, params, bRecurrence, arena);
+    token->nType = name ? classify_name(name, nameLen, &token->pName, arena) : TOKEN_UNKNOWN;
+    if (!value)
+        value = (char*)"";  /* no colon: the line has an empty value */
+
+    if (token->nType == TOKEN_BEGIN || token->nType == TOKEN_END) {
+        token->nValue = calparser_getComponentType(value, valueLen);
+    } else if (isKeywordPropertyType(token->nType)) {
+        token->nValue = calparser_getKeywordValueType(token->nType, value, valueLen);
+    } else if (token->nType == TOKEN_X) {
+        token->pValue = bKeepXLine ? calparser_arena_strndup(arena, pLine, len)
+                                   : copy_unescaped(arena, value, valueLen, false);
+    } else if (valueLen > 0) {
+        token->pValue = copy_unescaped(arena, value, valueLen, true);
+    }
+    token->pParamList = params;
+    token->nLine = nLine;
+    return 0;
 }
 
 } /* namespace */
@@ -239,6 +376,16 @@ char* calparser_find_next_valid_CR(char* p, int nLen, unsigned* pnLine)
 int calparser_icalbuf_to_toklist(char* pBuf, unsigned nLen, array_t** ppTokens,
                                  unsigned* pnConsumed, unsigned* pnLine, int bCheckVCalendar)
 {
+    return calparser_icalbuf_to_arena_toklist(pBuf, nLen, ppTokens, pnConsumed, pnLine,
+                                              bCheckVCalendar, nullptr);
+}
+
+} /* extern "C" */
+
+int calparser_icalbuf_to_arena_toklist(char* pBuf, unsigned nLen, array_t** ppTokens,
+                                       unsigned* pnConsumed, unsigned* pnLine,
+                                       int bCheckVCalendar, calparser_arena* arena)
+{
     if (!pBuf || !ppTokens || !pnLine)
         return 1;
     if (!*ppTokens && !(*ppTokens = array_new()))
@@ -251,25 +398,28 @@ int calparser_icalbuf_to_toklist(char* pBuf, unsigned nLen, array_t** ppTokens,
     unsigned nLineWork = *pnLine;
     CALPARSER_TOKEN* pending = nullptr;
     line_scan scan = make_line_scan(pBuf + nLen, pBuf + nLen);
-    const char* lineStart = pBuf;
+    char* lineStart = pBuf;
     const char* lineEnd = find_logical_line_end(&scan, lineStart, &nLineWork);
 
     while (lineEnd && nConsumed < nLen) {
-        if (!pending && !(pending = calparser_NewToken())) {
+        if (!pending &&
+            !(pending = (CALPARSER_TOKEN*)calparser_arena_zalloc(arena, sizeof(CALPARSER_TOKEN)))) {
             rc = 3;
             goto done;
         }
-        char* line = PL_strndup(lineStart, (PRUint32)(lineEnd - lineStart));
+        size_t len = 0;
+        char* line = take_line(lineStart, lineEnd, arena, &len);
         if (!line) {
             lineCopyFailed = true;   /* the rest is carried into the next chunk */
             break;
         }
         if (bCheckVCalendar && strncmp(line, kVCalendarLine, kVCalendarLineLen) == 0)
             sawVCalendar = true;
-        lineStart = lineEnd + 1;
-        calparser_trim_line(&line);
-        calparser_populate_token(&pending, line, *pnLine);
-        PL_strfree(line);
+        lineStart = pBuf + (lineEnd - pBuf) + 1;
+        len = unfold_in_place(line, len);
+        fill_token(pending, line, len, *pnLine, 0, 1, arena);
+        if (!arena)
+            PL_strfree(line);
         nConsumed = (unsigned)(lineStart - pBuf);
         *pnLine = nLineWork;
         if (array_append(*ppTokens, pending) != 0) {
@@ -287,40 +437,20 @@ int calparser_icalbuf_to_toklist(char* pBuf, unsigned nLen, array_t** ppTokens,
     if (bCheckVCalendar && !sawVCalendar)
         rc = 2;
 done:
-    calparser_FreeToken(&pending);
+    if (!arena)
+        calparser_FreeToken(&pending);
     if (pnConsumed)
         *pnConsumed = nConsumed;
     return rc;
 }
 
+extern "C" {
+
 int calparser_trim_line(char** ppLine)
 {
     if (!ppLine || !*ppLine)
         return 1;
-    char* line = *ppLine;
-    if (!strpbrk(line, "\r\n"))
-        return 0;
-
-    /* Scan from the last byte to the first, building the result backwards at
-     * the end of the same buffer: `out` is the first byte of what is kept, so
-     * "the byte after" a position is *out, as the scan has left it. */
-    char* end = line + strlen(line);
-    char* out = end;
-    for (size_t i = end - line; i-- > 0;) {
-        char c = line[i];
-        bool hasNext = out < end;
-        if (c == '\n' && hasNext && *out == ' ')
-            out++;                          /* a fold: drop the LF and its space */
-        else if (c == '\r' && hasNext)
-            continue;                       /* a CR inside the line */
-        else
-            *--out = c;
-    }
-    if (out < end && end[-1] == '\r')
-        end--;
-    size_t kept = end - out;
-    memmove(line, out, kept);
-    line[kept] = '\0';
+    unfold_in_place(*ppLine, strlen(*ppLine));
     return 0;
 }
 
@@ -354,26 +484,8 @@ int calparser_get_line_vals(char* pLine, char** ppName, unsigned* pnNameLen, cha
 {
     if (!ppName || !pnNameLen || !ppValue || !pnValueLen || !pParams)
         return 1;
-    *ppName = pLine;
-    *pnNameLen = 0;
-    *ppValue = nullptr;
-    *pnValueLen = 0;
-    if (!pLine)
-        return 0;
-
-    size_t len = strlen(pLine);
-    char* colon = findValidICALColon(pLine, (unsigned)len);
-    if (!colon)
-        return 0;
-    *ppValue = colon + 1;
-    *pnValueLen = (unsigned)(pLine + len - *ppValue);
-    char* semicolon = (char*)memchr(pLine, ';', len);
-    if (!semicolon || colon < semicolon) {
-        *pnNameLen = (unsigned)(colon - pLine);
-        return 0;
-    }
-    *pnNameLen = (unsigned)(semicolon - pLine);
-    append_params(semicolon, colon, pParams, bRecurrence);
+    split_line(pLine, pLine ? strlen(pLine) : 0, ppName, pnNameLen, ppValue, pnValueLen, pParams,
+               bRecurrence, nullptr);
     return 0;
 }
 
@@ -470,32 +582,8 @@ int calparser_populate_token_helper(CALPARSER_TOKEN** ppToken, char* pLine, unsi
 {
     if (!ppToken || !*ppToken)
         return 1;
-    CALPARSER_TOKEN* token = *ppToken;
-    array_t* params = array_new();
-    if (!params)
-        return 3;
-
-    char* name = nullptr;
-    char* value = nullptr;
-    unsigned nameLen = 0;
-    unsigned valueLen = 0;
-    calparser_get_line_vals(pLine, &name, &nameLen, &value, &valueLen, params, bRecurrence);
-    token->nType = name ? classify_name(name, nameLen, &token->pName) : TOKEN_UNKNOWN;
-    if (!value)
-        value = (char*)"";  /* no colon: the line has an empty value */
-
-    if (token->nType == TOKEN_BEGIN || token->nType == TOKEN_END) {
-        token->nValue = calparser_getComponentType(value, valueLen);
-    } else if (isKeywordPropertyType(token->nType)) {
-        token->nValue = calparser_getKeywordValueType(token->nType, value, valueLen);
-    } else if (token->nType == TOKEN_X) {
-        token->pValue = bKeepXLine ? PL_strdup(pLine) : copy_unescaped(value, valueLen, false);
-    } else if (valueLen > 0) {
-        token->pValue = copy_unescaped(value, valueLen, true);
-    }
-    token->pParamList = params;
-    token->nLine = nLine;
-    return 0;
+    return fill_token(*ppToken, pLine, pLine ? strlen(pLine) : 0, nLine, bRecurrence, bKeepXLine,
+                      nullptr);
 }
 
 int calparser_populate_token(CALPARSER_TOKEN** ppToken, char* pLine, unsigned nLine)

@@ -146,7 +146,8 @@ int calparser_create_valarm_from_tokens(array_t* pTokens, array_iter_t* pCursor,
             /* Another component's END closes the alarm too early; a BEGIN
              * is left current for the enclosing walk. */
             if (building) {
-                kvallog(0, 6, "line (%d), %s: Parse error: encountered abrupt end of parsing VALARM.",
+                kvallog(0, KVALLOG_LEVEL_PARSE,
+                        "line (%d), %s: Parse error: encountered abrupt end of parsing VALARM.",
                         (int)token->nLine, KVALLOG_CORE_SUBSYSTEM);
                 if (token->nType == TOKEN_END)
                     rc = 2;
@@ -161,7 +162,8 @@ int calparser_create_valarm_from_tokens(array_t* pTokens, array_iter_t* pCursor,
     if (!building)
         return rc;
     if (ranOut)
-        kvallog(0, 6, "%s: Parse error: reached abrupt end of file in parsing VALARM.",
+        kvallog(0, KVALLOG_LEVEL_PARSE,
+                "%s: Parse error: reached abrupt end of file in parsing VALARM.",
                 KVALLOG_CORE_SUBSYSTEM);
 
     if (pAlarms && calparser_isValidAlarm(alarm)) {
@@ -172,7 +174,7 @@ int calparser_create_valarm_from_tokens(array_t* pTokens, array_iter_t* pCursor,
         return rc;
     }
     const CALPARSER_TOKEN* current = (const CALPARSER_TOKEN*)pCursor->element;
-    kvallog(0, 4, "line (%d), %s: Parse error: Illegally formatted VALARM.",
+    kvallog(0, KVALLOG_LEVEL_DROPPED, "line (%d), %s: Parse error: Illegally formatted VALARM.",
             current ? (int)current->nLine : 0, KVALLOG_CORE_SUBSYSTEM);
     caldb_FreeAlarm(&alarm);
     return rc;

@@ -171,19 +171,20 @@ static int start_build(const CALPARSER_COMPONENT_KIND* pKind, ComponentBuild* bu
  * ones that are not built. `pName` names the component in the message. */
 static void log_abrupt_end(const char* pName, const CALPARSER_TOKEN* token)
 {
-    kvallog(0, 6, "line (%d), %s: Parse error: encountered abrupt end of parsing %s.",
+    kvallog(0, KVALLOG_LEVEL_PARSE,
+            "line (%d), %s: Parse error: encountered abrupt end of parsing %s.",
             (int)token->nLine, KVALLOG_CORE_SUBSYSTEM, pName);
 }
 
 static void log_abrupt_end_of_file(const char* pName)
 {
-    kvallog(0, 6, "%s: Parse error: reached abrupt end of file in parsing %s.",
+    kvallog(0, KVALLOG_LEVEL_PARSE, "%s: Parse error: reached abrupt end of file in parsing %s.",
             KVALLOG_CORE_SUBSYSTEM, pName);
 }
 
 static void log_stray_alarm_end(const char* pName, const CALPARSER_TOKEN* token)
 {
-    kvallog(0, 6,
+    kvallog(0, KVALLOG_LEVEL_PARSE,
             "line (%d), %s: Parse error: encountered END:VALARM without matching "
             "BEGIN:VALARM in %s.",
             (int)token->nLine, KVALLOG_CORE_SUBSYSTEM, pName);
@@ -330,7 +331,7 @@ static int finish_build(const CALPARSER_COMPONENT_KIND* pKind, ComponentBuild* b
         pKind->finish(component);
 
     if (!pKind->isValid(component, nMethod)) {
-        kvallog(0, 4, "line (%d), %s: Parse error: Illegally formatted %s.",
+        kvallog(0, KVALLOG_LEVEL_DROPPED, "line (%d), %s: Parse error: Illegally formatted %s.",
                 current ? (int)current->nLine : 0, KVALLOG_CORE_SUBSYSTEM, pKind->pName);
         release_build(build);
         return rc;
@@ -562,7 +563,7 @@ void calparser_populateVEventProp(CALPARSER_TOKEN* pToken, CALDB_VEVENT** ppEven
     }
     case TOKEN_STATUS:
         if (calparser_populateEventStatusProp((void**)ppEvent, pToken->nValue) != 0)
-            kvallog(0, 6,
+            kvallog(0, KVALLOG_LEVEL_PARSE,
                     "line (%d), %s: Bad value for STATUS in VEVENT.  Assigning default value of "
                     "CONFIRMED.",
                     (int)pToken->nLine, KVALLOG_CORE_SUBSYSTEM);

@@ -17,7 +17,8 @@ enum class WalkEnd { OwnEnd, Early, RanOut };
 
 void log_abrupt_end(const CALPARSER_TOKEN* token)
 {
-    kvallog(0, 6, "line (%d), %s: Parse error: encountered abrupt end of parsing VTIMEZONE.",
+    kvallog(0, KVALLOG_LEVEL_PARSE,
+            "line (%d), %s: Parse error: encountered abrupt end of parsing VTIMEZONE.",
             (int)token->nLine, KVALLOG_CORE_SUBSYSTEM);
 }
 
@@ -63,13 +64,14 @@ int finish_zone(CAL_VTIMEZONE** pZone, array_t** pSubZones, array_t* timeZones,
 {
     int line = current ? (int)current->nLine : 0;
     if ((*pSubZones)->count > kMaxSubZones)
-        kvallog(0, 4, "line (%d), %s: VTIMEZONE has more than 2 zones.", line,
+        kvallog(0, KVALLOG_LEVEL_DROPPED, "line (%d), %s: VTIMEZONE has more than 2 zones.", line,
                 KVALLOG_CORE_SUBSYSTEM);
     discard_unkept_sub_zones(pSubZones, *pZone);
 
     CAL_VTIMEZONE* zone = *pZone;
     if (!calparser_isValidVTimeZone(zone->pDbTimeZone)) {
-        kvallog(0, 4, "line (%d), %s: Parse error: Illegally formatted VTIMEZONE.", line,
+        kvallog(0, KVALLOG_LEVEL_DROPPED,
+                "line (%d), %s: Parse error: Illegally formatted VTIMEZONE.", line,
                 KVALLOG_CORE_SUBSYSTEM);
         CAL_VTIMEZONE_FREE(pZone);
         return 0;
@@ -165,7 +167,8 @@ int calparser_create_vtimezone_from_tokens(array_t* pTokens, array_iter_t* pCurs
     if (building && end == WalkEnd::Early)
         log_abrupt_end((const CALPARSER_TOKEN*)pCursor->element);
     if (building && end == WalkEnd::RanOut)
-        kvallog(0, 6, "%s: Parse error: reached abrupt end of file in parsing VTIMEZONE.",
+        kvallog(0, KVALLOG_LEVEL_PARSE,
+                "%s: Parse error: reached abrupt end of file in parsing VTIMEZONE.",
                 KVALLOG_CORE_SUBSYSTEM);
 
     if (zone && rc == 0)

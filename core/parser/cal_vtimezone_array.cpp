@@ -1,14 +1,39 @@
-/* The time-zone registry: its sorted list, look-ups, listing and debug print. */
+/* The time-zone registry: loading it from the time-zone file or a stream, its
+ * sorted list, look-ups, listing, debug print and the conversions through it. */
 #include "core/parser/cal_vtimezone_array.h"
 
 #include <new>
+#include <string.h>
 
 #include <plstr.h>
 #include <prprf.h>
 #include <unicode/timezone.h>
 
+#include "core/parser/calparser.h"
+#include "core/parser/calparser_time.h"
+#include "public/core_util/cal_time.h"
+#include "public/core_util/calfile.h"
+#include "public/core_util/timezone.h"
+#include "public/util/kvallog.h"
+#include "public/util/prot.h"
+
 
 namespace {
+
+/* Where the registry's file lies, relative to the data root, in the form the
+ * server has always written it. */
+const char* const kTimeZoneFile = "data\\timezones.ics";
+/* The zone of date-times without one while the file is read. */
+char kFileDefaultTzid[] = TIMEZONE_FALLBACK_TZID;
+
+constexpr int kOpenReadOnly = 0;
+constexpr int kOpenMode = 0666;
+/* "YYYYMMDDTHHMMSSZ" without its NUL. */
+constexpr size_t kUtcLength = 16;
+
+bool is_utc_text(const char* text, size_t length) {
+    return length >= kUtcLength && text[15] == 'Z';
+}
 
 constexpr int kMsPerHour = 3600000;
 constexpr int kMsPerMinute = 60000;
@@ -94,6 +119,53 @@ void CALPARSER_TIMEZONE_LIST::removeAllTimeZones() {
     m_pList = nullptr;
 }
 
+int CALPARSER_TIMEZONE_LIST::init() {
+    int rc = 0;
+    char* path = PL_strdup(kTimeZoneFile);
+    removeAllTimeZones();
+    if (!path || !(m_pList = array_new())) {
+        rc = 1;
+    } else if (reloadListFromFile(path) != 0) {
+        removeAllTimeZones();
+        rc = 1;
+    }
+    PL_strfree(path);
+    return rc;
+}
+
+int CALPARSER_TIMEZONE_LIST::reloadListFromFile(char* path) {
+    calfile_ToLocalPath(path);
+    int fd = jtessar_open(path, kOpenReadOnly, kOpenMode);
+    if (fd < 0) return -1;
+    int rc = 1;
+    protstream* stream = prot_file(fd, 0);
+    if (stream) {
+        rc = reloadList(stream);
+        prot_free(stream);
+    }
+    jtessar_close(fd);
+    return rc;
+}
+
+int CALPARSER_TIMEZONE_LIST::reloadList(protstream* stream) {
+    array_t* result = nullptr;
+    unsigned methodState = 0;
+    int rc = calparser_prot_to_dbstruct(stream, &result, CALPARSER_FORMAT_ICAL, 0, nullptr,
+                                        kFileDefaultTzid, nullptr, &methodState, nullptr);
+    array_t* zones =
+        static_cast<array_t*>(array_elementat(result, CALPARSER_SLOT_TIMEZONES));
+    if (rc != 0 || !zones) {
+        calparser_FreeComponentArrayAndDestroy(&result);
+        return 1;
+    }
+    removeAllTimeZones();
+    m_pList = zones;
+    calparser_FreeComponentArrayExceptTimeZones(result);
+    array_delete(result);
+    array_qsort(m_pList, calVTimeZone_compare);
+    return 0;
+}
+
 int CALPARSER_TIMEZONE_LIST::calVTimeZone_compare(const void* pSlotA, const void* pSlotB) {
     int rankA = 0;
     int rankB = 0;
@@ -145,6 +217,79 @@ int CALPARSER_TIMEZONE_LIST::debugPrintAllTimeZones(PRFileDesc* fd) const {
     return 0;
 }
 
+const CAL_VTIMEZONE* CALPARSER_TIMEZONE_LIST::resolve_zone(const CALPARSER_ZONE_TRY* steps,
+                                                          int count, bool needRuleZone,
+                                                          CALPARSER_ZONE_CHOICE* pChoice) const {
+    pChoice->owned = nullptr;
+    for (int i = 0; i < count; i++) {
+        const CALPARSER_ZONE_TRY& step = steps[i];
+        const char* name = step.name;
+        if (step.isDefault) {
+            if (!pChoice->owned) pChoice->owned = timezone_getDefaultTZID();
+            name = pChoice->owned;
+        }
+        const CAL_VTIMEZONE* zone = lookup(name);
+        if (zone && (zone->pIcuZone || !needRuleZone)) {
+            pChoice->name = name;
+            pChoice->step = i;
+            return zone;
+        }
+        if (step.missing)
+            kvallog(0, step.level, step.missing, KVALLOG_CORE_SUBSYSTEM, name ? name : "(null)");
+    }
+    pChoice->name = TIMEZONE_FALLBACK_TZID;
+    pChoice->step = count;
+    return lookup(TIMEZONE_FALLBACK_TZID);
+}
+
+/* The zone a local text is read in: a UTC text needs none (the last resort);
+ * no zone named, the default zone; a zone named but not registered is logged
+ * and replaced by the default zone, itself logged when missing too. */
+static const CAL_VTIMEZONE* find_zone_for_text(const CALPARSER_TIMEZONE_LIST* registry,
+                                               const char* text, const char* tzid,
+                                               CALPARSER_ZONE_CHOICE* pChoice) {
+    const CALPARSER_ZONE_TRY named[] = {
+        {tzid, false, KVALLOG_LEVEL_DROPPED, "%s: TimeZone \"%s\" not found\n."},
+        {nullptr, true, KVALLOG_LEVEL_PARSE, "%s: Local TimeZone \"%s\" not found\n."}};
+    const CALPARSER_ZONE_TRY unnamed[] = {{nullptr, true, 0, nullptr}};
+    if (is_utc_text(text, strlen(text))) return registry->resolve_zone(nullptr, 0, false, pChoice);
+    if (!tzid) return registry->resolve_zone(unnamed, 1, false, pChoice);
+    return registry->resolve_zone(named, 2, false, pChoice);
+}
+
+int CALPARSER_TIMEZONE_LIST::applyTimeZoneToString(time_t* pTime, int* pAux, const char* text,
+                                                   const char* tzid) const {
+    if (!text || !pAux || !pTime) return 1;
+    CALPARSER_ZONE_CHOICE choice;
+    const CAL_VTIMEZONE* zone = find_zone_for_text(this, text, tzid, &choice);
+    int result = 0;
+    if (zone && zone->pIcuZone) {
+        int isDate = 0;
+        result = calparser_timecache_datez_to_timet(text, pTime, &isDate, tzid);
+        if (result == 4) {
+            *pTime = timezone_DateTimeApplyTimeZone(text, zone->pIcuZone);
+            result = 0;
+        }
+    } else {
+        int isDate = 0;
+        cal_time_datez_to_timet_helper(text, pTime, &isDate, 1);
+        result = 1;
+    }
+    PL_strfree(choice.owned);
+    return result;
+}
+
+int CALPARSER_TIMEZONE_LIST::applyTimeZoneToTimeT(const char* tzid, time_t time,
+                                                  char** ppBuffer, int size) const {
+    if (!ppBuffer || !*ppBuffer || size < (int)kUtcLength) return 1;
+    if (!tzid || !m_pList || m_pList->count == 0) return 1;
+    const CAL_VTIMEZONE* zone = lookup(tzid);
+    if (!zone || !zone->pIcuZone) return 1;
+    if (timezone_DateTimeApplyTimeZoneToString(time, zone->pIcuZone, ppBuffer, size) != 0)
+        return 3;
+    return 0;
+}
+
 extern "C" {
 
 CAL_VTIMEZONE* calparser_lookupCalVTimeZone(const char* tzid) {
@@ -178,6 +323,41 @@ int calparser_getAllTimeZones(array_t** ppList) {
 int calparser_debugPrintAllTimeZones(PRFileDesc* fd) {
     CALPARSER_TIMEZONE_LIST* registry = CALPARSER_TIMEZONE_LIST::Instance();
     return registry ? registry->debugPrintAllTimeZones(fd) : 0;
+}
+
+
+int calparser_loadDefaultTimeZoneList(void) {
+    CALPARSER_TIMEZONE_LIST::Instance();
+    return 0;
+}
+
+int calparser_unloadTimeZoneList(void) {
+    delete CALPARSER_TIMEZONE_LIST::m_Instance;
+    CALPARSER_TIMEZONE_LIST::m_Instance = nullptr;
+    return 0;
+}
+
+int calparser_loadTimeZoneListFromFile(char* path) {
+    CALPARSER_TIMEZONE_LIST* registry = CALPARSER_TIMEZONE_LIST::Instance();
+    return registry ? registry->reloadListFromFile(path) : 1;
+}
+
+int calparser_loadTimeZoneList(protstream* pStream) {
+    CALPARSER_TIMEZONE_LIST* registry = CALPARSER_TIMEZONE_LIST::Instance();
+    return registry && pStream ? registry->reloadList(pStream) : 1;
+}
+
+int calparser_applyTimeZoneToString(time_t* pTime, int* pAux, const char* text,
+                                    const char* tzid) {
+    CALPARSER_TIMEZONE_LIST* registry = CALPARSER_TIMEZONE_LIST::Instance();
+    if (!registry) return 1;
+    return registry->applyTimeZoneToString(pTime, pAux, text, tzid);
+}
+
+int calparser_applyTimeZoneToTimeT(const char* tzid, time_t time, char** ppBuffer, int size) {
+    CALPARSER_TIMEZONE_LIST* registry = CALPARSER_TIMEZONE_LIST::Instance();
+    if (!registry) return 1;
+    return registry->applyTimeZoneToTimeT(tzid, time, ppBuffer, size);
 }
 
 }  // extern "C"

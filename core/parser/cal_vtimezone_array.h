@@ -24,6 +24,25 @@
 
 struct protstream;
 
+/* One step of a zone fallback chain: the zone to try and the line logged when
+ * it is not registered. */
+struct CALPARSER_ZONE_TRY {
+    const char* name;     /* the zone name; not read when isDefault */
+    bool isDefault;       /* try the server's default zone (timezone_getDefaultTZID) */
+    int level;            /* kvallog level of the line */
+    const char* missing;  /* its format: "%s" the module tag, "%s" the name
+                           * ("(null)" for none); NULL logs nothing */
+};
+
+/* Where a fallback chain ended. `name` is the name of the zone chosen, valid
+ * while `owned` and the caller's names live; `owned` is the default zone's
+ * name when the chain read it, a copy the caller frees with PL_strfree. */
+struct CALPARSER_ZONE_CHOICE {
+    const char* name;
+    int step;    /* index of the step that found the zone; the step count for the last resort */
+    char* owned;
+};
+
 class CALPARSER_TIMEZONE_LIST {
 public:
     /* The one registry; NULL until the first Instance() call. */
@@ -54,6 +73,15 @@ public:
      * registered, `tzid` is NULL or no list is loaded. The zone stays the
      * registry's. */
     CAL_VTIMEZONE* lookup(const char* tzid) const;
+
+    /* The fallback chain every conversion uses: the first of the `count` steps
+     * whose zone is registered (with a rule-based zone too when
+     * `needRuleZone`), each step that misses logging its line; after the last
+     * step "Africa/Casablanca" (TIMEZONE_FALLBACK_TZID), without a line.
+     * Returns that zone, NULL when even the last resort is missing; fills
+     * *pChoice (required), whose `owned` the caller frees. */
+    const CAL_VTIMEZONE* resolve_zone(const CALPARSER_ZONE_TRY* steps, int count,
+                                      bool needRuleZone, CALPARSER_ZONE_CHOICE* pChoice) const;
 
     /* The rule-based zone (pIcuZone) of the zone named `tzid`, as an untyped
      * handle owned by the registry; NULL when the zone is missing or has none

@@ -119,7 +119,7 @@ void calparser_populateVTodoProp(CALPARSER_TOKEN* pToken, CALDB_VTODO** ppTodo,
     }
     case TOKEN_STATUS:
         if (calparser_populateTodoStatusProp((void**)ppTodo, pToken->nValue) != 0)
-            kvallog(0, 6,
+            kvallog(0, KVALLOG_LEVEL_PARSE,
                     "line (%d), %s: Bad value for STATUS in VTODO.  Assigning default value of "
                     "NEEDS-ACTION.",
                     (int)pToken->nLine, KVALLOG_CORE_SUBSYSTEM);

@@ -273,7 +273,7 @@ int calparser_create_vzone_from_tokens(array_t* pTokens, array_iter_t* pCursor, 
             break;
         case Step::StopEarly:
             if (building)
-                kvallog(0, 6,
+                kvallog(0, KVALLOG_LEVEL_PARSE,
                         "line (%d), %s: Parse error: encountered abrupt end of parsing %s "
                         "TimeZone part.",
                         (int)token->nLine, KVALLOG_CORE_SUBSYSTEM, kindName);
@@ -287,7 +287,8 @@ int calparser_create_vzone_from_tokens(array_t* pTokens, array_iter_t* pCursor, 
         }
     }
     if (!stopped && building)
-        kvallog(0, 6, "%s: Parse error: reached abrupt end of file in parsing %s TimeZone part.",
+        kvallog(0, KVALLOG_LEVEL_PARSE,
+                "%s: Parse error: reached abrupt end of file in parsing %s TimeZone part.",
                 KVALLOG_CORE_SUBSYSTEM, kindName);
 
     if (zone && rc == 0 && calparser_isValidZone(zone->pDbZone)) {

@@ -157,7 +157,9 @@ int calparser_convertTok_to_xProperty_string(char** ppLine, const CALPARSER_TOKE
 {
     if (ppLine)
         *ppLine = nullptr;
-    if (!ppLine || !pToken || !pToken->pName || !pToken->pValue)
+    // An empty name counts as none: its line would be a content line without
+    // a name, which no reader can attribute to a property.
+    if (!ppLine || !pToken || !pToken->pName || !*pToken->pName || !pToken->pValue)
         return 1;
     const array_t* params = pToken->pParamList;
     int rc = check_params_complete(params);

@@ -63,7 +63,7 @@ int calparser_getXPropertyIndex(const array_t* pLines, const char* name);
 /* Builds the line of the token in *ppLine (a new text, PL_strfree): its
  * name, each parameter but X-KVAL-ORIGINAL-OPERATION as ";" NAME "=" VALUE,
  * then ":" and its value. Returns 0; 1 for a NULL argument or a token without
- * name or value; 3 for a parameter without name, 4 for one without value
+ * name (NULL or empty) or value; 3 for a parameter without name, 4 for one without value
  * (the first problem in parameter order counts); 3 also when memory runs out.
  * *ppLine is NULL unless the result is 0. */
 int calparser_convertTok_to_xProperty_string(char** ppLine, const CALPARSER_TOKEN* pToken);

@@ -1,17 +1,25 @@
-/* The parse entry: chunked intake of an input stream, character-set
- * conversion, lexing, the two passes of the assembly driver, and the
- * freeing of result arrays. */
+/* The parse entry: library start-up, chunked intake of an input stream,
+ * character-set conversion, lexing, the two passes of the assembly driver,
+ * and the freeing of result arrays. */
 #include "core/parser/calparser.h"
 
 #include <plstr.h>
 #include <stdlib.h>
 #include <string.h>
 
+#include "core/parser/cal_str.h"
 #include "core/parser/cal_tok.h"
+#include "core/parser/cal_tok_arena.h"
 #include "core/parser/cal_tok_xml.h"
+#include "core/parser/cal_vtimezone_array.h"
+#include "core/parser/calparser_time.h"
 #include "public/core_util/charset.h"
 #include "public/db/caldb.h"
 #include "public/db/caldb_timezone.h"
+#include "public/recurrence/recurrence.h"
+
+uint32_t admin_ldpool = 0;
+uint32_t lookup_ldpool = 0;
 
 namespace {
 
@@ -119,13 +127,19 @@ unsigned lexable_length(const Intake* in, bool atEnd) {
     return in->textLen;
 }
 
-/* Lexes the first `len` bytes of the text; the lexer reads up to a NUL, so
- * the byte after them is hidden while it runs. */
-int lex_text(Intake* in, unsigned len, array_t** ppTokens, int nFormat) {
+/* Lexes the first `len` bytes of the text; with an arena (iCalendar formats
+ * only) the tokens are made in it; the lexer reads up to a NUL, so the byte after them is
+ * hidden while it runs. */
+int lex_text(Intake* in, unsigned len, array_t** ppTokens, int nFormat, calparser_arena* arena) {
     char hidden = in->text[len];
     in->text[len] = '\0';
     unsigned consumed = len;
-    int rc = calparser_format_to_toklist(in->text, len, ppTokens, &consumed, &in->line, nFormat);
+    int rc = arena ? calparser_icalbuf_to_arena_toklist(in->text, len, ppTokens, &consumed,
+                                                        &in->line,
+                                                        nFormat == CALPARSER_FORMAT_ICAL_STRICT,
+                                                        arena)
+                   : calparser_format_to_toklist(in->text, len, ppTokens, &consumed, &in->line,
+                                                 nFormat);
     in->text[len] = hidden;
     if (consumed > len) consumed = len;
     in->carry = in->textLen - consumed;
@@ -151,6 +165,44 @@ void free_slots(array_t* pComponents, bool keepZones) {
     }
 }
 
+/* calparser_create_token_list, the iCalendar tokens made in `arena` when it
+ * is not NULL. */
+int create_token_list(protstream* pStream, array_t** ppTokens, int nFormat, const char* pCharset,
+                      calparser_arena* arena) {
+    if (!pStream || !ppTokens) return 1;
+    Intake in = {};
+    in.stream = pStream;
+    in.charset = pCharset && *pCharset ? pCharset : kUtf8;
+    in.isUtf8 = charset_is_utf8(in.charset);
+    in.line = 1;
+    int rc = 0;
+    in.raw = static_cast<char*>(calloc(kChunkSize + 1, 1));
+    in.text = static_cast<char*>(calloc(kTextSize + 1, 1));
+    if (!in.raw || !in.text) {
+        rc = 3;
+        goto done;
+    }
+    for (;;) {
+        fill_raw(&in);
+        bool atEnd = !stream_has_more(pStream);
+        convert_raw(&in, atEnd);
+        rc = lex_text(&in, lexable_length(&in, atEnd), ppTokens, nFormat, arena);
+        /* The VCALENDAR check applies to the first chunk only. */
+        if (nFormat == CALPARSER_FORMAT_ICAL_STRICT) nFormat = CALPARSER_FORMAT_ICAL;
+        /* What follows the last line end of the stream is never lexed. */
+        if (rc > 0 || atEnd) break;
+    }
+done:
+    free(in.raw);
+    free(in.text);
+    return rc;
+}
+
+/* Whether the lexer of `nFormat` makes its tokens in the parse's arena. */
+bool lexes_into_arena(int nFormat) {
+    return nFormat == CALPARSER_FORMAT_ICAL || nFormat == CALPARSER_FORMAT_ICAL_STRICT;
+}
+
 }  // namespace
 
 extern "C" {
@@ -173,33 +225,7 @@ int calparser_format_to_toklist(char* pBuf, unsigned nLen, array_t** ppTokens,
 
 int calparser_create_token_list(protstream* pStream, array_t** ppTokens, int nFormat,
                                 int /*nUnused*/, const char* pCharset) {
-    if (!pStream || !ppTokens) return 1;
-    Intake in = {};
-    in.stream = pStream;
-    in.charset = pCharset && *pCharset ? pCharset : kUtf8;
-    in.isUtf8 = charset_is_utf8(in.charset);
-    in.line = 1;
-    int rc = 0;
-    in.raw = static_cast<char*>(calloc(kChunkSize + 1, 1));
-    in.text = static_cast<char*>(calloc(kTextSize + 1, 1));
-    if (!in.raw || !in.text) {
-        rc = 3;
-        goto done;
-    }
-    for (;;) {
-        fill_raw(&in);
-        bool atEnd = !stream_has_more(pStream);
-        convert_raw(&in, atEnd);
-        rc = lex_text(&in, lexable_length(&in, atEnd), ppTokens, nFormat);
-        /* The VCALENDAR check applies to the first chunk only. */
-        if (nFormat == CALPARSER_FORMAT_ICAL_STRICT) nFormat = CALPARSER_FORMAT_ICAL;
-        /* What follows the last line end of the stream is never lexed. */
-        if (rc > 0 || atEnd) break;
-    }
-done:
-    free(in.raw);
-    free(in.text);
-    return rc;
+    return create_token_list(pStream, ppTokens, nFormat, pCharset, nullptr);
 }
 
 int calparser_prot_to_dbstruct(protstream* pStream, array_t** ppComponents, int nFormat,
@@ -214,8 +240,16 @@ int calparser_prot_to_dbstruct(protstream* pStream, array_t** ppComponents, int 
         *ppComponents = nullptr;
         return 3;
     }
+    (void)nUnused;
+    /* The token list lives only inside this call: its tokens go into one arena
+     * (cal_tok_arena.h) that is dropped as soon as the second pass is done. */
+    calparser_arena* arena = lexes_into_arena(nFormat) ? calparser_arena_new() : nullptr;
+    if (lexes_into_arena(nFormat) && !arena) {
+        *ppComponents = result;
+        return 2;
+    }
     array_t* tokens = nullptr;
-    int rc = calparser_create_token_list(pStream, &tokens, nFormat, nUnused, pCharset);
+    int rc = create_token_list(pStream, &tokens, nFormat, pCharset, arena);
     if (rc == 0)
         rc = calparser_create_components_from_tokens(result, tokens, CALPARSER_PASS_ZONES,
                                                      pDefaultTzid, pCalProps, pnMethodState,
@@ -225,8 +259,9 @@ int calparser_prot_to_dbstruct(protstream* pStream, array_t** ppComponents, int 
                                                      pDefaultTzid, pCalProps, pnMethodState,
                                                      pLookupCtx);
     *ppComponents = result;
-    calparser_FreeTokenList(tokens);
+    if (!arena) calparser_FreeTokenList(tokens);
     array_delete(tokens);
+    calparser_arena_delete(arena);
     return rc == 0 ? 0 : 2;
 }
 
@@ -241,6 +276,30 @@ int calparser_FreeComponentArrayAndDestroy(array_t** ppComponents) {
 int calparser_FreeComponentArrayExceptTimeZones(array_t* pComponents) {
     if (pComponents) free_slots(pComponents, true);
     return 0;
+}
+
+int parser_init(void) {
+    if (!CALPARSER_STR::Instance()) return 1;
+    if (!CALPARSER_TIMEZONE_LIST::Instance()) return 2;
+    if (recurrence_init() != 0) return 3;
+    time_cache_init();
+    return 0;
+}
+
+int parser_uninit(void) {
+    calparser_unloadTimeZoneList();
+    recurrence_uninit();
+    return 0;
+}
+
+void parser_set_ldpool(void* unused, uint32_t pool) {
+    (void)unused;
+    admin_ldpool = pool;
+}
+
+void parser_set_lookup_ldpool(void* unused, uint32_t pool) {
+    (void)unused;
+    lookup_ldpool = pool;
 }
 
 }  // extern "C"

@@ -17,6 +17,8 @@
 #ifndef CORE_PARSER_CALPARSER_H
 #define CORE_PARSER_CALPARSER_H
 
+#include <stdint.h>
+
 #include "public/util/array.h"
 #include "public/util/config.h"
 #include "public/util/kvallog.h"
@@ -47,15 +49,20 @@
 #include "core/parser/cal_attendees.h"
 #include "core/parser/cal_compare.h"
 #include "core/parser/cal_copy.h"
+#include "core/parser/cal_expand.h"
+#include "core/parser/cal_recurring.h"
 #include "core/parser/cal_str.h"
 #include "core/parser/cal_tok.h"
 #include "core/parser/cal_tok_xml.h"
+#include "core/parser/cal_urlparams.h"
 #include "core/parser/cal_valarm.h"
 #include "core/parser/cal_vevent.h"
 #include "core/parser/cal_vtimezone.h"
 #include "core/parser/cal_vtimezone_array.h"
 #include "core/parser/cal_vtodo.h"
 #include "core/parser/cal_vzone.h"
+#include "core/parser/cal_xprops.h"
+#include "core/parser/calparser_strtime.h"
 #include "core/parser/calparser_time.h"
 #include "core/parser/calparserutil.h"
 #include "core/parser/ical_components.h"
@@ -64,20 +71,6 @@
 #include "core/parser/print_sxml.h"
 #include "core/parser/print_xml.h"
 #include "core/parser/cal_serialize.h"
-
-/* Units that are still being written join the API as soon as they exist. */
-#if __has_include("core/parser/cal_expand.h")
-#include "core/parser/cal_expand.h"
-#endif
-#if __has_include("core/parser/cal_recurring.h")
-#include "core/parser/cal_recurring.h"
-#endif
-#if __has_include("core/parser/cal_urlparams.h")
-#include "core/parser/cal_urlparams.h"
-#endif
-#if __has_include("core/parser/cal_xprops.h")
-#include "core/parser/cal_xprops.h"
-#endif
 
 /* Input format codes of calparser_prot_to_dbstruct. */
 #define CALPARSER_FORMAT_XML 1         /* XML rendering of iCalendar */
@@ -191,6 +184,16 @@ int parser_init(void);
 /* Destroys the registry and its zones and stops the recurrence engine. The
  * keyword table stays. Returns 0. */
 int parser_uninit(void);
+
+/* Opaque handles of the server's directory-connection pools. The library
+ * only stores them; they are set once at start-up. */
+extern uint32_t admin_ldpool;
+extern uint32_t lookup_ldpool;
+
+/* Store `pool` in admin_ldpool / lookup_ldpool; the first argument is not
+ * used. */
+void parser_set_ldpool(void* unused, uint32_t pool);
+void parser_set_lookup_ldpool(void* unused, uint32_t pool);
 
 /* Makes sure the registry exists, loading the default file on its first
  * creation only. Returns 0. */

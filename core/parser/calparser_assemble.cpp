@@ -7,6 +7,7 @@
 
 #include <plstr.h>
 
+#include "core/parser/cal_expand.h"
 #include "core/parser/cal_str.h"
 #include "core/parser/cal_tok.h"
 #include "core/parser/cal_vevent.h"
@@ -18,12 +19,6 @@
 #include "public/db/caldb.h"
 #include "public/db/caldb_timezone.h"
 #include "public/util/kvallog.h"
-
-/* Until the expansion joins the tree, series stay as they were built and the
- * recurrence information is released here. */
-#if __has_include("core/parser/cal_expand.h")
-#define CALPARSER_HAVE_EXPANSION 1
-#endif
 
 namespace {
 
@@ -48,30 +43,6 @@ struct Walk {
 bool is_begin(const CALPARSER_TOKEN* t, iCal_Token_t kind) {
     return t->nType == TOKEN_BEGIN && t->nValue == kind;
 }
-
-#ifndef CALPARSER_HAVE_EXPANSION
-/* Frees every vRecurrenceInfo of `infos`: five lists, the fifth of periods. */
-void calparser_free_contents_vvRecurrenceInfoList(array_t* infos) {
-    constexpr unsigned kPeriodList = 4;
-    for (unsigned i = infos->count; i-- > 0;) {
-        array_t* info = static_cast<array_t*>(array_removeat(infos, i));
-        for (unsigned k = info ? info->count : 0; k-- > 0;) {
-            array_t* list = static_cast<array_t*>(array_removeat(info, k));
-            for (unsigned j = list ? list->count : 0; j-- > 0;) {
-                void* element = array_removeat(list, j);
-                if (k == kPeriodList) {
-                    CAL_TIME_PERIOD* period = static_cast<CAL_TIME_PERIOD*>(element);
-                    cal_time_DestroyPeriod(&period);
-                } else {
-                    PL_strfree(static_cast<char*>(element));
-                }
-            }
-            array_delete(list);
-        }
-        array_delete(info);
-    }
-}
-#endif
 
 void release_recurrence(array_t** ppInfos) {
     if (!*ppInfos) return;
@@ -156,7 +127,8 @@ void dispatch_begin(const Walk* w, array_t* pTokens, array_iter_t* cursor,
     case TOKEN_VJOURNAL:
     case TOKEN_VFREEBUSY:
     case TOKEN_X:
-        kvallog(0, 4, "line (%d), %s: Unsupported component in Orrin 1.0 found.",
+        kvallog(0, KVALLOG_LEVEL_DROPPED,
+                "line (%d), %s: Unsupported component in Orrin 1.0 found.",
                 (int)t->nLine, KVALLOG_CORE_SUBSYSTEM);
         calparser_create_unsupported_component_from_tokens(pTokens, cursor, t->nValue,
                                                            w->eventRecurrence, w->zones,
@@ -164,7 +136,7 @@ void dispatch_begin(const Walk* w, array_t* pTokens, array_iter_t* cursor,
         break;
     case TOKEN_VALARM:
         /* The alarm's own lines are then walked as calendar-level lines. */
-        kvallog(0, 5, "line (%d), %s: VALARM in wrong scope.", (int)t->nLine,
+        kvallog(0, KVALLOG_LEVEL_DEFAULTED, "line (%d), %s: VALARM in wrong scope.", (int)t->nLine,
                 KVALLOG_CORE_SUBSYSTEM);
         break;
     default:
@@ -177,7 +149,8 @@ void follow_method(Walk* w, const CALPARSER_TOKEN* t) {
         w->method = t->nValue;
         return;
     }
-    kvallog(0, 5, "line (%d), %s: Unknown METHOD encountered.  Assuming PUBLISH", (int)t->nLine,
+    kvallog(0, KVALLOG_LEVEL_DEFAULTED,
+            "line (%d), %s: Unknown METHOD encountered.  Assuming PUBLISH", (int)t->nLine,
             KVALLOG_CORE_SUBSYSTEM);
     w->method = TOKEN_PUBLISH;
 }
@@ -302,14 +275,12 @@ int calparser_create_components_from_tokens(array_t* pResult, array_t* pTokens,
         }
     }
 
-#ifdef CALPARSER_HAVE_EXPANSION
     if (nPass == CALPARSER_PASS_COMPONENTS) {
         calparser_expand_components_list(w.events, CALDB_KIND_EVENT, w.eventRecurrence,
                                          pDefaultTzid, 0);
         calparser_expand_components_list(w.todos, CALDB_KIND_TODO, w.todoRecurrence,
                                          pDefaultTzid, 0);
     }
-#endif
     int rc = finish_walk(&w, pResult);
     if (pnMethodState) *pnMethodState = (unsigned)calparser_getCompStateMethod(w.method);
     return rc;

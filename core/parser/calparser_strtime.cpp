@@ -1,4 +1,6 @@
 /* Date-time formatting and the daylight-saving tests over a zone's crossings. */
+#include "core/parser/calparser_strtime.h"
+
 #include <stdlib.h>
 #include <string.h>
 
@@ -12,7 +14,6 @@
 namespace {
 
 constexpr const char* kICalFormat = "%Y%m%dT%H%M%SZ";
-constexpr const char* kFallbackZone = "Africa/Casablanca";
 constexpr time_t kSecondsPerDay = 86400;
 constexpr time_t kSecondsPerCommonYear = 365 * kSecondsPerDay;
 /* "YYYYMMDDTHHMMSSZ" and its NUL. */
@@ -23,26 +24,15 @@ constexpr size_t kOffsetTextSize = 16;
 
 /* The zone a time is formatted in: `tzid` when registered, else the server's
  * default zone (then "Africa/Casablanca"; NULL when that is missing too, which
- * reads as UTC). *pReplaced tells whether the named zone was not registered;
- * *pName the name of the zone found, valid while *pOwned (freed by the caller)
- * and the caller's `tzid` live. */
-const CAL_VTIMEZONE* resolve_zone(const char* tzid, char** pOwned, bool* pReplaced,
-                                  const char** pName) {
-    *pOwned = nullptr;
-    *pReplaced = false;
-    const char* name = tzid ? tzid : (*pOwned = timezone_getDefaultTZID());
-    const CAL_VTIMEZONE* zone = calparser_lookupCalVTimeZone(name);
-    if (!zone) {
-        *pReplaced = true;
-        if (tzid) name = *pOwned = timezone_getDefaultTZID();
-        zone = calparser_lookupCalVTimeZone(name);
-    }
-    if (!zone) {
-        name = kFallbackZone;
-        zone = calparser_lookupCalVTimeZone(name);
-    }
-    *pName = name;
-    return zone;
+ * reads as UTC). pChoice->step tells whether the named zone was replaced;
+ * pChoice->owned is freed by the caller. */
+const CAL_VTIMEZONE* resolve_zone(const char* tzid, CALPARSER_ZONE_CHOICE* pChoice) {
+    const CALPARSER_ZONE_TRY steps[] = {{tzid, tzid == nullptr, 0, nullptr},
+                                        {nullptr, true, 0, nullptr}};
+    const CALPARSER_TIMEZONE_LIST* registry = CALPARSER_TIMEZONE_LIST::Instance();
+    if (registry) return registry->resolve_zone(steps, tzid ? 2 : 1, false, pChoice);
+    *pChoice = {TIMEZONE_FALLBACK_TZID, 2, nullptr};
+    return nullptr;
 }
 
 /* The zone's offset from UTC at `time`, in seconds. */
@@ -190,19 +180,21 @@ int __calparser_time(char* buffer, int size, const char* format, time_t time,
     bool localMode = mode == PR_LocalTimeParameters;
     bool iCalForm = strcmp(format, kICalFormat) == 0;
     int result = 0;
-    char* ownedName = nullptr;
+    CALPARSER_ZONE_CHOICE choice = {};
     DayTables tables;
 
     if (iCalForm && localMode) {
-        bool replaced = false;
-        const char* name = nullptr;
-        const CAL_VTIMEZONE* zone = resolve_zone(tzid, &ownedName, &replaced, &name);
+        const CAL_VTIMEZONE* zone = resolve_zone(tzid, &choice);
         if (size >= kICalTextSize && day_tables(&tables) &&
             format_from_tables(tables, time, offset_at(zone, time), false, buffer)) {
-            result = replaced ? 1 : 0;
+            result = choice.step > 0 ? 1 : 0;
         } else {
+            /* The caller's own name goes on, so an unregistered zone writes
+             * nothing here and the result says so, as on the table path; with
+             * no name at all the default zone is meant and is used. */
             buffer[0] = '\0';
-            calparser_applyTimeZoneToTimeT(name, time, &buffer, size);
+            calparser_applyTimeZoneToTimeT(tzid ? tzid : choice.name, time, &buffer, size);
+            result = choice.step > 0 ? 1 : 0;
         }
     } else if (iCalForm && utcMode && size >= kICalTextSize && day_tables(&tables) &&
                format_from_tables(tables, time, 0, true, buffer)) {
@@ -210,7 +202,7 @@ int __calparser_time(char* buffer, int size, const char* format, time_t time,
     } else {
         format_with_nspr(buffer, size, format, time, mode);
     }
-    PL_strfree(ownedName);
+    PL_strfree(choice.owned);
     return result;
 }
 
@@ -256,15 +248,13 @@ int doesTimeSpanCrossDST(time_t time1, time_t time2, const char* tzid) {
 
 int cal_strcustomtimezone(const char* tzid, time_t time, int* pHours, int* pMinutes,
                           char* pSign) {
-    char* ownedName = nullptr;
-    bool replaced = false;
-    const char* name = nullptr;
-    int offset = offset_at(resolve_zone(tzid, &ownedName, &replaced, &name), time);
+    CALPARSER_ZONE_CHOICE choice = {};
+    int offset = offset_at(resolve_zone(tzid, &choice), time);
     int magnitude = offset < 0 ? -offset : offset;
     if (pHours) *pHours = magnitude / 3600;
     if (pMinutes) *pMinutes = magnitude % 3600 / 60;
     if (pSign) *pSign = offset > 0 ? '+' : '-';
-    PL_strfree(ownedName);
+    PL_strfree(choice.owned);
     return 0;
 }
 

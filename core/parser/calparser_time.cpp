@@ -11,13 +11,10 @@
 #include "public/core_util/cal_time.h"
 #include "public/core_util/gmtime.h"
 #include "public/core_util/timezone.h"
-#include "public/util/config.h"
 #include "public/util/kvallog.h"
 
 namespace {
 
-constexpr const char* kFallbackZone = "Africa/Casablanca";
-constexpr const char* kDefaultZoneKey = "calstore.default.timezoneID";
 constexpr const char* kDayStringFormat = "%Y%m%dT%H%M%SZ";
 constexpr size_t kDayStringBufferSize = 256;
 constexpr int kDaysPerMonthSlot = 31;
@@ -108,18 +105,6 @@ bool sub_zone_offset(const CAL_VZONE* sub, int* pSeconds) {
     return true;
 }
 
-/* The zone name the table conversion reads a local text in: the given one, else
- * the configured default, else the server's default. Sets *pOwned to a copy the
- * caller frees when the name is not the caller's own. */
-const char* table_zone_name(const char* tzid, char** pOwned) {
-    *pOwned = nullptr;
-    if (tzid) return tzid;
-    const char* configured =
-        config_get_string(config_getdefaultcache(), kDefaultZoneKey, kFallbackZone);
-    *pOwned = configured && *configured ? PL_strdup(configured) : timezone_getDefaultTZID();
-    return *pOwned;
-}
-
 /* UTC seconds of `wallSeconds` (the local time read as if UTC) in `zone`: daylight
  * time where the crossing walk ends in daylight time, else standard time. */
 time_t local_to_utc(const CAL_VTIMEZONE* zone, time_t wallSeconds) {
@@ -176,7 +161,7 @@ void time_cache_init(void) {
     NewTables fresh;
     if (!build_tables(&fresh)) {
         free_tables(&fresh);
-        kvallog(0, 3, "%s: Out of memory while filling the day tables.",
+        kvallog(0, KVALLOG_LEVEL_ERROR, "%s: Out of memory while filling the day tables.",
                 KVALLOG_CORE_SUBSYSTEM);
         return;
     }
@@ -218,7 +203,9 @@ int calparser_validate_isodate(const char* text, int* pYear, int* pMonth, int* p
 
 int calparser_timecache_datez_to_timet(const char* text, time_t* pTime, int* pIsDate,
                                        const char* tzid) {
-    if (!pTime) return 1;
+    /* No place for the time: as for a text that cannot be read, the one
+     * failure code this conversion has. */
+    if (!pTime) return 2;
     int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0, isDate = 0;
     if (calparser_validate_isodate(text, &year, &month, &day, &hour, &minute, &second,
                                    &isDate) != 0) {
@@ -237,16 +224,15 @@ int calparser_timecache_datez_to_timet(const char* text, time_t* pTime, int* pIs
         *pTime = wall;
         return 0;
     }
-    char* ownedName = nullptr;
-    const char* name = table_zone_name(tzid, &ownedName);
-    const CAL_VTIMEZONE* zone = calparser_lookupCalVTimeZone(name);
-    if (!zone) {
-        kvallog(0, 4, "%s: Timezone %s not found in timezones.ics file.  Assuming GMT.",
-                KVALLOG_CORE_SUBSYSTEM, name ? name : "(null)");
-        zone = calparser_lookupCalVTimeZone(kFallbackZone);
-    }
+    // The zone named, else the server's default zone, else the last resort.
+    const CALPARSER_ZONE_TRY step = {
+        tzid, tzid == nullptr, KVALLOG_LEVEL_DROPPED,
+        "%s: Timezone %s not found in timezones.ics file.  Assuming GMT."};
+    CALPARSER_ZONE_CHOICE choice = {};
+    const CALPARSER_TIMEZONE_LIST* registry = CALPARSER_TIMEZONE_LIST::Instance();
+    const CAL_VTIMEZONE* zone = registry ? registry->resolve_zone(&step, 1, false, &choice) : nullptr;
     *pTime = local_to_utc(zone, wall);
-    PL_strfree(ownedName);
+    PL_strfree(choice.owned);
     return 0;
 }
 
@@ -270,79 +256,5 @@ int calparser_copyURLEncodedDateTime(time_t* pTime, int* pAux, const char* text,
     return calparser_applyTimeZoneToString(pTime, pAux, text, tzid) != 0 ? 2 : 0;
 }
 
-int calparser_applyTimeZoneToString(time_t* pTime, int* pAux, const char* text,
-                                    const char* tzid) {
-    CALPARSER_TIMEZONE_LIST* registry = CALPARSER_TIMEZONE_LIST::Instance();
-    if (!registry) return 1;
-    return registry->applyTimeZoneToString(pTime, pAux, text, tzid);
-}
-
-int calparser_applyTimeZoneToTimeT(const char* tzid, time_t time, char** ppBuffer, int size) {
-    CALPARSER_TIMEZONE_LIST* registry = CALPARSER_TIMEZONE_LIST::Instance();
-    if (!registry) return 1;
-    return registry->applyTimeZoneToTimeT(tzid, time, ppBuffer, size);
-}
-
 }  // extern "C"
 
-/* Finds the zone a local text is read in, with the fallbacks and messages of a
- * zone that is not registered. Sets *pOwned to a name copy the caller frees. */
-static const CAL_VTIMEZONE* find_zone_for_text(const CALPARSER_TIMEZONE_LIST* registry,
-                                               const char* text, const char* tzid,
-                                               char** pOwned) {
-    const char* name = tzid;
-    bool nameIsDefault = false;
-    *pOwned = nullptr;
-    if (is_utc_text(text, strlen(text))) {
-        name = kFallbackZone;
-    } else if (!tzid) {
-        name = *pOwned = timezone_getDefaultTZID();
-        nameIsDefault = true;
-    }
-    const CAL_VTIMEZONE* zone = registry->lookup(name);
-    if (zone) return zone;
-    if (nameIsDefault) return registry->lookup(kFallbackZone);
-
-    kvallog(0, 4, "%s: TimeZone \"%s\" not found\n.", KVALLOG_CORE_SUBSYSTEM,
-            name ? name : "(null)");
-    PL_strfree(*pOwned);
-    *pOwned = timezone_getDefaultTZID();
-    zone = registry->lookup(*pOwned);
-    if (zone) return zone;
-    kvallog(0, 6, "%s: Local TimeZone \"%s\" not found\n.", KVALLOG_CORE_SUBSYSTEM,
-            *pOwned ? *pOwned : "(null)");
-    return registry->lookup(kFallbackZone);
-}
-
-int CALPARSER_TIMEZONE_LIST::applyTimeZoneToString(time_t* pTime, int* pAux, const char* text,
-                                                   const char* tzid) const {
-    if (!text || !pAux || !pTime) return 1;
-    char* ownedName = nullptr;
-    const CAL_VTIMEZONE* zone = find_zone_for_text(this, text, tzid, &ownedName);
-    int result = 0;
-    if (zone && zone->pIcuZone) {
-        int isDate = 0;
-        result = calparser_timecache_datez_to_timet(text, pTime, &isDate, tzid);
-        if (result == 4) {
-            *pTime = timezone_DateTimeApplyTimeZone(text, zone->pIcuZone);
-            result = 0;
-        }
-    } else {
-        int isDate = 0;
-        cal_time_datez_to_timet_helper(text, pTime, &isDate, 1);
-        result = 1;
-    }
-    PL_strfree(ownedName);
-    return result;
-}
-
-int CALPARSER_TIMEZONE_LIST::applyTimeZoneToTimeT(const char* tzid, time_t time,
-                                                  char** ppBuffer, int size) const {
-    if (!ppBuffer || !*ppBuffer || size < (int)kUtcLength) return 1;
-    if (!tzid || !m_pList || m_pList->count == 0) return 1;
-    const CAL_VTIMEZONE* zone = lookup(tzid);
-    if (!zone || !zone->pIcuZone) return 1;
-    if (timezone_DateTimeApplyTimeZoneToString(time, zone->pIcuZone, ppBuffer, size) != 0)
-        return 3;
-    return 0;
-}

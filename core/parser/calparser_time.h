@@ -3,14 +3,14 @@
  * make the years 1990 to 2010 a table read.
  *
  * Texts: "YYYYMMDDTHHMMSSZ" (UTC), "YYYYMMDDTHHMMSS" (local time of a zone; a
- * 16-character text not ending in 'Z' is local too) and "YYYYMMDD" (a date, read
- * as local midnight). Times are seconds since 1970-01-01 00:00:00 UTC, in the
+ * 16-character text not ending in an upper-case 'Z', a lower-case 'z' included,
+ * is local too) and "YYYYMMDD" (a date, read as local midnight). Times are seconds since 1970-01-01 00:00:00 UTC, in the
  * signed 32-bit range, carried in time_t.
  *
- * Inside 1990..2010 a local time is read through the zone's crossing list: a
- * local time in the gap of a spring change or in the repeated hour of an autumn
- * change is read as standard time. Outside those years it is read through the
- * zone's rule-based zone.
+ * Inside 1990..2010 a local time is read through the zone's crossing list,
+ * outside those years through the zone's rule-based zone; on both paths a local
+ * time in the gap of a spring change or in the repeated hour of an autumn
+ * change is read as standard time.
  *
  * Concurrency: time_cache_init fills the tables once, before threads use the
  * library (parser_init calls it); afterwards they are only read. */
@@ -18,8 +18,6 @@
 #define CORE_PARSER_CALPARSER_TIME_H
 
 #include <time.h>
-
-#include <prtime.h>
 
 #include "public/db/caldb_timezone.h"
 #include "public/util/array.h"
@@ -78,8 +76,8 @@ int calparser_validate_isodate(const char* text, int* pYear, int* pMonth, int* p
  * zone `tzid`, or when NULL in the zone of "calstore.default.timezoneID"; a zone
  * not in the registry is logged at level 4 and read as "Africa/Casablanca".
  * *pIsDate (may be NULL) receives whether the text is a date.
- * Returns 0 converted; 1 NULL pTime; 2 invalid text (*pTime = 0) or a day that
- * does not exist (*pTime unchanged); 4 not served by the tables (year outside
+ * Returns 0 converted; 2 invalid text (*pTime = 0), a day that does not exist
+ * (*pTime unchanged) or a NULL pTime; 4 not served by the tables (year outside
  * 1990..2010 or tables absent): the caller must convert another way. */
 int calparser_timecache_datez_to_timet(const char* text, time_t* pTime, int* pIsDate,
                                        const char* tzid);
@@ -113,44 +111,6 @@ int calparser_applyTimeZoneToString(time_t* pTime, int* pAux, const char* text,
  * zone missing or without a rule-based zone (nothing written); 3 the conversion
  * failed. */
 int calparser_applyTimeZoneToTimeT(const char* tzid, time_t time, char** ppBuffer, int size);
-
-/* Formatting (calparser_strtime.cpp).
- *
- * Writes `time` with the PR_FormatTime (strftime) `format` into `buffer` of
- * `size` bytes: calparser_strtime in the local time of the registered zone
- * `tzid` (NULL: the server's default zone), calparser_strgmtime in UTC (`tzid`
- * unused). With the format "%Y%m%dT%H%M%SZ" the local text is
- * "YYYYMMDDTHHMMSS" and the UTC text "YYYYMMDDTHHMMSSZ". Any other format is
- * formatted by NSPR, local mode then meaning the process's own local time; a
- * time of 0 means now, and "%Q" writes the offset from UTC without daylight
- * saving as "GMT+hhmm" (GMT+0000 in UTC). A zone that is not registered is
- * replaced by the default zone. Returns 1 when that happened and the day tables
- * wrote the text (1990..2010, buffer of at least 17 bytes), else 0. The buffer always ends in a NUL when `size` is at least 1; a
- * text that does not fit is cut or left empty. */
-int calparser_strtime(char* buffer, int size, const char* format, time_t time,
-                      const char* tzid);
-int calparser_strgmtime(char* buffer, int size, const char* format, time_t time,
-                        const char* tzid);
-/* The shared formatter; `mode` is PR_LocalTimeParameters or PR_GMTParameters. */
-int __calparser_time(char* buffer, int size, const char* format, time_t time,
-                     PRTimeParamFn mode, const char* tzid);
-
-/* The number of entries of the ascending list of time_t pointers `pList` that
- * are less than or equal to `value`: where `value` would be inserted after its
- * equals. 0 for a NULL or empty list. */
-int findIndexToInsert(const array_t* pList, time_t value);
-/* 1 when `time` lies in daylight time by the crossing list `pCrossings` (an odd
- * number of crossings at or before it), else 0; 0 without a list. */
-int isInDaylightSavings(time_t time, const array_t* pCrossings);
-/* 1 when `time1` and `time2` lie on different sides of a daylight-saving change
- * of the registered zone `tzid`, else 0 (also for a NULL or unknown zone, or a
- * zone with neither a daylight part nor crossings). */
-int doesTimeSpanCrossDST(time_t time1, time_t time2, const char* tzid);
-/* The offset from UTC of the registered zone `tzid` (NULL or unknown: the
- * server's default zone) at `time`, as unsigned hours and minutes and a sign
- * '+' (east of UTC) or '-' (zero or west). Outputs may be NULL. Returns 0. */
-int cal_strcustomtimezone(const char* tzid, time_t time, int* pHours, int* pMinutes,
-                          char* pSign);
 
 /* A zone's offsets east of UTC in seconds: the standard part's (0 without one)
  * and the daylight part's (the standard offset without one). */

@@ -1,5 +1,8 @@
-/* Rule-based time zones made from VTIMEZONE records, and the look-up of a
- * zone among the VTIMEZONEs of one input. */
+/* The rule-based zone builder: turns a VTIMEZONE record's STANDARD and
+ * DAYLIGHT yearly rules into the ICU zone (pIcuZone) that converts times
+ * outside the crossing tables, and finds a zone by its ICU ID among the
+ * VTIMEZONEs of one input. The unit's name is historical; it builds zones,
+ * not components. */
 #ifndef CORE_PARSER_ICAL_COMPONENTS_H
 #define CORE_PARSER_ICAL_COMPONENTS_H
 

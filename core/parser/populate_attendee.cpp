@@ -25,17 +25,6 @@ void replace_text(char** ppField, char* text)
     *ppField = text;
 }
 
-/* Replaces *ppField by a copy of `text` (NULL stores NULL). False when the
- * copy fails, the field then unchanged. */
-bool replace_with_copy(char** ppField, const char* text)
-{
-    char* copy = nullptr;
-    if (text && !(copy = PL_strdup(text)))
-        return false;
-    replace_text(ppField, copy);
-    return true;
-}
-
 /* "mailto:" followed by `mail`, as a new text (PL_strfree), or NULL. */
 char* new_mailto(const char* mail)
 {
@@ -73,14 +62,14 @@ int apply_attendee_param(CALDB_ATTENDEE* att, const CALPARSER_PARAM* param)
     const char* value = param->pValue;
     char* upper = nullptr;
     switch (param->nType) {
-    case TOKEN_CUTYPE: return replace_with_copy(&att->pCuType, value) ? 0 : 3;
-    case TOKEN_ROLE: return replace_with_copy(&att->pRole, value) ? 0 : 3;
-    case TOKEN_CN: return replace_with_copy(&att->pCn, value) ? 0 : 3;
-    case TOKEN_DIR: return replace_with_copy(&att->pDir, value) ? 0 : 3;
-    case TOKEN_SENT_BY: return replace_with_copy(&att->pSentBy, value) ? 0 : 3;
-    case TOKEN_LANGUAGE: return replace_with_copy(&att->pLanguage, value) ? 0 : 3;
-    case TOKEN_X_Z9KQ_CALID: return replace_with_copy(&att->pCalid, value) ? 0 : 3;
-    case TOKEN_X_Z9KQ_EMAIL: return replace_with_copy(&att->pAddr, value) ? 0 : 3;
+    case TOKEN_CUTYPE: return str_replace_copy(&att->pCuType, value);
+    case TOKEN_ROLE: return str_replace_copy(&att->pRole, value);
+    case TOKEN_CN: return str_replace_copy(&att->pCn, value);
+    case TOKEN_DIR: return str_replace_copy(&att->pDir, value);
+    case TOKEN_SENT_BY: return str_replace_copy(&att->pSentBy, value);
+    case TOKEN_LANGUAGE: return str_replace_copy(&att->pLanguage, value);
+    case TOKEN_X_Z9KQ_CALID: return str_replace_copy(&att->pCalid, value);
+    case TOKEN_X_Z9KQ_EMAIL: return str_replace_copy(&att->pAddr, value);
     case TOKEN_MEMBER: return calparser_addCalAddressListToList(&att->aMembers, value);
     case TOKEN_DELEGATED_TO: return calparser_addCalAddressListToList(&att->aDelegatedTo, value);
     case TOKEN_DELEGATED_FROM:
@@ -147,16 +136,16 @@ int append_calendar_copy(array_t* list, const CALDB_ATTENDEE* att, const MailMat
         return 3;
     int rc = 0;
     const char* calid = text_at(found.calids, i);
-    if (!replace_with_copy(&copy->pCalid, calid)) {
+    if (str_replace_copy(&copy->pCalid, calid) != 0) {
         caldb_FreeAttendee(&copy);
         return 3;
     }
     if (count_of(found.calids) == 1) {
         // The address stays; the directory's name only fills a missing CN.
-        if (!att->pCn && !replace_with_copy(&copy->pCn, text_at(found.cns, 0)))
+        if (!att->pCn && str_replace_copy(&copy->pCn, text_at(found.cns, 0)) != 0)
             rc = 3;
     } else {
-        if (!replace_with_copy(&copy->pCn, text_at(found.cns, i)))
+        if (str_replace_copy(&copy->pCn, text_at(found.cns, i)) != 0)
             rc = 3;
         const char* mail = text_at(found.mails, i);
         if (mail) {
@@ -165,7 +154,7 @@ int append_calendar_copy(array_t* list, const CALDB_ATTENDEE* att, const MailMat
                 replace_text(&copy->pAddr, address);
             else
                 rc = 3;  // this entry keeps the attendee's address; the caller stops
-        } else if (!replace_with_copy(&copy->pAddr, calid)) {
+        } else if (str_replace_copy(&copy->pAddr, calid) != 0) {
             rc = 3;
         }
     }
@@ -178,7 +167,8 @@ int append_calendar_copy(array_t* list, const CALDB_ATTENDEE* att, const MailMat
 int resolve_mail_address(array_t* list, const CALDB_ATTENDEE* att, const char* pLookupCtx)
 {
     char* mail = smtp_FilterAddress(att->pAddr);
-    kvallog(0, 7, "%s: pMail = %s.\n", KVALLOG_CORE_SUBSYSTEM, mail ? mail : "NULL");
+    kvallog(0, KVALLOG_LEVEL_TRACE,
+            "%s: pMail = %s.\n", KVALLOG_CORE_SUBSYSTEM, mail ? mail : "NULL");
 
     MailMatches found;
     int matchAliases = 1;
@@ -200,7 +190,7 @@ int resolve_mail_address(array_t* list, const CALDB_ATTENDEE* att, const char* p
         if (caldb_copyConstructorAttendee(att, &copy) != 0)
             return 3;
         const char* cn = text_at(found.cns, 0);
-        if (cn && !replace_with_copy(&copy->pCn, cn))
+        if (cn && str_replace_copy(&copy->pCn, cn) != 0)
             rc = 3;
         const char* directoryMail = text_at(found.mails, 0);
         if (rc == 0 && directoryMail) {
@@ -246,23 +236,24 @@ int resolve_calendar_id(array_t* list, CALDB_ATTENDEE** ppAtt, const char* pLook
         fromUid = true;
     }
     if (!text_at(mails, 0)) {
-        kvallog(0, 4, "%s:  No Available Email address in ldap for calid: %s",
+        kvallog(0, KVALLOG_LEVEL_DROPPED, "%s:  No Available Email address in ldap for calid: %s",
                 KVALLOG_CORE_SUBSYSTEM, att->pCalid);
         rc = 1;
         goto done;
     }
     if (fromUid)
         replace_text(&att->pCalid, nullptr);
-    if (!replace_with_copy(&att->pAddr, text_at(mails, 0))) {
+    if (str_replace_copy(&att->pAddr, text_at(mails, 0)) != 0) {
         rc = 3;
         goto done;
     }
     if ((rc = append_attendee(list, ppAtt)) != 0)
         goto done;
     if (mails->count == 1)
-        kvallog(0, 7, "%s: pAtt->pAddr = %s.\n", KVALLOG_CORE_SUBSYSTEM, att->pAddr);
+        kvallog(0, KVALLOG_LEVEL_TRACE,
+                "%s: pAtt->pAddr = %s.\n", KVALLOG_CORE_SUBSYSTEM, att->pAddr);
     else
-        kvallog(0, 4,
+        kvallog(0, KVALLOG_LEVEL_DROPPED,
                 "%s: pAtt->pCalid = %s was associated with *%d* mails, using first value of %s.\n",
                 KVALLOG_CORE_SUBSYSTEM, att->pCalid ? att->pCalid : "NULL",
                 static_cast<int>(mails->count), att->pAddr);
@@ -279,7 +270,7 @@ done:
 int append_resolved(array_t* list, CALDB_ATTENDEE** ppAtt)
 {
     CALDB_ATTENDEE* att = *ppAtt;
-    if (!att->pAddr && att->pCalid && !replace_with_copy(&att->pAddr, att->pCalid)) {
+    if (!att->pAddr && att->pCalid && str_replace_copy(&att->pAddr, att->pCalid) != 0) {
         caldb_FreeAttendee(ppAtt);
         return 3;
     }
@@ -329,7 +320,7 @@ int calparser_storeSingleAttendeeProp(array_t** ppAttendees, const CALPARSER_TOK
     }
 
     if (!pToken->pValue || !pToken->pValue[0]) {
-        kvallog(0, 4, "line (%d), %s: ATTENDEE without a value is dropped.",
+        kvallog(0, KVALLOG_LEVEL_DROPPED, "line (%d), %s: ATTENDEE without a value is dropped.",
                 static_cast<int>(pToken->nLine), KVALLOG_CORE_SUBSYSTEM);
         caldb_FreeAttendee(&att);
         return 1;
@@ -342,7 +333,8 @@ int calparser_storeSingleAttendeeProp(array_t** ppAttendees, const CALPARSER_TOK
 
     if (PL_strncasecmp(value, kMailto, kMailtoLength) == 0) {
         replace_text(&att->pAddr, value);
-        kvallog(0, 7, "%s: original pAtt->pAddr = %s.\n", KVALLOG_CORE_SUBSYSTEM, att->pAddr);
+        kvallog(0, KVALLOG_LEVEL_TRACE,
+                "%s: original pAtt->pAddr = %s.\n", KVALLOG_CORE_SUBSYSTEM, att->pAddr);
         if (bResolvedInput)
             return append_resolved(*ppAttendees, &att);
         int rc = resolve_mail_address(*ppAttendees, att, pLookupCtx);
@@ -351,7 +343,8 @@ int calparser_storeSingleAttendeeProp(array_t** ppAttendees, const CALPARSER_TOK
     }
 
     replace_text(&att->pCalid, value);
-    kvallog(0, 7, "%s: original pAtt->pCalid = %s.\n", KVALLOG_CORE_SUBSYSTEM, att->pCalid);
+    kvallog(0, KVALLOG_LEVEL_TRACE,
+            "%s: original pAtt->pCalid = %s.\n", KVALLOG_CORE_SUBSYSTEM, att->pCalid);
     if (bResolvedInput)
         return append_resolved(*ppAttendees, &att);
     return resolve_calendar_id(*ppAttendees, &att, pLookupCtx);
@@ -410,12 +403,12 @@ int calparser_storeOrganizerProperty(CALDB_ORGANIZER** ppOrganizer, const CALPAR
         case TOKEN_X_KVAL_ORGANIZER_SENT_BY_UID: field = &org->pSentByUid; break;
         default: continue;
         }
-        if (!replace_with_copy(field, param->pValue)) {
+        if (str_replace_copy(field, param->pValue) != 0) {
             caldb_FreeOrganizer(ppOrganizer);
             return 3;
         }
     }
-    if (!replace_with_copy(&org->pAddr, pToken->pValue)) {
+    if (str_replace_copy(&org->pAddr, pToken->pValue) != 0) {
         caldb_FreeOrganizer(ppOrganizer);
         return 3;
     }

@@ -69,7 +69,8 @@ int store_with_zone(int32_t* ptField, void** ppComponent, int bStart, const char
     }
     int isDate = 0;
     int rc = convert_datetime(text, tzid, ptField, &isDate);
-    kvallog(0, 7, "%s: TZID of %s for date/time of %s.", KVALLOG_CORE_SUBSYSTEM, tzid,
+    kvallog(0, KVALLOG_LEVEL_TRACE,
+            "%s: TZID of %s for date/time of %s.", KVALLOG_CORE_SUBSYSTEM, tzid,
             text ? text : "NULL");
     return rc;
 }

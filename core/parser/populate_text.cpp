@@ -42,12 +42,7 @@ int calparser_recurrence_populateProperties(char** ppField, const char* text)
 {
     if (!ppField || !text)
         return 1;
-    char* copy = PL_strdup(text);
-    if (!copy)
-        return 3;
-    PL_strfree(*ppField);
-    *ppField = copy;
-    return 0;
+    return str_replace_copy(ppField, text);
 }
 
 int calparser_addStringToPropertyArray(array_t** ppArray, const char* text)

@@ -183,7 +183,8 @@ CALDB_ACE* acl_create_ace(const char* text)
     uint32_t principal = 0;
     uint32_t rights = 0;
     if (!parse_entry(text, &flags, &principal, &rights)) {
-        kvallog(0, 4, "%s: access-control entry \"%s\" is not valid; it is dropped.",
+        kvallog(0, KVALLOG_LEVEL_DROPPED,
+                "%s: access-control entry \"%s\" is not valid; it is dropped.",
                 KVALLOG_CORE_SUBSYSTEM, text);
         return nullptr;
     }
@@ -224,6 +225,12 @@ unsigned acl_misc_checkACL(const ACL_CONTEXT* ctx, const char* user, unsigned nD
     }
     granted |= nDefaultRights & ~decided;
     return granted & nWanted;
+}
+
+int bHasScheduleAccessToCalProps(const ACL_CONTEXT* ctx, const char* user) {
+    if (!user) return 1;
+    unsigned rights = acl_misc_checkACL(ctx, user, 0, ACL_RIGHT_SCHEDULE, ACL_TARGET_CALPROPS);
+    return (rights & ACL_RIGHT_SCHEDULE) != 0;
 }
 
 }  // extern "C"

@@ -95,6 +95,10 @@ uint32_t acl_principal_key(const char* user);
 unsigned acl_misc_checkACL(const ACL_CONTEXT* ctx, const char* user, unsigned nDefaultRights,
                            unsigned nWanted, int nTarget);
 
+/* 1 when `user` is NULL or the access check grants it the scheduling right
+ * on the calendar properties, else 0. */
+int bHasScheduleAccessToCalProps(const ACL_CONTEXT* ctx, const char* user);
+
 #ifdef __cplusplus
 }
 #endif

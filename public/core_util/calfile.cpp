@@ -1,6 +1,7 @@
 /* Local file paths of the library's data files. */
 #include "public/core_util/calfile.h"
 
+#include <fcntl.h>
 #include <plstr.h>
 #include <stdlib.h>
 #include <unistd.h>
@@ -59,6 +60,18 @@ char* calfile_ResolveLocalPath(const char* path)
     } catch (...) {
         return nullptr;
     }
+}
+
+int jtessar_open(const char* path, int flags, int mode) {
+    if (!path) return -1;
+    char* local = calfile_ResolveLocalPath(path);
+    int fd = open(local ? local : path, flags, static_cast<mode_t>(mode));
+    PL_strfree(local);
+    return fd;
+}
+
+int jtessar_close(int fd) {
+    return close(fd);
 }
 
 }  // extern "C"

@@ -22,6 +22,13 @@ char* calfile_ToLocalPath(char* path);
  * runs out. */
 char* calfile_ResolveLocalPath(const char* path);
 
+/* open(2) on the local form of a data-file path (backslashes become "/", a
+ * relative path is found under the data root, see calfile_ResolveLocalPath).
+ * Returns the descriptor, or -1 (also for a NULL path). */
+int jtessar_open(const char* path, int flags, int mode);
+/* close(2); returns its result. */
+int jtessar_close(int fd);
+
 #ifdef __cplusplus
 }
 #endif

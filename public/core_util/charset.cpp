@@ -98,7 +98,8 @@ int utf8_whole_prefix(const char* text, int length) {
 }
 
 void log_output_full(const char* fromCharset, const char* toCharset, int outRoom) {
-    kvallog(0, 4, "%s: Converting %s to %s: output room of %d bytes full, rest dropped",
+    kvallog(0, KVALLOG_LEVEL_DROPPED,
+            "%s: Converting %s to %s: output room of %d bytes full, rest dropped",
             KVALLOG_CORE_SUBSYSTEM, fromCharset, toCharset, outRoom);
 }
 
@@ -130,7 +131,7 @@ int convert(const char* fromCharset, const char* toCharset, const char* in, int 
     UConverter* source = sourceConverter.get(fromCharset, true);
     UConverter* target = source ? targetConverter.get(toCharset, false) : nullptr;
     if (!source || !target) {
-        kvallog(0, 4, "%s: Unknown character set \"%s\", nothing converted",
+        kvallog(0, KVALLOG_LEVEL_DROPPED, "%s: Unknown character set \"%s\", nothing converted",
                 KVALLOG_CORE_SUBSYSTEM, source ? toCharset : fromCharset);
         return 0;
     }
@@ -148,7 +149,8 @@ int convert(const char* fromCharset, const char* toCharset, const char* in, int 
         if (toUtf8) written = utf8_whole_prefix(out, written);
         log_output_full(fromCharset, toCharset, outRoom);
     } else if (U_FAILURE(err)) {
-        kvallog(0, 4, "%s: Converting %s to %s failed: %s", KVALLOG_CORE_SUBSYSTEM, fromCharset,
+        kvallog(0, KVALLOG_LEVEL_DROPPED,
+                "%s: Converting %s to %s failed: %s", KVALLOG_CORE_SUBSYSTEM, fromCharset,
                 toCharset, u_errorName(err));
     } else if (keepCutCharacter) {
         /* The bytes of a cut character wait inside the converter; hand them back. */

@@ -31,17 +31,28 @@ bool offset_at_utc(const icu::TimeZone* zone, long long utcSeconds, long long* p
     return true;
 }
 
-/* Total offset in seconds of `zone` for a wall-clock time: the earlier offset
- * for a skipped or repeated wall-clock time. */
-bool offset_at_wall(const icu::TimeZone* zone, long long wallSeconds, long long* pOffset) {
+/* How a wall-clock time that the zone skips or repeats is read. */
+enum class WallReading {
+    Former,   /* the offset before a gap; the first of a repeated hour (RFC 5545) */
+    Standard  /* standard time in both, as the conversion tables read them */
+};
+
+/* Total offset in seconds of `zone` for a wall-clock time, read as `reading`
+ * says in a gap or a repeated hour. */
+bool offset_at_wall(const icu::TimeZone* zone, long long wallSeconds, WallReading reading,
+                    long long* pOffset) {
     UErrorCode status = U_ZERO_ERROR;
     int32_t raw = 0;
     int32_t dst = 0;
     const UDate wall = (UDate)wallSeconds * kMsPerSecond;
+    /* The standard options fall back to the former offset where both sides of
+     * a change are standard (or both daylight) time. */
+    const UTimeZoneLocalOption option = reading == WallReading::Standard
+                                            ? UCAL_TZ_LOCAL_STANDARD_FORMER
+                                            : UCAL_TZ_LOCAL_FORMER;
     const icu::BasicTimeZone* basic = dynamic_cast<const icu::BasicTimeZone*>(zone);
     if (basic)
-        basic->getOffsetFromLocal(wall, UCAL_TZ_LOCAL_FORMER, UCAL_TZ_LOCAL_FORMER, raw, dst,
-                                  status);
+        basic->getOffsetFromLocal(wall, option, option, raw, dst, status);
     else
         zone->getOffset(wall, true, raw, dst, status);
     if (U_FAILURE(status))
@@ -50,16 +61,27 @@ bool offset_at_wall(const icu::TimeZone* zone, long long wallSeconds, long long*
     return true;
 }
 
+/* UTC seconds of a wall-clock time; no zone means UTC. */
+bool wall_to_utc(const icu::TimeZone* zone, long long wallSeconds, WallReading reading,
+                 long long* pUtcSeconds) {
+    long long offset = 0;
+    if (zone && !offset_at_wall(zone, wallSeconds, reading, &offset))
+        return false;
+    *pUtcSeconds = wallSeconds - offset;
+    return true;
+}
+
 /* Reads a date-time text as the conversion tables validate it: character 8
  * of a date-time is not examined, and a 16-character text is UTC only when it
- * ends in "Z" (otherwise its first 15 characters are a wall-clock time). */
+ * ends in an upper-case "Z" (otherwise its first 15 characters are a
+ * wall-clock time, as on the table path). */
 bool read_date_time_text(const char* text, long long* pSeconds, bool* pIsUtc) {
     char copy[17];
     const size_t length = text ? strlen(text) : 0;
     if (length != 8 && length != 15 && length != 16)
         return false;
     memcpy(copy, text, length + 1);
-    *pIsUtc = length == 16 && (copy[15] == 'Z' || copy[15] == 'z');
+    *pIsUtc = length == 16 && copy[15] == 'Z';
     if (length > 8)
         copy[8] = 'T';
     if (length == 16 && !*pIsUtc)
@@ -117,13 +139,9 @@ extern "C" icu::TimeZone* timezone_CreateSimpleTimeZoneShort(int32_t rawOffsetMs
 
 extern "C" int timezone_WallClockToUtc(const icu::TimeZone* zone, long long wallSeconds,
                                        long long* pUtcSeconds) {
-    long long offset = 0;
     if (!pUtcSeconds)
         return 1;
-    if (zone && !offset_at_wall(zone, wallSeconds, &offset))
-        return 2;
-    *pUtcSeconds = wallSeconds - offset;
-    return 0;
+    return wall_to_utc(zone, wallSeconds, WallReading::Former, pUtcSeconds) ? 0 : 2;
 }
 
 extern "C" int timezone_UtcToWallClock(const icu::TimeZone* zone, long long utcSeconds,
@@ -143,7 +161,7 @@ extern "C" time_t timezone_DateTimeApplyTimeZone(const char* text, const icu::Ti
     if (!read_date_time_text(text, &seconds, &isUtc))
         return 0;
     long long utc = seconds;
-    if (!isUtc && timezone_WallClockToUtc(zone, seconds, &utc) != 0)
+    if (!isUtc && !wall_to_utc(zone, seconds, WallReading::Standard, &utc))
         return 0;
     if (utc < INT32_MIN || utc > INT32_MAX)
         return 0;

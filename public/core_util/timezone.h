@@ -2,9 +2,11 @@
  * conversions between UTC seconds and a zone's wall-clock time.
  *
  * Wall-clock texts are "YYYYMMDDTHHMMSS". A wall-clock time that a zone skips
- * (the gap of a spring change) is read with the offset in force before the
- * change, and one that it repeats (an autumn change) as its first occurrence,
- * as RFC 5545 reads local times. A NULL zone stands for UTC. */
+ * (the gap of a spring change) or repeats (an autumn change) is read in one of
+ * two ways, named at each function: as standard time in both cases, as the
+ * library's conversion tables read local texts, or as RFC 5545 reads the
+ * times a recurrence rule produces (the offset in force before the gap, the
+ * first occurrence of a repeated hour). A NULL zone stands for UTC. */
 #ifndef PUBLIC_CORE_UTIL_TIMEZONE_H
 #define PUBLIC_CORE_UTIL_TIMEZONE_H
 
@@ -52,8 +54,9 @@ timezone_icu_t* timezone_CreateSimpleTimeZone(int32_t rawOffsetMs, const char* t
 timezone_icu_t* timezone_CreateSimpleTimeZoneShort(int32_t rawOffsetMs, const char* tzid);
 
 /* UTC seconds of the wall-clock seconds `wallSeconds` (a wall-clock time
- * counted as if it were UTC) in `zone`. Returns 0 and stores *pUtcSeconds,
- * or non-zero when ICU fails or pUtcSeconds is NULL. */
+ * counted as if it were UTC) in `zone`, read as RFC 5545 reads recurrence
+ * instances: the offset before a gap, the first of a repeated hour. Returns 0
+ * and stores *pUtcSeconds, or non-zero when ICU fails or pUtcSeconds is NULL. */
 int timezone_WallClockToUtc(const timezone_icu_t* zone, long long wallSeconds,
                             long long* pUtcSeconds);
 
@@ -62,11 +65,12 @@ int timezone_UtcToWallClock(const timezone_icu_t* zone, long long utcSeconds,
                             long long* pWallSeconds);
 
 /* UTC seconds of the wall-clock text `text` in `zone`: "YYYYMMDDTHHMMSS", or
- * "YYYYMMDD" for local midnight; a 16-character text ending in "Z" is already
- * UTC and the zone is not used. As in the conversion tables, the character
- * between date and time is not examined and a 16th character other than "Z"
- * is ignored. 0 for a text that is not such a time or whose result lies
- * outside the signed 32-bit range. */
+ * "YYYYMMDD" for local midnight; a 16-character text ending in an upper-case
+ * "Z" is already UTC and the zone is not used. As in the conversion tables, the
+ * character between date and time is not examined, a 16th character other
+ * than "Z" (a lower-case "z" too) is ignored, and a time in a gap or in a
+ * repeated hour is read as standard time. 0 for a text that is not such a time
+ * or whose result lies outside the signed 32-bit range. */
 time_t timezone_DateTimeApplyTimeZone(const char* text, const timezone_icu_t* zone);
 
 /* Writes the wall-clock text of `time` in `zone` ("YYYYMMDDTHHMMSS") into the

@@ -58,7 +58,8 @@ void sync_with_configuration()
     g_directory.fileEntries.swap(entries);
     g_directory.fileChecked = true;
     if (!readable)
-        kvallog(0, 4, "%s: directory file %s cannot be read; no directory entries loaded from it.",
+        kvallog(0, KVALLOG_LEVEL_DROPPED,
+                "%s: directory file %s cannot be read; no directory entries loaded from it.",
                 KVALLOG_CORE_SUBSYSTEM, configured.c_str());
 }
 

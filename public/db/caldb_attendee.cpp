@@ -7,6 +7,7 @@
 #include <plstr.h>
 
 #include "public/db/caldb_lists.h"
+#include "public/util/str.h"
 
 namespace {
 
@@ -30,12 +31,6 @@ void free_attendee_contents(CALDB_ATTENDEE* a) {
     PL_strfree(a->pLanguage);
     PL_strfree(a->pAuxText);
     PL_strfree(a->pPartStatName);
-}
-
-/* *pDest becomes a copy of src (NULL stays NULL). False when memory ran out. */
-bool copy_text(const char* src, char** pDest) {
-    *pDest = src ? PL_strdup(src) : nullptr;
-    return !src || *pDest;
 }
 
 }  // namespace
@@ -117,19 +112,19 @@ int caldb_copyConstructorAttendee(const CALDB_ATTENDEE* pSrc, CALDB_ATTENDEE** p
     copy->pRole = copy->pCn = copy->pDir = copy->pSentBy = nullptr;
     copy->pLanguage = copy->pAuxText = copy->pPartStatName = nullptr;
 
-    bool ok = copy_text(pSrc->pAddr, &copy->pAddr) &&
-              copy_text(pSrc->pCalid, &copy->pCalid) &&
-              copy_text(pSrc->pCuType, &copy->pCuType) &&
+    bool ok = str_replace_copy(&copy->pAddr, pSrc->pAddr) == 0 &&
+              str_replace_copy(&copy->pCalid, pSrc->pCalid) == 0 &&
+              str_replace_copy(&copy->pCuType, pSrc->pCuType) == 0 &&
               caldb_copy_text_list(pSrc->aMembers, &copy->aMembers) == 0 &&
               caldb_copy_text_list(pSrc->aDelegatedTo, &copy->aDelegatedTo) == 0 &&
               caldb_copy_text_list(pSrc->aDelegatedFrom, &copy->aDelegatedFrom) == 0 &&
-              copy_text(pSrc->pRole, &copy->pRole) &&
-              copy_text(pSrc->pCn, &copy->pCn) &&
-              copy_text(pSrc->pDir, &copy->pDir) &&
-              copy_text(pSrc->pSentBy, &copy->pSentBy) &&
-              copy_text(pSrc->pLanguage, &copy->pLanguage) &&
-              copy_text(pSrc->pAuxText, &copy->pAuxText) &&
-              copy_text(pSrc->pPartStatName, &copy->pPartStatName);
+              str_replace_copy(&copy->pRole, pSrc->pRole) == 0 &&
+              str_replace_copy(&copy->pCn, pSrc->pCn) == 0 &&
+              str_replace_copy(&copy->pDir, pSrc->pDir) == 0 &&
+              str_replace_copy(&copy->pSentBy, pSrc->pSentBy) == 0 &&
+              str_replace_copy(&copy->pLanguage, pSrc->pLanguage) == 0 &&
+              str_replace_copy(&copy->pAuxText, pSrc->pAuxText) == 0 &&
+              str_replace_copy(&copy->pPartStatName, pSrc->pPartStatName) == 0;
     if (!ok) {
         caldb_FreeAttendee(&copy);
         return 3;

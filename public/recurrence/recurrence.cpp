@@ -363,7 +363,8 @@ bool until_to_wall_clock(struct icalrecurrencetype* rule, const icu::TimeZone* z
 }
 
 void log_rule(const char* text, const char* why) {
-    kvallog(0, 4, "%s: Recurrence rule \"%s\" %s.", KVALLOG_CORE_SUBSYSTEM, text, why);
+    kvallog(0, KVALLOG_LEVEL_DROPPED,
+            "%s: Recurrence rule \"%s\" %s.", KVALLOG_CORE_SUBSYSTEM, text, why);
 }
 
 /* Opens a stream over one RRULE or EXRULE text. Returns 0 with *pStream set,
@@ -429,7 +430,8 @@ bool read_date_item(const char* kind, const char* text, const icu::TimeZone* zon
                     DateItem* pItem) {
     if (parse_date_item(text, zone, pItem))
         return true;
-    kvallog(0, 4, "%s: Recurrence %s item \"%s\" is not readable.", KVALLOG_CORE_SUBSYSTEM,
+    kvallog(0, KVALLOG_LEVEL_DROPPED,
+            "%s: Recurrence %s item \"%s\" is not readable.", KVALLOG_CORE_SUBSYSTEM,
             kind, text ? text : "");
     return false;
 }
@@ -587,7 +589,8 @@ std::vector<long long> merge(Inclusions& inclusions, Exclusions& exclusions, int
             results.push_back(candidate);
     }
     if (budget.exhausted && results.size() < (size_t)bound)
-        kvallog(0, 4, "%s: Recurrence expansion stopped after %d rule steps with %u dates.",
+        kvallog(0, KVALLOG_LEVEL_DROPPED,
+                "%s: Recurrence expansion stopped after %d rule steps with %u dates.",
                 KVALLOG_CORE_SUBSYSTEM, kMaxIteratorSteps, (unsigned)results.size());
     return results;
 }

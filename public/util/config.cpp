@@ -107,7 +107,7 @@ config_cache* config_getdefaultcache(void) {
     static config_cache* const cache = create_default_cache();
     if (cache->problemsPending.exchange(false)) {
         for (const std::string& problem : cache->loadProblems)
-            kvallog(0, 4, "%s: %s", KVALLOG_CORE_SUBSYSTEM, problem.c_str());
+            kvallog(0, KVALLOG_LEVEL_DROPPED, "%s: %s", KVALLOG_CORE_SUBSYSTEM, problem.c_str());
     }
     return cache;
 }

@@ -6,6 +6,15 @@
 extern "C" {
 #endif
 
+/* The levels the library logs at; a level says what happened to the input. */
+enum {
+    KVALLOG_LEVEL_ERROR = 3,     /* the library could not do its work (memory, I/O) */
+    KVALLOG_LEVEL_DROPPED = 4,   /* data dropped, or a value assumed in its place */
+    KVALLOG_LEVEL_DEFAULTED = 5, /* input replaced by a default; a fallback zone missing */
+    KVALLOG_LEVEL_PARSE = 6,     /* a component's parse error; a zone missing */
+    KVALLOG_LEVEL_TRACE = 7      /* a trace of what a value became */
+};
+
 /* Module tag every library message receives as its first %s: "calparser". */
 extern const char* KVALLOG_CORE_SUBSYSTEM;
 

@@ -30,7 +30,8 @@ static const char* error_text(int code, char* room, size_t roomSize) {
 static void note_error(protstream* s, const char* what, int code) {
     char room[128];
     if (!s->error) s->error = code;
-    kvallog(0, 3, "%s: cannot %s descriptor %d: %s", KVALLOG_CORE_SUBSYSTEM, what, s->fd,
+    kvallog(0, KVALLOG_LEVEL_ERROR,
+            "%s: cannot %s descriptor %d: %s", KVALLOG_CORE_SUBSYSTEM, what, s->fd,
             error_text(code, room, sizeof room));
 }
 

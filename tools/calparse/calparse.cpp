@@ -36,8 +36,6 @@ using calparse::Parsed;
 
 constexpr int kExitFailure = 1;
 constexpr int kExitUsage = 2;
-const char* const kDefaultZoneKey = "calstore.default.timezoneID";
-const char* const kFallbackZone = "Africa/Casablanca";
 
 void usage() {
     fprintf(stderr,
@@ -170,8 +168,8 @@ int run(int argc, char** argv) {
         return kExitUsage;
     }
     if (!opt.tzGiven)
-        opt.defaultTzid = config_get_string(config_getdefaultcache(), kDefaultZoneKey,
-                                            kFallbackZone);
+        opt.defaultTzid = config_get_string(config_getdefaultcache(), TIMEZONE_DEFAULT_TZID_KEY,
+                                            TIMEZONE_FALLBACK_TZID);
     int initialised = parser_init();
     if (initialised != 0) {
         fprintf(stderr, "calparse: the library did not start (%d)\n", initialised);

@@ -1,0 +1,143 @@
+/* The per-parse token arena (see cal_tok_arena.h for why it exists). */
+#include "core/parser/cal_tok_arena.h"
+
+#include <stdint.h>
+#include <stdlib.h>
+#include <string.h>
+
+#include "public/util/str.h"
+
+namespace {
+
+/* Block payload: large enough that block allocations are rare, small enough
+ * that the last, partly used block wastes little. */
+constexpr size_t kBlockSize = 256 * 1024;
+/* Records are carved at this alignment; texts are packed byte by byte. */
+constexpr size_t kAlign = alignof(max_align_t);
+/* The first list allocation of an arena list; lists double afterwards. */
+constexpr unsigned kFirstListCapacity = 4;
+
+struct Block {
+    Block* previous;
+    size_t size;   /* payload bytes after the header */
+};
+
+constexpr size_t kHeaderSize = (sizeof(Block) + kAlign - 1) / kAlign * kAlign;
+
+}  // namespace
+
+struct calparser_arena {
+    Block* current;   /* the block being carved; earlier ones hang off it */
+    char* next;       /* the first free byte of `current` */
+    char* end;        /* the end of `current` */
+};
+
+/* Starts a block of at least `size` payload bytes. False when memory runs out. */
+static bool add_block(calparser_arena* arena, size_t size)
+{
+    size_t payload = size > kBlockSize ? size : kBlockSize;
+    Block* block = (Block*)malloc(kHeaderSize + payload);
+    if (!block)
+        return false;
+    block->previous = arena->current;
+    block->size = payload;
+    arena->current = block;
+    arena->next = (char*)block + kHeaderSize;
+    arena->end = arena->next + payload;
+    return true;
+}
+
+/* `size` bytes at an address aligned to `align`, or NULL. */
+static void* carve(calparser_arena* arena, size_t size, size_t align)
+{
+    uintptr_t at = ((uintptr_t)arena->next + align - 1) & ~(uintptr_t)(align - 1);
+    if (!arena->current || at + size > (uintptr_t)arena->end) {
+        if (!add_block(arena, size))
+            return nullptr;
+        at = (uintptr_t)arena->next;
+    }
+    arena->next = (char*)(at + size);
+    return (void*)at;
+}
+
+calparser_arena* calparser_arena_new(void)
+{
+    return (calparser_arena*)calloc(1, sizeof(calparser_arena));
+}
+
+void calparser_arena_delete(calparser_arena* arena)
+{
+    if (!arena)
+        return;
+    for (Block* block = arena->current; block;) {
+        Block* previous = block->previous;
+        free(block);
+        block = previous;
+    }
+    free(arena);
+}
+
+void* calparser_arena_zalloc(calparser_arena* arena, size_t size)
+{
+    if (!arena)
+        return calloc(1, size);
+    void* memory = carve(arena, size, kAlign);
+    if (memory)
+        memset(memory, 0, size);
+    return memory;
+}
+
+char* calparser_arena_text(calparser_arena* arena, size_t size)
+{
+    return arena ? (char*)carve(arena, size, 1) : (char*)malloc(size);
+}
+
+char* calparser_arena_strndup(calparser_arena* arena, const char* text, size_t len)
+{
+    char* copy = calparser_arena_text(arena, len + 1);
+    if (!copy)
+        return nullptr;
+    memcpy(copy, text, len);
+    copy[len] = '\0';
+    return copy;
+}
+
+array_t* calparser_arena_list(calparser_arena* arena)
+{
+    return arena ? (array_t*)calparser_arena_zalloc(arena, sizeof(array_t)) : array_new();
+}
+
+int calparser_arena_append(calparser_arena* arena, array_t* list, void* element)
+{
+    if (!arena)
+        return array_append(list, element);
+    if (list->count == list->alloc) {
+        unsigned capacity = list->alloc ? list->alloc * 2 : kFirstListCapacity;
+        void** grown = (void**)carve(arena, capacity * sizeof(void*), kAlign);
+        if (!grown)
+            return 3;
+        if (list->count)
+            memcpy(grown, list->data, list->count * sizeof(void*));
+        list->data = grown;
+        list->alloc = capacity;
+    }
+    list->data[list->count++] = element;
+    return 0;
+}
+
+UpperName::UpperName(const char* text, size_t len)
+{
+    len = strnlen(text, len);
+    char* buffer = len < sizeof m_stack ? m_stack : (m_heap = (char*)malloc(len + 1));
+    if (!buffer)
+        return;
+    memcpy(buffer, text, len);
+    buffer[len] = '\0';
+    m_text = str_toupper(str_trim(buffer));
+    m_length = strlen(m_text);
+}
+
+UpperName::~UpperName()
+{
+    free(m_heap);
+}

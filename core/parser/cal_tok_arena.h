@@ -1,0 +1,74 @@
+/* The memory of one parse's token list.
+ *
+ * A whole parse lexes its input into a token list, walks it twice and drops it
+ * at once. Made one by one on the heap, its hundreds of thousands of tokens,
+ * parameters and texts cost more time in malloc and free than the lexing
+ * itself. So the parse entry hands the iCalendar lexer an arena: every token,
+ * parameter, parameter list and token text of that parse is carved out of
+ * large blocks, and the blocks are released together when the parse ends.
+ * Arena tokens are never given to calparser_FreeToken or the list free
+ * functions; the token list array itself stays an ordinary array_t.
+ *
+ * Tokens that callers make or receive (calparser_NewToken,
+ * calparser_create_token_list, the lexer's public entries) stay on the heap,
+ * one allocation each, and are freed with the free functions of cal_tok.h.
+ * Every allocating function here takes the arena, and NULL for the heap. */
+#ifndef CORE_PARSER_CAL_TOK_ARENA_H
+#define CORE_PARSER_CAL_TOK_ARENA_H
+
+#include <stddef.h>
+
+#include "core/parser/cal_tok.h"
+#include "public/util/array.h"
+
+struct calparser_arena;
+
+/* A new empty arena, or NULL when memory runs out. */
+calparser_arena* calparser_arena_new(void);
+/* Releases every block of `arena` and the arena; NULL is a no-op. Everything
+ * made from it is gone afterwards. */
+void calparser_arena_delete(calparser_arena* arena);
+
+/* `size` zero-filled bytes aligned for any record, from `arena`, or from
+ * calloc when `arena` is NULL. NULL when memory runs out. */
+void* calparser_arena_zalloc(calparser_arena* arena, size_t size);
+/* A NUL-terminated copy of the `len` bytes at `text` (which hold no NUL), from
+ * `arena`, or from malloc (freed with PL_strfree) when `arena` is NULL. NULL
+ * when memory runs out. */
+char* calparser_arena_strndup(calparser_arena* arena, const char* text, size_t len);
+/* `size` uninitialised bytes for a text, as calparser_arena_strndup. */
+char* calparser_arena_text(calparser_arena* arena, size_t size);
+
+/* A new empty list, from `arena` or array_new. NULL when memory runs out. */
+array_t* calparser_arena_list(calparser_arena* arena);
+/* Appends `element` to `list` (made by calparser_arena_list with the same
+ * arena). Returns 0, or 3 when memory runs out (the list is unchanged). */
+int calparser_arena_append(calparser_arena* arena, array_t* list, void* element);
+
+/* A name trimmed (str_trim) and upper-cased (str_toupper) for a keyword
+ * look-up, in a buffer of its own: on the stack when short, so that most
+ * look-ups allocate nothing. Like a string copy it stops at a NUL byte. */
+class UpperName {
+public:
+    UpperName(const char* text, size_t len);
+    ~UpperName();
+    UpperName(const UpperName&) = delete;
+    UpperName& operator=(const UpperName&) = delete;
+    /* The name, or NULL when memory ran out. */
+    const char* text() const { return m_text; }
+    size_t length() const { return m_length; }
+
+private:
+    char m_stack[64];
+    char* m_heap = nullptr;
+    char* m_text = nullptr;
+    size_t m_length = 0;
+};
+
+/* Builds the iCalendar lexer's tokens for one chunk in `arena` (NULL: on the
+ * heap); otherwise as calparser_icalbuf_to_toklist. */
+int calparser_icalbuf_to_arena_toklist(char* pBuf, unsigned nLen, array_t** ppTokens,
+                                       unsigned* pnConsumed, unsigned* pnLine,
+                                       int bCheckVCalendar, calparser_arena* arena);
+
+#endif

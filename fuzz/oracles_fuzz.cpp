@@ -1,0 +1,143 @@
+// Oracles that catch wrong answers rather than crashes, on iCalendar text:
+//  - chunk invariance: the chunked intake yields the tokens that lexing the
+//    whole text in one buffer yields, whenever no logical line is long
+//    enough to be dropped by the intake;
+//  - copy and compare: every parsed event or to-do compared with its own
+//    full copy is the same and sets no modification bit. The fields the full
+//    copy does not carry as they are (see normalise_copy) are skipped.
+#include <string.h>
+
+#include <string>
+
+#include "fuzz/fuzz_support.h"
+
+namespace {
+
+// Longest logical line (folds and quoted-printable soft breaks joined) for
+// which the chunked intake is sure to see the whole line in one buffer.
+constexpr size_t kSafeLogicalLine = 2048;
+
+bool has_long_logical_line(const std::string& text) {
+    size_t group = 0, start = 0;
+    while (start < text.size()) {
+        size_t end = text.find('\n', start);
+        size_t len = (end == std::string::npos ? text.size() : end + 1) - start;
+        bool continues = end != std::string::npos && end + 1 < text.size() &&
+                         (text[end + 1] == ' ' || text[end + 1] == '\t');
+        bool softBreak = len >= 2 && text[start + len - 2] == '=';
+        bool softBreakCr = len >= 3 && text[start + len - 3] == '=';
+        group += len;
+        if (group > kSafeLogicalLine) return true;
+        if (!continues && !softBreak && !softBreakCr) group = 0;
+        if (end == std::string::npos) break;
+        start = end + 1;
+    }
+    return false;
+}
+
+bool same_text(const char* a, const char* b) {
+    if (!a || !b) return a == b;
+    return strcmp(a, b) == 0;
+}
+
+bool same_param(const CALPARSER_PARAM* a, const CALPARSER_PARAM* b) {
+    return a->nType == b->nType && a->nValue == b->nValue && same_text(a->pName, b->pName) &&
+           same_text(a->pValue, b->pValue);
+}
+
+bool same_token(const CALPARSER_TOKEN* a, const CALPARSER_TOKEN* b) {
+    if (a->nType != b->nType || a->nValue != b->nValue || !same_text(a->pName, b->pName) ||
+        !same_text(a->pValue, b->pValue))
+        return false;
+    unsigned na = a->pParamList ? a->pParamList->count : 0;
+    unsigned nb = b->pParamList ? b->pParamList->count : 0;
+    if (na != nb) return false;
+    for (unsigned i = 0; i < na; i++)
+        if (!same_param(static_cast<CALPARSER_PARAM*>(a->pParamList->data[i]),
+                        static_cast<CALPARSER_PARAM*>(b->pParamList->data[i])))
+            return false;
+    return true;
+}
+
+void free_tokens(array_t* tokens) {
+    calparser_FreeTokenList(tokens);
+    array_delete(tokens);
+}
+
+void check_chunk_invariance(const std::string& text) {
+    if (has_long_logical_line(text)) return;
+    array_t* chunked = nullptr;
+    protstream* in = prot_readmap(text.data(), (unsigned)text.size());
+    int chunkedRc = calparser_create_token_list(in, &chunked, CALPARSER_FORMAT_ICAL, 0, nullptr);
+    prot_free(in);
+
+    std::string buffer = text;  // the lexer writes into its buffer
+    array_t* whole = nullptr;
+    unsigned consumed = 0, line = 1;
+    int wholeRc = calparser_icalbuf_to_toklist(&buffer[0], (unsigned)buffer.size(), &whole,
+                                               &consumed, &line, 0);
+    if (chunkedRc == 0 && wholeRc == 0) {
+        unsigned nc = chunked ? chunked->count : 0, nw = whole ? whole->count : 0;
+        fuzz::expect(nc == nw, "chunked and whole lexing give as many tokens");
+        for (unsigned i = 0; i < nc; i++)
+            fuzz::expect(same_token(static_cast<CALPARSER_TOKEN*>(chunked->data[i]),
+                                    static_cast<CALPARSER_TOKEN*>(whole->data[i])),
+                         "chunked and whole lexing give the same token");
+    }
+    free_tokens(chunked);
+    free_tokens(whole);
+}
+
+// The full copy carries every compared field except these, which it derives
+// by rule: an end not after the start becomes the start (a to-do without DUE
+// keeps none), and the record library's own event text is not copied.
+void normalise_copy(const CALDB_COMPONENT* src, CALDB_COMPONENT* copy) {
+    if (caldb_IsEventKind(src->nType)) {
+        auto s = reinterpret_cast<const CALDB_VEVENT*>(src);
+        auto c = reinterpret_cast<CALDB_VEVENT*>(copy);
+        if ((int64_t)s->tDtEnd - s->tDtStart < 1) c->tDtEnd = s->tDtEnd;
+        if (!c->pEventAux && s->pEventAux) c->pEventAux = PL_strdup(s->pEventAux);
+    } else {
+        auto s = reinterpret_cast<const CALDB_VTODO*>(src);
+        auto c = reinterpret_cast<CALDB_VTODO*>(copy);
+        if ((int64_t)s->tDue - s->tDtStart < 1) c->tDue = s->tDue;
+    }
+}
+
+void check_copy_compare(const CALDB_COMPONENT* src) {
+    CALDB_COMPONENT* copy = nullptr;
+    calparser_copyConstructorComponent(src, &copy);
+    if (!copy) return;  // only when memory runs out
+    normalise_copy(src, copy);
+    fuzz::expect(calparser_CompareComponent(src, copy) == 0,
+                 "a component compares the same as its full copy");
+    unsigned char before[8];
+    memcpy(before, copy->modFields, sizeof before);
+    calparser_getComponentModFields(src, copy, src->nType);
+    fuzz::expect(memcmp(before, copy->modFields, sizeof before) == 0,
+                 "a full copy differs from its source in no modification field");
+    void* record = copy;
+    caldb_FreeComponent(&record);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+    fuzz::init_once();
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    std::string text = fuzz::text_of(data, size);
+    check_chunk_invariance(text);
+    array_t* result = fuzz::parse(reinterpret_cast<const uint8_t*>(text.data()), text.size(),
+                                  CALPARSER_FORMAT_ICAL, nullptr, nullptr);
+    for (unsigned s = CALPARSER_SLOT_EVENTS; s <= CALPARSER_SLOT_TODOS; s++) {
+        array_t* list = fuzz::slot(result, s);
+        for (unsigned i = 0; list && i < list->count; i++)
+            check_copy_compare(static_cast<const CALDB_COMPONENT*>(
+                static_cast<CAL_VCOMPONENT*>(list->data[i])->pComponent));
+    }
+    calparser_FreeComponentArrayAndDestroy(&result);
+    return 0;
+}
