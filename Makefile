@@ -67,7 +67,7 @@ valgrind-test: build
 	ctest --test-dir $(BUILD) --output-on-failure -C Memcheck -L memcheck --no-tests=error
 
 # The tests that start threads of their own, built with clang under
-# ThreadSanitizer. The allocation-failure hook of tests/heap_failure.h
+# ThreadSanitizer. The allocation-failure hook of tests/support/heap_failure.h
 # replaces malloc, which ThreadSanitizer must own, so it is switched off.
 THREAD_TESTS := $(basename $(notdir $(shell grep -lE 'std::(thread|async)' tests/*_test.cpp)))
 empty :=

@@ -9,7 +9,7 @@
 #include "public/db/caldb.h"
 #include "public/util/array.h"
 
-#include "tests/heap_failure.h"
+#include "tests/support/heap_failure.h"
 
 namespace {
 

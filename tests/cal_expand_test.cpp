@@ -10,14 +10,12 @@
 #include "public/core_util/cal_time.h"
 #include "public/db/caldb.h"
 #include "public/util/config.h"
-#include "tests/heap_failure.h"
+#include "tests/support/heap_failure.h"
 #include "tests/support/text_lists.h"
 #include "tests/support/zone_builders.h"
 
 namespace {
 
-using zone_test::LogCapture;
-using zone_test::LogLines;
 using zone_test::utc;
 
 constexpr int kHour = 3600;

@@ -9,7 +9,7 @@
 #include "core/parser/cal_recurring.h"
 #include "core/parser/calparserutil.h"
 #include "public/db/caldb.h"
-#include "tests/heap_failure.h"
+#include "tests/support/heap_failure.h"
 #include "tests/support/text_lists.h"
 #include "tests/support/zone_builders.h"
 

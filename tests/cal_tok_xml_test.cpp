@@ -7,7 +7,7 @@
 
 #include "core/parser/cal_tok.h"
 #include "core/parser/cal_tok_xml.h"
-#include "tests/heap_failure.h"
+#include "tests/support/heap_failure.h"
 
 namespace {
 
@@ -199,9 +199,6 @@ TEST(XmlLexer, IncompleteSegmentsAreLeftOrDropped) {
 // Every allocation of a chunk may fail: the lexer then reports 3, stops early
 // or drops the part concerned, and nothing is left once the list is freed.
 TEST(XmlLexer, AllocationFailuresLeakNothing) {
-#if !HEAP_FAILURE_HOOK
-    GTEST_SKIP() << "sanitizer builds own the heap";
-#else
     char text[] = "<START TZID=\"UTC\" X-A=\"b\">x&lt;</START>\n<X-FOO>y</X-FOO>"
                   "<METHOD>request</METHOD><";
     const unsigned length = sizeof text - 1;
@@ -209,7 +206,7 @@ TEST(XmlLexer, AllocationFailuresLeakNothing) {
     ASSERT_EQ(0, lexXml(text, reference).rc);
     const std::vector<std::string> expected = describeAll(reference, true);
 
-    int allocations = count_failure_points([&] {
+    count_failure_points([&] {
         TokenList made;
         unsigned consumed = 0, line = 1;
         int rc = calparser_xmlbuf_to_toklist(text, length, &made.list, &consumed, &line);
@@ -222,7 +219,5 @@ TEST(XmlLexer, AllocationFailuresLeakNothing) {
             EXPECT_EQ(expected, describeAll(made, true));
         }
         return !failed;
-    });
-    EXPECT_GT(allocations, 10);
-#endif
+    }, 10);
 }

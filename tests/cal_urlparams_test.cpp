@@ -9,7 +9,7 @@
 #include "tests/support/text_lists.h"
 #include "core/parser/cal_urlparams.h"
 #include "public/db/caldb_lists.h"
-#include "tests/heap_failure.h"
+#include "tests/support/heap_failure.h"
 
 namespace {
 

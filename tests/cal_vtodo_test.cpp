@@ -5,7 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/builder_fixture.h"
+#include "tests/support/builder_fixture.h"
 
 using namespace builder_test;
 

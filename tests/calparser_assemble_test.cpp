@@ -7,11 +7,9 @@
 #include <plstr.h>
 
 #include "core/parser/calparser.h"
-#include "tests/builder_fixture.h"
+#include "tests/support/builder_fixture.h"
 #include "tests/support/text_lists.h"
 
-using builder_test::LogCapture;
-using builder_test::LogLines;
 
 namespace {
 

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "core/parser/calparser.h"
+#include "tests/support/lexed.h"
 
 namespace {
 
@@ -17,23 +18,11 @@ protected:
 };
 
 // The tokens of `text` read through the intake as format `format`.
-struct Lexed {
-    int rc = -1;
-    std::vector<CALPARSER_TOKEN*> tokens;
-    array_t* list = nullptr;
-    ~Lexed() {
-        calparser_FreeTokenList(list);
-        array_delete(list);
-    }
-};
-
 void lex(Lexed* out, const std::string& text, int format = CALPARSER_FORMAT_ICAL,
          const char* charset = nullptr) {
     protstream* s = prot_readmap(text.data(), (unsigned)text.size());
-    out->rc = calparser_create_token_list(s, &out->list, format, 0, charset);
+    out->rc = calparser_create_token_list(s, &out->tokens, format, 0, charset);
     prot_free(s);
-    for (unsigned i = 0; out->list && i < out->list->count; i++)
-        out->tokens.push_back(static_cast<CALPARSER_TOKEN*>(out->list->data[i]));
 }
 
 // A line "X-PAD:xxx...\r\n" of exactly `len` bytes (len >= 9).
@@ -72,10 +61,10 @@ TEST_F(ParseEntry, LinesCutByTheChunkBoundaryAreJoined) {
         lex(&l, pad_line(kChunk - before.size()) + before + c.after);
         SCOPED_TRACE(c.value);
         ASSERT_EQ(0, l.rc);
-        ASSERT_EQ(3u, l.tokens.size());
-        EXPECT_STREQ(c.value, l.tokens[1]->pValue);
-        EXPECT_EQ(2u, l.tokens[1]->nLine);
-        EXPECT_EQ(c.lastLine, l.tokens[2]->nLine);
+        ASSERT_EQ(3u, l.count());
+        EXPECT_STREQ(c.value, l.at(1)->pValue);
+        EXPECT_EQ(2u, l.at(1)->nLine);
+        EXPECT_EQ(c.lastLine, l.at(2)->nLine);
     }
 }
 
@@ -83,8 +72,8 @@ TEST_F(ParseEntry, LastLineWithoutLineEndIsLost) {
     Lexed l;
     lex(&l, "BEGIN:VCALENDAR\r\nSUMMARY:kept\r\nEND:VCALENDAR");
     ASSERT_EQ(0, l.rc);
-    ASSERT_EQ(2u, l.tokens.size());
-    EXPECT_STREQ("kept", l.tokens[1]->pValue);
+    ASSERT_EQ(2u, l.count());
+    EXPECT_STREQ("kept", l.at(1)->pValue);
 }
 
 // A two-byte EUC-JP character cut by the chunk boundary is joined with its
@@ -97,8 +86,8 @@ TEST_F(ParseEntry, NonUtf8InputIsConvertedWholeAcrossChunks) {
     lex(&euc, first + summary + japanese + "\r\nLOCATION:x\r\n", CALPARSER_FORMAT_ICAL,
         "EUC-JP");
     ASSERT_EQ(0, euc.rc);
-    ASSERT_EQ(3u, euc.tokens.size());
-    EXPECT_STREQ("abc\xE6\x97\xA5\xE6\x9C\xAC", euc.tokens[1]->pValue);
+    ASSERT_EQ(3u, euc.count());
+    EXPECT_STREQ("abc\xE6\x97\xA5\xE6\x9C\xAC", euc.at(1)->pValue);
 }
 
 TEST_F(ParseEntry, FormatsStrictAndSxml) {

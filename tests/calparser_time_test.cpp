@@ -7,7 +7,7 @@
 
 #include "core/parser/calparser_time.h"
 #include "public/util/config.h"
-#include "tests/heap_failure.h"
+#include "tests/support/heap_failure.h"
 #include "tests/support/zone_builders.h"
 
 using namespace zone_test;

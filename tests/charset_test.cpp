@@ -1,5 +1,5 @@
 #include "public/core_util/charset.h"
-#include "public/util/kvallog.h"
+#include "tests/support/log_capture.h"
 
 #include <gtest/gtest.h>
 
@@ -9,8 +9,6 @@
 
 namespace {
 
-using Lines = std::vector<std::pair<int, std::string>>;
-
 // Converts all of `in`, with room for `room` bytes; returns what was written.
 std::string convert(const char* from, const char* to, const std::string& in, int room = 256) {
     std::vector<char> out((size_t)room + 1, '#');
@@ -18,10 +16,6 @@ std::string convert(const char* from, const char* to, const std::string& in, int
     EXPECT_TRUE(written >= 0 && written <= room) << written;
     EXPECT_EQ('#', out[(size_t)room]) << "wrote past the room";
     return std::string(out.data(), (size_t)(written < 0 ? 0 : written));
-}
-
-void capture(void* ctx, int level, const char* message) {
-    static_cast<Lines*>(ctx)->emplace_back(level, message);
 }
 
 } // namespace
@@ -51,17 +45,15 @@ TEST(Charset, CharacterCutAtChunkEnd) {
 // Output stops at the room given, for UTF-8 never inside a character, and the
 // loss is logged; an unknown name (source or target) converts nothing.
 TEST(Charset, FullOutputAndUnknownCharsetsAreLogged) {
-    Lines log;
-    kvallog_sink_t previous = kvallog_set_sink(capture, &log);
+    LogCapture log;
     EXPECT_EQ("\xC3\xA9\xC3\xA9", convert("ISO-8859-1", "UTF-8", "\xE9\xE9\xE9", 5));
     EXPECT_EQ("ab", convert("UTF-8", "UTF-8", "ab\xE2\x82\xAC", 4));
     EXPECT_EQ("", convert("X-NO-SUCH-CHARSET", "UTF-8", "abc"));
-    kvallog_set_sink(previous, nullptr);
-    const Lines expected = {
+    const LogLines expected = {
         {4, "calparser: Converting ISO-8859-1 to UTF-8: output room of 5 bytes full, rest dropped"},
         {4, "calparser: Converting UTF-8 to UTF-8: output room of 4 bytes full, rest dropped"},
         {4, "calparser: Unknown character set \"X-NO-SUCH-CHARSET\", nothing converted"}};
-    EXPECT_EQ(expected, log);
+    EXPECT_EQ(expected, log.lines());
 }
 
 // Threads switching between charsets never see each other's converters.

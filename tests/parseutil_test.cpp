@@ -1,5 +1,5 @@
 #include "public/core_util/parseutil.h"
-#include "tests/print_capture.h"
+#include "tests/support/print_capture.h"
 
 #include <gtest/gtest.h>
 #include <plstr.h>

@@ -9,8 +9,8 @@
 #include "public/core_util/userattr.h"
 #include "public/util/config.h"
 #include "public/util/kvallog.h"
-#include "tests/builder_fixture.h"
-#include "tests/heap_failure.h"
+#include "tests/support/builder_fixture.h"
+#include "tests/support/heap_failure.h"
 
 using builder_test::Tokens;
 
@@ -56,7 +56,6 @@ int store_everything(const Tokens& tokens) {
 }
 
 TEST(StorerFailures, EveryFailedAllocationGives3AndLeavesNothing) {
-    if (!HEAP_FAILURE_HOOK) GTEST_SKIP() << "the heap belongs to the sanitizer";
     config_set_string(config_getdefaultcache(), "directory.ldif", nullptr);
     userattr_directory_clear();
     userattr_directory_add("team", "team:a", "Team A", "team@example.com");
@@ -67,14 +66,13 @@ TEST(StorerFailures, EveryFailedAllocationGives3AndLeavesNothing) {
                   ":mailto:boss@x.org"};
     kvallog_sink_t previous = kvallog_set_sink([](void*, int, const char*) {}, nullptr);
     EXPECT_EQ(0, store_everything(tokens));  // one-time tables outside the count
-    int failurePoints = count_failure_points([&] {
+    count_failure_points([&] {
         int rc = store_everything(tokens);
         bool injected = heap_failure::g_until_failure < 0;
         // A lost log line alone is no failure of the storer.
         EXPECT_TRUE(rc == 0 || (injected && rc == 3)) << "gave " << rc;
         return !injected;
-    });
-    EXPECT_GT(failurePoints, 20);
+    }, 20);
     kvallog_set_sink(previous, nullptr);
     userattr_directory_clear();
 }

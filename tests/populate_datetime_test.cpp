@@ -10,8 +10,6 @@
 #include "public/util/config.h"
 #include "tests/support/zone_builders.h"
 
-using zone_test::LogCapture;
-using zone_test::LogLines;
 using zone_test::utc;
 
 namespace {

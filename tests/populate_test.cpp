@@ -10,11 +10,9 @@
 #include "public/core_util/cal_time.h"
 #include "public/core_util/userattr.h"
 #include "public/util/config.h"
-#include "tests/builder_fixture.h"
+#include "tests/support/builder_fixture.h"
 #include "tests/support/text_lists.h"
 
-using builder_test::LogCapture;
-using builder_test::LogLines;
 using builder_test::Tokens;
 
 namespace {

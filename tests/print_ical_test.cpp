@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/print_capture.h"
+#include "tests/support/print_capture.h"
 
 namespace {
 

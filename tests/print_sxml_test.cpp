@@ -8,7 +8,7 @@
 #include <memory>
 #include <string>
 
-#include "tests/print_capture.h"
+#include "tests/support/print_capture.h"
 
 namespace {
 

@@ -239,13 +239,13 @@ TEST_F(Recurrence, RdatesInEveryFormAreMergedInOrder) {
 }
 
 TEST_F(Recurrence, UnreadableOrRefusedRulesAndItemsAreLoggedAndSkipped) {
-    zone_test::LogCapture log;
+    LogCapture log;
     auto got = expand(ny(1997, 9, 2, EDT),
                       {"FREQ=SOMETIMES", "FREQ=DAILY;COUNT=2", "FREQ=SECONDLY;BYMONTH=2"}, {"garbage"},
                       {}, {"1997090"});
     EXPECT_EQ(2, got.status);
     EXPECT_EQ(days(1997, 9, 2, 3, EDT), got.dates);
-    const zone_test::LogLines expected = {
+    const LogLines expected = {
         {4, "calparser: Recurrence rule \"FREQ=SOMETIMES\" is not readable."},
         {4, "calparser: Recurrence rule \"FREQ=SECONDLY;BYMONTH=2\" is too costly to search and "
             "is not expanded."},

@@ -8,7 +8,7 @@
 
 #include "core/parser/calparser.h"
 #include "core/parser/print_sxml.h"
-#include "tests/print_capture.h"
+#include "tests/support/print_capture.h"
 
 TEST(SxmlRoundTrip, ParsedEventsWriteTheirOwnFields) {
     ASSERT_EQ(0, parser_init());

@@ -1,5 +1,5 @@
 #include "public/util/prot.h"
-#include "tests/print_capture.h"
+#include "tests/support/print_capture.h"
 
 #include <gtest/gtest.h>
 

@@ -21,6 +21,7 @@
 #include "public/util/array.h"
 #include "public/util/kvallog.h"
 #include "public/util/prot.h"
+#include "tests/support/log_capture.h"
 
 namespace zone_test {
 
@@ -145,25 +146,6 @@ inline ZoneShape central_zone(const std::string& tzid) {
     z.crossings = {"20030330T010000Z", "20031026T010000Z"};
     return z;
 }
-
-/* Captures log lines while it lives. The sink it replaced comes back without its
- * context (the setter does not hand that back): captures must not nest. */
-class LogCapture {
-public:
-    LogCapture() { previous_ = kvallog_set_sink(&LogCapture::sink, this); }
-    ~LogCapture() { kvallog_set_sink(previous_, nullptr); }
-    const std::vector<std::pair<int, std::string>>& lines() const { return lines_; }
-    void clear() { lines_.clear(); }
-
-private:
-    static void sink(void* ctx, int level, const char* message) {
-        static_cast<LogCapture*>(ctx)->lines_.emplace_back(level, message);
-    }
-    kvallog_sink_t previous_ = nullptr;
-    std::vector<std::pair<int, std::string>> lines_;
-};
-
-using LogLines = std::vector<std::pair<int, std::string>>;
 
 }  // namespace zone_test
 

@@ -17,8 +17,6 @@
 
 namespace builder_test {
 
-using zone_test::LogCapture;
-using zone_test::LogLines;
 
 constexpr int32_t kNoon = 1041422400;  // 2003-01-01 12:00:00 UTC
 
