@@ -31,7 +31,7 @@
 #include <vector>
 
 #include "core/parser/calparser.h"
-#include "tests/print_capture.h"
+#include "tests/support/print_capture.h"
 #include "tests/support/corpus_files.h"
 #include "tests/support/record_compare.h"
 

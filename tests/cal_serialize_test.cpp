@@ -15,7 +15,7 @@
 
 #include "core/parser/cal_serialize_line.h"
 #include "core/parser/calparser.h"
-#include "tests/print_capture.h"
+#include "tests/support/print_capture.h"
 #include "tests/support/record_compare.h"
 
 using calparser_serialize::Escape;
