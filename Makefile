@@ -8,8 +8,8 @@ TSAN_BUILD ?= build-tsan
 JOBS     ?= $(shell nproc)
 SUDO     := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
-.PHONY: all deps configure build test run bench asan-test valgrind-test tsan-test install clean \
-        fuzz-build fuzz fuzz-regress coverage
+.PHONY: all deps configure build test run bench asan-test valgrind-test tsan-test zone-alloc-test \
+        install clean fuzz-build fuzz fuzz-regress coverage
 
 all: build
 
@@ -35,6 +35,11 @@ run: build
 	$(BUILD)/tools/calparse/calparse examples/*.ics
 	$(BUILD)/tools/calparse/calparse --format xml examples/*.xml
 	$(BUILD)/tools/calparse/calparse --charset ISO-8859-1 examples/iso-8859-1/*.ics
+
+# The whole suite of the normal build with NSPR's own zone allocator behind
+# PR_Malloc: memory taken from one allocator and given back to another aborts.
+zone-alloc-test: build
+	NSPR_USE_ZONE_ALLOCATOR=1 ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
 
 # Whole parse against libical on freshly generated 31 MB calendars: without
 # recurring series, with them (expansion included), and as ISO-8859-1 text.

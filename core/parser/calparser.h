@@ -109,7 +109,8 @@ typedef enum eCALPARSER_PARSER_PASS {
  * (nothing made); 2 the input did not lex or build (nothing was read, format 4
  * without BEGIN:VCALENDAR, ...): *ppComponents then holds what was built,
  * possibly an empty array; 3 the result array could not be made
- * (*ppComponents is NULL). The caller owns the result array. */
+ * (*ppComponents is NULL). A read error of the stream gives 2 too. The caller
+ * owns the result array. */
 int calparser_prot_to_dbstruct(protstream* pStream, array_t** ppComponents, int nFormat,
                                int nUnused, const char* pCharset, char* pDefaultTzid,
                                CALDB_CALPROPS* pCalProps, unsigned* pnMethodState,
@@ -122,7 +123,8 @@ int calparser_prot_to_dbstruct(protstream* pStream, array_t** ppComponents, int 
  * of the stream is not lexed. nUnused is ignored.
  * Returns 0; 3 when a buffer cannot be allocated; else the first positive
  * result of the lexer (1 bad arguments, 2 format 4 and no line of the first
- * chunk begins with "BEGIN:VCALENDAR", 3 allocation failure). */
+ * chunk begins with "BEGIN:VCALENDAR", 3 allocation failure); 2 when a read
+ * of the stream failed (the tokens of the text read before stay). */
 int calparser_create_token_list(protstream* pStream, array_t** ppTokens, int nFormat,
                                 int nUnused, const char* pCharset);
 
