@@ -187,8 +187,9 @@ int parser_init(void);
  * keyword table stays. Returns 0. */
 int parser_uninit(void);
 
-/* Opaque handles of the server's directory-connection pools. The library
- * only stores them; they are set once at start-up. */
+/* Handles of the directory-connection pools, set once at start-up: they
+ * choose the directory the look-ups ask (public/core_util/userattr_ldap.h
+ * opens pools and says how; 0 in both is the configured directory). */
 extern uint32_t admin_ldpool;
 extern uint32_t lookup_ldpool;
 

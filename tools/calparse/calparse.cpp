@@ -1,7 +1,7 @@
 /* calparse: show what the library makes of calendar files.
  *
  *   calparse [--format ical|ical-strict|xml|sxml] [--charset NAME] [--tz ZONE]
- *            [--output summary|json|sxml|ical|tokens] [FILE...]
+ *            [--output summary|json|sxml|ical|tokens] [--config FILE] [FILE...]
  *
  * Reads each FILE (standard input when there is none, or for "-") through the
  * library's parse entry, exactly as a server would, and prints the time zones,
@@ -9,7 +9,9 @@
  * lexer (tokens). --tz names the zone of date-times without one and the zone
  * local times are shown in; without it each component is shown in its own
  * zone (X-KVAL-DTSTART-TZID, else the first zone of the input, else the
- * server's default zone).
+ * server's default zone). --config names the configuration file, as the
+ * environment variable CALPARSER_CONFIG does (the default zone, the
+ * directory that resolves attendees, ...).
  * Summary and json list events and to-dos in the order the parse made them,
  * except that the instances of an expanded series come earliest first (the
  * library leaves them latest first); sxml writes the library's order as is.
@@ -18,6 +20,7 @@
 #include <errno.h>
 #include <fcntl.h>
 #include <stdio.h>
+#include <stdlib.h>
 #include <string.h>
 #include <unistd.h>
 
@@ -40,7 +43,7 @@ constexpr int kExitUsage = 2;
 void usage() {
     fprintf(stderr,
             "usage: calparse [--format ical|ical-strict|xml|sxml] [--charset NAME] [--tz ZONE]\n"
-            "                [--output summary|json|sxml|ical|tokens] [FILE...]\n"
+            "                [--output summary|json|sxml|ical|tokens] [--config FILE] [FILE...]\n"
             "Instances of a recurring series are listed earliest first (summary, json).\n");
 }
 
@@ -69,7 +72,8 @@ bool read_arguments(int argc, char** argv, Options* opt, std::vector<const char*
         const char* arg = argv[i];
         const char* value = i + 1 < argc ? argv[i + 1] : nullptr;
         bool takesValue = strcmp(arg, "--format") == 0 || strcmp(arg, "--charset") == 0 ||
-                          strcmp(arg, "--tz") == 0 || strcmp(arg, "--output") == 0;
+                          strcmp(arg, "--tz") == 0 || strcmp(arg, "--output") == 0 ||
+                          strcmp(arg, "--config") == 0;
         if (takesValue && !value) {
             fprintf(stderr, "calparse: %s needs a value\n", arg);
             return false;
@@ -89,6 +93,9 @@ bool read_arguments(int argc, char** argv, Options* opt, std::vector<const char*
                 fprintf(stderr, "calparse: unknown output %s\n", value);
                 return false;
             }
+        } else if (strcmp(arg, "--config") == 0) {
+            // Read when the configuration is first used, which comes later.
+            setenv("CALPARSER_CONFIG", value, 1);
         } else if (arg[0] == '-' && arg[1] != '\0') {
             fprintf(stderr, "calparse: unknown option %s\n", arg);
             return false;
