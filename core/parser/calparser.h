@@ -61,6 +61,7 @@
 #include "core/parser/cal_vtimezone_array.h"
 #include "core/parser/cal_vtodo.h"
 #include "core/parser/cal_vzone.h"
+#include "core/parser/cal_walk.h"
 #include "core/parser/cal_xprops.h"
 #include "core/parser/calparser_strtime.h"
 #include "core/parser/calparser_time.h"
@@ -87,12 +88,6 @@
 #ifdef __cplusplus
 extern "C" {
 #endif
-
-/* The two walks of the assembly driver over one token list. */
-typedef enum eCALPARSER_PARSER_PASS {
-    CALPARSER_PASS_ZONES = 1,    /* time zones and calendar properties */
-    CALPARSER_PASS_COMPONENTS = 2 /* events and to-dos, then expansion */
-} eCALPARSER_PARSER_PASS;
 
 /* ---- Parse entry ---------------------------------------------------------- */
 
