@@ -294,9 +294,10 @@ int calparser_prot_to_dbstruct(protstream* pStream, array_t** ppComponents, int 
                                                      pDefaultTzid, pCalProps, pnMethodState,
                                                      pLookupCtx);
     if (rc == 0)
-        rc = calparser_create_components_from_tokens(result, tokens, CALPARSER_PASS_COMPONENTS,
-                                                     pDefaultTzid, pCalProps, pnMethodState,
-                                                     pLookupCtx);
+        rc = calparser_create_components_from_arena_tokens(result, tokens,
+                                                           CALPARSER_PASS_COMPONENTS, pDefaultTzid,
+                                                           pCalProps, pnMethodState, pLookupCtx,
+                                                           arena);
     *ppComponents = result;
     if (!arena) calparser_FreeTokenList(tokens);
     array_delete(tokens);
