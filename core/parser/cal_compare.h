@@ -99,7 +99,8 @@ int calparser_CompareAttendeePropertyArray(const array_t* a, const array_t* b);
 /* Alarms: trigger, duration, action, repeat, the record's text before the
  * summary, summary, description and the attendee texts (by position). */
 int calparser_CompareAlarm(const CALDB_VALARM* a, const CALDB_VALARM* b);
-/* Alarm lists: same count and pairwise the same by position. */
+/* Alarm lists: same count and pairwise the same by position. Both NULL are
+ * the same; exactly one NULL differs (an empty list too). */
 int calparser_CompareAlarmArray(const array_t* a, const array_t* b);
 
 /* The shared head of two components: 0 same, 1 major change, 2 minor change
