@@ -84,10 +84,7 @@ void put_subzone_rdates(LineWriter& w, const array_t* instants)
 {
     for (unsigned i = 0; instants && i < instants->count; i++) {
         char text[kDateTimeRoom] = {0};
-        const time_t* instant = (const time_t*)instants->data[i];
-        if (!instant)
-            continue;
-        default_zone_text((int32_t)*instant, text);
+        default_zone_text((int32_t)caldb_time_list_at(instants, i), text);
         w.begin("RDATE:");
         w.append(text);
         w.end();
@@ -141,8 +138,7 @@ void put_crossings(LineWriter& w, const array_t* crossings)
     bool first = true;
     for (unsigned i = 0; i < crossings->count; i++) {
         char text[kDateTimeRoom] = {0};
-        const time_t* crossing = (const time_t*)crossings->data[i];
-        if (!crossing || cal_time_timet_to_datez(*crossing, text) != 0)
+        if (cal_time_timet_to_datez(caldb_time_list_at(crossings, i), text) != 0)
             continue;
         if (!first)
             w.append(";");

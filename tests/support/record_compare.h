@@ -44,7 +44,7 @@ public:
                  (const char*)b->data[i]);
     }
 
-    // Lists of malloc'd time_t values.
+    // Time lists (caldb_time_list_at).
     void times(const std::string& path, const array_t* a, const array_t* b) {
         if (!same_count(path, a, b)) return;
         for (unsigned i = 0; i < count(a); i++)
@@ -193,8 +193,7 @@ private:
     static unsigned count(const array_t* a) { return a ? a->count : 0; }
 
     static long long time_at(const array_t* a, unsigned i) {
-        const time_t* t = (const time_t*)a->data[i];
-        return t ? (long long)*t : -1;
+        return (long long)caldb_time_list_at(a, i);
     }
 
     static std::string show(const char* s) { return s ? "\"" + std::string(s) + "\"" : "NULL"; }
