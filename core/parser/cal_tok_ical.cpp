@@ -172,24 +172,34 @@ char* copy_unescaped(calparser_arena* arena, const char* value, size_t len, bool
             *out++ = '\r';
         *out++ = c;
     };
-    for (const char* in = value; in < end; in++) {
-        if (in[0] != '\\' || in + 1 == end) {
-            put(*in);
+    for (const char* in = value; in < end;) {
+        if (rawLfs == 0 && *in != '\\') {
+            /* Up to the next backslash nothing changes: copied whole. */
+            const char* stop = (const char*)memchr(in, '\\', end - in);
+            size_t run = (stop ? stop : end) - in;
+            memcpy(out, in, run);
+            out += run;
+            in += run;
             continue;
         }
-        in++;
-        switch (*in) {
+        if (in[0] != '\\' || in + 1 == end) {
+            put(*in++);
+            continue;
+        }
+        char escaped = in[1];
+        in += 2;
+        switch (escaped) {
         case 'n':
         case 'N': put('\n'); break;
         case 'r': put('\r'); break;
         case ';':
         case ',':
-        case ':': put(*in); break;
+        case ':': put(escaped); break;
         default:
             /* Kept as written, a doubled backslash included: its second
              * backslash does not start a sequence of its own. */
             put('\\');
-            put(*in);
+            put(escaped);
             break;
         }
     }
