@@ -187,9 +187,6 @@ void check_copy_compare(CALDB_COMPONENT* src) {
     caldb_FreeComponent(&record);
 }
 
-#if __has_include("core/parser/cal_serialize.h")
-#include "core/parser/cal_serialize.h"
-
 void write_result(protstream* out, void* result) {
     calparser_write_ical(out, static_cast<array_t*>(result), CALPARSER_WRITE_DEFAULT);
 }
@@ -264,9 +261,6 @@ void check_round_trip(array_t* first) {
                  "writing the parsed written calendar gives the same bytes");
     calparser_FreeComponentArrayAndDestroy(&second);
 }
-#else
-void check_round_trip(array_t*) {}
-#endif
 
 }  // namespace
 
