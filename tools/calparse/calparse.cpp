@@ -1,7 +1,7 @@
 /* calparse: show what the library makes of calendar files.
  *
  *   calparse [--format ical|ical-strict|xml|sxml] [--charset NAME] [--tz ZONE]
- *            [--output summary|json|sxml|tokens] [--config FILE] [FILE...]
+ *            [--output summary|json|sxml|ical|tokens] [--config FILE] [FILE...]
  *
  * Reads each FILE (standard input when there is none, or for "-") through the
  * library's parse entry, exactly as a server would, and prints the time zones,
@@ -43,7 +43,7 @@ constexpr int kExitUsage = 2;
 void usage() {
     fprintf(stderr,
             "usage: calparse [--format ical|ical-strict|xml|sxml] [--charset NAME] [--tz ZONE]\n"
-            "                [--output summary|json|sxml|tokens] [--config FILE] [FILE...]\n"
+            "                [--output summary|json|sxml|ical|tokens] [--config FILE] [FILE...]\n"
             "Instances of a recurring series are listed earliest first (summary, json).\n");
 }
 
@@ -60,6 +60,7 @@ bool output_kind(const char* name, Output* pOutput) {
     else if (strcmp(name, "json") == 0) *pOutput = Output::Json;
     else if (strcmp(name, "sxml") == 0) *pOutput = Output::Sxml;
     else if (strcmp(name, "tokens") == 0) *pOutput = Output::Tokens;
+    else if (strcmp(name, "ical") == 0) *pOutput = Output::Ical;
     else return false;
     return true;
 }
@@ -149,6 +150,9 @@ int show_input(const char* name, int fd, const Options& opt) {
     } else if (opt.output == Output::Sxml) {
         fflush(stdout);
         written = calparse::print_sxml(STDOUT_FILENO, in);
+    } else if (opt.output == Output::Ical) {
+        fflush(stdout);
+        written = calparse::print_ical(STDOUT_FILENO, in);
     } else {
         written = calparse::print_summary(stdout, in, opt);
     }
