@@ -9,6 +9,8 @@
 #ifndef PUBLIC_DB_CALDB_TIMEZONE_H
 #define PUBLIC_DB_CALDB_TIMEZONE_H
 
+#include "public/util/export.h"
+
 #include <stdint.h>
 
 #include "public/util/array.h"
@@ -80,20 +82,25 @@ typedef struct CAL_VTIMEZONE {
 
 /* A new sub-zone with its zeroed stored record and no rule, or NULL when
  * memory runs out. */
+CALPARSER_API
 CAL_VZONE* CAL_VZONE_NEW(void);
 /* Frees the sub-zone, its stored record and the record's lists, stores NULL.
  * Returns 0; a NULL address or sub-zone is a no-op. */
+CALPARSER_API
 int CAL_VZONE_FREE(CAL_VZONE** ppZone);
 
 /* A new zone with its zeroed stored part and no sub-zones, rule-based zone,
  * aliases or crossings, or NULL when memory runs out. */
+CALPARSER_API
 CAL_VTIMEZONE* CAL_VTIMEZONE_NEW(void);
 /* Frees the zone with its sub-zones, stored part, rule-based zone and lists,
  * stores NULL. Returns 0; a NULL address or zone is a no-op. */
+CALPARSER_API
 int CAL_VTIMEZONE_FREE(CAL_VTIMEZONE** ppZone);
 /* Frees every zone of pList with CAL_VTIMEZONE_FREE, from the last to the
  * first, removing each entry; the empty array stays the caller's (delete it
  * with array_delete). Returns 0; a NULL list is a no-op. */
+CALPARSER_API
 int CAL_VTIMEZONE_FreeCalVTimeZoneList(array_t* pList);
 
 #ifdef __cplusplus
