@@ -1,7 +1,7 @@
 # Set-up, build and test in one step on a fresh Debian machine.
 PACKAGES := g++ clang cmake make pkg-config python3 libnspr4-dev libicu-dev libical-dev \
             libgtest-dev libgmock-dev libbenchmark-dev libclang-rt-14-dev \
-            nlohmann-json3-dev valgrind dpkg-dev llvm-14
+            nlohmann-json3-dev valgrind llvm-14 libldap-dev slapd dpkg-dev
 BUILD    ?= build
 ASAN_BUILD ?= build-asan
 TSAN_BUILD ?= build-tsan
@@ -11,8 +11,8 @@ SUDO     := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 WERROR   ?= OFF
 CI_FLAGS := -DCALPARSER_WERROR=$(WERROR)
 
-.PHONY: all deps configure build test run bench asan-test valgrind-test tsan-test install package clean \
-        fuzz-build fuzz fuzz-regress coverage
+.PHONY: all deps configure build test run bench asan-test valgrind-test tsan-test zone-alloc-test \
+        install package clean fuzz-build fuzz fuzz-regress coverage
 
 all: build
 
@@ -38,6 +38,11 @@ run: build
 	$(BUILD)/tools/calparse/calparse examples/*.ics
 	$(BUILD)/tools/calparse/calparse --format xml examples/*.xml
 	$(BUILD)/tools/calparse/calparse --charset ISO-8859-1 examples/iso-8859-1/*.ics
+
+# The whole suite of the normal build with NSPR's own zone allocator behind
+# PR_Malloc: memory taken from one allocator and given back to another aborts.
+zone-alloc-test: build
+	NSPR_USE_ZONE_ALLOCATOR=1 ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
 
 # Whole parse against libical on freshly generated 31 MB calendars: without
 # recurring series, with them (expansion included), and as ISO-8859-1 text.

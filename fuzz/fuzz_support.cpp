@@ -1,6 +1,8 @@
 #include "fuzz/fuzz_support.h"
 
 #include <fcntl.h>
+#include <sys/mman.h>
+#include <unistd.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <time.h>
@@ -117,6 +119,17 @@ void write_all(array_t* result) {
     calparser_xml_tail(out);
     calparser_ical_tail(out);
     prot_flush(out);
+}
+
+std::string written_by(void (*write)(protstream* out, void* ctx), void* ctx) {
+    static int fd = memfd_create("fuzz-output", 0);
+    if (fd < 0 || ftruncate(fd, 0) != 0 || lseek(fd, 0, SEEK_SET) != 0) abort();
+    protstream* out = prot_new(fd, 1);
+    write(out, ctx);
+    prot_free(out);  // flushes
+    std::string bytes((size_t)lseek(fd, 0, SEEK_CUR), '\0');
+    if (!bytes.empty() && pread(fd, &bytes[0], bytes.size(), 0) != (ssize_t)bytes.size()) abort();
+    return bytes;
 }
 
 void expect(bool ok, const char* what) {

@@ -45,6 +45,10 @@ void write_all(array_t* result);
  * caller deletes with array_delete; the records stay the list's. */
 array_t* records_of(array_t* wrappers);
 
+/* Runs `write` against a fresh write stream and returns every byte it wrote
+ * (one in-memory file, reused by every call of the process). */
+std::string written_by(void (*write)(protstream* out, void* ctx), void* ctx);
+
 /* Aborts with `what` on stderr when `ok` is false: an oracle's verdict. */
 void expect(bool ok, const char* what);
 

@@ -1,13 +1,16 @@
 // Oracles that catch wrong answers rather than crashes, on iCalendar text:
 //  - chunk invariance: the chunked intake yields the tokens that lexing the
 //    whole text in one buffer yields, whenever no logical line is long
-//    enough to be dropped by the intake;
+//    enough to be dropped by the intake and no CR stands alone;
 //  - copy and compare: every parsed event or to-do compared with its own
 //    full copy is the same and sets no modification bit. The fields the full
-//    copy does not carry as they are (see normalise_copy) are skipped.
+//    copy does not carry as they are (see normalise_copy) are skipped;
+//  - round trip: the records written as iCalendar and parsed again compare
+//    the same, one for one, and writing those gives the same bytes again.
 #include <string.h>
 
 #include <string>
+#include <utility>
 
 #include "fuzz/fuzz_support.h"
 
@@ -64,8 +67,17 @@ void free_tokens(array_t* tokens) {
     array_delete(tokens);
 }
 
+// Where a stretch holds no LF a CR ends the line, and which stretch that is
+// depends on where the chunks fall: text with a CR that is not part of CR LF
+// lexes differently by design, so it is left out of the comparison.
+bool has_lone_cr(const std::string& text) {
+    for (size_t at = text.find('\r'); at != std::string::npos; at = text.find('\r', at + 1))
+        if (at + 1 == text.size() || text[at + 1] != '\n') return true;
+    return false;
+}
+
 void check_chunk_invariance(const std::string& text) {
-    if (has_long_logical_line(text)) return;
+    if (has_long_logical_line(text) || has_lone_cr(text)) return;
     array_t* chunked = nullptr;
     protstream* in = prot_readmap(text.data(), (unsigned)text.size());
     int chunkedRc = calparser_create_token_list(in, &chunked, CALPARSER_FORMAT_ICAL, 0, nullptr);
@@ -104,11 +116,35 @@ void normalise_copy(const CALDB_COMPONENT* src, CALDB_COMPONENT* copy) {
     }
 }
 
-void check_copy_compare(const CALDB_COMPONENT* src) {
+// The comparison pairs each attendee with the first attendee of the other
+// list that has its address, so a list naming one address twice with another
+// participation status or RSVP differs even from itself: such lists are left
+// out of the oracle.
+bool has_ambiguous_attendees(const array_t* list) {
+    for (unsigned i = 0; list && i < list->count; i++) {
+        auto a = static_cast<const CALDB_ATTENDEE*>(list->data[i]);
+        for (unsigned j = i + 1; a && a->pAddr && j < list->count; j++) {
+            auto b = static_cast<const CALDB_ATTENDEE*>(list->data[j]);
+            if (b && b->pAddr && PL_strcasecmp(a->pAddr, b->pAddr) == 0 &&
+                (a->nPartStat != b->nPartStat || a->bRsvp != b->bRsvp))
+                return true;
+        }
+    }
+    return false;
+}
+
+void check_copy_compare(CALDB_COMPONENT* src) {
     CALDB_COMPONENT* copy = nullptr;
     calparser_copyConstructorComponent(src, &copy);
     if (!copy) return;  // only when memory runs out
     normalise_copy(src, copy);
+    // Both lists are set aside for the checks and put back afterwards.
+    array_t* skippedAttendees[2] = {nullptr, nullptr};
+    bool skipAttendees = has_ambiguous_attendees(src->aAttendees);
+    if (skipAttendees) {
+        std::swap(skippedAttendees[0], src->aAttendees);
+        std::swap(skippedAttendees[1], copy->aAttendees);
+    }
     fuzz::expect(calparser_CompareComponent(src, copy) == 0,
                  "a component compares the same as its full copy");
     unsigned char before[8];
@@ -116,9 +152,51 @@ void check_copy_compare(const CALDB_COMPONENT* src) {
     calparser_getComponentModFields(src, copy, src->nType);
     fuzz::expect(memcmp(before, copy->modFields, sizeof before) == 0,
                  "a full copy differs from its source in no modification field");
+    if (skipAttendees) {
+        std::swap(skippedAttendees[0], src->aAttendees);
+        std::swap(skippedAttendees[1], copy->aAttendees);
+    }
     void* record = copy;
     caldb_FreeComponent(&record);
 }
+
+#if __has_include("core/parser/cal_serialize.h")
+#include "core/parser/cal_serialize.h"
+
+void write_result(protstream* out, void* result) {
+    calparser_write_ical(out, static_cast<array_t*>(result), CALPARSER_WRITE_DEFAULT);
+}
+
+unsigned components_in(array_t* result) {
+    array_t* events = fuzz::slot(result, CALPARSER_SLOT_EVENTS);
+    array_t* todos = fuzz::slot(result, CALPARSER_SLOT_TODOS);
+    return (events ? events->count : 0) + (todos ? todos->count : 0);
+}
+
+void check_round_trip(array_t* first) {
+    std::string text = fuzz::written_by(write_result, first);
+    array_t* second = fuzz::parse(reinterpret_cast<const uint8_t*>(text.data()), text.size(),
+                                  CALPARSER_FORMAT_ICAL, nullptr, nullptr);
+    fuzz::expect(components_in(first) == components_in(second),
+                 "the written calendar parses into as many components");
+    for (unsigned s = CALPARSER_SLOT_EVENTS; s <= CALPARSER_SLOT_TODOS; s++) {
+        array_t* a = fuzz::slot(first, s);
+        array_t* b = fuzz::slot(second, s);
+        for (unsigned i = 0; a && b && i < a->count && i < b->count; i++)
+            fuzz::expect(calparser_CompareComponent(
+                             static_cast<const CALDB_COMPONENT*>(
+                                 static_cast<CAL_VCOMPONENT*>(a->data[i])->pComponent),
+                             static_cast<const CALDB_COMPONENT*>(
+                                 static_cast<CAL_VCOMPONENT*>(b->data[i])->pComponent)) == 0,
+                         "a written and parsed again component compares the same");
+    }
+    fuzz::expect(fuzz::written_by(write_result, second) == text,
+                 "writing the parsed written calendar gives the same bytes");
+    calparser_FreeComponentArrayAndDestroy(&second);
+}
+#else
+void check_round_trip(array_t*) {}
+#endif
 
 }  // namespace
 
@@ -135,9 +213,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (unsigned s = CALPARSER_SLOT_EVENTS; s <= CALPARSER_SLOT_TODOS; s++) {
         array_t* list = fuzz::slot(result, s);
         for (unsigned i = 0; list && i < list->count; i++)
-            check_copy_compare(static_cast<const CALDB_COMPONENT*>(
+            check_copy_compare(static_cast<CALDB_COMPONENT*>(
                 static_cast<CAL_VCOMPONENT*>(list->data[i])->pComponent));
     }
+    check_round_trip(result);
     calparser_FreeComponentArrayAndDestroy(&result);
     return 0;
 }

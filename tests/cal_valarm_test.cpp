@@ -24,7 +24,7 @@ struct Alarms {
 
 // Walks the alarm that begins on line 1 of `tokens`; *pCursor is left where it stopped.
 int walk(const Tokens& tokens, array_t* alarms, long base = kNoon,
-         int pass = CALPARSER_ALARM_BUILD_PASS, array_iter_t* pCursor = nullptr)
+         int pass = CALPARSER_PASS_ALARMS, array_iter_t* pCursor = nullptr)
 {
     array_iter_t cursor = tokens.start();
     int rc = calparser_create_valarm_from_tokens(tokens.list, &cursor, alarms, base, pass,
@@ -106,7 +106,7 @@ TEST(AlarmWalk, StopsMessagesAndResults)
         Alarms alarms;
         LogCapture log;
         array_iter_t cursor;
-        EXPECT_EQ(c.rc, walk(c.tokens, alarms.list, kNoon, CALPARSER_ALARM_BUILD_PASS, &cursor));
+        EXPECT_EQ(c.rc, walk(c.tokens, alarms.list, kNoon, CALPARSER_PASS_ALARMS, &cursor));
         EXPECT_EQ(c.cursorLine, Tokens::lineOf(cursor));
         EXPECT_EQ(c.log, log.lines());
         ASSERT_EQ(1u, alarms.list->count);

@@ -2,11 +2,18 @@
 // rules for the result array.
 #include <gtest/gtest.h>
 
+#include <errno.h>
+#include <fcntl.h>
+#include <string.h>
+#include <sys/mman.h>
+#include <unistd.h>
+
 #include <string>
 #include <vector>
 
 #include "core/parser/calparser.h"
 #include "tests/support/lexed.h"
+#include "tests/support/log_capture.h"
 
 namespace {
 
@@ -74,6 +81,164 @@ TEST_F(ParseEntry, LastLineWithoutLineEndIsLost) {
     ASSERT_EQ(0, l.rc);
     ASSERT_EQ(2u, l.count());
     EXPECT_STREQ("kept", l.at(1)->pValue);
+}
+
+// The tokens of `text` lexed in one buffer, as if no chunk boundary existed.
+void lex_whole(Lexed* out, const std::string& text) {
+    std::string buffer = text;  // the lexer works in place
+    unsigned consumed = 0, lineNo = 1;
+    out->rc = calparser_icalbuf_to_toklist(&buffer[0], (unsigned)buffer.size(), &out->tokens,
+                                           &consumed, &lineNo, 0);
+}
+
+bool same_text(const char* a, const char* b) {
+    return a == b || (a && b && strcmp(a, b) == 0);
+}
+
+// Type, name, value and parameter count of every token (line numbers may
+// differ); the first difference is reported briefly.
+void expect_same_tokens(const Lexed& whole, const Lexed& chunked) {
+    ASSERT_EQ(whole.count(), chunked.count());
+    for (unsigned i = 0; i < whole.count(); i++) {
+        const CALPARSER_TOKEN* a = whole.at(i);
+        const CALPARSER_TOKEN* b = chunked.at(i);
+        ASSERT_TRUE(a->nType == b->nType && same_text(a->pName, b->pName) &&
+                    same_text(a->pValue, b->pValue) &&
+                    a->pParamList->count == b->pParamList->count)
+            << "token " << i << " of type " << a->nType << " differs";
+    }
+}
+
+// A DESCRIPTION line of exactly `len` bytes (CR LF included), folded after
+// every 75 bytes when `folded` is set.
+std::string long_line(size_t len, bool folded) {
+    std::string line = "DESCRIPTION:";
+    while (line.size() < len - 2) {
+        bool foldHere = folded && line.size() % 78 == 75 && len - 2 - line.size() >= 4;
+        line += foldHere ? "\r\n " : std::string(1, (char)('a' + line.size() % 26));
+    }
+    return line + "\r\n";
+}
+
+// Short complete lines filling exactly `len` bytes (0 or at least 9).
+std::string pad_lines(size_t len) {
+    std::string text;
+    while (len - text.size() >= 109) text += pad_line(100);
+    if (len > text.size()) text += pad_line(len - text.size());
+    return text;
+}
+
+// Lines of 1 to 8 KB, folded or not, ending within 8 bytes of a multiple of
+// the chunk size: the intake gives the tokens of a one-buffer lex whenever a
+// chunk (with the carried start of the line) can hold the whole line, that is
+// when the line starts after the chunk before the one it ends in began.
+TEST_F(ParseEntry, LinesEndingNearChunkBoundariesAreKept) {
+    const size_t lengths[] = {1024, 3000, 4100, 6000, 7800, 8192};
+    const size_t boundaries[] = {kChunk, 2 * kChunk, 3 * kChunk};
+    unsigned checked = 0;
+    for (bool folded : {false, true})
+        for (size_t len : lengths)
+            for (size_t boundary : boundaries)
+                for (int delta = -8; delta <= 8; delta++) {
+                    size_t end = boundary + delta;
+                    if (end < len) continue;
+                    size_t start = end - len;
+                    if (start > 0 && start < 9) continue;  // no pad line that short
+                    size_t lastChunk = (end + kChunk - 1) / kChunk;
+                    if (lastChunk >= 2 && start <= (lastChunk - 2) * kChunk) continue;
+                    std::string text = pad_lines(start) + long_line(len, folded) +
+                                       "LOCATION:after\r\n" + pad_line(200);
+                    SCOPED_TRACE(testing::Message() << "folded " << folded << " length "
+                                                    << len << " ending at " << end);
+                    Lexed whole, chunked;
+                    lex_whole(&whole, text);
+                    lex(&chunked, text);
+                    ASSERT_EQ(0, chunked.rc);
+                    expect_same_tokens(whole, chunked);
+                    checked++;
+                }
+    EXPECT_GT(checked, 300u);
+}
+
+// The strict format finds its BEGIN:VCALENDAR line even when that line ends
+// exactly at the first chunk's end, after other lines.
+TEST_F(ParseEntry, StrictFormatSeesVCalendarLineEndingAtTheChunkEnd) {
+    const std::string vcalendar = "BEGIN:VCALENDAR\r\n";
+    Lexed l;
+    lex(&l, pad_lines(kChunk - vcalendar.size()) + vcalendar + "VERSION:2.0\r\n" +
+                "END:VCALENDAR\r\n",
+        CALPARSER_FORMAT_ICAL_STRICT);
+    EXPECT_EQ(0, l.rc);
+    ASSERT_LE(3u, l.count());
+    EXPECT_EQ(TOKEN_END, l.at(l.count() - 1)->nType);
+}
+
+// A descriptor whose reads give `text` and then fail with EIO: the text ends
+// right before an unmapped page and is read through /proc/self/mem.
+class FailingDescriptor {
+public:
+    explicit FailingDescriptor(const std::string& text) {
+        long page = sysconf(_SC_PAGESIZE);
+        size_t pages = (text.size() + page - 1) / page;
+        mappedLen_ = (pages + 1) * page;
+        map_ = mmap(nullptr, mappedLen_, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1,
+                    0);
+        if (map_ == MAP_FAILED) return;
+        char* hole = static_cast<char*>(map_) + pages * page;
+        munmap(hole, page);
+        mappedLen_ -= page;
+        char* start = hole - text.size();
+        memcpy(start, text.data(), text.size());
+        fd_ = open("/proc/self/mem", O_RDONLY);
+        if (fd_ >= 0) lseek(fd_, (off_t)(uintptr_t)start, SEEK_SET);
+    }
+    ~FailingDescriptor() {
+        if (fd_ >= 0) close(fd_);
+        if (map_ != MAP_FAILED) munmap(map_, mappedLen_);
+    }
+    int fd() const { return fd_; }
+
+private:
+    void* map_ = MAP_FAILED;
+    size_t mappedLen_ = 0;
+    int fd_ = -1;
+};
+
+// A stream that fails part-way is no whole calendar: the intake keeps the
+// tokens of the complete lines it read and fails, the parse gives 2 and an
+// empty result (no pass runs over a token list that failed).
+TEST_F(ParseEntry, ReadErrorPartWayFailsTheParse) {
+    std::string text = "BEGIN:VCALENDAR\r\nBEGIN:VEVENT\r\nUID:cut\r\n";
+    text += pad_lines(5000 - text.size()) + "SUMMARY:cut off";
+    LogCapture log;
+    {
+        FailingDescriptor failing(text);
+        ASSERT_LE(0, failing.fd());
+        protstream* s = prot_file(failing.fd(), 0);
+        array_t* tokens = nullptr;
+        EXPECT_EQ(2, calparser_create_token_list(s, &tokens, CALPARSER_FORMAT_ICAL, 0, nullptr));
+        EXPECT_EQ(EIO, prot_error(s));
+        ASSERT_NE(nullptr, tokens);
+        // Three lines, 49 pad lines of 100 bytes and one of 60: all but the cut one.
+        EXPECT_EQ(53u, tokens->count);
+        calparser_FreeTokenList(tokens);
+        array_delete(tokens);
+        prot_free(s);
+        ASSERT_EQ(1u, log.lines().size());
+        EXPECT_EQ(3, log.lines()[0].first);  // the stream logs the failed read
+    }
+    {
+        FailingDescriptor failing(text);
+        protstream* s = prot_file(failing.fd(), 0);
+        array_t* result = nullptr;
+        char tzid[] = "Africa/Casablanca";
+        EXPECT_EQ(2, calparser_prot_to_dbstruct(s, &result, CALPARSER_FORMAT_ICAL, 0, nullptr,
+                                                tzid, nullptr, nullptr, nullptr));
+        ASSERT_NE(nullptr, result);
+        EXPECT_EQ(0u, result->count);
+        calparser_FreeComponentArrayAndDestroy(&result);
+        prot_free(s);
+    }
 }
 
 // A two-byte EUC-JP character cut by the chunk boundary is joined with its

@@ -51,6 +51,24 @@ TEST(Config, SettingAgainOrRemovingKeepsHandedOutTexts) {
     EXPECT_STREQ("original value", held);
 }
 
+// Readers that keep a value derived from the settings (the log level) learn of
+// every change through the version, and only of changes.
+TEST(Config, VersionChangesWithEverySettingChange) {
+    config_cache* cache = config_getdefaultcache();
+    unsigned start = config_get_version(cache);
+    config_set_string(cache, "test.version", "1");
+    unsigned afterSet = config_get_version(cache);
+    EXPECT_NE(start, afterSet);
+    config_get_string(cache, "test.version", nullptr);
+    EXPECT_EQ(afterSet, config_get_version(cache));   // reading changes nothing
+    config_set_string(cache, "test.version", nullptr);
+    unsigned afterRemoval = config_get_version(cache);
+    EXPECT_NE(afterSet, afterRemoval);
+    config_set_string(cache, "test.version", nullptr);  // nothing left to remove
+    EXPECT_EQ(afterRemoval, config_get_version(cache));
+    EXPECT_EQ(0u, config_get_version(nullptr));
+}
+
 TEST(Config, ReadersAndWriterOnManyThreadsSeeWholeValues) {
     config_cache* cache = config_getdefaultcache();
     const std::string a(200, 'a'), b(300, 'b');

@@ -51,7 +51,8 @@ const char* identity_key(const CALDB_ATTENDEE* att) {
 /* Takes the texts of `list` from index `count` on off the list and frees
  * them. */
 void truncate_text_list(array_t* list, unsigned count) {
-    while (list->count > count) free(array_removeat(list, list->count - 1));
+    while (list->count > count)
+        PL_strfree(static_cast<char*>(array_removeat(list, list->count - 1)));
 }
 
 }  // namespace

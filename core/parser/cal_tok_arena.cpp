@@ -5,20 +5,20 @@
 #include <stdlib.h>
 #include <string.h>
 
-#include "public/util/str.h"
 
 namespace {
 
 /* Block payload: large enough that block allocations are rare, small enough
  * that the last, partly used block wastes little. */
 constexpr size_t kBlockSize = 256 * 1024;
-/* Records are carved at this alignment; texts are packed byte by byte. */
-constexpr size_t kAlign = alignof(max_align_t);
+/* Records (tokens, parameters, lists: pointers and integers) are carved at
+ * this alignment; texts are packed byte by byte. */
+constexpr size_t kAlign = alignof(void*);
 /* The first list allocation of an arena list; lists double afterwards. */
 constexpr unsigned kFirstListCapacity = 4;
 
 struct Block {
-    Block* previous;
+    Block* next;   /* the block started after this one */
     size_t size;   /* payload bytes after the header */
 };
 
@@ -27,10 +27,17 @@ constexpr size_t kHeaderSize = (sizeof(Block) + kAlign - 1) / kAlign * kAlign;
 }  // namespace
 
 struct calparser_arena {
-    Block* current;   /* the block being carved; earlier ones hang off it */
+    Block* first;     /* the oldest block still held; blocks chain forward */
+    Block* current;   /* the block being carved, the newest */
     char* next;       /* the first free byte of `current` */
     char* end;        /* the end of `current` */
+    array_t emptyList; /* the parameter list of every token without parameters */
 };
+
+static char* payload(Block* block)
+{
+    return (char*)block + kHeaderSize;
+}
 
 /* Starts a block of at least `size` payload bytes. False when memory runs out. */
 static bool add_block(calparser_arena* arena, size_t size)
@@ -39,8 +46,12 @@ static bool add_block(calparser_arena* arena, size_t size)
     Block* block = (Block*)malloc(kHeaderSize + payload);
     if (!block)
         return false;
-    block->previous = arena->current;
+    block->next = nullptr;
     block->size = payload;
+    if (arena->current)
+        arena->current->next = block;
+    else
+        arena->first = block;
     arena->current = block;
     arena->next = (char*)block + kHeaderSize;
     arena->end = arena->next + payload;
@@ -69,10 +80,10 @@ void calparser_arena_delete(calparser_arena* arena)
 {
     if (!arena)
         return;
-    for (Block* block = arena->current; block;) {
-        Block* previous = block->previous;
+    for (Block* block = arena->first; block;) {
+        Block* next = block->next;
         free(block);
-        block = previous;
+        block = next;
     }
     free(arena);
 }
@@ -102,9 +113,35 @@ char* calparser_arena_strndup(calparser_arena* arena, const char* text, size_t l
     return copy;
 }
 
-array_t* calparser_arena_list(calparser_arena* arena)
+array_t* calparser_arena_list(calparser_arena* arena, unsigned capacity)
 {
-    return arena ? (array_t*)calparser_arena_zalloc(arena, sizeof(array_t)) : array_new();
+    if (!arena)
+        return array_new();
+    array_t* list = (array_t*)calparser_arena_zalloc(arena, sizeof(array_t));
+    if (list && capacity > 0) {
+        list->data = (void**)carve(arena, capacity * sizeof(void*), kAlign);
+        list->alloc = list->data ? capacity : 0;
+    }
+    return list;
+}
+
+array_t* calparser_arena_empty_list(calparser_arena* arena)
+{
+    return arena ? &arena->emptyList : array_new();
+}
+
+void calparser_arena_release_before(calparser_arena* arena, const void* keep)
+{
+    if (!arena)
+        return;
+    const char* kept = (const char*)keep;
+    while (arena->first && arena->first != arena->current) {
+        Block* oldest = arena->first;
+        if (kept >= payload(oldest) && kept < payload(oldest) + oldest->size)
+            return;
+        arena->first = oldest->next;
+        free(oldest);
+    }
 }
 
 int calparser_arena_append(calparser_arena* arena, array_t* list, void* element)
@@ -125,16 +162,33 @@ int calparser_arena_append(calparser_arena* arena, array_t* list, void* element)
     return 0;
 }
 
+/* The white space str_trim removes. */
+static bool is_trimmed_space(char c)
+{
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f';
+}
+
+/* Trims and upper-cases in one pass over the bytes, as str_toupper(str_trim())
+ * of a copy would. */
 UpperName::UpperName(const char* text, size_t len)
 {
-    len = strnlen(text, len);
-    char* buffer = len < sizeof m_stack ? m_stack : (m_heap = (char*)malloc(len + 1));
+    const char* begin = text;
+    const char* end = text + strnlen(text, len);
+    while (begin < end && is_trimmed_space(*begin))
+        begin++;
+    while (end > begin && is_trimmed_space(end[-1]))
+        end--;
+    size_t kept = end - begin;
+    char* buffer = kept < sizeof m_stack ? m_stack : (m_heap = (char*)malloc(kept + 1));
     if (!buffer)
         return;
-    memcpy(buffer, text, len);
-    buffer[len] = '\0';
-    m_text = str_toupper(str_trim(buffer));
-    m_length = strlen(m_text);
+    for (size_t i = 0; i < kept; i++) {
+        char c = begin[i];
+        buffer[i] = c >= 'a' && c <= 'z' ? (char)(c - 'a' + 'A') : c;
+    }
+    buffer[kept] = '\0';
+    m_text = buffer;
+    m_length = kept;
 }
 
 UpperName::~UpperName()

@@ -7,7 +7,11 @@
  * parameter, parameter list and token text of that parse is carved out of
  * large blocks, and the blocks are released together when the parse ends.
  * Arena tokens are never given to calparser_FreeToken or the list free
- * functions; the token list array itself stays an ordinary array_t.
+ * functions; the token list array itself stays an ordinary array_t. Memory is
+ * carved in order, so everything of a token lies after the token itself:
+ * once the second pass has built the components before a token, the blocks
+ * before it are released, and the records of the second pass fill the memory
+ * the tokens leave, instead of adding to it.
  *
  * Tokens that callers make or receive (calparser_NewToken,
  * calparser_create_token_list, the lexer's public entries) stay on the heap,
@@ -19,6 +23,7 @@
 #include <stddef.h>
 
 #include "core/parser/cal_tok.h"
+#include "core/parser/calparser.h"
 #include "public/util/array.h"
 
 struct calparser_arena;
@@ -39,8 +44,19 @@ char* calparser_arena_strndup(calparser_arena* arena, const char* text, size_t l
 /* `size` uninitialised bytes for a text, as calparser_arena_strndup. */
 char* calparser_arena_text(calparser_arena* arena, size_t size);
 
-/* A new empty list, from `arena` or array_new. NULL when memory runs out. */
-array_t* calparser_arena_list(calparser_arena* arena);
+/* A new empty list, from `arena` with room for `capacity` elements, or from
+ * array_new. NULL when memory runs out. */
+array_t* calparser_arena_list(calparser_arena* arena, unsigned capacity);
+/* A list that stays empty: one shared by every parameterless token of
+ * `arena`; a new empty list (array_new) when `arena` is NULL. NULL when
+ * memory runs out. Nothing may be appended to the shared list. */
+array_t* calparser_arena_empty_list(calparser_arena* arena);
+
+/* Releases the blocks of `arena` made before the one holding `keep` (an
+ * address carved from `arena`): everything carved before `keep`'s block is
+ * gone. The newest block always stays. NULL arena: a no-op. */
+void calparser_arena_release_before(calparser_arena* arena, const void* keep);
+
 /* Appends `element` to `list` (made by calparser_arena_list with the same
  * arena). Returns 0, or 3 when memory runs out (the list is unchanged). */
 int calparser_arena_append(calparser_arena* arena, array_t* list, void* element);
@@ -70,5 +86,15 @@ private:
 int calparser_icalbuf_to_arena_toklist(char* pBuf, unsigned nLen, array_t** ppTokens,
                                        unsigned* pnConsumed, unsigned* pnLine,
                                        int bCheckVCalendar, calparser_arena* arena);
+
+/* calparser_create_components_from_tokens over a token list made in `arena`:
+ * the second pass releases the arena's blocks behind each component it has
+ * built, so the tokens are gone by the time the walk ends. NULL arena: the
+ * plain walk. */
+int calparser_create_components_from_arena_tokens(array_t* pResult, array_t* pTokens,
+                                                  eCALPARSER_PARSER_PASS nPass,
+                                                  char* pDefaultTzid, CALDB_CALPROPS* pCalProps,
+                                                  unsigned* pnMethodState, char* pLookupCtx,
+                                                  calparser_arena* arena);
 
 #endif

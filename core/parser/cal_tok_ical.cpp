@@ -64,29 +64,48 @@ inline char ascii_upper(char c)
     return c >= 'a' && c <= 'z' ? (char)(c - 'a' + 'A') : c;
 }
 
-/* The end of the first occurrence of `word` (upper case) in [from, limit),
- * compared ignoring case, or NULL. */
-const char* find_word_ignoring_case(const char* from, const char* limit, const char* word)
-{
-    size_t wordLen = strlen(word);
-    for (const char* p = from; p + wordLen <= limit; p++) {
-        if (ascii_upper(*p) != word[0])
-            continue;
-        size_t i = 1;
-        while (i < wordLen && ascii_upper(p[i]) == word[i])
-            i++;
-        if (i == wordLen)
-            return p + wordLen;
+/* An upper-case word to find ignoring case, with its skip table: every line
+ * is searched for ENCODING, so the search steps over the text (Horspool)
+ * instead of comparing at every byte. */
+struct CaselessWord {
+    const char* word;
+    size_t len;
+    unsigned char skip[256];
+
+    explicit CaselessWord(const char* upper) : word(upper), len(strlen(upper))
+    {
+        memset(skip, (int)len, sizeof skip);
+        for (size_t i = 0; i + 1 < len; i++) {
+            unsigned char c = (unsigned char)upper[i];
+            skip[c] = (unsigned char)(len - 1 - i);
+            if (c >= 'A' && c <= 'Z')
+                skip[c - 'A' + 'a'] = skip[c];
+        }
     }
-    return nullptr;
-}
+
+    /* The end of the first occurrence in [from, limit), or NULL. */
+    const char* find_in(const char* from, const char* limit) const
+    {
+        for (const char* p = from; limit - p >= (ptrdiff_t)len;
+             p += skip[(unsigned char)p[len - 1]]) {
+            size_t i = len;
+            while (i > 0 && ascii_upper(p[i - 1]) == word[i - 1])
+                i--;
+            if (i == 0)
+                return p + len;
+        }
+        return nullptr;
+    }
+};
 
 /* A line whose first physical line names ENCODING and, after it,
  * QUOTED-PRINTABLE continues at soft breaks instead of folds. */
 bool is_quoted_printable(const char* lineStart, const char* firstBreak)
 {
-    const char* afterEncoding = find_word_ignoring_case(lineStart, firstBreak, "ENCODING");
-    return afterEncoding && find_word_ignoring_case(afterEncoding, firstBreak, "QUOTED-PRINTABLE");
+    static const CaselessWord kEncoding("ENCODING");
+    static const CaselessWord kQuotedPrintable("QUOTED-PRINTABLE");
+    const char* afterEncoding = kEncoding.find_in(lineStart, firstBreak);
+    return afterEncoding && kQuotedPrintable.find_in(afterEncoding, firstBreak);
 }
 
 /* Whether the line end at `lineEnd` continues the logical line begun at
@@ -141,6 +160,9 @@ char* copy_unescaped(calparser_arena* arena, const char* value, size_t len, bool
     const char* end = value + len;
     for (const char* lf = value; withCR && (lf = (const char*)memchr(lf, '\n', end - lf)); lf++)
         rawLfs++;
+    const char* backslash = (const char*)memchr(value, '\\', len);
+    if (!backslash && rawLfs == 0)
+        return calparser_arena_strndup(arena, value, len);   /* nothing to change */
     char* copy = calparser_arena_text(arena, len + rawLfs + 1);
     if (!copy)
         return nullptr;
@@ -237,15 +259,18 @@ void append_params(const char* firstSemicolon, const char* colon, array_t* pPara
     }
 }
 
-/* calparser_get_line_vals over the `len` bytes of `pLine`, its parameters
- * made in `arena`. */
+/* Splits the `len` bytes of `pLine` as calparser_get_line_vals does, but
+ * leaves the parameters for the caller: *ppSemicolon receives the ";" that
+ * begins them and *ppColon the colon that ends them, or NULL when the line has
+ * no parameters. */
 void split_line(char* pLine, size_t len, char** ppName, unsigned* pnNameLen, char** ppValue,
-                unsigned* pnValueLen, array_t* pParams, int bRecurrence, calparser_arena* arena)
+                unsigned* pnValueLen, const char** ppSemicolon, const char** ppColon)
 {
     *ppName = pLine;
     *pnNameLen = 0;
     *ppValue = nullptr;
     *pnValueLen = 0;
+    *ppSemicolon = *ppColon = nullptr;
     if (!pLine)
         return;
     char* colon = findValidICALColon(pLine, (unsigned)len);
@@ -254,12 +279,11 @@ void split_line(char* pLine, size_t len, char** ppName, unsigned* pnNameLen, cha
     *ppValue = colon + 1;
     *pnValueLen = (unsigned)(pLine + len - *ppValue);
     char* semicolon = (char*)memchr(pLine, ';', colon - pLine);
-    if (!semicolon) {
-        *pnNameLen = (unsigned)(colon - pLine);
-        return;
+    *pnNameLen = (unsigned)((semicolon ? semicolon : colon) - pLine);
+    if (semicolon) {
+        *ppSemicolon = semicolon;
+        *ppColon = colon;
     }
-    *pnNameLen = (unsigned)(semicolon - pLine);
-    append_params(semicolon, colon, pParams, bRecurrence, arena);
 }
 
 /* The property type of the `len` bytes at `name`; an extension name is kept in
@@ -326,20 +350,33 @@ char* take_line(char* start, const char* end, calparser_arena* arena, size_t* pL
     return start;
 }
 
+/* The number of parameters between the first ";" and the colon. */
+unsigned count_params(const char* semicolon, const char* colon)
+{
+    unsigned count = 0;
+    for (const char* p = semicolon; p && p < colon; p = (const char*)memchr(p + 1, ';', colon - p - 1))
+        count++;
+    return count;
+}
+
 /* calparser_populate_token_helper for the unfolded `pLine` of `len` bytes,
  * the token's parts made in `arena`. */
 int fill_token(CALPARSER_TOKEN* token, char* pLine, size_t len, unsigned nLine,
                int bRecurrence, int bKeepXLine, calparser_arena* arena)
 {
-    array_t* params = calparser_arena_list(arena);
-    if (!params)
-        return 3;
-
     char* name = nullptr;
     char* value = nullptr;
     unsigned nameLen = 0;
     unsigned valueLen = 0;
-    split_line(pLine, len, &name, &nameLen, &value, &valueLen, params, bRecurrence, arena);
+    const char* semicolon = nullptr;
+    const char* colon = nullptr;
+    split_line(pLine, len, &name, &nameLen, &value, &valueLen, &semicolon, &colon);
+    array_t* params = semicolon ? calparser_arena_list(arena, count_params(semicolon, colon))
+                                : calparser_arena_empty_list(arena);
+    if (!params)
+        return 3;
+    if (semicolon)
+        append_params(semicolon, colon, params, bRecurrence, arena);
     token->nType = name ? classify_name(name, nameLen, &token->pName, arena) : TOKEN_UNKNOWN;
     if (!value)
         value = (char*)"";  /* no colon: the line has an empty value */
@@ -484,8 +521,12 @@ int calparser_get_line_vals(char* pLine, char** ppName, unsigned* pnNameLen, cha
 {
     if (!ppName || !pnNameLen || !ppValue || !pnValueLen || !pParams)
         return 1;
-    split_line(pLine, pLine ? strlen(pLine) : 0, ppName, pnNameLen, ppValue, pnValueLen, pParams,
-               bRecurrence, nullptr);
+    const char* semicolon = nullptr;
+    const char* colon = nullptr;
+    split_line(pLine, pLine ? strlen(pLine) : 0, ppName, pnNameLen, ppValue, pnValueLen,
+               &semicolon, &colon);
+    if (semicolon)
+        append_params(semicolon, colon, pParams, bRecurrence, nullptr);
     return 0;
 }
 

@@ -7,6 +7,7 @@
 
 #include <plstr.h>
 
+#include "core/parser/cal_walk.h"
 #include "core/parser/calparser_time.h"
 #include "core/parser/populate.h"
 #include "public/core_util/cal_time.h"
@@ -52,6 +53,18 @@ static int store_alarm_attendee(CALDB_VALARM* pAlarm, const char* value)
     int rc = calparser_addStringToPropertyArray(&pAlarm->aAttendees, address);
     PL_strfree(address);
     return rc == 3 ? 3 : 0;
+}
+
+/* What the walk's property callback stores into. */
+struct AlarmBuild {
+    CALDB_VALARM* alarm;
+    long base; /* what a relative TRIGGER counts from */
+};
+
+static void store_alarm_line(void* pBuild, CALPARSER_TOKEN* pToken)
+{
+    AlarmBuild* build = static_cast<AlarmBuild*>(pBuild);
+    calparser_populateAlarmProp(pToken, &build->alarm, nullptr, build->base);
 }
 
 extern "C" {
@@ -123,60 +136,31 @@ int calparser_create_valarm_from_tokens(array_t* pTokens, array_iter_t* pCursor,
                                         iCal_Token_t nMethod)
 {
     (void)nMethod;
-    const bool building = nPass == CALPARSER_ALARM_BUILD_PASS;
-    if (!pCursor)
-        return 1;
-    int more = array_findnext(pTokens, pCursor);
-    if (!pCursor->element)
+    const bool building = nPass == CALPARSER_PASS_ALARMS;
+    if (calparser_walk_enter(pTokens, pCursor) != 0)
         return 1;
 
-    CALDB_VALARM* alarm = nullptr;
-    if (building && !(alarm = caldb_NewAlarm()))
+    AlarmBuild build = {nullptr, tBase};
+    if (building && !(build.alarm = caldb_NewAlarm()))
         return 3;
-
-    int rc = 0;
-    bool ranOut = true;
-    while (more && pCursor->element) {
-        CALPARSER_TOKEN* token = (CALPARSER_TOKEN*)pCursor->element;
-        if (token->nType == TOKEN_END && token->nValue == TOKEN_VALARM) {
-            ranOut = false;
-            break;
-        }
-        if (token->nType == TOKEN_END || token->nType == TOKEN_BEGIN) {
-            /* Another component's END closes the alarm too early; a BEGIN
-             * is left current for the enclosing walk. */
-            if (building) {
-                kvallog(0, KVALLOG_LEVEL_PARSE,
-                        "line (%d), %s: Parse error: encountered abrupt end of parsing VALARM.",
-                        (int)token->nLine, KVALLOG_CORE_SUBSYSTEM);
-                if (token->nType == TOKEN_END)
-                    rc = 2;
-            }
-            ranOut = false;
-            break;
-        }
-        if (building)
-            calparser_populateAlarmProp(token, &alarm, nullptr, tBase);
-        more = array_findnext(pTokens, pCursor);
-    }
+    const CALPARSER_WALK walk = {"VALARM", TOKEN_VALARM, building, &build,
+                                 building ? store_alarm_line : nullptr, nullptr, nullptr};
+    CALPARSER_WALK_END end = calparser_walk_component(&walk, pTokens, pCursor);
     if (!building)
-        return rc;
-    if (ranOut)
-        kvallog(0, KVALLOG_LEVEL_PARSE,
-                "%s: Parse error: reached abrupt end of file in parsing VALARM.",
-                KVALLOG_CORE_SUBSYSTEM);
+        return 0;
 
-    if (pAlarms && calparser_isValidAlarm(alarm)) {
-        if (array_append(pAlarms, alarm) != 0) {
-            caldb_FreeAlarm(&alarm);
+    const CALPARSER_TOKEN* current = (const CALPARSER_TOKEN*)pCursor->element;
+    /* A BEGIN met inside leaves the alarm complete; another END cut it off. */
+    int rc = end == CALPARSER_WALK_CUT_SHORT && current->nType == TOKEN_END ? 2 : 0;
+    if (pAlarms && calparser_isValidAlarm(build.alarm)) {
+        if (array_append(pAlarms, build.alarm) != 0) {
+            caldb_FreeAlarm(&build.alarm);
             return 3;
         }
         return rc;
     }
-    const CALPARSER_TOKEN* current = (const CALPARSER_TOKEN*)pCursor->element;
-    kvallog(0, KVALLOG_LEVEL_DROPPED, "line (%d), %s: Parse error: Illegally formatted VALARM.",
-            current ? (int)current->nLine : 0, KVALLOG_CORE_SUBSYSTEM);
-    caldb_FreeAlarm(&alarm);
+    calparser_walk_log_illegal("VALARM", current);
+    caldb_FreeAlarm(&build.alarm);
     return rc;
 }
 

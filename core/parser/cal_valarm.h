@@ -11,6 +11,7 @@
 
 #include "core/parser/cal_str.h"
 #include "core/parser/cal_tok.h"
+#include "core/parser/cal_walk.h"
 #include "public/db/caldb.h"
 #include "public/util/array.h"
 
@@ -18,14 +19,11 @@
 extern "C" {
 #endif
 
-/* The pass code that makes the alarm builder build; any other value walks. */
-#define CALPARSER_ALARM_BUILD_PASS 3
-
 /* Walks one alarm. On entry *pCursor stands on the BEGIN:VALARM token of
  * pTokens; on return it stands on the token that ended the walk (normally
  * END:VALARM; a BEGIN met inside the alarm is left current), or past the end.
  *
- * With nPass CALPARSER_ALARM_BUILD_PASS a record is made, every property is
+ * With nPass CALPARSER_PASS_ALARMS a record is made, every property is
  * stored with the base time tBase (the instant a relative TRIGGER is added
  * to), and the record is appended to pAlarms, which then owns it, even after
  * a parse error. Without pAlarms the record is logged as illegally formatted

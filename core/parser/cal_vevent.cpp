@@ -88,25 +88,64 @@ static void store_duration(CAL_TIME_DURATION** ppDuration, const char* value)
 
 /* DTSTART or DTEND of an event: without TZID, resolved input is read in
  * X-KVAL-DTSTART-TZID's zone, else the default. */
-static void store_event_time(CALPARSER_TOKEN* pToken, CALDB_VEVENT** ppEvent, int bStart,
-                             array_t* pTimeZones, int bResolvedInput, const char* pDefaultTzid)
+static void store_event_time(CALPARSER_TOKEN* pToken, const CALPARSER_BUILD_STATE* state,
+                             int bStart)
 {
-    CALDB_VEVENT* event = *ppEvent;
-    const char* zone = event->pDtStartTzid ? event->pDtStartTzid : pDefaultTzid;
-    calparser_storeComponentTime(pToken, (void**)ppEvent,
+    CALDB_VEVENT* event = (CALDB_VEVENT*)*state->ppComponent;
+    const char* zone = event->pDtStartTzid ? event->pDtStartTzid : state->pDefaultTzid;
+    calparser_storeComponentTime(pToken, state->ppComponent,
                                  bStart ? &event->tDtStart : &event->tDtEnd, bStart, zone,
-                                 pTimeZones, bResolvedInput);
+                                 state->pTimeZones, state->bResolvedInput);
 }
 
-/* ---- The component walk -------------------------------------------------- */
+/* One property line of an event. */
+static void store_event_line(CALPARSER_TOKEN* pToken, const CALPARSER_BUILD_STATE* state)
+{
+    if (!pToken || !state->ppComponent || !*state->ppComponent)
+        return;
+    CALDB_VEVENT* event = (CALDB_VEVENT*)*state->ppComponent;
+    const char* value = pToken->pValue;
+    switch (pToken->nType) {
+    case TOKEN_DTSTART:
+    case TOKEN_DTEND: store_event_time(pToken, state, pToken->nType == TOKEN_DTSTART); break;
+    case TOKEN_PRIORITY: {
+        int scratch = 0;
+        calparser_populateEventPriorityProp(state->ppComponent, value, text_length(value),
+                                            &scratch);
+        break;
+    }
+    case TOKEN_STATUS:
+        if (calparser_populateEventStatusProp(state->ppComponent, pToken->nValue) != 0)
+            kvallog(0, KVALLOG_LEVEL_PARSE,
+                    "line (%d), %s: Bad value for STATUS in VEVENT.  Assigning default value of "
+                    "CONFIRMED.",
+                    (int)pToken->nLine, KVALLOG_CORE_SUBSYSTEM);
+        break;
+    case TOKEN_TRANSP: calparser_populateTranspProp(state->ppComponent, pToken->nValue); break;
+    case TOKEN_X_Z9KQ_ATTENDEE_EXDATELIST:
+        calparser_populate_commaListArray(&event->aAttendeeExDateList, value);
+        break;
+    case TOKEN_X_Z9KQ_ATTENDEE_RDATELIST:
+        calparser_populate_commaListArray(&event->aAttendeeRDateList, value);
+        break;
+    default: calparser_populateSharedProp(pToken, (CALDB_COMPONENT*)event, state); break;
+    }
+}
+
+/* ---- The component build ------------------------------------------------- */
 
 /* What one build holds until it is handed over or released. */
 struct ComponentBuild {
+    const CALPARSER_COMPONENT_KIND* kind;
+    iCal_Token_t method;
+    bool building;               /* the pass that builds */
     CAL_VCOMPONENT* wrapper = nullptr;
     CAL_TIME_DURATION* duration = nullptr;
     array_t* alarms = nullptr;
-    array_t* info = nullptr;   /* vRecurrenceInfo with its five lists */
+    array_t* info = nullptr;     /* vRecurrenceInfo with its five lists */
+    CALPARSER_BUILD_STATE state; /* what the kind's storer writes to */
     bool hasAlarms = false;
+    int rc = 0;                  /* what the nested alarms gave */
 };
 
 static void release_build(ComponentBuild* build)
@@ -127,6 +166,11 @@ static bool is_end_of(const CALPARSER_TOKEN* token, iCal_Token_t component)
     return token->nType == TOKEN_END && token->nValue == component;
 }
 
+static bool is_begin_of(const CALPARSER_TOKEN* token, iCal_Token_t component)
+{
+    return token->nType == TOKEN_BEGIN && token->nValue == component;
+}
+
 /* The alarm builder's result as part of the component's: a missing alarm
  * body is a parse error of the component, not a missing component. */
 static int alarm_result(int rc)
@@ -134,52 +178,50 @@ static int alarm_result(int rc)
     return rc == 1 ? 2 : rc;
 }
 
+/* Makes the wrapper and points the storers at its record. Returns 0 or 3. */
+static int make_wrapper(ComponentBuild* build)
+{
+    if (!(build->wrapper = CAL_VCOMPONENT_NEW(build->kind->nKind)))
+        return 3;
+    build->state.ppComponent = &build->wrapper->pComponent;
+    return 0;
+}
+
 /* The pre-scan of resolved input: stores the zone-id properties of the
  * component before its DTSTART or DUE needs them. */
-static void prescan_zone_ids(const CALPARSER_COMPONENT_KIND* pKind, array_t* pTokens,
-                             unsigned beginIndex, void** ppComponent)
+static void prescan_zone_ids(ComponentBuild* build, array_t* pTokens, unsigned beginIndex)
 {
+    const CALPARSER_COMPONENT_KIND* kind = build->kind;
     int stored = 0;
     for (unsigned i = beginIndex + 1; pTokens && i < pTokens->count; i++) {
         CALPARSER_TOKEN* token = token_at(pTokens, i);
-        if (!token || is_end_of(token, pKind->nComponent))
+        if (!token || is_end_of(token, kind->nComponent))
             return;
-        if (token->nType != pKind->aZoneProps[0] &&
-            !(pKind->aZoneProps[1] && token->nType == pKind->aZoneProps[1]))
+        if (token->nType != kind->aZoneProps[0] &&
+            !(kind->aZoneProps[1] && token->nType == kind->aZoneProps[1]))
             continue;
-        pKind->populate(token, ppComponent, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
-                        nullptr, 0, nullptr, nullptr);
-        if (++stored >= pKind->nZonePropLimit)
+        kind->populate(token, &build->state);
+        if (++stored >= kind->nZonePropLimit)
             return;
     }
 }
 
 /* Makes what the building pass needs (the wrapper unless the pre-scan made
  * it). Returns 0 or 3. */
-static int start_build(const CALPARSER_COMPONENT_KIND* pKind, ComponentBuild* build)
+static int start_build(ComponentBuild* build)
 {
     if (!(build->alarms = array_new()))
         return 3;
     if (!(build->info = new_recurrence_info()))
         return 3;
-    if (!build->wrapper && !(build->wrapper = CAL_VCOMPONENT_NEW(pKind->nKind)))
+    if (!build->wrapper && make_wrapper(build) != 0)
         return 3;
+    build->state.pRRules = recurrence_list(build->info, CALPARSER_VECTOR_RRULES);
+    build->state.pRDates = recurrence_list(build->info, CALPARSER_VECTOR_RDATES);
+    build->state.pExRules = recurrence_list(build->info, CALPARSER_VECTOR_EXRULES);
+    build->state.pExDates = recurrence_list(build->info, CALPARSER_VECTOR_EXDATES);
+    build->state.pRDatePeriods = recurrence_list(build->info, CALPARSER_VECTOR_RDATE_PERIODS);
     return 0;
-}
-
-/* The messages of both walks: the built components' and the walk over the
- * ones that are not built. `pName` names the component in the message. */
-static void log_abrupt_end(const char* pName, const CALPARSER_TOKEN* token)
-{
-    kvallog(0, KVALLOG_LEVEL_PARSE,
-            "line (%d), %s: Parse error: encountered abrupt end of parsing %s.",
-            (int)token->nLine, KVALLOG_CORE_SUBSYSTEM, pName);
-}
-
-static void log_abrupt_end_of_file(const char* pName)
-{
-    kvallog(0, KVALLOG_LEVEL_PARSE, "%s: Parse error: reached abrupt end of file in parsing %s.",
-            KVALLOG_CORE_SUBSYSTEM, pName);
 }
 
 static void log_stray_alarm_end(const char* pName, const CALPARSER_TOKEN* token)
@@ -190,99 +232,95 @@ static void log_stray_alarm_end(const char* pName, const CALPARSER_TOKEN* token)
             (int)token->nLine, KVALLOG_CORE_SUBSYSTEM, pName);
 }
 
-/* After the alarm builder returns: true when the alarm was cut short by a
- * token other than its END:VALARM (the END or BEGIN of something else).
- * That token is the enclosing walk's to judge, so the walk must not step
- * past it. */
-static bool alarm_cut_short(const array_iter_t* pCursor)
+/* The first walk's callbacks: every property is stored (building pass);
+ * nested alarms are only stepped over, to be built by the second walk once
+ * the base time is known; a stray END:VALARM is left to that walk. */
+static void store_component_line(void* pBuild, CALPARSER_TOKEN* pToken)
 {
-    const CALPARSER_TOKEN* stop = (const CALPARSER_TOKEN*)pCursor->element;
-    return stop && !is_end_of(stop, TOKEN_VALARM);
+    ComponentBuild* build = (ComponentBuild*)pBuild;
+    if (build->building)
+        build->kind->populate(pToken, &build->state);
 }
 
-/* The first walk: stores every property (building pass) and walks nested
- * alarms without building them. Leaves *pCursor where the component ends.
- * Returns the walk's result. */
-static int walk_properties(const CALPARSER_COMPONENT_KIND* pKind, ComponentBuild* build,
-                           array_t* pTokens, array_iter_t* pCursor, array_t* pTimeZones,
-                           int nPass, iCal_Token_t nMethod, int bResolvedInput,
-                           const char* pLookupCtx, const char* pDefaultTzid)
+static CALPARSER_NESTED step_over_alarm(void* pBuild, array_t* pTokens, array_iter_t* pCursor)
 {
-    const bool building = nPass == CALPARSER_BUILD_PASS;
-    int rc = 0;
-    while (pCursor->element) {
-        CALPARSER_TOKEN* token = (CALPARSER_TOKEN*)pCursor->element;
-        if (is_end_of(token, pKind->nComponent))
-            return rc;
-        if (is_end_of(token, TOKEN_VALARM)) {
-            /* a stray one: skipped here, reported by the alarm walk */
-        } else if (token->nType == TOKEN_BEGIN && token->nValue == TOKEN_VALARM) {
-            /* This walk only steps over alarms; they are built by the second
-             * one, once the base time is known. */
-            build->hasAlarms = true;
-            int walkPass = nPass == CALPARSER_ALARM_BUILD_PASS ? 0 : nPass;
-            rc |= alarm_result(calparser_create_valarm_from_tokens(
-                pTokens, pCursor, building ? build->alarms : nullptr, 0, walkPass, nMethod));
-            if (alarm_cut_short(pCursor))
-                continue;
-        } else if (token->nType == TOKEN_END || token->nType == TOKEN_BEGIN) {
-            if (!building)
-                return rc;
-            log_abrupt_end(pKind->pName, token);
-            return 2;
-        } else if (building) {
-            array_t* info = build->info;
-            pKind->populate(token, &build->wrapper->pComponent, &build->duration,
-                            recurrence_list(info, CALPARSER_VECTOR_RRULES),
-                            recurrence_list(info, CALPARSER_VECTOR_RDATES),
-                            recurrence_list(info, CALPARSER_VECTOR_EXRULES),
-                            recurrence_list(info, CALPARSER_VECTOR_EXDATES),
-                            recurrence_list(info, CALPARSER_VECTOR_RDATE_PERIODS), pTimeZones,
-                            bResolvedInput, pLookupCtx, pDefaultTzid);
-        }
-        array_findnext(pTokens, pCursor);
-    }
-    if (building) {
-        log_abrupt_end_of_file(pKind->pName);
-        rc = 2;
-    }
-    return rc;
+    ComponentBuild* build = (ComponentBuild*)pBuild;
+    if (!is_begin_of((const CALPARSER_TOKEN*)pCursor->element, TOKEN_VALARM))
+        return CALPARSER_NESTED_NONE;
+    build->hasAlarms = true;
+    build->rc |= alarm_result(calparser_create_valarm_from_tokens(
+        pTokens, pCursor, nullptr, 0, CALPARSER_PASS_WALK, build->method));
+    return calparser_walk_after_nested(pCursor, TOKEN_VALARM);
 }
 
-/* The second walk, over the tokens the first one passed (from the BEGIN
- * token up to, not including, stopIndex): builds every nested alarm against
- * the component's base time and reports END:VALARM tokens that no alarm
- * consumed. Returns the walk's result, or 3 when an alarm could not be made. */
-static int build_alarms(const CALPARSER_COMPONENT_KIND* pKind, ComponentBuild* build,
-                        array_t* pTokens, unsigned beginIndex, unsigned stopIndex,
-                        iCal_Token_t nMethod)
+static int is_alarm_end(void* pBuild, const CALPARSER_TOKEN* pToken)
 {
-    long base = pKind->alarmBase(build->wrapper->pComponent);
-    array_iter_t walk = {token_at(pTokens, beginIndex), beginIndex + 1};
-    int rc = 0;
-    bool advance = true;
-    for (;;) {
-        if (advance && !array_findnext(pTokens, &walk))
-            break;
-        advance = true;
-        CALPARSER_TOKEN* token = (CALPARSER_TOKEN*)walk.element;
-        if (!token || walk.index - 1 >= stopIndex)
-            break;
-        if (is_end_of(token, TOKEN_VALARM)) {
-            log_stray_alarm_end(pKind->pName, token);
-            rc |= 2;
-        } else if (token->nType == TOKEN_END) {
-            break;
-        } else if (token->nType == TOKEN_BEGIN && token->nValue == TOKEN_VALARM) {
-            int alarmRc = calparser_create_valarm_from_tokens(pTokens, &walk, build->alarms, base,
-                                                              CALPARSER_ALARM_BUILD_PASS, nMethod);
-            if (alarmRc == 3)
-                return 3;
-            rc |= alarm_result(alarmRc);
-            advance = !alarm_cut_short(&walk);
-        }
+    (void)pBuild;
+    return pToken->nValue == TOKEN_VALARM;
+}
+
+/* The first walk: leaves *pCursor where the component ends. Returns the
+ * walk's result. */
+static int walk_properties(ComponentBuild* build, array_t* pTokens, array_iter_t* pCursor)
+{
+    const CALPARSER_WALK walk = {build->kind->pName, build->kind->nComponent, build->building,
+                                 build, store_component_line, step_over_alarm, is_alarm_end};
+    CALPARSER_WALK_END end = calparser_walk_component(&walk, pTokens, pCursor);
+    return build->building && end != CALPARSER_WALK_OWN_END ? 2 : build->rc;
+}
+
+/* The second walk's state: builds every nested alarm against the base time
+ * and reports END:VALARM tokens that no alarm consumed. After an alarm
+ * could not be made it only walks on, quietly. */
+struct AlarmWalk {
+    array_t* alarms;
+    long base;
+    iCal_Token_t method;
+    const char* name;
+    int rc;
+    bool failed;
+};
+
+static CALPARSER_NESTED build_alarm(void* pWalk, array_t* pTokens, array_iter_t* pCursor)
+{
+    AlarmWalk* walk = (AlarmWalk*)pWalk;
+    if (!is_begin_of((const CALPARSER_TOKEN*)pCursor->element, TOKEN_VALARM))
+        return CALPARSER_NESTED_NONE;
+    int pass = walk->failed ? CALPARSER_PASS_WALK : CALPARSER_PASS_ALARMS;
+    int rc = calparser_create_valarm_from_tokens(pTokens, pCursor, walk->alarms, walk->base,
+                                                 pass, walk->method);
+    if (rc == 3)
+        walk->failed = true;
+    else if (!walk->failed)
+        walk->rc |= alarm_result(rc);
+    return calparser_walk_after_nested(pCursor, TOKEN_VALARM);
+}
+
+static int report_stray_alarm_end(void* pWalk, const CALPARSER_TOKEN* pToken)
+{
+    AlarmWalk* walk = (AlarmWalk*)pWalk;
+    if (pToken->nValue != TOKEN_VALARM)
+        return 0;
+    if (!walk->failed) {
+        log_stray_alarm_end(walk->name, pToken);
+        walk->rc |= 2;
     }
-    return rc;
+    return 1;
+}
+
+/* The second walk, over the tokens the first one passed, from the BEGIN
+ * token on; it stops where the first one did, silently. Returns the walk's
+ * result, or 3 when an alarm could not be made. */
+static int build_alarms(ComponentBuild* build, array_t* pTokens, unsigned beginIndex)
+{
+    AlarmWalk state = {build->alarms, build->kind->alarmBase(build->wrapper->pComponent),
+                       build->method, build->kind->pName, 0, false};
+    const CALPARSER_WALK walk = {build->kind->pName, build->kind->nComponent, 0, &state, nullptr,
+                                 build_alarm, report_stray_alarm_end};
+    array_iter_t cursor = {token_at(pTokens, beginIndex), beginIndex + 1};
+    if (calparser_walk_enter(pTokens, &cursor) == 0)
+        calparser_walk_component(&walk, pTokens, &cursor);
+    return state.failed ? 3 : state.rc;
 }
 
 /* Hands the finished component to the outputs. Returns 0, or 3 when an
@@ -304,17 +342,17 @@ static int hand_over(ComponentBuild* build, array_t* pOutput, array_t* pRecurren
 
 /* Completion, alarms, state and hand-over of a component whose tokens were
  * walked. Returns the final result. */
-static int finish_build(const CALPARSER_COMPONENT_KIND* pKind, ComponentBuild* build,
-                        array_t* pTokens, unsigned beginIndex, unsigned stopIndex,
-                        array_t* pOutput, array_t* pRecurrence, iCal_Token_t nMethod,
-                        const CALPARSER_TOKEN* current, int rc)
+static int finish_build(ComponentBuild* build, array_t* pTokens, unsigned beginIndex,
+                        array_t* pOutput, array_t* pRecurrence, const CALPARSER_TOKEN* current,
+                        int rc)
 {
-    pKind->setDefaults(&build->wrapper->pComponent, build->duration);
+    const CALPARSER_COMPONENT_KIND* kind = build->kind;
+    kind->setDefaults(&build->wrapper->pComponent, build->duration);
     cal_time_FreeDuration(&build->duration);
 
     CALDB_COMPONENT* component = (CALDB_COMPONENT*)build->wrapper->pComponent;
     if (build->hasAlarms) {
-        int alarmRc = build_alarms(pKind, build, pTokens, beginIndex, stopIndex, nMethod);
+        int alarmRc = build_alarms(build, pTokens, beginIndex);
         if (alarmRc == 3) {
             release_build(build);
             return 3;
@@ -326,13 +364,12 @@ static int finish_build(const CALPARSER_COMPONENT_KIND* pKind, ComponentBuild* b
         caldb_FreeList(&build->alarms, CALDB_LIST_ALARMS);
     }
 
-    pKind->deriveState(component, nMethod);
-    if (pKind->finish)
-        pKind->finish(component);
+    kind->deriveState(component, build->method);
+    if (kind->finish)
+        kind->finish(component);
 
-    if (!pKind->isValid(component, nMethod)) {
-        kvallog(0, KVALLOG_LEVEL_DROPPED, "line (%d), %s: Parse error: Illegally formatted %s.",
-                current ? (int)current->nLine : 0, KVALLOG_CORE_SUBSYSTEM, pKind->pName);
+    if (!kind->isValid(component, build->method)) {
+        calparser_walk_log_illegal(kind->pName, current);
         release_build(build);
         return rc;
     }
@@ -348,17 +385,6 @@ static int finish_build(const CALPARSER_COMPONENT_KIND* pKind, ComponentBuild* b
 }
 
 /* ---- Event kind ---------------------------------------------------------- */
-
-static void event_populate(CALPARSER_TOKEN* pToken, void** ppComponent,
-                           CAL_TIME_DURATION** ppDuration, array_t* pRRules, array_t* pRDates,
-                           array_t* pExRules, array_t* pExDates, array_t* pRDatePeriods,
-                           array_t* pTimeZones, int bResolvedInput, const char* pLookupCtx,
-                           const char* pDefaultTzid)
-{
-    calparser_populateVEventProp(pToken, (CALDB_VEVENT**)ppComponent, ppDuration, pRRules,
-                                 pRDates, pExRules, pExDates, pRDatePeriods, pTimeZones,
-                                 bResolvedInput, pLookupCtx, pDefaultTzid);
-}
 
 static int event_set_defaults(void** ppComponent, CAL_TIME_DURATION* pDuration)
 {
@@ -386,13 +412,45 @@ static const CALPARSER_COMPONENT_KIND kEventKind = {
     "VEVENT",
     {TOKEN_X_KVAL_DTSTART_TZID, TOKEN_UNKNOWN},
     1,
-    event_populate,
+    store_event_line,
     event_set_defaults,
     event_alarm_base,
     event_derive_state,
     nullptr,
     event_is_valid,
 };
+
+/* ---- Components that are not built ---------------------------------------- */
+
+/* The walk over a component that is not built: nested alarms are walked by
+ * the alarm builder (the last one's result is the walk's), and in the
+ * alarms' pass a stray END:VALARM is reported. */
+struct UnsupportedWalk {
+    int pass;
+    iCal_Token_t method;
+    int rc;
+};
+
+static CALPARSER_NESTED walk_unsupported_alarm(void* pWalk, array_t* pTokens,
+                                               array_iter_t* pCursor)
+{
+    UnsupportedWalk* walk = (UnsupportedWalk*)pWalk;
+    if (!is_begin_of((const CALPARSER_TOKEN*)pCursor->element, TOKEN_VALARM))
+        return CALPARSER_NESTED_NONE;
+    walk->rc = calparser_create_valarm_from_tokens(pTokens, pCursor, nullptr, 0, walk->pass,
+                                                   walk->method);
+    return calparser_walk_after_nested(pCursor, TOKEN_VALARM);
+}
+
+static int pass_unsupported_end(void* pWalk, const CALPARSER_TOKEN* pToken)
+{
+    UnsupportedWalk* walk = (UnsupportedWalk*)pWalk;
+    if (pToken->nValue != TOKEN_VALARM || walk->pass != CALPARSER_PASS_ALARMS)
+        return 0;
+    log_stray_alarm_end("VEVENT", pToken); /* names VEVENT whatever the kind */
+    walk->rc = 2;
+    return 1;
+}
 
 extern "C" {
 
@@ -449,10 +507,7 @@ void calparser_storeComponentTime(const CALPARSER_TOKEN* pToken, void** ppCompon
 }
 
 int calparser_populateSharedProp(CALPARSER_TOKEN* pToken, CALDB_COMPONENT* pComponent,
-                                 CAL_TIME_DURATION** ppDuration, array_t* pRRules,
-                                 array_t* pRDates, array_t* pExRules, array_t* pExDates,
-                                 array_t* pRDatePeriods, int bResolvedInput,
-                                 const char* pLookupCtx)
+                                 const CALPARSER_BUILD_STATE* pState)
 {
     if (!pToken || !pComponent)
         return 0;
@@ -462,7 +517,8 @@ int calparser_populateSharedProp(CALPARSER_TOKEN* pToken, CALDB_COMPONENT* pComp
     switch (pToken->nType) {
     case TOKEN_ATTACH: calparser_addStringToPropertyArray(&c->aAttachments, value); break;
     case TOKEN_ATTENDEE:
-        calparser_storeAttendeeProperty(&c->aAttendees, pToken, 1, bResolvedInput, pLookupCtx);
+        calparser_storeAttendeeProperty(&c->aAttendees, pToken, 1, pState->bResolvedInput,
+                                        pState->pLookupCtx);
         break;
     case TOKEN_CATEGORIES: calparser_populate_commaListArray(&c->aCategories, value); break;
     case TOKEN_CLASS: calparser_recurrence_populateProperties(&c->pClass, value); break;
@@ -470,13 +526,13 @@ int calparser_populateSharedProp(CALPARSER_TOKEN* pToken, CALDB_COMPONENT* pComp
     case TOKEN_CONTACT: calparser_addStringToPropertyArray(&c->aContacts, value); break;
     case TOKEN_CREATED: calparser_storeDateTimePropertyNoTimeZones(&c->tCreated, value); break;
     case TOKEN_DESCRIPTION: calparser_recurrence_populateProperties(&c->pDescription, value); break;
-    case TOKEN_DURATION: store_duration(ppDuration, value); break;
+    case TOKEN_DURATION: store_duration(pState->ppDuration, value); break;
     case TOKEN_EXDATE:
-        calparser_storeRecurDateTimePropertyToVector(pExDates, value, text_length(value));
+        calparser_storeRecurDateTimePropertyToVector(pState->pExDates, value, text_length(value));
         calparser_populate_commaListArray(&c->aExDates, value);
         break;
     case TOKEN_EXRULE:
-        calparser_storeRecurrencePropertyToVector(pExRules, value);
+        calparser_storeRecurrencePropertyToVector(pState->pExRules, value);
         calparser_addStringToPropertyArray(&c->aExRules, value);
         break;
     case TOKEN_GEO: calparser_populateGeoProp(ppRecord, value); break;
@@ -486,8 +542,8 @@ int calparser_populateSharedProp(CALPARSER_TOKEN* pToken, CALDB_COMPONENT* pComp
     case TOKEN_LOCATION: calparser_recurrence_populateProperties(&c->pLocation, value); break;
     case TOKEN_ORGANIZER: calparser_storeOrganizerProperty(&c->pOrganizer, pToken); break;
     case TOKEN_RDATE:
-        calparser_storeRecurDateTimePeriodPropertyToVector(pRDates, pRDatePeriods, value,
-                                                           text_length(value));
+        calparser_storeRecurDateTimePeriodPropertyToVector(pState->pRDates, pState->pRDatePeriods,
+                                                           value, text_length(value));
         calparser_populate_commaListArray(&c->aRDates, value);
         break;
     case TOKEN_RECURRENCE_ID:
@@ -496,7 +552,7 @@ int calparser_populateSharedProp(CALPARSER_TOKEN* pToken, CALDB_COMPONENT* pComp
     case TOKEN_RELATED_TO: calparser_addStringToPropertyArray(&c->aRelatedTo, value); break;
     case TOKEN_RESOURCES: calparser_populate_commaListArray(&c->aResources, value); break;
     case TOKEN_RRULE:
-        calparser_storeRecurrencePropertyToVector(pRRules, value);
+        calparser_storeRecurrencePropertyToVector(pState->pRRules, value);
         calparser_addStringToPropertyArray(&c->aRRules, value);
         break;
     case TOKEN_SEQUENCE:
@@ -546,41 +602,10 @@ void calparser_populateVEventProp(CALPARSER_TOKEN* pToken, CALDB_VEVENT** ppEven
                                   int bResolvedInput, const char* pLookupCtx,
                                   const char* pDefaultTzid)
 {
-    if (!pToken || !ppEvent || !*ppEvent)
-        return;
-    CALDB_VEVENT* event = *ppEvent;
-    const char* value = pToken->pValue;
-    switch (pToken->nType) {
-    case TOKEN_DTSTART:
-    case TOKEN_DTEND:
-        store_event_time(pToken, ppEvent, pToken->nType == TOKEN_DTSTART, pTimeZones,
-                         bResolvedInput, pDefaultTzid);
-        break;
-    case TOKEN_PRIORITY: {
-        int scratch = 0;
-        calparser_populateEventPriorityProp((void**)ppEvent, value, text_length(value), &scratch);
-        break;
-    }
-    case TOKEN_STATUS:
-        if (calparser_populateEventStatusProp((void**)ppEvent, pToken->nValue) != 0)
-            kvallog(0, KVALLOG_LEVEL_PARSE,
-                    "line (%d), %s: Bad value for STATUS in VEVENT.  Assigning default value of "
-                    "CONFIRMED.",
-                    (int)pToken->nLine, KVALLOG_CORE_SUBSYSTEM);
-        break;
-    case TOKEN_TRANSP: calparser_populateTranspProp((void**)ppEvent, pToken->nValue); break;
-    case TOKEN_X_Z9KQ_ATTENDEE_EXDATELIST:
-        calparser_populate_commaListArray(&event->aAttendeeExDateList, value);
-        break;
-    case TOKEN_X_Z9KQ_ATTENDEE_RDATELIST:
-        calparser_populate_commaListArray(&event->aAttendeeRDateList, value);
-        break;
-    default:
-        calparser_populateSharedProp(pToken, (CALDB_COMPONENT*)event, ppDuration, pRRules,
-                                     pRDates, pExRules, pExDates, pRDatePeriods, bResolvedInput,
-                                     pLookupCtx);
-        break;
-    }
+    const CALPARSER_BUILD_STATE state = {(void**)ppEvent, ppDuration, pRRules, pRDates,
+                                         pExRules, pExDates, pRDatePeriods, pTimeZones,
+                                         bResolvedInput, pLookupCtx, pDefaultTzid};
+    store_event_line(pToken, &state);
 }
 
 int calparser_event_set_defaults(CALDB_VEVENT** ppEvent, CAL_TIME_DURATION* pDuration)
@@ -615,31 +640,33 @@ int calparser_build_component_from_tokens(const CALPARSER_COMPONENT_KIND* pKind,
 {
     if (!pKind || !pCursor)
         return 1;
-    const bool building = nPass == CALPARSER_BUILD_PASS;
     ComponentBuild build;
+    build.kind = pKind;
+    build.method = nMethod;
+    build.building = nPass == CALPARSER_PASS_COMPONENTS;
+    build.state = {nullptr, &build.duration, nullptr, nullptr, nullptr, nullptr, nullptr,
+                   pTimeZones, bResolvedInput, pLookupCtx, pDefaultTzid};
     const unsigned beginIndex = pCursor->index > 0 ? pCursor->index - 1 : 0;
 
-    if (building && bResolvedInput) {
-        if (!(build.wrapper = CAL_VCOMPONENT_NEW(pKind->nKind)))
+    if (build.building && bResolvedInput) {
+        if (make_wrapper(&build) != 0)
             return 3;
-        prescan_zone_ids(pKind, pTokens, beginIndex, &build.wrapper->pComponent);
+        prescan_zone_ids(&build, pTokens, beginIndex);
     }
-    if (!array_findnext(pTokens, pCursor) || !pCursor->element) {
+    if (calparser_walk_enter(pTokens, pCursor) != 0) {
         release_build(&build);
         return 1;
     }
-    if (building && start_build(pKind, &build) != 0) {
+    if (build.building && start_build(&build) != 0) {
         release_build(&build);
         return 3;
     }
 
-    int rc = walk_properties(pKind, &build, pTokens, pCursor, pTimeZones, nPass, nMethod,
-                             bResolvedInput, pLookupCtx, pDefaultTzid);
-    if (!building)
+    int rc = walk_properties(&build, pTokens, pCursor);
+    if (!build.building)
         return rc;
-    const unsigned stopIndex = pCursor->element ? pCursor->index - 1 : pTokens->count;
-    return finish_build(pKind, &build, pTokens, beginIndex, stopIndex, pOutput, pRecurrence,
-                        nMethod, (const CALPARSER_TOKEN*)pCursor->element, rc);
+    return finish_build(&build, pTokens, beginIndex, pOutput, pRecurrence,
+                        (const CALPARSER_TOKEN*)pCursor->element, rc);
 }
 
 int calparser_create_vevent_from_tokens(array_t* pTokens, array_iter_t* pCursor,
@@ -663,33 +690,14 @@ int calparser_create_unsupported_component_from_tokens(array_t* pTokens, array_i
     const char* name = nKind == TOKEN_VJOURNAL    ? "VJOURNAL"
                        : nKind == TOKEN_VFREEBUSY ? "VFREEBUSY"
                                                   : "X-";
-    const bool building = nPass == CALPARSER_BUILD_PASS;
-    if (!pCursor || !array_findnext(pTokens, pCursor) || !pCursor->element)
+    const bool building = nPass == CALPARSER_PASS_COMPONENTS;
+    if (calparser_walk_enter(pTokens, pCursor) != 0)
         return 1;
-    int rc = 0;
-    while (pCursor->element) {
-        CALPARSER_TOKEN* token = (CALPARSER_TOKEN*)pCursor->element;
-        if (is_end_of(token, nKind))
-            return rc;
-        if (is_end_of(token, TOKEN_VALARM) && nPass == CALPARSER_ALARM_BUILD_PASS) {
-            log_stray_alarm_end("VEVENT", token); /* names VEVENT whatever the kind */
-            rc = 2;
-        } else if (token->nType == TOKEN_BEGIN && token->nValue == TOKEN_VALARM) {
-            rc = calparser_create_valarm_from_tokens(pTokens, pCursor, nullptr, 0, nPass, nMethod);
-            if (alarm_cut_short(pCursor))
-                continue;
-        } else if (token->nType == TOKEN_END || token->nType == TOKEN_BEGIN) {
-            if (!building)
-                return rc;
-            log_abrupt_end(name, token);
-            return 2;
-        }
-        array_findnext(pTokens, pCursor);
-    }
-    if (!building)
-        return rc;
-    log_abrupt_end_of_file(name);
-    return 2;
+    UnsupportedWalk state = {nPass, nMethod, 0};
+    const CALPARSER_WALK walk = {name, nKind, building, &state, nullptr, walk_unsupported_alarm,
+                                 pass_unsupported_end};
+    CALPARSER_WALK_END end = calparser_walk_component(&walk, pTokens, pCursor);
+    return building && end != CALPARSER_WALK_OWN_END ? 2 : state.rc;
 }
 
 } /* extern "C" */

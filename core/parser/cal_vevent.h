@@ -17,6 +17,7 @@
 
 #include "core/parser/cal_str.h"
 #include "core/parser/cal_tok.h"
+#include "core/parser/cal_walk.h"
 #include "public/core_util/cal_time.h"
 #include "public/db/caldb.h"
 #include "public/util/array.h"
@@ -24,9 +25,6 @@
 #ifdef __cplusplus
 extern "C" {
 #endif
-
-/* The pass that builds events and to-dos. */
-#define CALPARSER_BUILD_PASS 2
 
 /* Builds one event. On entry *pCursor stands on the BEGIN:VEVENT token of
  * pTokens; on return it stands where the walk stopped (normally on
@@ -104,17 +102,31 @@ int calparser_create_unsupported_component_from_tokens(array_t* pTokens, array_i
 CALPARSER_API
 unsigned calparser_attendeeDecisionBit(const CALDB_COMPONENT* pComponent);
 
+/* What the property storers of a build write to: the record, the DURATION
+ * and the recurrence lists, and the inputs that decide how a value is read.
+ * Every pointer is borrowed. */
+typedef struct CALPARSER_BUILD_STATE {
+    void** ppComponent;             /* address of the record pointer */
+    CAL_TIME_DURATION** ppDuration; /* made on the first DURATION; NULL: skipped */
+    array_t* pRRules;               /* the recurrence lists; NULL ones are left alone */
+    array_t* pRDates;
+    array_t* pExRules;
+    array_t* pExDates;
+    array_t* pRDatePeriods;
+    array_t* pTimeZones;            /* the input's CAL_VTIMEZONE records */
+    int bResolvedInput;
+    const char* pLookupCtx;
+    const char* pDefaultTzid;
+} CALPARSER_BUILD_STATE;
+
 /* Stores a property that events and to-dos store alike (everything except
  * DTSTART, DTEND, DUE, COMPLETED, PERCENT-COMPLETE, PRIORITY, STATUS, TRANSP,
- * X-KVAL-DUE-TZID and the X-Z9KQ-ATTENDEE date lists). Arguments as for
- * calparser_populateVEventProp, the record given as its shared head.
- * Returns 1 when the token's property was one of them, else 0. */
+ * X-KVAL-DUE-TZID and the X-Z9KQ-ATTENDEE date lists) into pComponent, the
+ * record of pState given as its shared head. Returns 1 when the token's
+ * property was one of them, else 0 (also for a NULL token or record). */
 CALPARSER_API
 int calparser_populateSharedProp(CALPARSER_TOKEN* pToken, CALDB_COMPONENT* pComponent,
-                                 CAL_TIME_DURATION** ppDuration, array_t* pRRules,
-                                 array_t* pRDates, array_t* pExRules, array_t* pExDates,
-                                 array_t* pRDatePeriods, int bResolvedInput,
-                                 const char* pLookupCtx);
+                                 const CALPARSER_BUILD_STATE* pState);
 
 /* Stores the DTSTART (bStart set) or end-time token `pToken` (DTEND, or DUE
  * for a to-do) into *pField of the record *ppComponent. The token's TZID
@@ -134,11 +146,8 @@ typedef struct CALPARSER_COMPONENT_KIND {
     const char* pName;          /* "VEVENT", for the messages */
     iCal_Token_t aZoneProps[2]; /* stored by the pre-scan of resolved input (0: none) */
     int nZonePropLimit;         /* the pre-scan stops after this many */
-    void (*populate)(CALPARSER_TOKEN* pToken, void** ppComponent,
-                     CAL_TIME_DURATION** ppDuration, array_t* pRRules, array_t* pRDates,
-                     array_t* pExRules, array_t* pExDates, array_t* pRDatePeriods,
-                     array_t* pTimeZones, int bResolvedInput, const char* pLookupCtx,
-                     const char* pDefaultTzid);
+    /* Stores one property line; nothing when the record is missing. */
+    void (*populate)(CALPARSER_TOKEN* pToken, const CALPARSER_BUILD_STATE* pState);
     int (*setDefaults)(void** ppComponent, CAL_TIME_DURATION* pDuration);
     long (*alarmBase)(const void* pComponent);   /* what relative triggers count from */
     void (*deriveState)(void* pComponent, iCal_Token_t nMethod);

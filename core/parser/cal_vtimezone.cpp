@@ -4,6 +4,7 @@
 #include <plstr.h>
 
 #include "core/parser/cal_vzone.h"
+#include "core/parser/cal_walk.h"
 #include "core/parser/ical_components.h"
 #include "core/parser/populate.h"
 #include "public/util/kvallog.h"
@@ -12,25 +13,39 @@ namespace {
 
 constexpr unsigned kMaxSubZones = 2;
 
-/* What stopped a walk. */
-enum class WalkEnd { OwnEnd, Early, RanOut };
+/* What the walk's callbacks build. */
+struct ZoneBuild {
+    CAL_VTIMEZONE* zone;  /* NULL outside pass 1, or when memory ran out */
+    array_t* subZones;    /* every sub-zone read, kept or not */
+    int pass;
+    iCal_Token_t method;
+    int rc;
+};
 
-void log_abrupt_end(const CALPARSER_TOKEN* token)
+void store_zone_line(void* pBuild, CALPARSER_TOKEN* pToken)
 {
-    kvallog(0, KVALLOG_LEVEL_PARSE,
-            "line (%d), %s: Parse error: encountered abrupt end of parsing VTIMEZONE.",
-            (int)token->nLine, KVALLOG_CORE_SUBSYSTEM);
+    ZoneBuild* build = static_cast<ZoneBuild*>(pBuild);
+    if (build->zone && calparser_populateCalVTimeZoneProp(pToken, &build->zone) == 3)
+        build->rc = 3;
 }
 
-/* Runs the sub-zone walk for the BEGIN:STANDARD or BEGIN:DAYLIGHT under the
- * cursor; in pass 1 the newest sub-zone becomes the zone's part of that kind
- * (the one it replaces stays in subZones and is discarded at the end).
- * Returns the walk's result. */
-int read_sub_zone(array_t* tokens, array_iter_t* cursor, array_t* subZones, CAL_VTIMEZONE* zone,
-                  iCal_Token_t kind, int pass, iCal_Token_t method)
+/* Runs the sub-zone walk for a BEGIN:STANDARD or BEGIN:DAYLIGHT; in pass 1
+ * the newest sub-zone becomes the zone's part of that kind (the one it
+ * replaces stays in subZones and is discarded at the end). Whatever the
+ * sub-zone walk stopped on, the zone's walk goes on after it. */
+CALPARSER_NESTED read_sub_zone(void* pBuild, array_t* tokens, array_iter_t* cursor)
 {
+    ZoneBuild* build = static_cast<ZoneBuild*>(pBuild);
+    iCal_Token_t kind = ((const CALPARSER_TOKEN*)cursor->element)->nValue;
+    if (kind != TOKEN_DAYLIGHT && kind != TOKEN_STANDARD)
+        return CALPARSER_NESTED_NONE;
+    CAL_VTIMEZONE* zone = build->zone;
+    array_t* subZones = build->subZones;
     unsigned before = subZones ? subZones->count : 0;
-    int rc = calparser_create_vzone_from_tokens(tokens, cursor, subZones, kind, pass, method);
+    /* A zone that could not be made reads its parts without building. */
+    int pass = zone ? build->pass : CALPARSER_PASS_WALK;
+    if (calparser_create_vzone_from_tokens(tokens, cursor, subZones, kind, pass, build->method) == 3)
+        build->rc = 3;
     if (zone && subZones && subZones->count > before) {
         CAL_VZONE* newest = (CAL_VZONE*)array_last_element(subZones);
         if (kind == TOKEN_DAYLIGHT)
@@ -38,7 +53,7 @@ int read_sub_zone(array_t* tokens, array_iter_t* cursor, array_t* subZones, CAL_
         else
             zone->pStandard = newest;
     }
-    return rc;
+    return CALPARSER_NESTED_STEP_ON;
 }
 
 /* Frees the sub-zones that the zone does not keep as its parts, and the
@@ -70,9 +85,7 @@ int finish_zone(CAL_VTIMEZONE** pZone, array_t** pSubZones, array_t* timeZones,
 
     CAL_VTIMEZONE* zone = *pZone;
     if (!calparser_isValidVTimeZone(zone->pDbTimeZone)) {
-        kvallog(0, KVALLOG_LEVEL_DROPPED,
-                "line (%d), %s: Parse error: Illegally formatted VTIMEZONE.", line,
-                KVALLOG_CORE_SUBSYSTEM);
+        calparser_walk_log_illegal("VTIMEZONE", current);
         CAL_VTIMEZONE_FREE(pZone);
         return 0;
     }
@@ -125,58 +138,27 @@ int calparser_populateCalVTimeZoneProp(const CALPARSER_TOKEN* pToken, CAL_VTIMEZ
 int calparser_create_vtimezone_from_tokens(array_t* pTokens, array_iter_t* pCursor,
                                            array_t* pTimeZones, int nPass, iCal_Token_t nMethod)
 {
-    if (!pTimeZones || !pTokens || !pCursor)
-        return 1;
-    int more = array_findnext(pTokens, pCursor);
-    if (!more || !pCursor->element)
+    if (!pTimeZones || !pTokens || calparser_walk_enter(pTokens, pCursor) != 0)
         return 1;
 
-    const bool building = nPass == 1;
-    int rc = 0;
-    CAL_VTIMEZONE* zone = nullptr;
-    array_t* subZones = nullptr;
+    const bool building = nPass == CALPARSER_PASS_ZONES;
+    ZoneBuild build = {nullptr, nullptr, nPass, nMethod, 0};
     /* Without memory the tokens are still passed over, so that the driver
      * never reads the inside of the component as calendar-level lines. */
-    if (building && (!(zone = CAL_VTIMEZONE_NEW()) || !(subZones = array_new()))) {
-        CAL_VTIMEZONE_FREE(&zone);
-        rc = 3;
+    if (building && (!(build.zone = CAL_VTIMEZONE_NEW()) || !(build.subZones = array_new()))) {
+        CAL_VTIMEZONE_FREE(&build.zone);
+        build.rc = 3;
     }
+    const CALPARSER_WALK walk = {"VTIMEZONE", TOKEN_VTIMEZONE, building, &build,
+                                 store_zone_line, read_sub_zone, nullptr};
+    calparser_walk_component(&walk, pTokens, pCursor);
 
-    WalkEnd end = WalkEnd::RanOut;
-    while (more && pCursor->element) {
-        const CALPARSER_TOKEN* token = (const CALPARSER_TOKEN*)pCursor->element;
-        if (token->nType == TOKEN_END) {
-            end = token->nValue == TOKEN_VTIMEZONE ? WalkEnd::OwnEnd : WalkEnd::Early;
-            break;
-        }
-        if (token->nType == TOKEN_BEGIN) {
-            if (token->nValue != TOKEN_DAYLIGHT && token->nValue != TOKEN_STANDARD) {
-                end = WalkEnd::Early;
-                break;
-            }
-            /* A zone that could not be made reads its parts without building. */
-            int subPass = zone ? nPass : 0;
-            if (read_sub_zone(pTokens, pCursor, subZones, zone, token->nValue, subPass,
-                              nMethod) == 3)
-                rc = 3;
-        } else if (zone && calparser_populateCalVTimeZoneProp(token, &zone) == 3) {
-            rc = 3;
-        }
-        more = array_findnext(pTokens, pCursor);
-    }
-    if (building && end == WalkEnd::Early)
-        log_abrupt_end((const CALPARSER_TOKEN*)pCursor->element);
-    if (building && end == WalkEnd::RanOut)
-        kvallog(0, KVALLOG_LEVEL_PARSE,
-                "%s: Parse error: reached abrupt end of file in parsing VTIMEZONE.",
-                KVALLOG_CORE_SUBSYSTEM);
-
-    if (zone && rc == 0)
-        rc = finish_zone(&zone, &subZones, pTimeZones,
-                         (const CALPARSER_TOKEN*)pCursor->element);
-    discard_unkept_sub_zones(&subZones, zone);
-    CAL_VTIMEZONE_FREE(&zone);
-    return rc;
+    if (build.zone && build.rc == 0)
+        build.rc = finish_zone(&build.zone, &build.subZones, pTimeZones,
+                               (const CALPARSER_TOKEN*)pCursor->element);
+    discard_unkept_sub_zones(&build.subZones, build.zone);
+    CAL_VTIMEZONE_FREE(&build.zone);
+    return build.rc;
 }
 
 }  /* extern "C" */

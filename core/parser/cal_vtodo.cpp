@@ -17,29 +17,55 @@ static int text_length(const char* text)
 /* DTSTART or DUE of a to-do: without TZID, resolved input is read in
  * X-KVAL-DUE-TZID's zone (DUE only), else X-KVAL-DTSTART-TZID's, else the
  * default. */
-static void store_todo_time(CALPARSER_TOKEN* pToken, CALDB_VTODO** ppTodo, int bStart,
-                            array_t* pTimeZones, int bResolvedInput, const char* pDefaultTzid)
+static void store_todo_time(CALPARSER_TOKEN* pToken, const CALPARSER_BUILD_STATE* state,
+                            int bStart)
 {
-    CALDB_VTODO* todo = *ppTodo;
-    const char* zone = todo->pDtStartTzid ? todo->pDtStartTzid : pDefaultTzid;
+    CALDB_VTODO* todo = (CALDB_VTODO*)*state->ppComponent;
+    const char* zone = todo->pDtStartTzid ? todo->pDtStartTzid : state->pDefaultTzid;
     if (!bStart && todo->pDueTzid)
         zone = todo->pDueTzid;
-    calparser_storeComponentTime(pToken, (void**)ppTodo, bStart ? &todo->tDtStart : &todo->tDue,
-                                 bStart, zone, pTimeZones, bResolvedInput);
+    calparser_storeComponentTime(pToken, state->ppComponent,
+                                 bStart ? &todo->tDtStart : &todo->tDue, bStart, zone,
+                                 state->pTimeZones, state->bResolvedInput);
+}
+
+/* One property line of a to-do. */
+static void store_todo_line(CALPARSER_TOKEN* pToken, const CALPARSER_BUILD_STATE* state)
+{
+    if (!pToken || !state->ppComponent || !*state->ppComponent)
+        return;
+    CALDB_VTODO* todo = (CALDB_VTODO*)*state->ppComponent;
+    const char* value = pToken->pValue;
+    switch (pToken->nType) {
+    case TOKEN_DTEND:
+    case TOKEN_TRANSP:
+    case TOKEN_X_Z9KQ_ATTENDEE_RDATELIST:
+    case TOKEN_X_Z9KQ_ATTENDEE_EXDATELIST:
+        break; /* event-only properties */
+    case TOKEN_DTSTART:
+    case TOKEN_DUE: store_todo_time(pToken, state, pToken->nType == TOKEN_DTSTART); break;
+    case TOKEN_COMPLETED: calparser_storeDateTimePropertyNoTimeZones(&todo->tCompleted, value); break;
+    case TOKEN_PERCENT_COMPLETE:
+        calparser_storeIntegerProperty(&todo->nPercentComplete, value, text_length(value), nullptr);
+        break;
+    case TOKEN_X_KVAL_DUE_TZID: calparser_recurrence_populateProperties(&todo->pDueTzid, value); break;
+    case TOKEN_PRIORITY: {
+        int scratch = 0;
+        calparser_populateTodoPriorityProp(state->ppComponent, value, text_length(value), &scratch);
+        break;
+    }
+    case TOKEN_STATUS:
+        if (calparser_populateTodoStatusProp(state->ppComponent, pToken->nValue) != 0)
+            kvallog(0, KVALLOG_LEVEL_PARSE,
+                    "line (%d), %s: Bad value for STATUS in VTODO.  Assigning default value of "
+                    "NEEDS-ACTION.",
+                    (int)pToken->nLine, KVALLOG_CORE_SUBSYSTEM);
+        break;
+    default: calparser_populateSharedProp(pToken, (CALDB_COMPONENT*)todo, state); break;
+    }
 }
 
 /* ---- The to-do kind of the shared walk ---------------------------------- */
-
-static void todo_populate(CALPARSER_TOKEN* pToken, void** ppComponent,
-                          CAL_TIME_DURATION** ppDuration, array_t* pRRules, array_t* pRDates,
-                          array_t* pExRules, array_t* pExDates, array_t* pRDatePeriods,
-                          array_t* pTimeZones, int bResolvedInput, const char* pLookupCtx,
-                          const char* pDefaultTzid)
-{
-    calparser_populateVTodoProp(pToken, (CALDB_VTODO**)ppComponent, ppDuration, pRRules, pRDates,
-                                pExRules, pExDates, pRDatePeriods, pTimeZones, bResolvedInput,
-                                pLookupCtx, pDefaultTzid);
-}
 
 static int todo_set_defaults(void** ppComponent, CAL_TIME_DURATION* pDuration)
 {
@@ -75,7 +101,7 @@ static const CALPARSER_COMPONENT_KIND kTodoKind = {
     "VTODO",
     {TOKEN_X_KVAL_DTSTART_TZID, TOKEN_X_KVAL_DUE_TZID},
     2,
-    todo_populate,
+    store_todo_line,
     todo_set_defaults,
     todo_alarm_base,
     todo_derive_state,
@@ -92,44 +118,10 @@ void calparser_populateVTodoProp(CALPARSER_TOKEN* pToken, CALDB_VTODO** ppTodo,
                                  int bResolvedInput, const char* pLookupCtx,
                                  const char* pDefaultTzid)
 {
-    if (!pToken || !ppTodo || !*ppTodo)
-        return;
-    CALDB_VTODO* todo = *ppTodo;
-    const char* value = pToken->pValue;
-    switch (pToken->nType) {
-    case TOKEN_DTEND:
-    case TOKEN_TRANSP:
-    case TOKEN_X_Z9KQ_ATTENDEE_RDATELIST:
-    case TOKEN_X_Z9KQ_ATTENDEE_EXDATELIST:
-        break; /* event-only properties */
-    case TOKEN_DTSTART:
-    case TOKEN_DUE:
-        store_todo_time(pToken, ppTodo, pToken->nType == TOKEN_DTSTART, pTimeZones,
-                        bResolvedInput, pDefaultTzid);
-        break;
-    case TOKEN_COMPLETED: calparser_storeDateTimePropertyNoTimeZones(&todo->tCompleted, value); break;
-    case TOKEN_PERCENT_COMPLETE:
-        calparser_storeIntegerProperty(&todo->nPercentComplete, value, text_length(value), nullptr);
-        break;
-    case TOKEN_X_KVAL_DUE_TZID: calparser_recurrence_populateProperties(&todo->pDueTzid, value); break;
-    case TOKEN_PRIORITY: {
-        int scratch = 0;
-        calparser_populateTodoPriorityProp((void**)ppTodo, value, text_length(value), &scratch);
-        break;
-    }
-    case TOKEN_STATUS:
-        if (calparser_populateTodoStatusProp((void**)ppTodo, pToken->nValue) != 0)
-            kvallog(0, KVALLOG_LEVEL_PARSE,
-                    "line (%d), %s: Bad value for STATUS in VTODO.  Assigning default value of "
-                    "NEEDS-ACTION.",
-                    (int)pToken->nLine, KVALLOG_CORE_SUBSYSTEM);
-        break;
-    default:
-        calparser_populateSharedProp(pToken, (CALDB_COMPONENT*)todo, ppDuration, pRRules, pRDates,
-                                     pExRules, pExDates, pRDatePeriods, bResolvedInput,
-                                     pLookupCtx);
-        break;
-    }
+    const CALPARSER_BUILD_STATE state = {(void**)ppTodo, ppDuration, pRRules, pRDates,
+                                         pExRules, pExDates, pRDatePeriods, pTimeZones,
+                                         bResolvedInput, pLookupCtx, pDefaultTzid};
+    store_todo_line(pToken, &state);
 }
 
 int calparser_todo_set_defaults(CALDB_VTODO** ppTodo, CAL_TIME_DURATION* pDuration)

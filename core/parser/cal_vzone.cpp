@@ -1,14 +1,15 @@
 /* STANDARD and DAYLIGHT sub-zones: the walk, the properties and the rule. */
 #include "core/parser/cal_vzone.h"
 
+#include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 
 #include <plstr.h>
 
+#include "core/parser/cal_walk.h"
 #include "core/parser/populate.h"
 #include "public/core_util/datetime.h"
-#include "public/util/kvallog.h"
 
 namespace {
 
@@ -22,6 +23,8 @@ constexpr int kFirstWeekCountedAsLast = 4;
 constexpr int kMaxWeek = 5;
 /* Room for the longest date-time form, "YYYYMMDDTHHMMSSZ", and its NUL. */
 constexpr size_t kDateTimeRoom = 17;
+/* Room for a sub-zone's name in the messages, "DAYLIGHT TimeZone part". */
+constexpr size_t kNameRoom = 96;
 
 void reset_rule(CAL_VZONE* zone)
 {
@@ -189,16 +192,17 @@ int store_rdate(CAL_VZONE* zone, const char* value)
     return rc;
 }
 
-/* One walk step's verdict on the current token. */
-enum class Step { Store, StopAtEnd, StopEarly };
+/* What the walk's property callback stores into. */
+struct SubZoneBuild {
+    CAL_VZONE* zone;
+    int rc;
+};
 
-Step classify(const CALPARSER_TOKEN* token, iCal_Token_t kind)
+void store_sub_zone_line(void* pBuild, CALPARSER_TOKEN* pToken)
 {
-    if (token->nType == TOKEN_END)
-        return token->nValue == kind ? Step::StopAtEnd : Step::StopEarly;
-    if (token->nType == TOKEN_BEGIN)
-        return Step::StopEarly;
-    return Step::Store;
+    SubZoneBuild* build = static_cast<SubZoneBuild*>(pBuild);
+    if (build->zone && calparser_populateCalVZoneProp(pToken, &build->zone) == 3)
+        build->rc = 3;
 }
 
 }  // namespace
@@ -249,56 +253,29 @@ int calparser_create_vzone_from_tokens(array_t* pTokens, array_iter_t* pCursor, 
                                        iCal_Token_t nKind, int nPass, iCal_Token_t nMethod)
 {
     (void)nMethod;
-    const bool building = nPass == 1;
-    if (!pTokens || !pCursor || (building && !pZones))
-        return 1;
-    int more = array_findnext(pTokens, pCursor);
-    if (!more || !pCursor->element)
+    const bool building = nPass == CALPARSER_PASS_ZONES;
+    if (!pTokens || (building && !pZones) || calparser_walk_enter(pTokens, pCursor) != 0)
         return 1;
 
-    int rc = 0;
-    const char* kindName = calparser_getICALString(nKind);
-    CAL_VZONE* zone = nullptr;
+    SubZoneBuild build = {nullptr, 0};
     /* Without memory the tokens are still passed over, so that the caller
      * never reads the inside of the sub-component as its own lines. */
-    if (building && !(zone = CAL_VZONE_NEW()))
-        rc = 3;
+    if (building && !(build.zone = CAL_VZONE_NEW()))
+        build.rc = 3;
+    char name[kNameRoom];
+    snprintf(name, sizeof name, "%s TimeZone part", calparser_getICALString(nKind));
+    const CALPARSER_WALK walk = {name, nKind, building, &build, store_sub_zone_line, nullptr,
+                                 nullptr};
+    calparser_walk_component(&walk, pTokens, pCursor);
 
-    bool stopped = false;
-    while (more && pCursor->element && !stopped) {
-        const CALPARSER_TOKEN* token = (const CALPARSER_TOKEN*)pCursor->element;
-        switch (classify(token, nKind)) {
-        case Step::StopAtEnd:
-            stopped = true;
-            break;
-        case Step::StopEarly:
-            if (building)
-                kvallog(0, KVALLOG_LEVEL_PARSE,
-                        "line (%d), %s: Parse error: encountered abrupt end of parsing %s "
-                        "TimeZone part.",
-                        (int)token->nLine, KVALLOG_CORE_SUBSYSTEM, kindName);
-            stopped = true;
-            break;
-        case Step::Store:
-            if (zone && calparser_populateCalVZoneProp(token, &zone) == 3)
-                rc = 3;
-            more = array_findnext(pTokens, pCursor);
-            break;
-        }
-    }
-    if (!stopped && building)
-        kvallog(0, KVALLOG_LEVEL_PARSE,
-                "%s: Parse error: reached abrupt end of file in parsing %s TimeZone part.",
-                KVALLOG_CORE_SUBSYSTEM, kindName);
-
-    if (zone && rc == 0 && calparser_isValidZone(zone->pDbZone)) {
-        if (array_append(pZones, zone) == 0)
-            zone = nullptr;
+    if (build.zone && build.rc == 0 && calparser_isValidZone(build.zone->pDbZone)) {
+        if (array_append(pZones, build.zone) == 0)
+            build.zone = nullptr;
         else
-            rc = 3;
+            build.rc = 3;
     }
-    CAL_VZONE_FREE(&zone);
-    return rc;
+    CAL_VZONE_FREE(&build.zone);
+    return build.rc;
 }
 
 }  /* extern "C" */

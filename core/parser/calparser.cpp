@@ -111,20 +111,56 @@ void convert_raw(Intake* in, bool atEnd) {
     memmove(in->raw, in->raw + used, in->rawLen);
 }
 
+/* Runs `search` over the first `len` bytes of the text, which the lexer's
+ * searches read as ending there. */
+template <typename Search>
+bool with_text_cut_at(Intake* in, unsigned len, Search search) {
+    char hidden = in->text[len];
+    in->text[len] = '\0';
+    bool found = search(in->text, len);
+    in->text[len] = hidden;
+    return found;
+}
+
+/* Whether the `len` bytes at `text` hold a complete logical line, found by the
+ * lexer's own line-end search. */
+bool holds_complete_line(char* text, unsigned len) {
+    unsigned ignoredLine = 0;
+    return calparser_find_next_valid_CR(text, (int)len, &ignoredLine) != nullptr;
+}
+
+/* Whether a complete logical line among the `len` bytes at `text` begins with
+ * "BEGIN:VCALENDAR", the line the strict format looks for. */
+bool holds_vcalendar_line(char* text, unsigned len) {
+    static const char kVCalendarLine[] = "BEGIN:VCALENDAR";
+    char* end = text + len;
+    unsigned ignoredLine = 0;
+    for (char* line = text; line < end;) {
+        char* lineEnd = calparser_find_next_valid_CR(line, (int)(end - line), &ignoredLine);
+        if (!lineEnd) return false;
+        if (strncmp(line, kVCalendarLine, sizeof kVCalendarLine - 1) == 0) return true;
+        line = lineEnd + 1;
+    }
+    return false;
+}
+
 /* How many bytes of the text the lexer may see. While the stream goes on, a
  * trailing run of CR and LF is held back: the byte after it (the LF of a CR
  * LF pair, or the space of a fold) is still unread, and without it the lexer
- * would take the last line for complete. When the text holds no other line
- * end, the lexer would see no complete line and drop the chunk, so it gets
- * everything instead. */
-unsigned lexable_length(const Intake* in, bool atEnd) {
+ * would take the last line for complete. The run is held back only when the
+ * shortened text still holds a complete line: otherwise the lexer would drop
+ * the shortened text whole, and with it the one line that the full text
+ * completes. The first text of the strict format keeps its run too when the
+ * held-back line is the only "BEGIN:VCALENDAR" line, which that text must show. */
+unsigned lexable_length(Intake* in, bool atEnd, int nFormat) {
     unsigned len = in->textLen;
     if (atEnd) return len;
     while (len > 0 && is_line_end(in->text[len - 1])) len--;
-    if (len == in->textLen) return len;
-    for (unsigned i = 0; i < len; i++)
-        if (is_line_end(in->text[i])) return len;
-    return in->textLen;
+    if (len == in->textLen || !with_text_cut_at(in, len, holds_complete_line))
+        return in->textLen;
+    if (nFormat == CALPARSER_FORMAT_ICAL_STRICT && !with_text_cut_at(in, len, holds_vcalendar_line))
+        return in->textLen;
+    return len;
 }
 
 /* Lexes the first `len` bytes of the text; with an arena (iCalendar formats
@@ -186,12 +222,15 @@ int create_token_list(protstream* pStream, array_t** ppTokens, int nFormat, cons
         fill_raw(&in);
         bool atEnd = !stream_has_more(pStream);
         convert_raw(&in, atEnd);
-        rc = lex_text(&in, lexable_length(&in, atEnd), ppTokens, nFormat, arena);
+        rc = lex_text(&in, lexable_length(&in, atEnd, nFormat), ppTokens, nFormat, arena);
         /* The VCALENDAR check applies to the first chunk only. */
         if (nFormat == CALPARSER_FORMAT_ICAL_STRICT) nFormat = CALPARSER_FORMAT_ICAL;
         /* What follows the last line end of the stream is never lexed. */
         if (rc > 0 || atEnd) break;
     }
+    /* A stream cut off by a read error is not a whole calendar: the tokens
+     * made so far stay, but the intake fails. */
+    if (rc == 0 && prot_error(pStream)) rc = 2;
 done:
     free(in.raw);
     free(in.text);
@@ -255,9 +294,10 @@ int calparser_prot_to_dbstruct(protstream* pStream, array_t** ppComponents, int 
                                                      pDefaultTzid, pCalProps, pnMethodState,
                                                      pLookupCtx);
     if (rc == 0)
-        rc = calparser_create_components_from_tokens(result, tokens, CALPARSER_PASS_COMPONENTS,
-                                                     pDefaultTzid, pCalProps, pnMethodState,
-                                                     pLookupCtx);
+        rc = calparser_create_components_from_arena_tokens(result, tokens,
+                                                           CALPARSER_PASS_COMPONENTS, pDefaultTzid,
+                                                           pCalProps, pnMethodState, pLookupCtx,
+                                                           arena);
     *ppComponents = result;
     if (!arena) calparser_FreeTokenList(tokens);
     array_delete(tokens);

@@ -60,6 +60,7 @@
 #include "core/parser/cal_vtimezone_array.h"
 #include "core/parser/cal_vtodo.h"
 #include "core/parser/cal_vzone.h"
+#include "core/parser/cal_walk.h"
 #include "core/parser/cal_xprops.h"
 #include "core/parser/calparser_strtime.h"
 #include "core/parser/calparser_time.h"
@@ -86,12 +87,6 @@
 extern "C" {
 #endif
 
-/* The two walks of the assembly driver over one token list. */
-typedef enum eCALPARSER_PARSER_PASS {
-    CALPARSER_PASS_ZONES = 1,    /* time zones and calendar properties */
-    CALPARSER_PASS_COMPONENTS = 2 /* events and to-dos, then expansion */
-} eCALPARSER_PARSER_PASS;
-
 /* ---- Parse entry ---------------------------------------------------------- */
 
 /* Parses the whole of `pStream` and stores the result array in *ppComponents
@@ -107,7 +102,8 @@ typedef enum eCALPARSER_PARSER_PASS {
  * (nothing made); 2 the input did not lex or build (nothing was read, format 4
  * without BEGIN:VCALENDAR, ...): *ppComponents then holds what was built,
  * possibly an empty array; 3 the result array could not be made
- * (*ppComponents is NULL). The caller owns the result array. */
+ * (*ppComponents is NULL). A read error of the stream gives 2 too. The caller
+ * owns the result array. */
 CALPARSER_API
 int calparser_prot_to_dbstruct(protstream* pStream, array_t** ppComponents, int nFormat,
                                int nUnused, const char* pCharset, char* pDefaultTzid,
@@ -121,7 +117,8 @@ int calparser_prot_to_dbstruct(protstream* pStream, array_t** ppComponents, int 
  * of the stream is not lexed. nUnused is ignored.
  * Returns 0; 3 when a buffer cannot be allocated; else the first positive
  * result of the lexer (1 bad arguments, 2 format 4 and no line of the first
- * chunk begins with "BEGIN:VCALENDAR", 3 allocation failure). */
+ * chunk begins with "BEGIN:VCALENDAR", 3 allocation failure); 2 when a read
+ * of the stream failed (the tokens of the text read before stay). */
 CALPARSER_API
 int calparser_create_token_list(protstream* pStream, array_t** ppTokens, int nFormat,
                                 int nUnused, const char* pCharset);
@@ -192,8 +189,9 @@ int parser_init(void);
 CALPARSER_API
 int parser_uninit(void);
 
-/* Opaque handles of the server's directory-connection pools. The library
- * only stores them; they are set once at start-up. */
+/* Handles of the directory-connection pools, set once at start-up: they
+ * choose the directory the look-ups ask (public/core_util/userattr_ldap.h
+ * opens pools and says how; 0 in both is the configured directory). */
 CALPARSER_API
 extern uint32_t admin_ldpool;
 CALPARSER_API

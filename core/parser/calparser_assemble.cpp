@@ -11,6 +11,7 @@
 #include "core/parser/cal_expand.h"
 #include "core/parser/cal_str.h"
 #include "core/parser/cal_tok.h"
+#include "core/parser/cal_tok_arena.h"
 #include "core/parser/cal_vevent.h"
 #include "core/parser/cal_vtimezone.h"
 #include "core/parser/cal_vtodo.h"
@@ -256,6 +257,18 @@ int calparser_create_components_from_tokens(array_t* pResult, array_t* pTokens,
                                             eCALPARSER_PARSER_PASS nPass, char* pDefaultTzid,
                                             CALDB_CALPROPS* pCalProps, unsigned* pnMethodState,
                                             char* pLookupCtx) {
+    return calparser_create_components_from_arena_tokens(pResult, pTokens, nPass, pDefaultTzid,
+                                                         pCalProps, pnMethodState, pLookupCtx,
+                                                         nullptr);
+}
+
+}  // extern "C"
+
+int calparser_create_components_from_arena_tokens(array_t* pResult, array_t* pTokens,
+                                                  eCALPARSER_PARSER_PASS nPass,
+                                                  char* pDefaultTzid, CALDB_CALPROPS* pCalProps,
+                                                  unsigned* pnMethodState, char* pLookupCtx,
+                                                  calparser_arena* arena) {
     array_iter_t cursor = {};
     if (!pResult || !pTokens || !array_findfirst(pTokens, &cursor) || !cursor.element) return 1;
     Walk w = {};
@@ -269,6 +282,9 @@ int calparser_create_components_from_tokens(array_t* pResult, array_t* pTokens,
         if (t->nType == TOKEN_BEGIN) {
             if (!is_begin(t, TOKEN_VCALENDAR))
                 dispatch_begin(&w, pTokens, &cursor, t, pDefaultTzid, pLookupCtx);
+            /* Nothing reads the tokens before a built component again. */
+            if (nPass == CALPARSER_PASS_COMPONENTS)
+                calparser_arena_release_before(arena, cursor.element);
         } else if (t->nType == TOKEN_METHOD) {
             follow_method(&w, t);
         } else if (nPass == CALPARSER_PASS_ZONES) {
@@ -286,8 +302,6 @@ int calparser_create_components_from_tokens(array_t* pResult, array_t* pTokens,
     if (pnMethodState) *pnMethodState = (unsigned)calparser_getCompStateMethod(w.method);
     return rc;
 }
-
-}  // extern "C"
 
 int calparser_handle_X_KVAL_tokens(CALPARSER_TOKEN* pToken, CALDB_CALPROPS* pCalProps) {
     return calparser_handle_X_KVAL_tokens(pToken, pCalProps, 0, nullptr);

@@ -162,49 +162,50 @@ int append_calendar_copy(array_t* list, const CALDB_ATTENDEE* att, const MailMat
     return rc != 0 ? rc : appended;
 }
 
-/* Resolves the mailto attendee `att` through the directory and appends the
- * copies it yields to `list`; `att` stays the caller's. Returns 0 or 3. */
-int resolve_mail_address(array_t* list, const CALDB_ATTENDEE* att, const char* pLookupCtx)
+/* Resolves the mailto attendee *ppAtt through the directory and appends what
+ * it yields to `list`: a copy per directory calendar, or else the attendee
+ * itself (a copy would only cost a copy and a free). *ppAtt is taken or freed
+ * and NULL afterwards. Returns 0 or 3. */
+int resolve_mail_address(array_t* list, CALDB_ATTENDEE** ppAtt, const char* pLookupCtx)
 {
+    CALDB_ATTENDEE* att = *ppAtt;
     char* mail = smtp_FilterAddress(att->pAddr);
-    kvallog(0, KVALLOG_LEVEL_TRACE,
-            "%s: pMail = %s.\n", KVALLOG_CORE_SUBSYSTEM, mail ? mail : "NULL");
+    kvallog(0, 7, "%s: pMail = %s.\n", KVALLOG_CORE_SUBSYSTEM, mail ? mail : "NULL");
 
     MailMatches found;
     int matchAliases = 1;
     int rc = userattr_search_calids_with_mail(mail, pLookupCtx, &found.calids, &found.cns,
                                               &found.mails, &matchAliases, 0);
     PL_strfree(mail);
-    if (rc == 3)
+    if (rc == 3) {
+        caldb_FreeAttendee(ppAtt);
         return 3;
+    }
     rc = 0;
 
     unsigned idCount = count_of(found.calids);
     unsigned mailCount = count_of(found.mails);
-    CALDB_ATTENDEE* copy = nullptr;
     if (idCount >= 1) {
         for (unsigned i = 0; i < idCount && rc == 0; i++)
             rc = append_calendar_copy(list, att, found, i);
     } else if (mailCount <= 1) {
         // A user without a calendar, or an address the directory does not know.
-        if (caldb_copyConstructorAttendee(att, &copy) != 0)
-            return 3;
         const char* cn = text_at(found.cns, 0);
-        if (cn && str_replace_copy(&copy->pCn, cn) != 0)
+        if (cn && str_replace_copy(&att->pCn, cn) != 0)
             rc = 3;
         const char* directoryMail = text_at(found.mails, 0);
         if (rc == 0 && directoryMail) {
             char* address = new_mailto(directoryMail);
             if (address)
-                replace_text(&copy->pAddr, address);
+                replace_text(&att->pAddr, address);
             else
                 rc = 3;
         }
         if (rc == 0)
-            rc = append_attendee(list, &copy);
-        caldb_FreeAttendee(&copy);
+            rc = append_attendee(list, ppAtt);
     }
     // Several users without a calendar share the address: nobody to pick.
+    caldb_FreeAttendee(ppAtt);  // a no-op once the list took it
     return rc;
 }
 
@@ -337,9 +338,7 @@ int calparser_storeSingleAttendeeProp(array_t** ppAttendees, const CALPARSER_TOK
                 "%s: original pAtt->pAddr = %s.\n", KVALLOG_CORE_SUBSYSTEM, att->pAddr);
         if (bResolvedInput)
             return append_resolved(*ppAttendees, &att);
-        int rc = resolve_mail_address(*ppAttendees, att, pLookupCtx);
-        caldb_FreeAttendee(&att);  // only copies stay in the list
-        return rc;
+        return resolve_mail_address(*ppAttendees, &att, pLookupCtx);
     }
 
     replace_text(&att->pCalid, value);

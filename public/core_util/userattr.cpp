@@ -1,139 +1,37 @@
-/* The in-memory directory and its look-ups. */
+/* The directory look-ups: argument checks, then the LDAP directory or the
+ * in-memory table answers. */
 #include "public/core_util/userattr.h"
 
-#include "public/core_util/userattr_ldif.h"
-#include "public/util/config.h"
-#include "public/util/kvallog.h"
+#include "public/core_util/userattr_ldap_lookup.h"
+#include "public/core_util/userattr_ldap_registry.h"
+#include "public/core_util/userattr_table.h"
 
-#include <plstr.h>
-
-#include <fstream>
 #include <initializer_list>
-#include <memory>
-#include <mutex>
-#include <new>
-#include <shared_mutex>
-#include <string>
-#include <vector>
 
 namespace {
 
-constexpr const char* kLdifConfigKey = "directory.ldif";
+constexpr int kDirectoryFailed = 4;
 
-/* The process's directory. Readers share the lock; adding, clearing and
- * (re)reading the configured file hold it alone. */
-struct Directory {
-    std::shared_mutex lock;
-    std::vector<userattr_entry> fileEntries;
-    std::vector<userattr_entry> addedEntries;
-    std::string loadedPath;     /* the configured name the file entries came from */
-    bool fileChecked = false;   /* loadedPath is valid */
-};
-
-Directory g_directory;
-
-/* Reads the configured LDIF file when the configured name differs from the
- * one last read. The file is parsed before the exclusive lock is taken. */
-void sync_with_configuration()
-{
-    const char* value = config_get_string(config_getdefaultcache(), kLdifConfigKey, nullptr);
-    std::string configured = value ? value : "";
-    {
-        std::shared_lock<std::shared_mutex> reader(g_directory.lock);
-        if (g_directory.fileChecked && g_directory.loadedPath == configured)
-            return;
-    }
-    std::vector<userattr_entry> entries;
-    bool readable = true;
-    if (!configured.empty()) {
-        std::ifstream in(configured);
-        readable = in.is_open();
-        if (readable)
-            userattr_read_ldif(in, &entries);
-    }
-    std::unique_lock<std::shared_mutex> writer(g_directory.lock);
-    if (g_directory.fileChecked && g_directory.loadedPath == configured)
-        return;  /* another thread got here first */
-    g_directory.loadedPath = configured;  /* may throw: nothing changed yet */
-    g_directory.fileEntries.swap(entries);
-    g_directory.fileChecked = true;
-    if (!readable)
-        kvallog(0, KVALLOG_LEVEL_DROPPED,
-                "%s: directory file %s cannot be read; no directory entries loaded from it.",
-                KVALLOG_CORE_SUBSYSTEM, configured.c_str());
-}
-
-bool same_text(const std::string& field, const char* text)
-{
-    return !field.empty() && PL_strcasecmp(field.c_str(), text) == 0;
-}
-
-/* Calls visit(entry) for every entry in directory order (file first). */
-template <typename Visit>
-void for_each_entry(Visit visit)
-{
-    for (const userattr_entry& entry : g_directory.fileEntries)
-        visit(entry);
-    for (const userattr_entry& entry : g_directory.addedEntries)
-        visit(entry);
-}
-
-struct ListDeleter {
-    void operator()(array_t* list) const { array_free_and_destroy(&list); }
-};
-using OwnedList = std::unique_ptr<array_t, ListDeleter>;
-
-/* Appends a copy of `text` (an empty text appends NULL) to *list, making the
- * list on first use. Throws std::bad_alloc when memory runs out. */
-void append_copy(OwnedList* list, const std::string& text, const char* prefix = "")
-{
-    if (!*list) {
-        list->reset(array_new());
-        if (!*list)
-            throw std::bad_alloc();
-    }
-    char* copy = nullptr;
-    if (!text.empty()) {
-        std::string whole = prefix + text;
-        if (!(copy = PL_strdup(whole.c_str())))
-            throw std::bad_alloc();
-    }
-    if (array_append(list->get(), copy) != 0) {
-        PL_strfree(copy);
-        throw std::bad_alloc();
-    }
-}
-
-void hand_out(OwnedList* list, array_t** out)
-{
-    if (out)
-        *out = list->release();
-}
-
-/* The mailto: forms of the distinct primary addresses of the entries whose
- * field (chosen by `field`) equals `key`. */
-int search_mail(const char* key, array_t** pMails, std::string userattr_entry::*field)
+/* The mail search by calendar id or user id; `attribute` picks the LDAP
+ * attribute from the settings, `tableSearch` the table's search. */
+int search_mail(const char* key, array_t** pMails,
+                std::string userattr_ldap_settings::*attribute,
+                void (*tableSearch)(const char*, array_t**))
 {
     if (pMails)
         *pMails = nullptr;
     if (!key || !pMails)
         return 1;
     try {
-        sync_with_configuration();
-        OwnedList mails;
-        std::vector<const std::string*> seen;
-        std::shared_lock<std::shared_mutex> reader(g_directory.lock);
-        for_each_entry([&](const userattr_entry& entry) {
-            if (!same_text(entry.*field, key) || entry.mail.empty())
-                return;
-            for (const std::string* earlier : seen)
-                if (same_text(*earlier, entry.mail.c_str()))
-                    return;
-            seen.push_back(&entry.mail);
-            append_copy(&mails, entry.mail, "mailto:");
-        });
-        hand_out(&mails, pMails);
-        return 0;
+        userattr_ldap_choice choice = userattr_ldap_choose();
+        if (choice.useTable) {
+            tableSearch(key, pMails);
+            return 0;
+        }
+        if (!choice.pool)
+            return kDirectoryFailed;
+        const std::string& name = choice.pool->settings().*attribute;
+        return userattr_ldap_mail_with(*choice.pool, name, key, pMails) ? 0 : kDirectoryFailed;
     } catch (...) {
         return 3;
     }
@@ -145,30 +43,13 @@ extern "C" {
 
 int userattr_directory_add(const char* uid, const char* calid, const char* cn, const char* mail)
 {
-    auto text = [](const char* s) { return std::string(s ? s : ""); };
-    try {
-        userattr_entry entry;
-        entry.uid = text(uid);
-        entry.calid = text(calid);
-        entry.cn = text(cn);
-        entry.mail = text(mail);
-        if (entry.uid.empty() && entry.calid.empty() && entry.mail.empty())
-            return 1;
-        std::unique_lock<std::shared_mutex> writer(g_directory.lock);
-        g_directory.addedEntries.push_back(std::move(entry));
-        return 0;
-    } catch (...) {
-        return 3;
-    }
+    return userattr_table_add(uid, calid, cn, mail);
 }
 
 void userattr_directory_clear(void)
 {
-    std::unique_lock<std::shared_mutex> writer(g_directory.lock);
-    g_directory.fileEntries.clear();
-    g_directory.addedEntries.clear();
-    g_directory.loadedPath.clear();
-    g_directory.fileChecked = false;
+    userattr_table_clear();
+    userattr_ldap_forget_answers();
 }
 
 int userattr_search_calids_with_mail(const char* mail, const char* lookupCtx, array_t** pCalids,
@@ -184,42 +65,18 @@ int userattr_search_calids_with_mail(const char* mail, const char* lookupCtx, ar
     bool matchAliases = *pnMatchAliases != 0;
     *pnMatchAliases = 0;
     try {
-        sync_with_configuration();
-        struct Match {
-            const userattr_entry* entry;
-            const std::string* address;  /* the address handed out */
-        };
-        std::vector<Match> matches;
-        bool anyCalid = false;
-        std::shared_lock<std::shared_mutex> reader(g_directory.lock);
-        for_each_entry([&](const userattr_entry& entry) {
-            const std::string* hit = same_text(entry.mail, mail) ? &entry.mail : nullptr;
-            for (size_t i = 0; !hit && matchAliases && i < entry.aliases.size(); ++i)
-                if (same_text(entry.aliases[i], mail))
-                    hit = &entry.aliases[i];
-            if (!hit)
-                return;
-            matches.push_back({&entry, entry.mail.empty() ? hit : &entry.mail});
-            anyCalid = anyCalid || !entry.calid.empty();
-        });
-        OwnedList calids, cns, mails;
-        int listed = 0;
-        for (const Match& match : matches) {
-            if (anyCalid && match.entry->calid.empty())
-                continue;
-            if (nMaxResults != 0 && static_cast<unsigned>(listed) == nMaxResults)
-                break;
-            if (anyCalid)
-                append_copy(&calids, match.entry->calid);
-            append_copy(&cns, match.entry->cn);
-            append_copy(&mails, *match.address);
-            ++listed;
+        userattr_ldap_choice choice = userattr_ldap_choose();
+        if (choice.useTable) {
+            userattr_table_calids_with_mail(mail, matchAliases, nMaxResults, pCalids, pCns,
+                                            pMails, pnMatchAliases);
+            return 0;
         }
-        hand_out(&calids, pCalids);
-        hand_out(&cns, pCns);
-        hand_out(&mails, pMails);
-        *pnMatchAliases = listed;
-        return 0;
+        if (!choice.pool)
+            return kDirectoryFailed;
+        return userattr_ldap_calids_with_mail(*choice.pool, mail, matchAliases, nMaxResults,
+                                              pCalids, pCns, pMails, pnMatchAliases)
+                   ? 0
+                   : kDirectoryFailed;
     } catch (...) {
         return 3;
     }
@@ -228,13 +85,15 @@ int userattr_search_calids_with_mail(const char* mail, const char* lookupCtx, ar
 int userattr_search_mail_with_calid(const char* calid, const char* lookupCtx, array_t** pMails)
 {
     (void)lookupCtx;
-    return search_mail(calid, pMails, &userattr_entry::calid);
+    return search_mail(calid, pMails, &userattr_ldap_settings::calidAttr,
+                       userattr_table_mail_with_calid);
 }
 
 int userattr_search_mail_with_uid(const char* uid, const char* lookupCtx, array_t** pMails)
 {
     (void)lookupCtx;
-    return search_mail(uid, pMails, &userattr_entry::uid);
+    return search_mail(uid, pMails, &userattr_ldap_settings::uidAttr,
+                       userattr_table_mail_with_uid);
 }
 
 }  // extern "C"

@@ -1,6 +1,11 @@
 /* Directory look-ups: calendar ids, common names and mail addresses of users.
  *
- * The directory is an in-memory table of entries, each with up to four texts:
+ * The look-ups ask an LDAP directory when one is configured or selected
+ * (userattr_ldap.h says how, and how it maps entries to these results);
+ * otherwise they read the in-memory table below. Either way the results have
+ * the form described here.
+ *
+ * The in-memory directory is a table of entries, each with up to four texts:
  * a user id, a calendar id, a common name and a primary mail address, plus
  * alternate mail addresses for entries read from a file. It is empty until
  * entries are added with userattr_directory_add or read from the LDIF file
@@ -28,13 +33,15 @@
  * Matching ignores ASCII letter case. Look-ups may run from any number of
  * threads at once; adding and clearing take an exclusive lock.
  *
- * `lookupCtx` is the caller's directory connection context; the in-memory
- * directory has one table only and accepts any value, NULL included.
+ * `lookupCtx` is the caller's directory connection context; neither the
+ * table nor the LDAP directories use it (the pool handles choose the
+ * directory), so any value, NULL included, is accepted.
  *
  * Every list handed out is a new array_t of texts (free with
  * array_free_and_destroy), or NULL when the look-up found nothing. Results:
- * 0 done (found or not), 1 a required argument is NULL, 3 memory ran out (all
- * outputs NULL). */
+ * 0 done (found or not), 1 a required argument is NULL, 3 memory ran out, 4
+ * the LDAP directory did not answer (logged; callers treat it as found
+ * nothing); all outputs are NULL unless the result is 0. */
 #ifndef PUBLIC_CORE_UTIL_USERATTR_H
 #define PUBLIC_CORE_UTIL_USERATTR_H
 
@@ -52,7 +59,8 @@ CALPARSER_API
 int userattr_directory_add(const char* uid, const char* calid, const char* cn, const char* mail);
 
 /* Removes every entry, those added by hand and those read from the file; the
- * configured file is read again at the next look-up. */
+ * configured file is read again at the next look-up. Also forgets the answers
+ * cached from LDAP directories. */
 CALPARSER_API
 void userattr_directory_clear(void);
 

@@ -6,7 +6,7 @@
 
 /* Capacity of a first allocation; afterwards the capacity doubles, so n appends
  * cost O(n) copies in total. */
-static constexpr unsigned kFirstCapacity = 8;
+static constexpr unsigned kFirstCapacity = 4;
 
 /* Makes room for at least one more slot. Returns 0, or 3 when memory runs out
  * (the array is then unchanged). */

@@ -29,6 +29,7 @@ struct config_cache {
     std::map<std::string, const char*> current; /* key -> interned value */
     std::vector<std::string> loadProblems;      /* logged once loading is done */
     std::atomic<bool> problemsPending{false};
+    std::atomic<unsigned> version{0};           /* bumped by every change */
 };
 
 static bool is_blank(char c) {
@@ -46,6 +47,7 @@ static std::string trimmed(const std::string& text) {
 static void store_locked(config_cache* cache, const std::string& key, const std::string& value) {
     auto interned = cache->values.insert(value).first;
     cache->current[key] = interned->c_str();
+    cache->version.fetch_add(1, std::memory_order_release);
 }
 
 /* Reads `key = value` lines from `path` into `cache`. Blank lines and lines
@@ -105,7 +107,9 @@ static config_cache* create_default_cache() {
 
 config_cache* config_getdefaultcache(void) {
     static config_cache* const cache = create_default_cache();
-    if (cache->problemsPending.exchange(false)) {
+    /* A plain load first: the exchange would write the shared flag on every call. */
+    if (cache->problemsPending.load(std::memory_order_relaxed) &&
+        cache->problemsPending.exchange(false)) {
         for (const std::string& problem : cache->loadProblems)
             kvallog(0, KVALLOG_LEVEL_DROPPED, "%s: %s", KVALLOG_CORE_SUBSYSTEM, problem.c_str());
     }
@@ -136,6 +140,10 @@ int config_get_int(config_cache* handle, const char* key, int defaultValue) {
     return (int)value;
 }
 
+unsigned config_get_version(config_cache* handle) {
+    return handle ? handle->version.load(std::memory_order_acquire) : 0;
+}
+
 int config_set_string(config_cache* handle, const char* key, const char* value) {
     if (!handle || !key) return 1;
     try {
@@ -143,7 +151,7 @@ int config_set_string(config_cache* handle, const char* key, const char* value) 
         if (value)
             store_locked(handle, key, value);
         else
-            handle->current.erase(key);
+            if (handle->current.erase(key)) handle->version.fetch_add(1, std::memory_order_release);
     } catch (...) {
         return 3;
     }

@@ -10,6 +10,7 @@
 #include <string.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <mutex>
 
 const char* KVALLOG_CORE_SUBSYSTEM = "calparser";
@@ -25,6 +26,7 @@ struct LogDestination {
     std::mutex lock; /* guards sink/ctx and serialises writes to stderr */
     kvallog_sink_t sink = nullptr;
     void* ctx = nullptr;
+    std::atomic<bool> hasSink{false}; /* sink != nullptr, readable without the lock */
 };
 
 /* Never destroyed: threads may log while the process exits. */
@@ -77,6 +79,23 @@ done:
     return text;
 }
 
+/* The highest level the default destination writes ("log.level"). Each thread
+ * reads the setting again only after the configuration has changed, so that
+ * the many lines a parse logs below the limit cost no lock. */
+int max_level() {
+    thread_local bool known = false;
+    thread_local unsigned seenVersion = 0;
+    thread_local int level = kDefaultMaxLevel;
+    config_cache* config = config_getdefaultcache();
+    unsigned version = config_get_version(config);
+    if (!known || version != seenVersion) {
+        level = config_get_int(config, "log.level", kDefaultMaxLevel);
+        seenVersion = version;
+        known = true;
+    }
+    return level;
+}
+
 } // namespace
 
 extern "C" kvallog_sink_t kvallog_set_sink(kvallog_sink_t sink, void* ctx) {
@@ -85,6 +104,7 @@ extern "C" kvallog_sink_t kvallog_set_sink(kvallog_sink_t sink, void* ctx) {
     kvallog_sink_t previous = dest.sink;
     dest.sink = sink;
     dest.ctx = sink ? ctx : nullptr;
+    dest.hasSink.store(sink != nullptr, std::memory_order_release);
     return previous;
 }
 
@@ -92,6 +112,8 @@ extern "C" void kvallog(int facility, int level, const char* format, ...) {
     (void)facility;
     if (!format) return;
     LogDestination& dest = destination();
+    /* A line the default destination drops costs neither the lock nor a format. */
+    if (!dest.hasSink.load(std::memory_order_acquire) && level > max_level()) return;
     kvallog_sink_t sink;
     void* ctx;
     {
@@ -100,8 +122,7 @@ extern "C" void kvallog(int facility, int level, const char* format, ...) {
         ctx = dest.ctx;
     }
     /* Read before formatting, outside the lock: the configuration cache may log. */
-    if (!sink && level > config_get_int(config_getdefaultcache(), "log.level", kDefaultMaxLevel))
-        return;
+    if (!sink && level > max_level()) return;
 
     char stackBuffer[kStackLineSize];
     size_t length = 0;

@@ -123,6 +123,10 @@ int prot_fill(protstream* s) {
     return *s->ptr++;
 }
 
+int prot_error(const protstream* s) {
+    return s ? s->error : 0;
+}
+
 /* Writes all `len` bytes to the descriptor, retrying after signals and short
  * writes. Returns 0, or -1 after noting the error. */
 static int write_descriptor(protstream* s, const unsigned char* data, size_t len) {

@@ -47,6 +47,10 @@ int prot_read(protstream* s, char* buf, unsigned n);
  * empty; -1 at the end of the stream, after a read error, or for a write stream. */
 CALPARSER_API
 int prot_fill(protstream* s);
+/* The errno of the first read or write error of `s`, 0 while there was none
+ * (the end of the stream is not an error). NULL gives 0. */
+CALPARSER_API
+int prot_error(const protstream* s);
 /* Writes printf-formatted text of any length; returns 0, or -1 on error (a
  * write error is logged at level 3 and every later write fails). */
 CALPARSER_API

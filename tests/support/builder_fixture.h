@@ -95,7 +95,7 @@ struct Built {
 /* The inputs of one build beside the tokens. */
 struct BuildOptions {
     iCal_Token_t method = TOKEN_PUBLISH;
-    int pass = CALPARSER_BUILD_PASS;
+    int pass = CALPARSER_PASS_COMPONENTS;
     int resolved = 0;
 };
 

@@ -1,7 +1,8 @@
 /* calparse: show what the library makes of calendar files.
  *
  *   calparse [--format ical|ical-strict|xml|sxml] [--charset NAME] [--tz ZONE]
- *            [--output summary|json|sxml|tokens] [FILE...]
+ *            [--output summary|json|sxml|tokens] [--config FILE] [FILE...]
+ *   calparse --help | --version
  *
  * Reads each FILE (standard input when there is none, or for "-") through the
  * library's parse entry, exactly as a server would, and prints the time zones,
@@ -9,18 +10,24 @@
  * lexer (tokens). --tz names the zone of date-times without one and the zone
  * local times are shown in; without it each component is shown in its own
  * zone (X-KVAL-DTSTART-TZID, else the first zone of the input, else the
- * server's default zone).
+ * server's default zone). --config names the configuration file, as the
+ * environment variable CALPARSER_CONFIG does (the default zone, the
+ * directory that resolves attendees, ...).
  * Summary and json list events and to-dos in the order the parse made them,
  * except that the instances of an expanded series come earliest first (the
  * library leaves them latest first); sxml writes the library's order as is.
- * Exit status: 0 every input parsed; 1 an input could not be read or did not
- * parse (the reason goes to standard error with the file name); 2 a usage error. */
+ * Exit status (tools/calparse/calparse.1): 0 every input parsed; 1 a usage
+ * error; 2 an input did not parse; 3 an input could not be read (the reason
+ * goes to standard error with the file name). With several failures the
+ * highest status is returned. */
 #include <errno.h>
 #include <fcntl.h>
 #include <stdio.h>
+#include <stdlib.h>
 #include <string.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <exception>
 #include <vector>
 
@@ -33,15 +40,21 @@ namespace {
 using calparse::Options;
 using calparse::Output;
 using calparse::Parsed;
+using calparse::Request;
 
-constexpr int kExitFailure = 1;
-constexpr int kExitUsage = 2;
+constexpr int kExitParsed = 0;
+constexpr int kExitUsage = 1;
+constexpr int kExitNotParsed = 2;
+constexpr int kExitUnreadable = 3;
 
-void usage() {
-    fprintf(stderr,
+void usage(FILE* out) {
+    fprintf(out,
             "usage: calparse [--format ical|ical-strict|xml|sxml] [--charset NAME] [--tz ZONE]\n"
-            "                [--output summary|json|sxml|tokens] [FILE...]\n"
-            "Instances of a recurring series are listed earliest first (summary, json).\n");
+            "                [--output summary|json|sxml|tokens] [--config FILE] [FILE...]\n"
+            "       calparse --help | --version\n"
+            "Instances of a recurring series are listed earliest first (summary, json).\n"
+            "Exit status: 0 parsed, 1 usage error, 2 an input did not parse,\n"
+            "3 an input could not be read.\n");
 }
 
 int format_code(const char* name) {
@@ -57,6 +70,7 @@ bool output_kind(const char* name, Output* pOutput) {
     else if (strcmp(name, "json") == 0) *pOutput = Output::Json;
     else if (strcmp(name, "sxml") == 0) *pOutput = Output::Sxml;
     else if (strcmp(name, "tokens") == 0) *pOutput = Output::Tokens;
+    // "ical" (the records written back as iCalendar) joins here with the serializer.
     else return false;
     return true;
 }
@@ -68,12 +82,16 @@ bool read_arguments(int argc, char** argv, Options* opt, std::vector<const char*
         const char* arg = argv[i];
         const char* value = i + 1 < argc ? argv[i + 1] : nullptr;
         bool takesValue = strcmp(arg, "--format") == 0 || strcmp(arg, "--charset") == 0 ||
-                          strcmp(arg, "--tz") == 0 || strcmp(arg, "--output") == 0;
+                          strcmp(arg, "--tz") == 0 || strcmp(arg, "--output") == 0 ||
+                          strcmp(arg, "--config") == 0;
         if (takesValue && !value) {
             fprintf(stderr, "calparse: %s needs a value\n", arg);
             return false;
         }
-        if (strcmp(arg, "--format") == 0) {
+        if (strcmp(arg, "--help") == 0 || strcmp(arg, "--version") == 0) {
+            opt->request = arg[2] == 'h' ? Request::Help : Request::Version;
+            return true;
+        } else if (strcmp(arg, "--format") == 0) {
             if (!(opt->format = format_code(value))) {
                 fprintf(stderr, "calparse: unknown format %s\n", value);
                 return false;
@@ -88,6 +106,9 @@ bool read_arguments(int argc, char** argv, Options* opt, std::vector<const char*
                 fprintf(stderr, "calparse: unknown output %s\n", value);
                 return false;
             }
+        } else if (strcmp(arg, "--config") == 0) {
+            // Read when the configuration is first used, which comes later.
+            setenv("CALPARSER_CONFIG", value, 1);
         } else if (arg[0] == '-' && arg[1] != '\0') {
             fprintf(stderr, "calparse: unknown option %s\n", arg);
             return false;
@@ -116,7 +137,7 @@ int show_input(const char* name, int fd, const Options& opt) {
     protstream* stream = prot_file(fd, 0);
     if (!stream) {
         fprintf(stderr, "calparse: %s: out of memory\n", name);
-        return kExitFailure;
+        return kExitNotParsed;
     }
     int status = 0;
     if (opt.output == Output::Tokens) {
@@ -127,7 +148,7 @@ int show_input(const char* name, int fd, const Options& opt) {
         else if (status != 0)
             fprintf(stderr, "calparse: %s: out of memory\n", name);
         prot_free(stream);
-        return status == 0 ? 0 : kExitFailure;
+        return status == 0 ? kExitParsed : kExitNotParsed;
     }
     Parsed in;
     in.name = name;
@@ -147,11 +168,11 @@ int show_input(const char* name, int fd, const Options& opt) {
     }
     if (in.status != 0) {
         fprintf(stderr, "calparse: %s: %s\n", name, calparse::status_text(in.status));
-        status = kExitFailure;
+        status = kExitNotParsed;
     }
     if (written != 0) {
         fprintf(stderr, "calparse: %s: cannot write the output\n", name);
-        status = kExitFailure;
+        status = kExitNotParsed;
     }
     return status;
 }
@@ -160,8 +181,16 @@ int run(int argc, char** argv) {
     Options opt;
     std::vector<const char*> files;
     if (!read_arguments(argc, argv, &opt, &files)) {
-        usage();
+        usage(stderr);
         return kExitUsage;
+    }
+    if (opt.request == Request::Help) {
+        usage(stdout);
+        return kExitParsed;
+    }
+    if (opt.request == Request::Version) {
+        printf("calparse (core_parser10) %s\n", CALPARSER_VERSION);
+        return kExitParsed;
     }
     if (!opt.tzGiven)
         opt.defaultTzid = config_get_string(config_getdefaultcache(), TIMEZONE_DEFAULT_TZID_KEY,
@@ -169,20 +198,20 @@ int run(int argc, char** argv) {
     int initialised = parser_init();
     if (initialised != 0) {
         fprintf(stderr, "calparse: the library did not start (%d)\n", initialised);
-        return kExitFailure;
+        return kExitNotParsed;
     }
-    int status = 0;
+    int status = kExitParsed;
     for (const char* path : files) {
         bool isStdin = strcmp(path, "-") == 0;
         int fd = isStdin ? STDIN_FILENO : open(path, O_RDONLY);
         if (fd < 0) {
             fprintf(stderr, "calparse: cannot read %s: %s\n", path, strerror(errno));
-            status = kExitFailure;
+            status = std::max(status, kExitUnreadable);
             continue;
         }
         if (files.size() > 1 && opt.output == Output::Tokens) printf("==> %s <==\n", path);
         fflush(stdout);
-        if (show_input(path, fd, opt) != 0) status = kExitFailure;
+        status = std::max(status, show_input(path, fd, opt));
         if (!isStdin) close(fd);
     }
     parser_uninit();
@@ -196,6 +225,6 @@ int main(int argc, char** argv) {
         return run(argc, argv);
     } catch (const std::exception& e) {
         fprintf(stderr, "calparse: %s\n", e.what());
-        return kExitFailure;
+        return kExitNotParsed;
     }
 }

@@ -13,6 +13,8 @@
 namespace calparse {
 
 enum class Output { Summary, Json, Sxml, Tokens };
+/* What the command line asks for besides parsing. */
+enum class Request { Parse, Help, Version };
 
 struct Options {
     int format = CALPARSER_FORMAT_ICAL;
@@ -20,6 +22,7 @@ struct Options {
     std::string defaultTzid; /* the parse's zone for date-times without one */
     bool tzGiven = false;    /* --tz was given: local times are shown in it */
     Output output = Output::Summary;
+    Request request = Request::Parse;
 };
 
 /* One parsed input: the library's result array and what the parse said. */
