@@ -220,3 +220,48 @@ TEST(Addresses, RecipientsAndEmailAddresses) {
     // Its only at-sign first: no address.
     EXPECT_EQ(0, isEmailAddress("@b.c"));
 }
+
+// No source: *dest becomes NULL but the list it pointed to is the caller's,
+// held elsewhere too (its text is a constant that free() would reject).
+TEST(Addresses, RecipientsOfNoSourceLeaveTheCallersListAlone) {
+    char held[] = "kept@x.com";
+    array_t* callers = array_new();
+    array_append(callers, held);
+    array_t* empty = array_new();
+    const array_t* const sources[] = {nullptr, empty};
+    for (const array_t* src : sources) {
+        array_t* dest = callers;
+        EXPECT_EQ(1, calparser_MakeEmailRecipientList(&dest, src));
+        EXPECT_EQ(nullptr, dest);
+        ASSERT_EQ(1u, callers->count);
+        EXPECT_EQ(held, callers->data[0]);
+    }
+    array_delete(empty);
+    array_delete(callers);
+}
+
+// A failed copy while appending to a list that existed gives the list back
+// with exactly the texts it had; a list made by the call is destroyed.
+TEST(TextLists, FailedAppendRollsBackOrDestroys) {
+    array_t* src = texts({"b", "c"});
+    array_t* dest = texts({"a"});
+    count_failure_points([&] {
+        int rc = calparser_append_arrays(&dest, src);
+        if (rc == 0) return true;
+        EXPECT_EQ(3, rc);
+        EXPECT_EQ((Strings{"a"}), strings(dest));
+        return false;
+    });
+    EXPECT_EQ((Strings{"a", "b", "c"}), strings(dest));
+    array_t* made = nullptr;
+    count_failure_points([&] {
+        int rc = calparser_append_arrays(&made, src);
+        if (rc == 0) return true;
+        EXPECT_EQ(nullptr, made);
+        return false;
+    });
+    EXPECT_EQ((Strings{"b", "c"}), strings(made));
+    array_free_and_destroy(&made);
+    array_free_and_destroy(&dest);
+    array_free_and_destroy(&src);
+}

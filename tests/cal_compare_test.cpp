@@ -205,3 +205,26 @@ TEST(CompareComponents, MethodsOfAMustBeMatched) {
     caldb_FreeEvent(&a);
     caldb_FreeEvent(&b);
 }
+
+// Text and attendee lists read NULL as empty; an alarm list does not, so a
+// NULL alarm list against an empty one is a minor change with its bit.
+TEST(CompareComponents, OnlyAlarmListsTellNullFromEmpty) {
+    array_t* empty = array_new();
+    EXPECT_EQ(0, calparser_CompareStringPropertyArray(nullptr, empty));
+    EXPECT_EQ(0, calparser_CompareAttendeePropertyArray(empty, nullptr));
+    EXPECT_EQ(0, calparser_CompareAlarmArray(nullptr, nullptr));
+    EXPECT_EQ(1, calparser_CompareAlarmArray(nullptr, empty));
+    EXPECT_EQ(1, calparser_CompareAlarmArray(empty, nullptr));
+    array_delete(empty);
+
+    CALDB_VEVENT* before = base_event();
+    CALDB_VEVENT* after = base_event();
+    caldb_FreeList(&before->aAlarms, CALDB_LIST_ALARMS);
+    caldb_FreeList(&after->aAlarms, CALDB_LIST_ALARMS);
+    after->aAlarms = array_new();
+    EXPECT_EQ(2, calparser_CompareEvent(before, after));
+    EXPECT_EQ(0, calparser_getComponentModFields(head(before), head(after), CALDB_KIND_EVENT));
+    EXPECT_EQ(only(CALPARSER_MOD_ALARMS), bytes_of(after->modFields));
+    caldb_FreeEvent(&before);
+    caldb_FreeEvent(&after);
+}

@@ -1,5 +1,5 @@
 // Recurring masters and their instances: compression, applying changes,
-// date lists. Finding a stored instance is checked by the expansion tests.
+// date lists, finding a stored instance, sequence numbers and state texts.
 #include <gtest/gtest.h>
 
 #include <plstr.h>
@@ -135,6 +135,170 @@ TEST(ModifyInstancesTest, MasterChangesReachInstancesThatKeptTheirOwn) {
     EXPECT_EQ(utc("20240113T100000Z"), b->tDtStart);
     EXPECT_EQ(utc("20240113T120000Z"), b->tDtEnd);
     caldb_FreeEvent(&master);
+}
+
+
+CALDB_VTODO* make_todo(const char* start, int length, const char* uid) {
+    CALDB_VTODO* todo = caldb_NewToDo();
+    todo->tDtStart = static_cast<int32_t>(utc(start));
+    todo->tDue = todo->tDtStart + length;
+    todo->tRecurrenceId = todo->tDtStart;
+    todo->pUid = PL_strdup(uid);
+    return todo;
+}
+
+// The to-do form drops RRULE, EXRULE and EXDATE even from an expanded master;
+// a single instance keeps its RECURRENCE-ID and gives an empty RDATE list.
+TEST(CompressTest, TodoMasterDropsItsRulesWhateverItsFlag) {
+    Records instances;
+    CALDB_VTODO* only = instances.add(make_todo("20240105T100000Z", kHour, "todo"));
+    only->aRRules = texts({"FREQ=DAILY"});
+    only->aExRules = texts({"FREQ=WEEKLY"});
+    only->aExDates = texts({"20240106T100000Z"});
+    CALDB_VTODO* master = caldb_NewToDo();
+    master->bExpandedMaster = 1;
+    ASSERT_EQ(0, calparser_CreateCompressedRecurringTodoFromList(&master, instances.list, nullptr));
+    EXPECT_EQ(utc("20240105T100000Z"), master->tRecurrenceId);
+    EXPECT_EQ(utc("20240105T110000Z"), master->tDue);
+    ASSERT_NE(nullptr, master->aRDates);
+    EXPECT_EQ(0u, master->aRDates->count);
+    EXPECT_EQ(nullptr, master->aRRules);
+    EXPECT_EQ(nullptr, master->aExRules);
+    EXPECT_EQ(nullptr, master->aExDates);
+    ASSERT_NE(nullptr, master->pOrganizer);  // made zeroed: no address to give it
+    EXPECT_EQ(nullptr, master->pOrganizer->pAddr);
+    caldb_FreeToDo(&master);
+    EXPECT_EQ(1, calparser_CreateCompressedRecurringTodoFromList(&master, nullptr, nullptr));
+}
+
+// A master without DUE takes the instance's DUE away. Without a
+// RECURRENCE-ID the list form shifts each instance by the master's start
+// minus that instance's own start, from its original start: an unmoved
+// instance lands on the master's start, a moved one as far before it as it
+// had moved.
+TEST(ModifyInstancesTest, TodoFormsWithoutDueAndWithPerInstanceShift) {
+    CALDB_VTODO* noDue = make_todo("20240110T090000Z", 0, "t");
+    noDue->tDue = 0;
+    CALDB_VTODO* single = make_todo("20240112T100000Z", kHour, "t");
+    ASSERT_EQ(0, calparser_ModifyRecurringTodo(single, noDue, 0, 0, 0, 0));
+    EXPECT_EQ(0, single->tDue);
+    EXPECT_EQ(utc("20240112T100000Z"), single->tDtStart);
+    caldb_FreeToDo(&single);
+    caldb_FreeToDo(&noDue);
+
+    CALDB_VTODO* master = make_todo("20240110T090000Z", 90 * 60, "t");
+    master->tRecurrenceId = 0;
+    Records instances;
+    CALDB_VTODO* unmoved = instances.add(make_todo("20240112T100000Z", kHour, "t"));
+    CALDB_VTODO* moved = instances.add(make_todo("20240113T120000Z", kHour, "t"));
+    add_original_start(head(unmoved), "20240112T100000Z");
+    add_original_start(head(moved), "20240113T100000Z");
+    ASSERT_EQ(0, calparser_ModifyRecurringTodoList(instances.list, master, 1, 1));
+    EXPECT_EQ(utc("20240110T090000Z"), unmoved->tDtStart);
+    EXPECT_EQ(utc("20240110T103000Z"), unmoved->tDue);
+    EXPECT_EQ(utc("20240110T070000Z"), moved->tDtStart);
+    EXPECT_EQ(utc("20240110T083000Z"), moved->tDue);
+    EXPECT_EQ(utc("20240112T100000Z"), unmoved->tRecurrenceId);  // the master has none to give
+    caldb_FreeToDo(&master);
+}
+
+// The instance's RDATE and then EXDATE lists join the master's without
+// duplicates; the result is that of the second merge.
+TEST(MasterDatesTest, InstanceDatesMergeIntoTheMaster) {
+    CALDB_COMPONENT* master = head(make_event("20240101T100000Z", kHour, "s"));
+    master->aRDates = texts({"20240102T100000Z"});
+    CALDB_COMPONENT* instance = head(make_event("20240105T100000Z", kHour, "s"));
+    instance->aRDates = texts({"20240102T100000Z", "20240103T100000Z"});
+    instance->aExDates = texts({"20240104T100000Z"});
+    EXPECT_EQ(0, calparser_ModifyRecurringComponentExDateRDate(&master, instance));
+    EXPECT_EQ((Strings{"20240102T100000Z", "20240103T100000Z"}), strings(master->aRDates));
+    EXPECT_EQ((Strings{"20240104T100000Z"}), strings(master->aExDates));
+    EXPECT_EQ(1, calparser_ModifyRecurringComponentExDateRDate(&master, nullptr));
+    caldb_FreeComponent(reinterpret_cast<void**>(&master));
+    caldb_FreeComponent(reinterpret_cast<void**>(&instance));
+}
+
+// Owns a list of CAL_VCOMPONENT wrappers.
+struct Wrappers {
+    array_t* list = array_new();
+    ~Wrappers() {
+        calparser_FreeCalVCompList(list);
+        array_delete(list);
+    }
+    CALDB_COMPONENT* add(void* record, int kind) {
+        CAL_VCOMPONENT* wrapper = CAL_VCOMPONENT_NEW(kind);
+        caldb_FreeComponent(&wrapper->pComponent);
+        wrapper->pComponent = record;
+        array_append(list, wrapper);
+        return head(record);
+    }
+};
+
+// Same kind, UID (any case) and RECURRENCE-ID: the stored instance takes the
+// candidate's rule and date lists and marks where it differs from it.
+TEST(InstanceLookupTest, FoundInstanceTakesTheCandidatesDates) {
+    Wrappers stored;
+    CALDB_COMPONENT* other = stored.add(make_event("20240103T100000Z", kHour, "s"), 0);
+    CALDB_COMPONENT* found = stored.add(make_event("20240102T100000Z", kHour, "series"), 0);
+    found->aRDates = texts({"20240110T100000Z"});
+    CALDB_COMPONENT* candidate = head(make_event("20240102T100000Z", kHour, "SERIES"));
+    candidate->aRDates = texts({"20240110T100000Z", "20240111T100000Z"});
+    candidate->aExRules = texts({"FREQ=WEEKLY"});
+    candidate->pSummary = PL_strdup("old title");
+
+    EXPECT_EQ(1, calparser_RecurringInstanceAlreadyInList(stored.list, candidate));
+    EXPECT_EQ((Strings{"20240110T100000Z", "20240111T100000Z"}), strings(found->aRDates));
+    EXPECT_EQ((Strings{"FREQ=WEEKLY"}), strings(found->aExRules));
+    EXPECT_TRUE(calparser_isModFieldSet(found->modFields, CALPARSER_MOD_SUMMARY));
+    EXPECT_FALSE(calparser_isModFieldSet(found->modFields, CALPARSER_MOD_DTSTART));
+    EXPECT_EQ(nullptr, other->aRDates);
+
+    candidate->tRecurrenceId += kHour;  // another instance of the series
+    EXPECT_EQ(0, calparser_RecurringInstanceAlreadyInList(stored.list, candidate));
+    candidate->tRecurrenceId -= kHour;
+    candidate->nType = CALDB_KIND_TODO;  // same UID and time, another kind
+    EXPECT_EQ(0, calparser_RecurringInstanceAlreadyInList(stored.list, candidate));
+    caldb_FreeComponent(reinterpret_cast<void**>(&candidate));
+}
+
+// The component list holds wrappers: each wrapped record's SEQUENCE goes up
+// by one and the last new value is the result.
+TEST(SequenceTest, BumpsTheRecordOfEveryWrapper) {
+    Wrappers components;
+    CALDB_COMPONENT* first = components.add(make_event("20240101T100000Z", kHour, "a"), 0);
+    CALDB_COMPONENT* second = components.add(make_todo("20240101T100000Z", kHour, "b"), 1);
+    second->nSequence = 4;
+    EXPECT_EQ(5, calparser_bump_sequence_number_on_complist(components.list));
+    EXPECT_EQ(1, first->nSequence);
+    EXPECT_EQ(5, second->nSequence);
+    EXPECT_EQ(0, static_cast<CAL_VCOMPONENT*>(components.list->data[0])->nType);
+    EXPECT_EQ(1, static_cast<CAL_VCOMPONENT*>(components.list->data[1])->nType);
+    array_t* empty = array_new();
+    EXPECT_EQ(0, calparser_bump_sequence_number_on_complist(empty));
+    EXPECT_EQ(0, calparser_bump_sequence_number_on_complist(nullptr));
+    array_delete(empty);
+}
+
+// "METHOD-STATE" from the two halves of a component state.
+TEST(CompStateTest, TextNamesMethodAndState) {
+    const struct {
+        unsigned state;
+        const char* text;
+    } cases[] = {
+        {(2u << 16) | 0x20, "REQUEST-ACCEPTED"},
+        {(4u << 16) | 0x40, "REPLY-DECLINED"},
+        {(64u << 16) | 0x100, "COUNTER-TENTATIVE"},
+        {(1u << 16) | 0x4, "PUBLISH-NONE"},
+        {(8u << 16) | 0x8, "CANCEL-NEEDS-ACTION"},
+        {1u, "UNKNOWN-UNKNOWN"},  // "no state given"
+    };
+    for (const auto& c : cases) {
+        char* text = nullptr;
+        EXPECT_EQ(0, getCompStateStringToICAL(static_cast<int>(c.state), &text));
+        EXPECT_STREQ(c.text, text);
+        PL_strfree(text);
+    }
+    EXPECT_EQ(1, getCompStateStringToICAL(0, nullptr));
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include "public/core_util/userattr_cache.h"
 #include "public/core_util/userattr_ldap.h"
 #include "public/core_util/userattr_ldap_filter.h"
+#include "public/core_util/userattr_ldap_settings.h"
 #include "public/util/config.h"
 #include "public/util/kvallog.h"
 #include "public/util/prot.h"
@@ -243,6 +244,34 @@ TEST(LdapFilter, ValuesAreEscapedSoTheyCannotWidenTheSearch)
         EXPECT_EQ(c.escaped, userattr_ldap_escape_value(c.value)) << c.escaped;
     EXPECT_EQ("(&(objectClass=*)(mail=\\2a))",
               userattr_ldap_equality_filter("(objectClass=*)", "mail", "*"));
+}
+
+// Unset keys and numbers out of range take the defaults; a bare filter gets
+// its parentheses.
+TEST(LdapSettings, DefaultsAndRangesOfTheKeys)
+{
+    userattr_ldap_settings s = userattr_ldap_read_settings("unset");
+    EXPECT_EQ("", s.uri);
+    EXPECT_EQ((std::vector<std::string>{"uid", "cn", "mail", "uid", "(objectClass=*)"}),
+              (std::vector<std::string>{s.calidAttr, s.cnAttr, s.mailAttr, s.uidAttr, s.filter}));
+    EXPECT_EQ((std::vector<int>{0, 2000, 4, 300, 10000}),
+              (std::vector<int>{s.startTls, s.timeoutMs, s.connections, s.cacheTtlSeconds,
+                                s.cacheEntries}));
+
+    const char* const keys[][2] = {
+        {"t.ldap.starttls", "1"},        {"t.ldap.filter", "employeeType=staff"},
+        {"t.ldap.timeout_ms", "abc"},    {"t.ldap.connections", "0"},
+        {"t.cache.ttl", "0"},            {"t.cache.entries", "-5"},
+    };
+    for (const auto& key : keys)
+        set(key[0], key[1]);
+    s = userattr_ldap_read_settings("t");
+    EXPECT_EQ("(employeeType=staff)", s.filter);
+    EXPECT_EQ((std::vector<int>{1, 2000, 4, 0, 10000}),
+              (std::vector<int>{s.startTls, s.timeoutMs, s.connections, s.cacheTtlSeconds,
+                                s.cacheEntries}));
+    for (const auto& key : keys)
+        unset(key[0]);
 }
 
 TEST_F(LdapDirectory, InjectionAttemptsMatchNothing)

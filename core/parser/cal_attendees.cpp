@@ -271,7 +271,7 @@ const char* getPartStatString(const CALDB_ATTENDEE* att) {
 int calparser_MakeEmailRecipientList(array_t** ppDest, const array_t* pSrc) {
     if (!ppDest) return 1;
     if (!pSrc || pSrc->count == 0) {
-        strarray_free_and_destroy(ppDest);
+        *ppDest = nullptr;  // a list it held stays the caller's
         return 1;
     }
     if (!*ppDest && !(*ppDest = array_new())) return 3;

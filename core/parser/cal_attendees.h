@@ -130,9 +130,9 @@ const char* getPartStatString(const CALDB_ATTENDEE* att);
 /* Appends to *ppDest (created when NULL) a copy of the text after "mailto:"
  * (found anywhere, any case) of every text of pSrc that has at least one
  * character after it; other texts are skipped. Returns 0; 1 for a NULL
- * ppDest, or for a NULL or empty pSrc, which leaves *ppDest NULL (a list it
- * held is freed); 3 when memory runs out: every text collected is freed and
- * *ppDest is NULL. */
+ * ppDest, or for a NULL or empty pSrc, which sets *ppDest to NULL (a list it
+ * held is not freed: the caller still owns it); 3 when memory runs out: every
+ * text collected is freed and *ppDest is NULL. */
 CALPARSER_API
 int calparser_MakeEmailRecipientList(array_t** ppDest, const array_t* pSrc);
 

@@ -189,6 +189,9 @@ int calparser_CompareAlarm(const CALDB_VALARM* a, const CALDB_VALARM* b) {
 }
 
 int calparser_CompareAlarmArray(const array_t* a, const array_t* b) {
+    /* Unlike text and attendee lists, a missing alarm list is not an empty one. */
+    if (!a && !b) return kSame;
+    if (one_null(a, b)) return kDifferent;
     return compare_in_order<CALDB_VALARM>(a, b, calparser_CompareAlarm);
 }
 

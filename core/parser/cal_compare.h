@@ -111,7 +111,8 @@ int calparser_CompareAttendeePropertyArray(const array_t* a, const array_t* b);
  * summary, summary, description and the attendee texts (by position). */
 CALPARSER_API
 int calparser_CompareAlarm(const CALDB_VALARM* a, const CALDB_VALARM* b);
-/* Alarm lists: same count and pairwise the same by position. */
+/* Alarm lists: same count and pairwise the same by position. Both NULL are
+ * the same; exactly one NULL differs (an empty list too). */
 CALPARSER_API
 int calparser_CompareAlarmArray(const array_t* a, const array_t* b);
 

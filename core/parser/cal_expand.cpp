@@ -42,9 +42,10 @@ bool has_recurrence(const array_t* info) {
 
 bool is_named(const char* name) { return name && *name; }
 
-/* A component without UID gets a new one; a failed copy leaves it without. */
+/* A component without UID gets a new one; a failed copy leaves it without.
+ * An empty UID is a UID the input gave and stays. */
 void give_uid_if_missing(CALDB_COMPONENT* component) {
-    if (is_named(component->pUid)) return;
+    if (component->pUid) return;
     char buffer[CAL_GUID_BUFFER_SIZE] = {0};
     if (!cal_GetGuidString(buffer)) return;
     PL_strfree(component->pUid);
@@ -58,13 +59,13 @@ CAL_VCOMPONENT* make_instance(const CALDB_COMPONENT* master, int kind, const arr
     if (!wrapper) return nullptr;
     CALDB_COMPONENT* instance = static_cast<CALDB_COMPONENT*>(wrapper->pComponent);
     calparser_recurrence_copyComponentPeriodExceptAlarms(instance, master, periods, start);
-    if (master->aAlarms && master->aAlarms->count) {
-        caldb_FreeList(&instance->aAlarms, CALDB_LIST_ALARMS);
-        instance->aAlarms = array_new();
-        if (instance->aAlarms)
-            calparser_recurrence_copyAlarms(master->aAlarms, master->tDtStart, instance->tDtStart,
-                                            instance->aAlarms);
-    }
+    /* Every instance has an alarm list of its own, empty when the master has
+     * no alarms. */
+    caldb_FreeList(&instance->aAlarms, CALDB_LIST_ALARMS);
+    instance->aAlarms = array_new();
+    if (instance->aAlarms && master->aAlarms)
+        calparser_recurrence_copyAlarms(master->aAlarms, master->tDtStart, instance->tDtStart,
+                                        instance->aAlarms);
     resetOriginalDtStartXTokenToNewTime(instance);
     return wrapper;
 }

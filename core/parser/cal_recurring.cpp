@@ -277,7 +277,9 @@ int calparser_RecurringInstanceAlreadyInList(array_t* wrappers, const CALDB_COMP
 int calparser_bump_sequence_number_on_complist(array_t* components) {
     int last = 0;
     for (unsigned i = 0; components && i < components->count; i++) {
-        CALDB_COMPONENT* component = static_cast<CALDB_COMPONENT*>(components->data[i]);
+        const CAL_VCOMPONENT* wrapper = static_cast<const CAL_VCOMPONENT*>(components->data[i]);
+        CALDB_COMPONENT* component =
+            wrapper ? static_cast<CALDB_COMPONENT*>(wrapper->pComponent) : nullptr;
         if (component) last = ++component->nSequence;
     }
     return last;
@@ -287,11 +289,12 @@ int getCompStateStringToICAL(int state, char** ppOut) {
     if (!ppOut) return 1;
     const char* method = caldb_GetCompStateMethodString(static_cast<uint32_t>(state));
     const char* stateText = caldb_GetCompStateStateString(static_cast<uint32_t>(state));
-    size_t size = PL_strlen(method) + 1 + PL_strlen(stateText) + 1;
-    *ppOut = static_cast<char*>(malloc(size));
-    if (!*ppOut) return 3;
-    snprintf(*ppOut, size, "%s-%s", method, stateText);
-    return 0;
+    /* Both texts are short constants; the copy is a PL_strdup text like
+     * every other text the caller frees with PL_strfree. */
+    char buffer[64];
+    snprintf(buffer, sizeof buffer, "%s-%s", method, stateText);
+    *ppOut = PL_strdup(buffer);
+    return *ppOut ? 0 : 3;
 }
 
 }  // extern "C"

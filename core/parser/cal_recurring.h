@@ -103,8 +103,10 @@ int calparser_ModifyRecurringTodoList(array_t* instances, const CALDB_VTODO* mas
 CALPARSER_API
 int calparser_RecurringInstanceAlreadyInList(array_t* wrappers, const CALDB_COMPONENT* candidate);
 
-/* Adds 1 to nSequence of every record of `components` (CALDB_COMPONENT
- * views). Returns the last record's new value; 0 for a NULL or empty list. */
+/* Adds 1 to nSequence of the record of every CAL_VCOMPONENT wrapper of
+ * `components` (a component list as a parse or an expansion makes it), in
+ * list order. Returns the last record's new value; 0 for a NULL or empty
+ * list. */
 CALPARSER_API
 int calparser_bump_sequence_number_on_complist(array_t* components);
 
