@@ -1,6 +1,7 @@
 /* Which LDAP directory a look-up asks: opened pools by handle, and the one
  * the configuration names. */
 #include "public/core_util/userattr_ldap.h"
+#include "public/util/config.h"
 
 #include "core/parser/calparser.h"  /* admin_ldpool, lookup_ldpool */
 #include "public/core_util/userattr_ldap_registry.h"
@@ -23,9 +24,26 @@ struct Registry {
 
 Registry g_registry;
 
+/* The configured directory's settings. Each thread reads them again only after
+ * the configuration has changed: a parse asks for every attendee, and fifteen
+ * configuration look-ups each time would put locks on the parse path. */
+const userattr_ldap_settings& configured_settings()
+{
+    thread_local bool known = false;
+    thread_local unsigned seenVersion = 0;
+    thread_local userattr_ldap_settings settings;
+    unsigned version = config_get_version(config_getdefaultcache());
+    if (!known || version != seenVersion) {
+        settings = userattr_ldap_read_settings(kConfiguredPrefix);
+        seenVersion = version;
+        known = true;
+    }
+    return settings;
+}
+
 userattr_ldap_choice configured_pool()
 {
-    userattr_ldap_settings settings = userattr_ldap_read_settings(kConfiguredPrefix);
+    const userattr_ldap_settings& settings = configured_settings();
     if (settings.uri.empty())
         return {true, nullptr};
     {
