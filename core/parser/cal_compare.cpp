@@ -6,6 +6,8 @@
 
 #include <plstr.h>
 
+#include "core/parser/cal_fields.h"
+
 namespace {
 
 constexpr int kSame = 0;
@@ -71,43 +73,55 @@ const CALDB_ATTENDEE* find_by_address(const array_t* list, const CALDB_ATTENDEE*
     return nullptr;
 }
 
-/* Fields whose change is major, in the order they are examined. */
-bool head_has_major_change(const CALDB_COMPONENT* a, const CALDB_COMPONENT* b) {
-    if (calparser_CompareDateTimeProperty(a->tDtStart, b->tDtStart) ||
-        calparser_CompareDateTimeProperty(a->tRecurrenceId, b->tRecurrenceId) ||
-        calparser_CompareDateTimeProperty(a->tCreated, b->tCreated) ||
-        calparser_CompareDateTimeProperty(a->tLastModified, b->tLastModified) ||
-        calparser_CompareDateTimeProperty(a->tAuxTime, b->tAuxTime) ||
-        calparser_CompareIntegerProperty(a->nAuxValue, b->nAuxValue) ||
-        calparser_CompareIntegerProperty(a->nGeoLat, b->nGeoLat) ||
-        calparser_CompareIntegerProperty(a->nGeoLon, b->nGeoLon) ||
-        calparser_CompareOrganizerProperty(a->pOrganizer, b->pOrganizer))
-        return true;
+/* Whether the method halves of two states make a change. */
+bool methods_differ(uint32_t a, uint32_t b) {
+    unsigned method = state_method(a);
+    return method_must_match(method) && state_method(b) != method;
+}
 
-    const char* const textsA[] = {a->pUid,     a->pClass,       a->pDescription, a->pLocation,
-                                  a->pOrganizerEmail, a->pSummary, a->pUrl,      a->pCharset,
-                                  a->pLanguage, a->pDtStartTzid};
-    const char* const textsB[] = {b->pUid,     b->pClass,       b->pDescription, b->pLocation,
-                                  b->pOrganizerEmail, b->pSummary, b->pUrl,      b->pCharset,
-                                  b->pLanguage, b->pDtStartTzid};
-    for (size_t i = 0; i < sizeof textsA / sizeof textsA[0]; i++)
-        if (calparser_CompareStringProperty(textsA[i], textsB[i])) return true;
+/* Whether `field` differs between a and b by its kind's rule. The state
+ * counts by its method half in comparisons (byMethod), whole otherwise. */
+bool field_differs(const CALPARSER_FIELD& field, const CALDB_COMPONENT* a,
+                   const CALDB_COMPONENT* b, bool byMethod) {
+    switch (field.nKind) {
+    case CALPARSER_FIELD_TIME:
+        return calparser_CompareDateTimeProperty(calparser_field<int32_t>(a, field),
+                                                 calparser_field<int32_t>(b, field));
+    case CALPARSER_FIELD_INT:
+        return calparser_CompareIntegerProperty(calparser_field<int>(a, field),
+                                                calparser_field<int>(b, field));
+    case CALPARSER_FIELD_STATE: {
+        uint32_t stateA = calparser_field<uint32_t>(a, field);
+        uint32_t stateB = calparser_field<uint32_t>(b, field);
+        return byMethod ? methods_differ(stateA, stateB) : stateA != stateB;
+    }
+    case CALPARSER_FIELD_TEXT:
+        return calparser_CompareStringProperty(calparser_field<char*>(a, field),
+                                               calparser_field<char*>(b, field));
+    case CALPARSER_FIELD_TEXT_LIST:
+        return calparser_CompareStringPropertyArray(calparser_field<array_t*>(a, field),
+                                                    calparser_field<array_t*>(b, field));
+    case CALPARSER_FIELD_ORGANIZER:
+        return calparser_CompareOrganizerProperty(calparser_field<CALDB_ORGANIZER*>(a, field),
+                                                  calparser_field<CALDB_ORGANIZER*>(b, field));
+    case CALPARSER_FIELD_ATTENDEES:
+        return calparser_CompareAttendeePropertyArray(calparser_field<array_t*>(a, field),
+                                                      calparser_field<array_t*>(b, field));
+    case CALPARSER_FIELD_ALARMS:
+        return calparser_CompareAlarmArray(calparser_field<array_t*>(a, field),
+                                           calparser_field<array_t*>(b, field));
+    }
+    return false;
+}
 
-    if (calparser_CompareAttendeePropertyArray(a->aAttendees, b->aAttendees)) return true;
-
-    const array_t* const listsA[] = {a->aRRules,     a->aExRules,    a->aRDates,
-                                     a->aExDates,    a->aCategories, a->aRelatedTo,
-                                     a->aAttachments, a->aResources, a->aComments,
-                                     a->aContacts};
-    const array_t* const listsB[] = {b->aRRules,     b->aExRules,    b->aRDates,
-                                     b->aExDates,    b->aCategories, b->aRelatedTo,
-                                     b->aAttachments, b->aResources, b->aComments,
-                                     b->aContacts};
-    for (size_t i = 0; i < sizeof listsA / sizeof listsA[0]; i++)
-        if (calparser_CompareStringPropertyArray(listsA[i], listsB[i])) return true;
-
-    unsigned method = state_method(a->nCompState);
-    return method_must_match(method) && state_method(b->nCompState) != method;
+/* Whether any field of the class differs, examined in the table's order. */
+bool class_differs(const CALDB_COMPONENT* a, const CALDB_COMPONENT* b,
+                   CALPARSER_FIELD_CLASS fieldClass) {
+    for (unsigned i = 0; i < calparser_componentFieldCount; i++) {
+        const CALPARSER_FIELD& field = calparser_componentFields[i];
+        if (field.nClass == fieldClass && field_differs(field, a, b, true)) return true;
+    }
+    return false;
 }
 
 /* Sets `field` in pNew when `differs`. */
@@ -198,11 +212,8 @@ int calparser_CompareAlarmArray(const array_t* a, const array_t* b) {
 int calparser_CompareComponentHelper(const CALDB_COMPONENT* a, const CALDB_COMPONENT* b) {
     if (!a && !b) return kSame;
     if (one_null(a, b)) return kMajorChange;
-    if (head_has_major_change(a, b)) return kMajorChange;
-    if (calparser_CompareAlarmArray(a->aAlarms, b->aAlarms) ||
-        calparser_CompareStringPropertyArray(a->aXProps, b->aXProps) ||
-        calparser_CompareIntegerProperty(a->nSequence, b->nSequence))
-        return kMinorChange;
+    if (class_differs(a, b, CALPARSER_FIELD_MAJOR)) return kMajorChange;
+    if (class_differs(a, b, CALPARSER_FIELD_MINOR)) return kMinorChange;
     return kSame;
 }
 
@@ -243,52 +254,12 @@ int calparser_CompareComponent(const CALDB_COMPONENT* a, const CALDB_COMPONENT* 
 int calparser_getComponentModFieldsHelper(const CALDB_COMPONENT* pOld, CALDB_COMPONENT* pNew) {
     if (!pOld && !pNew) return 0;
     if (one_null(pOld, pNew)) return 1;
-    const CALDB_COMPONENT* o = pOld;
-    CALDB_COMPONENT* n = pNew;
-    mark(n, calparser_CompareDateTimeProperty(o->tDtStart, n->tDtStart), CALPARSER_MOD_DTSTART);
-    mark(n, calparser_CompareDateTimeProperty(o->tCreated, n->tCreated), CALPARSER_MOD_CREATED);
-    mark(n, calparser_CompareDateTimeProperty(o->tLastModified, n->tLastModified),
-         CALPARSER_MOD_LASTMODIFIED);
-    mark(n, calparser_CompareDateTimeProperty(o->tAuxTime, n->tAuxTime), CALPARSER_MOD_AUXTIME);
-    mark(n, calparser_CompareIntegerProperty(o->nGeoLat, n->nGeoLat), CALPARSER_MOD_GEOLAT);
-    mark(n, calparser_CompareIntegerProperty(o->nGeoLon, n->nGeoLon), CALPARSER_MOD_GEOLON);
-    mark(n, calparser_CompareOrganizerProperty(o->pOrganizer, n->pOrganizer),
-         CALPARSER_MOD_ORGANIZER);
-    mark(n, calparser_CompareStringProperty(o->pClass, n->pClass), CALPARSER_MOD_CLASS);
-    mark(n, calparser_CompareStringProperty(o->pUid, n->pUid), CALPARSER_MOD_UID);
-    mark(n, calparser_CompareStringProperty(o->pDescription, n->pDescription),
-         CALPARSER_MOD_DESCRIPTION);
-    mark(n, calparser_CompareStringProperty(o->pLocation, n->pLocation), CALPARSER_MOD_LOCATION);
-    mark(n, calparser_CompareStringProperty(o->pOrganizerEmail, n->pOrganizerEmail),
-         CALPARSER_MOD_ORGANIZER_EMAIL);
-    mark(n, calparser_CompareStringProperty(o->pSummary, n->pSummary), CALPARSER_MOD_SUMMARY);
-    mark(n, calparser_CompareStringProperty(o->pUrl, n->pUrl), CALPARSER_MOD_URL);
-    mark(n, calparser_CompareStringProperty(o->pCharset, n->pCharset), CALPARSER_MOD_CHARSET);
-    mark(n, calparser_CompareStringProperty(o->pLanguage, n->pLanguage), CALPARSER_MOD_LANGUAGE);
-    mark(n, calparser_CompareStringProperty(o->pDtStartTzid, n->pDtStartTzid),
-         CALPARSER_MOD_DTSTART_TZID);
-    mark(n, calparser_CompareAttendeePropertyArray(o->aAttendees, n->aAttendees),
-         CALPARSER_MOD_ATTENDEES);
-    mark(n, calparser_CompareStringPropertyArray(o->aRRules, n->aRRules), CALPARSER_MOD_RRULES);
-    mark(n, calparser_CompareStringPropertyArray(o->aRDates, n->aRDates), CALPARSER_MOD_RDATES);
-    mark(n, calparser_CompareStringPropertyArray(o->aExDates, n->aExDates), CALPARSER_MOD_EXDATES);
-    mark(n, calparser_CompareStringPropertyArray(o->aExRules, n->aExRules), CALPARSER_MOD_EXRULES);
-    mark(n, calparser_CompareStringPropertyArray(o->aCategories, n->aCategories),
-         CALPARSER_MOD_CATEGORIES);
-    mark(n, calparser_CompareStringPropertyArray(o->aRelatedTo, n->aRelatedTo),
-         CALPARSER_MOD_RELATED_TO);
-    mark(n, calparser_CompareStringPropertyArray(o->aAttachments, n->aAttachments),
-         CALPARSER_MOD_ATTACHMENTS);
-    mark(n, calparser_CompareStringPropertyArray(o->aResources, n->aResources),
-         CALPARSER_MOD_RESOURCES);
-    mark(n, calparser_CompareStringPropertyArray(o->aComments, n->aComments),
-         CALPARSER_MOD_COMMENTS);
-    mark(n, calparser_CompareStringPropertyArray(o->aContacts, n->aContacts),
-         CALPARSER_MOD_CONTACTS);
-    mark(n, calparser_CompareAlarmArray(o->aAlarms, n->aAlarms), CALPARSER_MOD_ALARMS);
-    mark(n, calparser_CompareStringPropertyArray(o->aXProps, n->aXProps), CALPARSER_MOD_XPROPS);
-    mark(n, o->nCompState != n->nCompState, CALPARSER_MOD_COMP_STATE);
-    mark(n, calparser_CompareIntegerProperty(o->nSequence, n->nSequence), CALPARSER_MOD_SEQUENCE);
+    /* Every compared field that has a bit; the state by its whole value. */
+    for (unsigned i = 0; i < calparser_componentFieldCount; i++) {
+        const CALPARSER_FIELD& field = calparser_componentFields[i];
+        if (field.nClass != CALPARSER_FIELD_NOT_COMPARED && field.nModBit != 0)
+            mark(pNew, field_differs(field, pOld, pNew, false), field.nModBit);
+    }
     return 0;
 }
 

@@ -7,6 +7,7 @@
 
 #include "core/parser/cal_attendees.h"
 #include "core/parser/cal_compare.h"
+#include "core/parser/cal_fields.h"
 #include "core/parser/populate.h"
 #include "public/ac/acl.h"
 #include "public/core_util/cal_time.h"
@@ -31,33 +32,40 @@ const CALDB_COMPONENT* head(const CALDB_VTODO* todo) {
     return reinterpret_cast<const CALDB_COMPONENT*>(todo);
 }
 
-/* Which properties a head copy takes: all of them in full mode; in
- * modified-only mode those whose bit the source has set and, for a guarded
- * one, whose bit the destination has clear unless forced. */
+/* Which fields a head copy takes (see CALPARSER_FIELD_COPY). */
 class CopyFilter {
 public:
     CopyFilter(const CALDB_COMPONENT* src, const CALDB_COMPONENT* dest, int modifiedOnly, int force)
         : src_(src), dest_(dest), modifiedOnly_(modifiedOnly != 0), force_(force != 0) {}
 
     bool full() const { return !modifiedOnly_; }
-    bool take(unsigned field) const {
-        return full() || calparser_isModFieldSet(src_->modFields, field);
-    }
-    bool take_guarded(unsigned field) const {
-        return take(field) &&
-               (full() || force_ || !calparser_isModFieldSet(dest_->modFields, field));
+    bool take(const CALPARSER_FIELD& field) const {
+        switch (field.nCopy) {
+        case CALPARSER_COPY_ALWAYS: return true;
+        case CALPARSER_COPY_FULL: return full();
+        case CALPARSER_COPY_PLAIN: return changed(field);
+        case CALPARSER_COPY_GUARDED:
+            return changed(field) &&
+                   (full() || force_ || !calparser_isModFieldSet(dest_->modFields, field.nModBit));
+        default: return false;
+        }
     }
 
 private:
+    bool changed(const CALPARSER_FIELD& field) const {
+        return full() || calparser_isModFieldSet(src_->modFields, field.nModBit);
+    }
+
     const CALDB_COMPONENT* src_;
     const CALDB_COMPONENT* dest_;
     bool modifiedOnly_;
     bool force_;
 };
 
-/* CLASS is the one text that follows the source also when it has none. */
-void copy_class(char** ppDest, const char* src) {
-    if (src) {
+/* A text field: a missing source text leaves the destination's, unless the
+ * field follows the source outright. */
+void copy_text(const CALPARSER_FIELD& field, char** ppDest, const char* src) {
+    if (src || !field.bReplace) {
         calparser_recurrence_populateProperties(ppDest, src);
     } else {
         PL_strfree(*ppDest);
@@ -65,95 +73,42 @@ void copy_class(char** ppDest, const char* src) {
     }
 }
 
-void copy_head_values(CALDB_COMPONENT* d, const CALDB_COMPONENT* s, const CopyFilter& filter) {
-    d->nType = s->nType;
-    d->nCompState = s->nCompState;
-    d->nAuxValue = s->nAuxValue;
-    if (filter.take(CALPARSER_MOD_CREATED)) d->tCreated = s->tCreated;
-    if (filter.take(CALPARSER_MOD_AUXTIME)) d->tAuxTime = s->tAuxTime;
-    if (filter.take(CALPARSER_MOD_LASTMODIFIED)) d->tLastModified = s->tLastModified;
-    if (filter.take(CALPARSER_MOD_SEQUENCE)) d->nSequence = s->nSequence;
-    if (filter.take_guarded(CALPARSER_MOD_GEOLAT)) d->nGeoLat = s->nGeoLat;
-    if (filter.take_guarded(CALPARSER_MOD_GEOLON)) d->nGeoLon = s->nGeoLon;
-    if (filter.full()) d->nRecurCount = s->nRecurCount;
+/* A text list merges into the destination's, which a modified-only copy of
+ * a replacing field drops first. */
+void copy_list(const CALPARSER_FIELD& field, array_t** ppDest, const array_t* src, bool full) {
+    if (field.bReplace && !full) strarray_free_and_destroy(ppDest);
+    calparser_append_arrays_unique(ppDest, src);
 }
 
-void copy_head_texts(CALDB_COMPONENT* d, const CALDB_COMPONENT* s, const CopyFilter& filter) {
-    if (filter.take(CALPARSER_MOD_ORGANIZER))
-        calparser_recurrence_populateOrganizer(&d->pOrganizer, s->pOrganizer);
-    if (filter.take(CALPARSER_MOD_UID)) calparser_recurrence_populateProperties(&d->pUid, s->pUid);
-    if (filter.take(CALPARSER_MOD_CLASS)) copy_class(&d->pClass, s->pClass);
-
-    struct GuardedText {
-        unsigned field;
-        char** dest;
-        const char* src;
-    };
-    const GuardedText guarded[] = {
-        {CALPARSER_MOD_DESCRIPTION, &d->pDescription, s->pDescription},
-        {CALPARSER_MOD_LOCATION, &d->pLocation, s->pLocation},
-        {CALPARSER_MOD_ORGANIZER_EMAIL, &d->pOrganizerEmail, s->pOrganizerEmail},
-        {CALPARSER_MOD_SUMMARY, &d->pSummary, s->pSummary},
-        {CALPARSER_MOD_URL, &d->pUrl, s->pUrl},
-    };
-    for (const GuardedText& text : guarded) {
-        if (filter.take_guarded(text.field))
-            calparser_recurrence_populateProperties(text.dest, text.src);
-    }
-
-    if (filter.take(CALPARSER_MOD_STATE_ADDR))
-        calparser_recurrence_populateProperties(&d->pStateAddr, s->pStateAddr);
-    if (filter.take(CALPARSER_MOD_CHARSET))
-        calparser_recurrence_populateProperties(&d->pCharset, s->pCharset);
-    if (filter.take(CALPARSER_MOD_LANGUAGE))
-        calparser_recurrence_populateProperties(&d->pLanguage, s->pLanguage);
-    if (filter.take(CALPARSER_MOD_DTSTART_TZID))
-        calparser_recurrence_populateProperties(&d->pDtStartTzid, s->pDtStartTzid);
-    if (filter.full()) calparser_recurrence_populateProperties(&d->pRecurUntil, s->pRecurUntil);
-}
-
-void copy_head_lists(CALDB_COMPONENT* d, const CALDB_COMPONENT* s, const CopyFilter& filter) {
-    if (filter.take_guarded(CALPARSER_MOD_ATTENDEES))
-        calparser_copy_attendee_arrays(&d->aAttendees, s->aAttendees);
-
-    struct List {
-        unsigned field;
-        array_t** dest;
-        const array_t* src;
-    };
-    /* The recurrence lists merge into what the destination has. */
-    const List merged[] = {
-        {CALPARSER_MOD_RRULES, &d->aRRules, s->aRRules},
-        {CALPARSER_MOD_EXRULES, &d->aExRules, s->aExRules},
-        {CALPARSER_MOD_RDATES, &d->aRDates, s->aRDates},
-        {CALPARSER_MOD_EXDATES, &d->aExDates, s->aExDates},
-        {CALPARSER_MOD_RECUR_RDATELIST, &d->aRecurRDateList, s->aRecurRDateList},
-        {CALPARSER_MOD_RECUR_EXDATELIST, &d->aRecurExDateList, s->aRecurExDateList},
-    };
-    for (const List& list : merged)
-        if (filter.take(list.field)) calparser_append_arrays_unique(list.dest, list.src);
-
-    /* A changed descriptive list replaces the destination's in modified-only
-     * mode; a full copy merges it. */
-    const List replaced[] = {
-        {CALPARSER_MOD_CATEGORIES, &d->aCategories, s->aCategories},
-        {CALPARSER_MOD_RELATED_TO, &d->aRelatedTo, s->aRelatedTo},
-        {CALPARSER_MOD_ATTACHMENTS, &d->aAttachments, s->aAttachments},
-        {CALPARSER_MOD_RESOURCES, &d->aResources, s->aResources},
-        {CALPARSER_MOD_COMMENTS, &d->aComments, s->aComments},
-        {CALPARSER_MOD_CONTACTS, &d->aContacts, s->aContacts},
-    };
-    for (const List& list : replaced) {
-        if (!filter.take_guarded(list.field)) continue;
-        if (!filter.full()) strarray_free_and_destroy(list.dest);
-        calparser_append_arrays_unique(list.dest, list.src);
-    }
-
-    if (filter.take_guarded(CALPARSER_MOD_XPROPS))
-        calparser_append_arrays_unique(&d->aXProps, s->aXProps);
-    if (filter.full()) {
-        calparser_append_arrays_unique(&d->aAttendeeRDateList, s->aAttendeeRDateList);
-        calparser_append_arrays_unique(&d->aAttendeeExDateList, s->aAttendeeExDateList);
+/* Copies one field of s into d by its kind. */
+void copy_field(const CALPARSER_FIELD& field, CALDB_COMPONENT* d, const CALDB_COMPONENT* s,
+                bool full) {
+    switch (field.nKind) {
+    case CALPARSER_FIELD_TIME:
+        calparser_field<int32_t>(d, field) = calparser_field<int32_t>(s, field);
+        break;
+    case CALPARSER_FIELD_INT:
+        calparser_field<int>(d, field) = calparser_field<int>(s, field);
+        break;
+    case CALPARSER_FIELD_STATE:
+        calparser_field<uint32_t>(d, field) = calparser_field<uint32_t>(s, field);
+        break;
+    case CALPARSER_FIELD_TEXT:
+        copy_text(field, &calparser_field<char*>(d, field), calparser_field<char*>(s, field));
+        break;
+    case CALPARSER_FIELD_TEXT_LIST:
+        copy_list(field, &calparser_field<array_t*>(d, field), calparser_field<array_t*>(s, field),
+                  full);
+        break;
+    case CALPARSER_FIELD_ORGANIZER:
+        calparser_recurrence_populateOrganizer(&calparser_field<CALDB_ORGANIZER*>(d, field),
+                                               calparser_field<CALDB_ORGANIZER*>(s, field));
+        break;
+    case CALPARSER_FIELD_ATTENDEES:
+        calparser_copy_attendee_arrays(&calparser_field<array_t*>(d, field),
+                                       calparser_field<array_t*>(s, field));
+        break;
+    case CALPARSER_FIELD_ALARMS: break; /* the copies at a new start make the alarms */
     }
 }
 
@@ -227,9 +182,10 @@ int calparser_recurrence_copyComponentPropertiesExceptDates(CALDB_COMPONENT* pDe
     if (!pDest || !pSrc) return 1;
     if (pDest == pSrc) return 0;
     CopyFilter filter(pSrc, pDest, modifiedOnly, force);
-    copy_head_values(pDest, pSrc, filter);
-    copy_head_texts(pDest, pSrc, filter);
-    copy_head_lists(pDest, pSrc, filter);
+    for (unsigned i = 0; i < calparser_componentFieldCount; i++) {
+        const CALPARSER_FIELD& field = calparser_componentFields[i];
+        if (filter.take(field)) copy_field(field, pDest, pSrc, filter.full());
+    }
     return 0;
 }
 

@@ -9,6 +9,7 @@
 
 #include "core/parser/cal_copy.h"
 #include "core/parser/cal_expand.h"
+#include "core/parser/cal_fields.h"
 #include "core/parser/cal_valarm.h"
 #include "core/parser/calparserutil.h"
 #include "core/parser/populate.h"
@@ -122,13 +123,63 @@ static void store_event_line(CALPARSER_TOKEN* pToken, const CALPARSER_BUILD_STAT
                     (int)pToken->nLine, KVALLOG_CORE_SUBSYSTEM);
         break;
     case TOKEN_TRANSP: calparser_populateTranspProp(state->ppComponent, pToken->nValue); break;
-    case TOKEN_X_Z9KQ_ATTENDEE_EXDATELIST:
-        calparser_populate_commaListArray(&event->aAttendeeExDateList, value);
-        break;
-    case TOKEN_X_Z9KQ_ATTENDEE_RDATELIST:
-        calparser_populate_commaListArray(&event->aAttendeeRDateList, value);
-        break;
     default: calparser_populateSharedProp(pToken, (CALDB_COMPONENT*)event, state); break;
+    }
+}
+
+/* What a property stores besides its field: the recurrence lists the
+ * expansion reads, the link flag; and the two that have no field of their
+ * own. Returns true when that was all. */
+static bool store_beside_fields(CALPARSER_TOKEN* pToken, CALDB_COMPONENT* pComponent,
+                                const CALPARSER_BUILD_STATE* state)
+{
+    const char* value = pToken->pValue;
+    switch (pToken->nType) {
+    case TOKEN_DURATION: store_duration(state->ppDuration, value); return true;
+    case TOKEN_X_KVAL_ORIGINAL_DTSTART:
+        calparser_addOriginalDtStartXTokenIfNotAlreadyExists(&pComponent->aXProps, value);
+        return true;
+    case TOKEN_RRULE: calparser_storeRecurrencePropertyToVector(state->pRRules, value); break;
+    case TOKEN_EXRULE: calparser_storeRecurrencePropertyToVector(state->pExRules, value); break;
+    case TOKEN_EXDATE:
+        calparser_storeRecurDateTimePropertyToVector(state->pExDates, value, text_length(value));
+        break;
+    case TOKEN_RDATE:
+        calparser_storeRecurDateTimePeriodPropertyToVector(state->pRDates, state->pRDatePeriods,
+                                                           value, text_length(value));
+        break;
+    case TOKEN_X_KVAL_LINK_CALID: pComponent->bHasLinkCalid = 1; break;
+    default: break;
+    }
+    return false;
+}
+
+/* Stores the property into its field by the field's storer. */
+static void store_field(const CALPARSER_FIELD& field, CALPARSER_TOKEN* pToken,
+                        CALDB_COMPONENT* pComponent, const CALPARSER_BUILD_STATE* state)
+{
+    const char* value = pToken->pValue;
+    void* slot = (char*)pComponent + field.nOffset;
+    switch (field.nStorer) {
+    case CALPARSER_STORE_TEXT: calparser_recurrence_populateProperties((char**)slot, value); break;
+    case CALPARSER_STORE_APPEND: calparser_addStringToPropertyArray((array_t**)slot, value); break;
+    case CALPARSER_STORE_ITEMS: calparser_populate_commaListArray((array_t**)slot, value); break;
+    case CALPARSER_STORE_DATETIME:
+        calparser_storeDateTimePropertyNoTimeZones((int32_t*)slot, value);
+        break;
+    case CALPARSER_STORE_INTEGER:
+        calparser_storeIntegerProperty((int*)slot, value, text_length(value), nullptr);
+        break;
+    case CALPARSER_STORE_EMAIL: calparser_storeEmailProperty((char**)slot, value); break;
+    case CALPARSER_STORE_ATTENDEE:
+        calparser_storeAttendeeProperty((array_t**)slot, pToken, 1, state->bResolvedInput,
+                                        state->pLookupCtx);
+        break;
+    case CALPARSER_STORE_ORGANIZER:
+        calparser_storeOrganizerProperty((CALDB_ORGANIZER**)slot, pToken);
+        break;
+    case CALPARSER_STORE_GEO: calparser_populateGeoProp((void**)&pComponent, value); break;
+    case CALPARSER_STORE_NONE: break;
     }
 }
 
@@ -511,87 +562,12 @@ int calparser_populateSharedProp(CALPARSER_TOKEN* pToken, CALDB_COMPONENT* pComp
 {
     if (!pToken || !pComponent)
         return 0;
-    CALDB_COMPONENT* c = pComponent;
-    const char* value = pToken->pValue;
-    void** ppRecord = (void**)&pComponent;
-    switch (pToken->nType) {
-    case TOKEN_ATTACH: calparser_addStringToPropertyArray(&c->aAttachments, value); break;
-    case TOKEN_ATTENDEE:
-        calparser_storeAttendeeProperty(&c->aAttendees, pToken, 1, pState->bResolvedInput,
-                                        pState->pLookupCtx);
-        break;
-    case TOKEN_CATEGORIES: calparser_populate_commaListArray(&c->aCategories, value); break;
-    case TOKEN_CLASS: calparser_recurrence_populateProperties(&c->pClass, value); break;
-    case TOKEN_COMMENT: calparser_addStringToPropertyArray(&c->aComments, value); break;
-    case TOKEN_CONTACT: calparser_addStringToPropertyArray(&c->aContacts, value); break;
-    case TOKEN_CREATED: calparser_storeDateTimePropertyNoTimeZones(&c->tCreated, value); break;
-    case TOKEN_DESCRIPTION: calparser_recurrence_populateProperties(&c->pDescription, value); break;
-    case TOKEN_DURATION: store_duration(pState->ppDuration, value); break;
-    case TOKEN_EXDATE:
-        calparser_storeRecurDateTimePropertyToVector(pState->pExDates, value, text_length(value));
-        calparser_populate_commaListArray(&c->aExDates, value);
-        break;
-    case TOKEN_EXRULE:
-        calparser_storeRecurrencePropertyToVector(pState->pExRules, value);
-        calparser_addStringToPropertyArray(&c->aExRules, value);
-        break;
-    case TOKEN_GEO: calparser_populateGeoProp(ppRecord, value); break;
-    case TOKEN_LAST_MODIFIED:
-        calparser_storeDateTimePropertyNoTimeZones(&c->tLastModified, value);
-        break;
-    case TOKEN_LOCATION: calparser_recurrence_populateProperties(&c->pLocation, value); break;
-    case TOKEN_ORGANIZER: calparser_storeOrganizerProperty(&c->pOrganizer, pToken); break;
-    case TOKEN_RDATE:
-        calparser_storeRecurDateTimePeriodPropertyToVector(pState->pRDates, pState->pRDatePeriods,
-                                                           value, text_length(value));
-        calparser_populate_commaListArray(&c->aRDates, value);
-        break;
-    case TOKEN_RECURRENCE_ID:
-        calparser_storeDateTimePropertyNoTimeZones(&c->tRecurrenceId, value);
-        break;
-    case TOKEN_RELATED_TO: calparser_addStringToPropertyArray(&c->aRelatedTo, value); break;
-    case TOKEN_RESOURCES: calparser_populate_commaListArray(&c->aResources, value); break;
-    case TOKEN_RRULE:
-        calparser_storeRecurrencePropertyToVector(pState->pRRules, value);
-        calparser_addStringToPropertyArray(&c->aRRules, value);
-        break;
-    case TOKEN_SEQUENCE:
-        calparser_storeIntegerProperty(&c->nSequence, value, text_length(value), nullptr);
-        break;
-    case TOKEN_SUMMARY: calparser_recurrence_populateProperties(&c->pSummary, value); break;
-    case TOKEN_UID: calparser_recurrence_populateProperties(&c->pUid, value); break;
-    case TOKEN_URL: calparser_recurrence_populateProperties(&c->pUrl, value); break;
-    case TOKEN_X_KVAL_CHARSET: calparser_recurrence_populateProperties(&c->pCharset, value); break;
-    case TOKEN_X_KVAL_DTSTART_TZID:
-        calparser_recurrence_populateProperties(&c->pDtStartTzid, value);
-        break;
-    case TOKEN_X_KVAL_GSE_COMPONENT_STATE:
-        calparser_storeIntegerProperty((int*)&c->nCompState, value, text_length(value), nullptr);
-        break;
-    case TOKEN_X_KVAL_LANGUAGE: calparser_recurrence_populateProperties(&c->pLanguage, value); break;
-    case TOKEN_X_KVAL_LINK_CALID:
-        calparser_recurrence_populateProperties(&c->pLinkCalid, value);
-        c->bHasLinkCalid = 1;
-        break;
-    case TOKEN_X_KVAL_ORGANIZER_EMAIL: calparser_storeEmailProperty(&c->pOrganizerEmail, value); break;
-    case TOKEN_X_KVAL_ORIGINAL_DTSTART:
-        calparser_addOriginalDtStartXTokenIfNotAlreadyExists(&c->aXProps, value);
-        break;
-    case TOKEN_X_Z9KQ_RECURRENCE_COUNT:
-        calparser_storeIntegerProperty(&c->nRecurCount, value, text_length(value), nullptr);
-        break;
-    case TOKEN_X_Z9KQ_RECURRENCE_EXDATELIST:
-        calparser_populate_commaListArray(&c->aRecurExDateList, value);
-        break;
-    case TOKEN_X_Z9KQ_RECURRENCE_RDATELIST:
-        calparser_populate_commaListArray(&c->aRecurRDateList, value);
-        break;
-    case TOKEN_X_Z9KQ_RECURRENCE_UNTIL:
-        calparser_recurrence_populateProperties(&c->pRecurUntil, value);
-        break;
-    case TOKEN_X: calparser_addStringToPropertyArray(&c->aXProps, value); break;
-    default: return 0;
-    }
+    if (store_beside_fields(pToken, pComponent, pState))
+        return 1;
+    const CALPARSER_FIELD* field = calparser_fieldOfProperty(pToken->nType);
+    if (!field)
+        return 0;
+    store_field(*field, pToken, pComponent, pState);
     return 1;
 }
 

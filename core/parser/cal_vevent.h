@@ -119,11 +119,12 @@ typedef struct CALPARSER_BUILD_STATE {
     const char* pDefaultTzid;
 } CALPARSER_BUILD_STATE;
 
-/* Stores a property that events and to-dos store alike (everything except
- * DTSTART, DTEND, DUE, COMPLETED, PERCENT-COMPLETE, PRIORITY, STATUS, TRANSP,
- * X-KVAL-DUE-TZID and the X-Z9KQ-ATTENDEE date lists) into pComponent, the
- * record of pState given as its shared head. Returns 1 when the token's
- * property was one of them, else 0 (also for a NULL token or record). */
+/* Stores a property whose field lies in the head events and to-dos share
+ * (the field table of cal_fields.h, the DURATION and the original-start
+ * line; the to-do builder passes over the X-Z9KQ-ATTENDEE date lists before
+ * this) into pComponent, the record of pState given as its head. Returns 1
+ * when the token's property was one of them, else 0 (also for a NULL token
+ * or record). */
 CALPARSER_API
 int calparser_populateSharedProp(CALPARSER_TOKEN* pToken, CALDB_COMPONENT* pComponent,
                                  const CALPARSER_BUILD_STATE* pState);
