@@ -1,7 +1,7 @@
 # Set-up, build and test in one step on a fresh Debian machine.
 PACKAGES := g++ clang cmake make pkg-config python3 libnspr4-dev libicu-dev libical-dev \
             libgtest-dev libgmock-dev libbenchmark-dev libclang-rt-14-dev \
-            nlohmann-json3-dev valgrind llvm-14 libldap-dev slapd dpkg-dev
+            nlohmann-json3-dev valgrind llvm-14 libldap-dev slapd tzdata dpkg-dev
 BUILD    ?= build
 ASAN_BUILD ?= build-asan
 TSAN_BUILD ?= build-tsan

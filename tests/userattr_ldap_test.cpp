@@ -156,7 +156,7 @@ protected:
         set("directory.ldap.base", SlapdServer::kSuffix);
         set("directory.ldap.attr.calid", "calid");
         set("directory.ldap.filter", "(!(description=disabled))");
-        set("directory.ldap.timeout_ms", "1000");
+        set("directory.ldap.timeout_ms", "5000");
         set("directory.cache.ttl", "0");
     }
     void TearDown() override

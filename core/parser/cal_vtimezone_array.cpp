@@ -229,6 +229,8 @@ const CAL_VTIMEZONE* CALPARSER_TIMEZONE_LIST::resolve_zone(const CALPARSER_ZONE_
             name = pChoice->owned;
         }
         const CAL_VTIMEZONE* zone = lookup(name);
+        if (!zone && !step.isDefault && (zone = lookup_foreign_name(name)))
+            name = zone->pDbTimeZone->pTzid;
         if (zone && (zone->pIcuZone || !needRuleZone)) {
             pChoice->name = name;
             pChoice->step = i;
@@ -284,6 +286,7 @@ int CALPARSER_TIMEZONE_LIST::applyTimeZoneToTimeT(const char* tzid, time_t time,
     if (!ppBuffer || !*ppBuffer || size < (int)kUtcLength) return 1;
     if (!tzid || !m_pList || m_pList->count == 0) return 1;
     const CAL_VTIMEZONE* zone = lookup(tzid);
+    if (!zone) zone = lookup_foreign_name(tzid);
     if (!zone || !zone->pIcuZone) return 1;
     if (timezone_DateTimeApplyTimeZoneToString(time, zone->pIcuZone, ppBuffer, size) != 0)
         return 3;

@@ -45,6 +45,10 @@ struct CALPARSER_ZONE_CHOICE {
     char* owned;
 };
 
+/* Configuration key: 0 turns off reading zone names other programs write
+ * (CALPARSER_TIMEZONE_LIST::lookup_foreign_name); the default is 1. */
+#define CALPARSER_RESOLVE_FOREIGN_NAMES_KEY "calstore.timezone.resolve_foreign_names"
+
 class CALPARSER_API CALPARSER_TIMEZONE_LIST {
 public:
     /* The one registry; NULL until the first Instance() call. */
@@ -76,9 +80,20 @@ public:
      * registry's. */
     CAL_VTIMEZONE* lookup(const char* tzid) const;
 
+    /* The registry zone a name written by another program stands for, tried
+     * only when `name` itself is not registered: for a name beginning with "/"
+     * the longest trailing run of whole "/"-separated segments (empty ones
+     * skipped) that is a registry ID, else the zone ICU maps a Windows zone
+     * name to ("W. Europe Standard Time": Europe/Berlin). Exact matches only.
+     * Logs one level-6 line naming both names when found. NULL when nothing
+     * matches, no list is loaded, or "calstore.timezone.resolve_foreign_names"
+     * is 0. The zone stays the registry's. */
+    const CAL_VTIMEZONE* lookup_foreign_name(const char* name) const;
+
     /* The fallback chain every conversion uses: the first of the `count` steps
      * whose zone is registered (with a rule-based zone too when
-     * `needRuleZone`), each step that misses logging its line; after the last
+     * `needRuleZone`), a named step trying lookup_foreign_name after its exact
+     * name, each step that misses logging its line; after the last
      * step "Africa/Casablanca" (TIMEZONE_FALLBACK_TZID), without a line.
      * Returns that zone, NULL when even the last resort is missing; fills
      * *pChoice (required), whose `owned` the caller frees. */
@@ -127,6 +142,9 @@ public:
 
 private:
     CALPARSER_TIMEZONE_LIST() : m_pList(nullptr) {}
+    /* The two forms of lookup_foreign_name, silent. */
+    const CAL_VTIMEZONE* lookup_by_path(const char* name) const;
+    const CAL_VTIMEZONE* lookup_by_windows_name(const char* name) const;
 };
 
 extern "C" {

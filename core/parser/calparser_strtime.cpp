@@ -193,7 +193,8 @@ int __calparser_time(char* buffer, int size, const char* format, time_t time,
              * nothing here and the result says so, as on the table path; with
              * no name at all the default zone is meant and is used. */
             buffer[0] = '\0';
-            calparser_applyTimeZoneToTimeT(tzid ? tzid : choice.name, time, &buffer, size);
+            calparser_applyTimeZoneToTimeT(choice.step > 0 && tzid ? tzid : choice.name, time,
+                                           &buffer, size);
             result = choice.step > 0 ? 1 : 0;
         }
     } else if (iCalForm && utcMode && size >= kICalTextSize && day_tables(&tables) &&
