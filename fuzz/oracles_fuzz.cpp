@@ -102,8 +102,12 @@ void check_chunk_invariance(const std::string& text) {
 
 // The full copy carries every compared field except these, which it derives
 // by rule: an end not after the start becomes the start (a to-do without DUE
-// keeps none), and the record library's own event text is not copied.
+// keeps none); the record library's own event text is not copied; and the
+// copy always gets an alarm list, empty when the source has none, while a
+// missing alarm list compares different from an empty one.
 void normalise_copy(const CALDB_COMPONENT* src, CALDB_COMPONENT* copy) {
+    if (!src->aAlarms && copy->aAlarms && copy->aAlarms->count == 0)
+        caldb_FreeList(&copy->aAlarms, CALDB_LIST_ALARMS);
     if (caldb_IsEventKind(src->nType)) {
         auto s = reinterpret_cast<const CALDB_VEVENT*>(src);
         auto c = reinterpret_cast<CALDB_VEVENT*>(copy);

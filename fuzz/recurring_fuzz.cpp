@@ -118,7 +118,7 @@ void list_operations(array_t* wrappers, unsigned flags) {
     for (unsigned i = 0; i < copies->count; i++)
         calparser_RecurringInstanceAlreadyInList(wrappers,
                                                  static_cast<CALDB_COMPONENT*>(copies->data[i]));
-    calparser_bump_sequence_number_on_complist(copies);
+    calparser_bump_sequence_number_on_complist(wrappers);
     for (unsigned i = copies->count; i-- > 0;) free_record(static_cast<CALDB_COMPONENT*>(copies->data[i]));
     array_delete(copies);
     array_delete(records);
