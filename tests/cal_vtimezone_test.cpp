@@ -53,10 +53,11 @@ struct Walk {
     }
 };
 
+// A time list holds the values themselves, read as a caller of the records does.
 std::vector<time_t> times(const array_t* list) {
     std::vector<time_t> out;
     for (unsigned i = 0; list && i < list->count; i++)
-        out.push_back(*static_cast<const time_t*>(list->data[i]));
+        out.push_back((time_t)(intptr_t)array_elementat(list, i));
     return out;
 }
 

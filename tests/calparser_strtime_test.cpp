@@ -103,3 +103,24 @@ TEST_F(Formatting, CustomZoneOffsetSignAndMagnitude) {
     EXPECT_EQ(0, cal_strcustomtimezone("Test/Central", kNoon20030101, nullptr, nullptr,
                                        nullptr));
 }
+
+// A crossing list is an ascending list of integers held as the elements
+// themselves: 10, 20, 30 starts daylight time at 10, ends it at 20, starts it
+// again at 30.
+TEST(CrossingLists, InsertPositionAndDaylightTime) {
+    array_t* list = array_new();
+    for (intptr_t value : {10, 20, 30}) array_append(list, (void*)value);
+    const struct {
+        time_t value;
+        int index, daylight;
+    } cases[] = {{5, 0, 0}, {10, 1, 1}, {15, 1, 1}, {20, 2, 0}, {30, 3, 1}, {35, 3, 1}};
+    for (const auto& c : cases) {
+        EXPECT_EQ(c.index, findIndexToInsert(list, c.value)) << c.value;
+        EXPECT_EQ(c.daylight, isInDaylightSavings(c.value, list)) << c.value;
+    }
+    array_t* empty = array_new();
+    EXPECT_EQ(0, findIndexToInsert(empty, 15));
+    EXPECT_EQ(0, isInDaylightSavings(15, nullptr));
+    array_delete(empty);
+    array_delete(list);
+}

@@ -51,7 +51,7 @@ int store_everything(const Tokens& tokens) {
     caldb_FreeOrganizer(&org);
     array_delete(periods);
     array_free_and_destroy(&texts);
-    array_free_and_destroy(&dates);
+    array_delete(dates);  // a time list: its elements are the values
     return rc;
 }
 

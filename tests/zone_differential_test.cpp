@@ -102,7 +102,7 @@ void sample(const Subject& s, time_t step, const std::vector<time_t>& around, Ch
     for (time_t t = kFirst; t < kLast && !::testing::Test::HasFatalFailure(); t += step) check(t);
     const array_t* cross = calparser_lookupCalVTimeZone(s.tzid)->aTzCross;
     for (unsigned i = 0; i < cross->count; i++) {
-        time_t when = *static_cast<const time_t*>(cross->data[i]);
+        time_t when = (time_t)(intptr_t)array_elementat(cross, i);
         for (time_t offset : around) {
             if (::testing::Test::HasFatalFailure()) return;
             if (when + offset >= kFirst && when + offset < kLast) check(when + offset);

@@ -223,8 +223,7 @@ int findIndexToInsert(const array_t* pList, time_t value) {
     unsigned high = pList->count;
     while (low < high) {
         unsigned middle = low + (high - low) / 2;
-        const time_t* entry = static_cast<const time_t*>(pList->data[middle]);
-        if (!entry || *entry <= value)
+        if (caldb_time_list_at(pList, middle) <= value)
             low = middle + 1;
         else
             high = middle;

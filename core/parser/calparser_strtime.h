@@ -41,7 +41,7 @@ CALPARSER_API
 int __calparser_time(char* buffer, int size, const char* format, time_t time,
                      PRTimeParamFn mode, const char* tzid);
 
-/* The number of entries of the ascending list of time_t pointers `pList` that
+/* The number of entries of the ascending time list `pList` that
  * are less than or equal to `value`: where `value` would be inserted after its
  * equals. 0 for a NULL or empty list. */
 CALPARSER_API

@@ -115,10 +115,9 @@ time_t local_to_utc(const CAL_VTIMEZONE* zone, time_t wallSeconds) {
     bool inDaylight = false;
     const array_t* cross = zone->aTzCross;
     for (unsigned i = 0; i < cross->count; i++) {
-        const time_t* when = static_cast<const time_t*>(cross->data[i]);
-        if (!when) continue;
+        time_t when = caldb_time_list_at(cross, i);
         bool startsDaylight = i % 2 == 0;
-        if ((startsDaylight ? asDaylight : asStandard) < *when) break;
+        if ((startsDaylight ? asDaylight : asStandard) < when) break;
         inDaylight = startsDaylight;
     }
     return inDaylight ? asDaylight : asStandard;

@@ -165,10 +165,10 @@ int calparser_storeTodoDateTimeOrDateProperty(int32_t* ptField, void** ppCompone
 
 /* Splits `text` at semicolons and converts every item as
  * calparser_storeDateTimeOrDateProperty does (no record, the given id and
- * zones); each value above 0 is appended to *ppArray (created when NULL, left
- * NULL when nothing is appended) as a malloc'd time_t, the form of the
- * records' time lists (free() each). Items that do not convert to a value
- * above 0 are skipped. Returns 0; 1 for a NULL ppArray; 3 when memory runs
+ * zones); each value above 0 is appended to *ppArray (created when NULL, and
+ * kept even when nothing is appended) as the element itself, the form of the
+ * records' time lists (caldb_time_list_at reads one). Items that do not
+ * convert to a value above 0 are skipped. Returns 0; 1 for a NULL ppArray; 3 when memory runs
  * out (values appended before stay). */
 CALPARSER_API
 int calparser_populate_DateTimeList(array_t** ppArray, const char* text, array_t* pTimeZones,

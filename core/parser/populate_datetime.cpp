@@ -115,12 +115,8 @@ int calparser_populate_DateTimeList(array_t** ppArray, const char* text, array_t
 {
     if (!ppArray)
         return 1;
-    bool created = false;
-    if (!*ppArray) {
-        if (!(*ppArray = array_new()))
-            return 3;
-        created = true;
-    }
+    if (!*ppArray && !(*ppArray = array_new()))
+        return 3;
     char** items = nullptr;
     int count = 0;
     int rc = cal_parseutil_get_semicolon_list(text ? text : "", &items, &count) == 0 ? 0 : 3;
@@ -129,19 +125,9 @@ int calparser_populate_DateTimeList(array_t** ppArray, const char* text, array_t
         store_with_zone(&value, nullptr, 0, items[i], tzid, pTimeZones);
         if (value <= 0)
             continue;
-        time_t* element = static_cast<time_t*>(malloc(sizeof(time_t)));
-        if (element)
-            *element = value;
-        if (!element || array_append(*ppArray, element) != 0) {
-            free(element);
-            rc = 3;
-        }
+        rc = caldb_time_list_append(*ppArray, value);  // the value itself, not a pointer
     }
     cal_parseutil_free_char_list(&items, count);
-    if (created && (*ppArray)->count == 0) {  // nothing stored: the field stays NULL
-        array_delete(*ppArray);
-        *ppArray = nullptr;
-    }
     return rc;
 }
 

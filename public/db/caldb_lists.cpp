@@ -15,15 +15,6 @@ void caldb_free_text_list(array_t** ppList) {
     *ppList = nullptr;
 }
 
-void caldb_free_value_list(array_t** ppList) {
-    if (!ppList || !*ppList) return;
-    array_t* list = *ppList;
-    for (unsigned i = list->count; i > 0; i--)
-        free(array_removeat(list, i - 1));
-    array_delete(list);
-    *ppList = nullptr;
-}
-
 int caldb_copy_text_list(const array_t* pSrc, array_t** ppDest) {
     *ppDest = nullptr;
     if (!pSrc) return 0;

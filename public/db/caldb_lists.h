@@ -16,10 +16,6 @@ extern "C" {
 CALPARSER_API
 void caldb_free_text_list(array_t** ppList);
 
-/* The same for a list of malloc'd values (times), freed with free(). */
-CALPARSER_API
-void caldb_free_value_list(array_t** ppList);
-
 /* Stores in *ppDest a new array holding a PL_strdup copy of every text of
  * pSrc, in order (NULL elements stay NULL); a NULL pSrc stores NULL.
  * *ppDest is overwritten, not freed. Returns 0, or 3 when memory runs out

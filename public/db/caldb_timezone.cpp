@@ -18,7 +18,8 @@ constexpr int kNoWeek = 0;
 void free_db_zone(CALDB_VZONE** ppDbZone) {
     CALDB_VZONE* db = *ppDbZone;
     if (!db) return;
-    caldb_free_value_list(&db->aRDates);
+    array_delete(db->aRDates);  // a time list: its elements are the values
+    db->aRDates = nullptr;
     caldb_free_text_list(&db->aRRules);
     caldb_free_text_list(&db->aTzNames);
     caldb_free_text_list(&db->aComments);
@@ -40,6 +41,16 @@ void free_db_timezone(CALDB_VTIMEZONE** ppDbZone) {
 }  // namespace
 
 extern "C" {
+
+int caldb_time_list_append(array_t* list, time_t value) {
+    if (!list) return 3;
+    return array_append(list, reinterpret_cast<void*>(static_cast<intptr_t>(value))) == 0 ? 0 : 3;
+}
+
+time_t caldb_time_list_at(const array_t* list, unsigned index) {
+    if (!list || index >= list->count) return 0;
+    return static_cast<time_t>(reinterpret_cast<intptr_t>(list->data[index]));
+}
 
 CAL_VZONE* CAL_VZONE_NEW(void) {
     CAL_VZONE* zone = static_cast<CAL_VZONE*>(calloc(1, sizeof(CAL_VZONE)));
@@ -85,7 +96,7 @@ int CAL_VTIMEZONE_FREE(CAL_VTIMEZONE** ppZone) {
     delete zone->pIcuZone;  // ICU destructors do not throw
     zone->pIcuZone = nullptr;
     caldb_free_text_list(&zone->aAliases);
-    caldb_free_value_list(&zone->aTzCross);
+    array_delete(zone->aTzCross);  // a time list: its elements are the values
     free(zone);
     *ppZone = nullptr;
     return 0;

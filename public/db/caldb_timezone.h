@@ -4,14 +4,16 @@
  *
  * Ownership as in public/db/caldb.h: records are calloc'd and freed with
  * free(), texts are PL_strdup'd and owned by their record, lists are owned
- * with their elements. A "time list" holds malloc'd time_t values (seconds
- * since the epoch), freed with free(). */
+ * with their elements. A "time list" holds time values (seconds since the
+ * epoch) as the elements themselves, not pointers to them: read one with
+ * caldb_time_list_at or (time_t)(intptr_t)array_elementat(list, i). */
 #ifndef PUBLIC_DB_CALDB_TIMEZONE_H
 #define PUBLIC_DB_CALDB_TIMEZONE_H
 
 #include "public/util/export.h"
 
 #include <stdint.h>
+#include <time.h>
 
 #include "public/util/array.h"
 
@@ -79,6 +81,14 @@ typedef struct CAL_VTIMEZONE {
     array_t* aAliases;            /* X-Z9KQ-TZID-ALIAS values (texts) */
     array_t* aTzCross;            /* X-KVAL-TZCROSS instants (time list), file order */
 } CAL_VTIMEZONE;
+
+/* Appends `value` to the time list `list` as the element itself. Returns 0,
+ * or 3 when `list` is NULL or memory runs out (the list is unchanged). */
+CALPARSER_API
+int caldb_time_list_append(array_t* list, time_t value);
+/* The time at `index` of the time list `list`; 0 out of range or for NULL. */
+CALPARSER_API
+time_t caldb_time_list_at(const array_t* list, unsigned index);
 
 /* A new sub-zone with its zeroed stored record and no rule, or NULL when
  * memory runs out. */
