@@ -135,6 +135,30 @@ TEST(IcalLexer, FoldsJoinOnSpaceOnly) {
     EXPECT_STREQ("ab", odd);
 }
 
+TEST(IcalLexer, UnfoldingDropsEveryCrAndEachLfWithItsSpace) {
+    struct Row {
+        const char* line;
+        const char* unfolded;
+    };
+    const Row rows[] = {
+        {"a\r\n b\r\n c\r", "abc"},
+        {"x\r\n  y", "x y"},            // only the first space of a fold goes
+        {"a\rb\r\n c", "abc"},           // a CR inside the line goes too
+        {"a\r\n \r\n b\r", "ab"},
+        {"\r\n ", ""},
+        {"a\n b\n", "ab\n"},            // a last LF has no space after it
+        {"a\r\n\r\n b", "a\nb"},        // the second fold's CR goes first
+        {"a\n\tb", "a\n\tb"},            // only a space folds
+        {"plain", "plain"},
+    };
+    for (const Row& row : rows) {
+        std::string text = row.line;
+        char* p = &text[0];
+        EXPECT_EQ(0, calparser_trim_line(&p)) << row.line;
+        EXPECT_STREQ(row.unfolded, p) << row.line;
+    }
+}
+
 TEST(IcalLexer, QuotedPrintableContinuesAtSoftBreaks) {
     Lexed l;
     lex(l, "DESCRIPTION;ENCODING=QUOTED-PRINTABLE:abc=\r\ndef=\nghi\r\n"

@@ -172,24 +172,34 @@ char* copy_unescaped(calparser_arena* arena, const char* value, size_t len, bool
             *out++ = '\r';
         *out++ = c;
     };
-    for (const char* in = value; in < end; in++) {
-        if (in[0] != '\\' || in + 1 == end) {
-            put(*in);
+    for (const char* in = value; in < end;) {
+        if (rawLfs == 0 && *in != '\\') {
+            /* Up to the next backslash nothing changes: copied whole. */
+            const char* stop = (const char*)memchr(in, '\\', end - in);
+            size_t run = (stop ? stop : end) - in;
+            memcpy(out, in, run);
+            out += run;
+            in += run;
             continue;
         }
-        in++;
-        switch (*in) {
+        if (in[0] != '\\' || in + 1 == end) {
+            put(*in++);
+            continue;
+        }
+        char escaped = in[1];
+        in += 2;
+        switch (escaped) {
         case 'n':
         case 'N': put('\n'); break;
         case 'r': put('\r'); break;
         case ';':
         case ',':
-        case ':': put(*in); break;
+        case ':': put(escaped); break;
         default:
             /* Kept as written, a doubled backslash included: its second
              * backslash does not start a sequence of its own. */
             put('\\');
-            put(*in);
+            put(escaped);
             break;
         }
     }
@@ -300,23 +310,12 @@ iCal_Token_t classify_name(const char* name, unsigned len, char** ppName, calpar
     return type;
 }
 
-/* Unfolds the `len` bytes of the NUL-terminated `line` in place by the rules
- * of calparser_trim_line; returns the new length. */
-size_t unfold_in_place(char* line, size_t len)
+/* The general unfolding: scans from the last byte to the first, building the
+ * result backwards at the end of the same buffer: `out` is the first byte of
+ * what is kept, so "the byte after" a position is *out, as the scan has left
+ * it. Returns the new length. */
+size_t unfold_backwards(char* line, size_t len)
 {
-    /* Nearly every line holds no line end but the CR of its CR LF. */
-    if (!memchr(line, '\n', len)) {
-        const char* cr = (const char*)memchr(line, '\r', len);
-        if (!cr)
-            return len;
-        if (cr == line + len - 1) {
-            line[--len] = '\0';
-            return len;
-        }
-    }
-    /* Scan from the last byte to the first, building the result backwards at
-     * the end of the same buffer: `out` is the first byte of what is kept, so
-     * "the byte after" a position is *out, as the scan has left it. */
     char* end = line + len;
     char* out = end;
     for (size_t i = len; i-- > 0;) {
@@ -335,6 +334,73 @@ size_t unfold_in_place(char* line, size_t len)
     memmove(line, out, kept);
     line[kept] = '\0';
     return kept;
+}
+
+/* The first `c` in [from, end), or `end`. */
+const char* find_byte(const char* from, const char* end, char c)
+{
+    const char* found = (const char*)memchr(from, c, end - from);
+    return found ? found : end;
+}
+
+/* True when every LF of the `len` bytes at `line` has a space right after it.
+ * The backward scan then drops every CR (one with nothing kept after it ends
+ * the result and is cut off there too) and every LF with its space, which a
+ * forward pass over whole runs can do at a fraction of the cost. */
+bool folds_are_plain(const char* line, size_t len)
+{
+    const char* end = line + len;
+    for (const char* lf = find_byte(line, end, '\n'); lf < end; lf = find_byte(lf + 1, end, '\n')) {
+        if (lf + 1 == end || lf[1] != ' ')
+            return false;
+    }
+    return true;
+}
+
+/* unfold_backwards for a line where folds_are_plain holds: copies the runs
+ * between CRs and folds forward, in place. */
+size_t unfold_plain(char* line, size_t len)
+{
+    const char* end = line + len;
+    const char* cr = find_byte(line, end, '\r');
+    const char* lf = find_byte(line, end, '\n');
+    const char* in = line;
+    char* out = line;
+    for (;;) {
+        const char* stop = cr < lf ? cr : lf;
+        size_t run = stop - in;
+        if (out != in)
+            memmove(out, in, run);
+        out += run;
+        if (stop == end)
+            break;
+        if (stop == cr) {
+            in = cr + 1;
+            cr = find_byte(in, end, '\r');
+        } else {
+            in = lf + 2;                    /* the LF and its space */
+            lf = find_byte(in, end, '\n');
+        }
+    }
+    *out = '\0';
+    return out - line;
+}
+
+/* Unfolds the `len` bytes of the NUL-terminated `line` in place by the rules
+ * of calparser_trim_line; returns the new length. */
+size_t unfold_in_place(char* line, size_t len)
+{
+    /* Nearly every line holds no line end but the CR of its CR LF. */
+    if (!memchr(line, '\n', len)) {
+        const char* cr = (const char*)memchr(line, '\r', len);
+        if (!cr)
+            return len;
+        if (cr == line + len - 1) {
+            line[--len] = '\0';
+            return len;
+        }
+    }
+    return folds_are_plain(line, len) ? unfold_plain(line, len) : unfold_backwards(line, len);
 }
 
 /* The logical line [start, end) as a NUL-terminated text to unfold: inside a
