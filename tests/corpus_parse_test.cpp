@@ -3,45 +3,23 @@
 // parses on several threads at once give what one thread gives.
 #include <gtest/gtest.h>
 
-#include <stdlib.h>
-
-#include <algorithm>
 #include <filesystem>
-#include <fstream>
 #include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "core/parser/calparser.h"
+#include "tests/support/corpus_files.h"
 
 namespace fs = std::filesystem;
+using corpus_files::corpus_dir;
+using corpus_files::files_under;
+using corpus_files::read_file;
 
 namespace {
 
 constexpr int kThreads = 4;
-
-fs::path corpus_dir() {
-    const char* dir = getenv("CALPARSER_CORPUS_DIR");
-    return dir && *dir ? dir : CALPARSER_CORPUS_DIR;
-}
-
-std::vector<fs::path> files_under(const fs::path& dir) {
-    std::vector<fs::path> files;
-    if (!fs::is_directory(dir)) return files;
-    for (const auto& entry : fs::recursive_directory_iterator(dir))
-        if (entry.is_regular_file() && entry.path().extension() != ".md")
-            files.push_back(entry.path());
-    std::sort(files.begin(), files.end());
-    return files;
-}
-
-std::string read_file(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream all;
-    all << in.rdbuf();
-    return all.str();
-}
 
 // Parses `text` as format 3 and describes what was made; frees everything.
 // The UID is left out: one generated for a master without one differs on

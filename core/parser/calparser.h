@@ -70,6 +70,7 @@
 #include "core/parser/print_ical.h"
 #include "core/parser/print_sxml.h"
 #include "core/parser/print_xml.h"
+#include "core/parser/cal_serialize.h"
 
 /* Input format codes of calparser_prot_to_dbstruct. */
 #define CALPARSER_FORMAT_XML 1         /* XML rendering of iCalendar */

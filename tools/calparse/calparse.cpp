@@ -1,7 +1,7 @@
 /* calparse: show what the library makes of calendar files.
  *
  *   calparse [--format ical|ical-strict|xml|sxml] [--charset NAME] [--tz ZONE]
- *            [--output summary|json|sxml|tokens] [--config FILE] [FILE...]
+ *            [--output summary|json|sxml|ical|tokens] [--config FILE] [FILE...]
  *   calparse --help | --version
  *
  * Reads each FILE (standard input when there is none, or for "-") through the
@@ -50,7 +50,7 @@ constexpr int kExitUnreadable = 3;
 void usage(FILE* out) {
     fprintf(out,
             "usage: calparse [--format ical|ical-strict|xml|sxml] [--charset NAME] [--tz ZONE]\n"
-            "                [--output summary|json|sxml|tokens] [--config FILE] [FILE...]\n"
+            "                [--output summary|json|sxml|ical|tokens] [--config FILE] [FILE...]\n"
             "       calparse --help | --version\n"
             "Instances of a recurring series are listed earliest first (summary, json).\n"
             "Exit status: 0 parsed, 1 usage error, 2 an input did not parse,\n"
@@ -70,7 +70,7 @@ bool output_kind(const char* name, Output* pOutput) {
     else if (strcmp(name, "json") == 0) *pOutput = Output::Json;
     else if (strcmp(name, "sxml") == 0) *pOutput = Output::Sxml;
     else if (strcmp(name, "tokens") == 0) *pOutput = Output::Tokens;
-    // "ical" (the records written back as iCalendar) joins here with the serializer.
+    else if (strcmp(name, "ical") == 0) *pOutput = Output::Ical;
     else return false;
     return true;
 }
@@ -163,6 +163,9 @@ int show_input(const char* name, int fd, const Options& opt) {
     } else if (opt.output == Output::Sxml) {
         fflush(stdout);
         written = calparse::print_sxml(STDOUT_FILENO, in);
+    } else if (opt.output == Output::Ical) {
+        fflush(stdout);
+        written = calparse::print_ical(STDOUT_FILENO, in);
     } else {
         written = calparse::print_summary(stdout, in, opt);
     }

@@ -12,7 +12,7 @@
 
 namespace calparse {
 
-enum class Output { Summary, Json, Sxml, Tokens };
+enum class Output { Summary, Json, Sxml, Tokens, Ical };
 /* What the command line asks for besides parsing. */
 enum class Request { Parse, Help, Version };
 
@@ -78,6 +78,8 @@ const char* method_text(unsigned methodState);
 int print_summary(FILE* out, const Parsed& in, const Options& opt);
 int print_json(FILE* out, const Parsed& in, const Options& opt);
 int print_sxml(int fd, const Parsed& in);
+/* The records as one iCalendar file (calparser_write_ical). */
+int print_ical(int fd, const Parsed& in);
 
 }  // namespace calparse
 

@@ -1,0 +1,476 @@
+// The iCalendar serializer: escaping, folding, what each record field becomes,
+// zones and TZIDs, the METHOD and state line, RFC 5545 examples written and
+// read back, and the error results.
+#include <gtest/gtest.h>
+
+#include <string.h>
+#include <unistd.h>
+
+#include <algorithm>
+
+#include <string>
+#include <vector>
+
+#include <plstr.h>
+
+#include "core/parser/cal_serialize_line.h"
+#include "core/parser/calparser.h"
+#include "tests/support/print_capture.h"
+#include "tests/support/record_compare.h"
+
+using calparser_serialize::Escape;
+
+namespace {
+
+struct Parse {
+    int status = -1;
+    array_t* result = nullptr;
+    Parse() = default;
+    Parse(const Parse&) = delete;
+    ~Parse() { calparser_FreeComponentArrayAndDestroy(&result); }
+    const array_t* slot(unsigned i) const { return (const array_t*)result->data[i]; }
+    const CALDB_COMPONENT* component(unsigned slotIndex, unsigned i) const {
+        return (const CALDB_COMPONENT*)((const CAL_VCOMPONENT*)slot(slotIndex)->data[i])->pComponent;
+    }
+};
+
+void parse(const std::string& text, Parse* out, char* seriesZone = nullptr) {
+    protstream* s = prot_readmap(text.data(), (unsigned)text.size());
+    out->status = calparser_prot_to_dbstruct(s, &out->result, CALPARSER_FORMAT_ICAL, 0, nullptr,
+                                             seriesZone, nullptr, nullptr, nullptr);
+    prot_free(s);
+}
+
+std::string write(array_t* result, unsigned flags = 0) {
+    return written_by([&](protstream* s) { EXPECT_EQ(0, calparser_write_ical(s, result, flags)); });
+}
+
+std::string calendar(const std::string& body) {
+    return "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:-//test//EN\r\n" + body + "END:VCALENDAR\r\n";
+}
+
+// The logical lines of `text`: folds removed, CR LF dropped.
+std::vector<std::string> logical_lines(const std::string& text) {
+    std::vector<std::string> lines;
+    size_t pos = 0;
+    while (pos < text.size()) {
+        size_t end = text.find("\r\n", pos);
+        if (end == std::string::npos) end = text.size();
+        std::string physical = text.substr(pos, end - pos);
+        if (!physical.empty() && physical[0] == ' ' && !lines.empty())
+            lines.back() += physical.substr(1);
+        else
+            lines.push_back(physical);
+        pos = end + 2;
+    }
+    return lines;
+}
+
+// The first logical line that begins with `prefix`, or "<none>".
+std::string line_of(const std::string& text, const std::string& prefix) {
+    for (const std::string& line : logical_lines(text))
+        if (line.compare(0, prefix.size(), prefix) == 0) return line;
+    return "<none>";
+}
+
+int count_lines(const std::string& text, const std::string& prefix) {
+    int n = 0;
+    for (const std::string& line : logical_lines(text))
+        if (line.compare(0, prefix.size(), prefix) == 0) n++;
+    return n;
+}
+
+// Parses `input`, writes it, parses the output: the records must be equal
+// and a second write must give the same bytes. Returns the first output.
+std::string round_trip(const std::string& input, char* seriesZone = nullptr) {
+    Parse first;
+    parse(input, &first, seriesZone);
+    EXPECT_EQ(0, first.status);
+    const std::string text = write(first.result);
+    Parse second;
+    parse(text, &second);
+    EXPECT_EQ(0, second.status);
+    for (const std::string& diff : record_compare::compare_results(first.result, second.result, true))
+        ADD_FAILURE() << diff << "\n" << text;
+    EXPECT_EQ(text, write(second.result));
+    return text;
+}
+
+class Serialize : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { ASSERT_EQ(0, parser_init()); }
+    static void TearDownTestSuite() { parser_uninit(); }
+};
+
+// ---- Escaping ---------------------------------------------------------------
+
+struct EscapeCase {
+    const char* stored;
+    Escape mode;
+    const char* written;
+};
+
+// TEXT escaping after RFC 5545, fitted to the reader: it unescapes \n \N \r
+// \; \, \: and keeps any other backslash pair (a doubled one included) as it
+// stands, and puts a CR before every LF but a leading one.
+TEST(SerializeEscape, ValuesAreEscapedSoThatTheReaderGivesThemBack) {
+    const EscapeCase cases[] = {
+        {"a;b,c:d", Escape::Text, "a\\;b\\,c:d"},
+        {"a;b,c:d", Escape::Raw, "a;b,c:d"},
+        {"one\r\ntwo", Escape::Text, "one\\ntwo"},       // CR LF as one \n
+        {"\r\nlead", Escape::Text, "\\r\\nlead"},        // a leading LF gets no CR back
+        {"\nlead", Escape::Text, "\\nlead"},
+        {"bare\rcr", Escape::Raw, "bare\\rcr"},
+        {"C:\\\\dir", Escape::Text, "C:\\\\dir"},        // a kept pair stays as read
+        {"a\\b", Escape::Text, "a\\b"},
+        {"x\\n", Escape::Text, "x\\\\n"},                 // a lone backslash before n
+        {"x\\;y", Escape::Text, "x\\\\\\;y"},
+        {"end\\", Escape::Text, "end\\"},
+        {"", Escape::Text, ""},
+    };
+    for (const EscapeCase& c : cases) {
+        std::string out;
+        calparser_serialize::append_escaped(out, c.stored, c.mode);
+        EXPECT_EQ(c.written, out) << "stored: " << c.stored;
+    }
+}
+
+TEST_F(Serialize, EscapedTextsReadBackUnchanged) {
+    const char* texts[] = {"a;b,c:d", "one\r\ntwo\r\nthree", "\r\nlead", "C:\\\\dir", "a\\b",
+                           "two\\\\;semi", "end\\"};
+    for (const char* stored : texts) {
+        std::string value;
+        calparser_serialize::append_escaped(value, stored, Escape::Text);
+        Parse p;
+        parse(calendar("BEGIN:VEVENT\r\nUID:1\r\nSUMMARY:" + value + "\r\nEND:VEVENT\r\n"), &p);
+        ASSERT_EQ(0, p.status);
+        EXPECT_STREQ(stored, p.component(1, 0)->pSummary);
+    }
+}
+
+// ---- Folding ----------------------------------------------------------------
+
+TEST(SerializeFold, LinesFoldBefore76OctetsAndNeverInsideACharacter) {
+    struct {
+        std::string line;
+        std::string folded;
+    } cases[] = {
+        {std::string(75, 'a'), std::string(75, 'a') + "\r\n"},
+        {std::string(76, 'a'), std::string(75, 'a') + "\r\n a\r\n"},
+        // "é" would take octets 75 and 76: the first line ends before it.
+        {std::string(74, 'a') + "\xC3\xA9" + "b", std::string(74, 'a') + "\r\n \xC3\xA9" "b\r\n"},
+        // A 4-octet character over the second fold (74 octets after the space).
+        {std::string(75 + 72, 'a') + "\xF0\x9D\x84\x9E",
+         std::string(75, 'a') + "\r\n " + std::string(72, 'a') + "\r\n \xF0\x9D\x84\x9E\r\n"},
+    };
+    for (const auto& c : cases) {
+        std::string out;
+        calparser_serialize::append_folded(out, c.line);
+        EXPECT_EQ(c.folded, out);
+    }
+}
+
+// A text of 1- to 4-octet characters, so that folds fall on every position
+// inside a character.
+std::string mixed_text(size_t octets) {
+    const char* pieces[] = {"a", "\xC3\xA9", "\xE2\x82\xAC", "\xF0\x9D\x84\x9E", ", ", "; "};
+    std::string text;
+    for (int i = 0; text.size() < octets; i++) text += pieces[(i * 7 + i / 5) % 6];
+    return text;
+}
+
+// Every physical line of `text` is at most 75 octets and none starts inside
+// a character. Returns the number of physical lines.
+int check_physical_lines(const std::string& text) {
+    int physical = 0;
+    size_t start = 0;
+    size_t end;
+    while ((end = text.find("\r\n", start)) != std::string::npos) {
+        EXPECT_LE(end - start, 75u) << "line at " << start;
+        const size_t first = start + (text[start] == ' ' ? 1 : 0);
+        EXPECT_NE(0x80, (unsigned char)text[first] & 0xC0) << "line at " << start;
+        start = end + 2;
+        physical++;
+    }
+    return physical;
+}
+
+// A 10 KB DESCRIPTION: folded into lines of at most 75 octets on character
+// boundaries, and unfolding gives the escaped text back.
+TEST_F(Serialize, TenKilobyteDescriptionFoldsOnCharacterBoundaries) {
+    Parse p;
+    parse(calendar("BEGIN:VEVENT\r\nUID:long\r\nDESCRIPTION:short\r\nEND:VEVENT\r\n"), &p);
+    CALDB_COMPONENT* event = (CALDB_COMPONENT*)p.component(1, 0);
+    const std::string description = mixed_text(10240);
+    PL_strfree(event->pDescription);
+    event->pDescription = PL_strdup(description.c_str());
+    const std::string text = write(p.result);
+    EXPECT_GT(check_physical_lines(text), 10240 / 75);
+    std::string expected = "DESCRIPTION:";
+    calparser_serialize::append_escaped(expected, description.c_str(), Escape::Text);
+    EXPECT_EQ(expected, line_of(text, "DESCRIPTION:"));
+}
+
+// The reader takes a logical line of up to about 4 KB (one that its 4096-byte
+// chunks complete): such a folded text of multi-octet characters reads back.
+TEST_F(Serialize, FoldedMultiOctetDescriptionReadsBack) {
+    const std::string description = mixed_text(3000);
+    std::string line = "DESCRIPTION:";
+    calparser_serialize::append_escaped(line, description.c_str(), Escape::Text);
+    std::string folded;
+    calparser_serialize::append_folded(folded, line);
+    const std::string text =
+        round_trip(calendar("BEGIN:VEVENT\r\nUID:long\r\n" + folded + "END:VEVENT\r\n"));
+    EXPECT_NE(std::string::npos, text.find(folded));
+    check_physical_lines(text);
+    Parse p;
+    parse(text, &p);
+    EXPECT_EQ(description, p.component(1, 0)->pDescription);
+}
+
+// ---- Fields -----------------------------------------------------------------
+
+TEST_F(Serialize, EventFieldsAreWrittenInTheirFixedOrder) {
+    const std::string text = round_trip(calendar(
+        "BEGIN:VEVENT\r\n"
+        "X-FOO;P=1:kept as it came\r\n"
+        "LAST-MODIFIED:20030102T030405Z\r\nCREATED:20030101T000000Z\r\n"
+        "GEO:37.386013;-122.082932\r\nSEQUENCE:3\r\nPRIORITY:2\r\nTRANSP:TRANSPARENT\r\n"
+        "STATUS:TENTATIVE\r\nCLASS:PRIVATE\r\nURL:http://example.com/a;b,c\r\n"
+        "LOCATION:Room 1\r\nSUMMARY:Plan\r\nDTEND:20030110T110000Z\r\n"
+        "DTSTART:20030110T100000Z\r\nUID:order-1\r\n"
+        "CATEGORIES:A,B\r\nCATEGORIES:C\r\nRESOURCES:PROJECTOR\r\nCOMMENT:one\r\n"
+        "CONTACT:Jim\r\nRELATED-TO:parent-1\r\nATTACH:http://example.com/f\r\n"
+        "X-KVAL-LINK-CALID:cal-9\r\nX-KVAL-ORGANIZER-EMAIL:mailto:boss@example.com\r\n"
+        "X-Z9KQ-RECURRENCE-COUNT:4\r\nX-Z9KQ-RECURRENCE-UNTIL:20030201T000000Z\r\n"
+        "END:VEVENT\r\n"));
+    std::vector<std::string> lines = logical_lines(text);
+    const std::vector<std::string> expected = {
+        "BEGIN:VEVENT", "UID:order-1", "DTSTAMP:20030102T030405Z",
+        "DTSTART:20030110T100000Z", "DTEND:20030110T110000Z", "SUMMARY:Plan",
+        "LOCATION:Room 1", "URL:http://example.com/a;b,c", "CLASS:PRIVATE",
+        "STATUS:TENTATIVE", "TRANSP:TRANSPARENT", "PRIORITY:2", "SEQUENCE:3",
+        "GEO:37.386013;-122.082932", "CREATED:20030101T000000Z",
+        "LAST-MODIFIED:20030102T030405Z", "CATEGORIES:A,B,C", "RESOURCES:PROJECTOR",
+        "COMMENT:one", "CONTACT:Jim", "RELATED-TO:parent-1", "ATTACH:http://example.com/f",
+        "X-KVAL-LINK-CALID:cal-9", "X-KVAL-ORGANIZER-EMAIL:mailto:boss@example.com",
+        "X-Z9KQ-RECURRENCE-COUNT:4", "X-Z9KQ-RECURRENCE-UNTIL:20030201T000000Z",
+        "X-FOO;P=1:kept as it came", "X-KVAL-ORIGINAL-DTSTART:20030110T100000Z", "END:VEVENT"};
+    auto begin = std::find(lines.begin(), lines.end(), "BEGIN:VEVENT");
+    ASSERT_NE(lines.end(), begin);
+    EXPECT_EQ(expected, std::vector<std::string>(begin, begin + expected.size()));
+}
+
+TEST_F(Serialize, AttendeesAndOrganizerKeepEveryParameter) {
+    const std::string text = round_trip(calendar(
+        "BEGIN:VEVENT\r\nUID:people\r\nDTSTART:20030110T100000Z\r\n"
+        "ORGANIZER;CN=\"Doe, Jane\";DIR=\"ldap://example.com/o=x\";SENT-BY=\"mailto:a@x.com\";"
+        "LANGUAGE=en;X-KVAL-ORGANIZER-UID=jdoe:mailto:jane@example.com\r\n"
+        "ATTENDEE;CUTYPE=GROUP;ROLE=CHAIR;PARTSTAT=x-maybe;RSVP=true;CN=Bob;"
+        "MEMBER=\"mailto:g1@x.com\",\"mailto:g2@x.com\";DELEGATED-TO=\"mailto:d@x.com\";"
+        "X-KVAL-ATTENDEE-GSE-STATUS=7;X-Z9KQ-CALID=bob:MAILTO:bob@example.com\r\n"
+        "END:VEVENT\r\n"));
+    EXPECT_EQ("ORGANIZER;CN=\"Doe, Jane\";DIR=\"ldap://example.com/o=x\";"
+              "SENT-BY=\"mailto:a@x.com\";LANGUAGE=en;X-KVAL-ORGANIZER-UID=jdoe:"
+              "mailto:jane@example.com",
+              line_of(text, "ORGANIZER"));
+    EXPECT_EQ("ATTENDEE;CUTYPE=GROUP;ROLE=CHAIR;PARTSTAT=X-MAYBE;RSVP=TRUE;CN=Bob;"
+              "MEMBER=\"mailto:g1@x.com\",\"mailto:g2@x.com\";DELEGATED-TO=\"mailto:d@x.com\";"
+              "X-KVAL-ATTENDEE-GSE-STATUS=7;X-Z9KQ-CALID=bob:MAILTO:bob@example.com",
+              line_of(text, "ATTENDEE"));
+}
+
+TEST_F(Serialize, AllDayAndToDoTimesAndAlarmTriggers) {
+    const std::string text = round_trip(calendar(
+        "BEGIN:VEVENT\r\nUID:day\r\nDTSTART;VALUE=DATE:20030110\r\n"
+        "BEGIN:VALARM\r\nACTION:DISPLAY\r\nTRIGGER:-P1DT2H30M\r\nDESCRIPTION:x\r\nEND:VALARM\r\n"
+        "END:VEVENT\r\n"
+        "BEGIN:VTODO\r\nUID:todo\r\nDTSTART:20030101T090000Z\r\nDURATION:P2D\r\n"
+        "COMPLETED:20030102T000000Z\r\nPERCENT-COMPLETE:40\r\nSTATUS:IN-PROCESS\r\n"
+        "BEGIN:VALARM\r\nACTION:EMAIL\r\nTRIGGER:-PT15M\r\nREPEAT:2\r\nDURATION:PT5M\r\n"
+        "ATTENDEE:mailto:me@example.com\r\nEND:VALARM\r\n"
+        "BEGIN:VALARM\r\nACTION:AUDIO\r\nTRIGGER;VALUE=DATE-TIME:20030101T080000Z\r\nEND:VALARM\r\n"
+        "END:VTODO\r\n"));
+    EXPECT_EQ("DTSTART;VALUE=DATE:20030110", line_of(text, "DTSTART;VALUE"));
+    EXPECT_EQ(0, count_lines(text, "DTEND"));  // what the reader makes without one
+    EXPECT_EQ("TRIGGER:-P1DT2H30M", line_of(text, "TRIGGER:"));
+    // The DURATION of the to-do comes back as the DUE it gave.
+    EXPECT_EQ("DUE:20030103T090000Z", line_of(text, "DUE"));
+    EXPECT_EQ("STATUS:IN-PROCESS", line_of(text, "STATUS"));
+    EXPECT_EQ("PERCENT-COMPLETE:40", line_of(text, "PERCENT-COMPLETE"));
+    // To-do triggers count from DUE, which RELATED=END says to other readers.
+    EXPECT_EQ("TRIGGER;RELATED=END:-PT15M", line_of(text, "TRIGGER;RELATED=END:-PT"));
+    EXPECT_EQ("TRIGGER;RELATED=END:-P2DT1H", line_of(text, "TRIGGER;RELATED=END:-P2DT1H"));
+    EXPECT_EQ("DURATION:PT5M", line_of(text, "DURATION"));
+    EXPECT_EQ("ATTENDEE:mailto:me@example.com", line_of(text, "ATTENDEE"));
+}
+
+TEST_F(Serialize, GeoIsWrittenToTheMillionth) {
+    const std::string text = round_trip(calendar(
+        "BEGIN:VEVENT\r\nUID:g1\r\nGEO:-0.5;0.000001\r\nEND:VEVENT\r\n"
+        "BEGIN:VEVENT\r\nUID:g2\r\nGEO:89.999999;-180\r\nEND:VEVENT\r\n"));
+    EXPECT_EQ("GEO:-0.500000;0.000001", line_of(text, "GEO:-"));
+    EXPECT_EQ("GEO:89.999999;-180.000000", line_of(text, "GEO:8"));
+}
+
+// ---- Zones ------------------------------------------------------------------
+
+const char* kParisEvent =
+    "BEGIN:VEVENT\r\nUID:paris\r\nX-KVAL-DTSTART-TZID:Europe/Paris\r\n"
+    "DTSTART;TZID=Europe/Paris:20030101T120000\r\nDTEND;TZID=Europe/Paris:20030701T120000\r\n"
+    "END:VEVENT\r\n";
+
+// A zone that an X-KVAL-DTSTART-TZID names and the input does not define is
+// taken from the registry and written before the components.
+TEST_F(Serialize, NamedZoneTimesAreLocalWithTheRegistryZoneWritten) {
+    const std::string text = round_trip(calendar(kParisEvent));
+    EXPECT_EQ("DTSTART;TZID=Europe/Paris:20030101T120000", line_of(text, "DTSTART;"));
+    EXPECT_EQ("DTEND;TZID=Europe/Paris:20030701T120000", line_of(text, "DTEND;"));
+    EXPECT_EQ("TZID:Europe/Paris", line_of(text, "TZID"));
+    EXPECT_LT(text.find("BEGIN:VTIMEZONE"), text.find("BEGIN:VEVENT"));
+}
+
+TEST_F(Serialize, UtcFlagWritesEveryTimeInUtcAndNoZone) {
+    Parse p;
+    parse(calendar(kParisEvent), &p);
+    const std::string text = write(p.result, CALPARSER_WRITE_UTC);
+    EXPECT_EQ("DTSTART:20030101T110000Z", line_of(text, "DTSTART"));  // winter: +01:00
+    EXPECT_EQ("DTEND:20030701T100000Z", line_of(text, "DTEND"));      // summer: +02:00
+    EXPECT_EQ(0, count_lines(text, "BEGIN:VTIMEZONE"));
+}
+
+// A time the registry zone cannot express (an unknown zone) stays in UTC.
+TEST_F(Serialize, UnknownZoneTimesStayInUtc) {
+    const std::string text = round_trip(calendar(
+        "BEGIN:VEVENT\r\nUID:u\r\nX-KVAL-DTSTART-TZID:Nowhere/Special\r\n"
+        "DTSTART:20030101T110000Z\r\nEND:VEVENT\r\n"));
+    EXPECT_EQ("DTSTART:20030101T110000Z", line_of(text, "DTSTART"));
+    EXPECT_EQ(0, count_lines(text, "BEGIN:VTIMEZONE"));
+}
+
+// ---- METHOD and component state ---------------------------------------------
+
+TEST_F(Serialize, MethodComesFromTheStateAndOnlyOtherStatesAreWritten) {
+    const std::string text = round_trip(
+        "BEGIN:VCALENDAR\r\nMETHOD:REQUEST\r\n"
+        "BEGIN:VEVENT\r\nUID:r1\r\nATTENDEE:mailto:a@x.com\r\nEND:VEVENT\r\n"
+        "BEGIN:VEVENT\r\nUID:r2\r\nX-KVAL-GSE-COMPONENT-STATE:65568\r\nEND:VEVENT\r\n"
+        "END:VCALENDAR\r\n");
+    EXPECT_EQ("METHOD:REQUEST", line_of(text, "METHOD"));
+    // r1 reads back as REQUEST with an attendee (0x20008); r2's state is its own.
+    EXPECT_EQ(1, count_lines(text, "X-KVAL-GSE-COMPONENT-STATE"));
+    EXPECT_EQ("X-KVAL-GSE-COMPONENT-STATE:65568", line_of(text, "X-KVAL-GSE"));
+}
+
+// ---- Expanded instances -----------------------------------------------------
+
+TEST_F(Serialize, ExpandedInstancesAreWrittenWithTheirRecurrenceId) {
+    const std::string text = round_trip(calendar(
+        "BEGIN:VEVENT\r\nUID:daily\r\nDTSTART:20030101T100000Z\r\n"
+        "RRULE:FREQ=DAILY;COUNT=3\r\nEND:VEVENT\r\n"));
+    EXPECT_EQ(3, count_lines(text, "BEGIN:VEVENT"));
+    EXPECT_EQ(3, count_lines(text, "RECURRENCE-ID:2003010"));
+    EXPECT_EQ("RECURRENCE-ID:20030103T100000Z", line_of(text, "RECURRENCE-ID"));  // latest first
+}
+
+// ---- RFC 5545 examples ------------------------------------------------------
+
+// Sections 3.6.1, 3.6.2, 3.6.6 and 4 of RFC 5545, written and read back.
+TEST_F(Serialize, RfcExamplesComeBackAsTheSameRecords) {
+    const std::string events = round_trip(calendar(
+        "BEGIN:VEVENT\r\nUID:19970901T130000Z-123401@example.com\r\nDTSTAMP:19970901T130000Z\r\n"
+        "DTSTART:19970903T163000Z\r\nDTEND:19970903T190000Z\r\nSUMMARY:Annual Employee Review\r\n"
+        "CLASS:PRIVATE\r\nCATEGORIES:BUSINESS,HUMAN RESOURCES\r\nEND:VEVENT\r\n"
+        "BEGIN:VEVENT\r\nUID:19970901T130000Z-123403@example.com\r\nDTSTAMP:19970901T130000Z\r\n"
+        "DTSTART;VALUE=DATE:19971102\r\nSUMMARY:Our Blissful Anniversary\r\nTRANSP:TRANSPARENT\r\n"
+        "CLASS:CONFIDENTIAL\r\nCATEGORIES:ANNIVERSARY,PERSONAL,SPECIAL OCCASION\r\n"
+        "RRULE:FREQ=YEARLY;COUNT=3\r\nEND:VEVENT\r\n"
+        "BEGIN:VEVENT\r\nUID:20070423T123432Z-541111@example.com\r\nDTSTAMP:20070423T123432Z\r\n"
+        "DTSTART;VALUE=DATE:20070628\r\nDTEND;VALUE=DATE:20070709\r\n"
+        "SUMMARY:Festival International de Jazz de Montreal\r\nTRANSP:TRANSPARENT\r\nEND:VEVENT\r\n"
+        "BEGIN:VEVENT\r\nDTSTAMP:19960704T120000Z\r\nUID:uid1@example.com\r\n"
+        "ORGANIZER:mailto:jsmith@example.com\r\nDTSTART:19960918T143000Z\r\n"
+        "DTEND:19960920T220000Z\r\nSTATUS:CONFIRMED\r\nCATEGORIES:CONFERENCE\r\n"
+        "SUMMARY:Networld+Interop Conference\r\nDESCRIPTION:Networld+Interop Conference\r\n"
+        "  and Exhibit\\nAtlanta World Congress Center\\n\r\n Atlanta\\, Georgia\r\n"
+        "BEGIN:VALARM\r\nTRIGGER:-PT30M\r\nREPEAT:2\r\nDURATION:PT15M\r\nACTION:DISPLAY\r\n"
+        "DESCRIPTION:Breakfast meeting with executive\\n\r\n team at 8:00 AM EST.\r\nEND:VALARM\r\n"
+        "END:VEVENT\r\n"));
+    EXPECT_EQ("CATEGORIES:BUSINESS,HUMAN RESOURCES", line_of(events, "CATEGORIES:B"));
+    EXPECT_EQ(3, count_lines(events, "SUMMARY:Our Blissful Anniversary"));
+    EXPECT_EQ("DTEND;VALUE=DATE:20070709", line_of(events, "DTEND;VALUE=DATE"));
+    EXPECT_EQ("DESCRIPTION:Networld+Interop Conference and Exhibit\\nAtlanta World Congress "
+              "Center\\nAtlanta\\, Georgia",
+              line_of(events, "DESCRIPTION:Networld"));
+    EXPECT_EQ("DESCRIPTION:Breakfast meeting with executive\\nteam at 8:00 AM EST.",
+              line_of(events, "DESCRIPTION:Breakfast"));
+
+    const std::string todos = round_trip(calendar(
+        "BEGIN:VTODO\r\nUID:20070313T123432Z-456553@example.com\r\nDTSTAMP:20070313T123432Z\r\n"
+        "DUE;VALUE=DATE:20070501\r\nSUMMARY:Submit Quebec Income Tax Return for 2006\r\n"
+        "CLASS:CONFIDENTIAL\r\nCATEGORIES:FAMILY,FINANCE\r\nSTATUS:NEEDS-ACTION\r\nEND:VTODO\r\n"
+        "BEGIN:VTODO\r\nUID:20070514T103211Z-123404@example.com\r\nDTSTAMP:20070514T103211Z\r\n"
+        "DTSTART:20070514T110000Z\r\nDUE:20070709T130000Z\r\nCOMPLETED:20070707T100000Z\r\n"
+        "SUMMARY:Submit Revised Internet-Draft\r\nPRIORITY:1\r\nSTATUS:NEEDS-ACTION\r\n"
+        "BEGIN:VALARM\r\nTRIGGER;RELATED=END:-P2D\r\nACTION:EMAIL\r\n"
+        "ATTENDEE:mailto:john_doe@example.com\r\n"
+        "SUMMARY:*** REMINDER: SEND AGENDA FOR WEEKLY STAFF MEETING ***\r\n"
+        "DESCRIPTION:A draft agenda needs to be sent out to the attendees\r\n"
+        "  to the weekly managers meeting (MGR-LIST). Attached is a\r\n"
+        "  pointer the document template for the agenda file.\r\n"
+        "ATTACH;FMTTYPE=application/msword:http://example.com/\r\n templateagenda.doc\r\n"
+        "END:VALARM\r\nEND:VTODO\r\n"));
+    EXPECT_EQ("DUE;VALUE=DATE:20070501", line_of(todos, "DUE;VALUE=DATE"));
+    EXPECT_EQ("COMPLETED:20070707T100000Z", line_of(todos, "COMPLETED"));
+    EXPECT_EQ("TRIGGER;RELATED=END:-P2D", line_of(todos, "TRIGGER"));
+
+    const std::string zoned = round_trip(
+        "BEGIN:VCALENDAR\r\nPRODID:-//RDU Software//NONSGML HandCal//EN\r\nVERSION:2.0\r\n"
+        "BEGIN:VTIMEZONE\r\nTZID:America/New_York\r\nBEGIN:STANDARD\r\n"
+        "DTSTART:19981025T020000\r\nTZOFFSETFROM:-0400\r\nTZOFFSETTO:-0500\r\nTZNAME:EST\r\n"
+        "END:STANDARD\r\nBEGIN:DAYLIGHT\r\nDTSTART:19990404T020000\r\nTZOFFSETFROM:-0500\r\n"
+        "TZOFFSETTO:-0400\r\nTZNAME:EDT\r\nEND:DAYLIGHT\r\nEND:VTIMEZONE\r\n"
+        "BEGIN:VEVENT\r\nDTSTAMP:19980309T231000Z\r\nUID:guid-1.example.com\r\n"
+        "ORGANIZER:mailto:mrbig@example.com\r\n"
+        "ATTENDEE;RSVP=TRUE;ROLE=REQ-PARTICIPANT;CUTYPE=GROUP:mailto:employee-A@example.com\r\n"
+        "DESCRIPTION:Project XYZ Review Meeting\r\nCATEGORIES:MEETING\r\nCLASS:PUBLIC\r\n"
+        "CREATED:19980309T130000Z\r\nSUMMARY:XYZ Project Review\r\n"
+        "DTSTART;TZID=America/New_York:19980312T083000\r\n"
+        "DTEND;TZID=America/New_York:19980312T093000\r\nLOCATION:1CP Conference Room 4350\r\n"
+        "END:VEVENT\r\nEND:VCALENDAR\r\n");
+    EXPECT_EQ("TZOFFSETTO:-0500", line_of(zoned, "TZOFFSETTO"));
+    EXPECT_EQ("DTSTART:19981025T020000", line_of(zoned, "DTSTART"));
+    EXPECT_EQ("DTSTAMP:19980309T130000Z", line_of(zoned, "DTSTAMP"));  // from CREATED
+}
+
+// ---- One component and the error results ------------------------------------
+
+TEST_F(Serialize, OneComponentIsWrittenBetweenTheReplyWritersHeadAndTail) {
+    Parse p;
+    parse(calendar("BEGIN:VTODO\r\nUID:one\r\nSUMMARY:a\\, b\r\nEND:VTODO\r\n"), &p);
+    const CAL_VCOMPONENT* todo = (const CAL_VCOMPONENT*)p.slot(CALPARSER_SLOT_TODOS)->data[0];
+    const std::string text = written_by([&](protstream* s) {
+        EXPECT_EQ(0, calparser_write_component_ical(s, todo, nullptr, TOKEN_PUBLISH, 0));
+    });
+    EXPECT_EQ("BEGIN:VTODO\r\nUID:one\r\nSUMMARY:a\\, b\r\n"
+              "X-KVAL-ORIGINAL-DTSTART:19700101T000000Z\r\nEND:VTODO\r\n",
+              text);
+}
+
+TEST_F(Serialize, BadArgumentsAndRefusedWritesAreReported) {
+    Parse p;
+    parse(calendar("BEGIN:VEVENT\r\nUID:x\r\nEND:VEVENT\r\n"), &p);
+    CAL_VCOMPONENT empty = {nullptr, CALDB_KIND_EVENT};
+    written_by([&](protstream* s) {
+        EXPECT_EQ(CALPARSER_WRITE_BAD_ARGUMENT, calparser_write_ical(nullptr, p.result, 0));
+        EXPECT_EQ(CALPARSER_WRITE_BAD_ARGUMENT, calparser_write_ical(s, nullptr, 0));
+        EXPECT_EQ(CALPARSER_WRITE_BAD_ARGUMENT,
+                  calparser_write_component_ical(s, &empty, nullptr, TOKEN_PUBLISH, 0));
+    });
+    const char readOnly[] = "x";
+    protstream* in = prot_readmap(readOnly, 1);  // not a write stream: every write fails
+    EXPECT_EQ(CALPARSER_WRITE_STREAM_ERROR, calparser_write_ical(in, p.result, 0));
+    prot_free(in);
+}
+
+}  // namespace
