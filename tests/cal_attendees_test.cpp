@@ -252,6 +252,11 @@ TEST(TextLists, FailedAppendRollsBackOrDestroys) {
         EXPECT_EQ((Strings{"a"}), strings(dest));
         return false;
     });
+    if (IsSkipped()) {  // no heap hook: nothing was appended
+        array_free_and_destroy(&dest);
+        array_free_and_destroy(&src);
+        return;
+    }
     EXPECT_EQ((Strings{"a", "b", "c"}), strings(dest));
     array_t* made = nullptr;
     count_failure_points([&] {

@@ -87,18 +87,6 @@ static void store_duration(CAL_TIME_DURATION** ppDuration, const char* value)
     cal_time_buf_to_duration(value, *ppDuration);
 }
 
-/* DTSTART or DTEND of an event: without TZID, resolved input is read in
- * X-KVAL-DTSTART-TZID's zone, else the default. */
-static void store_event_time(CALPARSER_TOKEN* pToken, const CALPARSER_BUILD_STATE* state,
-                             int bStart)
-{
-    CALDB_VEVENT* event = (CALDB_VEVENT*)*state->ppComponent;
-    const char* zone = event->pDtStartTzid ? event->pDtStartTzid : state->pDefaultTzid;
-    calparser_storeComponentTime(pToken, state->ppComponent,
-                                 bStart ? &event->tDtStart : &event->tDtEnd, bStart, zone,
-                                 state->pTimeZones, state->bResolvedInput);
-}
-
 /* One property line of an event. */
 static void store_event_line(CALPARSER_TOKEN* pToken, const CALPARSER_BUILD_STATE* state)
 {
@@ -108,7 +96,11 @@ static void store_event_line(CALPARSER_TOKEN* pToken, const CALPARSER_BUILD_STAT
     const char* value = pToken->pValue;
     switch (pToken->nType) {
     case TOKEN_DTSTART:
-    case TOKEN_DTEND: store_event_time(pToken, state, pToken->nType == TOKEN_DTSTART); break;
+        calparser_storeComponentTime(pToken, state, &event->tDtStart, 1, nullptr);
+        break;
+    case TOKEN_DTEND:
+        calparser_storeComponentTime(pToken, state, &event->tDtEnd, 0, nullptr);
+        break;
     case TOKEN_PRIORITY: {
         int scratch = 0;
         calparser_populateEventPriorityProp(state->ppComponent, value, text_length(value),
@@ -537,19 +529,22 @@ void calparser_event_deriveCompState(CALDB_VEVENT* pEvent, iCal_Token_t nMethod)
     pEvent->nCompState = (method << 16) | state;
 }
 
-void calparser_storeComponentTime(const CALPARSER_TOKEN* pToken, void** ppComponent,
-                                  int32_t* pField, int bStart, const char* pResolvedZone,
-                                  array_t* pTimeZones, int bResolvedInput)
+void calparser_storeComponentTime(const CALPARSER_TOKEN* pToken,
+                                  const CALPARSER_BUILD_STATE* pState, int32_t* pField,
+                                  int bStart, const char* pOwnZone)
 {
+    CALDB_COMPONENT* component = (CALDB_COMPONENT*)*pState->ppComponent;
     char* tzid = nullptr;
     calparser_FindParamInParamList(pToken->pParamList, TOKEN_TZID, &tzid);
     const char* zone = tzid;
-    if (!zone && bResolvedInput)
-        zone = pResolvedZone;
-    calparser_storeDateTimeOrDateProperty(pField, ppComponent, bStart, pToken->pValue, zone,
-                                          pTimeZones);
-    if (bResolvedInput && text_length(pToken->pValue) == 8) {
-        CALDB_COMPONENT* component = (CALDB_COMPONENT*)*ppComponent;
+    if (!zone && pState->bResolvedInput) {
+        zone = pOwnZone                 ? pOwnZone
+               : component->pDtStartTzid ? component->pDtStartTzid
+                                         : pState->pDefaultTzid;
+    }
+    calparser_storeDateTimeOrDateProperty(pField, pState->ppComponent, bStart, pToken->pValue,
+                                          zone, pState->pTimeZones);
+    if (pState->bResolvedInput && text_length(pToken->pValue) == 8) {
         if (bStart)
             component->bDtStartIsDate = 1;
         else

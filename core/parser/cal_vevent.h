@@ -130,14 +130,16 @@ int calparser_populateSharedProp(CALPARSER_TOKEN* pToken, CALDB_COMPONENT* pComp
                                  const CALPARSER_BUILD_STATE* pState);
 
 /* Stores the DTSTART (bStart set) or end-time token `pToken` (DTEND, or DUE
- * for a to-do) into *pField of the record *ppComponent. The token's TZID
+ * for a to-do) into *pField of the record of pState. The token's TZID
  * parameter names the zone; without one, resolved input is read in
- * `pResolvedZone` and other input in no zone. With resolved input an
- * 8-character value (a date) also marks that start or end as all-day. */
+ * `pOwnZone` when given (a to-do's X-KVAL-DUE-TZID for its DUE), else in the
+ * record's X-KVAL-DTSTART-TZID zone, else in the default zone, and other
+ * input in no zone. With resolved input an 8-character value (a date) also
+ * marks that start or end as all-day. */
 CALPARSER_API
-void calparser_storeComponentTime(const CALPARSER_TOKEN* pToken, void** ppComponent,
-                                  int32_t* pField, int bStart, const char* pResolvedZone,
-                                  array_t* pTimeZones, int bResolvedInput);
+void calparser_storeComponentTime(const CALPARSER_TOKEN* pToken,
+                                  const CALPARSER_BUILD_STATE* pState, int32_t* pField,
+                                  int bStart, const char* pOwnZone);
 
 /* What tells one kind of built component from the other; the walk, the
  * passes, the alarms and the outputs are the same for both. */

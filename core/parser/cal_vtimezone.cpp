@@ -44,7 +44,8 @@ CALPARSER_NESTED read_sub_zone(void* pBuild, array_t* tokens, array_iter_t* curs
     unsigned before = subZones ? subZones->count : 0;
     /* A zone that could not be made reads its parts without building. */
     int pass = zone ? build->pass : CALPARSER_PASS_WALK;
-    if (calparser_create_vzone_from_tokens(tokens, cursor, subZones, kind, pass, build->method) == 3)
+    int rc = calparser_create_vzone_from_tokens(tokens, cursor, subZones, kind, pass, build->method);
+    if (rc == 3)
         build->rc = 3;
     if (zone && subZones && subZones->count > before) {
         CAL_VZONE* newest = (CAL_VZONE*)array_last_element(subZones);

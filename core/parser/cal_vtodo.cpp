@@ -14,21 +14,6 @@ static int text_length(const char* text)
     return text ? (int)PL_strlen(text) : 0;
 }
 
-/* DTSTART or DUE of a to-do: without TZID, resolved input is read in
- * X-KVAL-DUE-TZID's zone (DUE only), else X-KVAL-DTSTART-TZID's, else the
- * default. */
-static void store_todo_time(CALPARSER_TOKEN* pToken, const CALPARSER_BUILD_STATE* state,
-                            int bStart)
-{
-    CALDB_VTODO* todo = (CALDB_VTODO*)*state->ppComponent;
-    const char* zone = todo->pDtStartTzid ? todo->pDtStartTzid : state->pDefaultTzid;
-    if (!bStart && todo->pDueTzid)
-        zone = todo->pDueTzid;
-    calparser_storeComponentTime(pToken, state->ppComponent,
-                                 bStart ? &todo->tDtStart : &todo->tDue, bStart, zone,
-                                 state->pTimeZones, state->bResolvedInput);
-}
-
 /* One property line of a to-do. */
 static void store_todo_line(CALPARSER_TOKEN* pToken, const CALPARSER_BUILD_STATE* state)
 {
@@ -43,7 +28,11 @@ static void store_todo_line(CALPARSER_TOKEN* pToken, const CALPARSER_BUILD_STATE
     case TOKEN_X_Z9KQ_ATTENDEE_EXDATELIST:
         break; /* event-only properties */
     case TOKEN_DTSTART:
-    case TOKEN_DUE: store_todo_time(pToken, state, pToken->nType == TOKEN_DTSTART); break;
+        calparser_storeComponentTime(pToken, state, &todo->tDtStart, 1, nullptr);
+        break;
+    case TOKEN_DUE:
+        calparser_storeComponentTime(pToken, state, &todo->tDue, 0, todo->pDueTzid);
+        break;
     case TOKEN_COMPLETED: calparser_storeDateTimePropertyNoTimeZones(&todo->tCompleted, value); break;
     case TOKEN_PERCENT_COMPLETE:
         calparser_storeIntegerProperty(&todo->nPercentComplete, value, text_length(value), nullptr);
@@ -51,7 +40,8 @@ static void store_todo_line(CALPARSER_TOKEN* pToken, const CALPARSER_BUILD_STATE
     case TOKEN_X_KVAL_DUE_TZID: calparser_recurrence_populateProperties(&todo->pDueTzid, value); break;
     case TOKEN_PRIORITY: {
         int scratch = 0;
-        calparser_populateTodoPriorityProp(state->ppComponent, value, text_length(value), &scratch);
+        calparser_populateTodoPriorityProp(state->ppComponent, value, text_length(value),
+                                           &scratch);
         break;
     }
     case TOKEN_STATUS:
