@@ -35,6 +35,14 @@ TEST(OriginalStartLine, RecognisedAnywhereInAnyCaseAndTheFirstIsRead) {
     EXPECT_EQ(kNine + 3600, getOriginalStartTimeXTokenVal(c));
     c->tRecurrenceId = 0;
     EXPECT_EQ(kNine + 7200, getOriginalStartTimeXTokenVal(c));
+    // Without a ":" there is no text to read; a local text is read in
+    // "Africa/Casablanca" (UTC all year).
+    array_free_and_destroy(&c->aXProps);
+    c->aXProps = texts({"X-KVAL-ORIGINAL-DTSTART"});
+    EXPECT_EQ(kNine + 7200, getOriginalStartTimeXTokenVal(c));
+    array_free_and_destroy(&c->aXProps);
+    c->aXProps = texts({"X-KVAL-ORIGINAL-DTSTART;X=1:20260105T090000"});
+    EXPECT_EQ(kNine, getOriginalStartTimeXTokenVal(c));
     caldb_FreeEvent(&ev);
 }
 

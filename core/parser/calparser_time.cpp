@@ -236,7 +236,13 @@ int calparser_timecache_datez_to_timet(const char* text, time_t* pTime, int* pIs
 }
 
 int calparser_datez_to_timet(const char* text, time_t* pTime, int* pIsDate, const char* tzid) {
-    if (!text || !pTime) return 1;
+    if (!pTime) return 1;
+    /* A missing text fails the table conversion (time 0), is not UTC, and the
+     * registry conversion answers 0 for it. */
+    if (!text) {
+        *pTime = 0;
+        return 0;
+    }
     size_t length = strlen(text);
     if (length == kDateLength && pIsDate) *pIsDate = 1;
     if (calparser_timecache_datez_to_timet(text, pTime, pIsDate, tzid) == 0) return 0;

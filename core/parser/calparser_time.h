@@ -92,7 +92,8 @@ int calparser_timecache_datez_to_timet(const char* text, time_t* pTime, int* pIs
 /* The general conversion: the tables first, then the calendar core library for
  * UTC texts and the registry for local texts (calparser_copyURLEncodedDateTime).
  * *pIsDate (may be NULL) becomes 1 for an 8-character date.
- * Returns 0 converted; 1 NULL text or pTime; 2 not converted. */
+ * Returns 0 converted (a NULL text gives 0 with *pTime 0); 1 NULL pTime; 2 not
+ * converted. */
 CALPARSER_API
 int calparser_datez_to_timet(const char* text, time_t* pTime, int* pIsDate,
                              const char* tzid);

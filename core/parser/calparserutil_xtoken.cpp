@@ -43,10 +43,11 @@ time_t getOriginalStartTimeXTokenVal(const CALDB_COMPONENT* component) {
     const char* line = getOriginalDtStartXToken(component->aXProps);
     const char* colon = line ? strchr(line, ':') : nullptr;
     if (colon) {
+        /* The converted time answers whenever it is not 0, whatever the
+         * conversion reported. */
         time_t recorded = 0;
-        if (calparser_datez_to_timet(colon + 1, &recorded, nullptr, kOriginalStartZone) == 0 &&
-            recorded != 0)
-            return recorded;
+        calparser_datez_to_timet(colon + 1, &recorded, nullptr, kOriginalStartZone);
+        if (recorded != 0) return recorded;
     }
     return component->tRecurrenceId ? component->tRecurrenceId : component->tDtStart;
 }
