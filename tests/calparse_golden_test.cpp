@@ -177,23 +177,38 @@ TEST_F(CalparseGolden, SummaryListsInstancesEarliestFirst) {
 
 TEST_F(CalparseGolden, FailuresNameTheFileAndExitNonZero) {
     ToolRun missing = run_calparse("no-such-file.ics", true);
-    EXPECT_EQ(1, missing.status);
+    EXPECT_EQ(3, missing.status);
     EXPECT_EQ(0u, missing.out.find("calparse: cannot read no-such-file.ics: "));
 
     // A missing file among others: the rest are still shown, the message
     // stays off standard output, and the status still reports the failure.
     ToolRun mixed = run_calparse("no-such-file.ics examples/todos.ics");
-    EXPECT_EQ(1, mixed.status);
+    EXPECT_EQ(3, mixed.status);
     EXPECT_EQ(0u, mixed.out.find("examples/todos.ics: parsed;"));
     EXPECT_EQ(std::string::npos, mixed.out.find("no-such-file"));
 
     ToolRun notCalendar = run_calparse("--format ical-strict README.md", true);
-    EXPECT_EQ(1, notCalendar.status);
+    EXPECT_EQ(2, notCalendar.status);
     EXPECT_EQ(0u, notCalendar.out.find("calparse: README.md: no calendar data"));
 
     ToolRun usage = run_calparse("--output yaml examples/todos.ics", true);
-    EXPECT_EQ(2, usage.status);
+    EXPECT_EQ(1, usage.status);
     EXPECT_EQ(0u, usage.out.find("calparse: unknown output yaml\nusage: calparse"));
+
+    // A file that cannot be read outranks one that does not parse.
+    ToolRun both = run_calparse("--format ical-strict README.md no-such-file.ics", true);
+    EXPECT_EQ(3, both.status);
+}
+
+// Help and version go to standard output with status 0, before any file is read.
+TEST_F(CalparseGolden, HelpAndVersionExitZero) {
+    ToolRun help = run_calparse("--help no-such-file.ics");
+    EXPECT_EQ(0, help.status);
+    EXPECT_EQ(0u, help.out.find("usage: calparse [--format ical|ical-strict|xml|sxml]"));
+    EXPECT_NE(std::string::npos, help.out.find("3 an input could not be read.\n"));
+    ToolRun version = run_calparse("--version");
+    EXPECT_EQ(0, version.status);
+    EXPECT_EQ("calparse (core_parser10) " CALPARSER_VERSION "\n", version.out);
 }
 
 }  // namespace

@@ -25,10 +25,10 @@ struct Rule {
 // A VTIMEZONE record with a standard and a daylight part, and its ICU zone.
 struct ZoneRecord {
     CAL_VTIMEZONE* record = CAL_VTIMEZONE_NEW();
-    ZoneRecord(const char* tzid, const Rule& standard, const Rule& daylight) {
+    ZoneRecord(const char* tzid, const Rule& standard, const Rule& summer) {
         record->pDbTimeZone->pTzid = PL_strdup(tzid);
         record->pStandard = part(standard);
-        record->pDaylight = part(daylight);
+        record->pDaylight = part(summer);
         record->pIcuZone = create_SimpleTimeZone(record);
     }
     ~ZoneRecord() { CAL_VTIMEZONE_FREE(&record); }

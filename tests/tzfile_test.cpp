@@ -76,9 +76,9 @@ TEST_F(TzFile, FallbackZoneIsUtc) {
 TEST_F(TzFile, InexactRuleIsApproximatedAndNoted) {
     const CAL_VTIMEZONE* jerusalem = zone("Asia/Jerusalem");
     ASSERT_TRUE(jerusalem && jerusalem->pDaylight);
-    const CALDB_VZONE* daylight = jerusalem->pDaylight->pDbZone;
-    EXPECT_EQ(Strings{"FREQ=YEARLY;BYMONTH=3;BYDAY=4FR"}, strings(daylight->aRRules));
-    Strings note = strings(daylight->aComments);
+    const CALDB_VZONE* summer = jerusalem->pDaylight->pDbZone;
+    EXPECT_EQ(Strings{"FREQ=YEARLY;BYMONTH=3;BYDAY=4FR"}, strings(summer->aRRules));
+    Strings note = strings(summer->aComments);
     ASSERT_EQ(1u, note.size());
     EXPECT_NE(std::string::npos, note[0].find("Friday on or after March 23")) << note[0];
     EXPECT_NE(std::string::npos, note[0].find("24 of 28 years")) << note[0];

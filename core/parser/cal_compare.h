@@ -13,6 +13,8 @@
 #ifndef CORE_PARSER_CAL_COMPARE_H
 #define CORE_PARSER_CAL_COMPARE_H
 
+#include "public/util/export.h"
+
 #include <time.h>
 
 #include "public/db/caldb.h"
@@ -69,63 +71,82 @@ enum {
 };
 
 /* Non-zero when the bit `field` (CALPARSER_MOD_*) is set in modFields. */
+CALPARSER_API
 int calparser_isModFieldSet(const unsigned char modFields[8], unsigned field);
 /* Sets the bit `field` (CALPARSER_MOD_*) in modFields. */
+CALPARSER_API
 void calparser_setModField(unsigned char modFields[8], unsigned field);
 
 /* 1 when a differs from b, else 0. The integer form is the same comparison. */
+CALPARSER_API
 int calparser_CompareDateTimeProperty(time_t a, time_t b);
+CALPARSER_API
 int calparser_CompareIntegerProperty(int a, int b);
 
 /* Texts: 0 same, 1 different. NULL equals ""; letter case is ignored. */
+CALPARSER_API
 int calparser_CompareStringProperty(const char* a, const char* b);
 
 /* Text lists: 0 same, 1 different. Same count and, position by position,
  * the same texts (text rule): the same texts in another order differ. */
+CALPARSER_API
 int calparser_CompareStringPropertyArray(const array_t* a, const array_t* b);
 
 /* Organizers: only the property values (pAddr) count, ignoring case. */
+CALPARSER_API
 int calparser_CompareOrganizerProperty(const CALDB_ORGANIZER* a, const CALDB_ORGANIZER* b);
 
 /* Attendees: different when pAddr (ignoring case), nPartStat or bRsvp
  * differ. */
+CALPARSER_API
 int calparser_CompareAttendeeProperty(const CALDB_ATTENDEE* a, const CALDB_ATTENDEE* b);
 
 /* Attendee lists: same count, and every attendee of a finds a same attendee
  * in b, paired with the first attendee of b that has its address. Order does
  * not matter. */
+CALPARSER_API
 int calparser_CompareAttendeePropertyArray(const array_t* a, const array_t* b);
 
 /* Alarms: trigger, duration, action, repeat, the record's text before the
  * summary, summary, description and the attendee texts (by position). */
+CALPARSER_API
 int calparser_CompareAlarm(const CALDB_VALARM* a, const CALDB_VALARM* b);
 /* Alarm lists: same count and pairwise the same by position. Both NULL are
  * the same; exactly one NULL differs (an empty list too). */
+CALPARSER_API
 int calparser_CompareAlarmArray(const array_t* a, const array_t* b);
 
 /* The shared head of two components: 0 same, 1 major change, 2 minor change
  * (only the alarms, the extension lines or SEQUENCE differ). */
+CALPARSER_API
 int calparser_CompareComponentHelper(const CALDB_COMPONENT* a, const CALDB_COMPONENT* b);
 /* Whole events or to-dos: a difference of the kind's own fields is major
  * (1); else the head's result. */
+CALPARSER_API
 int calparser_CompareEvent(const CALDB_VEVENT* a, const CALDB_VEVENT* b);
+CALPARSER_API
 int calparser_CompareTodo(const CALDB_VTODO* a, const CALDB_VTODO* b);
 /* Either kind: different nType values differ (1); nType 0 or 10 compares as
  * events, any other value as to-dos. */
+CALPARSER_API
 int calparser_CompareComponent(const CALDB_COMPONENT* a, const CALDB_COMPONENT* b);
 
 /* Sets in pNew's modFields the bit of every head property in which pNew
  * differs from pOld (RECURRENCE-ID and nAuxValue have no bit). Returns 0, or
  * 1 when exactly one record is NULL (nothing set). */
+CALPARSER_API
 int calparser_getComponentModFieldsHelper(const CALDB_COMPONENT* pOld, CALDB_COMPONENT* pNew);
 /* The event's own bits (DTEND, pEventAux, TRANSP); 0. NULL records: 0. */
+CALPARSER_API
 int calparser_getEventModFields(const CALDB_VEVENT* pOld, CALDB_VEVENT* pNew);
 /* The to-do's own bits (DUE, COMPLETED, PERCENT-COMPLETE, X-KVAL-DUE-TZID);
  * 0. NULL records: 0. */
+CALPARSER_API
 int calparser_getTodoModFields(const CALDB_VTODO* pOld, CALDB_VTODO* pNew);
 /* The head's bits, then the event bits when `kind` is 0 or 10, else the
  * to-do bits; `kind` is the caller's word, the records' nType is not read.
  * Returns 0 (also for two NULL records), 1 when exactly one is NULL. */
+CALPARSER_API
 int calparser_getComponentModFields(const CALDB_COMPONENT* pOld, CALDB_COMPONENT* pNew, int kind);
 
 #ifdef __cplusplus

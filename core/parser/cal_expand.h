@@ -20,6 +20,8 @@
 #ifndef CORE_PARSER_CAL_EXPAND_H
 #define CORE_PARSER_CAL_EXPAND_H
 
+#include "public/util/export.h"
+
 #include <time.h>
 
 #include "public/db/caldb.h"
@@ -35,6 +37,7 @@ extern "C" {
  * the ones still to do. Components that are not recurring, are instances
  * (RECURRENCE-ID set) or lack a well-formed vector stay as they are.
  * Returns 0; 1 when either list is NULL. */
+CALPARSER_API
 int calparser_expand_components_list(array_t* components, int kind, array_t* recurrenceInfos,
                                      const char* defaultTzid, int keepMaster);
 
@@ -47,6 +50,7 @@ int calparser_expand_components_list(array_t* components, int kind, array_t* rec
  * `pTimeZones` (CAL_VTIMEZONE records, may be NULL) first, then the registry.
  * An unknown name, a NULL record or name, or the key at 0 leaves the record
  * as it is. Nothing is logged. */
+CALPARSER_API
 void calparser_keepSeriesZone(CALDB_COMPONENT* pComponent, const char* tzid,
                               array_t* pTimeZones);
 
@@ -67,6 +71,7 @@ void calparser_keepSeriesZone(CALDB_COMPONENT* pComponent, const char* tzid,
  * dates cannot be generated for lack of memory (the master stays as it was,
  * unexpanded), or when an instance cannot be created or inserted: the
  * instances made so far stay and the master is still marked or removed. */
+CALPARSER_API
 int calparser_expand_component(CAL_VCOMPONENT* master, int kind, array_t* recurrenceInfo,
                                array_t* components, int index, const char* defaultTzid,
                                int keepMaster);
@@ -77,6 +82,7 @@ int calparser_expand_component(CAL_VCOMPONENT* master, int kind, array_t* recurr
  * `fallbackTzid` is used; when that is missing too it is logged at level 5
  * (when a name was given) and "Africa/Casablanca" is used. Returns the
  * recurrence engine's result (see recurrence_GenerateDates). */
+CALPARSER_API
 int parser_GenerateDates(time_t dtstart, array_t* rrules, array_t* rdates, array_t* exrules,
                          array_t* exdates, int bound, array_t* dates, const char* tzid,
                          const char* fallbackTzid, int flag);
@@ -94,9 +100,11 @@ enum {
 /* Frees the five lists of a vector (periods first, then EXDATE, EXRULE,
  * RDATE, RRULE) and empties it; the vector array itself stays the caller's.
  * NULL is a no-op. Returns 0. */
+CALPARSER_API
 int calparser_free_contents_vRecurrenceInfo(array_t* info);
 /* Frees every vector of `infos`, last first, and removes it; the outer array
  * stays the caller's (array_delete). NULL is a no-op. Returns 0. */
+CALPARSER_API
 int calparser_free_contents_vvRecurrenceInfoList(array_t* infos);
 
 #ifdef __cplusplus

@@ -14,6 +14,8 @@
 #ifndef CORE_PARSER_CAL_RECURRING_H
 #define CORE_PARSER_CAL_RECURRING_H
 
+#include "public/util/export.h"
+
 #include <stdint.h>
 
 #include "public/db/caldb.h"
@@ -36,15 +38,18 @@ extern "C" {
  * master cannot be created, or when its first RDATE list cannot be created
  * (the master is then freed and *ppMaster is NULL) or the new one cannot
  * (the master stays, without RDATE list). */
+CALPARSER_API
 int calparser_CreateCompressedRecurringEventFromList(CALDB_VEVENT** ppMaster, array_t* instances,
                                                      const char* sentBy);
 /* The to-do form (DUE for DTEND); RRULE, EXRULE and EXDATE are always dropped. */
+CALPARSER_API
 int calparser_CreateCompressedRecurringTodoFromList(CALDB_VTODO** ppMaster, array_t* instances,
                                                     const char* sentBy);
 
 /* Merges the instance's RDATE list, then its EXDATE list, into *ppMaster's
  * without duplicates. Returns the result of the EXDATE merge (0, or 3 when a
  * copy fails); 1 for a NULL argument. */
+CALPARSER_API
 int calparser_ModifyRecurringComponentExDateRDate(CALDB_COMPONENT** ppMaster,
                                                   const CALDB_COMPONENT* instance);
 
@@ -56,6 +61,7 @@ int calparser_ModifyRecurringComponentExDateRDate(CALDB_COMPONENT** ppMaster,
  * NULL) is removed first. `ignored` is not used. Returns 0 (also for a NULL
  * *ppMaster); 3 when a list cannot be created: then the whole master is freed
  * and *ppMaster is NULL. */
+CALPARSER_API
 int calparser_ModifyMasterEventExDateRDate(CALDB_COMPONENT** ppMaster,
                                            const CALDB_COMPONENT* instance, int ignored,
                                            const array_t* removeDates, int attendeeLists);
@@ -68,9 +74,11 @@ int calparser_ModifyMasterEventExDateRDate(CALDB_COMPONENT** ppMaster,
  * original start; the alarms are replaced by the master's, moved to the
  * instance's DTSTART, when the master's changed and the instance's did not,
  * or with force. Returns 0 (also for a NULL record). */
+CALPARSER_API
 int calparser_ModifyRecurringEvent(CALDB_VEVENT* instance, const CALDB_VEVENT* master, int shift,
                                    int length, int moveStart, int force);
 /* The same with DUE; a master without DUE gives the instance no DUE. */
+CALPARSER_API
 int calparser_ModifyRecurringTodo(CALDB_VTODO* instance, const CALDB_VTODO* master, int shift,
                                   int length, int moveStart, int force);
 
@@ -79,8 +87,10 @@ int calparser_ModifyRecurringTodo(CALDB_VTODO* instance, const CALDB_VTODO* mast
  * original start when the master has a RECURRENCE-ID, else 0 (to-dos: else
  * the master's DTSTART minus each instance's); length is the master's DTEND
  * (DUE) minus its DTSTART (to-dos without DUE: 0). Returns 0. */
+CALPARSER_API
 int calparser_ModifyRecurringEventList(array_t* instances, const CALDB_VEVENT* master,
                                        int moveStart, int force);
+CALPARSER_API
 int calparser_ModifyRecurringTodoList(array_t* instances, const CALDB_VTODO* master,
                                       int moveStart, int force);
 
@@ -90,17 +100,20 @@ int calparser_ModifyRecurringTodoList(array_t* instances, const CALDB_VTODO* mas
  * duplicates, every property in which it differs from the candidate is
  * marked in its modFields, and the result is 1. Else 0 (also for NULL). The
  * candidate stays the caller's. */
+CALPARSER_API
 int calparser_RecurringInstanceAlreadyInList(array_t* wrappers, const CALDB_COMPONENT* candidate);
 
 /* Adds 1 to nSequence of the record of every CAL_VCOMPONENT wrapper of
  * `components` (a component list as a parse or an expansion makes it), in
  * list order. Returns the last record's new value; 0 for a NULL or empty
  * list. */
+CALPARSER_API
 int calparser_bump_sequence_number_on_complist(array_t* components);
 
 /* *ppOut becomes a new text "METHOD-STATE" (e.g. "REQUEST-ACCEPTED") naming
  * the two halves of `state`; the caller frees it with PL_strfree. Returns 0;
  * 1 for a NULL ppOut; 3 when memory runs out (*ppOut NULL). */
+CALPARSER_API
 int getCompStateStringToICAL(int state, char** ppOut);
 
 #ifdef __cplusplus

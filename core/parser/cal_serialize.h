@@ -28,6 +28,8 @@
 #ifndef CORE_PARSER_CAL_SERIALIZE_H
 #define CORE_PARSER_CAL_SERIALIZE_H
 
+#include "public/util/export.h"
+
 #include "core/parser/cal_str.h"
 #include "public/db/caldb.h"
 #include "public/util/array.h"
@@ -56,6 +58,7 @@ extern "C" {
  * CALPARSER_WRITE_BAD_ARGUMENT for a NULL stream or result (nothing written);
  * CALPARSER_WRITE_NO_MEMORY (the output may stop mid-way);
  * CALPARSER_WRITE_STREAM_ERROR when the stream refused a write. */
+CALPARSER_API
 int calparser_write_ical(protstream* pOut, array_t* pResult, unsigned nFlags);
 
 /* Writes one event or to-do between the head and tail of
@@ -67,6 +70,7 @@ int calparser_write_ical(protstream* pOut, array_t* pResult, unsigned nFlags);
  * component's state is written when reading it under that METHOD would give
  * another. Returns as calparser_write_ical; BAD_ARGUMENT also for a wrapper
  * without a record. */
+CALPARSER_API
 int calparser_write_component_ical(protstream* pOut, const CAL_VCOMPONENT* pComponent,
                                    array_t* pTimeZones, iCal_Token_t nMethod,
                                    unsigned nFlags);

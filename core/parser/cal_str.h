@@ -15,6 +15,8 @@
 #ifndef CORE_PARSER_CAL_STR_H
 #define CORE_PARSER_CAL_STR_H
 
+#include "public/util/export.h"
+
 /* Names: TOKEN_ and the keyword with "-" written "_" (TOKEN_DTSTART,
  * TOKEN_PERCENT_COMPLETE, TOKEN_X_KVAL_TZCROSS); grammar symbols keep their own
  * spelling (TOKEN_iCal_Body_t). Where values share a text, the value the library
@@ -526,12 +528,15 @@ extern "C" {
  * h = h * 37 + byte in 32-bit unsigned arithmetic). Texts of 128 bytes or more are
  * sampled at every (len / 64)-th byte. Never 0: a result of 0 becomes 1, and so
  * does an empty or NULL text. */
+CALPARSER_API
 unsigned hashCodeWithLen(const char* s, unsigned len);
 /* hashCodeWithLen over the whole NUL-terminated `s`. */
+CALPARSER_API
 unsigned hashCode(const char* s);
 
 /* The text of value `n`: a constant string owned by the table, or NULL for a
  * value that is not defined (including any value outside 0 to 1465). */
+CALPARSER_API
 const char* calparser_getICALString(iCal_Token_t n);
 
 /* Look-ups that take `len` hash the first `len` bytes of `s`; the others hash the
@@ -542,48 +547,63 @@ const char* calparser_getICALString(iCal_Token_t n);
 /* Property name: a property keyword, BEGIN or END; the X-KVAL-TZCROSS and
  * X-Z9KQ-... list, count and alias names also when written in any letter case;
  * the X-KVAL-... names the library stores. Else x- rule TOKEN_X (1019), else 0. */
+CALPARSER_API
 iCal_Token_t calparser_getPropType(const char* s, unsigned len);
 /* XML tag name. Sets *pnType and *pnValue and returns *pnType: component tags give
  * TOKEN_BEGIN or TOKEN_END with the component in *pnValue ("ICALENDAR" and
  * "/ICALENDAR" give 0 with TOKEN_XML_ICAL); abbreviated property tags give their
  * property with *pnValue 0; any other tag gives calparser_getPropType(s, len) with
  * *pnValue 0. A NULL output pointer is skipped. */
+CALPARSER_API
 iCal_Token_t calparser_getXMLPropType(const char* s, unsigned len,
                                       iCal_Token_t* pnType, iCal_Token_t* pnValue);
 /* Parameter name; x- rule TOKEN_X_PARAM (1286), else 0. */
+CALPARSER_API
 iCal_Token_t calparser_getParamType(const char* s);
 /* XML attribute name: the abbreviations SENTBY, RELTYPE (TOKEN_RELATED), LANG,
  * DELTO and DELFROM, else calparser_getParamType(s). */
+CALPARSER_API
 iCal_Token_t calparser_getXMLParamType(const char* s);
 /* Recurrence-rule part name (FREQ ... WKST); x- rule TOKEN_X_PARAM, else 0. */
+CALPARSER_API
 iCal_Token_t calparser_getRecurrenceParamType(const char* s);
 /* METHOD value (PUBLISH ... DECLINECOUNTER), else 0. */
+CALPARSER_API
 iCal_Token_t calparser_getMethodType(const char* s, unsigned len);
 /* BEGIN/END value (VCALENDAR ... VALARM, DAYLIGHT, STANDARD); x- rule TOKEN_X,
  * else 0. */
+CALPARSER_API
 iCal_Token_t calparser_getComponentType(const char* s, unsigned len);
 /* ACTION value (AUDIO, DISPLAY, EMAIL, PROCEDURE), else 0. */
+CALPARSER_API
 iCal_Token_t calparser_getActionType(const char* s, unsigned len);
 /* CLASS value (PUBLIC, PRIVATE, CONFIDENTIAL), else 0. */
+CALPARSER_API
 iCal_Token_t calparser_getClassType(const char* s, unsigned len);
 /* STATUS value (TENTATIVE, CONFIRMED, CANCELLED, NEEDS-ACTION, COMPLETED,
  * IN-PROCESS, DRAFT, METHOD), else 0. */
+CALPARSER_API
 iCal_Token_t calparser_getStatusType(const char* s, unsigned len);
 /* TRANSP value (TRANSPARENT, OPAQUE), else 0. */
+CALPARSER_API
 iCal_Token_t calparser_getTranspType(const char* s, unsigned len);
 
 /* The last four give the small attendee and zone codes of the records, not
  * iCal_Token_t values. */
 
 /* RSVP value: 1 for "TRUE", else 0. */
+CALPARSER_API
 int calparser_getRSVPType(const char* s);
 /* SENT-STATUS value: 2 for "SENT-SUCCEEDED", 0 for "NOT-SENT" and anything else. */
+CALPARSER_API
 int calparser_getSentStatusType(const char* s);
 /* PARTSTAT value: NEEDS-ACTION 1, ACCEPTED 2, DECLINED 3, TENTATIVE 4,
  * DELEGATED 5, COMPLETED 6, IN-PROCESS 8; anything else 9. */
+CALPARSER_API
 int calparser_getPartStatType(const char* s);
 /* Weekday: SU 1, MO 2, TU 3, WE 4, TH 5, FR 6, SA 7. Anything else returns 1 and
  * sets *pnError to 1 (when pnError is not NULL); a weekday leaves *pnError alone. */
+CALPARSER_API
 int calparser_stringToDay(const char* s, unsigned len, int* pnError);
 
 #ifdef __cplusplus
@@ -593,7 +613,7 @@ int calparser_stringToDay(const char* s, unsigned len, int* pnError);
  * text (values that share a text share a hash), and the keyword lists of the
  * look-ups, each sorted by hash. The plain calparser_ functions above call the
  * members of Instance(). */
-class CALPARSER_STR {
+class CALPARSER_API CALPARSER_STR {
 public:
     /* Entries of the text and hash tables: values 0 to 1465. */
     static constexpr unsigned kTableSize = 1466;

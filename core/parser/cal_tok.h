@@ -9,6 +9,8 @@
 #ifndef CORE_PARSER_CAL_TOK_H
 #define CORE_PARSER_CAL_TOK_H
 
+#include "public/util/export.h"
+
 #include <prio.h>
 
 #include "core/parser/cal_str.h"
@@ -43,35 +45,44 @@ typedef struct CALPARSER_PARAM {
 
 /* A new zero-filled token or parameter, or NULL when memory runs out.
  * Release with calparser_FreeToken / calparser_FreeParam. */
+CALPARSER_API
 CALPARSER_TOKEN* calparser_NewToken(void);
+CALPARSER_API
 CALPARSER_PARAM* calparser_NewParam(void);
 
 /* Frees *ppParam's texts and the record and stores NULL. NULL at any level is a
  * no-op. Returns 0. */
+CALPARSER_API
 int calparser_FreeParam(CALPARSER_PARAM** ppParam);
 /* Frees every parameter of `pParams`, last first, removing each from the array.
  * The array object stays with the caller. NULL is a no-op. Returns 0. */
+CALPARSER_API
 int calparser_FreeParamList(array_t* pParams);
 /* Frees *ppToken's texts, its parameters and its parameter list, then the
  * record, and stores NULL. NULL at any level is a no-op. Returns 0. */
+CALPARSER_API
 int calparser_FreeToken(CALPARSER_TOKEN** ppToken);
 /* Frees every token of `pTokens`, last first, removing each from the array.
  * The array object stays with the caller. NULL is a no-op. Returns 0. */
+CALPARSER_API
 int calparser_FreeTokenList(array_t* pTokens);
 
 /* Sets *ppValue to the pValue of the first parameter of `pParams` whose nType
  * is `nType`, or NULL when there is none or `pParams` is NULL. The text still
  * belongs to the parameter. Returns 1 when ppValue is NULL, else 0. */
+CALPARSER_API
 int calparser_FindParamInParamList(array_t* pParams, iCal_Token_t nType, char** ppValue);
 
 /* 1 for METHOD, ACTION, STATUS and TRANSP, the properties whose value a lexer
  * keeps only as a keyword in nValue; else 0. */
+CALPARSER_API
 int isKeywordPropertyType(iCal_Token_t nType);
 
 /* The keyword of the value of such a property: the `nLen` bytes of `pText`
  * (NULL reads as empty), trimmed and upper-cased, looked up in the keywords
  * of `nType`. TOKEN_UNKNOWN when the value is no keyword of it, for any
  * other property, and when memory runs out. Both lexers call it. */
+CALPARSER_API
 iCal_Token_t calparser_getKeywordValueType(iCal_Token_t nType, const char* pText, unsigned nLen);
 
 /* ---- Diagnosis -------------------------------------------------------- */
@@ -79,12 +90,15 @@ iCal_Token_t calparser_getKeywordValueType(iCal_Token_t nType, const char* pText
 /* Writes one line describing `pToken` to `pFile`, indented by the component
  * depth in *pnDepth (0 when pnDepth is NULL), which is updated for BEGIN and
  * END. Nothing when the token or the file is NULL. */
+CALPARSER_API
 void calparser_debugPrintToken(CALPARSER_TOKEN* pToken, int* pnDepth, PRFileDesc* pFile);
 /* Debug-prints every token of `pTokens`, nesting components. Nothing when the
  * list is NULL or empty or the file is NULL. */
+CALPARSER_API
 void calparser_debugPrintTokenList(array_t* pTokens, PRFileDesc* pFile);
 /* Writes `pToken` to `pOut` as one XML element, texts unescaped, no line
  * break. Nothing when either argument is NULL. */
+CALPARSER_API
 void calparser_PrintTokenToXML(protstream* pOut, CALPARSER_TOKEN* pToken);
 
 /* ---- iCalendar text lexer --------------------------------------------- */
@@ -98,6 +112,7 @@ void calparser_PrintTokenToXML(protstream* pOut, CALPARSER_TOKEN* pToken);
  * Returns 0; 1 when pBuf, ppTokens or pnLine is NULL; 3 when the list or a
  * token cannot be allocated; 2 when bCheckVCalendar is set and no line of the
  * chunk begins with "BEGIN:VCALENDAR". */
+CALPARSER_API
 int calparser_icalbuf_to_toklist(char* pBuf, unsigned nLen, array_t** ppTokens,
                                  unsigned* pnConsumed, unsigned* pnLine, int bCheckVCalendar);
 
@@ -106,16 +121,19 @@ int calparser_icalbuf_to_toklist(char* pBuf, unsigned nLen, array_t** ppTokens,
  * breaks; NULL when no complete logical line starts at `p`. The first line end
  * is searched within nLen bytes, continuations up to the terminating NUL.
  * Adds the physical line ends it passes to *pnLine (may be NULL). */
+CALPARSER_API
 char* calparser_find_next_valid_CR(char* p, int nLen, unsigned* pnLine);
 
 /* Unfolds the NUL-terminated line *ppLine in place: removes each LF followed
  * by a space together with the space, and every CR (scanning from the end, so
  * a CR that becomes the last byte is removed last). The pointer is unchanged.
  * Returns 1 for a NULL pointer or string, else 0. */
+CALPARSER_API
 int calparser_trim_line(char** ppLine);
 
 /* The first ":" of the `nLen` bytes at `p` that is not inside a pair of double
  * quotes (the one inside when none follows the pair), or NULL. */
+CALPARSER_API
 char* findValidICALColon(char* p, unsigned nLen);
 
 /* Splits the unfolded line `pLine` into name, value and parameters. *ppName
@@ -124,28 +142,34 @@ char* findValidICALColon(char* p, unsigned nLen);
  * `pParams`, which then owns them. bRecurrence selects recurrence-rule part
  * names for the parameter types. Returns 1 when an out-pointer or pParams is
  * NULL, else 0. */
+CALPARSER_API
 int calparser_get_line_vals(char* pLine, char** ppName, unsigned* pnNameLen, char** ppValue,
                             unsigned* pnValueLen, array_t* pParams, int bRecurrence);
 
 /* Trims white space at both ends of *ppName in place and upper-cases it; the
  * trimmed start is stored back into *ppName (which may so move forward).
  * Returns 1 for a NULL pointer or string, else 0. */
+CALPARSER_API
 int calparser_trim_and_capitalize_propName(char** ppName);
 
 /* Removes one leading double quote (by returning p + 1) and one trailing one
  * (by cutting it off in place). NULL stays NULL. */
+CALPARSER_API
 char* calparser_trim_quotes(char* p);
 
 /* Unescapes *ppValue in place: backslash n or N becomes LF, backslash r CR,
  * backslash ";" "," ":" the character itself; anything else stays. Returns 0. */
+CALPARSER_API
 int calparser_convertPropValToValid(char** ppValue);
 
 /* Puts a CR before every LF of *ppValue that is not its first byte and has no
  * CR before it, in place. The buffer must have room for one more byte per LF. */
+CALPARSER_API
 void calparser_addCR(char** ppValue);
 
 /* Adds to *pnLine the line ends in [pFrom, pTo): CR LF, a lone LF and a lone
  * CR count once each. */
+CALPARSER_API
 void calparser_increment_lineNumber(char* pFrom, char* pTo, unsigned* pnLine);
 
 /* Builds *ppToken (an allocated token, normally zero-filled) from the unfolded
@@ -154,13 +178,17 @@ void calparser_increment_lineNumber(char* pFrom, char* pTo, unsigned* pnLine);
  * recurrence-rule parts; bKeepXLine: an extension line keeps the whole line as
  * its value. Returns 0; 1 when ppToken or *ppToken is NULL; 3 when the
  * parameter list cannot be created. */
+CALPARSER_API
 int calparser_populate_token_helper(CALPARSER_TOKEN** ppToken, char* pLine, unsigned nLine,
                                     int bRecurrence, int bKeepXLine);
 /* The lexer's entry: bRecurrence 0, bKeepXLine 1. */
+CALPARSER_API
 int calparser_populate_token(CALPARSER_TOKEN** ppToken, char* pLine, unsigned nLine);
 /* Recurrence rules (time-zone builder): bRecurrence 1, bKeepXLine 1. */
+CALPARSER_API
 int calparser_populateRecurrence_token(CALPARSER_TOKEN** ppToken, char* pLine, unsigned nLine);
 /* Extension lines of requests: bRecurrence 0, bKeepXLine 0. */
+CALPARSER_API
 int calparser_populateXToken_token(CALPARSER_TOKEN** ppToken, char* pLine, unsigned nLine);
 
 #ifdef __cplusplus

@@ -16,6 +16,8 @@
 #ifndef CORE_PARSER_CAL_TOK_XML_H
 #define CORE_PARSER_CAL_TOK_XML_H
 
+#include "public/util/export.h"
+
 #include "core/parser/cal_tok.h"
 #include "public/util/array.h"
 
@@ -33,15 +35,18 @@ extern "C" {
  * token and advanced over the consumed text.
  * Returns 0; 1 when pBuf, ppTokens or pnLine is null; 3 when the list or a
  * token cannot be allocated (tokens already appended stay in the list). */
+CALPARSER_API
 int calparser_xmlbuf_to_toklist(char* pBuf, unsigned nLen, array_t** ppTokens,
                                 unsigned* pnConsumed, unsigned* pnLine);
 
 /* The SXML lexer: returns 0 and touches nothing, neither the list nor
  * *pnConsumed. */
+CALPARSER_API
 int calparser_sxmlbuf_to_toklist(char* pBuf, unsigned nLen, array_t** ppTokens,
                                  unsigned* pnConsumed, unsigned* pnLine);
 
 /* The SXML segment reader: returns 0 and touches nothing. */
+CALPARSER_API
 int calparser_get_sxml_line_vals(char* pSegment, char** ppName, unsigned* pnNameLen,
                                  char** ppValue, unsigned* pnValueLen, array_t* pParams);
 
@@ -50,12 +55,14 @@ int calparser_get_sxml_line_vals(char* pSegment, char** ppName, unsigned* pnName
  * stretch, the next double quote closes it; a stretch left open ends the
  * search). When a "<" is found, the line ends between p and it are added to
  * *pnLine (when pnLine is not null). `p` must be NUL-terminated. */
+CALPARSER_API
 char* calparser_find_next_valid_XMLProp(char* p, unsigned* pnLine);
 
 /* Normalises the white space of the segment *ppSegment in place when it holds
  * a CR, LF or TAB: a CR that is not the last byte is removed, LF and TAB
  * become spaces, and runs of spaces become one. Returns 1 when ppSegment or
  * *ppSegment is null, else 0. */
+CALPARSER_API
 int calparser_xml_trim_line(char** ppSegment);
 
 /* Reads a segment. *ppName and *pnNameLen receive the tag name (pointer into
@@ -65,6 +72,7 @@ int calparser_xml_trim_line(char** ppSegment);
  * (the list owns them). The four outputs are zeroed first.
  * Returns 0; 1 when an out-pointer, the segment or the list is null; 2 when
  * the segment has no name, no ">" after the name or no "<" after the ">". */
+CALPARSER_API
 int calparser_get_xml_line_vals(char* pSegment, char** ppName, unsigned* pnNameLen,
                                 char** ppValue, unsigned* pnValueLen, array_t* pParams);
 
@@ -73,18 +81,21 @@ int calparser_get_xml_line_vals(char* pSegment, char** ppName, unsigned* pnNameL
  * proper tag gives type 0 and no value.
  * Returns 0; 1 when ppToken or *ppToken is null; 3 when the parameter list
  * cannot be created. */
+CALPARSER_API
 int calparser_populate_xml_token(CALPARSER_TOKEN** ppToken, char* pSegment, unsigned nLine);
 
 /* Rewrites an element segment in place into content-line form: the opening
  * "<" becomes a blank, spaces inside the tag become ";", the ">" that closes
  * the tag becomes ":" and a "<" that ends the text is cut off. A null `p` is
  * a no-op. */
+CALPARSER_API
 void convertXMLLineToICal(char* p);
 
 /* Decodes, in place, the character references "&lt;", "&gt;", "&amp;" and
  * decimal references of one or two digits ("&#10;", or "&#" and two digits
  * without ";"). A decimal reference of value 0 becomes U+FFFD, so the text is
  * never cut short. Other references are left as written. Returns 0. */
+CALPARSER_API
 int calparser_convertHTMLEncodedCharacters(char** ppValue);
 
 #ifdef __cplusplus

@@ -8,6 +8,8 @@
 #ifndef CORE_PARSER_CAL_URLPARAMS_H
 #define CORE_PARSER_CAL_URLPARAMS_H
 
+#include "public/util/export.h"
+
 #include "core/parser/cal_tok.h"
 #include "public/db/caldb.h"
 #include "public/util/array.h"
@@ -19,6 +21,7 @@ extern "C" {
 /* Rewrites the hat-form text *ppText in place into iCalendar separators: the
  * last "^" becomes ":", every other "^" becomes ";". Returns ppText (NULL, or
  * the address of a NULL text, is returned unchanged). */
+CALPARSER_API
 char** convertHatCharToSemicolonAndLastToColon(char** ppText);
 
 /* Parses the hat-form `item` into a new token stored in *ppOut: its
@@ -27,6 +30,7 @@ char** convertHatCharToSemicolonAndLastToColon(char** ppText);
  * *ppOut (calparser_FreeToken) whatever the result. Returns 0 (also when the
  * text does not parse into parameters or a value); 1 for a NULL ppOut, a
  * NULL item, or when memory runs out. */
+CALPARSER_API
 int parseHatSeperatedStringIntoToken(char* item, CALPARSER_TOKEN** ppOut);
 
 /* Parses the extension-property item NAME=hat-form into *ppOut: the token of
@@ -34,6 +38,7 @@ int parseHatSeperatedStringIntoToken(char* item, CALPARSER_TOKEN** ppOut);
  * `item` is rewritten in place. *ppOut receives a token the caller frees, or
  * NULL on failure. Returns 0; 1 for a NULL argument or when the token cannot
  * be made; 2 when the item has no "="; 3 when the name cannot be copied. */
+CALPARSER_API
 int cal_parseutil_parseXProperty(char* item, CALPARSER_TOKEN** ppOut);
 
 /* Appends the items of the ";"-list `encoded` (RRULE, EXRULE, RDATE,
@@ -43,6 +48,7 @@ int cal_parseutil_parseXProperty(char* item, CALPARSER_TOKEN** ppOut);
  * items are upper-cased; with bUnique an item equal (case distinguished) to
  * one already present is not added. Returns 0 (a NULL encoded adds nothing),
  * 1 for a NULL pDest, 3 when memory runs out (items added before stay). */
+CALPARSER_API
 int calparser_recurrence_copyURLEncodedRecurrenceString_to_array(const char* encoded,
                                                                   array_t* pDest, int bToUpper,
                                                                   int bUnique);
@@ -56,6 +62,7 @@ int calparser_recurrence_copyURLEncodedRecurrenceString_to_array(const char* enc
  * Items that do not parse are skipped. Returns 0 (a NULL encoded changes
  * nothing); 1 for a NULL list or an attendee the storer rejects; 3 when
  * memory runs out. On 1 or 3 the attendees merged before stay. */
+CALPARSER_API
 int calparser_recurrence_copyURLEncodedAttendee_to_array(const char* encoded,
                                                           array_t* pAttendees, int bToUpper,
                                                           int bUnique, const char* pLookupCtx);
@@ -64,6 +71,7 @@ int calparser_recurrence_copyURLEncodedAttendee_to_array(const char* encoded,
  * item, upper-cased first with bToUpper) into *ppDest with the organizer
  * storer, which makes the record when *ppDest is NULL and replaces the
  * fields the item gives. Further items are ignored. Always returns 0. */
+CALPARSER_API
 int calparser_copyURLEncodedOrganizer(const char* encoded, CALDB_ORGANIZER** ppDest,
                                       int bToUpper);
 

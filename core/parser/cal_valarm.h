@@ -7,6 +7,8 @@
 #ifndef CORE_PARSER_CAL_VALARM_H
 #define CORE_PARSER_CAL_VALARM_H
 
+#include "public/util/export.h"
+
 #include "core/parser/cal_str.h"
 #include "core/parser/cal_tok.h"
 #include "core/parser/cal_walk.h"
@@ -31,6 +33,7 @@ extern "C" {
  * Returns 0 done; 1 no token follows BEGIN:VALARM; 2 the END of another
  * component closed the alarm (building pass only); 3 memory ran out (nothing
  * is appended, nothing leaks). */
+CALPARSER_API
 int calparser_create_valarm_from_tokens(array_t* pTokens, array_iter_t* pCursor,
                                         array_t* pAlarms, long tBase, int nPass,
                                         iCal_Token_t nMethod);
@@ -43,6 +46,7 @@ int calparser_create_valarm_from_tokens(array_t* pTokens, array_iter_t* pCursor,
  * Nothing happens when the token, ppAlarm or *ppAlarm is NULL. pUnused is
  * not read. Returns 0, or 3 when a copy could not be made (the field keeps
  * what it held). */
+CALPARSER_API
 int calparser_populateAlarmProp(CALPARSER_TOKEN* pToken, CALDB_VALARM** ppAlarm,
                                 array_t* pUnused, long tBase);
 
@@ -51,9 +55,11 @@ int calparser_populateAlarmProp(CALPARSER_TOKEN* pToken, CALDB_VALARM** ppAlarm,
  * "MAILTO:" found anywhere in it, ignoring case, when at least one character
  * follows; else the whole text. Returns 0 (also when nothing was to be done),
  * 3 when the copy fails. */
+CALPARSER_API
 int calparser_valarm_stripMailto(const char* text, char** ppOut);
 
 /* Every alarm is accepted: returns 1. */
+CALPARSER_API
 int calparser_isValidAlarm(CALDB_VALARM* pAlarm);
 
 #ifdef __cplusplus

@@ -13,6 +13,8 @@
 #ifndef CORE_PARSER_CAL_VEVENT_H
 #define CORE_PARSER_CAL_VEVENT_H
 
+#include "public/util/export.h"
+
 #include "core/parser/cal_str.h"
 #include "core/parser/cal_tok.h"
 #include "core/parser/cal_walk.h"
@@ -39,6 +41,7 @@ extern "C" {
  * stand, and DTSTART/DTEND without TZID are read in X-KVAL-DTSTART-TZID's
  * zone, else in pDefaultTzid. pLookupCtx goes to the directory look-ups of
  * the attendee storer. */
+CALPARSER_API
 int calparser_create_vevent_from_tokens(array_t* pTokens, array_iter_t* pCursor,
                                         array_t* pEvents, array_t* pRecurrence,
                                         array_t* pTimeZones, int nPass, iCal_Token_t nMethod,
@@ -52,6 +55,7 @@ int calparser_create_vevent_from_tokens(array_t* pTokens, array_iter_t* pCursor,
  * recurrence lists when they are given (NULL lists are left alone). Other
  * arguments as for calparser_create_vevent_from_tokens. Nothing happens when
  * the token, ppEvent or *ppEvent is NULL. */
+CALPARSER_API
 void calparser_populateVEventProp(CALPARSER_TOKEN* pToken, CALDB_VEVENT** ppEvent,
                                   CAL_TIME_DURATION** ppDuration, array_t* pRRules,
                                   array_t* pRDates, array_t* pExRules, array_t* pExDates,
@@ -63,9 +67,11 @@ void calparser_populateVEventProp(CALPARSER_TOKEN* pToken, CALDB_VEVENT** ppEven
  * (or DTSTART when there is none or the sum fails); an all-day start makes
  * an all-day end; the original-start line is added unless present.
  * Returns 0, or 1 when ppEvent or *ppEvent is NULL. */
+CALPARSER_API
 int calparser_event_set_defaults(CALDB_VEVENT** ppEvent, CAL_TIME_DURATION* pDuration);
 
 /* Every event is accepted: returns 1. */
+CALPARSER_API
 int calparser_isValidEvent(CALDB_VEVENT* pEvent, iCal_Token_t nMethod);
 
 /* Sets an event's nCompState from the input's method when the input gave no
@@ -73,6 +79,7 @@ int calparser_isValidEvent(CALDB_VEVENT* pEvent, iCal_Token_t nMethod);
  * attendee's decision, REQUEST without attendees "no decision"; REPLY takes
  * the decision, or REQUEST with "needs action" when there is none; any other
  * method "no decision". Nothing for NULL. */
+CALPARSER_API
 void calparser_event_deriveCompState(CALDB_VEVENT* pEvent, iCal_Token_t nMethod);
 
 /* Walks over a component that is not built (nKind: TOKEN_VJOURNAL,
@@ -80,6 +87,7 @@ void calparser_event_deriveCompState(CALDB_VEVENT* pEvent, iCal_Token_t nMethod)
  * (or wherever the walk stops). Nested alarms are walked by the alarm
  * builder, which keeps nothing. pUnused1 and pUnused2 have no effect.
  * Messages only in pass 2. */
+CALPARSER_API
 int calparser_create_unsupported_component_from_tokens(array_t* pTokens, array_iter_t* pCursor,
                                                        iCal_Token_t nKind, array_t* pUnused1,
                                                        array_t* pUnused2, int nPass,
@@ -91,6 +99,7 @@ int calparser_create_unsupported_component_from_tokens(array_t* pTokens, array_i
  * pStateAddr, ignoring case: NEEDS-ACTION 8, ACCEPTED 0x20, DECLINED 0x40,
  * TENTATIVE 0x100, any other participation status 8; 8 when no attendee
  * matches (or either address is missing). */
+CALPARSER_API
 unsigned calparser_attendeeDecisionBit(const CALDB_COMPONENT* pComponent);
 
 /* What the property storers of a build write to: the record, the DURATION
@@ -116,6 +125,7 @@ typedef struct CALPARSER_BUILD_STATE {
  * this) into pComponent, the record of pState given as its head. Returns 1
  * when the token's property was one of them, else 0 (also for a NULL token
  * or record). */
+CALPARSER_API
 int calparser_populateSharedProp(CALPARSER_TOKEN* pToken, CALDB_COMPONENT* pComponent,
                                  const CALPARSER_BUILD_STATE* pState);
 
@@ -127,6 +137,7 @@ int calparser_populateSharedProp(CALPARSER_TOKEN* pToken, CALDB_COMPONENT* pComp
  * input in no zone. With resolved input an 8-character value (a date) also
  * marks that start or end as all-day. A DTSTART's TZID also goes to
  * calparser_keepSeriesZone. */
+CALPARSER_API
 void calparser_storeComponentTime(const CALPARSER_TOKEN* pToken,
                                   const CALPARSER_BUILD_STATE* pState, int32_t* pField,
                                   int bStart, const char* pOwnZone);
@@ -150,6 +161,7 @@ typedef struct CALPARSER_COMPONENT_KIND {
 
 /* The walk of calparser_create_vevent_from_tokens for the kind `pKind`;
  * same arguments after it, same results. */
+CALPARSER_API
 int calparser_build_component_from_tokens(const CALPARSER_COMPONENT_KIND* pKind,
                                           array_t* pTokens, array_iter_t* pCursor,
                                           array_t* pOutput, array_t* pRecurrence,

@@ -6,6 +6,8 @@
 #ifndef CORE_PARSER_CAL_VTIMEZONE_H
 #define CORE_PARSER_CAL_VTIMEZONE_H
 
+#include "public/util/export.h"
+
 #include "core/parser/cal_str.h"
 #include "core/parser/cal_tok.h"
 #include "public/db/caldb_timezone.h"
@@ -33,6 +35,7 @@ extern "C" {
  * Returns 0 (also when the input had errors); 1 when pTimeZones, pTokens or
  * pCursor is NULL or no token follows the BEGIN; 3 when memory runs out (the
  * zone is lost, the component's tokens are still passed over). */
+CALPARSER_API
 int calparser_create_vtimezone_from_tokens(array_t* pTokens, array_iter_t* pCursor,
                                            array_t* pTimeZones, int nPass, iCal_Token_t nMethod);
 
@@ -47,9 +50,11 @@ int calparser_create_vtimezone_from_tokens(array_t* pTokens, array_iter_t* pCurs
  * Anything else, and a token without value text, is ignored.
  * Returns 0; 1 when an argument, the zone or its stored part is NULL; 3 when
  * memory runs out (what was stored before stays). */
+CALPARSER_API
 int calparser_populateCalVTimeZoneProp(const CALPARSER_TOKEN* pToken, CAL_VTIMEZONE** ppZone);
 
 /* 1 when the stored part has a TZID, else 0 (also for NULL). */
+CALPARSER_API
 int calparser_isValidVTimeZone(const CALDB_VTIMEZONE* pZone);
 
 #ifdef __cplusplus

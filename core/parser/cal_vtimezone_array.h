@@ -13,6 +13,8 @@
 #ifndef CORE_PARSER_CAL_VTIMEZONE_ARRAY_H
 #define CORE_PARSER_CAL_VTIMEZONE_ARRAY_H
 
+#include "public/util/export.h"
+
 #include <time.h>
 
 #include <prio.h>
@@ -47,7 +49,7 @@ struct CALPARSER_ZONE_CHOICE {
  * (CALPARSER_TIMEZONE_LIST::lookup_foreign_name); the default is 1. */
 #define CALPARSER_RESOLVE_FOREIGN_NAMES_KEY "calstore.timezone.resolve_foreign_names"
 
-class CALPARSER_TIMEZONE_LIST {
+class CALPARSER_API CALPARSER_TIMEZONE_LIST {
 public:
     /* The one registry; NULL until the first Instance() call. */
     static CALPARSER_TIMEZONE_LIST* m_Instance;
@@ -152,16 +154,22 @@ extern "C" {
  * Zones and stored parts returned are the registry's: never free them. */
 
 /* The zone named `tzid` (case distinguished), or NULL. */
+CALPARSER_API
 CAL_VTIMEZONE* calparser_lookupCalVTimeZone(const char* tzid);
 /* The stored part of the zone named `tzid`, or NULL. */
+CALPARSER_API
 CALDB_VTIMEZONE* calparser_lookupTimeZone(const char* tzid);
 /* The rule-based zone of the zone named `tzid` as an untyped handle, or NULL. */
+CALPARSER_API
 void* lookup_libnls_timezone(const char* tzid);
 /* 1 when a zone named `tzid` is registered, else 0. */
+CALPARSER_API
 int calparser_isValidTimeZoneID(const char* tzid);
 /* A new array of every registered zone, in name order; see getAllTimeZones. */
+CALPARSER_API
 int calparser_getAllTimeZones(array_t** ppList);
 /* Prints every registered zone to `fd`. Returns 0. */
+CALPARSER_API
 int calparser_debugPrintAllTimeZones(PRFileDesc* fd);
 
 #ifdef __cplusplus

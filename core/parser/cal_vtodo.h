@@ -9,6 +9,8 @@
 #ifndef CORE_PARSER_CAL_VTODO_H
 #define CORE_PARSER_CAL_VTODO_H
 
+#include "public/util/export.h"
+
 #include "core/parser/cal_str.h"
 #include "core/parser/cal_tok.h"
 #include "public/core_util/cal_time.h"
@@ -23,6 +25,7 @@ extern "C" {
  * results as for calparser_create_vevent_from_tokens. With bResolvedInput a
  * DUE without TZID is read in X-KVAL-DUE-TZID's zone, else in
  * X-KVAL-DTSTART-TZID's, else in pDefaultTzid. */
+CALPARSER_API
 int calparser_create_vtodo_from_tokens(array_t* pTokens, array_iter_t* pCursor,
                                        array_t* pTodos, array_t* pRecurrence,
                                        array_t* pTimeZones, int nPass, iCal_Token_t nMethod,
@@ -31,6 +34,7 @@ int calparser_create_vtodo_from_tokens(array_t* pTokens, array_iter_t* pCursor,
 
 /* Stores the property `pToken` into the to-do *ppTodo; as
  * calparser_populateVEventProp. */
+CALPARSER_API
 void calparser_populateVTodoProp(CALPARSER_TOKEN* pToken, CALDB_VTODO** ppTodo,
                                  CAL_TIME_DURATION** ppDuration, array_t* pRRules,
                                  array_t* pRDates, array_t* pExRules, array_t* pExDates,
@@ -42,15 +46,18 @@ void calparser_populateVTodoProp(CALPARSER_TOKEN* pToken, CALDB_VTODO** ppTodo,
  * duration (DTSTART when the sum fails); without DURATION a missing DUE stays
  * 0. An all-day start makes an all-day DUE; the original-start line is added
  * unless present. Returns 0, or 1 when ppTodo or *ppTodo is NULL. */
+CALPARSER_API
 int calparser_todo_set_defaults(CALDB_VTODO** ppTodo, CAL_TIME_DURATION* pDuration);
 
 /* Every to-do is accepted: returns 1. */
+CALPARSER_API
 int calparser_isValidTodo(CALDB_VTODO* pTodo, iCal_Token_t nMethod);
 
 /* Sets a to-do's nCompState from the input's method when the input gave no
  * state (nCompState 1): REQUEST "needs action" with attendees, "no
  * decision" without; REPLY the pStateAddr attendee's decision ("needs
  * action" when none); any other method "no decision". Nothing for NULL. */
+CALPARSER_API
 void calparser_todo_deriveCompState(CALDB_VTODO* pTodo, iCal_Token_t nMethod);
 
 #ifdef __cplusplus

@@ -8,6 +8,8 @@
 #ifndef CORE_PARSER_CAL_VZONE_H
 #define CORE_PARSER_CAL_VZONE_H
 
+#include "public/util/export.h"
+
 #include "core/parser/cal_str.h"
 #include "core/parser/cal_tok.h"
 #include "public/db/caldb_timezone.h"
@@ -30,6 +32,7 @@ extern "C" {
  * Returns 0; 1 when pTokens or pCursor is NULL, when pZones is NULL in pass 1,
  * or when no token follows the BEGIN; 3 when memory runs out (the sub-zone is
  * then not appended, but the tokens are still passed over). */
+CALPARSER_API
 int calparser_create_vzone_from_tokens(array_t* pTokens, array_iter_t* pCursor, array_t* pZones,
                                        iCal_Token_t nKind, int nPass, iCal_Token_t nMethod);
 
@@ -51,9 +54,11 @@ int calparser_create_vzone_from_tokens(array_t* pTokens, array_iter_t* pCursor, 
  * Anything else, and a token without value text, is ignored.
  * Returns 0; 1 when an argument, the sub-zone or its stored record is NULL;
  * 3 when memory runs out (what was stored before stays). */
+CALPARSER_API
 int calparser_populateCalVZoneProp(const CALPARSER_TOKEN* pToken, CAL_VZONE** ppZone);
 
 /* Every sub-zone is acceptable: returns 1. */
+CALPARSER_API
 int calparser_isValidZone(const CALDB_VZONE* pZone);
 
 #ifdef __cplusplus

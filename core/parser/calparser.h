@@ -17,6 +17,8 @@
 #ifndef CORE_PARSER_CALPARSER_H
 #define CORE_PARSER_CALPARSER_H
 
+#include "public/util/export.h"
+
 #include <stdint.h>
 
 #include "public/util/array.h"
@@ -38,9 +40,6 @@
 #include "public/core_util/smtp.h"
 #include "public/core_util/timezone.h"
 #include "public/core_util/userattr.h"
-#ifdef __cplusplus
-#include "public/core_util/userattr_ldif.h" /* C++ streams only */
-#endif
 #include "public/db/caldb.h"
 #include "public/db/caldb_lists.h"
 #include "public/db/caldb_timezone.h"
@@ -106,6 +105,7 @@ extern "C" {
  * possibly an empty array; 3 the result array could not be made
  * (*ppComponents is NULL). A read error of the stream gives 2 too. The caller
  * owns the result array. */
+CALPARSER_API
 int calparser_prot_to_dbstruct(protstream* pStream, array_t** ppComponents, int nFormat,
                                int nUnused, const char* pCharset, char* pDefaultTzid,
                                CALDB_CALPROPS* pCalProps, unsigned* pnMethodState,
@@ -120,6 +120,7 @@ int calparser_prot_to_dbstruct(protstream* pStream, array_t** ppComponents, int 
  * result of the lexer (1 bad arguments, 2 format 4 and no line of the first
  * chunk begins with "BEGIN:VCALENDAR", 3 allocation failure); 2 when a read
  * of the stream failed (the tokens of the text read before stay). */
+CALPARSER_API
 int calparser_create_token_list(protstream* pStream, array_t** ppTokens, int nFormat,
                                 int nUnused, const char* pCharset);
 
@@ -127,6 +128,7 @@ int calparser_create_token_list(protstream* pStream, array_t** ppTokens, int nFo
  * nFormat (formats 3 and 4: the iCalendar lexer without and with its
  * VCALENDAR check) and returns its result; *pnConsumed receives the bytes it
  * used. Any other format returns 0 and does nothing. */
+CALPARSER_API
 int calparser_format_to_toklist(char* pBuf, unsigned nLen, array_t** ppTokens,
                                 unsigned* pnConsumed, unsigned* pnLine, int nFormat);
 
@@ -134,11 +136,13 @@ int calparser_format_to_toklist(char* pBuf, unsigned nLen, array_t** ppTokens,
  * and 2 (other slots' elements are left alone), every slot's array, the
  * result array itself, and stores NULL. NULL at either level is a no-op.
  * Returns 0. */
+CALPARSER_API
 int calparser_FreeComponentArrayAndDestroy(array_t** ppComponents);
 
 /* As calparser_FreeComponentArrayAndDestroy, but slot 0 (its array and its
  * zones) stays in the result array, and the result array is not deleted.
  * NULL is a no-op. Returns 0. */
+CALPARSER_API
 int calparser_FreeComponentArrayExceptTimeZones(array_t* pComponents);
 
 /* ---- Assembly driver ------------------------------------------------------ */
@@ -153,6 +157,7 @@ int calparser_FreeComponentArrayExceptTimeZones(array_t* pComponents);
  * that fails to build does not fail the walk (the builders log why).
  * Returns 0; 1 when the list is NULL or empty or its first token is NULL;
  * 3 when an array cannot be made (arrays made by this call are deleted). */
+CALPARSER_API
 int calparser_create_components_from_tokens(array_t* pResult, array_t* pTokens,
                                             eCALPARSER_PARSER_PASS nPass, char* pDefaultTzid,
                                             CALDB_CALPROPS* pCalProps, unsigned* pnMethodState,
@@ -165,6 +170,7 @@ int calparser_create_components_from_tokens(array_t* pResult, array_t* pTokens,
  * for "1" and 0 otherwise; ACCESS-CONTROL-ENTRY appends the entry read from
  * the value, and when bReplaceAces and *pbFirstAce are set it first empties
  * the list and clears *pbFirstAce. Returns 0. */
+CALPARSER_API
 int calparser_handle_X_KVAL_tokens(CALPARSER_TOKEN* pToken, CALDB_CALPROPS* pCalProps,
                                    int bReplaceAces, int* pbFirstAce);
 
@@ -176,41 +182,52 @@ int calparser_handle_X_KVAL_tokens(CALPARSER_TOKEN* pToken, CALDB_CALPROPS* pCal
  * tables. Returns 0; 1 no keyword table; 2 no registry; 3 the recurrence
  * engine did not start. Call once per process, before threads use the
  * library. */
+CALPARSER_API
 int parser_init(void);
 
 /* Destroys the registry and its zones and stops the recurrence engine. The
  * keyword table stays. Returns 0. */
+CALPARSER_API
 int parser_uninit(void);
 
 /* Handles of the directory-connection pools, set once at start-up: they
  * choose the directory the look-ups ask (public/core_util/userattr_ldap.h
  * opens pools and says how; 0 in both is the configured directory). */
+CALPARSER_API
 extern uint32_t admin_ldpool;
+CALPARSER_API
 extern uint32_t lookup_ldpool;
 
 /* Store `pool` in admin_ldpool / lookup_ldpool; the first argument is not
  * used. */
+CALPARSER_API
 void parser_set_ldpool(void* unused, uint32_t pool);
+CALPARSER_API
 void parser_set_lookup_ldpool(void* unused, uint32_t pool);
 
 /* Makes sure the registry exists, loading the default file on its first
  * creation only. Returns 0. */
+CALPARSER_API
 int calparser_loadDefaultTimeZoneList(void);
 /* Destroys the registry and every zone; a later use creates and loads it
  * afresh. Returns 0. */
+CALPARSER_API
 int calparser_unloadTimeZoneList(void);
 /* Replaces the registry's zones by those of the file `path` (rewritten in
  * place to its local form). Returns 0; -1 the file does not open; 1 the file
  * did not parse (the previous zones stay in both failure cases). */
+CALPARSER_API
 int calparser_loadTimeZoneListFromFile(char* path);
 /* Replaces the registry's zones by those of the iCalendar stream `pStream`.
  * Returns 0; 1 the stream did not parse (the previous zones stay). */
+CALPARSER_API
 int calparser_loadTimeZoneList(protstream* pStream);
 
 #ifdef __cplusplus
 }
 
 /* The driver's form: bReplaceAces 0, no first-entry flag. Returns 0. */
+CALPARSER_API
 int calparser_handle_X_KVAL_tokens(CALPARSER_TOKEN* pToken, CALDB_CALPROPS* pCalProps);
 #endif
 

@@ -6,6 +6,7 @@
 #include "core/parser/calparser.h"
 
 #include <plstr.h>
+#include <stdlib.h>
 
 #include "core/parser/cal_expand.h"
 #include "core/parser/cal_str.h"

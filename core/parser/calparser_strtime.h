@@ -4,6 +4,8 @@
 #ifndef CORE_PARSER_CALPARSER_STRTIME_H
 #define CORE_PARSER_CALPARSER_STRTIME_H
 
+#include "public/util/export.h"
+
 #include <time.h>
 
 #include <prtime.h>
@@ -28,28 +30,35 @@ extern "C" {
  * `tzid` means the default zone on both paths (result 1 only when that is not
  * registered either). Otherwise the result is 0. The buffer always ends in a
  * NUL when `size` is at least 1; a text that does not fit is cut or left empty. */
+CALPARSER_API
 int calparser_strtime(char* buffer, int size, const char* format, time_t time,
                       const char* tzid);
+CALPARSER_API
 int calparser_strgmtime(char* buffer, int size, const char* format, time_t time,
                         const char* tzid);
 /* The shared formatter; `mode` is PR_LocalTimeParameters or PR_GMTParameters. */
+CALPARSER_API
 int __calparser_time(char* buffer, int size, const char* format, time_t time,
                      PRTimeParamFn mode, const char* tzid);
 
 /* The number of entries of the ascending time list `pList` that
  * are less than or equal to `value`: where `value` would be inserted after its
  * equals. 0 for a NULL or empty list. */
+CALPARSER_API
 int findIndexToInsert(const array_t* pList, time_t value);
 /* 1 when `time` lies in daylight time by the crossing list `pCrossings` (an odd
  * number of crossings at or before it), else 0; 0 without a list. */
+CALPARSER_API
 int isInDaylightSavings(time_t time, const array_t* pCrossings);
 /* 1 when `time1` and `time2` lie on different sides of a daylight-saving change
  * of the registered zone `tzid`, else 0 (also for a NULL or unknown zone, or a
  * zone with neither a daylight part nor crossings). */
+CALPARSER_API
 int doesTimeSpanCrossDST(time_t time1, time_t time2, const char* tzid);
 /* The offset from UTC of the registered zone `tzid` (NULL or unknown: the
  * server's default zone) at `time`, as unsigned hours and minutes and a sign
  * '+' (east of UTC) or '-' (zero or west). Outputs may be NULL. Returns 0. */
+CALPARSER_API
 int cal_strcustomtimezone(const char* tzid, time_t time, int* pHours, int* pMinutes,
                           char* pSign);
 

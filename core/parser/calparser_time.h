@@ -17,6 +17,8 @@
 #ifndef CORE_PARSER_CALPARSER_TIME_H
 #define CORE_PARSER_CALPARSER_TIME_H
 
+#include "public/util/export.h"
+
 #include <time.h>
 
 #include "public/db/caldb_timezone.h"
@@ -56,11 +58,14 @@ typedef struct TIME_STRING_CACHE {
 /* Fills (or refills) both tables. Must not run while other threads convert or
  * format times. When memory runs out the previous tables stay as they were (none
  * on the first call) and the conversions use their slower paths. */
+CALPARSER_API
 void time_cache_init(void);
 
 /* The header records, created zero-filled on the first call and kept for the
  * life of the process; NULL only when that allocation fails. */
+CALPARSER_API
 TIME_CACHE* getTimeCache(void);
+CALPARSER_API
 TIME_STRING_CACHE* getTimeStringCache(void);
 
 /* Splits and checks a date-time text of 8, 15 or 16 characters (characters 8
@@ -69,6 +74,7 @@ TIME_STRING_CACHE* getTimeStringCache(void);
  * Whether 29 February exists in the year, and whether the month has 31 days, is
  * not checked here. Returns 0 valid, 2 invalid (any other length, a digit group
  * that does not parse, a field out of range, February after the 29th). */
+CALPARSER_API
 int calparser_validate_isodate(const char* text, int* pYear, int* pMonth, int* pDay,
                                int* pHour, int* pMinute, int* pSecond, int* pIsDate);
 
@@ -79,6 +85,7 @@ int calparser_validate_isodate(const char* text, int* pYear, int* pMonth, int* p
  * Returns 0 converted; 2 invalid text (*pTime = 0), a day that does not exist
  * (*pTime unchanged) or a NULL pTime; 4 not served by the tables (year outside
  * 1990..2010 or tables absent): the caller must convert another way. */
+CALPARSER_API
 int calparser_timecache_datez_to_timet(const char* text, time_t* pTime, int* pIsDate,
                                        const char* tzid);
 
@@ -87,12 +94,14 @@ int calparser_timecache_datez_to_timet(const char* text, time_t* pTime, int* pIs
  * *pIsDate (may be NULL) becomes 1 for an 8-character date.
  * Returns 0 converted (a NULL text gives 0 with *pTime 0); 1 NULL pTime; 2 not
  * converted. */
+CALPARSER_API
 int calparser_datez_to_timet(const char* text, time_t* pTime, int* pIsDate,
                              const char* tzid);
 
 /* Converts a local date-time `text` in zone `tzid` through the registry. A NULL
  * text clears *pAux (when given) and returns 0. Returns 0 converted, 2 for a NULL
  * pTime or pAux or a failed conversion. */
+CALPARSER_API
 int calparser_copyURLEncodedDateTime(time_t* pTime, int* pAux, const char* text,
                                      const char* tzid);
 
@@ -103,6 +112,7 @@ int calparser_copyURLEncodedDateTime(time_t* pTime, int* pAux, const char* text,
  * `pAux` must be given and is not read.
  * Returns 0 converted; 1 a NULL argument, or converted as UTC because no zone
  * with a rule-based zone was found; 2 invalid text or a day that does not exist. */
+CALPARSER_API
 int calparser_applyTimeZoneToString(time_t* pTime, int* pAux, const char* text,
                                     const char* tzid);
 
@@ -111,11 +121,14 @@ int calparser_applyTimeZoneToString(time_t* pTime, int* pAux, const char* text,
  * Returns 0 written; 1 a NULL argument, a size under 16, no list loaded, or a
  * zone missing or without a rule-based zone (nothing written); 3 the conversion
  * failed. */
+CALPARSER_API
 int calparser_applyTimeZoneToTimeT(const char* tzid, time_t time, char** ppBuffer, int size);
 
 /* A zone's offsets east of UTC in seconds: the standard part's (0 without one)
  * and the daylight part's (the standard offset without one). */
+CALPARSER_API
 int calparser_zoneStandardOffset(const CAL_VTIMEZONE* pZone);
+CALPARSER_API
 int calparser_zoneDaylightOffset(const CAL_VTIMEZONE* pZone);
 
 #ifdef __cplusplus

@@ -22,17 +22,17 @@ extern "C" icu::TimeZone* create_SimpleTimeZone(CAL_VTIMEZONE* pTimeZone) {
     if (!pTimeZone)
         return nullptr;
     const CAL_VZONE* standard = pTimeZone->pStandard;
-    const CAL_VZONE* daylight = pTimeZone->pDaylight;
+    const CAL_VZONE* summer = pTimeZone->pDaylight;
     if (!standard || !standard->pDbZone)
         return pTimeZone->pIcuZone;
     const int32_t rawOffsetMs = standard->pDbZone->nOffsetTo * kMsPerMinute;
-    if (!daylight || !daylight->pDbZone)
+    if (!summer || !summer->pDbZone)
         return timezone_CreateSimpleTimeZoneShort(rawOffsetMs, tzid_of(pTimeZone));
     const int32_t savingsMs =
-        (daylight->pDbZone->nOffsetTo - standard->pDbZone->nOffsetTo) * kMsPerMinute;
+        (summer->pDbZone->nOffsetTo - standard->pDbZone->nOffsetTo) * kMsPerMinute;
     return timezone_CreateSimpleTimeZone(
-        rawOffsetMs, tzid_of(pTimeZone), (int8_t)daylight->nMonth, (int8_t)daylight->nWeek,
-        (int8_t)daylight->nDayOfWeek, daylight->nTimeMs, (int8_t)standard->nMonth,
+        rawOffsetMs, tzid_of(pTimeZone), (int8_t)summer->nMonth, (int8_t)summer->nWeek,
+        (int8_t)summer->nDayOfWeek, summer->nTimeMs, (int8_t)standard->nMonth,
         (int8_t)standard->nWeek, (int8_t)standard->nDayOfWeek, standard->nTimeMs, savingsMs);
 }
 

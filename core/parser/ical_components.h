@@ -6,6 +6,8 @@
 #ifndef CORE_PARSER_ICAL_COMPONENTS_H
 #define CORE_PARSER_ICAL_COMPONENTS_H
 
+#include "public/util/export.h"
+
 #include <time.h>
 
 #include "public/core_util/timezone.h"
@@ -24,16 +26,19 @@ extern "C" {
  * Without STANDARD (or without the sub-zone's stored record) the record's
  * current pIcuZone is returned unchanged. NULL for a NULL record or when no
  * zone can be made. */
+CALPARSER_API
 timezone_icu_t* create_SimpleTimeZone(CAL_VTIMEZONE* pTimeZone);
 
 /* The first record of `zones` (CAL_VTIMEZONE records, only read) whose ICU
  * zone's ID equals `name` ignoring case; records without an ICU zone are
  * skipped. NULL for a NULL name or list, or when nothing matches. */
+CALPARSER_API
 CAL_VTIMEZONE* array_findTimeZone(const char* name, array_t* zones);
 
 /* UTC seconds of the wall-clock text `text` in the record's ICU zone
  * (timezone_DateTimeApplyTimeZone); read as UTC when the record or its ICU
  * zone is NULL. 0 for a text that is not a date-time. */
+CALPARSER_API
 time_t CAL_VTIMEZONE_DateTimeApplyTimeZone(const char* text, CAL_VTIMEZONE* pTimeZone);
 
 #ifdef __cplusplus

@@ -19,6 +19,8 @@
 #ifndef CORE_PARSER_POPULATE_H
 #define CORE_PARSER_POPULATE_H
 
+#include "public/util/export.h"
+
 #include <stdint.h>
 
 #include "core/parser/cal_str.h"
@@ -35,11 +37,13 @@ extern "C" {
 /* Replaces *ppField by a copy of `text` (the old text is freed only once the
  * copy exists). Returns 0; 1 when either argument is NULL (the field keeps
  * its text); 3 when the copy fails. */
+CALPARSER_API
 int calparser_recurrence_populateProperties(char** ppField, const char* text);
 
 /* Appends a copy of `text` ("" for a NULL text) to *ppArray, creating the
  * array when it is NULL. Returns 0; 1 for a NULL ppArray; 3 when memory runs
  * out (an array made by this call is deleted again). */
+CALPARSER_API
 int calparser_addStringToPropertyArray(array_t** ppArray, const char* text);
 
 /* Splits `text` at commas (cal_parseutil_get_comma_list: quotes and
@@ -47,12 +51,14 @@ int calparser_addStringToPropertyArray(array_t** ppArray, const char* text);
  * item in order. Returns the bitwise OR of the appends' results; 0 when the
  * text holds no item (nothing is stored, no array is made); 1 for a NULL
  * ppArray; 3 when the split runs out of memory. */
+CALPARSER_API
 int calparser_populate_commaListArray(array_t** ppArray, const char* text);
 
 /* Replaces *ppField by a copy of `text` without its first 7 characters when
  * it begins with "mailto:" or "MAILTO:" (no other mix of case), else by a copy
  * of the whole text. Returns 0; 1 when either argument is NULL; 3 when the
  * copy fails (the field keeps its text). */
+CALPARSER_API
 int calparser_storeEmailProperty(char** ppField, const char* text);
 
 /* Appends the calendar addresses of a MEMBER, DELEGATED-TO or DELEGATED-FROM
@@ -62,6 +68,7 @@ int calparser_storeEmailProperty(char** ppField, const char* text);
  * trimmed. So "\"mailto:a@x\",\"mailto:b@x\"" gives two entries without
  * quotes. Returns 0; 1 when an argument is NULL; 3 when memory runs out
  * (items appended before the failure stay). */
+CALPARSER_API
 int calparser_addCalAddressListToList(array_t** ppArray, const char* text);
 
 /* ---- Scalars ----------------------------------------------------------- */
@@ -70,33 +77,40 @@ int calparser_addCalAddressListToList(array_t** ppArray, const char* text);
  * cal_time_atoi_size into *pnScratch (a local when NULL); when they are all
  * digits the number goes to *pnField, otherwise *pnField is unchanged.
  * Returns 0 always (nothing happens for a NULL field or text). */
+CALPARSER_API
 int calparser_storeIntegerProperty(int* pnField, const char* text, int nLen, int* pnScratch);
 
 /* PRIORITY: reads `text` as calparser_storeIntegerProperty does into a number
  * that starts at 0 (so a value that is not a number gives 0) and stores its
  * low 4 bits in nPriority. Returns 0; 1 for a NULL record. The two behave
  * identically. */
+CALPARSER_API
 int calparser_populateEventPriorityProp(void** ppComponent, const char* text, int nLen,
                                         int* pnScratch);
+CALPARSER_API
 int calparser_populateTodoPriorityProp(void** ppComponent, const char* text, int nLen,
                                        int* pnScratch);
 
 /* STATUS of an event: TENTATIVE stores 2, CANCELLED 1, CONFIRMED 0 and
  * returns 0; any other keyword stores 0 (CONFIRMED) and returns 2. 1 for a
  * NULL record. */
+CALPARSER_API
 int calparser_populateEventStatusProp(void** ppComponent, iCal_Token_t nValue);
 
 /* STATUS of a to-do: COMPLETED stores 4, NEEDS-ACTION 3, CANCELLED 1,
  * IN-PROCESS 5 and returns 0; any other keyword stores 3 (NEEDS-ACTION) and
  * returns 2. 1 for a NULL record. */
+CALPARSER_API
 int calparser_populateTodoStatusProp(void** ppComponent, iCal_Token_t nValue);
 
 /* TRANSP: TRANSPARENT sets bTransparent, any other keyword clears it.
  * Nothing for a NULL record. */
+CALPARSER_API
 void calparser_populateTranspProp(void** ppComponent, iCal_Token_t nValue);
 
 /* ACTION of an alarm: AUDIO 1, DISPLAY 2, PROCEDURE 3, X-TAVO-FLASHING 4,
  * anything else (EMAIL included) 0. Nothing for a NULL address. */
+CALPARSER_API
 void calparser_populateActionProp(int* pnAction, iCal_Token_t nValue);
 
 /* GEO "lat;lon": only when the value has exactly two ';'-separated parts,
@@ -104,6 +118,7 @@ void calparser_populateActionProp(int* pnAction, iCal_Token_t nValue);
  * a degree, truncated toward zero ("37.386013" gives 37386013) and limited to
  * the int32_t range. Returns 0 stored; 1 for a NULL argument or any other
  * number of parts (nothing stored); 3 when memory runs out. */
+CALPARSER_API
 int calparser_populateGeoProp(void** ppComponent, const char* text);
 
 /* ---- Date-times ---------------------------------------------------------
@@ -116,12 +131,14 @@ int calparser_populateGeoProp(void** ppComponent, const char* text);
  * 16th character is "Z" is UTC, any other date-time is read in the server's
  * default zone, an 8-character text is a date (its midnight). Always writes
  * the field (0 when nothing was converted); returns the conversion result. */
+CALPARSER_API
 int calparser_storeDateTimePropertyNoTimeZones(int32_t* ptField, const char* text);
 
 /* As calparser_storeDateTimePropertyNoTimeZones; in addition, when the text
  * was a DATE, the result is 0 or 2 and a record is given (ppComponent and
  * *ppComponent not NULL), sets bDtStartIsDate when bStart is set, else
  * bDtEndIsDate. */
+CALPARSER_API
 int calparser_storeDateTimeOrDatePropertyNoTimeZones(int32_t* ptField, void** ppComponent,
                                                      int bStart, const char* text);
 
@@ -131,14 +148,17 @@ int calparser_storeDateTimeOrDatePropertyNoTimeZones(int32_t* ptField, void** pp
  * is returned. Else the registry supplies the zone (calparser_datez_to_timet
  * with the id), a level-7 trace names the id and the text, and the
  * conversion result is returned. No all-day flag is set when an id is given. */
+CALPARSER_API
 int calparser_storeDateTimeOrDateProperty(int32_t* ptField, void** ppComponent, int bStart,
                                           const char* text, const char* tzid,
                                           array_t* pTimeZones);
 
 /* The to-do builder's names for the two above; they behave identically
  * (bDtEndIsDate stands for a DUE that is a date). */
+CALPARSER_API
 int calparser_storeTodoDateTimeOrDatePropertyNoTimeZones(int32_t* ptField, void** ppComponent,
                                                          int bStart, const char* text);
+CALPARSER_API
 int calparser_storeTodoDateTimeOrDateProperty(int32_t* ptField, void** ppComponent, int bStart,
                                               const char* text, const char* tzid,
                                               array_t* pTimeZones);
@@ -150,6 +170,7 @@ int calparser_storeTodoDateTimeOrDateProperty(int32_t* ptField, void** ppCompone
  * records' time lists (caldb_time_list_at reads one). Items that do not
  * convert to a value above 0 are skipped. Returns 0; 1 for a NULL ppArray; 3 when memory runs
  * out (values appended before stay). */
+CALPARSER_API
 int calparser_populate_DateTimeList(array_t** ppArray, const char* text, array_t* pTimeZones,
                                     const char* tzid);
 
@@ -161,18 +182,21 @@ int calparser_populate_DateTimeList(array_t** ppArray, const char* text, array_t
 /* Appends an upper-cased copy of `text` (an RRULE or EXRULE value) to
  * pArray. Returns 0; 1 for a NULL array or text; 3 when memory runs out
  * (nothing appended). */
+CALPARSER_API
 int calparser_storeRecurrencePropertyToVector(array_t* pArray, const char* text);
 
 /* Splits the first `nLen` characters of `text` (an RDATE or EXDATE value) at
  * commas and appends every non-empty item to pArray, which takes the items
  * over; empty items are dropped. Returns 0; 1 for a NULL array or text;
  * 3 when memory runs out (items appended before stay). */
+CALPARSER_API
 int calparser_storeRecurDateTimePropertyToVector(array_t* pArray, const char* text, int nLen);
 
 /* As calparser_storeRecurDateTimePropertyToVector for pTexts; in addition
  * every item that has the shape of a PERIOD becomes a period record, which is
  * appended to pPeriods (when not NULL) if cal_time_IsValidPeriod accepts it
  * and released otherwise. Results as above. */
+CALPARSER_API
 int calparser_storeRecurDateTimePeriodPropertyToVector(array_t* pTexts, array_t* pPeriods,
                                                        const char* text, int nLen);
 
@@ -193,6 +217,7 @@ int calparser_storeRecurDateTimePeriodPropertyToVector(array_t* pTexts, array_t*
  * ppAttendees or token, or when the calendar id has no mail address in the
  * directory (the attendee is dropped, logged at level 4); 3 when memory runs
  * out. The list owns what was appended. */
+CALPARSER_API
 int calparser_storeSingleAttendeeProp(array_t** ppAttendees, const CALPARSER_TOKEN* pToken,
                                       int nUnused, int bResolvedInput, const char* pLookupCtx);
 
@@ -201,6 +226,7 @@ int calparser_storeSingleAttendeeProp(array_t** ppAttendees, const CALPARSER_TOK
  * attendees it makes are appended in order, or none at all. No duplicate
  * check is made. Returns 0; 1 for a NULL argument or when the single storer
  * did not return 0; 3 when the list cannot be created. */
+CALPARSER_API
 int calparser_storeAttendeeProperty(array_t** ppAttendees, const CALPARSER_TOKEN* pToken,
                                     int nUnused, int bResolvedInput, const char* pLookupCtx);
 
@@ -211,6 +237,7 @@ int calparser_storeAttendeeProperty(array_t** ppAttendees, const CALPARSER_TOKEN
  * written. Returns 0; 1 for a NULL argument or a token without value text;
  * 3 when memory runs out, in which case the organizer is freed and
  * *ppOrganizer is NULL. */
+CALPARSER_API
 int calparser_storeOrganizerProperty(CALDB_ORGANIZER** ppOrganizer, const CALPARSER_TOKEN* pToken);
 
 #ifdef __cplusplus

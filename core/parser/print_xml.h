@@ -9,6 +9,8 @@
 #ifndef CORE_PARSER_PRINT_XML_H
 #define CORE_PARSER_PRINT_XML_H
 
+#include "public/util/export.h"
+
 #include "core/parser/cal_tok.h"
 #include "public/util/prot.h"
 
@@ -17,39 +19,49 @@ extern "C" {
 #endif
 
 /* The XML declaration and the opening iCalendar and iCal elements. */
+CALPARSER_API
 void calparser_xml_header(protstream* pOut);
 
 /* The closing iCal and iCalendar elements. */
+CALPARSER_API
 void calparser_xml_tail(protstream* pOut);
 
 /* <EVENT> when `nKind` is 1, <TODO> for any other kind. */
+CALPARSER_API
 void calparser_xml_component_head(protstream* pOut, int nKind);
 
 /* </EVENT> when `nKind` is 1, </TODO> for any other kind. */
+CALPARSER_API
 void calparser_xml_component_tail(protstream* pOut, int nKind);
 
 /* <SIZE>nSize</SIZE>. */
+CALPARSER_API
 void calparser_xml_size(protstream* pOut, int nSize);
 
 /* <FILENAME>name</FILENAME>; the element is empty when `pFileName` is NULL. */
+CALPARSER_API
 void calparser_xml_filename(protstream* pOut, const char* pFileName);
 
 /* <UID>uid</UID> and, unless `pRecurrenceId` is NULL or exactly "0",
  * <RECURID>id</RECURID>. Nothing at all when `pUid` is NULL. */
+CALPARSER_API
 void calparser_xml_uid_rid(protstream* pOut, const char* pUid, const char* pRecurrenceId);
 
 /* <RSTATUS>code;description</RSTATUS> from `pCodeA`/`pDescA` when the
  * selector is 0, else from `pCodeB`/`pDescB`. A NULL text writes as empty. */
+CALPARSER_API
 void calparser_xml_request_status(protstream* pOut, int nSelector,
                                   const char* pCodeA, const char* pDescA,
                                   const char* pCodeB, const char* pDescB);
 
 /* <X-KVAL-PLIX-ERRNO>nErrno</X-KVAL-PLIX-ERRNO>. */
+CALPARSER_API
 void calparser_xml_errno(protstream* pOut, int nErrno);
 
 /* An error-number element named `pName` (X-KVAL-PLIX-ERRNO when NULL):
  * <name>nErrno</name> without a token; with one, the index joins the name
  * in both tags: <nameN>nErrno</nameN>. The token only selects the form. */
+CALPARSER_API
 void calparser_xml_errno_tok(protstream* pOut, int nErrno, const char* pName,
                              int nIndex, const CALPARSER_TOKEN* pToken);
 

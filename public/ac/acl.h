@@ -28,6 +28,8 @@
 #ifndef PUBLIC_AC_ACL_H
 #define PUBLIC_AC_ACL_H
 
+#include "public/util/export.h"
+
 #include "public/util/array.h"
 
 #include <stdint.h>
@@ -70,20 +72,24 @@ typedef struct ACL_CONTEXT {
 /* A new entry read from its text form, or NULL (logged at level 4) when the
  * text does not follow the grammar above, and NULL for a NULL text or when
  * memory runs out. */
+CALPARSER_API
 CALDB_ACE* acl_create_ace(const char* text);
 
 /* A new entry from its parts: each flag argument is non-zero to set bit 7
  * (deny), bit 6 (every user) or bit 5 (calendar properties) of the flag byte.
  * NULL when memory runs out. */
+CALPARSER_API
 CALDB_ACE* acl_caldb_ace_NEW(int bDeny, int bAllUsers, int bCalProps, uint32_t nPrincipal,
                              uint32_t nRights);
 
 /* Frees every entry of *pList (from the last to the first) and the list
  * itself, and stores NULL. A NULL address or list is a no-op. */
+CALPARSER_API
 void acl_misc_FreeACEList(array_t** pList);
 
 /* The principal key of `user`: 32-bit FNV-1a over its bytes with ASCII
  * letters lower-cased. 0 for NULL. */
+CALPARSER_API
 uint32_t acl_principal_key(const char* user);
 
 /* The rights among `nWanted` that `user` holds on target `nTarget`
@@ -92,11 +98,13 @@ uint32_t acl_principal_key(const char* user);
  * and no entry; a NULL user is matched by entries for every user only. So
  * acl_misc_checkACL(ctx, user, 0, ACL_RIGHT_SCHEDULE, ACL_TARGET_CALPROPS)
  * has bit 8 (ACL_RIGHT_SCHEDULE) set when the user may schedule. */
+CALPARSER_API
 unsigned acl_misc_checkACL(const ACL_CONTEXT* ctx, const char* user, unsigned nDefaultRights,
                            unsigned nWanted, int nTarget);
 
 /* 1 when `user` is NULL or the access check grants it the scheduling right
  * on the calendar properties, else 0. */
+CALPARSER_API
 int bHasScheduleAccessToCalProps(const ACL_CONTEXT* ctx, const char* user);
 
 #ifdef __cplusplus

@@ -2,6 +2,8 @@
 #ifndef PUBLIC_CORE_UTIL_CALFILE_H
 #define PUBLIC_CORE_UTIL_CALFILE_H
 
+#include "public/util/export.h"
+
 #ifdef __cplusplus
 extern "C" {
 #endif
@@ -11,6 +13,7 @@ extern "C" {
  * pass exact heap copies such as one of "data\timezones.ics"). A relative
  * path stays relative: open it through calfile_ResolveLocalPath to find it
  * from any working directory. Returns `path` (NULL stays NULL). */
+CALPARSER_API
 char* calfile_ToLocalPath(char* path);
 
 /* The name under which the data file `path` is opened: its local form (as
@@ -20,13 +23,16 @@ char* calfile_ToLocalPath(char* path);
  * tree the library was built from. An absolute path is kept as it is.
  * Returns a new text (PL_strfree), or NULL for a NULL path or when memory
  * runs out. */
+CALPARSER_API
 char* calfile_ResolveLocalPath(const char* path);
 
 /* open(2) on the local form of a data-file path (backslashes become "/", a
  * relative path is found under the data root, see calfile_ResolveLocalPath).
  * Returns the descriptor, or -1 (also for a NULL path). */
+CALPARSER_API
 int jtessar_open(const char* path, int flags, int mode);
 /* close(2); returns its result. */
+CALPARSER_API
 int jtessar_close(int fd);
 
 #ifdef __cplusplus

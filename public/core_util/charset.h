@@ -2,6 +2,8 @@
 #ifndef PUBLIC_CORE_UTIL_CHARSET_H
 #define PUBLIC_CORE_UTIL_CHARSET_H
 
+#include "public/util/export.h"
+
 #ifdef __cplusplus
 extern "C" {
 #endif
@@ -24,6 +26,7 @@ extern "C" {
  * - An unknown charset name is logged at level 4 and nothing is converted (0).
  * - NULL buffers or lengths below 1 convert nothing (0).
  * Thread-safe: converters are per thread. `in` and `out` must not overlap. */
+CALPARSER_API
 int MEE_ConvertBuffer(const char* fromCharset, const char* toCharset, const char* in, int inLen,
                       char* out, int outRoom);
 
@@ -32,6 +35,7 @@ int MEE_ConvertBuffer(const char* fromCharset, const char* toCharset, const char
  * of input bytes converted, and the caller passes the rest again in front of
  * its next chunk. When the output is cut short, or for an unknown charset,
  * *pnInUsed is `inLen`: those bytes are lost, not left over. */
+CALPARSER_API
 int MEE_ConvertBufferEx(const char* fromCharset, const char* toCharset, const char* in,
                         int inLen, char* out, int outRoom, int* pnInUsed);
 

@@ -2,6 +2,8 @@
 #ifndef PUBLIC_CORE_UTIL_DATETIME_H
 #define PUBLIC_CORE_UTIL_DATETIME_H
 
+#include "public/util/export.h"
+
 #ifdef __cplusplus
 extern "C" {
 #endif
@@ -23,18 +25,21 @@ enum {
  * (month 1-12, day within the month, hour 0-23, minute and second 0-59).
  * Then the parts go to the outputs (month 1-12; hour, minute and second 0 for a
  * date); any output may be NULL. On 0 the outputs are left unchanged. */
+CALPARSER_API
 int datetime_IsParseable(const char* text, int* pYear, int* pMonth, int* pDay, int* pHour,
                          int* pMinute, int* pSecond);
 
 /* One calendar field of the date-time `text` (a form datetime_IsParseable
  * accepts), by the DATETIME_FIELD_ code. The week in month of the 15th is 3
  * (the third such weekday). -1 for a text that does not parse or an unknown code. */
+CALPARSER_API
 int datetime_get(const char* text, int field);
 
 /* Reads a UTC offset "+hhmm" or "-hhmm" (an optional "ss" is accepted and
  * ignored; hours 0-23, minutes 0-59). Non-zero on success with both parts
  * carrying the sign: "-0530" gives hours -5 and minutes -30. On 0 the outputs
  * are left unchanged. */
+CALPARSER_API
 int datetime_parseUTCOffset(const char* text, int* pHours, int* pMinutes);
 
 #ifdef __cplusplus

@@ -5,6 +5,8 @@
 #ifndef PUBLIC_CORE_UTIL_GMTIME_H
 #define PUBLIC_CORE_UTIL_GMTIME_H
 
+#include "public/util/export.h"
+
 #include <stddef.h>
 #include <time.h>
 
@@ -17,6 +19,7 @@ extern "C" {
  * 0-59), computed in 64 bits without a range check of the result.
  * Returns 0 and stores *pSeconds, or non-zero (nothing stored) when an argument
  * is NULL or the fields do not name an existing time. */
+CALPARSER_API
 int cal_gmtime_fields_to_seconds(int year, int month, int day, int hour, int minute,
                                  int second, long long* pSeconds);
 
@@ -26,6 +29,7 @@ int cal_gmtime_fields_to_seconds(int year, int month, int day, int hour, int min
  * that does not exist (30 February, 31 April) gives -1, and so do a NULL
  * argument and a time outside the signed 32-bit range. A valid time before
  * 1970 gives its (negative) value, which callers also read as "no time". */
+CALPARSER_API
 time_t mkgmtime(const struct tm* pTm);
 
 /* Breaks *pTime down into UTC fields in *pResult (tm_wday, tm_yday set,
@@ -36,6 +40,7 @@ struct tm* mtgmtime(const time_t* pTime, struct tm* pResult);
 /* Formats `time` as UTC with strftime's `format` into `buffer` of `size` bytes.
  * Returns the number of characters written (without the NUL), or 0 when an
  * argument is NULL or the text does not fit (the buffer then holds ""). */
+CALPARSER_API
 size_t cal_strgmtime(char* buffer, size_t size, const char* format, time_t time);
 
 #ifdef __cplusplus

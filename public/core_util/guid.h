@@ -2,6 +2,8 @@
 #ifndef PUBLIC_CORE_UTIL_GUID_H
 #define PUBLIC_CORE_UTIL_GUID_H
 
+#include "public/util/export.h"
+
 #ifdef __cplusplus
 extern "C" {
 #endif
@@ -14,6 +16,7 @@ extern "C" {
  * characters of lower-case hexadecimal digits and "-": the current time in
  * microseconds, the process id, a per-process counter and 64 random bits, so
  * no two calls return the same text, in one process or in several. */
+CALPARSER_API
 char* cal_GetGuidString(char* buffer);
 
 #ifdef __cplusplus

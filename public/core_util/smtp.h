@@ -2,6 +2,8 @@
 #ifndef PUBLIC_CORE_UTIL_SMTP_H
 #define PUBLIC_CORE_UTIL_SMTP_H
 
+#include "public/util/export.h"
+
 #ifdef __cplusplus
 extern "C" {
 #endif
@@ -20,6 +22,7 @@ extern "C" {
  * non-empty domain after it, and no white space, control byte or any of
  * `<>()[],;:\"`; anything else gives NULL. The address is returned as written
  * (letter case kept). */
+CALPARSER_API
 char* smtp_FilterAddress(const char* address);
 
 #ifdef __cplusplus

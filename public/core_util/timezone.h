@@ -10,6 +10,8 @@
 #ifndef PUBLIC_CORE_UTIL_TIMEZONE_H
 #define PUBLIC_CORE_UTIL_TIMEZONE_H
 
+#include "public/util/export.h"
+
 #include <stdint.h>
 #include <time.h>
 
@@ -34,6 +36,7 @@ extern "C" {
 /* A new heap text (free with PL_strfree) naming the server's default zone: the
  * configured "calstore.default.timezoneID", or "Africa/Casablanca" when that
  * is unset or empty. NULL only when memory runs out. */
+CALPARSER_API
 char* timezone_getDefaultTZID(void);
 
 /* A new ICU SimpleTimeZone named `tzid` with raw offset `rawOffsetMs`, daylight
@@ -43,6 +46,7 @@ char* timezone_getDefaultTZID(void);
  * A week of 0 in either rule, or savings of 0, gives a zone without daylight
  * time. The caller owns the zone (delete it). NULL for a NULL tzid, rules ICU
  * refuses, or no memory. */
+CALPARSER_API
 timezone_icu_t* timezone_CreateSimpleTimeZone(int32_t rawOffsetMs, const char* tzid,
                                               int8_t startMonth, int8_t startWeek,
                                               int8_t startDayOfWeek, int32_t startTimeMs,
@@ -51,16 +55,19 @@ timezone_icu_t* timezone_CreateSimpleTimeZone(int32_t rawOffsetMs, const char* t
                                               int32_t savingsMs);
 
 /* A new zone without daylight time, as above. */
+CALPARSER_API
 timezone_icu_t* timezone_CreateSimpleTimeZoneShort(int32_t rawOffsetMs, const char* tzid);
 
 /* UTC seconds of the wall-clock seconds `wallSeconds` (a wall-clock time
  * counted as if it were UTC) in `zone`, read as RFC 5545 reads recurrence
  * instances: the offset before a gap, the first of a repeated hour. Returns 0
  * and stores *pUtcSeconds, or non-zero when ICU fails or pUtcSeconds is NULL. */
+CALPARSER_API
 int timezone_WallClockToUtc(const timezone_icu_t* zone, long long wallSeconds,
                             long long* pUtcSeconds);
 
 /* The inverse: the wall-clock seconds of `utcSeconds` in `zone`. */
+CALPARSER_API
 int timezone_UtcToWallClock(const timezone_icu_t* zone, long long utcSeconds,
                             long long* pWallSeconds);
 
@@ -71,12 +78,14 @@ int timezone_UtcToWallClock(const timezone_icu_t* zone, long long utcSeconds,
  * than "Z" (a lower-case "z" too) is ignored, and a time in a gap or in a
  * repeated hour is read as standard time. 0 for a text that is not such a time
  * or whose result lies outside the signed 32-bit range. */
+CALPARSER_API
 time_t timezone_DateTimeApplyTimeZone(const char* text, const timezone_icu_t* zone);
 
 /* Writes the wall-clock text of `time` in `zone` ("YYYYMMDDTHHMMSS") into the
  * caller's buffer *pBuffer of `size` bytes (at least 16).
  * Returns 0; 1 for a NULL address or buffer or a size under 16 (nothing
  * written); 2 when the time cannot be converted (the buffer then holds ""). */
+CALPARSER_API
 int timezone_DateTimeApplyTimeZoneToString(time_t time, const timezone_icu_t* zone,
                                            char** pBuffer, int size);
 

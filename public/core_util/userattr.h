@@ -45,6 +45,8 @@
 #ifndef PUBLIC_CORE_UTIL_USERATTR_H
 #define PUBLIC_CORE_UTIL_USERATTR_H
 
+#include "public/util/export.h"
+
 #include "public/util/array.h"
 
 #ifdef __cplusplus
@@ -53,11 +55,13 @@ extern "C" {
 
 /* Adds one entry; NULL or empty texts are absent fields. Returns 0, 1 when
  * uid, calid and mail are all absent, 3 when memory runs out. */
+CALPARSER_API
 int userattr_directory_add(const char* uid, const char* calid, const char* cn, const char* mail);
 
 /* Removes every entry, those added by hand and those read from the file; the
  * configured file is read again at the next look-up. Also forgets the answers
  * cached from LDAP directories. */
+CALPARSER_API
 void userattr_directory_clear(void);
 
 /* The entries whose primary address equals `mail` (and, when *pnMatchAliases
@@ -71,15 +75,18 @@ void userattr_directory_clear(void);
  * entries are listed, 0 meaning no limit. *pnMatchAliases receives the number
  * of entries listed. Any of the three list pointers may be NULL when the
  * caller does not want that list. `mail` and `pnMatchAliases` are required. */
+CALPARSER_API
 int userattr_search_calids_with_mail(const char* mail, const char* lookupCtx, array_t** pCalids,
                                      array_t** pCns, array_t** pMails, int* pnMatchAliases,
                                      unsigned nMaxResults);
 
 /* The distinct primary addresses, each as "mailto:" plus the address, of the
  * entries whose calendar id equals `calid`, in directory order. */
+CALPARSER_API
 int userattr_search_mail_with_calid(const char* calid, const char* lookupCtx, array_t** pMails);
 
 /* The same for the entries whose user id equals `uid`. */
+CALPARSER_API
 int userattr_search_mail_with_uid(const char* uid, const char* lookupCtx, array_t** pMails);
 
 #ifdef __cplusplus

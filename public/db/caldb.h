@@ -13,6 +13,8 @@
 #ifndef PUBLIC_DB_CALDB_H
 #define PUBLIC_DB_CALDB_H
 
+#include "public/util/export.h"
+
 #include <stdint.h>
 
 #include "public/util/array.h"
@@ -288,40 +290,55 @@ enum {
 /* 1 for the event kinds (CALDB_KIND_EVENT and CALDB_KIND_EXPANDED_EVENT), 0
  * for every other kind: the test that tells an event's layout from a
  * to-do's. */
+CALPARSER_API
 int caldb_IsEventKind(int kind);
 
 /* Each returns a new zeroed record, or NULL when memory runs out. A
  * component's nCompState is 1 (no state given) and its nType the kind. */
+CALPARSER_API
 CALDB_VEVENT* caldb_NewEvent(void);
+CALPARSER_API
 CALDB_VTODO* caldb_NewToDo(void);
+CALPARSER_API
 CALDB_ATTENDEE* caldb_NewAttendee(void);
+CALPARSER_API
 CALDB_ORGANIZER* caldb_NewOrganizer(void);
+CALPARSER_API
 CALDB_VALARM* caldb_NewAlarm(void);
 /* kind 0 or 10 gives a CALDB_VEVENT, 1 or 11 a CALDB_VTODO, nType = kind;
  * any other kind gives NULL. */
+CALPARSER_API
 void* caldb_NewComponent(int kind);
 
 /* Each takes the address of a record pointer, frees the record with every
  * text, list and sub-record it owns, stores NULL and returns 0. A NULL address
  * or a NULL record is a no-op. caldb_FreeComponent picks the layout from the
  * record's nType: 0 and 10 are events, any other value a to-do. */
+CALPARSER_API
 int caldb_FreeEvent(CALDB_VEVENT** ppEvent);
+CALPARSER_API
 int caldb_FreeToDo(CALDB_VTODO** ppTodo);
+CALPARSER_API
 int caldb_FreeComponent(void** ppComponent);
+CALPARSER_API
 int caldb_FreeAttendee(CALDB_ATTENDEE** ppAttendee);
+CALPARSER_API
 int caldb_FreeOrganizer(CALDB_ORGANIZER** ppOrganizer);
+CALPARSER_API
 int caldb_FreeAlarm(CALDB_VALARM** ppAlarm);
 
 /* Frees every record of *ppList, from the last to the first, then the array,
  * and stores NULL; kind is CALDB_LIST_ALARMS or CALDB_LIST_ATTENDEES. NULL
  * elements are skipped; a NULL address or list is a no-op. Returns 0, or 1
  * for an unknown kind, which leaves the list untouched. */
+CALPARSER_API
 int caldb_FreeList(array_t** ppList, int kind);
 
 /* Stores in *ppDest a new record holding a deep copy of every field of
  * pSrc (texts and text lists duplicated). *ppDest is overwritten, not freed.
  * Returns 0; 1 when an argument is NULL (nothing is stored); 3 when memory
  * runs out, with *ppDest NULL and nothing leaked. */
+CALPARSER_API
 int caldb_copyConstructorAttendee(const CALDB_ATTENDEE* pSrc, CALDB_ATTENDEE** ppDest);
 
 /* Constant texts naming the two halves of an nCompState: the method bit of
@@ -329,18 +346,23 @@ int caldb_copyConstructorAttendee(const CALDB_ATTENDEE* pSrc, CALDB_ATTENDEE** p
  * "COUNTER" 64) and the state bit of the lower 16 bits ("NONE" 4 for no
  * attendee decision, "NEEDS-ACTION" 8, "ACCEPTED" 0x20, "DECLINED" 0x40,
  * "TENTATIVE" 0x100). Any other value names "UNKNOWN". Never NULL. */
+CALPARSER_API
 const char* caldb_GetCompStateMethodString(uint32_t nCompState);
+CALPARSER_API
 const char* caldb_GetCompStateStateString(uint32_t nCompState);
 
 /* A new wrapper around a new component of the kind (as caldb_NewComponent),
  * or NULL when either allocation fails (nothing is leaked). */
+CALPARSER_API
 CAL_VCOMPONENT* CAL_VCOMPONENT_NEW(int kind);
 /* Frees the wrapped component (caldb_FreeComponent) and the wrapper, stores
  * NULL. Returns 0 always; a NULL address or wrapper is a no-op. */
+CALPARSER_API
 int CAL_VCOMPONENT_FREE(CAL_VCOMPONENT** ppWrapper);
 /* Frees every wrapper of pList with CAL_VCOMPONENT_FREE, from the last to the
  * first, removing each entry; the empty array stays the caller's (delete it
  * with array_delete). Returns 0; a NULL list is a no-op. */
+CALPARSER_API
 int calparser_FreeCalVCompList(array_t* pList);
 
 #ifdef __cplusplus

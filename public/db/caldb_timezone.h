@@ -10,6 +10,8 @@
 #ifndef PUBLIC_DB_CALDB_TIMEZONE_H
 #define PUBLIC_DB_CALDB_TIMEZONE_H
 
+#include "public/util/export.h"
+
 #include <stdint.h>
 #include <time.h>
 
@@ -82,26 +84,33 @@ typedef struct CAL_VTIMEZONE {
 
 /* Appends `value` to the time list `list` as the element itself. Returns 0,
  * or 3 when `list` is NULL or memory runs out (the list is unchanged). */
+CALPARSER_API
 int caldb_time_list_append(array_t* list, time_t value);
 /* The time at `index` of the time list `list`; 0 out of range or for NULL. */
+CALPARSER_API
 time_t caldb_time_list_at(const array_t* list, unsigned index);
 
 /* A new sub-zone with its zeroed stored record and no rule, or NULL when
  * memory runs out. */
+CALPARSER_API
 CAL_VZONE* CAL_VZONE_NEW(void);
 /* Frees the sub-zone, its stored record and the record's lists, stores NULL.
  * Returns 0; a NULL address or sub-zone is a no-op. */
+CALPARSER_API
 int CAL_VZONE_FREE(CAL_VZONE** ppZone);
 
 /* A new zone with its zeroed stored part and no sub-zones, rule-based zone,
  * aliases or crossings, or NULL when memory runs out. */
+CALPARSER_API
 CAL_VTIMEZONE* CAL_VTIMEZONE_NEW(void);
 /* Frees the zone with its sub-zones, stored part, rule-based zone and lists,
  * stores NULL. Returns 0; a NULL address or zone is a no-op. */
+CALPARSER_API
 int CAL_VTIMEZONE_FREE(CAL_VTIMEZONE** ppZone);
 /* Frees every zone of pList with CAL_VTIMEZONE_FREE, from the last to the
  * first, removing each entry; the empty array stays the caller's (delete it
  * with array_delete). Returns 0; a NULL list is a no-op. */
+CALPARSER_API
 int CAL_VTIMEZONE_FreeCalVTimeZoneList(array_t* pList);
 
 #ifdef __cplusplus

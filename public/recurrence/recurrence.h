@@ -30,6 +30,8 @@
 #ifndef PUBLIC_RECURRENCE_RECURRENCE_H
 #define PUBLIC_RECURRENCE_RECURRENCE_H
 
+#include "public/util/export.h"
+
 #include <time.h>
 
 #include "public/util/array.h"
@@ -40,9 +42,11 @@ extern "C" {
 
 /* Prepares the rule library for use from many threads (errors never abort).
  * Call once at start-up, before threads start. Returns 0. */
+CALPARSER_API
 int recurrence_init(void);
 
 /* Undoes recurrence_init. Nothing to release today; kept for symmetry. */
+CALPARSER_API
 void recurrence_uninit(void);
 
 /* Appends to `dates` the occurrences of the recurrence set described above,
@@ -54,6 +58,7 @@ void recurrence_uninit(void);
  * 2 when a rule or item could not be read or a rule was refused (the others
  * were applied); 3 when memory ran out (nothing appended). A bound below 1
  * gives no occurrence. */
+CALPARSER_API
 int recurrence_GenerateDates(time_t dtstart, array_t* rrules, array_t* rdates,
                              array_t* exrules, array_t* exdates, int bound, array_t* dates,
                              const void* zone, int flag);

@@ -2,6 +2,8 @@
 #ifndef PUBLIC_UTIL_KVALLOG_H
 #define PUBLIC_UTIL_KVALLOG_H
 
+#include "public/util/export.h"
+
 #ifdef __cplusplus
 extern "C" {
 #endif
@@ -16,10 +18,12 @@ enum {
 };
 
 /* Module tag every library message receives as its first %s: "calparser". */
+CALPARSER_API
 extern const char* KVALLOG_CORE_SUBSYSTEM;
 
 /* Writes one line built from a printf format, of any length. `facility` is
  * always 0. A line is written whole even when threads log at once. */
+CALPARSER_API
 void kvallog(int facility, int level, const char* format, ...)
 #if defined(__GNUC__)
     __attribute__((format(printf, 3, 4)))
@@ -34,6 +38,7 @@ typedef void (*kvallog_sink_t)(void* ctx, int level, const char* message);
  * (default 5). The sink is called outside any lock, from the logging thread,
  * and may itself log; a call already under way when the sink is replaced may
  * still reach the old sink. */
+CALPARSER_API
 kvallog_sink_t kvallog_set_sink(kvallog_sink_t sink, void* ctx);
 
 #ifdef __cplusplus

@@ -3,6 +3,7 @@
  *   calparse [--format ical|ical-strict|xml|sxml] [--charset NAME] [--tz ZONE]
  *            [--output summary|json|sxml|ical|tokens] [--config FILE]
  *            [--literal-series-zone] [FILE...]
+ *   calparse --help | --version
  *
  * Reads each FILE (standard input when there is none, or for "-") through the
  * library's parse entry, exactly as a server would, and prints the time zones,
@@ -20,8 +21,10 @@
  * Summary and json list events and to-dos in the order the parse made them,
  * except that the instances of an expanded series come earliest first (the
  * library leaves them latest first); sxml writes the library's order as is.
- * Exit status: 0 every input parsed; 1 an input could not be read or did not
- * parse (the reason goes to standard error with the file name); 2 a usage error. */
+ * Exit status (tools/calparse/calparse.1): 0 every input parsed; 1 a usage
+ * error; 2 an input did not parse; 3 an input could not be read (the reason
+ * goes to standard error with the file name). With several failures the
+ * highest status is returned. */
 #include <errno.h>
 #include <fcntl.h>
 #include <stdio.h>
@@ -29,6 +32,7 @@
 #include <string.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <exception>
 #include <vector>
 
@@ -42,18 +46,24 @@ namespace {
 using calparse::Options;
 using calparse::Output;
 using calparse::Parsed;
+using calparse::Request;
 
-constexpr int kExitFailure = 1;
-constexpr int kExitUsage = 2;
+constexpr int kExitParsed = 0;
+constexpr int kExitUsage = 1;
+constexpr int kExitNotParsed = 2;
+constexpr int kExitUnreadable = 3;
 
-void usage() {
-    fprintf(stderr,
+void usage(FILE* out) {
+    fprintf(out,
             "usage: calparse [--format ical|ical-strict|xml|sxml] [--charset NAME] [--tz ZONE]\n"
             "                [--output summary|json|sxml|ical|tokens] [--config FILE]\n"
             "                [--literal-series-zone] [FILE...]\n"
+            "       calparse --help | --version\n"
             "Instances of a recurring series are listed earliest first (summary, json).\n"
             "A series whose DTSTART has a TZID keeps its wall-clock time in that zone;\n"
-            "--literal-series-zone expands it in the --tz zone instead, as a server would.\n");
+            "--literal-series-zone expands it in the --tz zone instead, as a server would.\n"
+            "Exit status: 0 parsed, 1 usage error, 2 an input did not parse,\n"
+            "3 an input could not be read.\n");
 }
 
 int format_code(const char* name) {
@@ -87,7 +97,10 @@ bool read_arguments(int argc, char** argv, Options* opt, std::vector<const char*
             fprintf(stderr, "calparse: %s needs a value\n", arg);
             return false;
         }
-        if (strcmp(arg, "--format") == 0) {
+        if (strcmp(arg, "--help") == 0 || strcmp(arg, "--version") == 0) {
+            opt->request = arg[2] == 'h' ? Request::Help : Request::Version;
+            return true;
+        } else if (strcmp(arg, "--format") == 0) {
             if (!(opt->format = format_code(value))) {
                 fprintf(stderr, "calparse: unknown format %s\n", value);
                 return false;
@@ -136,7 +149,7 @@ int show_input(const char* name, int fd, const Options& opt) {
     protstream* stream = prot_file(fd, 0);
     if (!stream) {
         fprintf(stderr, "calparse: %s: out of memory\n", name);
-        return kExitFailure;
+        return kExitNotParsed;
     }
     int status = 0;
     if (opt.output == Output::Tokens) {
@@ -147,7 +160,7 @@ int show_input(const char* name, int fd, const Options& opt) {
         else if (status != 0)
             fprintf(stderr, "calparse: %s: out of memory\n", name);
         prot_free(stream);
-        return status == 0 ? 0 : kExitFailure;
+        return status == 0 ? kExitParsed : kExitNotParsed;
     }
     Parsed in;
     in.name = name;
@@ -170,11 +183,11 @@ int show_input(const char* name, int fd, const Options& opt) {
     }
     if (in.status != 0) {
         fprintf(stderr, "calparse: %s: %s\n", name, calparse::status_text(in.status));
-        status = kExitFailure;
+        status = kExitNotParsed;
     }
     if (written != 0) {
         fprintf(stderr, "calparse: %s: cannot write the output\n", name);
-        status = kExitFailure;
+        status = kExitNotParsed;
     }
     return status;
 }
@@ -183,8 +196,16 @@ int run(int argc, char** argv) {
     Options opt;
     std::vector<const char*> files;
     if (!read_arguments(argc, argv, &opt, &files)) {
-        usage();
+        usage(stderr);
         return kExitUsage;
+    }
+    if (opt.request == Request::Help) {
+        usage(stdout);
+        return kExitParsed;
+    }
+    if (opt.request == Request::Version) {
+        printf("calparse (core_parser10) %s\n", CALPARSER_VERSION);
+        return kExitParsed;
     }
     if (!opt.literalSeriesZone)
         config_set_string(config_getdefaultcache(), CALPARSER_SERIES_ZONE_KEY, "1");
@@ -194,20 +215,20 @@ int run(int argc, char** argv) {
     int initialised = parser_init();
     if (initialised != 0) {
         fprintf(stderr, "calparse: the library did not start (%d)\n", initialised);
-        return kExitFailure;
+        return kExitNotParsed;
     }
-    int status = 0;
+    int status = kExitParsed;
     for (const char* path : files) {
         bool isStdin = strcmp(path, "-") == 0;
         int fd = isStdin ? STDIN_FILENO : open(path, O_RDONLY);
         if (fd < 0) {
             fprintf(stderr, "calparse: cannot read %s: %s\n", path, strerror(errno));
-            status = kExitFailure;
+            status = std::max(status, kExitUnreadable);
             continue;
         }
         if (files.size() > 1 && opt.output == Output::Tokens) printf("==> %s <==\n", path);
         fflush(stdout);
-        if (show_input(path, fd, opt) != 0) status = kExitFailure;
+        status = std::max(status, show_input(path, fd, opt));
         if (!isStdin) close(fd);
     }
     parser_uninit();
@@ -221,6 +242,6 @@ int main(int argc, char** argv) {
         return run(argc, argv);
     } catch (const std::exception& e) {
         fprintf(stderr, "calparse: %s\n", e.what());
-        return kExitFailure;
+        return kExitNotParsed;
     }
 }

@@ -13,6 +13,8 @@
 namespace calparse {
 
 enum class Output { Summary, Json, Sxml, Tokens, Ical };
+/* What the command line asks for besides parsing. */
+enum class Request { Parse, Help, Version };
 
 struct Options {
     int format = CALPARSER_FORMAT_ICAL;
@@ -21,6 +23,7 @@ struct Options {
     bool tzGiven = false;    /* --tz was given: local times are shown in it */
     Output output = Output::Summary;
     bool literalSeriesZone = false; /* a series is expanded in defaultTzid, not DTSTART's zone */
+    Request request = Request::Parse;
 };
 
 /* One parsed input: the library's result array and what the parse said. */
