@@ -30,8 +30,6 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr time_t kNoTime = -1;
-constexpr int kBound = 60;  // calstore.recurrence.bound's default
-constexpr const char* kSeriesZoneKey = "calstore.recurrence.series_zone_from_dtstart";
 
 fs::path corpus_dir() {
     const char* dir = getenv("CALPARSER_CORPUS_DIR");
