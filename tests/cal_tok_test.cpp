@@ -93,6 +93,11 @@ TEST(IcalLexer, EachLineGivesItsToken) {
         // Property names are upper-cased before the look-up, component names
         // are not; the four keyword values are trimmed and upper-cased.
         {"begin:VEVENT", "1081 - 1103 -"},
+        {"DTSTART \t;TZID=P:1", "1117 - 0 '1' ;1293 - 'P'"},
+        // Names are matched by their keyword hash alone: "GF*" hashes like
+        // GEO and "D)" like CN.
+        {"gf*:1;2", "1091 - 0 '1;2'"},
+        {"ATTENDEE;d)=x:mailto:a", "1107 - 0 'mailto:a' ;1291 - 'x'"},
         {"BEGIN:vevent", "1081 - 0 -"},
         {"STATUS: confirmed ", "1134 - 1300 -"},
         // An extension line keeps the whole line as read; unknown names give type 0.
@@ -111,6 +116,15 @@ TEST(IcalLexer, EachLineGivesItsToken) {
         ASSERT_EQ(1u, l.count()) << row.line;
         EXPECT_EQ(row.token, show(l.at(0))) << row.line;
     }
+    // A name of 128 bytes or more is hashed on a sample of its bytes.
+    std::string longName = "x-" + std::string(140, 'n');
+    Lexed l;
+    lex(l, longName + ";" + longName + "=1:v\r\n");
+    ASSERT_EQ(1u, l.count());
+    std::string upper = "X-" + std::string(140, 'N');
+    EXPECT_EQ("1019 '" + upper + "' 0 '" + longName + ";" + longName + "=1:v' ;1286 '" + upper +
+                  "' '1'",
+              show(l.at(0)));
 }
 
 TEST(IcalLexer, FoldsJoinOnSpaceOnly) {

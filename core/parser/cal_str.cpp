@@ -1,9 +1,9 @@
 /* The keyword table and the look-ups from text to keyword values.
  *
- * Each look-up hashes its input once and searches its own keyword list, kept
- * sorted by hash, with a binary search. A list sorted by (hash, position in the
- * list) returns the earliest listed keyword among equal hashes, so the result is
- * the one a scan of the list in its written order would give. */
+ * Each look-up hashes its input once and finds the hash in its own keyword
+ * list, a small open-addressing hash table. A keyword whose hash an earlier
+ * listed keyword already has gets no slot, so the result is the one a scan of
+ * the list in its written order would give. */
 #include "core/parser/cal_str.h"
 
 #include <plstr.h>
@@ -21,8 +21,13 @@ struct CALPARSER_STR::KeywordRule {
 
 namespace {
 
-constexpr unsigned kFullSampleLength = 128; /* shorter texts hash every byte */
-constexpr unsigned kSamplesPerLongText = 64;
+constexpr unsigned kSamplesPerLongText = 64; /* samples of a text too long to hash whole */
+
+/* Hash slots of a list: at least this many, a power of two; a hash picks its
+ * first slot by its top bits after a multiplication by a large odd number. */
+constexpr unsigned kMinSlots = 4;
+constexpr unsigned kSpreadFactor = 0x9E3779B1u;
+constexpr unsigned kSpreadShift = 20;
 
 constexpr int kNoDay = 0;            /* weekdays are 1 to 7 */
 constexpr int kDayOfUnknownText = 1; /* what a text that is no weekday gives */
@@ -202,9 +207,9 @@ bool beginsWithXDash(const char* s) {
 extern "C" unsigned hashCodeWithLen(const char* s, unsigned len) {
     unsigned h = 0;
     if (s) {
-        unsigned step = len < kFullSampleLength ? 1 : len / kSamplesPerLongText;
+        unsigned step = len < CALPARSER_HASH_FULL_LENGTH ? 1 : len / kSamplesPerLongText;
         for (unsigned p = 0; p < len; p += step)
-            h = h * 37u + static_cast<unsigned>(static_cast<signed char>(s[p]));
+            h = calparser_hashStep(h, s[p]);
     }
     return h == 0 ? 1 : h;
 }
@@ -231,7 +236,8 @@ CALPARSER_STR* CALPARSER_STR::createInstance() {
 }
 
 CALPARSER_STR::CALPARSER_STR()
-    : m_Strings(), m_Hashes(), m_Matches(), m_MatchCount(0), m_Lists() {
+    : m_Strings(), m_Hashes(), m_Matches(), m_MatchCount(0), m_Slots(), m_SlotCount(0),
+      m_Lists() {
     fillTexts();
     for (unsigned n = 0; n < kTableSize; n++) {
         if (m_Strings[n])
@@ -268,50 +274,80 @@ static_assert(countOf(kPropKeywords) + countOf(kPropStoredXKeywords) + countOf(k
                   CALPARSER_STR::kMaxMatches,
               "every look-up list fits into the match table");
 
+/* The slots a list of `count` keywords takes (as beginList gives them). */
+constexpr unsigned slotsFor(unsigned count) {
+    unsigned slots = kMinSlots;
+    while (slots < 2 * count)
+        slots *= 2;
+    return slots;
+}
+
+static_assert(slotsFor(countOf(kPropKeywords)) + slotsFor(countOf(kPropStoredXKeywords)) +
+                      slotsFor(countOf(kXmlPropRules)) + slotsFor(countOf(kParamKeywords)) +
+                      slotsFor(countOf(kXmlParamRules)) +
+                      slotsFor(countOf(kRecurrenceKeywords)) +
+                      slotsFor(countOf(kMethodKeywords)) +
+                      slotsFor(countOf(kComponentKeywords)) +
+                      slotsFor(countOf(kActionKeywords)) + slotsFor(countOf(kClassKeywords)) +
+                      slotsFor(countOf(kStatusKeywords)) + slotsFor(countOf(kTranspKeywords)) +
+                      slotsFor(countOf(kRsvpRules)) + slotsFor(countOf(kSentStatusRules)) +
+                      slotsFor(countOf(kPartStatRules)) + slotsFor(countOf(kDayRules)) <=
+                  CALPARSER_STR::kMaxSlots,
+              "every look-up list's slots fit into the slot table");
+
 void CALPARSER_STR::addOwnList(ListId id, const iCal_Token_t* keywords, unsigned count) {
-    m_Lists[id] = KeywordList{m_MatchCount, 0};
+    beginList(id, count);
     for (unsigned i = 0; i < count; i++)
         addMatch(id, KeywordRule{keywords[i], keywords[i], 0});
 }
 
 void CALPARSER_STR::addList(ListId id, const KeywordRule* rules, unsigned count) {
-    m_Lists[id] = KeywordList{m_MatchCount, 0};
+    beginList(id, count);
     for (unsigned i = 0; i < count; i++)
         addMatch(id, rules[i]);
 }
 
-/* Appends `rule` to list `id`, the last list begun, keeping the list sorted by
- * hash; among equal hashes the earlier listed keyword stays first. */
+/* Gives list `id` the empty slots for `count` keywords. */
+void CALPARSER_STR::beginList(ListId id, unsigned count) {
+    unsigned slots = slotsFor(count);
+    m_Lists[id] = KeywordList{m_SlotCount, slots - 1};
+    m_SlotCount += slots;
+}
+
+/* The slot at which the search for `hash` in a list starts: the hash's high
+ * bits, spread over the list by a multiplication. */
+static unsigned first_probe(unsigned hash, unsigned mask) {
+    return (hash * kSpreadFactor >> kSpreadShift) & mask;
+}
+
+/* Adds `rule` to list `id` unless an earlier listed keyword has its hash. */
 void CALPARSER_STR::addMatch(ListId id, const KeywordRule& rule) {
-    KeywordList& list = m_Lists[id];
-    if (m_MatchCount >= kMaxMatches)
+    const KeywordList& list = m_Lists[id];
+    if (m_MatchCount >= kMaxMatches || list.firstSlot + list.mask >= kMaxSlots)
         return;
     KeywordMatch match = {m_Hashes[rule.keyword], rule.result, rule.value};
-    unsigned i = list.first + list.count;
-    while (i > list.first && m_Matches[i - 1].hash > match.hash) {
-        m_Matches[i] = m_Matches[i - 1];
-        i--;
+    for (unsigned i = first_probe(match.hash, list.mask);; i = (i + 1) & list.mask) {
+        unsigned short& slot = m_Slots[list.firstSlot + i];
+        if (slot == 0) {
+            m_Matches[m_MatchCount] = match;
+            slot = static_cast<unsigned short>(++m_MatchCount);
+            return;
+        }
+        if (m_Matches[slot - 1].hash == match.hash)
+            return;
     }
-    m_Matches[i] = match;
-    list.count++;
-    m_MatchCount++;
 }
 
 /* The earliest listed keyword of list `id` whose hash is `hash`, or NULL. */
 const CALPARSER_STR::KeywordMatch* CALPARSER_STR::find(ListId id, unsigned hash) const {
     const KeywordList& list = m_Lists[id];
-    unsigned low = list.first;
-    unsigned high = list.first + list.count;
-    while (low < high) {
-        unsigned mid = low + (high - low) / 2;
-        if (m_Matches[mid].hash < hash)
-            low = mid + 1;
-        else
-            high = mid;
+    for (unsigned i = first_probe(hash, list.mask);; i = (i + 1) & list.mask) {
+        unsigned short slot = m_Slots[list.firstSlot + i];
+        if (slot == 0)
+            return nullptr;
+        if (m_Matches[slot - 1].hash == hash)
+            return &m_Matches[slot - 1];
     }
-    if (low < list.first + list.count && m_Matches[low].hash == hash)
-        return &m_Matches[low];
-    return nullptr;
 }
 
 /* The result of list `id` for the first `len` bytes of `s`, or `noMatch`
@@ -321,13 +357,21 @@ int CALPARSER_STR::lookup(ListId id, const char* s, unsigned len, int noMatch) c
     return match ? match->result : noMatch;
 }
 
-/* lookup() with the x- rule: an unmatched "x-" or "X-" text gives `extension`. */
+/* The keyword of list `id` with hash `hash` for the text `s`, with the x-
+ * rule: an unmatched "x-" or "X-" text gives `extension`. */
+iCal_Token_t CALPARSER_STR::hashedOrExtension(ListId id, const char* s, unsigned hash,
+                                              iCal_Token_t extension) const {
+    if (!s)
+        return TOKEN_UNKNOWN;
+    if (const KeywordMatch* match = find(id, hash))
+        return asToken(match->result);
+    return beginsWithXDash(s) ? extension : TOKEN_UNKNOWN;
+}
+
+/* lookup() with the x- rule. */
 iCal_Token_t CALPARSER_STR::lookupOrExtension(ListId id, const char* s, unsigned len,
                                               iCal_Token_t extension) const {
-    int result = lookup(id, s, len, -1);
-    if (result >= 0)
-        return asToken(result);
-    return beginsWithXDash(s) ? extension : TOKEN_UNKNOWN;
+    return hashedOrExtension(id, s, hashCodeWithLen(s, len), extension);
 }
 
 /* The first `len` bytes of `s` are the whole text of `keyword`, ignoring case. */
@@ -344,16 +388,20 @@ const char* CALPARSER_STR::getICALString(iCal_Token_t n) const {
 /* Three stages: the standard properties by hash, the caseless extensions, then
  * the stored extensions by hash; the x- rule last. */
 iCal_Token_t CALPARSER_STR::getPropType(const char* s, unsigned len) const {
+    return getPropTypeWithHash(s, len, hashCodeWithLen(s, len));
+}
+
+iCal_Token_t CALPARSER_STR::getPropTypeWithHash(const char* s, unsigned len,
+                                                unsigned hash) const {
     if (!s)
         return TOKEN_UNKNOWN;
-    int result = lookup(kPropList, s, len, -1);
-    if (result >= 0)
-        return asToken(result);
+    if (const KeywordMatch* match = find(kPropList, hash))
+        return asToken(match->result);
     for (iCal_Token_t keyword : kPropCaselessKeywords) {
         if (equalsIgnoringCase(keyword, s, len))
             return keyword;
     }
-    return lookupOrExtension(kPropStoredXList, s, len, TOKEN_X);
+    return hashedOrExtension(kPropStoredXList, s, hash, TOKEN_X);
 }
 
 iCal_Token_t CALPARSER_STR::getXMLPropType(const char* s, unsigned len,
@@ -378,6 +426,10 @@ iCal_Token_t CALPARSER_STR::getParamType(const char* s) const {
     return lookupOrExtension(kParamList, s, textLength(s), TOKEN_X_PARAM);
 }
 
+iCal_Token_t CALPARSER_STR::getParamTypeWithHash(const char* s, unsigned hash) const {
+    return hashedOrExtension(kParamList, s, hash, TOKEN_X_PARAM);
+}
+
 iCal_Token_t CALPARSER_STR::getXMLParamType(const char* s) const {
     int result = lookup(kXmlParamList, s, textLength(s), -1);
     return result >= 0 ? asToken(result) : getParamType(s);
@@ -385,6 +437,10 @@ iCal_Token_t CALPARSER_STR::getXMLParamType(const char* s) const {
 
 iCal_Token_t CALPARSER_STR::getRecurrenceParamType(const char* s) const {
     return lookupOrExtension(kRecurrenceList, s, textLength(s), TOKEN_X_PARAM);
+}
+
+iCal_Token_t CALPARSER_STR::getRecurrenceParamTypeWithHash(const char* s, unsigned hash) const {
+    return hashedOrExtension(kRecurrenceList, s, hash, TOKEN_X_PARAM);
 }
 
 iCal_Token_t CALPARSER_STR::getMethodType(const char* s, unsigned len) const {

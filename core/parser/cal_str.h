@@ -534,6 +534,15 @@ unsigned hashCodeWithLen(const char* s, unsigned len);
 CALPARSER_API
 unsigned hashCode(const char* s);
 
+/* Texts shorter than this are hashed on every byte; one step of that hash adds
+ * byte `c`. For such a text, hashCodeWithLen is the steps over its bytes from
+ * h = 0, with 0 made 1 at the end. */
+enum { CALPARSER_HASH_FULL_LENGTH = 128 };
+static inline unsigned calparser_hashStep(unsigned h, char c)
+{
+    return h * 37u + (unsigned)(signed char)c;
+}
+
 /* The text of value `n`: a constant string owned by the table, or NULL for a
  * value that is not defined (including any value outside 0 to 1465). */
 CALPARSER_API
@@ -611,7 +620,7 @@ int calparser_stringToDay(const char* s, unsigned len, int* pnError);
 
 /* The process-wide keyword table: for every value its text and the hash of that
  * text (values that share a text share a hash), and the keyword lists of the
- * look-ups, each sorted by hash. The plain calparser_ functions above call the
+ * look-ups, each a small hash table keyed by the keyword hash. The plain calparser_ functions above call the
  * members of Instance(). */
 class CALPARSER_API CALPARSER_STR {
 public:
@@ -645,14 +654,23 @@ public:
     int getPartStatType(const char* s) const;
     int stringToDay(const char* s, unsigned len, int* pnError) const;
 
+    /* getPropType, getParamType and getRecurrenceParamType of the `len` bytes
+     * at `s` whose keyword hash (hashCodeWithLen(s, len)) the caller has
+     * already computed, as a lexer does while it upper-cases a name. */
+    iCal_Token_t getPropTypeWithHash(const char* s, unsigned len, unsigned hash) const;
+    iCal_Token_t getParamTypeWithHash(const char* s, unsigned hash) const;
+    iCal_Token_t getRecurrenceParamTypeWithHash(const char* s, unsigned hash) const;
+
     CALPARSER_STR(const CALPARSER_STR&) = delete;
     CALPARSER_STR& operator=(const CALPARSER_STR&) = delete;
 
     /* How the keyword lists are written down (cal_str.cpp): the keyword whose
      * text's hash is matched, and the look-up's results for it. */
     struct KeywordRule;
-    /* Room for the keywords of all look-up lists together. */
+    /* Room for the keywords of all look-up lists together, and for the hash
+     * slots that index them. */
     static constexpr unsigned kMaxMatches = 256;
+    static constexpr unsigned kMaxSlots = 1024;
 
 private:
     /* One keyword of a look-up list: its hash and what the look-up returns. */
@@ -661,11 +679,13 @@ private:
         int result;
         int value; /* second result: the component of an XML tag, else 0 */
     };
-    /* A look-up list: a stretch of m_Matches sorted by hash, then by the order
-     * in which its keywords are listed. */
+    /* A look-up list: an open-addressing hash table over m_Matches, a stretch
+     * of m_Slots whose size (mask + 1) is a power of two at least twice the
+     * number of keywords. A slot holds 1 + the index of its keyword, 0 when
+     * empty; of keywords with equal hashes only the earliest listed has a slot. */
     struct KeywordList {
-        unsigned first;
-        unsigned count;
+        unsigned firstSlot;
+        unsigned mask;
     };
     enum ListId {
         kPropList, kPropStoredXList, kXmlPropList, kParamList, kXmlParamList,
@@ -679,9 +699,12 @@ private:
     void fillTexts();
     void addOwnList(ListId id, const iCal_Token_t* keywords, unsigned count);
     void addList(ListId id, const KeywordRule* rules, unsigned count);
+    void beginList(ListId id, unsigned count);
     void addMatch(ListId id, const KeywordRule& rule);
     const KeywordMatch* find(ListId id, unsigned hash) const;
     int lookup(ListId id, const char* s, unsigned len, int noMatch) const;
+    iCal_Token_t hashedOrExtension(ListId id, const char* s, unsigned hash,
+                                   iCal_Token_t extension) const;
     iCal_Token_t lookupOrExtension(ListId id, const char* s, unsigned len,
                                    iCal_Token_t extension) const;
     bool equalsIgnoringCase(iCal_Token_t keyword, const char* s, unsigned len) const;
@@ -690,6 +713,8 @@ private:
     unsigned m_Hashes[kTableSize];
     KeywordMatch m_Matches[kMaxMatches];
     unsigned m_MatchCount;
+    unsigned short m_Slots[kMaxSlots];
+    unsigned m_SlotCount;
     KeywordList m_Lists[kListCount];
 };
 #endif

@@ -168,30 +168,43 @@ static bool is_trimmed_space(char c)
     return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f';
 }
 
-/* Trims and upper-cases in one pass over the bytes, as str_toupper(str_trim())
- * of a copy would. */
+/* Trims and upper-cases as str_toupper(str_trim()) of a copy would, hashing
+ * the bytes as they are written: one pass over the name, and a second over
+ * the copy only when white space follows the name. */
 UpperName::UpperName(const char* text, size_t len)
 {
     const char* begin = text;
-    const char* end = text + strnlen(text, len);
+    const char* end = text + len;
     while (begin < end && is_trimmed_space(*begin))
         begin++;
-    while (end > begin && is_trimmed_space(end[-1]))
-        end--;
-    size_t kept = end - begin;
-    char* buffer = kept < sizeof m_stack ? m_stack : (m_heap = (char*)malloc(kept + 1));
+    size_t room = end - begin;
+    char* buffer = room < sizeof m_stack ? m_stack : (m_heap = (char*)malloc(room + 1));
     if (!buffer)
         return;
-    for (size_t i = 0; i < kept; i++) {
-        char c = begin[i];
-        buffer[i] = c >= 'a' && c <= 'z' ? (char)(c - 'a' + 'A') : c;
+    size_t kept = 0;
+    unsigned hash = 0;
+    for (; kept < room && begin[kept] != '\0'; kept++) {
+        char c = begin[kept];
+        c = c >= 'a' && c <= 'z' ? (char)(c - 'a' + 'A') : c;
+        buffer[kept] = c;
+        hash = calparser_hashStep(hash, c);
+    }
+    bool trailingSpace = false;
+    while (kept > 0 && is_trimmed_space(buffer[kept - 1])) {
+        kept--;
+        trailingSpace = true;
     }
     buffer[kept] = '\0';
     m_text = buffer;
     m_length = kept;
+    /* Long names are hashed on a sample of their bytes. */
+    m_hash = kept < CALPARSER_HASH_FULL_LENGTH && !trailingSpace
+                 ? (hash == 0 ? 1 : hash)
+                 : hashCodeWithLen(buffer, (unsigned)kept);
 }
 
 UpperName::~UpperName()
 {
-    free(m_heap);
+    if (m_heap)
+        free(m_heap);
 }

@@ -63,7 +63,8 @@ int calparser_arena_append(calparser_arena* arena, array_t* list, void* element)
 
 /* A name trimmed (str_trim) and upper-cased (str_toupper) for a keyword
  * look-up, in a buffer of its own: on the stack when short, so that most
- * look-ups allocate nothing. Like a string copy it stops at a NUL byte. */
+ * look-ups allocate nothing, with its keyword hash (hashCodeWithLen) made on
+ * the way. Like a string copy it stops at a NUL byte. */
 class UpperName {
 public:
     UpperName(const char* text, size_t len);
@@ -73,12 +74,14 @@ public:
     /* The name, or NULL when memory ran out. */
     const char* text() const { return m_text; }
     size_t length() const { return m_length; }
+    unsigned hash() const { return m_hash; }
 
 private:
     char m_stack[64];
     char* m_heap = nullptr;
     char* m_text = nullptr;
     size_t m_length = 0;
+    unsigned m_hash = 0;
 };
 
 /* Builds the iCalendar lexer's tokens for one chunk in `arena` (NULL: on the

@@ -238,8 +238,10 @@ bool append_param(const char* start, const char* stop, array_t* pParams, int bRe
     }
     if (!param->pValue)
         goto fail;
-    param->nType = bRecurrence ? calparser_getRecurrenceParamType(name.text())
-                               : calparser_getParamType(name.text());
+    param->nType =
+        bRecurrence
+            ? CALPARSER_STR::Instance()->getRecurrenceParamTypeWithHash(name.text(), name.hash())
+            : CALPARSER_STR::Instance()->getParamTypeWithHash(name.text(), name.hash());
     if (param->nType == TOKEN_X_PARAM &&
         !(param->pName = calparser_arena_strndup(arena, name.text(), name.length())))
         goto fail;
@@ -303,7 +305,8 @@ iCal_Token_t classify_name(const char* name, unsigned len, char** ppName, calpar
     UpperName upper(name, len);
     if (!upper.text())
         return TOKEN_UNKNOWN;
-    iCal_Token_t type = calparser_getPropType(upper.text(), (unsigned)upper.length());
+    iCal_Token_t type = CALPARSER_STR::Instance()->getPropTypeWithHash(
+        upper.text(), (unsigned)upper.length(), upper.hash());
     if (type == TOKEN_X && !(*ppName = calparser_arena_strndup(arena, upper.text(),
                                                               upper.length())))
         return TOKEN_UNKNOWN;
