@@ -29,13 +29,28 @@ const char* find_angle_open(const char* text)
     return nullptr;
 }
 
-/* True for "local@domain" over [begin, end) with the bytes allowed above. */
+/* False for the bytes no plain address holds: controls, space, DEL and the
+ * specials < > ( ) [ ] , ; : backslash and double quote. */
+bool is_address_byte(unsigned char c)
+{
+    if (c <= ' ' || c == 0x7F)
+        return false;
+    switch (c) {
+    case '<': case '>': case '(': case ')': case '[': case ']':
+    case ',': case ';': case ':': case '\\': case '"':
+        return false;
+    default:
+        return true;
+    }
+}
+
+/* True for "local@domain" over [begin, end), every byte an address byte. */
 bool is_plain_address(const char* begin, const char* end)
 {
     const char* at = nullptr;
     for (const char* p = begin; p < end; ++p) {
         unsigned char c = static_cast<unsigned char>(*p);
-        if (c <= ' ' || c == 0x7F || strchr("<>()[],;:\\\"", c))
+        if (!is_address_byte(c))
             return false;
         if (c == '@') {
             if (at)
