@@ -4,6 +4,8 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include <utility>
+
 #include "public/core_util/cal_time.h"
 #include "public/core_util/gmtime.h"
 
@@ -82,6 +84,21 @@ TEST(CalTime, UtcTextsBothWays) {
     char buffer[20];
     EXPECT_EQ(0, cal_time_timet_to_datezAllDay(915148800 + 86399, buffer));
     EXPECT_STREQ("19990101", buffer);
+    const std::pair<long long, const char*> utc[] = {
+        {0, "19700101T000000Z"},
+        {915148800 + 86399, "19990101T235959Z"},
+        {-2147483648LL, "19011213T204552Z"},
+        {-30610224000LL, "10000101T000000Z"},
+        {253402300799LL, "99991231T235959Z"},
+    };
+    for (const auto& c : utc) {
+        EXPECT_EQ(0, cal_time_timet_to_datez((time_t)c.first, buffer)) << c.first;
+        EXPECT_STREQ(c.second, buffer) << c.first;
+    }
+    // Years without four digits do not fit the form.
+    EXPECT_EQ(1, cal_time_timet_to_datez((time_t)253402300800LL, buffer));
+    EXPECT_STREQ("", buffer);
+    EXPECT_EQ(1, cal_time_timet_to_datez((time_t)-30610224001LL, buffer));
 
     time_t time = 7;
     EXPECT_EQ(2, cal_time_datez_to_timet_helper("19990101T000000", &time, nullptr, 0));

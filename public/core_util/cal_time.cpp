@@ -122,16 +122,42 @@ void read_period_end(const char* text, CAL_TIME_PERIOD* pPeriod) {
         pPeriod->tEnd = end;
 }
 
+/* Writes `value` as `digits` decimal digits at `out`, with leading zeros. */
+char* put_digits(char* out, int value, int digits) {
+    for (int i = digits - 1; i >= 0; i--, value /= 10)
+        out[i] = (char)('0' + value % 10);
+    return out + digits;
+}
+
 int format_time(time_t time, char* buffer, bool withClock) {
     struct tm broken;
     if (!buffer)
         return 1;
     buffer[0] = '\0';
-    if (!mtgmtime(&time, &broken) || broken.tm_year + 1900 < 0 || broken.tm_year + 1900 > 9999)
+    if (!mtgmtime(&time, &broken))
         return 1;
-    const size_t size = withClock ? 17 : 9;
-    const char* format = withClock ? "%Y%m%dT%H%M%SZ" : "%Y%m%d";
-    return strftime(buffer, size, format, &broken) == size - 1 ? 0 : 1;
+    const int year = broken.tm_year + 1900;
+    if (year < 0 || year > 9999)
+        return 1;
+    if (year < 1000) {
+        /* strftime writes such a year with fewer digits, and the text is
+         * then too short: a failure that still leaves that text. */
+        const size_t size = withClock ? 17 : 9;
+        const char* format = withClock ? "%Y%m%dT%H%M%SZ" : "%Y%m%d";
+        return strftime(buffer, size, format, &broken) == size - 1 ? 0 : 1;
+    }
+    char* out = put_digits(buffer, year, 4);
+    out = put_digits(out, broken.tm_mon + 1, 2);
+    out = put_digits(out, broken.tm_mday, 2);
+    if (withClock) {
+        *out++ = 'T';
+        out = put_digits(out, broken.tm_hour, 2);
+        out = put_digits(out, broken.tm_min, 2);
+        out = put_digits(out, broken.tm_sec, 2);
+        *out++ = 'Z';
+    }
+    *out = '\0';
+    return 0;
 }
 
 }  // namespace
