@@ -92,6 +92,9 @@ TEST_F(Directory, LdifFileEntriesFollowTheConfiguration)
     EXPECT_EQ(0, by_mail("j.doe@example.com", 0).listed);
     EXPECT_EQ((Texts{"jdoe@example.com", "jdoe@example.com"}),
               by_mail("j.doe@example.com", 1).mails);
+    // Clearing drops the added entries; the next look-up reads the file again.
+    userattr_directory_clear();
+    EXPECT_EQ((Texts{"jdoe", "jdoe:work"}), by_mail("jdoe@example.com", 0).calids);
 }
 
 TEST_F(Directory, LookupsRunWhileEntriesAreAdded)
