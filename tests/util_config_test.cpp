@@ -69,6 +69,23 @@ TEST(Config, VersionChangesWithEverySettingChange) {
     EXPECT_EQ(0u, config_get_version(nullptr));
 }
 
+// A thread remembers what it read until the version changes: every later
+// setting, from any thread, is seen by its next read.
+TEST(Config, ReadsFollowEverySettingChange) {
+    config_cache* cache = config_getdefaultcache();
+    config_set_string(cache, "test.reread", "1");
+    EXPECT_STREQ("1", config_get_string(cache, "test.reread", nullptr));
+    EXPECT_STREQ("1", config_get_string(cache, "test.reread", nullptr));
+    config_set_string(cache, "test.reread", "2");
+    EXPECT_STREQ("2", config_get_string(cache, "test.reread", nullptr));
+    config_set_string(cache, "test.reread", nullptr);
+    EXPECT_STREQ("first", config_get_string(cache, "test.reread", "first"));
+    EXPECT_STREQ("second", config_get_string(cache, "test.reread", "second"));
+    std::thread([cache] { config_set_string(cache, "test.reread", "3"); }).join();
+    EXPECT_STREQ("3", config_get_string(cache, "test.reread", nullptr));
+    EXPECT_EQ(3, config_get_int(cache, "test.reread", 0));
+}
+
 TEST(Config, ReadersAndWriterOnManyThreadsSeeWholeValues) {
     config_cache* cache = config_getdefaultcache();
     const std::string a(200, 'a'), b(300, 'b');

@@ -21,6 +21,7 @@
 #include <set>
 #include <shared_mutex>
 #include <string>
+#include <utility>
 #include <vector>
 
 struct config_cache {
@@ -116,17 +117,43 @@ config_cache* config_getdefaultcache(void) {
     return cache;
 }
 
+/* The keys one thread has read from one cache while its version stayed the
+ * same, with their interned values (NULL: not set). A parse reads a few keys
+ * for every component; answered from here, those reads take no lock. The
+ * version is read before the value, so an entry is never newer than the
+ * version it is filed under: a change in between only makes the next read
+ * ask again. */
+struct ThreadReads {
+    const config_cache* cache = nullptr;
+    unsigned version = 0;
+    std::vector<std::pair<std::string, const char*>> values;
+};
+
 const char* config_get_string(config_cache* handle, const char* key, const char* defaultValue) {
     if (!handle || !key) return defaultValue;
-    const char* found = defaultValue;
+    thread_local ThreadReads reads;
+    unsigned version = handle->version.load(std::memory_order_acquire);
+    if (reads.cache != handle || reads.version != version) {
+        reads.values.clear();
+        reads.cache = handle;
+        reads.version = version;
+    }
+    for (const auto& read : reads.values)
+        if (read.first == key) return read.second ? read.second : defaultValue;
+    const char* found = nullptr;
     try {
         std::shared_lock<std::shared_mutex> reading(handle->lock);
         auto it = handle->current.find(key);
         if (it != handle->current.end()) found = it->second;
     } catch (...) {
-        found = defaultValue;
+        return defaultValue;
     }
-    return found;
+    try {
+        reads.values.emplace_back(key, found);
+    } catch (...) {
+        /* Not remembered: the next read asks the cache again. */
+    }
+    return found ? found : defaultValue;
 }
 
 int config_get_int(config_cache* handle, const char* key, int defaultValue) {
