@@ -120,6 +120,15 @@ bool continues_line(const char* lineStart, const char* lineEnd, bool quotedPrint
     return lineEnd - lineStart >= 2 && lineEnd[-1] == '\r' && lineEnd[-2] == '=';
 }
 
+/* Whether the mode of the line decides if the line end at `lineEnd`
+ * continues it: only when a space follows it or an "=" precedes it (or its
+ * CR). Any other line end ends the line in both modes, so that the search
+ * for ENCODING is left out for nearly every line. */
+bool mode_matters(const char* lineStart, const char* lineEnd)
+{
+    return continues_line(lineStart, lineEnd, false) || continues_line(lineStart, lineEnd, true);
+}
+
 /* The line end that ends the logical line at `lineStart`, or NULL when the
  * text ends first. Adds one to *pnLine for every physical line end passed. */
 const char* find_logical_line_end(line_scan* scan, const char* lineStart, unsigned* pnLine)
@@ -127,8 +136,10 @@ const char* find_logical_line_end(line_scan* scan, const char* lineStart, unsign
     const char* lineEnd = next_line_break(scan, lineStart, scan->chunkEnd);
     if (!lineEnd)
         return nullptr;
-    bool quotedPrintable = is_quoted_printable(lineStart, lineEnd);
     (*pnLine)++;
+    if (!mode_matters(lineStart, lineEnd))
+        return lineEnd;
+    bool quotedPrintable = is_quoted_printable(lineStart, lineEnd);
     while (continues_line(lineStart, lineEnd, quotedPrintable)) {
         const char* from = lineEnd + 1;
         lineEnd = next_line_break(scan, from, scan->textEnd);
