@@ -51,7 +51,7 @@ constexpr char kRdateZoneAsUtc[] =
 constexpr char kRdateZoneNotKept[] =
     "RDATE;TZID other than DTSTART's: the record keeps no TZID for RDATE, read in the series zone";
 constexpr char kStartOffRule[] =
-    "DTSTART off its RRULE: an instance here (RFC 5545's first instance), libical drops it";
+    "DTSTART its RRULE does not produce: the first instance here, libical drops it";
 constexpr char kDefaultZone[] =
     "series zone is the caller's default zone (calstore.recurrence.series_zone_from_dtstart = 0)";
 
