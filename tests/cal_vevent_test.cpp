@@ -217,6 +217,43 @@ TEST(ResolvedInput, DatesWithoutTzidTakeTheRecordsZone)
     EXPECT_EQ(kNoon + 3600, builtTodo.record<CALDB_VTODO>()->tDue);
 }
 
+// Inside a whole parse a component without recurrence lines gets no vector
+// of its own: NULL stands in the recurrence list, and the empty vector is
+// kept for the next component, which uses it when it recurs.
+TEST(ComponentWalk, WholeParseKeepsOneSpareVectorForComponentsThatDoNotRecur)
+{
+    for (const Kind* kind : {&kEvent, &kTodo}) {
+        SCOPED_TRACE(kind->name);
+        const CALPARSER_COMPONENT_KIND* builds =
+            kind == &kEvent ? calparser_event_kind() : calparser_todo_kind();
+        Tokens tokens(lines_of(*kind, {"BEGIN:*", "SUMMARY:plain", "END:*", "BEGIN:*",
+                                       "RRULE:freq=daily", "END:*", "BEGIN:*", "END:*"}));
+        Built built;
+        array_t* spare = nullptr;
+        array_iter_t cursor = tokens.start();
+        for (unsigned component = 0; component < 3; component++) {
+            EXPECT_EQ(0, calparser_build_component_in_parse(
+                             builds, tokens.list, &cursor, built.components, built.recurrence,
+                             &spare, nullptr, CALPARSER_PASS_COMPONENTS, TOKEN_PUBLISH, nullptr,
+                             nullptr));
+            array_findnext(tokens.list, &cursor);
+            // The first plain component leaves its vector behind, the
+            // recurring one takes it, the last plain one leaves a new one.
+            EXPECT_EQ(component != 1, spare != nullptr) << component;
+        }
+        ASSERT_EQ(3u, count_of(built.components));
+        ASSERT_EQ(3u, count_of(built.recurrence));
+        EXPECT_EQ(nullptr, array_elementat(built.recurrence, 0));
+        EXPECT_EQ(nullptr, array_elementat(built.recurrence, 2));
+        const array_t* info = (const array_t*)array_elementat(built.recurrence, 1);
+        ASSERT_NE(nullptr, info);
+        EXPECT_EQ(Strings{"FREQ=DAILY"},
+                  strings((const array_t*)array_elementat(info, CALPARSER_VECTOR_RRULES)));
+        calparser_free_contents_vRecurrenceInfo(spare);
+        array_delete(spare);
+    }
+}
+
 // The unhindered run also checks the alarm's base time: the event's start or
 // the to-do's due, which may come after the alarm.
 TEST(ComponentMemory, EveryAllocationFailureGives3AndLeavesNothingBehind)

@@ -169,20 +169,18 @@ int calparser_expand_component(CAL_VCOMPONENT* master, int kind, array_t* recurr
     if (!master || !master->pComponent || !components || !is_well_formed_vector(recurrenceInfo))
         return 1;
     if (index < 0 || array_elementat(components, static_cast<unsigned>(index)) != master) return 1;
+    array_t* periods = vector_list(recurrenceInfo, CALPARSER_VECTOR_RDATE_PERIODS);
+    array_qsort(periods, cal_time_period_compare);
+    CALDB_COMPONENT* record = static_cast<CALDB_COMPONENT*>(master->pComponent);
+    if (kind != CALDB_KIND_EVENT && kind != CALDB_KIND_TODO) return 0;
+    if (!has_recurrence(recurrenceInfo)) return 0;
+    if (record->tRecurrenceId > 0) return 0;  // an instance, never a series
 
     array_t* dates = array_new();
     if (!dates) return 3;
     int rc = 0;
     config_cache* config = config_getdefaultcache();
     int bound = config_get_int(config, kBoundKey, kDefaultBound);
-    array_t* periods = vector_list(recurrenceInfo, CALPARSER_VECTOR_RDATE_PERIODS);
-    array_qsort(periods, cal_time_period_compare);
-
-    CALDB_COMPONENT* record = static_cast<CALDB_COMPONENT*>(master->pComponent);
-    if (kind != CALDB_KIND_EVENT && kind != CALDB_KIND_TODO) goto done;
-    if (!has_recurrence(recurrenceInfo)) goto done;
-    if (record->tRecurrenceId > 0) goto done;  // an instance, never a series
-
     give_uid_if_missing(record);
     // Unreadable rules still give the other dates; only a lack of memory
     // gives none, and then the master stays as it was rather than vanish.

@@ -9,7 +9,8 @@
  * A recurrence vector (vRecurrenceInfo) is an array_t of exactly five arrays:
  * 0 RRULE texts, 1 RDATE texts, 2 EXRULE texts, 3 EXDATE texts, 4 RDATE
  * periods (CAL_TIME_PERIOD records). A vector list (vvRecurrenceInfoList) is
- * an array_t of vectors parallel to a component list.
+ * an array_t of vectors parallel to a component list; a whole parse puts NULL
+ * there for a component without recurrence lines.
  *
  * Configuration: "calstore.recurrence.bound" (default 60) bounds the engine;
  * "calstore.default.timezoneID" (default "Africa/Casablanca") names the zone

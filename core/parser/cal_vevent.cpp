@@ -186,6 +186,7 @@ struct ComponentBuild {
     CAL_TIME_DURATION* duration = nullptr;
     array_t* alarms = nullptr;
     array_t* info = nullptr;     /* vRecurrenceInfo with its five lists */
+    array_t** spare = nullptr;   /* a whole parse's spare vector (see cal_vevent.h) */
     CALPARSER_BUILD_STATE state; /* what the kind's storer writes to */
     bool hasAlarms = false;
     int rc = 0;                  /* what the nested alarms gave */
@@ -255,8 +256,12 @@ static int start_build(ComponentBuild* build)
 {
     if (!(build->alarms = array_new()))
         return 3;
-    if (!(build->info = new_recurrence_info()))
+    if (build->spare && *build->spare) {
+        build->info = *build->spare;
+        *build->spare = nullptr;
+    } else if (!(build->info = new_recurrence_info())) {
         return 3;
+    }
     if (!build->wrapper && make_wrapper(build) != 0)
         return 3;
     build->state.pRRules = recurrence_list(build->info, CALPARSER_VECTOR_RRULES);
@@ -366,17 +371,30 @@ static int build_alarms(ComponentBuild* build, array_t* pTokens, unsigned beginI
     return state.failed ? 3 : state.rc;
 }
 
-/* Hands the finished component to the outputs. Returns 0, or 3 when an
- * append fails (the outputs are then as they were). */
+/* Whether any of the five lists of `info` holds something. */
+static bool has_recurrence_lines(const array_t* info)
+{
+    for (int i = 0; i < CALPARSER_VECTOR_SIZE; i++)
+        if (recurrence_list((array_t*)info, i)->count > 0)
+            return true;
+    return false;
+}
+
+/* Hands the finished component to the outputs; in a whole parse an empty
+ * vector goes back to the spare and NULL to pRecurrence. Returns 0, or 3
+ * when an append fails (the outputs are then as they were). */
 static int hand_over(ComponentBuild* build, array_t* pOutput, array_t* pRecurrence)
 {
+    bool sparse = build->spare && !has_recurrence_lines(build->info);
     if (array_append(pOutput, build->wrapper) != 0)
         return 3;
-    if (pRecurrence && array_append(pRecurrence, build->info) != 0) {
+    if (pRecurrence && array_append(pRecurrence, sparse ? nullptr : build->info) != 0) {
         array_removeat(pOutput, pOutput->count - 1);
         return 3;
     }
     build->wrapper = nullptr;
+    if (pRecurrence && sparse)
+        *build->spare = build->info;
     if (pRecurrence)
         build->info = nullptr;
     release_build(build);
@@ -604,18 +622,20 @@ int calparser_isValidEvent(CALDB_VEVENT* pEvent, iCal_Token_t nMethod)
     return 1;
 }
 
-int calparser_build_component_from_tokens(const CALPARSER_COMPONENT_KIND* pKind,
-                                          array_t* pTokens, array_iter_t* pCursor,
-                                          array_t* pOutput, array_t* pRecurrence,
-                                          array_t* pTimeZones, int nPass, iCal_Token_t nMethod,
-                                          int bResolvedInput, const char* pLookupCtx,
-                                          const char* pDefaultTzid)
+/* calparser_build_component_from_tokens, with a whole parse's spare vector
+ * when ppSpare is not NULL. */
+static int build_component(const CALPARSER_COMPONENT_KIND* pKind, array_t* pTokens,
+                           array_iter_t* pCursor, array_t* pOutput, array_t* pRecurrence,
+                           array_t** ppSpare, array_t* pTimeZones, int nPass,
+                           iCal_Token_t nMethod, int bResolvedInput, const char* pLookupCtx,
+                           const char* pDefaultTzid)
 {
     if (!pKind || !pCursor)
         return 1;
     ComponentBuild build;
     build.kind = pKind;
     build.method = nMethod;
+    build.spare = ppSpare;
     build.building = nPass == CALPARSER_PASS_COMPONENTS;
     build.state = {nullptr, &build.duration, nullptr, nullptr, nullptr, nullptr, nullptr,
                    pTimeZones, bResolvedInput, pLookupCtx, pDefaultTzid};
@@ -640,6 +660,32 @@ int calparser_build_component_from_tokens(const CALPARSER_COMPONENT_KIND* pKind,
         return rc;
     return finish_build(&build, pTokens, beginIndex, pOutput, pRecurrence,
                         (const CALPARSER_TOKEN*)pCursor->element, rc);
+}
+
+int calparser_build_component_from_tokens(const CALPARSER_COMPONENT_KIND* pKind,
+                                          array_t* pTokens, array_iter_t* pCursor,
+                                          array_t* pOutput, array_t* pRecurrence,
+                                          array_t* pTimeZones, int nPass, iCal_Token_t nMethod,
+                                          int bResolvedInput, const char* pLookupCtx,
+                                          const char* pDefaultTzid)
+{
+    return build_component(pKind, pTokens, pCursor, pOutput, pRecurrence, nullptr, pTimeZones,
+                           nPass, nMethod, bResolvedInput, pLookupCtx, pDefaultTzid);
+}
+
+int calparser_build_component_in_parse(const CALPARSER_COMPONENT_KIND* pKind, array_t* pTokens,
+                                       array_iter_t* pCursor, array_t* pOutput,
+                                       array_t* pRecurrence, array_t** ppSpare,
+                                       array_t* pTimeZones, int nPass, iCal_Token_t nMethod,
+                                       const char* pLookupCtx, const char* pDefaultTzid)
+{
+    return build_component(pKind, pTokens, pCursor, pOutput, pRecurrence, ppSpare, pTimeZones,
+                           nPass, nMethod, 0, pLookupCtx, pDefaultTzid);
+}
+
+const CALPARSER_COMPONENT_KIND* calparser_event_kind(void)
+{
+    return &kEventKind;
 }
 
 int calparser_create_vevent_from_tokens(array_t* pTokens, array_iter_t* pCursor,

@@ -169,6 +169,25 @@ int calparser_build_component_from_tokens(const CALPARSER_COMPONENT_KIND* pKind,
                                           int bResolvedInput, const char* pLookupCtx,
                                           const char* pDefaultTzid);
 
+/* The kind the event builder builds. */
+CALPARSER_API
+const CALPARSER_COMPONENT_KIND* calparser_event_kind(void);
+
+/* calparser_build_component_from_tokens as a whole parse runs it, over
+ * thousands of components of which few recur: a component without
+ * recurrence lines gets NULL in pRecurrence instead of a vector of five
+ * empty lists (calparser_expand_components_list and
+ * calparser_free_contents_vvRecurrenceInfoList pass NULL over), and its
+ * empty vector is kept in *ppSpare for the next component. The caller owns
+ * *ppSpare (NULL at first) and frees it at the end with
+ * calparser_free_contents_vRecurrenceInfo and array_delete. */
+CALPARSER_API
+int calparser_build_component_in_parse(const CALPARSER_COMPONENT_KIND* pKind, array_t* pTokens,
+                                       array_iter_t* pCursor, array_t* pOutput,
+                                       array_t* pRecurrence, array_t** ppSpare,
+                                       array_t* pTimeZones, int nPass, iCal_Token_t nMethod,
+                                       const char* pLookupCtx, const char* pDefaultTzid);
+
 #ifdef __cplusplus
 }
 #endif

@@ -161,4 +161,9 @@ int calparser_create_vtodo_from_tokens(array_t* pTokens, array_iter_t* pCursor,
                                                  bResolvedInput, pLookupCtx, pDefaultTzid);
 }
 
+const CALPARSER_COMPONENT_KIND* calparser_todo_kind(void)
+{
+    return &kTodoKind;
+}
+
 } /* extern "C" */

@@ -13,6 +13,7 @@
 
 #include "core/parser/cal_str.h"
 #include "core/parser/cal_tok.h"
+#include "core/parser/cal_vevent.h"
 #include "public/core_util/cal_time.h"
 #include "public/db/caldb.h"
 #include "public/util/array.h"
@@ -59,6 +60,10 @@ int calparser_isValidTodo(CALDB_VTODO* pTodo, iCal_Token_t nMethod);
  * action" when none); any other method "no decision". Nothing for NULL. */
 CALPARSER_API
 void calparser_todo_deriveCompState(CALDB_VTODO* pTodo, iCal_Token_t nMethod);
+
+/* The kind the to-do builder builds (for calparser_build_component_in_parse). */
+CALPARSER_API
+const CALPARSER_COMPONENT_KIND* calparser_todo_kind(void);
 
 #ifdef __cplusplus
 }

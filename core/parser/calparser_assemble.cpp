@@ -39,6 +39,7 @@ struct Walk {
     array_t* eventRecurrence;
     array_t* todos;
     array_t* todoRecurrence;
+    array_t* spareRecurrence; /* the builders' spare vector (cal_vevent.h) */
     array_t* empty[2];
 };
 
@@ -70,6 +71,9 @@ void release_walk(Walk* w) {
     w->events = w->todos = w->empty[0] = w->empty[1] = nullptr;
     release_recurrence(&w->eventRecurrence);
     release_recurrence(&w->todoRecurrence);
+    calparser_free_contents_vRecurrenceInfo(w->spareRecurrence);
+    array_delete(w->spareRecurrence);
+    w->spareRecurrence = nullptr;
 }
 
 /* Makes the arrays of the pass. Returns 0 or 3 (nothing kept). */
@@ -110,18 +114,18 @@ int finish_walk(Walk* w, array_t* pResult) {
 /* Hands the component that begins at the cursor to its builder, or reports
  * what is not built here. Builders leave the cursor on the last token they
  * consumed; their results are theirs to report. */
-void dispatch_begin(const Walk* w, array_t* pTokens, array_iter_t* cursor,
-                    const CALPARSER_TOKEN* t, char* pDefaultTzid, char* pLookupCtx) {
+void dispatch_begin(Walk* w, array_t* pTokens, array_iter_t* cursor, const CALPARSER_TOKEN* t,
+                    char* pDefaultTzid, char* pLookupCtx) {
     switch (t->nValue) {
     case TOKEN_VEVENT:
-        calparser_create_vevent_from_tokens(pTokens, cursor, w->events, w->eventRecurrence,
-                                            w->zones, w->pass, w->method, 0, pLookupCtx,
-                                            pDefaultTzid);
+        calparser_build_component_in_parse(calparser_event_kind(), pTokens, cursor, w->events,
+                                           w->eventRecurrence, &w->spareRecurrence, w->zones,
+                                           w->pass, w->method, pLookupCtx, pDefaultTzid);
         break;
     case TOKEN_VTODO:
-        calparser_create_vtodo_from_tokens(pTokens, cursor, w->todos, w->todoRecurrence,
-                                           w->zones, w->pass, w->method, 0, pLookupCtx,
-                                           pDefaultTzid);
+        calparser_build_component_in_parse(calparser_todo_kind(), pTokens, cursor, w->todos,
+                                           w->todoRecurrence, &w->spareRecurrence, w->zones,
+                                           w->pass, w->method, pLookupCtx, pDefaultTzid);
         break;
     case TOKEN_VTIMEZONE:
         calparser_create_vtimezone_from_tokens(pTokens, cursor, w->zones, w->pass, w->method);
