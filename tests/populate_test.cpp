@@ -145,6 +145,35 @@ TEST_F(Attendees, AddressesAndCalendarIdsAreResolvedThroughTheDirectory) {
               log.lines());
 }
 
+// RSVP, PARTSTAT and SENT-STATUS values are matched upper-cased; the last
+// status parameter wins.
+TEST_F(Attendees, ParameterCodesIgnoreTheCaseOfTheirValues) {
+    const std::string longValue = "true" + std::string(70, 'x');
+    const struct {
+        std::string params;
+        unsigned rsvp;
+        int partStat;
+        const char* partStatName;
+        int sentStatus;
+    } cases[] = {
+        {";RSVP=true;PARTSTAT=accepted;SENT-STATUS=sent-succeeded", 1, 2, "ACCEPTED", 2},
+        {";RSVP=FALSE;PARTSTAT=x-maybe;X-TAVO-SENT-STATUS=Sent-Succeeded", 0, 9, "X-MAYBE", 2},
+        {";RSVP=" + longValue + ";SENT-STATUS=" + longValue, 0, 0, nullptr, 0},
+        {";SENT-STATUS=SENT-SUCCEEDED;X-KVAL-ATTENDEE-GSE-STATUS=7", 0, 0, nullptr, 7},
+        {";X-KVAL-ATTENDEE-GSE-STATUS=7;SENT-STATUS=NOT-SENT", 0, 0, nullptr, 0},
+    };
+    for (const auto& c : cases) {
+        std::string line = "ATTENDEE" + c.params + ":jdoe";
+        ASSERT_EQ(0, store(line.c_str(), 1)) << line;
+        ASSERT_EQ(1u, count()) << line;
+        EXPECT_EQ(c.rsvp, at(0)->bRsvp) << line;
+        EXPECT_EQ(c.partStat, at(0)->nPartStat) << line;
+        EXPECT_STREQ(c.partStatName, at(0)->pPartStatName) << line;
+        EXPECT_EQ(c.sentStatus, at(0)->nSentStatus) << line;
+        caldb_FreeList(&list, CALDB_LIST_ATTENDEES);
+    }
+}
+
 TEST(RecurrenceStorers, DatesAndPeriods) {
     array_t* texts = array_new();
     const char* rdate = "19990101T000000Z,19990101T000000Z/PT1H,,19990102,19990103/x";

@@ -55,6 +55,24 @@ bool upper_copy(const char* value, char** ppUpper)
     return *ppUpper != nullptr;
 }
 
+/* The code `lookup` gives for `value` upper-cased, the copy on the stack when
+ * it is short. -1 when memory runs out. */
+int code_of_upper(const char* value, int (*lookup)(const char*))
+{
+    char stack[64];
+    size_t length = strlen(value);
+    if (length >= sizeof stack) {
+        char* upper = nullptr;
+        if (!upper_copy(value, &upper))
+            return -1;
+        int code = lookup(upper);
+        PL_strfree(upper);
+        return code;
+    }
+    memcpy(stack, value, length + 1);
+    return lookup(str_toupper(stack));
+}
+
 /* Applies one ATTENDEE parameter to `att`; a later parameter of a type wins.
  * Returns 0, or 3 when memory runs out. */
 int apply_attendee_param(CALDB_ATTENDEE* att, const CALPARSER_PARAM* param)
@@ -81,18 +99,20 @@ int apply_attendee_param(CALDB_ATTENDEE* att, const CALPARSER_PARAM* param)
         replace_text(&att->pPartStatName, upper);
         return 0;
     case TOKEN_SENT_STATUS:
-    case TOKEN_X_TAVO_SENT_STATUS:
-        if (!upper_copy(value, &upper))
+    case TOKEN_X_TAVO_SENT_STATUS: {
+        int code = code_of_upper(value, calparser_getSentStatusType);
+        if (code < 0)
             return 3;
-        att->nSentStatus = calparser_getSentStatusType(upper);
-        PL_strfree(upper);
+        att->nSentStatus = code;
         return 0;
-    case TOKEN_RSVP:
-        if (!upper_copy(value, &upper))
+    }
+    case TOKEN_RSVP: {
+        int code = code_of_upper(value, calparser_getRSVPType);
+        if (code < 0)
             return 3;
-        att->bRsvp = calparser_getRSVPType(upper) ? 1 : 0;
-        PL_strfree(upper);
+        att->bRsvp = code ? 1 : 0;
         return 0;
+    }
     case TOKEN_X_KVAL_ATTENDEE_GSE_STATUS:
         calparser_storeIntegerProperty(&att->nSentStatus, value, static_cast<int>(strlen(value)),
                                        nullptr);
@@ -278,21 +298,6 @@ int append_resolved(array_t* list, CALDB_ATTENDEE** ppAtt)
     return append_attendee(list, ppAtt);
 }
 
-/* Moves every non-NULL entry of `from` to the end of `to`: all or none.
- * Returns 0, or 3 with `to` as it was and `from` untouched. */
-int move_attendees(array_t* from, array_t* to)
-{
-    unsigned before = to->count;
-    for (unsigned i = 0; i < from->count; i++) {
-        if (from->data[i] && array_append(to, from->data[i]) != 0) {
-            while (to->count > before)
-                array_removeat(to, to->count - 1);
-            return 3;
-        }
-    }
-    return 0;
-}
-
 }  // namespace
 
 extern "C" {
@@ -361,19 +366,21 @@ int calparser_storeAttendeeProperty(array_t** ppAttendees, const CALPARSER_TOKEN
         created = true;
     }
 
-    array_t* made = nullptr;
-    int rc = calparser_storeSingleAttendeeProp(&made, pToken, nUnused, bResolvedInput, pLookupCtx);
-    if (rc != 0)
+    /* The attendees of the property go straight into the list; when the
+     * property fails, the ones it made so far are taken out again. */
+    array_t* list = *ppAttendees;
+    unsigned before = list->count;
+    int rc = calparser_storeSingleAttendeeProp(ppAttendees, pToken, nUnused, bResolvedInput,
+                                               pLookupCtx);
+    if (rc != 0) {
         rc = 1;
-    else if (made && move_attendees(made, *ppAttendees) != 0)
-        rc = 3;
-
-    if (rc == 0)
-        array_delete(made);  // the component's list owns the attendees now
-    else
-        caldb_FreeList(&made, CALDB_LIST_ATTENDEES);
-    if (rc != 0 && created && (*ppAttendees)->count == 0) {
-        array_delete(*ppAttendees);
+        while (list->count > before) {
+            auto* made = static_cast<CALDB_ATTENDEE*>(array_removeat(list, list->count - 1));
+            caldb_FreeAttendee(&made);
+        }
+    }
+    if (rc != 0 && created && list->count == 0) {
+        array_delete(list);
         *ppAttendees = nullptr;
     }
     return rc;
