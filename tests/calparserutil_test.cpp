@@ -66,4 +66,18 @@ TEST(OriginalStartLine, ResetInPlace) {
     caldb_FreeToDo(&todo);
 }
 
+// A line is added only when none is there, whatever the length of the text.
+TEST(OriginalStartLine, AddedOnceWithTheTextAsGiven) {
+    array_t* lines = nullptr;
+    const std::string longText(100, '7');
+    EXPECT_EQ(0, calparser_addOriginalDtStartXTokenIfNotAlreadyExists(&lines, longText.c_str()));
+    EXPECT_EQ(0, calparser_addOriginalDtStartXTokenIfNotAlreadyExists(&lines, "20260106T093000Z"));
+    EXPECT_EQ(Strings{"X-KVAL-ORIGINAL-DTSTART:" + longText}, strings(lines));
+    array_free_and_destroy(&lines);
+    EXPECT_EQ(0, calparser_addOriginalDtStartXTokenIfNotAlreadyExists(&lines, "20260106T093000Z"));
+    EXPECT_EQ(Strings{"X-KVAL-ORIGINAL-DTSTART:20260106T093000Z"}, strings(lines));
+    array_free_and_destroy(&lines);
+    EXPECT_EQ(1, calparser_addOriginalDtStartXTokenIfNotAlreadyExists(&lines, nullptr));
+}
+
 }  // namespace

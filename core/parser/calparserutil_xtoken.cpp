@@ -27,12 +27,13 @@ void original_start_text(const CALDB_COMPONENT* component, char text[kUtcTextSiz
     cal_time_timet_to_datez(start, text);
 }
 
-/* A new line "X-KVAL-ORIGINAL-DTSTART:<datetime>" (free with free()), or
- * NULL when memory runs out. */
-char* make_line(const char* datetime) {
-    size_t size = kNameLength + strlen(datetime) + 2;
-    char* line = static_cast<char*>(calloc(1, size));
-    if (line) snprintf(line, size, "%s:%s", CALPARSER_ORIGINAL_DTSTART_NAME, datetime);
+/* The line "X-KVAL-ORIGINAL-DTSTART:<datetime>" in `buffer` of `size` bytes
+ * when it fits, else in a new text (free with free()); NULL when memory runs
+ * out. */
+char* make_line(const char* datetime, char* buffer, size_t size) {
+    size_t needed = kNameLength + strlen(datetime) + 2;
+    char* line = needed <= size ? buffer : static_cast<char*>(malloc(needed));
+    if (line) snprintf(line, needed, "%s:%s", CALPARSER_ORIGINAL_DTSTART_NAME, datetime);
     return line;
 }
 
@@ -55,10 +56,12 @@ time_t getOriginalStartTimeXTokenVal(const CALDB_COMPONENT* component) {
 int calparser_addOriginalDtStartXTokenIfNotAlreadyExists(array_t** ppLines, const char* datetime) {
     if (!ppLines || !datetime) return 1;
     if (hasOriginalDtStartXToken(*ppLines)) return 0;
-    char* line = make_line(datetime);
+    /* The usual date-time text fits a line on the stack; the list keeps a copy. */
+    char buffer[kNameLength + 1 + kUtcTextSize];
+    char* line = make_line(datetime, buffer, sizeof buffer);
     if (!line) return 3;
     int rc = calparser_addStringToPropertyArray(ppLines, line);
-    free(line);
+    if (line != buffer) free(line);
     return rc;
 }
 

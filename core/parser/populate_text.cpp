@@ -66,9 +66,14 @@ int calparser_populate_commaListArray(array_t** ppArray, const char* text)
     int count = 0;
     if (cal_parseutil_get_comma_list(text ? text : "", &items, &count) != 0)
         return 3;
+    /* The items are copies already: the list takes them as they are. */
     int rc = 0;
-    for (int i = 0; i < count; i++)
-        rc |= calparser_addStringToPropertyArray(ppArray, items[i]);
+    for (int i = 0; i < count; i++) {
+        int appended = append_owned_text(ppArray, items[i]);
+        if (appended == 0)
+            items[i] = nullptr;
+        rc |= appended;
+    }
     cal_parseutil_free_char_list(&items, count);
     return rc;
 }
