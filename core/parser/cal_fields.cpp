@@ -126,10 +126,34 @@ const CALPARSER_FIELD calparser_componentFields[] = {
 const unsigned calparser_componentFieldCount =
     sizeof calparser_componentFields / sizeof calparser_componentFields[0];
 
+namespace {
+
+/* For every keyword value, 1 + the index of the first stored field of its
+ * property, 0 when none: every property line asks, so the table is indexed
+ * once instead of searched each time. */
+struct FieldIndex {
+    unsigned char ofProperty[CALPARSER_STR::kTableSize] = {};
+    FieldIndex()
+    {
+        static_assert(sizeof calparser_componentFields / sizeof calparser_componentFields[0] <
+                          255,
+                      "a field index fits a byte");
+        for (unsigned i = calparser_componentFieldCount; i-- > 0;) {
+            const CALPARSER_FIELD& field = calparser_componentFields[i];
+            unsigned property = (unsigned)field.nProperty;
+            if (field.nStorer != CALPARSER_STORE_NONE && property < CALPARSER_STR::kTableSize)
+                ofProperty[property] = (unsigned char)(i + 1);
+        }
+    }
+};
+
+}  // namespace
+
 const CALPARSER_FIELD* calparser_fieldOfProperty(iCal_Token_t nProperty)
 {
-    for (const CALPARSER_FIELD& field : calparser_componentFields)
-        if (field.nStorer != CALPARSER_STORE_NONE && field.nProperty == nProperty)
-            return &field;
-    return nullptr;
+    static const FieldIndex index;
+    unsigned property = (unsigned)nProperty;
+    if (property >= CALPARSER_STR::kTableSize || index.ofProperty[property] == 0)
+        return nullptr;
+    return &calparser_componentFields[index.ofProperty[property] - 1];
 }
