@@ -80,8 +80,9 @@ TEST(ComponentFields, PropertyLookUp)
     // Every stored field is the one its property finds.
     for (unsigned i = 0; i < calparser_componentFieldCount; i++) {
         const CALPARSER_FIELD& field = calparser_componentFields[i];
-        if (field.nStorer != CALPARSER_STORE_NONE)
+        if (field.nStorer != CALPARSER_STORE_NONE) {
             EXPECT_EQ(&field, calparser_fieldOfProperty(field.nProperty)) << "row " << i;
+        }
     }
 }
 
