@@ -192,17 +192,13 @@ int store_rdate(CAL_VZONE* zone, const char* value)
     return rc;
 }
 
-/* What the walk's property callback stores into. */
-struct SubZoneBuild {
-    CAL_VZONE* zone;
-    int rc;
-};
-
-void store_sub_zone_line(void* pBuild, CALPARSER_TOKEN* pToken)
+/* A property that memory did not suffice for is left out; the sub-zone
+ * keeps the rest. `pZone` is the CAL_VZONE being built, or NULL. */
+void store_sub_zone_line(void* pZone, CALPARSER_TOKEN* pToken)
 {
-    SubZoneBuild* build = static_cast<SubZoneBuild*>(pBuild);
-    if (build->zone && calparser_populateCalVZoneProp(pToken, &build->zone) == 3)
-        build->rc = 3;
+    CAL_VZONE* zone = static_cast<CAL_VZONE*>(pZone);
+    if (zone)
+        calparser_populateCalVZoneProp(pToken, &zone);
 }
 
 }  // namespace
@@ -257,25 +253,26 @@ int calparser_create_vzone_from_tokens(array_t* pTokens, array_iter_t* pCursor, 
     if (!pTokens || (building && !pZones) || calparser_walk_enter(pTokens, pCursor) != 0)
         return 1;
 
-    SubZoneBuild build = {nullptr, 0};
+    int rc = 0;
+    CAL_VZONE* zone = nullptr;
     /* Without memory the tokens are still passed over, so that the caller
      * never reads the inside of the sub-component as its own lines. */
-    if (building && !(build.zone = CAL_VZONE_NEW()))
-        build.rc = 3;
+    if (building && !(zone = CAL_VZONE_NEW()))
+        rc = 3;
     char name[kNameRoom];
     snprintf(name, sizeof name, "%s TimeZone part", calparser_getICALString(nKind));
-    const CALPARSER_WALK walk = {name, nKind, building, &build, store_sub_zone_line, nullptr,
+    const CALPARSER_WALK walk = {name, nKind, building, zone, store_sub_zone_line, nullptr,
                                  nullptr};
     calparser_walk_component(&walk, pTokens, pCursor);
 
-    if (build.zone && build.rc == 0 && calparser_isValidZone(build.zone->pDbZone)) {
-        if (array_append(pZones, build.zone) == 0)
-            build.zone = nullptr;
+    if (zone && calparser_isValidZone(zone->pDbZone)) {
+        if (array_append(pZones, zone) == 0)
+            zone = nullptr;
         else
-            build.rc = 3;
+            rc = 3;
     }
-    CAL_VZONE_FREE(&build.zone);
-    return build.rc;
+    CAL_VZONE_FREE(&zone);
+    return rc;
 }
 
 }  /* extern "C" */
