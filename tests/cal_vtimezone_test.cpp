@@ -122,7 +122,41 @@ TEST_F(VTimezone, RuleFromRRule) {
     // No month, no day, or an unreadable part: no rule at all.
     EXPECT_EQ(kNoRule, standard_rule("FREQ=YEARLY;BYDAY=1SU"));
     EXPECT_EQ(kNoRule, standard_rule("FREQ=YEARLY;BYMONTH=4;BYDAY=1XX"));
+    EXPECT_EQ(kNoRule, standard_rule("FREQ=YEARLY;BYMONTH=x;BYDAY=1SU"));
+    // BYMONTH is the number the value begins with: a list's first month,
+    // a trailing blank left out.
+    EXPECT_EQ((Rule{2, 2, 1}), standard_rule("FREQ=YEARLY;BYMONTH=3,10;BYDAY=2SU"));
+    EXPECT_EQ((Rule{2, 2, 1}), standard_rule("FREQ=YEARLY;BYDAY=2SU;BYMONTH=3 "));
+    // Ranges are the zone's to judge, not the reader's.
+    EXPECT_EQ((Rule{12, 6, 1}), standard_rule("FREQ=YEARLY;BYMONTH=13;BYDAY=6SU"));
+    EXPECT_EQ((Rule{0, 0, 7}), standard_rule("FREQ=YEARLY;BYMONTH=1;BYDAY=0SA"));
     EXPECT_TRUE(log.lines().empty());
+}
+
+// Rules outside the ranges a zone can follow leave it without daylight time,
+// at its standard offset; rules within them make the daylight time.
+TEST_F(VTimezone, RulesOutOfRangeGiveAZoneWithoutDaylightTime) {
+    const struct {
+        const char* daylightRule;
+        bool daylight;
+    } cases[] = {
+        {"FREQ=YEARLY;BYMONTH=3;BYDAY=-1SU", true},
+        {"FREQ=YEARLY;BYMONTH=13;BYDAY=-1SU", false},
+        {"FREQ=YEARLY;BYMONTH=3;BYDAY=6SU", false},
+        {"FREQ=YEARLY;BYMONTH=3;BYDAY=0SU", false},
+    };
+    for (const auto& c : cases) {
+        std::string rule = std::string("RRULE:") + c.daylightRule;
+        Walk w(ical({"BEGIN:VTIMEZONE", "TZID:Test/Range", "BEGIN:STANDARD",
+                     "DTSTART:19701025T030000", "TZOFFSETTO:+0100",
+                     "RRULE:FREQ=YEARLY;BYMONTH=10;BYDAY=-1SU", "END:STANDARD",
+                     "BEGIN:DAYLIGHT", "DTSTART:19700329T020000", "TZOFFSETTO:+0200",
+                     rule.c_str(), "END:DAYLIGHT", "END:VTIMEZONE"}));
+        const CAL_VTIMEZONE* z = w.zone();
+        ASSERT_TRUE(z && z->pIcuZone) << rule;
+        EXPECT_EQ(3600000, z->pIcuZone->getRawOffset()) << rule;
+        EXPECT_EQ(c.daylight, (bool)z->pIcuZone->useDaylightTime()) << rule;
+    }
 }
 
 TEST_F(VTimezone, StoresZoneAndPartProperties) {
