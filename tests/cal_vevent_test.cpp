@@ -150,8 +150,9 @@ TEST(ComponentWalk, ParseErrorsKeepTheComponentWithResult2AndOtherPassesOnlyWalk
         {{"BEGIN:*", "SUMMARY:a", "BEGIN:VJOURNAL", "END:VJOURNAL", "END:*"}, 2, 3, 0,
          {"line (3), calparser: Parse error: encountered abrupt end of parsing *."}, 0},
         {{"BEGIN:*", "SUMMARY:a"}, 2, 0, 0, {eof}, 0},
-        // An alarm without a body is a parse error of the component, in every pass.
-        {{"BEGIN:*", "SUMMARY:a", "BEGIN:VALARM"}, 2, 0, 0, {eof}, 2},
+        // An alarm without a body gives 1, ORed into the component's result:
+        // 2 | 1 where the component is built (and still kept), 1 in a walk.
+        {{"BEGIN:*", "SUMMARY:a", "BEGIN:VALARM"}, 3, 0, 0, {eof}, 1},
         // A stray END:VALARM is reported by the alarm walk, so only beside an alarm.
         {{"BEGIN:*", "BEGIN:VALARM", "END:VALARM", "SUMMARY:a", "END:VALARM", "END:*"}, 2, 6, 1,
          {"line (5), calparser: Parse error: encountered END:VALARM without matching "
@@ -190,6 +191,45 @@ TEST(ComponentWalk, ParseErrorsKeepTheComponentWithResult2AndOtherPassesOnlyWalk
             EXPECT_EQ(c.cursorLine, Tokens::lineOf(walked.cursor));
             EXPECT_EQ(0u, walked.components->count + walked.recurrence->count);
             EXPECT_TRUE(quiet.lines().empty());
+        }
+    }
+}
+
+// A component that is not built: the walk's result is its last alarm's,
+// replaced by 2 where pass 2 meets a parse error; messages only in pass 2.
+TEST(UnsupportedWalk, TheLastAlarmsResultOrAParseErrorInTheBuildingPass)
+{
+    const char* eof = "calparser: Parse error: reached abrupt end of file in parsing VJOURNAL.";
+    const struct {
+        Lines lines;
+        int walkRc, buildRc;
+        unsigned cursorLine;
+        Lines log;  // pass 2, level 6
+    } cases[] = {
+        {{"BEGIN:VJOURNAL", "SUMMARY:a", "BEGIN:VALARM", "END:VALARM", "END:VJOURNAL"}, 0, 0, 5,
+         {}},
+        {{"BEGIN:VJOURNAL", "BEGIN:VALARM"}, 1, 2, 0, {eof}},
+        // The alarm stops on the journal's END, which then ends the journal.
+        {{"BEGIN:VJOURNAL", "BEGIN:VALARM", "END:VJOURNAL", "SUMMARY:b"}, 0, 0, 3, {}},
+        {{"BEGIN:X-NOTE", "SUMMARY:a", "BEGIN:VEVENT", "END:VEVENT", "END:X-NOTE"}, 0, 2, 3,
+         {"line (3), calparser: Parse error: encountered abrupt end of parsing X-."}},
+    };
+    for (const auto& c : cases) {
+        Tokens tokens(c.lines);
+        SCOPED_TRACE(tokens.text);
+        iCal_Token_t kind = (iCal_Token_t)tokens.token()->nValue;
+        for (int pass : {CALPARSER_PASS_ZONES, CALPARSER_PASS_COMPONENTS}) {
+            LogCapture log;
+            array_iter_t cursor = tokens.start();
+            int rc = calparser_create_unsupported_component_from_tokens(
+                tokens.list, &cursor, kind, nullptr, nullptr, pass, TOKEN_PUBLISH);
+            bool building = pass == CALPARSER_PASS_COMPONENTS;
+            EXPECT_EQ(building ? c.buildRc : c.walkRc, rc);
+            EXPECT_EQ(c.cursorLine, Tokens::lineOf(cursor));
+            LogLines expected;
+            for (const std::string& text : c.log)
+                if (building) expected.emplace_back(6, text);
+            EXPECT_EQ(expected, log.lines());
         }
     }
 }
