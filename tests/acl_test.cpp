@@ -4,6 +4,10 @@
 
 #include <stdlib.h>
 
+#include <string>
+
+#include "tests/support/log_capture.h"
+
 namespace {
 
 /* A new list of entries made from their text forms (acl_misc_FreeACEList). */
@@ -35,6 +39,42 @@ TEST(AclEntry, TextFormGivesFlagsPrincipalAndRights)
         EXPECT_EQ(c.rights, ace->nRights) << c.text;
         free(ace);
     }
+}
+
+// A text off the grammar makes no entry and says so at level 4.
+TEST(AclEntry, TextOffTheGrammarIsDropped)
+{
+    for (const char* text : {"grant jdoe components", "grant jdoe components read extra",
+                             "allow jdoe components read", "grant jdoe calendar read",
+                             "grant jdoe components read,", "grant jdoe components ,read",
+                             "grant jdoe components readwrite", ""}) {
+        LogCapture log;
+        EXPECT_EQ(nullptr, acl_create_ace(text)) << text;
+        EXPECT_EQ((LogLines{{4, "calparser: access-control entry \"" + std::string(text) +
+                                    "\" is not valid; it is dropped."}}),
+                  log.lines());
+    }
+    LogCapture log;
+    EXPECT_EQ(nullptr, acl_create_ace(nullptr));
+    EXPECT_TRUE(log.lines().empty());
+}
+
+// Owners, the primary one or any other, hold every right they ask for,
+// whatever the entries say; their ids match ignoring case.
+TEST(AclCheck, OwnersHoldEveryRight)
+{
+    array_t* list = aces({"deny * components all"});
+    array_t* owners = array_new();
+    char second[] = "Second";
+    array_append(owners, nullptr);
+    array_append(owners, second);
+    ACL_CONTEXT ctx{list, "Boss", owners};
+    const int comps = ACL_TARGET_COMPONENTS;
+    EXPECT_EQ(ACL_RIGHTS_ALL, acl_misc_checkACL(&ctx, "boss", 0, ACL_RIGHTS_ALL, comps));
+    EXPECT_EQ(ACL_RIGHT_READ, acl_misc_checkACL(&ctx, "SECOND", 0, ACL_RIGHT_READ, comps));
+    EXPECT_EQ(0u, acl_misc_checkACL(&ctx, "third", ACL_RIGHTS_ALL, ACL_RIGHTS_ALL, comps));
+    array_delete(owners);
+    acl_misc_FreeACEList(&list);
 }
 
 TEST(AclCheck, UserEntriesBeforeEveryoneBeforeDefaultDenialWinsWithinALevel)

@@ -257,6 +257,33 @@ TEST(CopyAtStart, EndAndDueMoveWithTheStart) {
     caldb_FreeToDo(&todoCopy);
 }
 
+// The list helpers free every element: Clear leaves the emptied list to be
+// filled again, Destroy deletes it too; NULL is no list.
+TEST(ListFreeing, ClearEmptiesAndDestroyDeletes) {
+    const long before = heap_failure::g_live_blocks;
+    array_t* times = array_new();
+    array_t* words = array_new();
+    for (int i = 0; i < 3; i++) {
+        array_append(times, calloc(1, sizeof(time_t)));
+        array_append(words, PL_strdup("x"));
+    }
+    calparser_recurrence_FreeTimeTPtrArrayAndClear(times);
+    calparser_recurrence_FreeStringArrayAndClear(words);
+    EXPECT_EQ(0u, times->count);
+    EXPECT_EQ(0u, words->count);
+    array_append(times, calloc(1, sizeof(time_t)));
+    array_append(words, PL_strdup("y"));
+    calparser_recurrence_FreeTimeTPtrArrayAndDestroy(times);
+    calparser_recurrence_FreeStringArrayAndDestroy(words);
+    EXPECT_EQ(before, heap_failure::g_live_blocks);
+    for (auto release : {calparser_recurrence_FreeTimeTPtrArrayAndClear,
+                         calparser_recurrence_FreeStringArrayAndClear,
+                         calparser_recurrence_FreeTimeTPtrArrayAndDestroy,
+                         calparser_recurrence_FreeStringArrayAndDestroy,
+                         calparser_recurrence_FreePeriodArrayAndDestroy})
+        release(nullptr);
+}
+
 namespace {
 
 // "flags principal rights" of every entry of an access-control list.

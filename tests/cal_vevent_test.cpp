@@ -195,45 +195,6 @@ TEST(ComponentWalk, ParseErrorsKeepTheComponentWithResult2AndOtherPassesOnlyWalk
     }
 }
 
-// A component that is not built: the walk's result is its last alarm's,
-// replaced by 2 where pass 2 meets a parse error; messages only in pass 2.
-TEST(UnsupportedWalk, TheLastAlarmsResultOrAParseErrorInTheBuildingPass)
-{
-    const char* eof = "calparser: Parse error: reached abrupt end of file in parsing VJOURNAL.";
-    const struct {
-        Lines lines;
-        int walkRc, buildRc;
-        unsigned cursorLine;
-        Lines log;  // pass 2, level 6
-    } cases[] = {
-        {{"BEGIN:VJOURNAL", "SUMMARY:a", "BEGIN:VALARM", "END:VALARM", "END:VJOURNAL"}, 0, 0, 5,
-         {}},
-        {{"BEGIN:VJOURNAL", "BEGIN:VALARM"}, 1, 2, 0, {eof}},
-        // The alarm stops on the journal's END, which then ends the journal.
-        {{"BEGIN:VJOURNAL", "BEGIN:VALARM", "END:VJOURNAL", "SUMMARY:b"}, 0, 0, 3, {}},
-        {{"BEGIN:X-NOTE", "SUMMARY:a", "BEGIN:VEVENT", "END:VEVENT", "END:X-NOTE"}, 0, 2, 3,
-         {"line (3), calparser: Parse error: encountered abrupt end of parsing X-."}},
-    };
-    for (const auto& c : cases) {
-        Tokens tokens(c.lines);
-        SCOPED_TRACE(tokens.text);
-        iCal_Token_t kind = (iCal_Token_t)tokens.token()->nValue;
-        for (int pass : {CALPARSER_PASS_ZONES, CALPARSER_PASS_COMPONENTS}) {
-            LogCapture log;
-            array_iter_t cursor = tokens.start();
-            int rc = calparser_create_unsupported_component_from_tokens(
-                tokens.list, &cursor, kind, nullptr, nullptr, pass, TOKEN_PUBLISH);
-            bool building = pass == CALPARSER_PASS_COMPONENTS;
-            EXPECT_EQ(building ? c.buildRc : c.walkRc, rc);
-            EXPECT_EQ(c.cursorLine, Tokens::lineOf(cursor));
-            LogLines expected;
-            for (const std::string& text : c.log)
-                if (building) expected.emplace_back(6, text);
-            EXPECT_EQ(expected, log.lines());
-        }
-    }
-}
-
 // Resolved input: a date-time without TZID is read in the record's own zone
 // line, even one written after it; a to-do's DUE prefers X-KVAL-DUE-TZID.
 TEST(ResolvedInput, DatesWithoutTzidTakeTheRecordsZone)
@@ -255,6 +216,95 @@ TEST(ResolvedInput, DatesWithoutTzidTakeTheRecordsZone)
     build(kTodo, todo, builtTodo, options);
     ASSERT_EQ(0, builtTodo.rc);
     EXPECT_EQ(kNoon + 3600, builtTodo.record<CALDB_VTODO>()->tDue);
+
+    // A plain date marks the flag of the end it gives (and a date start, the
+    // completion makes the end a date too).
+    Tokens dates{"BEGIN:VEVENT", "DTSTART:20030101", "DTEND:20030102T120000", "END:VEVENT",
+                 "BEGIN:VEVENT", "DTSTART:20030101T120000", "DTEND:20030102", "END:VEVENT"};
+    Built builtDates;
+    build(kEvent, dates, builtDates, options);
+    array_iter_t second = {array_elementat(dates.list, 4), 5};
+    ASSERT_EQ(0, kEvent.create(dates.list, &second, builtDates.components,
+                               builtDates.recurrence, nullptr, CALPARSER_PASS_COMPONENTS,
+                               TOKEN_PUBLISH, 1, nullptr, nullptr));
+    ASSERT_EQ(2u, builtDates.components->count);
+    EXPECT_EQ(1u, builtDates.record()->bDtStartIsDate);
+    EXPECT_EQ(1u, builtDates.record()->bDtEndIsDate);
+    EXPECT_EQ(0u, builtDates.record(1)->bDtStartIsDate);
+    EXPECT_EQ(1u, builtDates.record(1)->bDtEndIsDate);
+    CALPARSER_TIMEZONE_LIST::Instance()->removeAllTimeZones();
+}
+
+// Components that are not built are walked to their own END; a stray
+// END:VALARM counts as the alarms' pass reports it (naming VEVENT for any
+// kind), and in pass 2 as an abrupt end. A nested alarm's result becomes the
+// walk's.
+TEST(UnsupportedComponent, WalkedToItsEndWithTheMessagesOfItsPass)
+{
+    const char* strayAlarm = "line (2), calparser: Parse error: encountered END:VALARM without "
+                             "matching BEGIN:VALARM in VEVENT.";
+    const Lines journal{"BEGIN:VJOURNAL", "END:VALARM", "SUMMARY:x", "END:VJOURNAL"};
+    const Lines freebusy{"BEGIN:VFREEBUSY", "END:VALARM", "SUMMARY:x", "END:VFREEBUSY"};
+    const Lines cutShort{"BEGIN:X-NOTE", "SUMMARY:x"};
+    const Lines alarmCutOff{"BEGIN:VJOURNAL", "BEGIN:VALARM"};
+    // The alarm stops on the journal's END, which then ends the journal.
+    const Lines alarmEndedByJournal{"BEGIN:VJOURNAL", "BEGIN:VALARM", "END:VJOURNAL", "X:y"};
+    const struct {
+        const Lines& lines;
+        iCal_Token_t kind;
+        int pass, rc;
+        unsigned cursorLine;
+        LogLines log;
+    } cases[] = {
+        {journal, TOKEN_VJOURNAL, 3, 2, 4, {{6, strayAlarm}}},
+        {journal, TOKEN_VJOURNAL, 2, 2, 2,
+         {{6, "line (2), calparser: Parse error: encountered abrupt end of parsing VJOURNAL."}}},
+        {journal, TOKEN_VJOURNAL, 1, 0, 2, {}},
+        {freebusy, TOKEN_VFREEBUSY, 3, 2, 4, {{6, strayAlarm}}},
+        {cutShort, TOKEN_X, 2, 2, 0,
+         {{6, "calparser: Parse error: reached abrupt end of file in parsing X-."}}},
+        {cutShort, TOKEN_X, 1, 0, 0, {}},
+        {alarmCutOff, TOKEN_VJOURNAL, 1, 1, 0, {}},
+        {alarmCutOff, TOKEN_VJOURNAL, 2, 2, 0,
+         {{6, "calparser: Parse error: reached abrupt end of file in parsing VJOURNAL."}}},
+        {alarmEndedByJournal, TOKEN_VJOURNAL, 2, 0, 3, {}},
+    };
+    for (const auto& c : cases) {
+        Tokens tokens(c.lines);
+        SCOPED_TRACE(tokens.text + " pass " + std::to_string(c.pass));
+        array_iter_t cursor = tokens.start();
+        LogCapture log;
+        EXPECT_EQ(c.rc, calparser_create_unsupported_component_from_tokens(
+                            tokens.list, &cursor, c.kind, nullptr, nullptr, c.pass,
+                            TOKEN_PUBLISH));
+        EXPECT_EQ(c.cursorLine, Tokens::lineOf(cursor));
+        EXPECT_EQ(c.log, log.lines());
+    }
+}
+
+// The exported steps refuse what is not there.
+TEST(EventSteps, MissingRecordsAreLeftAlone)
+{
+    Tokens tokens{"SUMMARY:x"};
+    CALDB_VEVENT* none = nullptr;
+    calparser_populateVEventProp(tokens.token(), &none, nullptr, nullptr, nullptr, nullptr,
+                                 nullptr, nullptr, nullptr, 0, nullptr, nullptr);
+    calparser_populateVEventProp(tokens.token(), nullptr, nullptr, nullptr, nullptr, nullptr,
+                                 nullptr, nullptr, nullptr, 0, nullptr, nullptr);
+    CALDB_VEVENT* event = caldb_NewEvent();
+    calparser_populateVEventProp(nullptr, &event, nullptr, nullptr, nullptr, nullptr, nullptr,
+                                 nullptr, nullptr, 0, nullptr, nullptr);
+    calparser_populateVEventProp(tokens.token(), &event, nullptr, nullptr, nullptr, nullptr,
+                                 nullptr, nullptr, nullptr, 0, nullptr, nullptr);
+    EXPECT_STREQ("x", event->pSummary);
+    EXPECT_EQ(nullptr, none);
+    EXPECT_EQ(1, calparser_event_set_defaults(&none, nullptr));
+    EXPECT_EQ(1, calparser_event_set_defaults(nullptr, nullptr));
+    array_iter_t cursor = tokens.start();
+    EXPECT_EQ(1, calparser_build_component_from_tokens(nullptr, tokens.list, &cursor, nullptr,
+                                                       nullptr, nullptr, 2, TOKEN_PUBLISH, 0,
+                                                       nullptr, nullptr));
+    caldb_FreeEvent(&event);
 }
 
 // The unhindered run also checks the alarm's base time: the event's start or

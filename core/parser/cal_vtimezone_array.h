@@ -90,7 +90,7 @@ public:
      * name to ("W. Europe Standard Time": Europe/Berlin). Exact matches only.
      * Logs one level-6 line naming both names when found. NULL when nothing
      * matches, no list is loaded, or "calstore.timezone.resolve_foreign_names"
-     * is 0. The zone stays the registry's. */
+     * is 0, and when memory runs out. The zone stays the registry's. */
     const CAL_VTIMEZONE* lookup_foreign_name(const char* name) const;
 
     /* The fallback chain every conversion uses: the first of the `count` steps
