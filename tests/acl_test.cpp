@@ -98,3 +98,28 @@ TEST(AclCheck, UserEntriesBeforeEveryoneBeforeDefaultDenialWinsWithinALevel)
     EXPECT_EQ(0x01u, acl_misc_checkACL(nullptr, "x", 0x03, 0x01, ACL_TARGET_COMPONENTS));
     acl_misc_FreeACEList(&list);
 }
+
+// Scheduling is the schedule right on the calendar's properties; a missing
+// user is always let through.
+TEST(AclCheck, ScheduleAccessToTheCalendarProperties)
+{
+    array_t* list = aces({"grant jdoe calprops schedule", "deny * calprops schedule",
+                          "grant jroe components schedule", "grant * calprops read"});
+    ACL_CONTEXT ctx{list, "boss", nullptr};
+    const struct {
+        const ACL_CONTEXT* ctx;
+        const char* user;
+        int access;
+    } cases[] = {
+        {&ctx, nullptr, 1},     // denied to every user, still granted
+        {&ctx, "JDOE", 1},      // the user's own entry beats every user's
+        {&ctx, "jroe", 0},      // schedule on the components only
+        {&ctx, "stranger", 0},  // every user's denial
+        {&ctx, "boss", 1},      // the owner holds every right
+        {nullptr, "jdoe", 0},   // no entry, no default right
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(c.access, bHasScheduleAccessToCalProps(c.ctx, c.user))
+            << (c.user ? c.user : "NULL");
+    acl_misc_FreeACEList(&list);
+}

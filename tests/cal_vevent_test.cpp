@@ -150,8 +150,9 @@ TEST(ComponentWalk, ParseErrorsKeepTheComponentWithResult2AndOtherPassesOnlyWalk
         {{"BEGIN:*", "SUMMARY:a", "BEGIN:VJOURNAL", "END:VJOURNAL", "END:*"}, 2, 3, 0,
          {"line (3), calparser: Parse error: encountered abrupt end of parsing *."}, 0},
         {{"BEGIN:*", "SUMMARY:a"}, 2, 0, 0, {eof}, 0},
-        // An alarm without a body is a parse error of the component, in every pass.
-        {{"BEGIN:*", "SUMMARY:a", "BEGIN:VALARM"}, 2, 0, 0, {eof}, 2},
+        // An alarm without a body gives 1, ORed into the component's result:
+        // 2 | 1 where the component is built (and still kept), 1 in a walk.
+        {{"BEGIN:*", "SUMMARY:a", "BEGIN:VALARM"}, 3, 0, 0, {eof}, 1},
         // A stray END:VALARM is reported by the alarm walk, so only beside an alarm.
         {{"BEGIN:*", "BEGIN:VALARM", "END:VALARM", "SUMMARY:a", "END:VALARM", "END:*"}, 2, 6, 1,
          {"line (5), calparser: Parse error: encountered END:VALARM without matching "
@@ -236,7 +237,8 @@ TEST(ResolvedInput, DatesWithoutTzidTakeTheRecordsZone)
 
 // Components that are not built are walked to their own END; a stray
 // END:VALARM counts as the alarms' pass reports it (naming VEVENT for any
-// kind), and in pass 2 as an abrupt end.
+// kind), and in pass 2 as an abrupt end. A nested alarm's result becomes the
+// walk's.
 TEST(UnsupportedComponent, WalkedToItsEndWithTheMessagesOfItsPass)
 {
     const char* strayAlarm = "line (2), calparser: Parse error: encountered END:VALARM without "
@@ -244,6 +246,9 @@ TEST(UnsupportedComponent, WalkedToItsEndWithTheMessagesOfItsPass)
     const Lines journal{"BEGIN:VJOURNAL", "END:VALARM", "SUMMARY:x", "END:VJOURNAL"};
     const Lines freebusy{"BEGIN:VFREEBUSY", "END:VALARM", "SUMMARY:x", "END:VFREEBUSY"};
     const Lines cutShort{"BEGIN:X-NOTE", "SUMMARY:x"};
+    const Lines alarmCutOff{"BEGIN:VJOURNAL", "BEGIN:VALARM"};
+    // The alarm stops on the journal's END, which then ends the journal.
+    const Lines alarmEndedByJournal{"BEGIN:VJOURNAL", "BEGIN:VALARM", "END:VJOURNAL", "X:y"};
     const struct {
         const Lines& lines;
         iCal_Token_t kind;
@@ -259,6 +264,10 @@ TEST(UnsupportedComponent, WalkedToItsEndWithTheMessagesOfItsPass)
         {cutShort, TOKEN_X, 2, 2, 0,
          {{6, "calparser: Parse error: reached abrupt end of file in parsing X-."}}},
         {cutShort, TOKEN_X, 1, 0, 0, {}},
+        {alarmCutOff, TOKEN_VJOURNAL, 1, 1, 0, {}},
+        {alarmCutOff, TOKEN_VJOURNAL, 2, 2, 0,
+         {{6, "calparser: Parse error: reached abrupt end of file in parsing VJOURNAL."}}},
+        {alarmEndedByJournal, TOKEN_VJOURNAL, 2, 0, 3, {}},
     };
     for (const auto& c : cases) {
         Tokens tokens(c.lines);
