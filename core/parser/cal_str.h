@@ -601,6 +601,9 @@ int calparser_getSentStatusType(const char* s);
  * DELEGATED 5, COMPLETED 6, IN-PROCESS 8; anything else 9. */
 CALPARSER_API
 int calparser_getPartStatType(const char* s);
+/* The reverse: the PARTSTAT text of one of those seven codes (a constant of
+ * the keyword table), NULL for any other code (0, 9, ...). */
+const char* calparser_getPartStatName(int nPartStat);
 /* Weekday: SU 1, MO 2, TU 3, WE 4, TH 5, FR 6, SA 7. Anything else returns 1 and
  * sets *pnError to 1 (when pnError is not NULL); a weekday leaves *pnError alone. */
 CALPARSER_API
