@@ -219,9 +219,12 @@ TEST(Addresses, RecipientsAndEmailAddresses) {
     array_free_and_destroy(&src);
     // Its only at-sign first: no address.
     EXPECT_EQ(0, isEmailAddress("@b.c"));
+}
 
-    // A failed copy takes every address collected with the list.
-    src = texts({"mailto:a@x.com", "mailto:b@x.com"});
+// A failed copy takes every address collected with the list.
+TEST(Addresses, FailedRecipientCopyDropsTheList) {
+    array_t* dest = nullptr;
+    array_t* src = texts({"mailto:a@x.com", "mailto:b@x.com"});
     count_failure_points([&] {
         int rc = calparser_MakeEmailRecipientList(&dest, src);
         if (rc == 0) return true;
