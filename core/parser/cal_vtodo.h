@@ -58,11 +58,9 @@ int calparser_isValidTodo(CALDB_VTODO* pTodo, iCal_Token_t nMethod);
  * state (nCompState 1): REQUEST "needs action" with attendees, "no
  * decision" without; REPLY the pStateAddr attendee's decision ("needs
  * action" when none); any other method "no decision". Nothing for NULL. */
-CALPARSER_API
 void calparser_todo_deriveCompState(CALDB_VTODO* pTodo, iCal_Token_t nMethod);
 
 /* The kind the to-do builder builds (for calparser_build_component_in_parse). */
-CALPARSER_API
 const CALPARSER_COMPONENT_KIND* calparser_todo_kind(void);
 
 #ifdef __cplusplus
