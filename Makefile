@@ -132,13 +132,19 @@ fuzz-regress: fuzz-build
 # regressions and seed corpus, summed per folder (lines and branches).
 COV_BUILD ?= build-coverage
 COV_FLAGS := -fprofile-instr-generate -fcoverage-mapping
+# ccache, when installed, makes the rebuild after a small change cheap. Its
+# base_dir is switched off for this build: rewritten relative paths would let
+# an object compiled in another checkout carry that checkout's file names into
+# the coverage map.
+COV_LAUNCHER := $(if $(shell command -v ccache),-DCMAKE_C_COMPILER_LAUNCHER=ccache \
+                  -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 
 coverage: deps
-	CC=clang CXX=clang++ cmake -S . -B $(COV_BUILD) -DCMAKE_BUILD_TYPE=Debug \
+	CC=clang CXX=clang++ cmake -S . -B $(COV_BUILD) -DCMAKE_BUILD_TYPE=Debug $(COV_LAUNCHER) \
 	  -DCALPARSER_BUILD_FUZZ=ON -DCALPARSER_FUZZ_LIBFUZZER=OFF -DCALPARSER_BUILD_BENCH=OFF \
 	  "-DCMAKE_C_FLAGS=$(COV_FLAGS)" "-DCMAKE_CXX_FLAGS=$(COV_FLAGS)" \
 	  "-DCMAKE_EXE_LINKER_FLAGS=$(COV_FLAGS)"
-	cmake --build $(COV_BUILD) -j $(JOBS)
+	CCACHE_BASEDIR= cmake --build $(COV_BUILD) -j $(JOBS)
 	rm -rf $(COV_BUILD)/profiles && mkdir -p $(COV_BUILD)/profiles
 	LLVM_PROFILE_FILE=$(CURDIR)/$(COV_BUILD)/profiles/%p.profraw \
 	  ctest --test-dir $(COV_BUILD) --output-on-failure -j $(JOBS)

@@ -47,17 +47,24 @@ def main():
         cmd += ["-object", obj]
     data = json.loads(subprocess.run(cmd, check=True, capture_output=True, text=True).stdout)
 
-    totals = defaultdict(lambda: [0, 0, 0, 0])  # lines covered, lines, branches covered, branches
-    files = []
+    # A header reached through different relative include paths (ccache's
+    # base_dir rewrites paths) comes back once per spelling: keep, per real
+    # file, the spelling with the most covered lines, so nothing is counted
+    # twice and nothing is credited that one object alone did not cover.
+    per_file = {}
     for f in data["data"][0]["files"]:
-        name = f["filename"]
-        if not name.startswith(args.root + os.sep):
-            continue
+        name = os.path.normpath(f["filename"])
         rel = os.path.relpath(name, args.root)
         if not (rel.startswith("core" + os.sep) or rel.startswith("public" + os.sep)):
             continue
         s = f["summary"]
-        t = totals[folder_of(name, args.root)]
+        if rel not in per_file or s["lines"]["covered"] > per_file[rel]["lines"]["covered"]:
+            per_file[rel] = s
+
+    totals = defaultdict(lambda: [0, 0, 0, 0])  # lines covered, lines, branches covered, branches
+    files = []
+    for rel, s in per_file.items():
+        t = totals[folder_of(os.path.join(args.root, rel), args.root)]
         t[0] += s["lines"]["covered"]
         t[1] += s["lines"]["count"]
         t[2] += s["branches"]["covered"]
@@ -76,7 +83,7 @@ def main():
     print("%-20s %8d %7.1f%% %9d %7.1f%%" % ("core + public", all_[1], pct(all_[0], all_[1]),
                                               all_[3], pct(all_[2], all_[3])))
     print("\nmost uncovered lines:")
-    for missed, rel, s in sorted(files, reverse=True)[:12]:
+    for missed, rel, s in sorted(files, key=lambda f: (f[0], f[1]), reverse=True)[:12]:
         print("  %5d  %-45s lines %5.1f%%  branches %5.1f%%" % (
             missed, rel, s["lines"]["percent"], s["branches"]["percent"]))
 

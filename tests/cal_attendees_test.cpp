@@ -221,6 +221,58 @@ TEST(Addresses, RecipientsAndEmailAddresses) {
     EXPECT_EQ(0, isEmailAddress("@b.c"));
 }
 
+// A failed copy takes every address collected with the list.
+TEST(Addresses, FailedRecipientCopyDropsTheList) {
+    array_t* dest = nullptr;
+    array_t* src = texts({"mailto:a@x.com", "mailto:b@x.com"});
+    count_failure_points([&] {
+        int rc = calparser_MakeEmailRecipientList(&dest, src);
+        if (rc == 0) return true;
+        EXPECT_EQ(3, rc);
+        EXPECT_EQ(nullptr, dest);
+        return false;
+    });
+    array_free_and_destroy(&dest);
+    array_free_and_destroy(&src);
+}
+
+// "mailto:" in any letter case marks an address; anything else is a calendar
+// id when it has an id's shape.
+TEST(Addresses, MailtoOrCalendarId) {
+    const struct {
+        const char* text;
+        int mailto, calid;
+    } rows[] = {{"mailto:a@x.com", 1, 0}, {"MAILTO:a@x.com", 1, 0}, {"MailTo:", 1, 0},
+                {"jdoe", 0, 1},           {"jdoe:work", 0, 1},      {"mail to:a", 0, 0},
+                {"", 0, 0},               {nullptr, 0, 0}};
+    for (const auto& row : rows) {
+        EXPECT_EQ(row.mailto, bIsMailto(row.text)) << (row.text ? row.text : "NULL");
+        EXPECT_EQ(row.calid, IsPossibleCalid(row.text) != 0) << (row.text ? row.text : "NULL");
+    }
+}
+
+// The binary-search comparator orders a key against an element's address,
+// ignoring case; NULLs sort first on the key's side.
+TEST(AttendeeLists, IndexComparatorOrdersKeyAgainstAddress) {
+    CALDB_ATTENDEE* bob = attendee("mailto:BOB@x.com");
+    CALDB_ATTENDEE* noAddress = attendee(nullptr);
+    CALDB_ATTENDEE* none = nullptr;
+    const char* same = "mailto:bob@X.COM";
+    const char* before = "mailto:amy@x.com";
+    const char* after = "mailto:carl@x.com";
+    const char* nokey = nullptr;
+    EXPECT_EQ(0, attendee_index_key_compare(&same, &bob));
+    EXPECT_GT(0, attendee_index_key_compare(&before, &bob));
+    EXPECT_LT(0, attendee_index_key_compare(&after, &bob));
+    EXPECT_EQ(-1, attendee_index_key_compare(&nokey, &bob));
+    EXPECT_EQ(1, attendee_index_key_compare(&same, &noAddress));
+    EXPECT_EQ(1, attendee_index_key_compare(&same, &none));
+    EXPECT_EQ(0, attendee_index_key_compare(&nokey, &none));
+    EXPECT_EQ(0, attendee_index_key_compare(nullptr, nullptr));
+    caldb_FreeAttendee(&bob);
+    caldb_FreeAttendee(&noAddress);
+}
+
 // No source: *dest becomes NULL but the list it pointed to is the caller's,
 // held elsewhere too (its text is a constant that free() would reject).
 TEST(Addresses, RecipientsOfNoSourceLeaveTheCallersListAlone) {

@@ -228,3 +228,91 @@ TEST(CompareComponents, OnlyAlarmListsTellNullFromEmpty) {
     caldb_FreeEvent(&before);
     caldb_FreeEvent(&after);
 }
+
+// An alarm differs in each field it compares, in turn; the list after its
+// attendees, its X- lines and letter case do not count. An attendee differs in
+// its address (ignoring case), its status or its RSVP, nothing else.
+TEST(CompareParts, AlarmAndAttendeeFields) {
+    auto make_alarm = [] {
+        CALDB_VALARM* a = caldb_NewAlarm();
+        a->tTrigger = 1000;
+        a->nDuration = 60;
+        a->nAction = 1;
+        a->nRepeat = 2;
+        a->pAuxText = PL_strdup("aux");
+        a->pSummary = PL_strdup("Wake up");
+        a->pDescription = PL_strdup("now");
+        a->aAttendees = texts({"mailto:a@x.com"});
+        return a;
+    };
+    const struct {
+        const char* name;
+        int expected;
+        std::function<void(CALDB_VALARM*)> apply;
+    } alarmChanges[] = {
+        {"trigger", 1, [](CALDB_VALARM* a) { a->tTrigger++; }},
+        {"duration", 1, [](CALDB_VALARM* a) { a->nDuration++; }},
+        {"action", 1, [](CALDB_VALARM* a) { a->nAction++; }},
+        {"repeat", 1, [](CALDB_VALARM* a) { a->nRepeat++; }},
+        {"aux text", 1, [](CALDB_VALARM* a) { set_text(&a->pAuxText, "other"); }},
+        {"summary", 1, [](CALDB_VALARM* a) { set_text(&a->pSummary, "Sleep"); }},
+        {"description", 1, [](CALDB_VALARM* a) { set_text(&a->pDescription, nullptr); }},
+        {"attendees", 1, [](CALDB_VALARM* a) { set_list(&a->aAttendees, {"mailto:b@x.com"}); }},
+        {"summary case", 0, [](CALDB_VALARM* a) { set_text(&a->pSummary, "WAKE UP"); }},
+        {"X- lines", 0, [](CALDB_VALARM* a) { set_list(&a->aXProps, {"X-A:1"}); }},
+        {"aux list", 0, [](CALDB_VALARM* a) { set_list(&a->aAuxTexts, {"x"}); }},
+    };
+    for (const auto& change : alarmChanges) {
+        CALDB_VALARM* before = make_alarm();
+        CALDB_VALARM* after = make_alarm();
+        change.apply(after);
+        EXPECT_EQ(change.expected, calparser_CompareAlarm(before, after)) << change.name;
+        caldb_FreeAlarm(&before);
+        caldb_FreeAlarm(&after);
+    }
+
+    CALDB_ATTENDEE* a = attendee("mailto:a@x.com", 2, 1);
+    const struct {
+        const char* addr;
+        int partstat, rsvp, expected;
+    } attendeeCases[] = {{"MAILTO:A@X.COM", 2, 1, 0}, {"mailto:b@x.com", 2, 1, 1},
+                         {"mailto:a@x.com", 3, 1, 1}, {"mailto:a@x.com", 2, 0, 1}};
+    for (const auto& c : attendeeCases) {
+        CALDB_ATTENDEE* b = attendee(c.addr, c.partstat, c.rsvp);
+        b->pCn = PL_strdup("not compared");
+        EXPECT_EQ(c.expected, calparser_CompareAttendeeProperty(a, b)) << c.addr;
+        caldb_FreeAttendee(&b);
+    }
+    // Attendee lists pair by address: a missing partner differs.
+    array_t* one = attendees({attendee("mailto:a@x.com", 2, 1)});
+    array_t* other = attendees({attendee("mailto:c@x.com", 2, 1)});
+    EXPECT_EQ(1, calparser_CompareAttendeePropertyArray(one, other));
+    caldb_FreeList(&one, CALDB_LIST_ATTENDEES);
+    caldb_FreeList(&other, CALDB_LIST_ATTENDEES);
+
+    // Both records missing are the same; one missing differs (a major change
+    // for whole components).
+    CALDB_VEVENT* event = base_event();
+    CALDB_VTODO* todo = base_todo();
+    EXPECT_EQ(0, calparser_CompareAttendeeProperty(nullptr, nullptr));
+    EXPECT_EQ(1, calparser_CompareAttendeeProperty(a, nullptr));
+    EXPECT_EQ(0, calparser_CompareAlarm(nullptr, nullptr));
+    EXPECT_EQ(1, calparser_CompareAlarm(nullptr, (CALDB_VALARM*)event->aAlarms->data[0]));
+    EXPECT_EQ(0, calparser_CompareOrganizerProperty(nullptr, nullptr));
+    EXPECT_EQ(1, calparser_CompareOrganizerProperty(event->pOrganizer, nullptr));
+    EXPECT_EQ(0, calparser_CompareEvent(nullptr, nullptr));
+    EXPECT_EQ(1, calparser_CompareEvent(event, nullptr));
+    EXPECT_EQ(0, calparser_CompareTodo(nullptr, nullptr));
+    EXPECT_EQ(1, calparser_CompareTodo(nullptr, todo));
+    EXPECT_EQ(0, calparser_CompareComponentHelper(nullptr, nullptr));
+    EXPECT_EQ(1, calparser_CompareComponentHelper(head(event), nullptr));
+    EXPECT_EQ(0, calparser_CompareComponent(nullptr, nullptr));
+    EXPECT_EQ(1, calparser_CompareComponent(nullptr, head(todo)));
+    EXPECT_EQ(1, calparser_CompareComponent(head(event), head(todo)));   // kinds differ
+    EXPECT_EQ(0, calparser_getComponentModFields(nullptr, nullptr, CALDB_KIND_EVENT));
+    EXPECT_EQ(1, calparser_getComponentModFields(head(event), nullptr, CALDB_KIND_EVENT));
+    EXPECT_EQ(1, calparser_getComponentModFieldsHelper(nullptr, head(event)));
+    caldb_FreeAttendee(&a);
+    caldb_FreeEvent(&event);
+    caldb_FreeToDo(&todo);
+}

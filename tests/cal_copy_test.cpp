@@ -13,6 +13,7 @@
 #include "tests/support/text_lists.h"
 #include "core/parser/cal_compare.h"
 #include "core/parser/cal_copy.h"
+#include "public/ac/acl.h"
 #include "public/db/caldb.h"
 #include "public/util/array.h"
 
@@ -259,4 +260,119 @@ TEST(CopyAtStart, EndAndDueMoveWithTheStart) {
     caldb_FreeEvent(&dest);
     caldb_FreeToDo(&todo);
     caldb_FreeToDo(&todoCopy);
+}
+
+// The list helpers free every element: Clear leaves the emptied list to be
+// filled again, Destroy deletes it too; NULL is no list.
+TEST(ListFreeing, ClearEmptiesAndDestroyDeletes) {
+    const long before = heap_failure::g_live_blocks;
+    array_t* times = array_new();
+    array_t* words = array_new();
+    for (int i = 0; i < 3; i++) {
+        array_append(times, calloc(1, sizeof(time_t)));
+        array_append(words, PL_strdup("x"));
+    }
+    calparser_recurrence_FreeTimeTPtrArrayAndClear(times);
+    calparser_recurrence_FreeStringArrayAndClear(words);
+    EXPECT_EQ(0u, times->count);
+    EXPECT_EQ(0u, words->count);
+    array_append(times, calloc(1, sizeof(time_t)));
+    array_append(words, PL_strdup("y"));
+    calparser_recurrence_FreeTimeTPtrArrayAndDestroy(times);
+    calparser_recurrence_FreeStringArrayAndDestroy(words);
+    EXPECT_EQ(before, heap_failure::g_live_blocks);
+    for (auto release : {calparser_recurrence_FreeTimeTPtrArrayAndClear,
+                         calparser_recurrence_FreeStringArrayAndClear,
+                         calparser_recurrence_FreeTimeTPtrArrayAndDestroy,
+                         calparser_recurrence_FreeStringArrayAndDestroy,
+                         calparser_recurrence_FreePeriodArrayAndDestroy})
+        release(nullptr);
+}
+
+namespace {
+
+// "flags principal rights" of every entry of an access-control list.
+Strings entries(const array_t* list) {
+    Strings out;
+    for (unsigned i = 0; list && i < list->count; i++) {
+        const CALDB_ACE* ace = (const CALDB_ACE*)list->data[i];
+        out.push_back(std::to_string(ace->nFlags) + " " + std::to_string(ace->nPrincipal) + " " +
+                      std::to_string(ace->nRights));
+    }
+    return out;
+}
+
+array_t* ace_list(std::initializer_list<const char*> lines) {
+    array_t* list = array_new();
+    for (const char* line : lines) array_append(list, acl_create_ace(line));
+    return list;
+}
+
+void free_calprops(CALDB_CALPROPS& props) {
+    for (char* text : {props.pDescription, props.pParentCalid, props.pRelativeCalid,
+                       props.pCalmaster, props.pName, props.pCharset, props.pLanguage,
+                       props.pPrimaryOwner, props.pTzid})
+        PL_strfree(text);
+    for (array_t* list : {props.pOwners, props.pChildren, props.pCategories})
+        array_free_and_destroy(&list);
+    acl_misc_FreeACEList(&props.pAceList);
+}
+
+}  // namespace
+
+TEST(AccessControlCopy, EveryEntryCopiedInOrderIntoANewList) {
+    array_t* src = ace_list({"grant jdoe calprops schedule", "deny * components read,write"});
+    array_t* copy = nullptr;
+    EXPECT_EQ(1, calparser_copyACEList(nullptr, &copy));
+    EXPECT_EQ(1, calparser_copyACEList(src, nullptr));
+    EXPECT_EQ(nullptr, copy);
+    ASSERT_EQ(0, calparser_copyACEList(src, &copy));
+    const std::string jdoe = std::to_string(acl_principal_key("jdoe"));
+    // Bit 5 calendar properties; bits 7 and 6 deny, every user.
+    const Strings expected{"32 " + jdoe + " 8", "192 0 6"};
+    EXPECT_EQ(expected, entries(copy));
+    acl_misc_FreeACEList(&src);
+    EXPECT_EQ(expected, entries(copy));  // the copy owns its entries
+    acl_misc_FreeACEList(&copy);
+}
+
+// Values and texts copied (a missing source text keeps the destination's),
+// text lists merged without duplicates, the access list replaced.
+TEST(CalPropsCopy, ValuesTextsListsAndTheAccessList) {
+    CALDB_CALPROPS src = {}, dest = {};
+    src.tLastModified = 1041422400;
+    src.tCreated = 1041336000;
+    src.nRead = 3;
+    src.nWrite = 5;
+    src.bResource = 1;
+    src.nAuxValue = 9;
+    src.pName = PL_strdup("Team");
+    src.pTzid = PL_strdup("Europe/Paris");
+    src.pOwners = texts({"jdoe", "jroe"});
+    src.pCategories = texts({"WORK"});
+    src.pAceList = ace_list({"grant * calprops read"});
+    dest.pName = PL_strdup("Old");
+    dest.pDescription = PL_strdup("kept");
+    dest.pOwners = texts({"jroe", "boss"});
+    dest.pAceList = ace_list({"deny jdoe components all", "grant jroe calprops all"});
+
+    EXPECT_EQ(1, calparser_copyCalProps(nullptr, &src));
+    EXPECT_EQ(1, calparser_copyCalProps(&dest, nullptr));
+    ASSERT_EQ(0, calparser_copyCalProps(&dest, &src));
+    EXPECT_EQ(1041422400, dest.tLastModified);
+    EXPECT_EQ(1041336000, dest.tCreated);
+    EXPECT_EQ(3u, dest.nRead);
+    EXPECT_EQ(5u, dest.nWrite);
+    EXPECT_EQ(1u, dest.bResource);
+    EXPECT_EQ(9, dest.nAuxValue);
+    EXPECT_STREQ("Team", dest.pName);
+    EXPECT_STREQ("Europe/Paris", dest.pTzid);
+    EXPECT_STREQ("kept", dest.pDescription);
+    EXPECT_EQ(nullptr, dest.pCharset);
+    EXPECT_EQ((Strings{"jroe", "boss", "jdoe"}), strings(dest.pOwners));
+    EXPECT_EQ((Strings{"WORK"}), strings(dest.pCategories));
+    EXPECT_EQ(nullptr, dest.pChildren);
+    EXPECT_EQ((Strings{"96 0 2"}), entries(dest.pAceList));  // every user, calendar properties
+    free_calprops(src);
+    free_calprops(dest);
 }

@@ -72,6 +72,59 @@ TEST(CompressTest, ThreeInstancesBecomeOneMasterWithUtcRDates) {
     caldb_FreeEvent(&master);
 }
 
+// An expanded master that was kept keeps its rules: its instances are
+// still generated from them. The master's organizer takes the sender.
+TEST(CompressTest, ExpandedEventMasterKeepsItsRules) {
+    Records instances;
+    CALDB_VEVENT* only = instances.add(make_event("20240105T100000Z", kHour, "series"));
+    only->bExpandedMaster = 1;
+    only->aRRules = texts({"FREQ=DAILY"});
+    only->aExRules = texts({"FREQ=WEEKLY"});
+    only->aExDates = texts({"20240106T100000Z"});
+    only->pOrganizer = caldb_NewOrganizer();
+    only->pOrganizer->pAddr = PL_strdup("mailto:boss@example.com");
+    CALDB_VEVENT* master = nullptr;
+    ASSERT_EQ(0, calparser_CreateCompressedRecurringEventFromList(&master, instances.list,
+                                                                  "assistant@example.com"));
+    EXPECT_EQ(utc("20240105T100000Z"), master->tRecurrenceId);
+    EXPECT_EQ(0u, master->aRDates->count);
+    EXPECT_EQ((Strings{"FREQ=DAILY"}), strings(master->aRRules));
+    EXPECT_EQ((Strings{"FREQ=WEEKLY"}), strings(master->aExRules));
+    EXPECT_EQ((Strings{"20240106T100000Z"}), strings(master->aExDates));
+    EXPECT_STREQ("assistant@example.com", master->pOrganizer->pSentBy);
+    caldb_FreeEvent(&master);
+}
+
+// Missing masters, instances or lists are refused with each operation's answer.
+TEST(CompressTest, MissingArgumentsAreRefused) {
+    Records instances;
+    CALDB_VEVENT* event = instances.add(make_event("20240105T100000Z", kHour, "series"));
+    CALDB_VTODO* todo = instances.add(caldb_NewToDo());
+    array_t* empty = array_new();
+    array_t* holdingNull = array_new();
+    array_append(holdingNull, nullptr);
+    CALDB_VEVENT* noEvent = nullptr;
+    CALDB_VTODO* noTodo = nullptr;
+    CALDB_COMPONENT* noMaster = nullptr;
+    for (array_t* list : {(array_t*)nullptr, empty, holdingNull}) {
+        EXPECT_EQ(1, calparser_CreateCompressedRecurringEventFromList(&noEvent, list, nullptr));
+        EXPECT_EQ(1, calparser_CreateCompressedRecurringTodoFromList(&noTodo, list, nullptr));
+    }
+    EXPECT_EQ(1, calparser_CreateCompressedRecurringEventFromList(nullptr, instances.list, nullptr));
+    EXPECT_EQ(nullptr, noEvent);
+    EXPECT_EQ(nullptr, noTodo);
+    EXPECT_EQ(1, calparser_ModifyRecurringComponentExDateRDate(&noMaster, head(event)));
+    EXPECT_EQ(0, calparser_ModifyMasterEventExDateRDate(&noMaster, head(event), 0, nullptr, 0));
+    EXPECT_EQ(0, calparser_ModifyRecurringEvent(nullptr, event, 0, 0, 1, 1));
+    EXPECT_EQ(0, calparser_ModifyRecurringTodo(todo, nullptr, 0, 0, 1, 1));
+    EXPECT_EQ(0, calparser_ModifyRecurringEventList(nullptr, event, 1, 1));
+    EXPECT_EQ(0, calparser_ModifyRecurringTodoList(holdingNull, todo, 1, 1));
+    EXPECT_EQ(0, calparser_RecurringInstanceAlreadyInList(nullptr, head(event)));
+    EXPECT_EQ(0, calparser_RecurringInstanceAlreadyInList(holdingNull, nullptr));
+    array_delete(empty);
+    array_delete(holdingNull);
+}
+
 TEST(MasterDatesTest, OriginalStartGoesToTheRightListOnce) {
     CALDB_COMPONENT* master = head(caldb_NewEvent());
     master->aRecurRDateList = texts({"20240101T100000Z", "20240102T100000Z"});

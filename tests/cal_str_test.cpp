@@ -148,6 +148,10 @@ TEST(ParameterLookup, EachListGivesItsOwnValues) {
     EXPECT_EQ(0, calparser_getComponentType("vevent", 6));
     EXPECT_EQ(0, calparser_getComponentType("EVENT", 5));
     EXPECT_EQ(1092, calparser_getStatusType("METHOD", 6));  // a quirk stored records rely on
+    const std::pair<const char*, int> classes[] = {
+        {"PUBLIC", 1219}, {"PRIVATE", 1220}, {"CONFIDENTIAL", 1221}, {"public", 0}, {"X-SECRET", 0}};
+    for (const auto& c : classes)
+        EXPECT_EQ(c.second, calparser_getClassType(c.first, len(c.first))) << c.first;
 }
 
 // PARTSTAT, RSVP and SENT-STATUS texts to the codes attendee records keep.

@@ -249,3 +249,131 @@ TEST(IcalLexer, SurvivesEveryAllocationFailure) {
         return true;
     }, 20);
 }
+
+// The single-line helpers the time-zone builder and the request decoder call
+// on their own. Splitting leaves name and value in the line, the name
+// untrimmed; parameter names follow the recurrence-rule vocabulary on request.
+TEST(IcalLexer, LineSplitterKeepsPointersIntoTheLine) {
+    char* name = nullptr;
+    char* value = nullptr;
+    unsigned nameLen = 0;
+    unsigned valueLen = 0;
+    char line[] = " Dtstart ;TZID=\"Europe/Paris\";x-q:20240101T090000";
+    array_t* params = array_new();
+    EXPECT_EQ(1, calparser_get_line_vals(line, nullptr, &nameLen, &value, &valueLen, params, 0));
+    EXPECT_EQ(1, calparser_get_line_vals(line, &name, &nameLen, &value, &valueLen, nullptr, 0));
+    ASSERT_EQ(0, calparser_get_line_vals(line, &name, &nameLen, &value, &valueLen, params, 0));
+    EXPECT_EQ(" Dtstart ", std::string(name, nameLen));
+    EXPECT_EQ("20240101T090000", std::string(value, valueLen));
+
+    char rule[] = ";FREQ=WEEKLY;count=3;BYDAY=MO,WE;X-ODD=1;CN=2;INTERVAL:";
+    ASSERT_EQ(0, calparser_get_line_vals(rule, &name, &nameLen, &value, &valueLen, params, 1));
+    EXPECT_EQ(0u, nameLen);
+    EXPECT_EQ(rule + sizeof rule - 1, value);   // the empty text after the colon
+    EXPECT_EQ(0u, valueLen);
+
+    char bare[] = "SUMMARY;X-A=1";   // no colon: no name, no value, no parameters
+    ASSERT_EQ(0, calparser_get_line_vals(bare, &name, &nameLen, &value, &valueLen, params, 0));
+    EXPECT_EQ(0u, nameLen);
+    EXPECT_EQ(nullptr, value);
+
+    CALPARSER_TOKEN holder = {};
+    holder.pParamList = params;
+    EXPECT_EQ("0 - 0 - ;1293 - 'Europe/Paris' ;1286 'X-Q' ''"
+              " ;1234 - 'WEEKLY' ;1236 - '3' ;1238 - 'MO,WE' ;1286 'X-ODD' '1' ;0 - '2'"
+              " ;1237 - ''",
+              show(&holder));
+    calparser_FreeParamList(params);
+    array_delete(params);
+}
+
+TEST(IcalLexer, QuoteTrimmingAndCarriageReturnsInPlace) {
+    const struct {
+        const char* in;
+        const char* unquoted;
+    } quotes[] = {{"\"abc\"", "abc"}, {"\"abc", "abc"}, {"abc\"", "abc"}, {"\"", ""},
+                  {"\"\"x\"\"", "\"x\""}, {"", ""}, {"a\"b", "a\"b"}};
+    for (const auto& row : quotes) {
+        std::string text = row.in;
+        EXPECT_STREQ(row.unquoted, calparser_trim_quotes(&text[0])) << row.in;
+    }
+    EXPECT_EQ(nullptr, calparser_trim_quotes(nullptr));
+
+    const struct {
+        const char* in;
+        const char* out;
+    } crs[] = {{"a\nb", "a\r\nb"}, {"\nx\ny", "\nx\r\ny"}, {"a\r\nb", "a\r\nb"},
+               {"a\n\n", "a\r\n\r\n"}, {"\r\n\n", "\r\n\r\n"}, {"", ""}, {"plain", "plain"}};
+    for (const auto& row : crs) {
+        char buffer[16] = {};
+        strcpy(buffer, row.in);
+        char* p = buffer;
+        calparser_addCR(&p);
+        EXPECT_STREQ(row.out, buffer) << row.in;
+    }
+    char* none = nullptr;
+    calparser_addCR(&none);
+    calparser_addCR(nullptr);
+
+    char escaped[] = "a\\rb\\Nc\\\\d\\q\\";
+    char* p = escaped;
+    EXPECT_EQ(0, calparser_convertPropValToValid(&p));
+    EXPECT_STREQ("a\rb\nc\\\\d\\q\\", escaped);
+    EXPECT_EQ(0, calparser_convertPropValToValid(nullptr));
+}
+
+// The three entry points differ in the parameter vocabulary and in what an
+// extension line keeps as its value.
+TEST(IcalLexer, TokenBuilderEntryPoints) {
+    using Entry = int (*)(CALPARSER_TOKEN**, char*, unsigned);
+    const struct {
+        Entry entry;
+        const char* line;
+        const char* token;
+    } rows[] = {
+        {calparser_populate_token, "X-FOO;COUNT=2:a\\,b", "1019 'X-FOO' 0 'X-FOO;COUNT=2:a\\,b' ;0 - '2'"},
+        {calparser_populateRecurrence_token, "X-FOO;COUNT=2:a\\,b",
+         "1019 'X-FOO' 0 'X-FOO;COUNT=2:a\\,b' ;1236 - '2'"},
+        {calparser_populateXToken_token, "X-FOO;COUNT=2:a\\,b\nc", "1019 'X-FOO' 0 'a,b\nc' ;0 - '2'"},
+        {calparser_populateXToken_token, "x-empty:", "1019 'X-EMPTY' 0 ''"},
+        {calparser_populate_token, "DESCRIPTION:a\nb\\nc", "1114 - 0 'a\r\nb\r\nc'"},
+        {calparser_populate_token, "SUMMARY:", "1135 - 0 -"},
+        {calparser_populateRecurrence_token, ";FREQ=YEARLY;BYMONTH=11:",
+         "0 - 0 - ;1234 - 'YEARLY' ;1243 - '11'"},
+    };
+    for (const auto& row : rows) {
+        std::string line = row.line;
+        CALPARSER_TOKEN* token = calparser_NewToken();
+        ASSERT_EQ(0, row.entry(&token, &line[0], 7)) << row.line;
+        EXPECT_EQ(row.token, show(token)) << row.line;
+        EXPECT_EQ(7u, token->nLine);
+        calparser_FreeToken(&token);
+    }
+    CALPARSER_TOKEN* none = nullptr;
+    char line[] = "UID:1";
+    EXPECT_EQ(1, calparser_populate_token_helper(nullptr, line, 1, 0, 1));
+    EXPECT_EQ(1, calparser_populate_token_helper(&none, line, 1, 0, 1));
+}
+
+// Every entry of the lexer refuses a missing argument instead of reading it.
+TEST(IcalLexer, MissingArgumentsAreRefused) {
+    char text[] = "UID:1\r\n";
+    array_t* tokens = nullptr;
+    unsigned line = 1;
+    unsigned consumed = 0;
+    EXPECT_EQ(1, calparser_icalbuf_to_toklist(nullptr, 7, &tokens, &consumed, &line, 0));
+    EXPECT_EQ(1, calparser_icalbuf_to_toklist(text, 7, nullptr, &consumed, &line, 0));
+    EXPECT_EQ(1, calparser_icalbuf_to_toklist(text, 7, &tokens, &consumed, nullptr, 0));
+    EXPECT_EQ(nullptr, tokens);
+    EXPECT_EQ(nullptr, calparser_find_next_valid_CR(nullptr, 7, &line));
+    EXPECT_EQ(nullptr, calparser_find_next_valid_CR(text, 0, &line));
+    EXPECT_EQ(nullptr, findValidICALColon(nullptr, 7));
+    char* noText = nullptr;
+    EXPECT_EQ(1, calparser_trim_line(nullptr));
+    EXPECT_EQ(1, calparser_trim_line(&noText));
+    EXPECT_EQ(1, calparser_trim_and_capitalize_propName(nullptr));
+    EXPECT_EQ(1, calparser_trim_and_capitalize_propName(&noText));
+    calparser_increment_lineNumber(nullptr, text, &line);
+    calparser_increment_lineNumber(text, text + 7, nullptr);
+    EXPECT_EQ(1u, line);
+}

@@ -150,8 +150,9 @@ TEST(ComponentWalk, ParseErrorsKeepTheComponentWithResult2AndOtherPassesOnlyWalk
         {{"BEGIN:*", "SUMMARY:a", "BEGIN:VJOURNAL", "END:VJOURNAL", "END:*"}, 2, 3, 0,
          {"line (3), calparser: Parse error: encountered abrupt end of parsing *."}, 0},
         {{"BEGIN:*", "SUMMARY:a"}, 2, 0, 0, {eof}, 0},
-        // An alarm without a body is a parse error of the component, in every pass.
-        {{"BEGIN:*", "SUMMARY:a", "BEGIN:VALARM"}, 2, 0, 0, {eof}, 2},
+        // An alarm without a body gives 1, ORed into the component's result:
+        // 2 | 1 where the component is built (and still kept), 1 in a walk.
+        {{"BEGIN:*", "SUMMARY:a", "BEGIN:VALARM"}, 3, 0, 0, {eof}, 1},
         // A stray END:VALARM is reported by the alarm walk, so only beside an alarm.
         {{"BEGIN:*", "BEGIN:VALARM", "END:VALARM", "SUMMARY:a", "END:VALARM", "END:*"}, 2, 6, 1,
          {"line (5), calparser: Parse error: encountered END:VALARM without matching "
@@ -215,6 +216,95 @@ TEST(ResolvedInput, DatesWithoutTzidTakeTheRecordsZone)
     build(kTodo, todo, builtTodo, options);
     ASSERT_EQ(0, builtTodo.rc);
     EXPECT_EQ(kNoon + 3600, builtTodo.record<CALDB_VTODO>()->tDue);
+
+    // A plain date marks the flag of the end it gives (and a date start, the
+    // completion makes the end a date too).
+    Tokens dates{"BEGIN:VEVENT", "DTSTART:20030101", "DTEND:20030102T120000", "END:VEVENT",
+                 "BEGIN:VEVENT", "DTSTART:20030101T120000", "DTEND:20030102", "END:VEVENT"};
+    Built builtDates;
+    build(kEvent, dates, builtDates, options);
+    array_iter_t second = {array_elementat(dates.list, 4), 5};
+    ASSERT_EQ(0, kEvent.create(dates.list, &second, builtDates.components,
+                               builtDates.recurrence, nullptr, CALPARSER_PASS_COMPONENTS,
+                               TOKEN_PUBLISH, 1, nullptr, nullptr));
+    ASSERT_EQ(2u, builtDates.components->count);
+    EXPECT_EQ(1u, builtDates.record()->bDtStartIsDate);
+    EXPECT_EQ(1u, builtDates.record()->bDtEndIsDate);
+    EXPECT_EQ(0u, builtDates.record(1)->bDtStartIsDate);
+    EXPECT_EQ(1u, builtDates.record(1)->bDtEndIsDate);
+    CALPARSER_TIMEZONE_LIST::Instance()->removeAllTimeZones();
+}
+
+// Components that are not built are walked to their own END; a stray
+// END:VALARM counts as the alarms' pass reports it (naming VEVENT for any
+// kind), and in pass 2 as an abrupt end. A nested alarm's result becomes the
+// walk's.
+TEST(UnsupportedComponent, WalkedToItsEndWithTheMessagesOfItsPass)
+{
+    const char* strayAlarm = "line (2), calparser: Parse error: encountered END:VALARM without "
+                             "matching BEGIN:VALARM in VEVENT.";
+    const Lines journal{"BEGIN:VJOURNAL", "END:VALARM", "SUMMARY:x", "END:VJOURNAL"};
+    const Lines freebusy{"BEGIN:VFREEBUSY", "END:VALARM", "SUMMARY:x", "END:VFREEBUSY"};
+    const Lines cutShort{"BEGIN:X-NOTE", "SUMMARY:x"};
+    const Lines alarmCutOff{"BEGIN:VJOURNAL", "BEGIN:VALARM"};
+    // The alarm stops on the journal's END, which then ends the journal.
+    const Lines alarmEndedByJournal{"BEGIN:VJOURNAL", "BEGIN:VALARM", "END:VJOURNAL", "X:y"};
+    const struct {
+        const Lines& lines;
+        iCal_Token_t kind;
+        int pass, rc;
+        unsigned cursorLine;
+        LogLines log;
+    } cases[] = {
+        {journal, TOKEN_VJOURNAL, 3, 2, 4, {{6, strayAlarm}}},
+        {journal, TOKEN_VJOURNAL, 2, 2, 2,
+         {{6, "line (2), calparser: Parse error: encountered abrupt end of parsing VJOURNAL."}}},
+        {journal, TOKEN_VJOURNAL, 1, 0, 2, {}},
+        {freebusy, TOKEN_VFREEBUSY, 3, 2, 4, {{6, strayAlarm}}},
+        {cutShort, TOKEN_X, 2, 2, 0,
+         {{6, "calparser: Parse error: reached abrupt end of file in parsing X-."}}},
+        {cutShort, TOKEN_X, 1, 0, 0, {}},
+        {alarmCutOff, TOKEN_VJOURNAL, 1, 1, 0, {}},
+        {alarmCutOff, TOKEN_VJOURNAL, 2, 2, 0,
+         {{6, "calparser: Parse error: reached abrupt end of file in parsing VJOURNAL."}}},
+        {alarmEndedByJournal, TOKEN_VJOURNAL, 2, 0, 3, {}},
+    };
+    for (const auto& c : cases) {
+        Tokens tokens(c.lines);
+        SCOPED_TRACE(tokens.text + " pass " + std::to_string(c.pass));
+        array_iter_t cursor = tokens.start();
+        LogCapture log;
+        EXPECT_EQ(c.rc, calparser_create_unsupported_component_from_tokens(
+                            tokens.list, &cursor, c.kind, nullptr, nullptr, c.pass,
+                            TOKEN_PUBLISH));
+        EXPECT_EQ(c.cursorLine, Tokens::lineOf(cursor));
+        EXPECT_EQ(c.log, log.lines());
+    }
+}
+
+// The exported steps refuse what is not there.
+TEST(EventSteps, MissingRecordsAreLeftAlone)
+{
+    Tokens tokens{"SUMMARY:x"};
+    CALDB_VEVENT* none = nullptr;
+    calparser_populateVEventProp(tokens.token(), &none, nullptr, nullptr, nullptr, nullptr,
+                                 nullptr, nullptr, nullptr, 0, nullptr, nullptr);
+    calparser_populateVEventProp(tokens.token(), nullptr, nullptr, nullptr, nullptr, nullptr,
+                                 nullptr, nullptr, nullptr, 0, nullptr, nullptr);
+    CALDB_VEVENT* event = caldb_NewEvent();
+    calparser_populateVEventProp(nullptr, &event, nullptr, nullptr, nullptr, nullptr, nullptr,
+                                 nullptr, nullptr, 0, nullptr, nullptr);
+    calparser_populateVEventProp(tokens.token(), &event, nullptr, nullptr, nullptr, nullptr,
+                                 nullptr, nullptr, nullptr, 0, nullptr, nullptr);
+    EXPECT_STREQ("x", event->pSummary);
+    EXPECT_EQ(nullptr, none);
+    EXPECT_EQ(1, calparser_event_set_defaults(&none, nullptr));
+    EXPECT_EQ(1, calparser_event_set_defaults(nullptr, nullptr));
+    array_iter_t cursor = tokens.start();
+    EXPECT_EQ(1, calparser_build_component_from_tokens(nullptr, tokens.list, &cursor, nullptr,
+                                                       nullptr, nullptr, 2, TOKEN_PUBLISH, 0,
+                                                       nullptr, nullptr));
+    caldb_FreeEvent(&event);
 }
 
 // The unhindered run also checks the alarm's base time: the event's start or

@@ -12,6 +12,7 @@
 #include "core/parser/cal_tok.h"
 #include "core/parser/cal_vtimezone.h"
 #include "core/parser/cal_vzone.h"
+#include "tests/support/heap_failure.h"
 #include "tests/support/text_lists.h"
 #include "tests/support/zone_builders.h"
 
@@ -121,7 +122,41 @@ TEST_F(VTimezone, RuleFromRRule) {
     // No month, no day, or an unreadable part: no rule at all.
     EXPECT_EQ(kNoRule, standard_rule("FREQ=YEARLY;BYDAY=1SU"));
     EXPECT_EQ(kNoRule, standard_rule("FREQ=YEARLY;BYMONTH=4;BYDAY=1XX"));
+    EXPECT_EQ(kNoRule, standard_rule("FREQ=YEARLY;BYMONTH=x;BYDAY=1SU"));
+    // BYMONTH is the number the value begins with: a list's first month,
+    // a trailing blank left out.
+    EXPECT_EQ((Rule{2, 2, 1}), standard_rule("FREQ=YEARLY;BYMONTH=3,10;BYDAY=2SU"));
+    EXPECT_EQ((Rule{2, 2, 1}), standard_rule("FREQ=YEARLY;BYDAY=2SU;BYMONTH=3 "));
+    // Ranges are the zone's to judge, not the reader's.
+    EXPECT_EQ((Rule{12, 6, 1}), standard_rule("FREQ=YEARLY;BYMONTH=13;BYDAY=6SU"));
+    EXPECT_EQ((Rule{0, 0, 7}), standard_rule("FREQ=YEARLY;BYMONTH=1;BYDAY=0SA"));
     EXPECT_TRUE(log.lines().empty());
+}
+
+// Rules outside the ranges a zone can follow leave it without daylight time,
+// at its standard offset; rules within them make the daylight time.
+TEST_F(VTimezone, RulesOutOfRangeGiveAZoneWithoutDaylightTime) {
+    const struct {
+        const char* daylightRule;
+        bool daylight;
+    } cases[] = {
+        {"FREQ=YEARLY;BYMONTH=3;BYDAY=-1SU", true},
+        {"FREQ=YEARLY;BYMONTH=13;BYDAY=-1SU", false},
+        {"FREQ=YEARLY;BYMONTH=3;BYDAY=6SU", false},
+        {"FREQ=YEARLY;BYMONTH=3;BYDAY=0SU", false},
+    };
+    for (const auto& c : cases) {
+        std::string rule = std::string("RRULE:") + c.daylightRule;
+        Walk w(ical({"BEGIN:VTIMEZONE", "TZID:Test/Range", "BEGIN:STANDARD",
+                     "DTSTART:19701025T030000", "TZOFFSETTO:+0100",
+                     "RRULE:FREQ=YEARLY;BYMONTH=10;BYDAY=-1SU", "END:STANDARD",
+                     "BEGIN:DAYLIGHT", "DTSTART:19700329T020000", "TZOFFSETTO:+0200",
+                     rule.c_str(), "END:DAYLIGHT", "END:VTIMEZONE"}));
+        const CAL_VTIMEZONE* z = w.zone();
+        ASSERT_TRUE(z && z->pIcuZone) << rule;
+        EXPECT_EQ(3600000, z->pIcuZone->getRawOffset()) << rule;
+        EXPECT_EQ(c.daylight, (bool)z->pIcuZone->useDaylightTime()) << rule;
+    }
 }
 
 TEST_F(VTimezone, StoresZoneAndPartProperties) {
@@ -209,6 +244,49 @@ TEST_F(VTimezone, WalkKeepsWhatWasReadAndSaysWhere) {
     EXPECT_EQ(1, empty.rc);
     EXPECT_EQ(0u, empty.zones->count);
     EXPECT_TRUE(log.lines().empty());
+}
+
+// Memory running out inside a zone loses only what could not be made: the
+// zone keeps its other properties and parts, a part its other properties.
+// Only a zone whose record, TZID or place in the output cannot be made is lost.
+TEST_F(VTimezone, RunningOutOfMemoryKeepsWhatWasRead) {
+    std::string text = kEastern;
+    array_t* tokens = nullptr;
+    unsigned consumed = 0, line = 1;
+    ASSERT_EQ(0, calparser_icalbuf_to_toklist(&text[0], (unsigned)text.size(), &tokens,
+                                               &consumed, &line, 0));
+    array_t* zones = array_new();
+    kvallog_sink_t previous = kvallog_set_sink([](void*, int, const char*) {}, nullptr);
+    bool withoutDaylight = false, withoutStandardName = false;
+    auto build = [&] {
+        array_iter_t cursor{};
+        array_findfirst(tokens, &cursor);
+        long failures = heap_failure::g_failures_made;
+        int rc = calparser_create_vtimezone_from_tokens(tokens, &cursor, zones, 1, TOKEN_PUBLISH);
+        bool injected = heap_failure::g_failures_made != failures;
+        heap_failure::g_until_failure = -1;  // the checks below allocate
+        EXPECT_EQ(17u, cursor.element ? ((const CALPARSER_TOKEN*)cursor.element)->nLine : 0);
+        const CAL_VTIMEZONE* zone = (const CAL_VTIMEZONE*)array_elementat(zones, 0);
+        if (rc == 3) {
+            EXPECT_EQ(nullptr, zone);
+        }
+        if (zone) {
+            EXPECT_EQ(0, rc);
+            EXPECT_STREQ("US/Eastern", zone->pDbTimeZone->pTzid);
+            withoutDaylight |= zone->pStandard && !zone->pDaylight;
+            withoutStandardName |= zone->pStandard && zone->pDaylight &&
+                                   !zone->pStandard->pDbZone->aTzNames;
+        }
+        CAL_VTIMEZONE_FreeCalVTimeZoneList(zones);
+        return !injected && rc == 0 && zone;
+    };
+    EXPECT_TRUE(build());  // one-time tables outside the count
+    count_failure_points(build, 20);
+    kvallog_set_sink(previous, nullptr);
+    EXPECT_TRUE(!HEAP_FAILURE_HOOK || (withoutDaylight && withoutStandardName));
+    array_delete(zones);
+    calparser_FreeTokenList(tokens);
+    array_delete(tokens);
 }
 
 }  // namespace

@@ -35,4 +35,21 @@ TEST(TodoProperties, ToDoFieldsAndIgnoredEventProperties)
               log.lines());
 }
 
+// The dispatcher stores into the to-do it is handed and leaves a missing one alone.
+TEST(TodoProperties, DispatcherNeedsATodo)
+{
+    Tokens tokens{"PERCENT-COMPLETE:75"};
+    CALDB_VTODO* none = nullptr;
+    calparser_populateVTodoProp(tokens.token(), &none, nullptr, nullptr, nullptr, nullptr,
+                                nullptr, nullptr, nullptr, 0, nullptr, nullptr);
+    EXPECT_EQ(nullptr, none);
+    CALDB_VTODO* todo = caldb_NewToDo();
+    calparser_populateVTodoProp(nullptr, &todo, nullptr, nullptr, nullptr, nullptr, nullptr,
+                                nullptr, nullptr, 0, nullptr, nullptr);
+    calparser_populateVTodoProp(tokens.token(), &todo, nullptr, nullptr, nullptr, nullptr,
+                                nullptr, nullptr, nullptr, 0, nullptr, nullptr);
+    EXPECT_EQ(75, todo->nPercentComplete);
+    caldb_FreeToDo(&todo);
+}
+
 }  // namespace

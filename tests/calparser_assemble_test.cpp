@@ -7,6 +7,7 @@
 #include <plstr.h>
 
 #include "core/parser/calparser.h"
+#include "public/ac/acl.h"
 #include "tests/support/builder_fixture.h"
 #include "tests/support/text_lists.h"
 
@@ -20,9 +21,25 @@ protected:
         calparser_FreeTokenList(tokens);
         array_delete(tokens);
         calparser_FreeComponentArrayAndDestroy(&result);
-        PL_strfree(props.pName);  // the only properties these tests store
-        PL_strfree(props.pTzid);
-        array_free_and_destroy(&props.pOwners);
+        for (char* text : {props.pDescription, props.pParentCalid, props.pRelativeCalid,
+                           props.pCalmaster, props.pName, props.pCharset, props.pLanguage,
+                           props.pPrimaryOwner, props.pTzid})
+            PL_strfree(text);
+        for (array_t** list : {&props.pOwners, &props.pChildren, &props.pCategories})
+            array_free_and_destroy(list);
+        acl_misc_FreeACEList(&props.pAceList);
+    }
+
+    // Stores the one line `line` as the walk would, or with ACE replacement.
+    void store(const char* line, int bReplaceAces = 0, int* pbFirstAce = nullptr) {
+        std::string text = line;
+        CALPARSER_TOKEN* token = calparser_NewToken();
+        ASSERT_EQ(0, calparser_populate_token(&token, &text[0], 1));
+        EXPECT_EQ(0, calparser_handle_X_KVAL_tokens(token, &props, bReplaceAces, pbFirstAce));
+        calparser_FreeToken(&token);
+    }
+    const CALDB_ACE* ace(unsigned i) const {
+        return static_cast<const CALDB_ACE*>(array_elementat(props.pAceList, i));
     }
 
     void lex(std::string text) {
@@ -140,6 +157,93 @@ TEST_F(Assembly, EachPassBuildsItsKindsAndTheZoneAppliesToAnEarlierEvent) {
     EXPECT_EQ(1704459600, event->tDtEnd);
     ASSERT_EQ(0, walk(3));  // any other pass walks and appends nothing
     EXPECT_EQ(5u, result->count);
+}
+
+// Rights keep the low four bits of their number (999 and anything that is
+// not a number mean none); a resource is the number 1 alone.
+TEST_F(Assembly, CalendarRightsAndResourceAreNumbers) {
+    const struct {
+        const char* value;
+        unsigned bits;
+    } rights[] = {{"17", 1}, {"999", 0}, {"15", 15}, {"31", 15}, {"abc", 0}, {"", 0}, {"6", 6}};
+    for (const auto& row : rights) {
+        props.nFlags = 0xFFFFFFFFu;
+        store(("X-KVAL-CALPROPS-READ:" + std::string(row.value)).c_str());
+        store(("X-KVAL-CALPROPS-WRITE:" + std::string(row.value)).c_str());
+        EXPECT_EQ(row.bits, props.nRead) << row.value;
+        EXPECT_EQ(row.bits, props.nWrite) << row.value;
+        EXPECT_EQ(1u, props.bResource) << "the other bits stay";
+    }
+    const struct {
+        const char* value;
+        unsigned resource;
+    } resources[] = {{"1", 1}, {"0", 0}, {"1", 1}, {"2", 0}, {"1", 1}, {"yes", 0}};
+    for (const auto& row : resources) {
+        store(("X-KVAL-CALPROPS-RESOURCE:" + std::string(row.value)).c_str());
+        EXPECT_EQ(row.resource, props.bResource) << row.value;
+    }
+}
+
+// Every text field, the lists, the times; the other extension names of the
+// range and a missing record store nothing.
+TEST_F(Assembly, CalendarPropertyLinesFillTheirFields) {
+    for (const char* line :
+         {"X-KVAL-CALPROPS-DESCRIPTION:Team", "X-KVAL-CALPROPS-PARENT-CALID:parent",
+          "X-KVAL-CALPROPS-RELATIVE-CALID:rel", "X-KVAL-CALPROPS-CALMASTER:root",
+          "X-KVAL-CALPROPS-CHARSET:UTF-8", "X-KVAL-CALPROPS-LANGUAGE:en",
+          "X-KVAL-CALPROPS-LANGUAGE:fr", "X-KVAL-CALPROPS-PRIMARY-OWNER:jdoe",
+          "X-KVAL-CALPROPS-CHILDREN:a", "X-KVAL-CALPROPS-CHILDREN:b",
+          "X-KVAL-CALPROPS-CATEGORIES:work", "X-KVAL-CALPROPS-LAST-MODIFIED:20000101T000000Z",
+          "X-KVAL-LINK-CALID:other", "X-KVAL-GSE-COMPONENT-STATE:3",
+          "X-KVAL-ORIGINAL-DTSTART:20000101T000000Z"})
+        store(line);
+    EXPECT_STREQ("Team", props.pDescription);
+    EXPECT_STREQ("parent", props.pParentCalid);
+    EXPECT_STREQ("rel", props.pRelativeCalid);
+    EXPECT_STREQ("root", props.pCalmaster);
+    EXPECT_STREQ("UTF-8", props.pCharset);
+    EXPECT_STREQ("fr", props.pLanguage);
+    EXPECT_STREQ("jdoe", props.pPrimaryOwner);
+    EXPECT_EQ((Strings{"a", "b"}), strings(props.pChildren));
+    EXPECT_EQ((Strings{"work"}), strings(props.pCategories));
+    EXPECT_EQ(946684800, props.tLastModified);
+    EXPECT_EQ(0, props.tCreated);
+    EXPECT_EQ(nullptr, props.pName);
+    EXPECT_EQ(nullptr, props.pAceList);
+
+    CALPARSER_TOKEN token = {};
+    token.nType = TOKEN_X_KVAL_CALPROPS_NAME;
+    EXPECT_EQ(0, calparser_handle_X_KVAL_tokens(&token, nullptr));
+    EXPECT_EQ(0, calparser_handle_X_KVAL_tokens(nullptr, &props));
+}
+
+// Access-control entries are appended in order; a text that is no entry is
+// dropped. With replacement asked for, the first good entry replaces the
+// whole list and clears the flag, so later ones are appended again.
+TEST_F(Assembly, AccessControlEntriesAppendOrReplace) {
+    store("X-KVAL-CALPROPS-ACCESS-CONTROL-ENTRY:grant jdoe calprops schedule");
+    store("X-KVAL-CALPROPS-ACCESS-CONTROL-ENTRY:bogus");
+    store("X-KVAL-CALPROPS-ACCESS-CONTROL-ENTRY:deny * components read,write");
+    ASSERT_EQ(2u, props.pAceList->count);
+    EXPECT_EQ(ACL_FLAG_CALPROPS, ace(0)->nFlags);
+    EXPECT_EQ(acl_principal_key("jdoe"), ace(0)->nPrincipal);
+    EXPECT_EQ(ACL_RIGHT_SCHEDULE, ace(0)->nRights);
+    EXPECT_EQ(ACL_FLAG_DENY | ACL_FLAG_ALL_USERS, ace(1)->nFlags);
+    EXPECT_EQ(ACL_RIGHT_READ | ACL_RIGHT_WRITE, ace(1)->nRights);
+    EXPECT_EQ((LogLines{{4, "calparser: access-control entry \"bogus\" is not valid; it is dropped."}}),
+              log.lines());
+
+    int first = 1;
+    store("X-KVAL-CALPROPS-ACCESS-CONTROL-ENTRY:bogus", 1, &first);
+    EXPECT_EQ(1, first);   // a dropped entry replaces nothing
+    EXPECT_EQ(2u, props.pAceList->count);
+    store("X-KVAL-CALPROPS-ACCESS-CONTROL-ENTRY:grant * components all", 1, &first);
+    EXPECT_EQ(0, first);
+    store("X-KVAL-CALPROPS-ACCESS-CONTROL-ENTRY:grant ann components freebusy", 1, &first);
+    ASSERT_EQ(2u, props.pAceList->count);
+    EXPECT_EQ(ACL_FLAG_ALL_USERS, ace(0)->nFlags);
+    EXPECT_EQ(ACL_RIGHTS_ALL, ace(0)->nRights);
+    EXPECT_EQ(ACL_RIGHT_FREEBUSY, ace(1)->nRights);
 }
 
 }  // namespace

@@ -96,6 +96,16 @@ TEST_F(Formatting, ShortBuffersGetNoPartialText) {
     EXPECT_EQ(0, calparser_strgmtime(nullptr, 64, kICal, kNoon20030101, nullptr));
 }
 
+// Any other format goes through NSPR's formatter; "%Q" passes it untouched and
+// then becomes the offset, cut where the buffer ends. Time 0 is now.
+TEST_F(Formatting, OtherFormatsAndTheOffsetDirective) {
+    EXPECT_EQ("12:00 GMT+0000!", gmt(kNoon20030101, "%H:%M %Q!"));
+    EXPECT_EQ("12:00 GMT+0", gmt(kNoon20030101, "%H:%M %Q!", 12));
+    EXPECT_EQ("2003-01-01", gmt(kNoon20030101, "%Y-%m-%d"));
+    EXPECT_EQ("12:00 GMT+0000", gmt(kNoon20030101, "%H:%M %Q", 15));
+    EXPECT_LE(2024, std::stoi(gmt(0, "%Y")));
+}
+
 TEST_F(Formatting, CustomZoneOffsetSignAndMagnitude) {
     EXPECT_EQ("-00:00", offset("Africa/Casablanca", kNoon20030101));
     EXPECT_EQ("-05:30", offset("Test/Minus330", kNoon20030101));

@@ -12,8 +12,11 @@
 #include <vector>
 
 #include "core/parser/calparser.h"
+#include "public/util/kvallog.h"
+#include "tests/support/heap_failure.h"
 #include "tests/support/lexed.h"
 #include "tests/support/log_capture.h"
+#include "tests/support/zone_builders.h"
 
 namespace {
 
@@ -278,6 +281,14 @@ TEST_F(ParseEntry, FormatsStrictAndSxml) {
     EXPECT_EQ(2, parse("", &result));
     ASSERT_EQ(0u, result ? result->count : 1);
     calparser_FreeComponentArrayAndDestroy(&result);
+    // Its segment reader reads nothing either.
+    char segment[] = "<summary>x</summary>";
+    char* name = segment;
+    unsigned nameLen = 7;
+    EXPECT_EQ(0, calparser_get_sxml_line_vals(segment, &name, &nameLen, nullptr, nullptr,
+                                              nullptr));
+    EXPECT_EQ(segment, name);
+    EXPECT_EQ(7u, nameLen);
 }
 
 TEST_F(ParseEntry, RefusedArgumentsAndFormats) {
@@ -312,6 +323,62 @@ TEST_F(ParseEntry, FreeingKeepsTheZonesOnlyWhenAsked) {
     EXPECT_EQ(zone, slots[0]->data[0]);
     EXPECT_EQ(0, calparser_FreeComponentArrayAndDestroy(&result));
     EXPECT_EQ(nullptr, result);
+}
+
+// Every allocation of a whole parse may fail, wherever it falls: in the
+// intake, a builder, a storer, the zones or the expansion. The parse then
+// loses what it could not build and leaves nothing behind; unhindered, the
+// calendar gives its zone, the two instances the EXDATE leaves of three, and
+// the to-do, its due time read in the zone a Windows zone name stands for.
+// (ICU's own caches, which a rule iterator fills, would count as leaks: the
+// series has dates only.)
+TEST_F(ParseEntry, WholeParseSurvivesEveryAllocationFailure) {
+    const std::string text =
+        "BEGIN:VCALENDAR\r\nMETHOD:REQUEST\r\nX-KVAL-CALPROPS-NAME:n\r\n"
+        "BEGIN:VTIMEZONE\r\nTZID:Test/East\r\n"
+        "BEGIN:STANDARD\r\nDTSTART:19701101T020000\r\nRRULE:FREQ=YEARLY;BYMONTH=11;BYDAY=1SU\r\n"
+        "TZOFFSETFROM:-0400\r\nTZOFFSETTO:-0500\r\nEND:STANDARD\r\n"
+        "BEGIN:DAYLIGHT\r\nDTSTART:19700308T020000\r\nRRULE:FREQ=YEARLY;BYMONTH=3;BYDAY=2SU\r\n"
+        "TZOFFSETFROM:-0500\r\nTZOFFSETTO:-0400\r\nEND:DAYLIGHT\r\nEND:VTIMEZONE\r\n"
+        "BEGIN:VEVENT\r\nUID:e1\r\nDTSTART;TZID=Test/East:20240105T090000\r\nDURATION:PT1H\r\n"
+        "RDATE:20240106T140000Z,20240107T140000Z\r\nEXDATE:20240106T140000Z\r\n"
+        "ATTENDEE;CN=Ann;PARTSTAT=ACCEPTED:mailto:ann@example.com\r\n"
+        "ORGANIZER:mailto:boss@example.com\r\nCATEGORIES:a,b\r\nX-FOO;X-P=1:bar\r\n"
+        "BEGIN:VALARM\r\nTRIGGER:-PT15M\r\nACTION:DISPLAY\r\nEND:VALARM\r\nEND:VEVENT\r\n"
+        "BEGIN:VTODO\r\nUID:t1\r\nDUE;TZID=Eastern Standard Time:20240107T070000\r\n"
+        "SUMMARY:do\r\nEND:VTODO\r\n"
+        "BEGIN:VJOURNAL\r\nUID:j\r\nEND:VJOURNAL\r\nEND:VCALENDAR\r\n";
+    ASSERT_EQ(0, zone_test::fill_registry(
+                     {zone_test::utc_fallback_zone(), zone_test::fixed_zone("America/New_York", -300)}));
+    kvallog_sink_t previous = kvallog_set_sink([](void*, int, const char*) {}, nullptr);
+    auto counts = [](const array_t* result) {
+        std::vector<unsigned> n;
+        for (unsigned i = 0; i < result->count; i++)
+            n.push_back(static_cast<const array_t*>(result->data[i])->count);
+        return n;
+    };
+    auto due_of_todo = [](const array_t* result) {
+        const array_t* todos = static_cast<const array_t*>(result->data[CALPARSER_SLOT_TODOS]);
+        return static_cast<const CALDB_VTODO*>(
+                   static_cast<const CAL_VCOMPONENT*>(todos->data[0])->pComponent)->tDue;
+    };
+    array_t* warm = nullptr;   // one-time tables stay outside the count
+    ASSERT_EQ(0, parse(text, &warm));
+    EXPECT_EQ((std::vector<unsigned>{1, 2, 1, 0, 0}), counts(warm));
+    EXPECT_EQ(1704628800, due_of_todo(warm));
+    calparser_FreeComponentArrayAndDestroy(&warm);
+    count_failure_points([&] {
+        array_t* result = nullptr;
+        int rc = parse(text, &result);
+        heap_failure::g_until_failure = -1;   // the checks below allocate
+        bool whole = rc == 0 && result &&
+                     counts(result) == std::vector<unsigned>{1, 2, 1, 0, 0} &&
+                     due_of_todo(result) == 1704628800;   // 2024-01-07 12:00:00Z
+        calparser_FreeComponentArrayAndDestroy(&result);
+        return whole;
+    }, 100);
+    kvallog_set_sink(previous, nullptr);
+    CALPARSER_TIMEZONE_LIST::Instance()->removeAllTimeZones();
 }
 
 }  // namespace

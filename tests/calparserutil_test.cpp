@@ -66,4 +66,21 @@ TEST(OriginalStartLine, ResetInPlace) {
     caldb_FreeToDo(&todo);
 }
 
+// An alarm trigger is the base time moved by the duration; no duration, no
+// base time or a sum past the 32-bit range leave the output alone.
+TEST(AlarmTrigger, BasePlusDuration) {
+    CAL_TIME_DURATION before;
+    ASSERT_EQ(0, cal_time_buf_to_duration("-PT15M", &before));
+    time_t trigger = 7;
+    EXPECT_EQ(1, calparser_computeAlarmTrigger(nullptr, kNine, &trigger));
+    EXPECT_EQ(1, calparser_computeAlarmTrigger(&before, 0, &trigger));
+    EXPECT_EQ(7, trigger);
+    EXPECT_EQ(0, calparser_computeAlarmTrigger(&before, kNine, &trigger));
+    EXPECT_EQ(kNine - 900, trigger);
+    CAL_TIME_DURATION years;
+    ASSERT_EQ(0, cal_time_buf_to_duration("P1000W", &years));
+    EXPECT_EQ(1, calparser_computeAlarmTrigger(&years, 2147000000, &trigger));
+    EXPECT_EQ(kNine - 900, trigger);
+}
+
 }  // namespace

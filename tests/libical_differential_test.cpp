@@ -1,9 +1,9 @@
 // Every event of the corpus, of examples/ and of the calendars in
 // tests/data/foreign_zones, read by this library and by libical: start and
-// end in UTC agree, and so do the instances of every recurring series (with
-// "calstore.recurrence.series_zone_from_dtstart" at 1). A disagreement passes
-// only when a named rule below explains it; any other fails with the file,
-// the UID and both times. The count of each rule is printed.
+// end in UTC agree (the instances of recurring series are compared in
+// libical_expansion_differential_test.cpp). A disagreement passes only when a
+// named rule below explains it; any other fails with the file, the UID and
+// both times. The count of each rule is printed.
 #include <gtest/gtest.h>
 
 #include <ctype.h>

@@ -2,7 +2,10 @@
 #include <gtest/gtest.h>
 
 #include <stdlib.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <fstream>
 #include <string>
 
 #include "core/parser/calparser.h"
@@ -66,6 +69,41 @@ TEST_F(Startup, FailedReloadKeepsThePreviousZones) {
     EXPECT_EQ(1, zone_test::load_registry_text(""));
     EXPECT_EQ(1, calparser_loadTimeZoneList(nullptr));
     EXPECT_EQ("Test/Kept", registered_names());
+}
+
+// A relative path names a file under the working directory, as open(2)
+// reads it; only the library's own file is looked for under the data root.
+TEST_F(Startup, RelativePathsAreReadFromTheWorkingDirectory) {
+    char made[] = "/tmp/calparser-relative-XXXXXX";
+    ASSERT_NE(nullptr, mkdtemp(made));
+    const std::string top = made;
+    auto write_zone_file = [](const std::string& dir, const char* tzid) {
+        ASSERT_EQ(0, mkdir(dir.c_str(), 0700));
+        std::ofstream(dir + "/zones.ics")
+            << "BEGIN:VCALENDAR\r\nBEGIN:VTIMEZONE\r\nTZID:" << tzid
+            << "\r\nBEGIN:STANDARD\r\nTZOFFSETTO:+0100\r\nEND:STANDARD\r\n"
+               "END:VTIMEZONE\r\nEND:VCALENDAR\r\n";
+    };
+    for (const char* dir : {"/work", "/root"})
+        ASSERT_EQ(0, mkdir((top + dir).c_str(), 0700));
+    write_zone_file(top + "/root/zones", "Test/UnderTheRoot");
+    write_zone_file(top + "/work/zones", "Test/UnderTheWorkingDirectory");
+    char previous[4096];
+    ASSERT_NE(nullptr, getcwd(previous, sizeof previous));
+    ASSERT_EQ(0, chdir((top + "/work").c_str()));
+
+    // The first look-up still finds the library's file under the data root.
+    EXPECT_EQ(1, calparser_isValidTimeZoneID("Europe/Berlin"));
+    setenv("CALPARSER_ROOT", (top + "/root").c_str(), 1);
+    char path[] = "zones\\zones.ics";
+    EXPECT_EQ(0, calparser_loadTimeZoneListFromFile(path));
+    EXPECT_EQ("Test/UnderTheWorkingDirectory", registered_names());
+
+    ASSERT_EQ(0, chdir(previous));
+    for (const char* file : {"/work/zones/zones.ics", "/root/zones/zones.ics"})
+        unlink((top + file).c_str());
+    for (const char* dir : {"/work/zones", "/root/zones", "/work", "/root", ""})
+        rmdir((top + dir).c_str());
 }
 
 // The default load makes the registry once; unloading destroys it, twice is harmless.

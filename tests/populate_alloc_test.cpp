@@ -5,6 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 #include "public/core_util/cal_time.h"
 #include "public/core_util/userattr.h"
 #include "public/util/config.h"
@@ -73,6 +76,55 @@ TEST(StorerFailures, EveryFailedAllocationGives3AndLeavesNothing) {
         EXPECT_TRUE(rc == 0 || (injected && rc == 3)) << "gave " << rc;
         return !injected;
     }, 20);
+    kvallog_set_sink(previous, nullptr);
+    userattr_directory_clear();
+}
+
+// "calid|cn" of an attendee, "-" for a field not set.
+std::string calid_and_cn(const CALDB_ATTENDEE* att) {
+    return std::string(att->pCalid ? att->pCalid : "-") + "|" + (att->pCn ? att->pCn : "-");
+}
+
+// One address of three calendars: when memory runs out among the copies,
+// those made before stay in the component's list and the storer reports 0;
+// the copy being made may keep the attendee's own name. (When the plain
+// address cannot be made, the directory is asked nothing and the attendee
+// stays as written.)
+TEST(StorerFailures, CopiesMadeForSeveralCalendarsStay) {
+    config_set_string(config_getdefaultcache(), "directory.ldif", nullptr);
+    userattr_directory_clear();
+    userattr_directory_add("team", "team:a", "Team A", "team@example.com");
+    userattr_directory_add("team", "team:b", "Team B", "team@example.com");
+    userattr_directory_add("team", "team:c", "Team C", "team@example.com");
+    Tokens tokens{"ATTENDEE;CN=Team:mailto:team@example.com"};
+    kvallog_sink_t previous = kvallog_set_sink([](void*, int, const char*) {}, nullptr);
+    const std::vector<std::string> all = {"team:a|Team A", "team:b|Team B", "team:c|Team C"};
+    array_t* warm = nullptr;  // one-time tables outside the count
+    EXPECT_EQ(0, calparser_storeAttendeeProperty(&warm, tokens.token(), 1, 0, nullptr));
+    caldb_FreeList(&warm, CALDB_LIST_ATTENDEES);
+    int partial = 0;  // runs that kept one or two of the three
+    count_failure_points([&] {
+        array_t* list = nullptr;
+        int rc = calparser_storeAttendeeProperty(&list, tokens.token(), 1, 0, nullptr);
+        bool injected = heap_failure::g_until_failure < 0;
+        heap_failure::g_until_failure = -1;  // the checks below allocate
+        std::vector<std::string> kept;
+        for (unsigned i = 0; list && i < list->count; i++)
+            kept.push_back(calid_and_cn((const CALDB_ATTENDEE*)list->data[i]));
+        caldb_FreeList(&list, CALDB_LIST_ATTENDEES);
+        if (rc != 0 || kept == std::vector<std::string>{"-|Team"}) {
+            EXPECT_TRUE(rc == 0 || kept.empty()) << "gave " << rc;
+            return !injected;
+        }
+        EXPECT_TRUE(kept.size() == 3 || injected);
+        for (size_t i = 0; i < kept.size() && i < all.size(); i++)
+            EXPECT_TRUE(kept[i] == all[i] ||
+                        (i + 1 == kept.size() && kept[i] == all[i].substr(0, 7) + "Team"))
+                << kept[i];
+        partial += !kept.empty() && kept.size() < 3;
+        return !injected;
+    });
+    EXPECT_TRUE(!HEAP_FAILURE_HOOK || partial > 0);
     kvallog_set_sink(previous, nullptr);
     userattr_directory_clear();
 }

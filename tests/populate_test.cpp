@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <plstr.h>
 
+#include <functional>
 #include <string>
 
 #include "public/core_util/cal_time.h"
@@ -118,8 +119,11 @@ TEST_F(Attendees, AddressesAndCalendarIdsAreResolvedThroughTheDirectory) {
               "of mailto:p1@example.com.\n"}}},
         {"ATTENDEE;CN=X:ghost", 0, 1, {},
          {{4, "calparser:  No Available Email address in ldap for calid: ghost"}}},
-        {"ATTENDEE;X-Z9KQ-CALID=jdoe:", 1, 1, {},
-         {{4, "line (1), calparser: ATTENDEE without a value is dropped."}}},
+        // No value is an empty calendar id: its own address as it stands, and
+        // one without a mail address when resolved.
+        {"ATTENDEE;X-Z9KQ-CALID=jdoe:", 1, 0, {"|-|"}, {}},
+        {"ATTENDEE;CN=X:", 0, 1, {},
+         {{4, "calparser:  No Available Email address in ldap for calid: "}}},
     };
     for (const auto& c : cases) {
         LogCapture log;
@@ -143,6 +147,34 @@ TEST_F(Attendees, AddressesAndCalendarIdsAreResolvedThroughTheDirectory) {
                         {7, "calparser: original pAtt->pCalid = jdoe:work.\n"},
                         {7, "calparser: pAtt->pAddr = mailto:jdoe@example.com.\n"}}),
               log.lines());
+}
+
+// A list a storer creates stays, empty, when nothing is added to it.
+TEST_F(Attendees, CreatedListsStayWhenNothingIsAdded) {
+    Tokens dropped{"ATTENDEE:ghost"};
+    LogCapture quiet;
+    const struct {
+        const char* name;
+        std::function<int(array_t**)> store;
+        int rc;
+    } cases[] = {
+        {"attendees", [&](array_t** l) {
+             return calparser_storeAttendeeProperty(l, dropped.token(), 1, 0, nullptr);
+         }, 1},
+        {"addresses", [](array_t** l) { return calparser_addCalAddressListToList(l, "\"\", "); },
+         0},
+        {"dates", [](array_t** l) {
+             return calparser_populate_DateTimeList(l, "never;19691231T235959Z", nullptr,
+                                                    nullptr);
+         }, 0},
+    };
+    for (const auto& c : cases) {
+        array_t* created = nullptr;
+        EXPECT_EQ(c.rc, c.store(&created)) << c.name;
+        ASSERT_NE(nullptr, created) << c.name;
+        EXPECT_EQ(0u, created->count) << c.name;
+        array_delete(created);
+    }
 }
 
 TEST(RecurrenceStorers, DatesAndPeriods) {

@@ -200,6 +200,10 @@ TEST_F(Recurrence, WallClockChangesAndRulesNearTheQuickChecks) {
           ny(2025, 11, 2, EST, 3)}},
         {"FREQ=MONTHLY;BYDAY=MO;BYSETPOS=5;COUNT=2", ny(1997, 9, 2, EDT),
          {ny(1997, 9, 2, EDT), ny(1997, 9, 29, EDT), ny(1997, 12, 29, EST)}},
+        // RFC 7529's Ethiopic example: the 13th month, 1 Pagume, falls on
+        // 6 September each year; the checks know only Gregorian months.
+        {"RSCALE=ETHIOPIC;FREQ=MONTHLY;BYMONTH=13", ny(2013, 9, 6, EDT),
+         {ny(2013, 9, 6, EDT), ny(2014, 9, 6, EDT), ny(2015, 9, 6, EDT)}, 3},
         // Rules that can never match end with DTSTART alone.
         {"FREQ=MONTHLY;BYDAY=MO;BYSETPOS=7", ny(1997, 9, 2, EDT), {ny(1997, 9, 2, EDT)}},
         {"FREQ=DAILY;INTERVAL=7;BYDAY=MO", ny(1997, 9, 2, EDT), {ny(1997, 9, 2, EDT)}},

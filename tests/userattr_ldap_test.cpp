@@ -142,7 +142,7 @@ const char* const kDirectoryKeys[] = {
     "directory.ldap.uri",        "directory.ldap.base",         "directory.ldap.binddn",
     "directory.ldap.password",   "directory.ldap.password_file", "directory.ldap.attr.calid",
     "directory.ldap.filter",     "directory.ldap.timeout_ms",   "directory.ldap.connections",
-    "directory.cache.ttl",       "directory.cache.entries",
+    "directory.cache.ttl",       "directory.cache.entries",     "directory.ldap.starttls",
 };
 
 // The configured directory is the test slapd, with the calendar-id
@@ -355,14 +355,30 @@ TEST_F(LdapDirectory, ServerDownFailsEachLookupOnceAndTheNextOneReconnects)
     EXPECT_EQ(kJdoe, by_mail("jdoe@example.com"));
 }
 
-TEST_F(LdapDirectory, NoServerAtStartFailsTheLookup)
+// A directory that cannot be used at all fails each look-up with the step
+// that failed; the client library's own words follow.
+TEST_F(LdapDirectory, UnusableDirectoryFailsTheLookup)
 {
-    set("directory.ldap.uri", "ldap://127.0.0.1:1/");
-    LogCapture log;
-    EXPECT_EQ(kFailed, by_mail("jdoe@example.com"));
-    EXPECT_EQ(Texts{"calparser: directory look-up at ldap://127.0.0.1:1/ failed: cannot be "
-                    "reached: Can't contact LDAP server."},
-              at_level(log, KVALLOG_LEVEL_ERROR));
+    const struct {
+        const char* uri;
+        bool startTls;
+        std::string failure;
+    } rows[] = {
+        {"ldap://127.0.0.1:1/", false, "cannot be reached: Can't contact LDAP server."},
+        {"nonsense://127.0.0.1/", false, "the URI is not usable: "},
+        {nullptr, true, "StartTLS failed: "},   // the test slapd has no certificate
+    };
+    for (const auto& row : rows) {
+        const std::string uri = row.uri ? row.uri : g_slapd->uri();
+        set("directory.ldap.uri", uri);
+        set("directory.ldap.starttls", row.startTls ? "1" : "0");
+        LogCapture log;
+        EXPECT_EQ(kFailed, by_mail("jdoe@example.com")) << uri;
+        const Texts errors = at_level(log, KVALLOG_LEVEL_ERROR);
+        ASSERT_EQ(1u, errors.size()) << uri;
+        const std::string head = "calparser: directory look-up at " + uri + " failed: ";
+        EXPECT_EQ(head + row.failure, errors[0].substr(0, head.size() + row.failure.size()));
+    }
 }
 
 TEST_F(LdapDirectory, PoolHandlesChooseTheDirectory)

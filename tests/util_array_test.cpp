@@ -1,4 +1,5 @@
 #include "public/util/array.h"
+#include "public/util/strarray.h"
 #include "tests/support/text_lists.h"
 
 #include <gtest/gtest.h>
@@ -56,4 +57,20 @@ TEST(Array, SortAndSearchPassSlotAddresses) {
     EXPECT_EQ(&array->data[3], array_bsearch(array.get(), &key, compare_texts));
     const char* missing = "grape";
     EXPECT_EQ(nullptr, array_bsearch(array.get(), &missing, compare_texts));
+}
+
+// A string array owns its texts: slots are reached by address, and freeing
+// takes the texts with the array.
+TEST(StringArray, SlotsByAddressAndFreeingEverything) {
+    array_t* list = array_new();
+    for (const char* t : {"a", "b"}) ASSERT_EQ(0, strarray_append(list, strdup(t)));
+    char** slot = strarray_elementat(list, 1);
+    ASSERT_EQ(reinterpret_cast<char**>(&list->data[1]), slot);
+    free(*slot);
+    *slot = strdup("c");
+    EXPECT_EQ((Strings{"a", "c"}), strings(list));
+    EXPECT_EQ(nullptr, strarray_elementat(list, 2));
+    EXPECT_EQ(nullptr, strarray_elementat(nullptr, 0));
+    strarray_freeall(list);
+    strarray_freeall(nullptr);
 }

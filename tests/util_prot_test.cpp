@@ -1,8 +1,10 @@
 #include "public/util/prot.h"
+#include "tests/support/log_capture.h"
 #include "tests/support/print_capture.h"
 
 #include <gtest/gtest.h>
 
+#include <errno.h>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -100,4 +102,22 @@ TEST(Prot, DescriptorErrorsEndTheStream) {
     }
     close(writeOnly);
     EXPECT_EQ(nullptr, prot_file(-1, 0));
+
+    // A write that fails is logged once, stays the stream's error and refuses
+    // every later write, buffered or not.
+    int readOnly = open("/dev/null", O_RDONLY);
+    StreamPtr out(prot_file(readOnly, 1));
+    LogCapture log;
+    EXPECT_EQ(0, prot_printf(out.get(), "%s", "buffered"));
+    EXPECT_EQ(-1, prot_flush(out.get()));
+    EXPECT_EQ(EBADF, prot_error(out.get()));
+    EXPECT_EQ(-1, prot_flush(out.get()));
+    EXPECT_EQ(-1, prot_printf(out.get(), "%s", "more"));
+    EXPECT_EQ(-1, prot_write(out.get(), "more", 4));
+    EXPECT_EQ((LogLines{{KVALLOG_LEVEL_ERROR, "calparser: cannot write to descriptor " +
+                                                  std::to_string(readOnly) +
+                                                  ": Bad file descriptor"}}),
+              log.lines());
+    out.reset();
+    close(readOnly);
 }

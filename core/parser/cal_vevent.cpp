@@ -96,10 +96,12 @@ static void store_event_line(CALPARSER_TOKEN* pToken, const CALPARSER_BUILD_STAT
     const char* value = pToken->pValue;
     switch (pToken->nType) {
     case TOKEN_DTSTART:
-        calparser_storeComponentTime(pToken, state, &event->tDtStart, 1, nullptr);
+        calparser_storeComponentTime(pToken, state, calparser_storeDateTimeOrDateProperty,
+                                     &event->tDtStart, 1, nullptr);
         break;
     case TOKEN_DTEND:
-        calparser_storeComponentTime(pToken, state, &event->tDtEnd, 0, nullptr);
+        calparser_storeComponentTime(pToken, state, calparser_storeDateTimeOrDateProperty,
+                                     &event->tDtEnd, 0, nullptr);
         break;
     case TOKEN_PRIORITY: {
         int scratch = 0;
@@ -214,13 +216,6 @@ static bool is_begin_of(const CALPARSER_TOKEN* token, iCal_Token_t component)
     return token->nType == TOKEN_BEGIN && token->nValue == component;
 }
 
-/* The alarm builder's result as part of the component's: a missing alarm
- * body is a parse error of the component, not a missing component. */
-static int alarm_result(int rc)
-{
-    return rc == 1 ? 2 : rc;
-}
-
 /* Makes the wrapper and points the storers at its record. Returns 0 or 3. */
 static int make_wrapper(ComponentBuild* build)
 {
@@ -291,8 +286,8 @@ static CALPARSER_NESTED step_over_alarm(void* pBuild, array_t* pTokens, array_it
     if (!is_begin_of((const CALPARSER_TOKEN*)pCursor->element, TOKEN_VALARM))
         return CALPARSER_NESTED_NONE;
     build->hasAlarms = true;
-    build->rc |= alarm_result(calparser_create_valarm_from_tokens(
-        pTokens, pCursor, nullptr, 0, CALPARSER_PASS_WALK, build->method));
+    build->rc |= calparser_create_valarm_from_tokens(pTokens, pCursor, nullptr, 0,
+                                                     CALPARSER_PASS_WALK, build->method);
     return calparser_walk_after_nested(pCursor, TOKEN_VALARM);
 }
 
@@ -335,7 +330,7 @@ static CALPARSER_NESTED build_alarm(void* pWalk, array_t* pTokens, array_iter_t*
     if (rc == 3)
         walk->failed = true;
     else if (!walk->failed)
-        walk->rc |= alarm_result(rc);
+        walk->rc |= rc;
     return calparser_walk_after_nested(pCursor, TOKEN_VALARM);
 }
 
@@ -530,8 +525,9 @@ void calparser_event_deriveCompState(CALDB_VEVENT* pEvent, iCal_Token_t nMethod)
 }
 
 void calparser_storeComponentTime(const CALPARSER_TOKEN* pToken,
-                                  const CALPARSER_BUILD_STATE* pState, int32_t* pField,
-                                  int bStart, const char* pOwnZone)
+                                  const CALPARSER_BUILD_STATE* pState,
+                                  CALPARSER_TIME_STORER store, int32_t* pField, int bStart,
+                                  const char* pOwnZone)
 {
     CALDB_COMPONENT* component = (CALDB_COMPONENT*)*pState->ppComponent;
     char* tzid = nullptr;
@@ -542,8 +538,7 @@ void calparser_storeComponentTime(const CALPARSER_TOKEN* pToken,
                : component->pDtStartTzid ? component->pDtStartTzid
                                          : pState->pDefaultTzid;
     }
-    calparser_storeDateTimeOrDateProperty(pField, pState->ppComponent, bStart, pToken->pValue,
-                                          zone, pState->pTimeZones);
+    store(pField, pState->ppComponent, bStart, pToken->pValue, zone, pState->pTimeZones);
     if (bStart && tzid)
         calparser_keepSeriesZone(component, tzid, pState->pTimeZones);
     if (pState->bResolvedInput && text_length(pToken->pValue) == 8) {

@@ -9,7 +9,10 @@
  *
  * Results: 0 success; 1 no token follows the BEGIN token; 2 a parse error was
  * logged (the component is still produced, with what was read); 3 memory ran
- * out (nothing is produced and nothing leaks). */
+ * out (nothing is produced and nothing leaks). The results of nested alarms
+ * are ORed into a component's: an alarm that the tokens end right after
+ * gives 1, so a component cut off there gives 1 in a pass that only walks
+ * and 3 (2 | 1) in the building pass, where it is still produced. */
 #ifndef CORE_PARSER_CAL_VEVENT_H
 #define CORE_PARSER_CAL_VEVENT_H
 
@@ -85,8 +88,10 @@ void calparser_event_deriveCompState(CALDB_VEVENT* pEvent, iCal_Token_t nMethod)
 /* Walks over a component that is not built (nKind: TOKEN_VJOURNAL,
  * TOKEN_VFREEBUSY or TOKEN_X), from its BEGIN token on *pCursor to its END
  * (or wherever the walk stops). Nested alarms are walked by the alarm
- * builder, which keeps nothing. pUnused1 and pUnused2 have no effect.
- * Messages only in pass 2. */
+ * builder, which keeps nothing; the last alarm's result becomes the walk's.
+ * pUnused1 and pUnused2 have no effect. Messages only in pass 2 (and a stray
+ * END:VALARM in pass 3, which goes on). Returns that result, 1 when no token
+ * follows the BEGIN, 2 in pass 2 when the walk stops before the END. */
 CALPARSER_API
 int calparser_create_unsupported_component_from_tokens(array_t* pTokens, array_iter_t* pCursor,
                                                        iCal_Token_t nKind, array_t* pUnused1,
@@ -129,8 +134,13 @@ CALPARSER_API
 int calparser_populateSharedProp(CALPARSER_TOKEN* pToken, CALDB_COMPONENT* pComponent,
                                  const CALPARSER_BUILD_STATE* pState);
 
+/* A date-time storer of a kind: calparser_storeDateTimeOrDateProperty for
+ * events, calparser_storeTodoDateTimeOrDateProperty for to-dos. */
+typedef int (*CALPARSER_TIME_STORER)(int32_t* ptField, void** ppComponent, int bStart,
+                                     const char* text, const char* tzid, array_t* pTimeZones);
+
 /* Stores the DTSTART (bStart set) or end-time token `pToken` (DTEND, or DUE
- * for a to-do) into *pField of the record of pState. The token's TZID
+ * for a to-do) into *pField of the record of pState with `store`. The token's TZID
  * parameter names the zone; without one, resolved input is read in
  * `pOwnZone` when given (a to-do's X-KVAL-DUE-TZID for its DUE), else in the
  * record's X-KVAL-DTSTART-TZID zone, else in the default zone, and other
@@ -139,8 +149,9 @@ int calparser_populateSharedProp(CALPARSER_TOKEN* pToken, CALDB_COMPONENT* pComp
  * calparser_keepSeriesZone. */
 CALPARSER_API
 void calparser_storeComponentTime(const CALPARSER_TOKEN* pToken,
-                                  const CALPARSER_BUILD_STATE* pState, int32_t* pField,
-                                  int bStart, const char* pOwnZone);
+                                  const CALPARSER_BUILD_STATE* pState,
+                                  CALPARSER_TIME_STORER store, int32_t* pField, int bStart,
+                                  const char* pOwnZone);
 
 /* What tells one kind of built component from the other; the walk, the
  * passes, the alarms and the outputs are the same for both. */

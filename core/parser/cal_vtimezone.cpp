@@ -19,20 +19,22 @@ struct ZoneBuild {
     array_t* subZones;    /* every sub-zone read, kept or not */
     int pass;
     iCal_Token_t method;
-    int rc;
 };
 
+/* A property that memory did not suffice for is left out; the zone keeps
+ * the rest. */
 void store_zone_line(void* pBuild, CALPARSER_TOKEN* pToken)
 {
     ZoneBuild* build = static_cast<ZoneBuild*>(pBuild);
-    if (build->zone && calparser_populateCalVTimeZoneProp(pToken, &build->zone) == 3)
-        build->rc = 3;
+    if (build->zone)
+        calparser_populateCalVTimeZoneProp(pToken, &build->zone);
 }
 
 /* Runs the sub-zone walk for a BEGIN:STANDARD or BEGIN:DAYLIGHT; in pass 1
  * the newest sub-zone becomes the zone's part of that kind (the one it
  * replaces stays in subZones and is discarded at the end). Whatever the
- * sub-zone walk stopped on, the zone's walk goes on after it. */
+ * sub-zone walk stopped on, the zone's walk goes on after it; a part that
+ * could not be made leaves the zone without it. */
 CALPARSER_NESTED read_sub_zone(void* pBuild, array_t* tokens, array_iter_t* cursor)
 {
     ZoneBuild* build = static_cast<ZoneBuild*>(pBuild);
@@ -44,9 +46,7 @@ CALPARSER_NESTED read_sub_zone(void* pBuild, array_t* tokens, array_iter_t* curs
     unsigned before = subZones ? subZones->count : 0;
     /* A zone that could not be made reads its parts without building. */
     int pass = zone ? build->pass : CALPARSER_PASS_WALK;
-    int rc = calparser_create_vzone_from_tokens(tokens, cursor, subZones, kind, pass, build->method);
-    if (rc == 3)
-        build->rc = 3;
+    calparser_create_vzone_from_tokens(tokens, cursor, subZones, kind, pass, build->method);
     if (zone && subZones && subZones->count > before) {
         CAL_VZONE* newest = (CAL_VZONE*)array_last_element(subZones);
         if (kind == TOKEN_DAYLIGHT)
@@ -143,23 +143,24 @@ int calparser_create_vtimezone_from_tokens(array_t* pTokens, array_iter_t* pCurs
         return 1;
 
     const bool building = nPass == CALPARSER_PASS_ZONES;
-    ZoneBuild build = {nullptr, nullptr, nPass, nMethod, 0};
+    ZoneBuild build = {nullptr, nullptr, nPass, nMethod};
+    int rc = 0;
     /* Without memory the tokens are still passed over, so that the driver
      * never reads the inside of the component as calendar-level lines. */
     if (building && (!(build.zone = CAL_VTIMEZONE_NEW()) || !(build.subZones = array_new()))) {
         CAL_VTIMEZONE_FREE(&build.zone);
-        build.rc = 3;
+        rc = 3;
     }
     const CALPARSER_WALK walk = {"VTIMEZONE", TOKEN_VTIMEZONE, building, &build,
                                  store_zone_line, read_sub_zone, nullptr};
     calparser_walk_component(&walk, pTokens, pCursor);
 
-    if (build.zone && build.rc == 0)
-        build.rc = finish_zone(&build.zone, &build.subZones, pTimeZones,
-                               (const CALPARSER_TOKEN*)pCursor->element);
+    if (build.zone)
+        rc = finish_zone(&build.zone, &build.subZones, pTimeZones,
+                         (const CALPARSER_TOKEN*)pCursor->element);
     discard_unkept_sub_zones(&build.subZones, build.zone);
     CAL_VTIMEZONE_FREE(&build.zone);
-    return build.rc;
+    return rc;
 }
 
 }  /* extern "C" */

@@ -32,9 +32,11 @@ extern "C" {
  * the cursor past the component: nothing is allocated or logged. nMethod is
  * handed on to the sub-zone walk.
  *
- * Returns 0 (also when the input had errors); 1 when pTimeZones, pTokens or
- * pCursor is NULL or no token follows the BEGIN; 3 when memory runs out (the
- * zone is lost, the component's tokens are still passed over). */
+ * Returns 0 (also when the input had errors, and when memory ran out for a
+ * property or a sub-component: the zone keeps what was read); 1 when
+ * pTimeZones, pTokens or pCursor is NULL or no token follows the BEGIN; 3
+ * when the zone itself cannot be made or appended (it is lost; the
+ * component's tokens are still passed over). */
 CALPARSER_API
 int calparser_create_vtimezone_from_tokens(array_t* pTokens, array_iter_t* pCursor,
                                            array_t* pTimeZones, int nPass, iCal_Token_t nMethod);

@@ -121,7 +121,9 @@ void CALPARSER_TIMEZONE_LIST::removeAllTimeZones() {
 
 int CALPARSER_TIMEZONE_LIST::init() {
     int rc = 0;
-    char* path = PL_strdup(kTimeZoneFile);
+    /* The library's own file is found under the data root, whatever the
+     * server's working directory; other paths are the caller's to place. */
+    char* path = calfile_ResolveLocalPath(kTimeZoneFile);
     removeAllTimeZones();
     if (!path || !(m_pList = array_new())) {
         rc = 1;

@@ -64,9 +64,12 @@ public:
 
     /* Loading from the time-zone file or a stream; written with the library's
      * start-up. Each replaces the whole list on success and keeps it on failure.
-     *   init:               0 loaded, 1 failed (the list is then none)
+     *   init:               0 loaded, 1 failed (the list is then none); reads
+     *                       "data\timezones.ics" under the data root
+     *                       (calfile_ResolveLocalPath)
      *   reloadListFromFile: 0 loaded, -1 the file does not open, 1 no stream or
      *                       the file did not parse; `path` is rewritten in place
+     *                       and a relative one read from the working directory
      *   reloadList:         0 loaded, 1 the stream did not parse or gave nothing */
     int init();
     int reloadListFromFile(char* path);
@@ -87,7 +90,7 @@ public:
      * name to ("W. Europe Standard Time": Europe/Berlin). Exact matches only.
      * Logs one level-6 line naming both names when found. NULL when nothing
      * matches, no list is loaded, or "calstore.timezone.resolve_foreign_names"
-     * is 0. The zone stays the registry's. */
+     * is 0, and when memory runs out. The zone stays the registry's. */
     const CAL_VTIMEZONE* lookup_foreign_name(const char* name) const;
 
     /* The fallback chain every conversion uses: the first of the `count` steps

@@ -6,6 +6,7 @@
 
 #include <string.h>
 
+#include <new>
 #include <string>
 #include <vector>
 
@@ -73,8 +74,15 @@ const CAL_VTIMEZONE* CALPARSER_TIMEZONE_LIST::lookup_foreign_name(const char* na
     if (!name || !*name || !m_pList) return nullptr;
     if (config_get_int(config_getdefaultcache(), CALPARSER_RESOLVE_FOREIGN_NAMES_KEY, 1) == 0)
         return nullptr;
-    const CAL_VTIMEZONE* zone = name[0] == '/' ? lookup_by_path(name) : nullptr;
-    if (!zone) zone = lookup_by_windows_name(name);
+    const CAL_VTIMEZONE* zone = nullptr;
+    try {
+        zone = name[0] == '/' ? lookup_by_path(name) : nullptr;
+        if (!zone) zone = lookup_by_windows_name(name);
+    } catch (const std::bad_alloc&) {
+        /* The candidate names are built in std::strings; out of memory, the
+         * name counts as unknown, as it would without this look-up. */
+        return nullptr;
+    }
     if (zone)
         kvallog(0, kLevelResolved, "%s: TimeZone \"%s\" read as \"%s\".", KVALLOG_CORE_SUBSYSTEM,
                 name, zone->pDbTimeZone->pTzid);

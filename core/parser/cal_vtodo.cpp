@@ -28,10 +28,12 @@ static void store_todo_line(CALPARSER_TOKEN* pToken, const CALPARSER_BUILD_STATE
     case TOKEN_X_Z9KQ_ATTENDEE_EXDATELIST:
         break; /* event-only properties */
     case TOKEN_DTSTART:
-        calparser_storeComponentTime(pToken, state, &todo->tDtStart, 1, nullptr);
+        calparser_storeComponentTime(pToken, state, calparser_storeTodoDateTimeOrDateProperty,
+                                     &todo->tDtStart, 1, nullptr);
         break;
     case TOKEN_DUE:
-        calparser_storeComponentTime(pToken, state, &todo->tDue, 0, todo->pDueTzid);
+        calparser_storeComponentTime(pToken, state, calparser_storeTodoDateTimeOrDateProperty,
+                                     &todo->tDue, 0, todo->pDueTzid);
         break;
     case TOKEN_COMPLETED: calparser_storeDateTimePropertyNoTimeZones(&todo->tCompleted, value); break;
     case TOKEN_PERCENT_COMPLETE:

@@ -1,6 +1,7 @@
 /* STANDARD and DAYLIGHT sub-zones: the walk, the properties and the rule. */
 #include "core/parser/cal_vzone.h"
 
+#include <limits.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -20,7 +21,6 @@ constexpr int kNoWeek = 0;
 constexpr int kLastWeek = -1;
 /* A weekday that is the 4th or 5th of its month is taken for the last one. */
 constexpr int kFirstWeekCountedAsLast = 4;
-constexpr int kMaxWeek = 5;
 /* Room for the longest date-time form, "YYYYMMDDTHHMMSSZ", and its NUL. */
 constexpr size_t kDateTimeRoom = 17;
 /* Room for a sub-zone's name in the messages, "DAYLIGHT TimeZone part". */
@@ -33,25 +33,24 @@ void reset_rule(CAL_VZONE* zone)
     zone->nWeek = kNoWeek;
 }
 
-/* The whole of `text` as a decimal number in [low, high]; false otherwise. */
-bool read_number_in_range(const char* text, long low, long high, long* pValue)
+/* The number `text` begins with (after blanks, with a sign), as atoi reads
+ * it, held within -INT_MAX..INT_MAX; 0 when it begins with none. */
+int leading_number(const char* text)
 {
-    char* end = nullptr;
-    long value = strtol(text, &end, 10);
-    if (end == text || *end != '\0' || value < low || value > high)
-        return false;
-    *pValue = value;
-    return true;
+    long value = strtol(text, nullptr, 10);
+    return value < -INT_MAX ? -INT_MAX : value > INT_MAX ? INT_MAX : (int)value;
 }
 
-/* The week digit `c` as a number: 1 to 5, else 0. */
+/* The week digit `c` as a number, 0 when it is no digit. Its range is the
+ * zone's to judge (create_SimpleTimeZone). */
 int read_week_digit(char c)
 {
-    return (c >= '1' && c <= '0' + kMaxWeek) ? c - '0' : 0;
+    return (c >= '0' && c <= '9') ? c - '0' : 0;
 }
 
 /* A BYDAY of the form "2SU" or "-1SU"/"+1SU" into the rule; any other length
- * is not a single change day and is passed over. False when unreadable. */
+ * is not a single change day and is passed over. False when unreadable: a
+ * sign other than "+" or "-", or a day name other than SU .. SA. */
 bool read_byday(CAL_VZONE* zone, const char* value)
 {
     size_t len = strlen(value);
@@ -65,12 +64,11 @@ bool read_byday(CAL_VZONE* zone, const char* value)
     } else if (len != 3) {
         return true;
     }
-    int week = read_week_digit(*digit);
     int dayError = 0;
     int day = calparser_stringToDay(digit + 1, 2, &dayError);
-    if (week == 0 || dayError)
+    if (dayError)
         return false;
-    zone->nWeek = sign * week;
+    zone->nWeek = sign * read_week_digit(*digit);
     zone->nDayOfWeek = day;
     return true;
 }
@@ -79,19 +77,18 @@ bool read_byday(CAL_VZONE* zone, const char* value)
 bool apply_rule_part(CAL_VZONE* zone, const CALPARSER_PARAM* part)
 {
     const char* value = part->pValue ? part->pValue : "";
-    long number = 0;
     switch (part->nType) {
     case TOKEN_BYMONTH:
-        if (!read_number_in_range(value, 1, 12, &number))
-            return false;
-        zone->nMonth = (int)number - 1;
+        /* The first month of a list counts; a text without a number gives
+         * no month, which leaves no rule. */
+        zone->nMonth = leading_number(value) - 1;
         return true;
     case TOKEN_BYDAY:
         return read_byday(zone, value);
     case TOKEN_BYMONTHDAY:
         /* Only a list says anything here: its first number is the week. */
         if (strchr(value, ','))
-            zone->nWeek = atoi(value);
+            zone->nWeek = leading_number(value);
         return true;
     default:
         return true;
@@ -192,17 +189,13 @@ int store_rdate(CAL_VZONE* zone, const char* value)
     return rc;
 }
 
-/* What the walk's property callback stores into. */
-struct SubZoneBuild {
-    CAL_VZONE* zone;
-    int rc;
-};
-
-void store_sub_zone_line(void* pBuild, CALPARSER_TOKEN* pToken)
+/* A property that memory did not suffice for is left out; the sub-zone
+ * keeps the rest. `pZone` is the CAL_VZONE being built, or NULL. */
+void store_sub_zone_line(void* pZone, CALPARSER_TOKEN* pToken)
 {
-    SubZoneBuild* build = static_cast<SubZoneBuild*>(pBuild);
-    if (build->zone && calparser_populateCalVZoneProp(pToken, &build->zone) == 3)
-        build->rc = 3;
+    CAL_VZONE* zone = static_cast<CAL_VZONE*>(pZone);
+    if (zone)
+        calparser_populateCalVZoneProp(pToken, &zone);
 }
 
 }  // namespace
@@ -257,25 +250,26 @@ int calparser_create_vzone_from_tokens(array_t* pTokens, array_iter_t* pCursor, 
     if (!pTokens || (building && !pZones) || calparser_walk_enter(pTokens, pCursor) != 0)
         return 1;
 
-    SubZoneBuild build = {nullptr, 0};
+    int rc = 0;
+    CAL_VZONE* zone = nullptr;
     /* Without memory the tokens are still passed over, so that the caller
      * never reads the inside of the sub-component as its own lines. */
-    if (building && !(build.zone = CAL_VZONE_NEW()))
-        build.rc = 3;
+    if (building && !(zone = CAL_VZONE_NEW()))
+        rc = 3;
     char name[kNameRoom];
     snprintf(name, sizeof name, "%s TimeZone part", calparser_getICALString(nKind));
-    const CALPARSER_WALK walk = {name, nKind, building, &build, store_sub_zone_line, nullptr,
+    const CALPARSER_WALK walk = {name, nKind, building, zone, store_sub_zone_line, nullptr,
                                  nullptr};
     calparser_walk_component(&walk, pTokens, pCursor);
 
-    if (build.zone && build.rc == 0 && calparser_isValidZone(build.zone->pDbZone)) {
-        if (array_append(pZones, build.zone) == 0)
-            build.zone = nullptr;
+    if (zone && calparser_isValidZone(zone->pDbZone)) {
+        if (array_append(pZones, zone) == 0)
+            zone = nullptr;
         else
-            build.rc = 3;
+            rc = 3;
     }
-    CAL_VZONE_FREE(&build.zone);
-    return build.rc;
+    CAL_VZONE_FREE(&zone);
+    return rc;
 }
 
 }  /* extern "C" */

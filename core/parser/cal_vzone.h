@@ -29,9 +29,10 @@ extern "C" {
  * it, also when the sub-component ended early. In any other pass nothing is
  * allocated or logged; the tokens are only passed over. nMethod is not read.
  *
- * Returns 0; 1 when pTokens or pCursor is NULL, when pZones is NULL in pass 1,
- * or when no token follows the BEGIN; 3 when memory runs out (the sub-zone is
- * then not appended, but the tokens are still passed over). */
+ * Returns 0 (also when memory ran out for one of its properties: the
+ * sub-zone keeps the others); 1 when pTokens or pCursor is NULL, when pZones
+ * is NULL in pass 1, or when no token follows the BEGIN; 3 when the sub-zone
+ * cannot be made or appended (the tokens are still passed over). */
 CALPARSER_API
 int calparser_create_vzone_from_tokens(array_t* pTokens, array_iter_t* pCursor, array_t* pZones,
                                        iCal_Token_t nKind, int nPass, iCal_Token_t nMethod);

@@ -214,8 +214,9 @@ int calparser_loadDefaultTimeZoneList(void);
 CALPARSER_API
 int calparser_unloadTimeZoneList(void);
 /* Replaces the registry's zones by those of the file `path` (rewritten in
- * place to its local form). Returns 0; -1 the file does not open; 1 the file
- * did not parse (the previous zones stay in both failure cases). */
+ * place to its local form; a relative path is relative to the working
+ * directory). Returns 0; -1 the file does not open; 1 the file did not parse
+ * (the previous zones stay in both failure cases). */
 CALPARSER_API
 int calparser_loadTimeZoneListFromFile(char* path);
 /* Replaces the registry's zones by those of the iCalendar stream `pStream`.

@@ -30,10 +30,14 @@ extern "C" icu::TimeZone* create_SimpleTimeZone(CAL_VTIMEZONE* pTimeZone) {
         return timezone_CreateSimpleTimeZoneShort(rawOffsetMs, tzid_of(pTimeZone));
     const int32_t savingsMs =
         (summer->pDbZone->nOffsetTo - standard->pDbZone->nOffsetTo) * kMsPerMinute;
-    return timezone_CreateSimpleTimeZone(
+    icu::TimeZone* zone = timezone_CreateSimpleTimeZone(
         rawOffsetMs, tzid_of(pTimeZone), (int8_t)summer->nMonth, (int8_t)summer->nWeek,
         (int8_t)summer->nDayOfWeek, summer->nTimeMs, (int8_t)standard->nMonth,
         (int8_t)standard->nWeek, (int8_t)standard->nDayOfWeek, standard->nTimeMs, savingsMs);
+    /* Rules out of ICU's range (a 13th month, a 6th week) are read as they
+     * were written; here they leave the zone without daylight time, as an
+     * unreadable rule does, rather than without any zone. */
+    return zone ? zone : timezone_CreateSimpleTimeZoneShort(rawOffsetMs, tzid_of(pTimeZone));
 }
 
 extern "C" CAL_VTIMEZONE* array_findTimeZone(const char* name, array_t* zones) {

@@ -22,7 +22,9 @@ extern "C" {
  * its sub-zones: with STANDARD and DAYLIGHT, a zone whose daylight time runs
  * from DAYLIGHT's rule to STANDARD's rule and saves the difference of their
  * offsets; with STANDARD alone, a zone at STANDARD's offset without daylight
- * time. Either is new and owned by the caller (who stores it in pIcuZone).
+ * time, also when DAYLIGHT's or STANDARD's rule lies outside ICU's ranges
+ * (month 0-11, week -5..5, day 1-7). Either is new and owned by the caller
+ * (who stores it in pIcuZone).
  * Without STANDARD (or without the sub-zone's stored record) the record's
  * current pIcuZone is returned unchanged. NULL for a NULL record or when no
  * zone can be made. */

@@ -62,12 +62,12 @@ CALPARSER_API
 int calparser_storeEmailProperty(char** ppField, const char* text);
 
 /* Appends the calendar addresses of a MEMBER, DELEGATED-TO or DELEGATED-FROM
- * value to *ppArray (created when NULL; left NULL when nothing is appended):
- * double quotes become blanks, the text is split at commas, and every item
- * that is not empty once trimmed of surrounding white space is appended
- * trimmed. So "\"mailto:a@x\",\"mailto:b@x\"" gives two entries without
- * quotes. Returns 0; 1 when an argument is NULL; 3 when memory runs out
- * (items appended before the failure stay). */
+ * value to *ppArray (created when NULL, and kept even when nothing is
+ * appended): double quotes become blanks, the text is split at commas, and
+ * every item that is not empty once trimmed of surrounding white space is
+ * appended trimmed. So "\"mailto:a@x\",\"mailto:b@x\"" gives two entries
+ * without quotes; a NULL text has no items. Returns 0; 1 for a NULL ppArray;
+ * 3 when memory runs out (items appended before the failure stay). */
 CALPARSER_API
 int calparser_addCalAddressListToList(array_t** ppArray, const char* text);
 
@@ -211,21 +211,25 @@ int calparser_storeRecurDateTimePeriodPropertyToVector(array_t* pTexts, array_t*
  * calendar id and no address gets the id as its address); otherwise the
  * directory is asked (userattr_*, with pLookupCtx handed on unchanged): a
  * mail address is resolved into the calendar ids that have it, a calendar id
- * into its mail address. `nUnused` has no effect.
+ * into its mail address. A token without a value stands for an empty
+ * calendar id. `nUnused` has no effect.
  *
- * Returns 0 (also when the directory left nothing to append); 1 for a NULL
- * ppAttendees or token, or when the calendar id has no mail address in the
- * directory (the attendee is dropped, logged at level 4); 3 when memory runs
- * out. The list owns what was appended. */
+ * Returns 0 (also when the directory left nothing to append, and when memory
+ * ran out among the copies made for several calendars of one address: the
+ * copies made before stay); 1 for a NULL ppAttendees or token, or when the
+ * calendar id has no mail address in the directory (the attendee is dropped,
+ * logged at level 4); 3 when memory runs out otherwise. The list owns what
+ * was appended; a list created here stays, empty when nothing was appended. */
 CALPARSER_API
 int calparser_storeSingleAttendeeProp(array_t** ppAttendees, const CALPARSER_TOKEN* pToken,
                                       int nUnused, int bResolvedInput, const char* pLookupCtx);
 
 /* Stores an ATTENDEE token into a component's attendee list *ppAttendees
- * (created when NULL) through calparser_storeSingleAttendeeProp: all the
- * attendees it makes are appended in order, or none at all. No duplicate
- * check is made. Returns 0; 1 for a NULL argument or when the single storer
- * did not return 0; 3 when the list cannot be created. */
+ * (created when NULL, and kept even when nothing is added) through
+ * calparser_storeSingleAttendeeProp: all the attendees it makes are appended
+ * in order, or none at all. No duplicate check is made. Returns 0; 1 for a
+ * NULL argument or when the single storer did not return 0; 3 when the list
+ * cannot be created or grown. */
 CALPARSER_API
 int calparser_storeAttendeeProperty(array_t** ppAttendees, const CALPARSER_TOKEN* pToken,
                                     int nUnused, int bResolvedInput, const char* pLookupCtx);

@@ -126,46 +126,62 @@ struct MailMatches {
     }
 };
 
+/* What became of the copy made for one directory calendar. */
+enum class CopyOutcome {
+    Appended,      /* the next calendar may follow */
+    AppendedLast,  /* appended, but a text of it could not be made: stop here */
+    NotMade        /* nothing appended: stop here */
+};
+
 /* One directory calendar of a mail address: a copy of `att` for calendar
- * `i` of `found`, appended to `list`. Returns 0 or 3. */
-int append_calendar_copy(array_t* list, const CALDB_ATTENDEE* att, const MailMatches& found,
-                         unsigned i)
+ * `i` of `found`, appended to `list`. A copy whose name or address cannot be
+ * made is still appended with the attendee's own. */
+CopyOutcome append_calendar_copy(array_t* list, const CALDB_ATTENDEE* att,
+                                 const MailMatches& found, unsigned i)
 {
     CALDB_ATTENDEE* copy = nullptr;
     if (caldb_copyConstructorAttendee(att, &copy) != 0)
-        return 3;
-    int rc = 0;
+        return CopyOutcome::NotMade;
     const char* calid = text_at(found.calids, i);
     if (str_replace_copy(&copy->pCalid, calid) != 0) {
         caldb_FreeAttendee(&copy);
-        return 3;
+        return CopyOutcome::NotMade;
     }
+    bool complete = true;
     if (count_of(found.calids) == 1) {
         // The address stays; the directory's name only fills a missing CN.
         if (!att->pCn && str_replace_copy(&copy->pCn, text_at(found.cns, 0)) != 0)
-            rc = 3;
+            complete = false;
     } else {
         if (str_replace_copy(&copy->pCn, text_at(found.cns, i)) != 0)
-            rc = 3;
+            complete = false;
         const char* mail = text_at(found.mails, i);
-        if (mail) {
-            char* address = new_mailto(mail);
-            if (address)
-                replace_text(&copy->pAddr, address);
-            else
-                rc = 3;  // this entry keeps the attendee's address; the caller stops
-        } else if (str_replace_copy(&copy->pAddr, calid) != 0) {
-            rc = 3;
-        }
+        char* address = mail ? new_mailto(mail) : nullptr;
+        if (address)
+            replace_text(&copy->pAddr, address);
+        else if (mail || str_replace_copy(&copy->pAddr, calid) != 0)
+            complete = false;
     }
-    int appended = append_attendee(list, &copy);
-    return rc != 0 ? rc : appended;
+    if (append_attendee(list, &copy) != 0)
+        return CopyOutcome::NotMade;
+    return complete ? CopyOutcome::Appended : CopyOutcome::AppendedLast;
+}
+
+/* Appends a copy of `att` per directory calendar of `found`, in order; when
+ * memory runs out the copies made so far stay and the rest are not made. */
+void append_calendar_copies(array_t* list, const CALDB_ATTENDEE* att, const MailMatches& found)
+{
+    unsigned idCount = count_of(found.calids);
+    for (unsigned i = 0; i < idCount; i++)
+        if (append_calendar_copy(list, att, found, i) != CopyOutcome::Appended)
+            return;
 }
 
 /* Resolves the mailto attendee *ppAtt through the directory and appends what
  * it yields to `list`: a copy per directory calendar, or else the attendee
  * itself (a copy would only cost a copy and a free). *ppAtt is taken or freed
- * and NULL afterwards. Returns 0 or 3. */
+ * and NULL afterwards. Returns 0 (also when memory ran out among the
+ * calendars' copies: those made stay), or 3. */
 int resolve_mail_address(array_t* list, CALDB_ATTENDEE** ppAtt, const char* pLookupCtx)
 {
     CALDB_ATTENDEE* att = *ppAtt;
@@ -186,8 +202,7 @@ int resolve_mail_address(array_t* list, CALDB_ATTENDEE** ppAtt, const char* pLoo
     unsigned idCount = count_of(found.calids);
     unsigned mailCount = count_of(found.mails);
     if (idCount >= 1) {
-        for (unsigned i = 0; i < idCount && rc == 0; i++)
-            rc = append_calendar_copy(list, att, found, i);
+        append_calendar_copies(list, att, found);
     } else if (mailCount <= 1) {
         // A user without a calendar, or an address the directory does not know.
         const char* cn = text_at(found.cns, 0);
@@ -320,13 +335,9 @@ int calparser_storeSingleAttendeeProp(array_t** ppAttendees, const CALPARSER_TOK
         }
     }
 
-    if (!pToken->pValue || !pToken->pValue[0]) {
-        kvallog(0, KVALLOG_LEVEL_DROPPED, "line (%d), %s: ATTENDEE without a value is dropped.",
-                static_cast<int>(pToken->nLine), KVALLOG_CORE_SUBSYSTEM);
-        caldb_FreeAttendee(&att);
-        return 1;
-    }
-    char* value = PL_strdup(pToken->pValue);
+    // A missing value is an empty calendar id: the directory knows no mail
+    // address for it, so unresolved input drops it with that message.
+    char* value = PL_strdup(pToken->pValue ? pToken->pValue : "");
     if (!value) {
         caldb_FreeAttendee(&att);
         return 3;
@@ -354,12 +365,8 @@ int calparser_storeAttendeeProperty(array_t** ppAttendees, const CALPARSER_TOKEN
 {
     if (!ppAttendees || !pToken)
         return 1;
-    bool created = false;
-    if (!*ppAttendees) {
-        if (!(*ppAttendees = array_new()))
-            return 3;
-        created = true;
-    }
+    if (!*ppAttendees && !(*ppAttendees = array_new()))
+        return 3;
 
     array_t* made = nullptr;
     int rc = calparser_storeSingleAttendeeProp(&made, pToken, nUnused, bResolvedInput, pLookupCtx);
@@ -372,11 +379,7 @@ int calparser_storeAttendeeProperty(array_t** ppAttendees, const CALPARSER_TOKEN
         array_delete(made);  // the component's list owns the attendees now
     else
         caldb_FreeList(&made, CALDB_LIST_ATTENDEES);
-    if (rc != 0 && created && (*ppAttendees)->count == 0) {
-        array_delete(*ppAttendees);
-        *ppAttendees = nullptr;
-    }
-    return rc;
+    return rc;  // a list made here stays, empty when nothing was added
 }
 
 int calparser_storeOrganizerProperty(CALDB_ORGANIZER** ppOrganizer, const CALPARSER_TOKEN* pToken)

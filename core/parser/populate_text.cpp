@@ -85,48 +85,27 @@ int calparser_storeEmailProperty(char** ppField, const char* text)
 
 int calparser_addCalAddressListToList(array_t** ppArray, const char* text)
 {
-    if (!ppArray || !text)
+    if (!ppArray)
         return 1;
-    int rc = 0;
-    char* work = nullptr;
-    char** items = nullptr;
-    int count = 0;
-    bool created = false;
-
-    if (!*ppArray) {
-        if (!(*ppArray = array_new()))
-            return 3;
-        created = true;
-    }
-    if (!(work = PL_strdup(text))) {
-        rc = 3;
-        goto done;
-    }
+    if (!*ppArray && !(*ppArray = array_new()))
+        return 3;
+    char* work = PL_strdup(text ? text : "");
+    if (!work)
+        return 3;
     for (char* p = work; *p; p++)
         if (*p == '"')
             *p = ' ';
-    if (cal_parseutil_get_comma_list(work, &items, &count) != 0) {
-        rc = 3;
-        goto done;
-    }
-    for (int i = 0; i < count; i++) {
+    char** items = nullptr;
+    int count = 0;
+    int rc = cal_parseutil_get_comma_list(work, &items, &count) == 0 ? 0 : 3;
+    for (int i = 0; i < count && rc == 0; i++) {
         // A blank item (quotes only, say) is as empty as an empty one.
         const char* address = str_trim(items[i]);
-        if (address[0] == '\0')
-            continue;
-        if (calparser_addStringToPropertyArray(ppArray, address) != 0) {
+        if (address[0] != '\0' && calparser_addStringToPropertyArray(ppArray, address) != 0)
             rc = 3;
-            goto done;
-        }
     }
-
-done:
     cal_parseutil_free_char_list(&items, count);
     PL_strfree(work);
-    if (created && (*ppArray)->count == 0) {  // nothing stored: the field stays NULL
-        array_delete(*ppArray);
-        *ppArray = nullptr;
-    }
     return rc;
 }
 

@@ -63,9 +63,12 @@ char* calfile_ResolveLocalPath(const char* path)
 }
 
 int jtessar_open(const char* path, int flags, int mode) {
-    if (!path) return -1;
-    char* local = calfile_ResolveLocalPath(path);
-    int fd = open(local ? local : path, flags, static_cast<mode_t>(mode));
+    char* local = PL_strdup(path);
+    if (!path || !local) {
+        PL_strfree(local);
+        return -1;
+    }
+    int fd = open(calfile_ToLocalPath(local), flags, static_cast<mode_t>(mode));
     PL_strfree(local);
     return fd;
 }

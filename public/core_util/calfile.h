@@ -11,8 +11,9 @@ extern "C" {
 /* Rewrites `path` in place to the local form: every backslash becomes "/".
  * The text never grows, so any writable NUL-terminated text will do (callers
  * pass exact heap copies such as one of "data\timezones.ics"). A relative
- * path stays relative: open it through calfile_ResolveLocalPath to find it
- * from any working directory. Returns `path` (NULL stays NULL). */
+ * path stays relative to the working directory; calfile_ResolveLocalPath
+ * finds the library's own data files from any working directory. Returns
+ * `path` (NULL stays NULL). */
 CALPARSER_API
 char* calfile_ToLocalPath(char* path);
 
@@ -26,9 +27,10 @@ char* calfile_ToLocalPath(char* path);
 CALPARSER_API
 char* calfile_ResolveLocalPath(const char* path);
 
-/* open(2) on the local form of a data-file path (backslashes become "/", a
- * relative path is found under the data root, see calfile_ResolveLocalPath).
- * Returns the descriptor, or -1 (also for a NULL path). */
+/* open(2) on the local form of `path` (backslashes become "/"); a relative
+ * path is opened relative to the working directory, as open(2) does.
+ * Returns the descriptor, or -1 (also for a NULL path or when memory runs
+ * out). */
 CALPARSER_API
 int jtessar_open(const char* path, int flags, int mode);
 /* close(2); returns its result. */

@@ -309,12 +309,20 @@ int most_days_per_period(const struct icalrecurrencetype& rule) {
     }
 }
 
+/* Whether the rule counts in a calendar scale other than the Gregorian one
+ * (RSCALE), whose months the iterator knows and the proofs below do not. */
+bool in_other_calendar_scale(const struct icalrecurrencetype& rule) {
+    return rule.rscale && strcmp(rule.rscale, "GREGORIAN") != 0;
+}
+
 /* Cheap proofs that a rule of DAILY or coarser frequency has no occurrence at
  * all, for the shapes the iterator would otherwise search for a long time:
  * month days that no reachable month has, ordinals no month or year has,
- * and set positions beyond any set the rule can build. */
+ * and set positions beyond any set the rule can build. They count Gregorian
+ * months, so a rule in another calendar scale is left to the iterator (and
+ * the budget). */
 bool rule_never_matches(const struct icalrecurrencetype& rule, long long startWall) {
-    if (is_finer_than_daily(rule.freq))
+    if (is_finer_than_daily(rule.freq) || in_other_calendar_scale(rule))
         return false;
     struct tm start;
     const time_t wall = (time_t)startWall;

@@ -19,9 +19,9 @@
  *   (the earliest ones), each a time of at least 1 within the signed 32-bit range.
  * - The work is capped (a budget of rule steps per call; past it the dates
  *   found so far are returned), and rules that can be shown to yield nothing
- *   (month days no reachable month has, weekday ordinals beyond 5 in a month
- *   or 53 in a year, set positions beyond any set, BYHOUR/BYMINUTE/BYSECOND
- *   that INTERVAL never reaches) end at once. Rules finer than daily (HOURLY,
+ *   (BYHOUR/BYMINUTE/BYSECOND that INTERVAL never reaches; in the Gregorian
+ *   scale also month days no reachable month has, weekday ordinals beyond 5
+ *   in a month or 53 in a year, set positions beyond any set) end at once. Rules finer than daily (HOURLY,
  *   MINUTELY, SECONDLY) restricted by BYMONTH, BYWEEKNO, BYYEARDAY, BYMONTHDAY
  *   or BYSETPOS, or by BYDAY when SECONDLY or with an ordinal, could step
  *   through years between two matches and are refused.

@@ -6,6 +6,7 @@
 #define TESTS_SUPPORT_SLAPD_SERVER_H
 
 #include <arpa/inet.h>
+#include <errno.h>
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <signal.h>
@@ -107,8 +108,17 @@ public:
         pid_ = -1;
     }
 
-    /* Freezes and thaws slapd: connections are accepted, nothing answered. */
-    void pause() { kill(pid_, SIGSTOP); }
+    /* Freezes and thaws slapd: connections are accepted, nothing answered.
+     * The freeze waits until slapd has stopped: a SIGSTOP only takes hold
+     * when slapd is next scheduled, and on a busy machine it could answer
+     * one more search before that. */
+    void pause()
+    {
+        kill(pid_, SIGSTOP);
+        int status = 0;
+        while (waitpid(pid_, &status, WUNTRACED) == -1 && errno == EINTR) {
+        }
+    }
     void resume() { kill(pid_, SIGCONT); }
 
     std::string uri() const { return "ldap://127.0.0.1:" + std::to_string(port_) + "/"; }

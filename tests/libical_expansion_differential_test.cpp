@@ -1,0 +1,393 @@
+// Every recurring series of the corpus (a VEVENT or VTODO with RRULE or
+// RDATE and without RECURRENCE-ID), expanded by a parse of this library and
+// by libical's icalcomponent_foreach_recurrence: the first 60 instance
+// starts in UTC, inside 1970-01-01 .. 2038-01-19 (the times a record holds),
+// must agree. A series that disagrees passes only when the table below names
+// it with the rule that explains it; a series named there that agrees fails
+// too, so the table stays true. Series neither library expands (no start
+// either can read) are not counted.
+#include <gtest/gtest.h>
+
+#include <ctype.h>
+#include <limits.h>
+#include <stdio.h>
+#include <string.h>
+
+#include <algorithm>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+#include <libical/ical.h>
+
+#include "core/parser/calparser.h"
+#include "public/util/config.h"
+#include "tests/support/corpus_files.h"
+#include "tests/support/log_capture.h"
+#include "tests/support/zone_builders.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+using Starts = std::vector<time_t>;
+
+// "calstore.recurrence.bound" left at its default.
+constexpr size_t kBound = 60;
+constexpr time_t kLastTime = INT_MAX;
+// Each block gets this UID plus its number, so the instances of every
+// series can be told apart (UIDs repeat, or are missing, in the corpus).
+constexpr char kMarker[] = "x-series-";
+
+// ---- the rules --------------------------------------------------------------
+
+constexpr char kAfterEndOfCalendar[] =
+    "after the first END:VCALENDAR: the parse reads one calendar";
+constexpr char kAfterNul[] = "after a NUL byte: libical's string parser stops there";
+constexpr char kRdatePeriod[] = "RDATE PERIOD: libical's expansion skips periods";
+constexpr char kRdateZoneAsUtc[] =
+    "RDATE;TZID: libical's expansion reads the time as UTC, here in the series zone";
+constexpr char kRdateZoneNotKept[] =
+    "RDATE;TZID other than DTSTART's: the record keeps no TZID for RDATE, read in the series zone";
+constexpr char kStartOffRule[] =
+    "DTSTART its RRULE does not produce: the first instance here, libical drops it";
+constexpr char kDefaultZone[] =
+    "series zone is the caller's default zone (calstore.recurrence.series_zone_from_dtstart = 0)";
+
+struct Listed {
+    const char* file;  // under the corpus folder
+    const char* id;    // the series' UID, or "#n": its block number in the file
+    const char* rule;
+};
+
+const std::vector<Listed> kListed = {
+    {"libical/crash.ics", "19970901T130000Z-123403@host.com", kAfterNul},
+    {"icaljs/samples__recur_instances.ics", "623c13c0-6c2b-45d6-a12b-c33ad61c4868",
+     kRdateZoneAsUtc},
+    {"icaljs/samples__recur_instances_finite.ics", "623c13c0-6c2b-45d6-a12b-c33ad61c4868",
+     kRdateZoneAsUtc},
+    {"pyicalendar/calendars__issue_1426.ics", "77D80D14-906B-4257-963F-85B1E734DBB6", kRdatePeriod},
+    {"pyicalendar/calendars__period_with_timezone.ics", "1", kRdatePeriod},
+    {"pyicalendar/calendars__rfc_7265_appendix_example_2_ical.ics",
+     "00959BC664CA650E933C892C@example.com", kRdatePeriod},
+    {"pyicalendar/corpus__issue_156_RDATE_with_PERIOD.ics", "rdate_period", kRdatePeriod},
+    {"pyicalendar/corpus__issue_156_RDATE_with_PERIOD_list.ics", "rdate_period", kRdatePeriod},
+    {"pyicalendar/corpus__issue_464_invalid_rdate.ics", "rdate_period", kRdatePeriod},
+    {"pyicalendar/events__issue_156_RDATE_with_PERIOD.ics", "rdate_period", kRdatePeriod},
+    {"pyicalendar/events__issue_156_RDATE_with_PERIOD_list.ics", "rdate_period", kRdatePeriod},
+    {"pyicalendar/events__issue_464_invalid_rdate.ics", "rdate_period", kRdatePeriod},
+    // Europe/Berlin beside a New York DTSTART (and a PERIOD).
+    {"pyicalendar/calendars__issue_722_missing_timezones.ics", "#0", kRdateZoneNotKept},
+    {"pyicalendar/corpus__issue_157_removes_trailing_semicolon.ics", "#0", kStartOffRule},
+    {"pyicalendar/events__issue_157_removes_trailing_semicolon.ics", "#0", kStartOffRule},
+    // Series whose DTSTART names a zone with daylight time, some of them
+    // under another rule as well.
+    {"icaljs/samples__recur_instances.ics", "623c13c0-6c2b-45d6-a12b-c33ad61c4868", kDefaultZone},
+    {"icaljs/samples__recur_instances_finite.ics", "623c13c0-6c2b-45d6-a12b-c33ad61c4868",
+     kDefaultZone},
+    {"pyicalendar/calendars__issue_722_missing_timezones.ics", "#0", kDefaultZone},
+    {"pyicalendar/calendars__period_with_timezone.ics", "1", kDefaultZone},
+    {"icaljs/samples__parserv2.ics", "44c10eaa-db0b-4223-8653-cf2b63f26326", kDefaultZone},
+    {"pyicalendar/calendars__issue_466_convert_tzid_with_slash.ics",
+     "0cab49a0-1167-40f0-bfed-ecb4d117047d", kDefaultZone},
+    {"pyicalendar/calendars__issue_466_respect_unique_timezone.ics",
+     "0cab49a0-1167-40f0-bfed-ecb4d117047d", kDefaultZone},
+    {"pyicalendar/calendars__x_location.ics", "BFE33ADD-5553-48B5-B5A5-F9DA5CA4C393", kDefaultZone},
+    {"pyicalendar/corpus__event_with_recurrence_exdates_on_different_lines.ics", "#0",
+     kDefaultZone},
+    {"pyicalendar/events__event_with_recurrence_exdates_on_different_lines.ics", "#0",
+     kDefaultZone},
+    {"pyicalendar/corpus__issue_112_missing_tzinfo_on_exdate.ics",
+     "ak30b02u7858q1oo6ji9dm4mgg@google.com", kDefaultZone},
+    {"pyicalendar/events__issue_112_missing_tzinfo_on_exdate.ics",
+     "ak30b02u7858q1oo6ji9dm4mgg@google.com", kDefaultZone},
+};
+
+// ---- the corpus, with every series marked -------------------------------------
+
+struct Series {
+    std::string id;
+    bool afterEndOfCalendar = false;
+    Starts theirs;
+};
+
+struct File {
+    std::string name;
+    std::string text;             // with the marker UIDs
+    std::map<size_t, Series> series;  // by block number
+};
+
+std::string upper(std::string text) {
+    for (char& c : text) c = (char)toupper((unsigned char)c);
+    return text;
+}
+
+// One content line: its text as written (folds and line end included) and
+// unfolded without the line end.
+struct ContentLine {
+    std::string raw;
+    std::string unfolded;
+};
+
+ContentLine next_content_line(const std::string& text, size_t* pAt) {
+    ContentLine line;
+    do {
+        const size_t next = std::min(text.find('\n', *pAt), text.size() - 1) + 1;
+        std::string piece = text.substr(*pAt, next - *pAt);
+        *pAt = next;
+        line.raw += piece;
+        if (!line.unfolded.empty()) piece.erase(0, 1);  // the fold's blank
+        while (!piece.empty() && (piece.back() == '\n' || piece.back() == '\r')) piece.pop_back();
+        line.unfolded += piece;
+    } while (*pAt < text.size() && (text[*pAt] == ' ' || text[*pAt] == '\t'));
+    return line;
+}
+
+bool names(const std::string& upperLine, const std::string& property) {
+    return upperLine.compare(0, property.size(), property) == 0 &&
+           (upperLine[property.size()] == ':' || upperLine[property.size()] == ';');
+}
+
+// A VEVENT or VTODO block as the text shows it.
+struct Block {
+    std::string uid;
+    bool recurring = false;
+    bool instance = false;
+    bool afterEndOfCalendar = false;
+};
+
+// The text with the UID lines of every block (not of its alarms) replaced
+// by the marker UID.
+std::string mark_blocks(const std::string& text, std::vector<Block>* blocks) {
+    std::string out;
+    std::string blockEnd;  // "END:VEVENT" while inside a block
+    int depth = 0;         // of components nested in the block (alarms)
+    bool seenEnd = false;
+    for (size_t at = 0; at < text.size();) {
+        const ContentLine line = next_content_line(text, &at);
+        const std::string u = upper(line.unfolded);
+        if (blockEnd.empty() && (u == "BEGIN:VEVENT" || u == "BEGIN:VTODO")) {
+            blockEnd = "END:" + u.substr(6);
+            blocks->push_back(Block{"", false, false, seenEnd});
+            out += line.raw + (line.raw.back() == '\n' ? "" : "\r\n") + "UID:" + kMarker +
+                   std::to_string(blocks->size() - 1) + "\r\n";
+            continue;
+        }
+        seenEnd = seenEnd || u == "END:VCALENDAR";
+        if (!blockEnd.empty()) {
+            Block& block = blocks->back();
+            depth += names(u, "BEGIN") - names(u, "END");
+            if (depth == 0 && names(u, "UID")) {
+                block.uid = line.unfolded.substr(line.unfolded.find(':') + 1);
+                continue;
+            }
+            block.recurring = block.recurring || names(u, "RRULE") || names(u, "RDATE");
+            block.instance = block.instance || names(u, "RECURRENCE-ID");
+            if (u == blockEnd && depth < 0) {
+                blockEnd.clear();
+                depth = 0;
+            }
+        }
+        out += line.raw;
+    }
+    return out;
+}
+
+// The block number a marker UID carries, or -1.
+long marked_block(const char* uid) {
+    if (!uid || strncmp(uid, kMarker, strlen(kMarker)) != 0) return -1;
+    return strtol(uid + strlen(kMarker), nullptr, 10);
+}
+
+// ---- libical's expansion ------------------------------------------------------
+
+void add_start(icalcomponent*, struct icaltime_span* span, void* starts) {
+    static_cast<Starts*>(starts)->push_back(span->start);
+}
+
+// The first kBound distinct starts in [1, until], ascending.
+Starts first_starts(Starts starts, time_t until) {
+    std::sort(starts.begin(), starts.end());
+    starts.erase(std::unique(starts.begin(), starts.end()), starts.end());
+    starts.erase(std::remove_if(starts.begin(), starts.end(),
+                                [until](time_t t) { return t < 1 || t > until; }),
+                 starts.end());
+    if (starts.size() > kBound) starts.resize(kBound);
+    return starts;
+}
+
+// libical's instances from 1970 on. The window's end grows from DTSTART
+// until it holds kBound instances or reaches 2038: libical walks a rule to
+// the window's end, and most series need a year or two, not 68.
+Starts libical_starts(icalcomponent* comp) {
+    const icaltimezone* utc = icaltimezone_get_utc_timezone();
+    const icaltimetype dtstart = icalcomponent_get_dtstart(comp);
+    if (icaltime_is_null_time(dtstart)) return {};
+    const long long start = std::max<long long>(
+        0, icaltime_as_timet_with_zone(dtstart, dtstart.zone ? dtstart.zone : utc));
+    Starts found;
+    for (long long span = 64LL * 86400;; span *= 2) {
+        const time_t until = (time_t)std::min<long long>(start + span, kLastTime);
+        Starts starts;
+        icalcomponent_foreach_recurrence(comp, icaltime_from_timet_with_zone(1, 0, utc),
+                                         icaltime_from_timet_with_zone(until, 0, utc), add_start,
+                                         &starts);
+        found = first_starts(starts, until);
+        if (found.size() >= kBound || until == kLastTime) return found;
+    }
+}
+
+void expand_with_libical(icalcomponent* comp, File* file) {
+    const icalcomponent_kind kind = icalcomponent_isa(comp);
+    if (kind == ICAL_VEVENT_COMPONENT || kind == ICAL_VTODO_COMPONENT) {
+        auto series = file->series.find(marked_block(icalcomponent_get_uid(comp)));
+        if (series != file->series.end()) series->second.theirs = libical_starts(comp);
+        return;
+    }
+    if (kind != ICAL_XROOT_COMPONENT && kind != ICAL_VCALENDAR_COMPONENT) return;
+    for (icalcompiter it = icalcomponent_begin_component(comp, ICAL_ANY_COMPONENT);
+         icalcompiter_deref(&it); icalcompiter_next(&it))
+        expand_with_libical(icalcompiter_deref(&it), file);
+}
+
+// The corpus files that hold a series, each series expanded by libical.
+std::vector<File> read_corpus() {
+    std::vector<File> files;
+    const fs::path root = corpus_files::corpus_dir();
+    for (const fs::path& path : corpus_files::files_under(root)) {
+        File file;
+        std::vector<Block> blocks;
+        file.name = fs::relative(path, root).string();
+        file.text = mark_blocks(corpus_files::read_file(path), &blocks);
+        std::multiset<std::string> uids;
+        for (const Block& b : blocks)
+            if (b.recurring && !b.instance) uids.insert(b.uid);
+        for (size_t i = 0; i < blocks.size(); i++) {
+            if (!blocks[i].recurring || blocks[i].instance) continue;
+            Series& s = file.series[i];
+            s.id = !blocks[i].uid.empty() && uids.count(blocks[i].uid) == 1
+                       ? blocks[i].uid : "#" + std::to_string(i);
+            s.afterEndOfCalendar = blocks[i].afterEndOfCalendar;
+        }
+        if (file.series.empty()) continue;
+        if (icalcomponent* parsed = icalparser_parse_string(file.text.c_str())) {
+            expand_with_libical(parsed, &file);
+            icalcomponent_free(parsed);
+        }
+        files.push_back(std::move(file));
+    }
+    return files;
+}
+
+// ---- this library's expansion -------------------------------------------------
+
+// The instance starts of every marked series, ascending (duplicates kept).
+std::map<long, Starts> our_starts(const std::string& text) {
+    LogCapture quiet;  // the corpus is full of lines the parse reports
+    protstream* stream = prot_readmap(text.data(), (unsigned)text.size());
+    array_t* result = nullptr;
+    unsigned state = 0;
+    char tzid[] = "Africa/Casablanca";
+    calparser_prot_to_dbstruct(stream, &result, CALPARSER_FORMAT_ICAL, 0, nullptr, tzid, nullptr,
+                               &state, nullptr);
+    prot_free(stream);
+    std::map<long, Starts> starts;
+    for (unsigned slot : {CALPARSER_SLOT_EVENTS, CALPARSER_SLOT_TODOS}) {
+        const array_t* list = result && result->count > slot
+                                  ? static_cast<const array_t*>(result->data[slot]) : nullptr;
+        for (unsigned i = 0; list && i < list->count; i++) {
+            const auto* record = static_cast<const CALDB_COMPONENT*>(
+                static_cast<const CAL_VCOMPONENT*>(list->data[i])->pComponent);
+            if (record->tDtStart > 0)
+                starts[marked_block(record->pUid)].push_back(record->tDtStart);
+        }
+    }
+    calparser_FreeComponentArrayAndDestroy(&result);
+    for (auto& series : starts) std::sort(series.second.begin(), series.second.end());
+    return starts;
+}
+
+// ---- the comparison -----------------------------------------------------------
+
+std::string utc_texts(const Starts& starts) {
+    std::string text;
+    for (size_t i = 0; i < starts.size() && i < 6; i++)
+        text += " " + zone_test::wall_text(starts[i]) + "Z";
+    return text + (starts.size() > 6 ? " ... (" + std::to_string(starts.size()) + ")" : "");
+}
+
+// The rule the table gives the series, "" when none; its entries are marked
+// used. With the key at 0 an entry under kDefaultZone comes first, and
+// without it such an entry does not count.
+std::string listed_rule(const std::string& file, const Series& s, bool defaultZone,
+                        std::set<const Listed*>* used) {
+    if (s.afterEndOfCalendar) return kAfterEndOfCalendar;
+    const char* rule = nullptr;
+    for (const Listed& entry : kListed) {
+        if (file != entry.file || s.id != entry.id) continue;
+        used->insert(&entry);
+        const bool first = entry.rule == kDefaultZone ? defaultZone : rule == nullptr;
+        if (first) rule = entry.rule;
+    }
+    return rule ? rule : "";
+}
+
+class LibicalExpansion : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        setenv("CALPARSER_ROOT", CALPARSER_SOURCE_ROOT, 1);
+        ASSERT_EQ(0, parser_init());
+        corpus_ = new std::vector<File>(read_corpus());
+    }
+    static void TearDownTestSuite() {
+        delete corpus_;
+        corpus_ = nullptr;
+        config_set_string(config_getdefaultcache(), CALPARSER_SERIES_ZONE_KEY, nullptr);
+        parser_uninit();
+    }
+
+    // Compares every series with the key at `seriesZoneKey` and prints the
+    // count that agrees and the count of each rule.
+    static void compare_all(const char* seriesZoneKey) {
+        config_set_string(config_getdefaultcache(), CALPARSER_SERIES_ZONE_KEY, seriesZoneKey);
+        const bool defaultZone = strcmp(seriesZoneKey, "0") == 0;
+        std::set<const Listed*> used;
+        std::map<std::string, int> byRule;
+        int agreed = 0;
+        for (const File& file : *corpus_) {
+            std::map<long, Starts> ours = our_starts(file.text);
+            for (const auto& [block, s] : file.series) {
+                const Starts& mine = ours[(long)block];
+                if (mine.empty() && s.theirs.empty()) continue;  // neither expands it
+                const std::string rule = listed_rule(file.name, s, defaultZone, &used);
+                const bool agrees = mine == s.theirs;
+                agreed += agrees;
+                if (!rule.empty()) byRule[rule]++;
+                if (agrees && !rule.empty())
+                    ADD_FAILURE() << file.name << " " << s.id << " agrees, yet is listed: " << rule;
+                if (!agrees && rule.empty())
+                    ADD_FAILURE() << file.name << " " << s.id << ": libical"
+                                  << utc_texts(s.theirs) << ", ours" << utc_texts(mine);
+            }
+        }
+        for (const Listed& entry : kListed)
+            if (!used.count(&entry))
+                ADD_FAILURE() << "listed, but no such series: " << entry.file << " " << entry.id;
+        printf("series zone key %s: %d agree\n", seriesZoneKey, agreed);
+        for (const auto& rule : byRule) printf("  %3d  %s\n", rule.second, rule.first.c_str());
+    }
+
+    static std::vector<File>* corpus_;
+};
+
+std::vector<File>* LibicalExpansion::corpus_ = nullptr;
+
+}  // namespace
+
+// calparse's setting: a series keeps the wall-clock time of its DTSTART.
+TEST_F(LibicalExpansion, SeriesInTheZoneOfTheirStart) { compare_all("1"); }
+
+// The library's default: a series without X-KVAL-DTSTART-TZID is expanded in
+// the caller's default zone.
+TEST_F(LibicalExpansion, SeriesInTheDefaultZone) { compare_all("0"); }
