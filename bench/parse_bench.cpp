@@ -2,36 +2,15 @@
 // output: zones, folded descriptions, attendees, alarms, recurring series).
 #include <benchmark/benchmark.h>
 
-#include <stdio.h>
-
 #include <string>
 
+#include "bench/bench_support.h"
 #include "core/parser/calparser.h"
 
 namespace {
 
-// The generator's calendar of `events` events, read once per size.
-const std::string& calendar_of(int events) {
-    static std::string cached[2];
-    static int cachedEvents[2] = {0, 0};
-    int slot = events > 1000 ? 1 : 0;
-    if (cachedEvents[slot] != events) {
-        std::string command = std::string("python3 ") + CALPARSER_GEN_CALENDAR + " " +
-                              std::to_string(events);
-        cached[slot].clear();
-        if (FILE* pipe = popen(command.c_str(), "r")) {
-            char buf[65536];
-            size_t n;
-            while ((n = fread(buf, 1, sizeof buf, pipe)) > 0) cached[slot].append(buf, n);
-            pclose(pipe);
-        }
-        cachedEvents[slot] = events;
-    }
-    return cached[slot];
-}
-
 void BM_LexCalendar(benchmark::State& state) {
-    const std::string& text = calendar_of((int)state.range(0));
+    const std::string& text = calparser_bench::generated_calendar((int)state.range(0));
     if (text.empty()) {
         state.SkipWithError("the calendar generator gave no input");
         return;
@@ -48,7 +27,7 @@ void BM_LexCalendar(benchmark::State& state) {
 }
 
 void BM_ParseCalendar(benchmark::State& state) {
-    const std::string& text = calendar_of((int)state.range(0));
+    const std::string& text = calparser_bench::generated_calendar((int)state.range(0));
     if (text.empty()) {
         state.SkipWithError("the calendar generator gave no input");
         return;
@@ -71,10 +50,4 @@ BENCHMARK(BM_ParseCalendar)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond
 
 }  // namespace
 
-int main(int argc, char** argv) {
-    if (parser_init() != 0) return 1;
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    parser_uninit();
-    return 0;
-}
+int main(int argc, char** argv) { return calparser_bench::run_benchmarks(argc, argv); }

@@ -6,31 +6,20 @@
 #include <benchmark/benchmark.h>
 
 #include <fcntl.h>
-#include <stdio.h>
 #include <unistd.h>
 
 #include <string>
 
+#include "bench/bench_support.h"
 #include "core/parser/calparser.h"
 
 namespace {
 
 constexpr int kEvents = 20000;
 
-// The generator's calendar of kEvents events without recurrence, read once.
+// The generator's calendar of kEvents events without recurrence.
 const std::string& benchmark_calendar() {
-    static std::string text;
-    if (text.empty()) {
-        std::string command = std::string("python3 ") + CALPARSER_GEN_CALENDAR + " " +
-                              std::to_string(kEvents) + " --no-recur";
-        if (FILE* pipe = popen(command.c_str(), "r")) {
-            char buf[65536];
-            size_t n;
-            while ((n = fread(buf, 1, sizeof buf, pipe)) > 0) text.append(buf, n);
-            pclose(pipe);
-        }
-    }
-    return text;
+    return calparser_bench::generated_calendar(kEvents, "--no-recur");
 }
 
 array_t* parse(const std::string& text) {
@@ -81,10 +70,4 @@ BENCHMARK(BM_WriteBenchmarkCalendar)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
-int main(int argc, char** argv) {
-    if (parser_init() != 0) return 1;
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    parser_uninit();
-    return 0;
-}
+int main(int argc, char** argv) { return calparser_bench::run_benchmarks(argc, argv); }

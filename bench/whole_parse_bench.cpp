@@ -23,7 +23,6 @@
 #include <atomic>
 #include <chrono>
 #include <fstream>
-#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -31,6 +30,7 @@
 #include <libical/ical.h>
 #include <time.h>
 
+#include "bench/bench_support.h"
 #include "core/parser/calparser.h"
 
 extern char** environ;
@@ -45,13 +45,6 @@ struct Options {
     bool child = false;    // this process is the measuring child
     bool libical = false;  // the child measures libical instead
 };
-
-std::string read_file(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream all;
-    all << in.rdbuf();
-    return all.str();
-}
 
 // One whole parse of `text`, its records freed. Returns the parse's status.
 int parse_once(const std::string& text, const std::string& charset) {
@@ -98,7 +91,7 @@ double seconds(clockid_t clock) {
 // thread: the main thread itself); the best wall and CPU times of `repeat`
 // rounds are printed as "best WALL CPU".
 int measure_in_child(const Options& opt) {
-    std::string text = read_file(opt.file);
+    std::string text = calparser_bench::read_file(opt.file);
     if (text.empty() || parser_init() != 0) return 1;
     double bestWall = 1e9, bestCpu = 1e9;
     std::atomic<int> failures{0};

@@ -33,6 +33,7 @@
 #include "core/parser/calparser.h"
 #include "tests/support/print_capture.h"
 #include "tests/support/corpus_files.h"
+#include "tests/support/parsed_text.h"
 #include "tests/support/record_compare.h"
 
 namespace fs = std::filesystem;
@@ -40,7 +41,7 @@ namespace fs = std::filesystem;
 namespace {
 
 // The series zone of the expansion: the server's default zone, where dates are read.
-char* const kSeriesZone = nullptr;
+const char* const kSeriesZone = nullptr;
 
 struct Input {
     fs::path path;
@@ -60,19 +61,6 @@ std::vector<Input> inputs() {
     return all;
 }
 
-struct Parse {
-    int status = -1;
-    array_t* result = nullptr;
-    ~Parse() { calparser_FreeComponentArrayAndDestroy(&result); }
-};
-
-void parse(const std::string& text, int format, const char* charset, Parse* out) {
-    protstream* s = prot_readmap(text.data(), (unsigned)text.size());
-    out->status = calparser_prot_to_dbstruct(s, &out->result, format, 0, charset, kSeriesZone,
-                                             nullptr, nullptr, nullptr);
-    prot_free(s);
-}
-
 std::string write(array_t* result) {
     return written_by([&](protstream* s) { EXPECT_EQ(0, calparser_write_ical(s, result, 0)); });
 }
@@ -89,12 +77,10 @@ TEST_F(SerializeRoundTrip, EveryInputThatParsesComesBackFieldByFieldAndAsTheSame
     int roundTrips = 0;
     for (const Input& in : files) {
         SCOPED_TRACE(in.path.string());
-        Parse first;
-        parse(corpus_files::read_file(in.path), in.format, in.charset, &first);
+        ParsedText first(corpus_files::read_file(in.path), kSeriesZone, in.format, in.charset);
         if (first.status != 0) continue;
         const std::string text = write(first.result);
-        Parse second;
-        parse(text, CALPARSER_FORMAT_ICAL, nullptr, &second);
+        ParsedText second(text, kSeriesZone);
         ASSERT_EQ(0, second.status) << text;
         std::vector<std::string> diffs =
             record_compare::compare_results(first.result, second.result, true);
@@ -112,21 +98,15 @@ TEST_F(SerializeRoundTrip, EveryInputThatParsesComesBackFieldByFieldAndAsTheSame
 // UTC midnight. They are written as their dates, which read back as the
 // default zone's (UTC) midnights.
 TEST_F(SerializeRoundTrip, AllDayInstancesOfAnotherSeriesZoneComeBackAtDefaultMidnights) {
-    char newYork[] = "America/New_York";
     const std::string input =
         "BEGIN:VCALENDAR\r\nBEGIN:VEVENT\r\nUID:days\r\nDTSTART;VALUE=DATE:20080308\r\n"
         "RRULE:FREQ=DAILY;COUNT=3\r\nEND:VEVENT\r\nEND:VCALENDAR\r\n";
-    Parse first;
-    protstream* s = prot_readmap(input.data(), (unsigned)input.size());
-    first.status = calparser_prot_to_dbstruct(s, &first.result, CALPARSER_FORMAT_ICAL, 0, nullptr,
-                                              newYork, nullptr, nullptr, nullptr);
-    prot_free(s);
+    ParsedText first(input, "America/New_York");
     ASSERT_EQ(0, first.status);
     const std::string text = write(first.result);
     for (const char* date : {"20080310", "20080309", "20080308"})
         EXPECT_NE(std::string::npos, text.find(std::string("DTSTART;VALUE=DATE:") + date + "\r\n"));
-    Parse second;
-    parse(text, CALPARSER_FORMAT_ICAL, nullptr, &second);
+    ParsedText second(text, kSeriesZone);
     ASSERT_EQ(0, second.status);
     const array_t* before = (const array_t*)first.result->data[CALPARSER_SLOT_EVENTS];
     const array_t* again = (const array_t*)second.result->data[CALPARSER_SLOT_EVENTS];

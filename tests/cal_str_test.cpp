@@ -162,6 +162,13 @@ TEST(ValueLookup, AttendeeCodes) {
     };
     for (const auto& c : partstats)
         EXPECT_EQ(c.second, calparser_getPartStatType(c.first)) << c.first;
+    // And back: the writers name codes 1 to 6 and 8; the others have no text.
+    const std::pair<int, const char*> names[] = {
+        {1, "NEEDS-ACTION"}, {4, "TENTATIVE"}, {6, "COMPLETED"}, {8, "IN-PROCESS"},
+        {0, nullptr},        {7, nullptr},     {9, nullptr},
+    };
+    for (const auto& c : names)
+        EXPECT_STREQ(c.second, calparser_getPartStatName(c.first)) << c.first;
     EXPECT_EQ(1, calparser_getRSVPType("TRUE"));
     EXPECT_EQ(2, calparser_getSentStatusType("SENT-SUCCEEDED"));
 }

@@ -175,6 +175,49 @@ TEST_F(CalparseGolden, SummaryListsInstancesEarliestFirst) {
               run.out);
 }
 
+// The XML writer frames replies, so --output xml gives each event's and
+// to-do's identity only; read back as XML, the identities are the same.
+TEST_F(CalparseGolden, XmlOutputIsTheReplyFrameOfTheIdentities) {
+    ToolRun todos = run_calparse("--output xml examples/todos.ics");
+    EXPECT_EQ(0, todos.status);
+    EXPECT_EQ("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<iCalendar>\n"
+              "<iCal version=\"2.0\" prodid=\"-//Velmora/Calendar Hosting Server//EN\">\n"
+              "<TODO>\n<UID>tax-return-2026@example.com</UID>\n</TODO>\n"
+              "<TODO>\n<UID>bike-repair-2026@example.com</UID>\n</TODO>\n"
+              "<TODO>\n<UID>plants-2026@example.com</UID>\n</TODO>\n"
+              "</iCal>\n</iCalendar>\n",
+              todos.out);
+
+    // Kind, UID and recurrence id of every component of calparse's JSON.
+    auto identities = [](const std::string& json) {
+        nlohmann::json doc = nlohmann::json::parse(json);
+        std::vector<std::string> out;
+        for (const char* kind : {"events", "todos"})
+            for (const nlohmann::json& c : doc[kind])
+                out.push_back(std::string(kind) + " " + c.value("uid", "") + " " +
+                              c.value("/recurrenceId/utc"_json_pointer, ""));
+        return out;
+    };
+    const fs::path written = fs::temp_directory_path() / ("calparse_xml_" +
+                                                         std::to_string(getpid()) + ".xml");
+    // Four instances of a series and a to-do; all-day events.
+    const std::pair<const char*, size_t> examples[] = {{"examples/meeting.ics", 5},
+                                                       {"examples/holidays.ics", 2}};
+    for (const auto& [example, count] : examples) {
+        SCOPED_TRACE(example);
+        ToolRun xml = run_calparse(std::string("--output xml ") + example);
+        ASSERT_EQ(0, xml.status);
+        std::ofstream(written, std::ios::binary) << xml.out;
+        ToolRun back = run_calparse("--format xml --output json '" + written.string() + "'");
+        ASSERT_EQ(0, back.status);
+        std::vector<std::string> original =
+            identities(run_calparse(std::string("--output json ") + example).out);
+        EXPECT_EQ(count, original.size());
+        EXPECT_EQ(original, identities(back.out));
+    }
+    fs::remove(written);
+}
+
 TEST_F(CalparseGolden, FailuresNameTheFileAndExitNonZero) {
     ToolRun missing = run_calparse("no-such-file.ics", true);
     EXPECT_EQ(3, missing.status);

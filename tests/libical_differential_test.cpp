@@ -24,6 +24,7 @@
 
 #include "core/parser/calparser.h"
 #include "public/util/config.h"
+#include "tests/support/parsed_text.h"
 
 namespace fs = std::filesystem;
 
@@ -176,26 +177,16 @@ struct OurEvent {
 };
 
 std::multimap<std::string, OurEvent> our_events(const std::string& text) {
-    protstream* stream = prot_readmap(text.data(), (unsigned)text.size());
-    array_t* result = nullptr;
-    unsigned state = 0;
-    char tzid[] = "Africa/Casablanca";
-    calparser_prot_to_dbstruct(stream, &result, CALPARSER_FORMAT_ICAL, 0, nullptr, tzid, nullptr,
-                               &state, nullptr);
-    prot_free(stream);
+    ParsedText parsed(text, "Africa/Casablanca");
     std::multimap<std::string, OurEvent> events;
-    const array_t* slot =
-        result && result->count > CALPARSER_SLOT_EVENTS
-            ? static_cast<const array_t*>(result->data[CALPARSER_SLOT_EVENTS])
-            : nullptr;
+    const array_t* slot = parsed.slot(CALPARSER_SLOT_EVENTS);
     for (unsigned i = 0; slot && i < slot->count; i++) {
         const auto* event =
-            static_cast<const CALDB_VEVENT*>(static_cast<CAL_VCOMPONENT*>(slot->data[i])->pComponent);
+            reinterpret_cast<const CALDB_VEVENT*>(parsed.component(CALPARSER_SLOT_EVENTS, i));
         events.emplace(event->pUid ? event->pUid : "",
                        OurEvent{event->tDtStart > 0 ? event->tDtStart : kNoTime,
                                 event->tDtEnd > 0 ? event->tDtEnd : kNoTime});
     }
-    calparser_FreeComponentArrayAndDestroy(&result);
     return events;
 }
 

@@ -25,6 +25,7 @@
 #include "public/util/config.h"
 #include "tests/support/corpus_files.h"
 #include "tests/support/log_capture.h"
+#include "tests/support/parsed_text.h"
 #include "tests/support/zone_builders.h"
 
 namespace fs = std::filesystem;
@@ -285,25 +286,16 @@ std::vector<File> read_corpus() {
 // The instance starts of every marked series, ascending (duplicates kept).
 std::map<long, Starts> our_starts(const std::string& text) {
     LogCapture quiet;  // the corpus is full of lines the parse reports
-    protstream* stream = prot_readmap(text.data(), (unsigned)text.size());
-    array_t* result = nullptr;
-    unsigned state = 0;
-    char tzid[] = "Africa/Casablanca";
-    calparser_prot_to_dbstruct(stream, &result, CALPARSER_FORMAT_ICAL, 0, nullptr, tzid, nullptr,
-                               &state, nullptr);
-    prot_free(stream);
+    ParsedText parsed(text, "Africa/Casablanca");
     std::map<long, Starts> starts;
     for (unsigned slot : {CALPARSER_SLOT_EVENTS, CALPARSER_SLOT_TODOS}) {
-        const array_t* list = result && result->count > slot
-                                  ? static_cast<const array_t*>(result->data[slot]) : nullptr;
+        const array_t* list = parsed.slot(slot);
         for (unsigned i = 0; list && i < list->count; i++) {
-            const auto* record = static_cast<const CALDB_COMPONENT*>(
-                static_cast<const CAL_VCOMPONENT*>(list->data[i])->pComponent);
+            const CALDB_COMPONENT* record = parsed.component(slot, i);
             if (record->tDtStart > 0)
                 starts[marked_block(record->pUid)].push_back(record->tDtStart);
         }
     }
-    calparser_FreeComponentArrayAndDestroy(&result);
     for (auto& series : starts) std::sort(series.second.begin(), series.second.end());
     return starts;
 }

@@ -23,6 +23,8 @@ constexpr int32_t kModified = kNewYear2003 + 3723; // 20030101T010203Z
 
 const std::string kHeader = "<V V=2.0 P=-//Velmora/Calendar Hosting Server//EN M=PUBLISH>\n";
 const std::string kTail = "</V>\n";
+// The middle of an all_day record's line, up to its GE value.
+const std::string kDayTail = "CR=20021231T235959Z L=20030101T010203Z SE=0 GE=";
 
 struct FreeRecord {
     void operator()(void* record) const { caldb_FreeComponent(&record); }
@@ -54,9 +56,7 @@ Record* all_day(Record* r) {
 // Texts go out unescaped and missing ones empty; unset times are the epoch;
 // the date form needs the start flag, and the end follows only with its own
 // flag; GE is signed degrees with six decimals, down to the extreme values.
-// A to-do line is an event line (the same code) with T for E and its due
-// time under E.
-TEST(SxmlWriter, ComponentLinesByteForByte)
+TEST(SxmlWriter, EventLinesByteForByte)
 {
     Event full(named(caldb_NewEvent(), "uid-1", "Team, meeting"));
     full->tDtStart = kNoon;
@@ -75,6 +75,33 @@ TEST(SxmlWriter, ComponentLinesByteForByte)
     day->tDtEnd = kJan2;
     day->nGeoLat = -33123456;
     day->nGeoLon = 151000007;
+
+    std::string out = written_by([&](protstream* s) {
+        EXPECT_EQ(full.get(), calparser_event_to_sxml(full.get(), s, kStamp));
+        calparser_event_to_sxml(empty.get(), s, kStamp);
+        EXPECT_EQ(nullptr, calparser_event_to_sxml(nullptr, s, kStamp));
+        calparser_event_to_sxml(day.get(), s, kStamp);
+        day->bDtEndIsDate = 0;
+        day->nGeoLat = INT32_MIN;
+        day->nGeoLon = INT32_MAX;
+        calparser_event_to_sxml(day.get(), s, kStamp);
+    });
+    EXPECT_EQ("<E=I=uid-1 DM=20010909T014640Z S=Team, meeting DS=20030101T120000Z "
+              "DE=20030101T130000Z CR=20021231T235959Z L=20030101T010203Z SE=3 "
+              "GE=37.050000,-122.400000 D=Talk; plan U=http://x/?a=1&b=2 CL=PUBLIC N=Room \"4\">\n"
+              "<E=I= DM=20010909T014640Z S= DS=19700101T000000Z DE=19700101T000000Z "
+              "CR=19700101T000000Z L=19700101T000000Z SE=0 GE=0.000000,0.000000 D= U= CL= N=>\n"
+              "<E=I=d DM=20010909T014640Z S=s DS=\"20030101;V=D\" DE=\"20030102;V=D\" " +
+              kDayTail + "-33.123456,151.000007 D= U= CL= N=>\n"
+              "<E=I=d DM=20010909T014640Z S=s DS=\"20030101;V=D\" " + kDayTail +
+              "-2147.483648,2147.483647 D= U= CL= N=>\n",
+              out);
+}
+
+// A to-do line is an event line (the same code) with T for E and its due
+// time under E. The frame follows the flag alone, with or without elements.
+TEST(SxmlWriter, TodoLinesAndFramesByteForByte)
+{
     Todo timed(named(caldb_NewToDo(), "t1", "Do it"));
     timed->tDtStart = kNoon;
     timed->tDue = kOne;
@@ -87,38 +114,19 @@ TEST(SxmlWriter, ComponentLinesByteForByte)
     array_t* none = array_new();
     std::string out = written_by([&](protstream* s) {
         calparser_sxml_header(s);
-        EXPECT_EQ(full.get(), calparser_event_to_sxml(full.get(), s, kStamp));
-        calparser_event_to_sxml(empty.get(), s, kStamp);
-        EXPECT_EQ(nullptr, calparser_event_to_sxml(nullptr, s, kStamp));
-        calparser_event_to_sxml(day.get(), s, kStamp);
-        day->bDtEndIsDate = 0;
-        day->nGeoLat = INT32_MIN;
-        day->nGeoLon = INT32_MAX;
-        calparser_event_to_sxml(day.get(), s, kStamp);
         EXPECT_EQ(timed.get(), calparser_todo_to_sxml(timed.get(), s, kStamp));
         EXPECT_EQ(nullptr, calparser_todo_to_sxml(nullptr, s, kStamp));
         calparser_todo_to_sxml(dayTodo.get(), s, kStamp);
         calparser_sxml_tail(s);
-        // The frame follows the flag alone, with or without elements.
         calparser_todoarray_to_sxml(nullptr, s, 0);
         calparser_eventarray_to_sxml(none, s, 1);
     });
     array_delete(none);
-    const std::string dayTail = "CR=20021231T235959Z L=20030101T010203Z SE=0 GE=";
     EXPECT_EQ(kHeader +
-              "<E=I=uid-1 DM=20010909T014640Z S=Team, meeting DS=20030101T120000Z "
-              "DE=20030101T130000Z CR=20021231T235959Z L=20030101T010203Z SE=3 "
-              "GE=37.050000,-122.400000 D=Talk; plan U=http://x/?a=1&b=2 CL=PUBLIC N=Room \"4\">\n"
-              "<E=I= DM=20010909T014640Z S= DS=19700101T000000Z DE=19700101T000000Z "
-              "CR=19700101T000000Z L=19700101T000000Z SE=0 GE=0.000000,0.000000 D= U= CL= N=>\n"
-              "<E=I=d DM=20010909T014640Z S=s DS=\"20030101;V=D\" DE=\"20030102;V=D\" " + dayTail +
-              "-33.123456,151.000007 D= U= CL= N=>\n"
-              "<E=I=d DM=20010909T014640Z S=s DS=\"20030101;V=D\" " + dayTail +
-              "-2147.483648,2147.483647 D= U= CL= N=>\n"
               "<T=I=t1 DM=20010909T014640Z S=Do it DS=20030101T120000Z E=20030101T130000Z "
               "CR=19700101T000000Z L=19700101T000000Z SE=12 GE=-0.500000,0.000000 "
               "D= U= CL=PRIVATE N=>\n"
-              "<T=I=d DM=20010909T014640Z S=s DS=\"20030101;V=D\" E=\"20030102;V=D\" " + dayTail +
+              "<T=I=d DM=20010909T014640Z S=s DS=\"20030101;V=D\" E=\"20030102;V=D\" " + kDayTail +
               "0.000000,0.000000 D= U= CL= N=>\n" + kTail + kHeader + kTail,
               out);
 }

@@ -10,6 +10,7 @@
 #include "public/util/config.h"
 #include "public/util/kvallog.h"
 #include "public/util/prot.h"
+#include "tests/support/directory_search.h"
 #include "tests/support/log_capture.h"
 #include "tests/support/slapd_server.h"
 
@@ -25,7 +26,6 @@
 
 namespace {
 
-using Texts = std::vector<std::string>;
 const std::string kData = CALPARSER_SOURCE_ROOT "/tests/data/ldap/";
 
 SlapdServer* g_slapd = nullptr;
@@ -69,54 +69,6 @@ Texts at_level(const LogCapture& log, int level)
         if (line.first == level)
             out.push_back(line.second);
     return out;
-}
-
-Texts take(array_t* list)
-{
-    Texts out;
-    for (unsigned i = 0; list && i < list->count; ++i)
-        out.emplace_back(list->data[i] ? static_cast<const char*>(list->data[i]) : "<null>");
-    array_free_and_destroy(&list);
-    return out;
-}
-
-struct ByMail {
-    int rc;
-    int listed;
-    Texts calids, cns, mails;
-    bool operator==(const ByMail& o) const
-    {
-        return std::tie(rc, listed, calids, cns, mails) ==
-               std::tie(o.rc, o.listed, o.calids, o.cns, o.mails);
-    }
-};
-
-std::ostream& operator<<(std::ostream& out, const ByMail& r)
-{
-    auto list = [&](const Texts& texts) {
-        out << " [";
-        for (const std::string& t : texts)
-            out << t << ";";
-        out << "]";
-    };
-    out << "rc " << r.rc << " listed " << r.listed;
-    list(r.calids);
-    list(r.cns);
-    list(r.mails);
-    return out;
-}
-
-ByMail by_mail(const char* mail, int matchAliases = 1, unsigned maxResults = 0)
-{
-    ByMail r{};
-    array_t *calids = nullptr, *cns = nullptr, *mails = nullptr;
-    r.listed = matchAliases;
-    r.rc = userattr_search_calids_with_mail(mail, nullptr, &calids, &cns, &mails, &r.listed,
-                                            maxResults);
-    r.calids = take(calids);
-    r.cns = take(cns);
-    r.mails = take(mails);
-    return r;
 }
 
 std::pair<int, Texts> mail_with_calid(const char* calid)

@@ -1,5 +1,6 @@
 #include "public/core_util/userattr.h"
 #include "public/util/config.h"
+#include "tests/support/directory_search.h"
 
 #include <gtest/gtest.h>
 
@@ -9,37 +10,7 @@
 
 namespace {
 
-using Texts = std::vector<std::string>;
 const char* const kLdif = CALPARSER_SOURCE_ROOT "/tests/data/directory.ldif";
-
-/* The texts of a list ("<null>" for a NULL element), then the list is freed. */
-Texts take(array_t* list)
-{
-    Texts out;
-    for (unsigned i = 0; list && i < list->count; ++i)
-        out.emplace_back(list->data[i] ? static_cast<const char*>(list->data[i]) : "<null>");
-    array_free_and_destroy(&list);
-    return out;
-}
-
-struct ByMail {
-    int rc;
-    int listed;
-    Texts calids, cns, mails;
-};
-
-ByMail by_mail(const char* mail, int matchAliases, unsigned maxResults = 0)
-{
-    ByMail r{};
-    array_t *calids = nullptr, *cns = nullptr, *mails = nullptr;
-    r.listed = matchAliases;
-    r.rc = userattr_search_calids_with_mail(mail, "ctx", &calids, &cns, &mails, &r.listed,
-                                            maxResults);
-    r.calids = take(calids);
-    r.cns = take(cns);
-    r.mails = take(mails);
-    return r;
-}
 
 class Directory : public ::testing::Test {
 protected:

@@ -7,6 +7,7 @@
 
 #include <plstr.h>
 
+#include "core/parser/cal_str.h"
 #include "core/parser/calparserutil.h"
 #include "core/parser/populate.h"
 #include "public/core_util/comp_util.h"
@@ -256,16 +257,9 @@ void calparser_getUserPartStatFromAttendeeList(const char* user, const array_t* 
 
 const char* getPartStatString(const CALDB_ATTENDEE* att) {
     if (!att) return nullptr;
-    switch (att->nPartStat) {
-    case CALDB_PARTSTAT_ACCEPTED: return "ACCEPTED";
-    case CALDB_PARTSTAT_DECLINED: return "DECLINED";
-    case CALDB_PARTSTAT_TENTATIVE: return "TENTATIVE";
-    case CALDB_PARTSTAT_DELEGATED: return "DELEGATED";
-    case CALDB_PARTSTAT_COMPLETED: return "COMPLETED";
-    case CALDB_PARTSTAT_IN_PROCESS: return "IN-PROCESS";
-    case CALDB_PARTSTAT_OTHER: return att->pPartStatName;
-    default: return "NEEDS-ACTION";
-    }
+    if (att->nPartStat == CALDB_PARTSTAT_OTHER) return att->pPartStatName;
+    const char* name = calparser_getPartStatName(att->nPartStat);
+    return name ? name : "NEEDS-ACTION";
 }
 
 int calparser_MakeEmailRecipientList(array_t** ppDest, const array_t* pSrc) {

@@ -74,7 +74,6 @@ CALDB_ATTENDEE* calparser_findAttendeeInList(const array_t* list, const CALDB_AT
 /* 1 when `att` is a deletion marker: its participation status is exactly
  * xDelete, an instruction to remove its match rather than an attendee.
  * 0 otherwise, and for NULL. */
-CALPARSER_API
 int calparser_isAttendeeDeletionMarker(const CALDB_ATTENDEE* att);
 
 /* Merges `att` into `list`. When a matching attendee (as

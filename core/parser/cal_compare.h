@@ -71,10 +71,8 @@ enum {
 };
 
 /* Non-zero when the bit `field` (CALPARSER_MOD_*) is set in modFields. */
-CALPARSER_API
 int calparser_isModFieldSet(const unsigned char modFields[8], unsigned field);
 /* Sets the bit `field` (CALPARSER_MOD_*) in modFields. */
-CALPARSER_API
 void calparser_setModField(unsigned char modFields[8], unsigned field);
 
 /* 1 when a differs from b, else 0. The integer form is the same comparison. */

@@ -50,7 +50,6 @@ int calparser_expand_components_list(array_t* components, int kind, array_t* rec
  * `pTimeZones` (CAL_VTIMEZONE records, may be NULL) first, then the registry.
  * An unknown name, a NULL record or name, or the key at 0 leaves the record
  * as it is. Nothing is logged. */
-CALPARSER_API
 void calparser_keepSeriesZone(CALDB_COMPONENT* pComponent, const char* tzid,
                               array_t* pTimeZones);
 

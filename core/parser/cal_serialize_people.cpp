@@ -19,21 +19,6 @@ bool is_mailto(const char* text)
     return text && PL_strncasecmp(text, kMailto, kMailtoLength) == 0;
 }
 
-/* PARTSTAT text of a code, for a record that has the code but no text. */
-const char* partstat_name(int code)
-{
-    switch (code) {
-    case CALDB_PARTSTAT_NEEDS_ACTION: return "NEEDS-ACTION";
-    case CALDB_PARTSTAT_ACCEPTED: return "ACCEPTED";
-    case CALDB_PARTSTAT_DECLINED: return "DECLINED";
-    case CALDB_PARTSTAT_TENTATIVE: return "TENTATIVE";
-    case CALDB_PARTSTAT_DELEGATED: return "DELEGATED";
-    case CALDB_PARTSTAT_COMPLETED: return "COMPLETED";
-    case CALDB_PARTSTAT_IN_PROCESS: return "IN-PROCESS";
-    default: return nullptr;
-    }
-}
-
 /* The attendee's value and the parameter that carries its other address: a
  * mailto value keeps the calendar id in X-Z9KQ-CALID; a calendar id value
  * keeps a non-mailto address in X-Z9KQ-EMAIL. */
@@ -53,7 +38,8 @@ void write_attendee(LineWriter& w, const CALDB_ATTENDEE* a)
     w.begin("ATTENDEE");
     w.param("CUTYPE", a->pCuType);
     w.param("ROLE", a->pRole);
-    w.param("PARTSTAT", a->pPartStatName ? a->pPartStatName : partstat_name(a->nPartStat));
+    w.param("PARTSTAT",
+            a->pPartStatName ? a->pPartStatName : calparser_getPartStatName(a->nPartStat));
     if (a->bRsvp)
         w.param("RSVP", "TRUE");
     w.param("CN", a->pCn);

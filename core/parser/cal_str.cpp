@@ -495,6 +495,13 @@ extern "C" int calparser_getPartStatType(const char* s) {
     return CALPARSER_STR::Instance()->getPartStatType(s);
 }
 
+extern "C" const char* calparser_getPartStatName(int nPartStat) {
+    for (const auto& rule : kPartStatRules)
+        if (rule.result == nPartStat)
+            return calparser_getICALString(rule.keyword);
+    return nullptr;
+}
+
 extern "C" int calparser_stringToDay(const char* s, unsigned len, int* pnError) {
     return CALPARSER_STR::Instance()->stringToDay(s, len, pnError);
 }

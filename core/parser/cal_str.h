@@ -601,6 +601,10 @@ int calparser_getSentStatusType(const char* s);
  * DELEGATED 5, COMPLETED 6, IN-PROCESS 8; anything else 9. */
 CALPARSER_API
 int calparser_getPartStatType(const char* s);
+/* The reverse: the PARTSTAT text of one of those seven codes (a constant of
+ * the keyword table), NULL for any other code (0, 9, ...). */
+CALPARSER_API
+const char* calparser_getPartStatName(int nPartStat);
 /* Weekday: SU 1, MO 2, TU 3, WE 4, TH 5, FR 6, SA 7. Anything else returns 1 and
  * sets *pnError to 1 (when pnError is not NULL); a weekday leaves *pnError alone. */
 CALPARSER_API
@@ -612,8 +616,9 @@ int calparser_stringToDay(const char* s, unsigned len, int* pnError);
 /* The process-wide keyword table: for every value its text and the hash of that
  * text (values that share a text share a hash), and the keyword lists of the
  * look-ups, each sorted by hash. The plain calparser_ functions above call the
- * members of Instance(). */
-class CALPARSER_API CALPARSER_STR {
+ * members of Instance(). Only the instance is exported from the shared library:
+ * programs call the plain functions. */
+class CALPARSER_STR {
 public:
     /* Entries of the text and hash tables: values 0 to 1465. */
     static constexpr unsigned kTableSize = 1466;
@@ -621,9 +626,9 @@ public:
     /* The one table, created on the first call (safe even when several threads
      * make that call at once) and never destroyed. Never NULL: the table lives in
      * static storage, so its creation cannot fail. */
-    static CALPARSER_STR* Instance();
+    CALPARSER_API static CALPARSER_STR* Instance();
     /* The instance Instance() created, or NULL before the first call. */
-    static CALPARSER_STR* m_Instance;
+    CALPARSER_API static CALPARSER_STR* m_Instance;
 
     ~CALPARSER_STR() {}
 

@@ -82,7 +82,6 @@ int isKeywordPropertyType(iCal_Token_t nType);
  * (NULL reads as empty), trimmed and upper-cased, looked up in the keywords
  * of `nType`. TOKEN_UNKNOWN when the value is no keyword of it, for any
  * other property, and when memory runs out. Both lexers call it. */
-CALPARSER_API
 iCal_Token_t calparser_getKeywordValueType(iCal_Token_t nType, const char* pText, unsigned nLen);
 
 /* ---- Diagnosis -------------------------------------------------------- */

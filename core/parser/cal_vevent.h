@@ -82,7 +82,6 @@ int calparser_isValidEvent(CALDB_VEVENT* pEvent, iCal_Token_t nMethod);
  * attendee's decision, REQUEST without attendees "no decision"; REPLY takes
  * the decision, or REQUEST with "needs action" when there is none; any other
  * method "no decision". Nothing for NULL. */
-CALPARSER_API
 void calparser_event_deriveCompState(CALDB_VEVENT* pEvent, iCal_Token_t nMethod);
 
 /* Walks over a component that is not built (nKind: TOKEN_VJOURNAL,
@@ -104,7 +103,6 @@ int calparser_create_unsupported_component_from_tokens(array_t* pTokens, array_i
  * pStateAddr, ignoring case: NEEDS-ACTION 8, ACCEPTED 0x20, DECLINED 0x40,
  * TENTATIVE 0x100, any other participation status 8; 8 when no attendee
  * matches (or either address is missing). */
-CALPARSER_API
 unsigned calparser_attendeeDecisionBit(const CALDB_COMPONENT* pComponent);
 
 /* What the property storers of a build write to: the record, the DURATION
@@ -130,7 +128,6 @@ typedef struct CALPARSER_BUILD_STATE {
  * this) into pComponent, the record of pState given as its head. Returns 1
  * when the token's property was one of them, else 0 (also for a NULL token
  * or record). */
-CALPARSER_API
 int calparser_populateSharedProp(CALPARSER_TOKEN* pToken, CALDB_COMPONENT* pComponent,
                                  const CALPARSER_BUILD_STATE* pState);
 
@@ -147,7 +144,6 @@ typedef int (*CALPARSER_TIME_STORER)(int32_t* ptField, void** ppComponent, int b
  * input in no zone. With resolved input an 8-character value (a date) also
  * marks that start or end as all-day. A DTSTART's TZID also goes to
  * calparser_keepSeriesZone. */
-CALPARSER_API
 void calparser_storeComponentTime(const CALPARSER_TOKEN* pToken,
                                   const CALPARSER_BUILD_STATE* pState,
                                   CALPARSER_TIME_STORER store, int32_t* pField, int bStart,
@@ -172,7 +168,6 @@ typedef struct CALPARSER_COMPONENT_KIND {
 
 /* The walk of calparser_create_vevent_from_tokens for the kind `pKind`;
  * same arguments after it, same results. */
-CALPARSER_API
 int calparser_build_component_from_tokens(const CALPARSER_COMPONENT_KIND* pKind,
                                           array_t* pTokens, array_iter_t* pCursor,
                                           array_t* pOutput, array_t* pRecurrence,

@@ -49,18 +49,20 @@ struct CALPARSER_ZONE_CHOICE {
  * (CALPARSER_TIMEZONE_LIST::lookup_foreign_name); the default is 1. */
 #define CALPARSER_RESOLVE_FOREIGN_NAMES_KEY "calstore.timezone.resolve_foreign_names"
 
-class CALPARSER_API CALPARSER_TIMEZONE_LIST {
+/* The members marked CALPARSER_API are the registry's exported interface; the
+ * others are the library's own. */
+class CALPARSER_TIMEZONE_LIST {
 public:
     /* The one registry; NULL until the first Instance() call. */
-    static CALPARSER_TIMEZONE_LIST* m_Instance;
+    CALPARSER_API static CALPARSER_TIMEZONE_LIST* m_Instance;
     /* The registry. The first call creates it and loads the default time-zone
      * file (init); a file that is missing or does not parse leaves it without
      * a list. NULL only when memory runs out. The first call must happen
      * before threads use the library (parser_init makes it). */
-    static CALPARSER_TIMEZONE_LIST* Instance();
+    CALPARSER_API static CALPARSER_TIMEZONE_LIST* Instance();
 
     /* Frees every zone (removeAllTimeZones). */
-    ~CALPARSER_TIMEZONE_LIST();
+    CALPARSER_API ~CALPARSER_TIMEZONE_LIST();
 
     /* Loading from the time-zone file or a stream; written with the library's
      * start-up. Each replaces the whole list on success and keeps it on failure.
@@ -71,17 +73,17 @@ public:
      *                       the file did not parse; `path` is rewritten in place
      *                       and a relative one read from the working directory
      *   reloadList:         0 loaded, 1 the stream did not parse or gave nothing */
-    int init();
-    int reloadListFromFile(char* path);
-    int reloadList(struct protstream* stream);
+    CALPARSER_API int init();
+    CALPARSER_API int reloadListFromFile(char* path);
+    CALPARSER_API int reloadList(struct protstream* stream);
 
     /* Frees every zone and the list; the list becomes NULL. */
-    void removeAllTimeZones();
+    CALPARSER_API void removeAllTimeZones();
 
     /* The zone named `tzid` exactly (case distinguished), or NULL when it is not
      * registered, `tzid` is NULL or no list is loaded. The zone stays the
      * registry's. */
-    CAL_VTIMEZONE* lookup(const char* tzid) const;
+    CALPARSER_API CAL_VTIMEZONE* lookup(const char* tzid) const;
 
     /* The registry zone a name written by another program stands for, tried
      * only when `name` itself is not registered: for a name beginning with "/"
@@ -106,25 +108,25 @@ public:
     /* The rule-based zone (pIcuZone) of the zone named `tzid`, as an untyped
      * handle owned by the registry; NULL when the zone is missing or has none
      * (a zone without a STANDARD part). */
-    void* lookup_libnls_timezone(const char* tzid) const;
+    CALPARSER_API void* lookup_libnls_timezone(const char* tzid) const;
 
     /* Stores in *ppList a new array of every registered zone, in list order (an
      * empty array when no list is loaded). The caller deletes the array with
      * array_delete but never the zones. Returns 0, 1 for a NULL address, 3 when
      * memory runs out (*ppList is then NULL). */
-    int getAllTimeZones(array_t** ppList) const;
+    CALPARSER_API int getAllTimeZones(array_t** ppList) const;
 
     /* Prints every zone to `fd` (nothing without one). Returns 0. */
-    int debugPrintAllTimeZones(PRFileDesc* fd) const;
+    CALPARSER_API int debugPrintAllTimeZones(PRFileDesc* fd) const;
 
     /* Local date-time text in the zone `tzid` to UTC seconds; see
      * calparser_applyTimeZoneToString. */
-    int applyTimeZoneToString(time_t* pTime, int* pAux, const char* text,
-                              const char* tzid) const;
+    CALPARSER_API int applyTimeZoneToString(time_t* pTime, int* pAux, const char* text,
+                                            const char* tzid) const;
     /* UTC seconds to the local text of the zone `tzid`; see
      * calparser_applyTimeZoneToTimeT. */
-    int applyTimeZoneToTimeT(const char* tzid, time_t time, char** ppBuffer,
-                             int size) const;
+    CALPARSER_API int applyTimeZoneToTimeT(const char* tzid, time_t time, char** ppBuffer,
+                                           int size) const;
 
     /* array_qsort comparator over slots holding CAL_VTIMEZONE pointers: by
      * pTzid with PL_strcmp; a NULL zone, a zone without stored part and a

@@ -57,7 +57,6 @@ int calparser_isValidTodo(CALDB_VTODO* pTodo, iCal_Token_t nMethod);
  * state (nCompState 1): REQUEST "needs action" with attendees, "no
  * decision" without; REPLY the pStateAddr attendee's decision ("needs
  * action" when none); any other method "no decision". Nothing for NULL. */
-CALPARSER_API
 void calparser_todo_deriveCompState(CALDB_VTODO* pTodo, iCal_Token_t nMethod);
 
 #ifdef __cplusplus

@@ -64,7 +64,6 @@ typedef struct CALPARSER_WALK {
 /* Steps *pCursor from the BEGIN token onto the first token of the component.
  * Returns 0, or 1 when there is none (pCursor NULL, or the list ends: a NULL
  * pTokens has no tokens). */
-CALPARSER_API
 int calparser_walk_enter(array_t* pTokens, array_iter_t* pCursor);
 
 /* Walks from the current token of *pCursor (the first after the BEGIN) to
@@ -73,20 +72,17 @@ int calparser_walk_enter(array_t* pTokens, array_iter_t* pCursor);
  * "line (%d), %s: Parse error: encountered abrupt end of parsing %s." with
  * the stopping token's line, and one that ran out
  * "%s: Parse error: reached abrupt end of file in parsing %s.". */
-CALPARSER_API
 CALPARSER_WALK_END calparser_walk_component(const CALPARSER_WALK* pWalk, array_t* pTokens,
                                             array_iter_t* pCursor);
 
 /* What a builder's onBegin returns after running a nested walk: RESUME when
  * that walk stopped on a token other than its own END (nOwnEnd), which the
  * enclosing walk must judge itself, else STEP_ON. */
-CALPARSER_API
 CALPARSER_NESTED calparser_walk_after_nested(const array_iter_t* pCursor, iCal_Token_t nOwnEnd);
 
 /* Logs at level 4 "line (%d), %s: Parse error: Illegally formatted %s."
  * for a component the builder rejects; `pCurrent` is the token the walk
  * stopped on (line 0 when NULL). */
-CALPARSER_API
 void calparser_walk_log_illegal(const char* pName, const CALPARSER_TOKEN* pCurrent);
 
 #ifdef __cplusplus

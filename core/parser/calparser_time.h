@@ -126,9 +126,7 @@ int calparser_applyTimeZoneToTimeT(const char* tzid, time_t time, char** ppBuffe
 
 /* A zone's offsets east of UTC in seconds: the standard part's (0 without one)
  * and the daylight part's (the standard offset without one). */
-CALPARSER_API
 int calparser_zoneStandardOffset(const CAL_VTIMEZONE* pZone);
-CALPARSER_API
 int calparser_zoneDaylightOffset(const CAL_VTIMEZONE* pZone);
 
 #ifdef __cplusplus

@@ -118,7 +118,6 @@ void calparser_populateActionProp(int* pnAction, iCal_Token_t nValue);
  * a degree, truncated toward zero ("37.386013" gives 37386013) and limited to
  * the int32_t range. Returns 0 stored; 1 for a NULL argument or any other
  * number of parts (nothing stored); 3 when memory runs out. */
-CALPARSER_API
 int calparser_populateGeoProp(void** ppComponent, const char* text);
 
 /* ---- Date-times ---------------------------------------------------------

@@ -89,7 +89,6 @@ void acl_misc_FreeACEList(array_t** pList);
 
 /* The principal key of `user`: 32-bit FNV-1a over its bytes with ASCII
  * letters lower-cased. 0 for NULL. */
-CALPARSER_API
 uint32_t acl_principal_key(const char* user);
 
 /* The rights among `nWanted` that `user` holds on target `nTarget`

@@ -24,7 +24,6 @@ char* calfile_ToLocalPath(char* path);
  * tree the library was built from. An absolute path is kept as it is.
  * Returns a new text (PL_strfree), or NULL for a NULL path or when memory
  * runs out. */
-CALPARSER_API
 char* calfile_ResolveLocalPath(const char* path);
 
 /* open(2) on the local form of `path` (backslashes become "/"); a relative

@@ -35,7 +35,6 @@ int MEE_ConvertBuffer(const char* fromCharset, const char* toCharset, const char
  * of input bytes converted, and the caller passes the rest again in front of
  * its next chunk. When the output is cut short, or for an unknown charset,
  * *pnInUsed is `inLen`: those bytes are lost, not left over. */
-CALPARSER_API
 int MEE_ConvertBufferEx(const char* fromCharset, const char* toCharset, const char* in,
                         int inLen, char* out, int outRoom, int* pnInUsed);
 

@@ -19,7 +19,6 @@ extern "C" {
  * 0-59), computed in 64 bits without a range check of the result.
  * Returns 0 and stores *pSeconds, or non-zero (nothing stored) when an argument
  * is NULL or the fields do not name an existing time. */
-CALPARSER_API
 int cal_gmtime_fields_to_seconds(int year, int month, int day, int hour, int minute,
                                  int second, long long* pSeconds);
 
@@ -35,6 +34,7 @@ time_t mkgmtime(const struct tm* pTm);
 /* Breaks *pTime down into UTC fields in *pResult (tm_wday, tm_yday set,
  * tm_isdst 0), like gmtime_r: safe for concurrent callers.
  * Returns pResult, or NULL when an argument is NULL. */
+CALPARSER_API
 struct tm* mtgmtime(const time_t* pTime, struct tm* pResult);
 
 /* Formats `time` as UTC with strftime's `format` into `buffer` of `size` bytes.

@@ -62,12 +62,10 @@ timezone_icu_t* timezone_CreateSimpleTimeZoneShort(int32_t rawOffsetMs, const ch
  * counted as if it were UTC) in `zone`, read as RFC 5545 reads recurrence
  * instances: the offset before a gap, the first of a repeated hour. Returns 0
  * and stores *pUtcSeconds, or non-zero when ICU fails or pUtcSeconds is NULL. */
-CALPARSER_API
 int timezone_WallClockToUtc(const timezone_icu_t* zone, long long wallSeconds,
                             long long* pUtcSeconds);
 
 /* The inverse: the wall-clock seconds of `utcSeconds` in `zone`. */
-CALPARSER_API
 int timezone_UtcToWallClock(const timezone_icu_t* zone, long long utcSeconds,
                             long long* pWallSeconds);
 

@@ -290,7 +290,6 @@ enum {
 /* 1 for the event kinds (CALDB_KIND_EVENT and CALDB_KIND_EXPANDED_EVENT), 0
  * for every other kind: the test that tells an event's layout from a
  * to-do's. */
-CALPARSER_API
 int caldb_IsEventKind(int kind);
 
 /* Each returns a new zeroed record, or NULL when memory runs out. A

@@ -13,14 +13,12 @@ extern "C" {
 
 /* Frees every text of *ppList with PL_strfree, from the last to the first,
  * deletes the array and stores NULL. A NULL address or list is a no-op. */
-CALPARSER_API
 void caldb_free_text_list(array_t** ppList);
 
 /* Stores in *ppDest a new array holding a PL_strdup copy of every text of
  * pSrc, in order (NULL elements stay NULL); a NULL pSrc stores NULL.
  * *ppDest is overwritten, not freed. Returns 0, or 3 when memory runs out
  * (then *ppDest is NULL and nothing is leaked). */
-CALPARSER_API
 int caldb_copy_text_list(const array_t* pSrc, array_t** ppDest);
 
 #ifdef __cplusplus

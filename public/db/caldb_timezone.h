@@ -84,7 +84,6 @@ typedef struct CAL_VTIMEZONE {
 
 /* Appends `value` to the time list `list` as the element itself. Returns 0,
  * or 3 when `list` is NULL or memory runs out (the list is unchanged). */
-CALPARSER_API
 int caldb_time_list_append(array_t* list, time_t value);
 /* The time at `index` of the time list `list`; 0 out of range or for NULL. */
 CALPARSER_API

@@ -29,7 +29,6 @@ int config_get_int(config_cache* handle, const char* key, int defaultValue);
 /* A number that changes whenever a setting of the cache changes, so that a
  * reader may keep what it derived from the settings until it does; 0 for a
  * NULL handle. Safe from any thread, takes no lock. */
-CALPARSER_API
 unsigned config_get_version(config_cache* handle);
 /* Overrides `key` with a copy of `value`; a NULL value removes the key.
  * Returns 0, 1 for a NULL handle or key, 3 when memory runs out. */

@@ -20,7 +20,6 @@ char* str_trim(char* text);
  * of `text`; a NULL text stores NULL. The field owns the copy; `text` stays
  * the caller's. Returns 0; 1 for a NULL ppField; 3 when the copy fails, the
  * field then unchanged. */
-CALPARSER_API
 int str_replace_copy(char** ppField, const char* text);
 
 #ifdef __cplusplus

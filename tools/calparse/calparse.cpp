@@ -1,14 +1,16 @@
 /* calparse: show what the library makes of calendar files.
  *
  *   calparse [--format ical|ical-strict|xml|sxml] [--charset NAME] [--tz ZONE]
- *            [--output summary|json|sxml|ical|tokens] [--config FILE]
+ *            [--output summary|json|sxml|ical|xml|tokens] [--config FILE]
  *            [--literal-series-zone] [FILE...]
  *   calparse --help | --version
  *
  * Reads each FILE (standard input when there is none, or for "-") through the
  * library's parse entry, exactly as a server would, and prints the time zones,
- * events and to-dos it made (summary, json, sxml) or the token list of the
- * lexer (tokens). --tz names the zone of date-times without one and the zone
+ * events and to-dos it made (summary, json, sxml), writes the records back
+ * as iCalendar (ical), writes the XML reply frame of the events and to-dos,
+ * which holds their UID and recurrence id only (xml), or prints the token
+ * list of the lexer (tokens). --tz names the zone of date-times without one and the zone
  * local times are shown in; without it each component is shown in its own
  * zone (X-KVAL-DTSTART-TZID, else the first zone of the input, else the
  * server's default zone). --config names the configuration file, as the
@@ -56,9 +58,11 @@ constexpr int kExitUnreadable = 3;
 void usage(FILE* out) {
     fprintf(out,
             "usage: calparse [--format ical|ical-strict|xml|sxml] [--charset NAME] [--tz ZONE]\n"
-            "                [--output summary|json|sxml|ical|tokens] [--config FILE]\n"
+            "                [--output summary|json|sxml|ical|xml|tokens] [--config FILE]\n"
             "                [--literal-series-zone] [FILE...]\n"
             "       calparse --help | --version\n"
+            "ical writes the records back as iCalendar; xml writes only the XML reply\n"
+            "frame of the events and to-dos (each one's UID and recurrence id).\n"
             "Instances of a recurring series are listed earliest first (summary, json).\n"
             "A series whose DTSTART has a TZID keeps its wall-clock time in that zone;\n"
             "--literal-series-zone expands it in the --tz zone instead, as a server would.\n"
@@ -80,6 +84,7 @@ bool output_kind(const char* name, Output* pOutput) {
     else if (strcmp(name, "sxml") == 0) *pOutput = Output::Sxml;
     else if (strcmp(name, "tokens") == 0) *pOutput = Output::Tokens;
     else if (strcmp(name, "ical") == 0) *pOutput = Output::Ical;
+    else if (strcmp(name, "xml") == 0) *pOutput = Output::Xml;
     else return false;
     return true;
 }
@@ -178,6 +183,9 @@ int show_input(const char* name, int fd, const Options& opt) {
     } else if (opt.output == Output::Ical) {
         fflush(stdout);
         written = calparse::print_ical(STDOUT_FILENO, in);
+    } else if (opt.output == Output::Xml) {
+        fflush(stdout);
+        written = calparse::print_xml(STDOUT_FILENO, in);
     } else {
         written = calparse::print_summary(stdout, in, opt);
     }

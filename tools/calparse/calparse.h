@@ -12,7 +12,7 @@
 
 namespace calparse {
 
-enum class Output { Summary, Json, Sxml, Tokens, Ical };
+enum class Output { Summary, Json, Sxml, Tokens, Ical, Xml };
 /* What the command line asks for besides parsing. */
 enum class Request { Parse, Help, Version };
 
@@ -81,6 +81,8 @@ int print_json(FILE* out, const Parsed& in, const Options& opt);
 int print_sxml(int fd, const Parsed& in);
 /* The records as one iCalendar file (calparser_write_ical). */
 int print_ical(int fd, const Parsed& in);
+/* The XML reply frame of the events and to-dos: their identities only. */
+int print_xml(int fd, const Parsed& in);
 
 }  // namespace calparse
 

@@ -131,17 +131,9 @@ std::vector<unsigned> listing_order(const array_t* slot) {
 }
 
 const char* partstat_text(int code) {
-    switch (code) {
-    case 0: return "";
-    case 1: return "NEEDS-ACTION";
-    case 2: return "ACCEPTED";
-    case 3: return "DECLINED";
-    case 4: return "TENTATIVE";
-    case 5: return "DELEGATED";
-    case 6: return "COMPLETED";
-    case 8: return "IN-PROCESS";
-    default: return "OTHER";
-    }
+    if (code == 0) return "";
+    const char* name = calparser_getPartStatName(code);
+    return name ? name : "OTHER";
 }
 
 const char* alarm_action_text(int action) {

@@ -36,12 +36,18 @@ int64_t to_seconds(UDate ms) {
     return days * 86400 + msOfDay / 1000;
 }
 
-/* The last start of daylight time before `base`; false when there is none. */
-bool previous_start(const icu::BasicTimeZone& zone, UDate base, UDate* when) {
+enum class Direction { Earlier, Later };
+
+/* The nearest transition from `base` in `direction` that `wanted` accepts; false when
+ * there is none. */
+bool nearest_transition(const icu::BasicTimeZone& zone, UDate base, Direction direction,
+                        bool (*wanted)(const icu::TimeZoneTransition&), UDate* when) {
     icu::TimeZoneTransition t;
     for (int i = 0; i < kMaxSkippedTransitions; i++) {
-        if (!zone.getPreviousTransition(base, false, t)) return false;
-        if (is_start(t)) {
+        bool found = direction == Direction::Later ? zone.getNextTransition(base, false, t)
+                                                   : zone.getPreviousTransition(base, false, t);
+        if (!found) return false;
+        if (wanted(t)) {
             *when = t.getTime();
             return true;
         }
@@ -50,18 +56,14 @@ bool previous_start(const icu::BasicTimeZone& zone, UDate base, UDate* when) {
     return false;
 }
 
+/* The last start of daylight time before `base`; false when there is none. */
+bool previous_start(const icu::BasicTimeZone& zone, UDate base, UDate* when) {
+    return nearest_transition(zone, base, Direction::Earlier, is_start, when);
+}
+
 /* The first end of daylight time after `base`; false when there is none. */
 bool next_end(const icu::BasicTimeZone& zone, UDate base, UDate* when) {
-    icu::TimeZoneTransition t;
-    for (int i = 0; i < kMaxSkippedTransitions; i++) {
-        if (!zone.getNextTransition(base, false, t)) return false;
-        if (is_end(t)) {
-            *when = t.getTime();
-            return true;
-        }
-        base = t.getTime();
-    }
-    return false;
+    return nearest_transition(zone, base, Direction::Later, is_end, when);
 }
 
 }  // namespace
