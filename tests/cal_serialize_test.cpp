@@ -287,10 +287,8 @@ TEST_F(Serialize, AllDayAndToDoTimesAndAlarmTriggers) {
 // whatever hour it holds, so an end on its start's date is the reader's
 // default and is left out; otherwise a second write would differ.
 TEST_F(Serialize, AllDayEndIsComparedAsTheDateItIsWrittenAs) {
-    Parse p;
-    parse(calendar("BEGIN:VEVENT\r\nUID:a\r\nDTSTART;VALUE=DATE:20030110\r\nEND:VEVENT\r\n"
-                   "BEGIN:VEVENT\r\nUID:b\r\nDTSTART:20030110T050000Z\r\nEND:VEVENT\r\n"),
-          &p);
+    ParsedText p(calendar("BEGIN:VEVENT\r\nUID:a\r\nDTSTART;VALUE=DATE:20030110\r\nEND:VEVENT\r\n"
+                          "BEGIN:VEVENT\r\nUID:b\r\nDTSTART:20030110T050000Z\r\nEND:VEVENT\r\n"));
     ASSERT_EQ(0, p.status);
     auto same_day = (CALDB_VEVENT*)p.component(CALPARSER_SLOT_EVENTS, 0);
     same_day->tDtEnd = same_day->tDtStart + 3600;
