@@ -194,43 +194,56 @@ void write_result(protstream* out, void* result) {
 // A DATE is read as a midnight of the server's default zone, while the
 // harness expands series in its own default zone (New York): an all-day
 // instance made at a New York midnight is written as its date and read back
-// at the server zone's midnight, up to half a day away. While it lives, this
-// gives the second record the first one's all-day times when they are that
-// close, and puts them back after; the dates themselves were checked by the
-// writer's own tests.
+// at the server zone's midnight, up to half a day away. The writer rounds any
+// time flagged as a date the same way, so an end flagged as a date beside a
+// start that is not (a later DTEND;VALUE=DATE line sets the flag, an earlier
+// date-time gave the time) moves too. While it lives, this gives the second
+// record the first one's times wherever both flag them as dates and they are
+// that close, and puts them back after; the dates themselves were checked by
+// the writer's own tests. A date flag beside a time that is not set (a
+// DATE value that did not convert) has nothing to be written with, so it is
+// set aside as well.
 class AllDayTimesAside {
 public:
-    AllDayTimesAside(CALDB_COMPONENT* a, CALDB_COMPONENT* b) : b_(b) {
-        if (!a->bDtStartIsDate || !b->bDtStartIsDate || !within_half_day(a->tDtStart, b->tDtStart))
-            return;
-        end_ = caldb_IsEventKind(b->nType) ? &reinterpret_cast<CALDB_VEVENT*>(b)->tDtEnd
-                                           : &reinterpret_cast<CALDB_VTODO*>(b)->tDue;
-        const int32_t* aEnd = caldb_IsEventKind(a->nType) ? &reinterpret_cast<CALDB_VEVENT*>(a)->tDtEnd
-                                                          : &reinterpret_cast<CALDB_VTODO*>(a)->tDue;
-        saved_[0] = b->tDtStart;
-        saved_[1] = *end_;
-        saved_[2] = b->tRecurrenceId;
-        b->tDtStart = a->tDtStart;
-        if (within_half_day(*aEnd, *end_)) *end_ = *aEnd;
-        if (within_half_day(a->tRecurrenceId, b->tRecurrenceId)) b->tRecurrenceId = a->tRecurrenceId;
-        active_ = true;
+    AllDayTimesAside(CALDB_COMPONENT* a, CALDB_COMPONENT* b) : b_(b), flags_(b->nFlags) {
+        if (a->tDtStart < 1 && b->tDtStart < 1)
+            b->bDtStartIsDate = a->bDtStartIsDate;
+        if (*end_of(a) < 1 && *end_of(b) < 1)
+            b->bDtEndIsDate = a->bDtEndIsDate;
+        const bool startsAreDates = a->bDtStartIsDate && b->bDtStartIsDate;
+        if (startsAreDates) {
+            take(&a->tDtStart, &b->tDtStart);
+            take(&a->tRecurrenceId, &b->tRecurrenceId);
+        }
+        if (a->bDtEndIsDate && b->bDtEndIsDate)
+            take(end_of(a), end_of(b));
     }
     ~AllDayTimesAside() {
-        if (!active_) return;
-        b_->tDtStart = saved_[0];
-        *end_ = saved_[1];
-        b_->tRecurrenceId = saved_[2];
+        for (unsigned i = 0; i < taken_; i++) *fields_[i] = saved_[i];
+        b_->nFlags = flags_;
     }
 
 private:
+    static int32_t* end_of(CALDB_COMPONENT* c) {
+        return caldb_IsEventKind(c->nType) ? &reinterpret_cast<CALDB_VEVENT*>(c)->tDtEnd
+                                           : &reinterpret_cast<CALDB_VTODO*>(c)->tDue;
+    }
     static bool within_half_day(int32_t x, int32_t y) {
         int64_t d = (int64_t)x - y;
         return d > -43200 && d < 43200;
     }
+    void take(const int32_t* from, int32_t* to) {
+        if (!within_half_day(*from, *to)) return;
+        fields_[taken_] = to;
+        saved_[taken_] = *to;
+        taken_++;
+        *to = *from;
+    }
     CALDB_COMPONENT* b_;
-    int32_t* end_ = nullptr;
+    uint32_t flags_;
+    int32_t* fields_[3] = {nullptr, nullptr, nullptr};
     int32_t saved_[3] = {0, 0, 0};
-    bool active_ = false;
+    unsigned taken_ = 0;
 };
 
 unsigned components_in(array_t* result) {

@@ -234,6 +234,11 @@ TEST(CopyAtStart, EndAndDueMoveWithTheStart) {
     EXPECT_EQ(next, dest->tRecurrenceId);
     EXPECT_EQ(next + 30 * 60, dest->tDtEnd);
     EXPECT_EQ(1u, dest->aAlarms->count);
+    // An end past the last time a record holds stays there instead of
+    // wrapping to a time before 1970.
+    src->tDtEnd = INT32_MAX - 60;
+    ASSERT_EQ(0, calparser_recurrence_copyEvent(dest, src, next + 365 * kDay, 0, 0));
+    EXPECT_EQ(INT32_MAX, dest->tDtEnd);
     src->tDtEnd = src->tDtStart;  // no length: DTEND is the new start
     ASSERT_EQ(0, calparser_recurrence_copyEvent(src, src, next, 0, 0));  // onto itself
     EXPECT_EQ(next, src->tDtEnd);

@@ -283,6 +283,37 @@ TEST_F(Serialize, AllDayAndToDoTimesAndAlarmTriggers) {
     EXPECT_EQ("ATTENDEE:mailto:me@example.com", line_of(text, "ATTENDEE"));
 }
 
+// A time flagged as a date is written as the date of its nearest midnight,
+// whatever hour it holds, so an end on its start's date is the reader's
+// default and is left out; otherwise a second write would differ.
+TEST_F(Serialize, AllDayEndIsComparedAsTheDateItIsWrittenAs) {
+    ParsedText p(calendar("BEGIN:VEVENT\r\nUID:a\r\nDTSTART;VALUE=DATE:20030110\r\nEND:VEVENT\r\n"
+                          "BEGIN:VEVENT\r\nUID:b\r\nDTSTART:20030110T050000Z\r\nEND:VEVENT\r\n"));
+    ASSERT_EQ(0, p.status);
+    auto same_day = (CALDB_VEVENT*)p.component(CALPARSER_SLOT_EVENTS, 0);
+    same_day->tDtEnd = same_day->tDtStart + 3600;
+    auto mixed = (CALDB_VEVENT*)p.component(CALPARSER_SLOT_EVENTS, 1);
+    mixed->tDtEnd = mixed->tDtStart;
+    mixed->bDtEndIsDate = 1;
+    const std::string text = write(p.result);
+    EXPECT_EQ(1, count_lines(text, "DTEND"));
+    EXPECT_EQ("DTEND;VALUE=DATE:20030110", line_of(text, "DTEND"));
+    EXPECT_EQ("DTSTART:20030110T050000Z", line_of(text, "DTSTART:"));
+}
+
+// The reader's list split takes a quote as opening a quoted run and a
+// backslash as escaping the next octet: an item holding either ends its line.
+TEST_F(Serialize, ListItemsThatCouldJoinTheNextOneEndTheirLine) {
+    const std::string text = round_trip(calendar(
+        "BEGIN:VEVENT\r\nUID:q\r\nDTSTART:20030110T100000Z\r\n"
+        "EXDATE:20030111T100000Z\r\nEXDATE:2003x\"y\r\nEXDATE:20030112T100000Z\r\n"
+        "EXDATE:20030113T100000Z\r\nEXDATE:z\\\r\nEXDATE:20030114T100000Z\r\n"
+        "END:VEVENT\r\n"));
+    EXPECT_EQ(3, count_lines(text, "EXDATE:"));
+    EXPECT_EQ("EXDATE:20030111T100000Z,2003x\"y", line_of(text, "EXDATE:20030111"));
+    EXPECT_EQ("EXDATE:20030112T100000Z,20030113T100000Z,z\\", line_of(text, "EXDATE:20030112"));
+}
+
 TEST_F(Serialize, GeoIsWrittenToTheMillionth) {
     const std::string text = round_trip(calendar(
         "BEGIN:VEVENT\r\nUID:g1\r\nGEO:-0.5;0.000001\r\nEND:VEVENT\r\n"

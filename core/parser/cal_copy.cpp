@@ -123,8 +123,9 @@ time_t period_length_at(const array_t* periods, time_t start, time_t fallback) {
 }
 
 /* start + length, or start for a length below 1 second. */
-time_t end_after(time_t start, time_t length) {
-    return length >= 1 ? start + length : start;
+int32_t end_after(time_t start, time_t length) {
+    const int32_t from = static_cast<int32_t>(start);
+    return length >= 1 ? cal_time_add_seconds_held(from, length) : from;
 }
 
 /* Frees every element with free(), the last first, and empties the list. */
@@ -232,7 +233,7 @@ int calparser_recurrence_copyEvent(CALDB_VEVENT* pDest, const CALDB_VEVENT* pSrc
     time_t srcStart = head(pSrc)->tDtStart;
     time_t length = static_cast<time_t>(pSrc->tDtEnd) - srcStart;
     calparser_recurrence_copyEventPropertiesExceptStartEndRecID(pDest, pSrc, modifiedOnly, force);
-    pDest->tDtEnd = static_cast<int32_t>(end_after(start, length));
+    pDest->tDtEnd = end_after(start, length);
     head(pDest)->tDtStart = static_cast<int32_t>(start);
     head(pDest)->tRecurrenceId = static_cast<int32_t>(start);
     calparser_alarmCopyHelper(head(pDest), head(pSrc)->aAlarms, srcStart, start);
@@ -246,7 +247,7 @@ int calparser_recurrence_copyTodo(CALDB_VTODO* pDest, const CALDB_VTODO* pSrc, t
     bool hasDue = pSrc->tDue > 0;
     time_t length = static_cast<time_t>(pSrc->tDue) - srcStart;
     calparser_recurrence_copyTodoPropertiesExceptStartDueRecID(pDest, pSrc, modifiedOnly, force);
-    pDest->tDue = hasDue ? static_cast<int32_t>(end_after(start, length)) : 0;
+    pDest->tDue = hasDue ? end_after(start, length) : 0;
     head(pDest)->tDtStart = static_cast<int32_t>(start);
     head(pDest)->tRecurrenceId = static_cast<int32_t>(start);
     calparser_alarmCopyHelper(head(pDest), head(pSrc)->aAlarms, srcStart, start);
@@ -259,7 +260,7 @@ int calparser_recurrence_copyEventPeriod(CALDB_VEVENT* pDest, const CALDB_VEVENT
     time_t srcStart = head(pSrc)->tDtStart;
     time_t length = period_length_at(periods, start, static_cast<time_t>(pSrc->tDtEnd) - srcStart);
     calparser_recurrence_copyEventPropertiesExceptStartEndRecID(pDest, pSrc, 0, 0);
-    pDest->tDtEnd = static_cast<int32_t>(end_after(start, length));
+    pDest->tDtEnd = end_after(start, length);
     head(pDest)->tDtStart = static_cast<int32_t>(start);
     head(pDest)->tRecurrenceId = static_cast<int32_t>(start);
     if (withAlarms) calparser_alarmCopyHelper(head(pDest), head(pSrc)->aAlarms, srcStart, start);
@@ -272,7 +273,7 @@ int calparser_recurrence_copyTodoPeriod(CALDB_VTODO* pDest, const CALDB_VTODO* p
     time_t srcStart = head(pSrc)->tDtStart;
     time_t length = period_length_at(periods, start, static_cast<time_t>(pSrc->tDue) - srcStart);
     calparser_recurrence_copyTodoPropertiesExceptStartDueRecID(pDest, pSrc, 0, 0);
-    pDest->tDue = static_cast<int32_t>(end_after(start, length));
+    pDest->tDue = end_after(start, length);
     head(pDest)->tDtStart = static_cast<int32_t>(start);
     head(pDest)->tRecurrenceId = static_cast<int32_t>(start);
     if (withAlarms) calparser_alarmCopyHelper(head(pDest), head(pSrc)->aAlarms, srcStart, start);

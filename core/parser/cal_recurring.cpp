@@ -181,12 +181,8 @@ int calparser_ModifyMasterEventExDateRDate(CALDB_COMPONENT** ppMaster,
 
 namespace {
 
-// Record times are 32-bit: sums and differences are worked out in time_t and
-// narrowed like every other time the copies store, never overflowing an int.
-int32_t seconds_after(int32_t t, time_t seconds) {
-    return static_cast<int32_t>(static_cast<time_t>(t) + seconds);
-}
-
+// Record times are 32-bit: differences are worked out in time_t, never
+// overflowing an int.
 int seconds_between(int32_t from, int32_t to) {
     return static_cast<int>(static_cast<time_t>(to) - from);
 }
@@ -202,7 +198,7 @@ int calparser_ModifyRecurringEvent(CALDB_VEVENT* instance, const CALDB_VEVENT* m
     calparser_recurrence_copyEventPropertiesExceptStartEndRecID(instance, master, 1, force);
     if (moveStart) instance->tDtStart = static_cast<int32_t>(originalStart + shift);
     if (applies_change(inst, mast, CALPARSER_MOD_DTEND_DUE, force))
-        instance->tDtEnd = seconds_after(instance->tDtStart, length);
+        instance->tDtEnd = cal_time_add_seconds_held(instance->tDtStart, length);
     apply_master_recurrence_id_and_alarms(inst, mast, originalStart, force);
     return 0;
 }
@@ -218,7 +214,7 @@ int calparser_ModifyRecurringTodo(CALDB_VTODO* instance, const CALDB_VTODO* mast
     if (master->tDue < 1)
         instance->tDue = 0;
     else if (applies_change(inst, mast, CALPARSER_MOD_DTEND_DUE, force))
-        instance->tDue = seconds_after(instance->tDtStart, length);
+        instance->tDue = cal_time_add_seconds_held(instance->tDtStart, length);
     apply_master_recurrence_id_and_alarms(inst, mast, originalStart, force);
     return 0;
 }

@@ -52,14 +52,37 @@ void put_each(LineWriter& w, const char* name, const array_t* items, Escape mode
         put_text(w, name, (const char*)items->data[i], mode);
 }
 
-/* One line holding every text of `items`, joined with commas. */
+/* Whether the reader's list split could run past the end of `item`: it reads
+ * a quote as opening a quoted run and a backslash as taking the next octet,
+ * commas included. */
+bool may_join_next(const char* item)
+{
+    return item && strpbrk(item, "\"\\") != nullptr;
+}
+
+/* The texts of `items` joined with commas, after `name` and `params`, on as
+ * few lines as the reader splits back into the same items: an item that may
+ * join the next one ends its line. */
+void put_list_lines(LineWriter& w, const char* name, const char* params, const array_t* items,
+                    Escape mode)
+{
+    unsigned first = 0;
+    while (items && first < items->count) {
+        unsigned last = first + 1;
+        while (last < items->count && !may_join_next((const char*)items->data[last - 1]))
+            last++;
+        w.begin(name);
+        w.append(params);
+        w.value_list(items, first, last, ',', mode);
+        w.end();
+        first = last;
+    }
+}
+
+/* The texts of `items`, joined with commas. */
 void put_joined(LineWriter& w, const char* name, const array_t* items, Escape mode)
 {
-    if (!items || items->count == 0)
-        return;
-    w.begin(name);
-    w.value_list(items, ',', mode);
-    w.end();
+    put_list_lines(w, name, "", items, mode);
 }
 
 void put_number(LineWriter& w, const char* name, long long number)
@@ -73,7 +96,7 @@ void put_number(LineWriter& w, const char* name, long long number)
     w.end();
 }
 
-/* RDATE or EXDATE items on one line, typed when they are all of one type. */
+/* RDATE or EXDATE items, typed when they are all of one type. */
 void put_date_list(LineWriter& w, const char* name, const array_t* items)
 {
     if (!items || items->count == 0)
@@ -85,13 +108,8 @@ void put_date_list(LineWriter& w, const char* name, const array_t* items)
         allDates = allDates && item && strlen(item) == kDateLength;
         allPeriods = allPeriods && item && strchr(item, '/');
     }
-    w.begin(name);
-    if (allDates)
-        w.append(";VALUE=DATE");
-    else if (allPeriods)
-        w.append(";VALUE=PERIOD");
-    w.value_list(items, ',', Escape::Raw);
-    w.end();
+    const char* type = allDates ? ";VALUE=DATE" : allPeriods ? ";VALUE=PERIOD" : "";
+    put_list_lines(w, name, type, items, Escape::Raw);
 }
 
 void append_degrees(LineWriter& w, int32_t millionths)
@@ -144,6 +162,20 @@ uint32_t state_read_under(const CAL_VCOMPONENT* wrapper, iCal_Token_t nMethod)
     return view.nCompState;
 }
 
+/* An event's DTEND equal to its start is what the reader makes without one;
+ * two all-day times are equal when they are written as the same date. */
+bool event_end_is_default(const CALDB_COMPONENT* c, const Tail& tail)
+{
+    if (!tail.isEvent || c->bDtEndIsDate != c->bDtStartIsDate)
+        return false;
+    if (!c->bDtStartIsDate || tail.end < 1 || c->tDtStart < 1)
+        return tail.end == c->tDtStart;
+    char start[kDateTimeRoom], end[kDateTimeRoom];
+    all_day_date_text(c->tDtStart, start);
+    all_day_date_text(tail.end, end);
+    return strcmp(start, end) == 0;
+}
+
 void write_times(LineWriter& w, const CALDB_COMPONENT* c, const Tail& tail, ZoneResolver& zones)
 {
     put_text(w, "UID", c->pUid);
@@ -151,10 +183,7 @@ void write_times(LineWriter& w, const CALDB_COMPONENT* c, const Tail& tail, Zone
     put_utc(w, "DTSTAMP", c->tLastModified > 0 ? c->tLastModified : c->tCreated);
     put_component_time(w, "DTSTART", c->tDtStart, c->bDtStartIsDate,
                        zones.zone_for(c->pDtStartTzid), c->pDtStartTzid);
-    /* An event's DTEND equal to its start is what the reader makes without one. */
-    const bool endIsDefault = tail.isEvent && tail.end == c->tDtStart &&
-                              c->bDtEndIsDate == c->bDtStartIsDate;
-    if (!endIsDefault)
+    if (!event_end_is_default(c, tail))
         put_component_time(w, tail.isEvent ? "DTEND" : "DUE", tail.end, c->bDtEndIsDate,
                            zones.zone_for(tail.endTzid), tail.endTzid);
 }

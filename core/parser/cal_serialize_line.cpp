@@ -172,11 +172,12 @@ void LineWriter::value(const char* text, Escape mode)
     append_escaped(line_, text, mode);
 }
 
-void LineWriter::value_list(const array_t* items, char separator, Escape mode)
+void LineWriter::value_list(const array_t* items, unsigned first, unsigned last, char separator,
+                            Escape mode)
 {
     line_ += ':';
-    for (unsigned i = 0; items && i < items->count; i++) {
-        if (i > 0)
+    for (unsigned i = first; items && i < last && i < items->count; i++) {
+        if (i > first)
             line_ += separator;
         append_escaped(line_, (const char*)items->data[i], mode);
     }

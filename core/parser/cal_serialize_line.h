@@ -49,8 +49,10 @@ public:
     void param_list(const char* name, const array_t* items);
     /* ":" and the escaped value; a NULL value writes the ":" alone. */
     void value(const char* text, Escape mode);
-    /* ":" and the texts of `items` escaped and joined with `separator`. */
-    void value_list(const array_t* items, char separator, Escape mode);
+    /* ":" and the texts of items [first, last) escaped and joined with
+     * `separator`. */
+    void value_list(const array_t* items, unsigned first, unsigned last, char separator,
+                    Escape mode);
     /* Appends text to the value as it stands (digits, fixed words). */
     void append(const char* text) { line_.append(text); }
     void append(const char* text, size_t length) { line_.append(text, length); }

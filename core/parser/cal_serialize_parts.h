@@ -60,6 +60,10 @@ void put_component_time(LineWriter& w, const char* name, int32_t t, bool bIsDate
  * text does not read back to `t`. */
 void default_zone_text(int32_t t, char out[kDateTimeRoom]);
 
+/* The date "YYYYMMDD" an all-day time `t` is written as: the default zone's
+ * date of the nearest midnight. */
+void all_day_date_text(int32_t t, char out[kDateTimeRoom]);
+
 /* Appends a DURATION value of `seconds` ("-P1DT2H", "PT15M", "PT0S"). */
 void append_duration(LineWriter& w, long seconds);
 

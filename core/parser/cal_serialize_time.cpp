@@ -93,6 +93,16 @@ void default_zone_text(int32_t t, char out[kDateTimeRoom])
         cal_time_timet_to_datez((time_t)t, out);
 }
 
+void all_day_date_text(int32_t t, char out[kDateTimeRoom])
+{
+    /* Dates are read as midnights of the default zone. An all-day time made
+     * at another zone's midnight (an instance of a series) is written as the
+     * date of the nearest such midnight: its own date in every zone less
+     * than 12 hours from the default one. */
+    default_zone_text(t <= INT32_MAX - kHalfDay ? t + kHalfDay : t, out);
+    out[kDateLength] = '\0';
+}
+
 void put_component_time(LineWriter& w, const char* name, int32_t t, bool bIsDate,
                         const CAL_VTIMEZONE* zone, const char* tzid)
 {
@@ -101,11 +111,7 @@ void put_component_time(LineWriter& w, const char* name, int32_t t, bool bIsDate
     char text[kDateTimeRoom] = {0};
     w.begin(name);
     if (bIsDate) {
-        /* Dates are read as midnights of the default zone. An all-day time
-         * made at another zone's midnight (an instance of a series) is
-         * written as the date of the nearest such midnight: its own date in
-         * every zone less than 12 hours from the default one. */
-        default_zone_text(t <= INT32_MAX - kHalfDay ? t + kHalfDay : t, text);
+        all_day_date_text(t, text);
         w.append(";VALUE=DATE:");
         w.append(text, kDateLength);
     } else if (zone && zone_local_text(zone, t, text)) {

@@ -200,7 +200,17 @@ extern "C" void cal_time_FreeDuration(CAL_TIME_DURATION** ppDuration) {
     *ppDuration = nullptr;
 }
 
-extern "C" int cal_time_addDurationToTimeT(const CAL_TIME_DURATION* pDuration, time_t time,
+extern "C" int32_t cal_time_add_seconds_held(int32_t t, time_t seconds)
+{
+    long long sum = (long long)t + (long long)seconds;
+    if (sum > INT32_MAX)
+        return INT32_MAX;
+    if (sum < INT32_MIN)
+        return INT32_MIN;
+    return (int32_t)sum;
+}
+
+int cal_time_addDurationToTimeT(const CAL_TIME_DURATION* pDuration, time_t time,
                                            time_t* pOut) {
     long long seconds = 0;
     if (!pOut || !duration_seconds(pDuration, &seconds))

@@ -7,6 +7,7 @@
 
 #include "public/util/export.h"
 
+#include <stdint.h>
 #include <time.h>
 
 #ifdef __cplusplus
@@ -59,6 +60,11 @@ void cal_time_FreeDuration(CAL_TIME_DURATION** ppDuration);
  * signed 32-bit range. */
 CALPARSER_API
 int cal_time_addDurationToTimeT(const CAL_TIME_DURATION* pDuration, time_t time, time_t* pOut);
+
+/* t + seconds as a record time (a signed 32-bit count): held at the first or
+ * last second that count can hold when the sum lies beyond it, so a shifted
+ * time past 2038 stays late rather than wrapping to a time before 1970. */
+int32_t cal_time_add_seconds_held(int32_t t, time_t seconds);
 
 /* Non-zero when `text` has the shape of a PERIOD: a "/" with characters on both sides. */
 CALPARSER_API
