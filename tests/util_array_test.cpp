@@ -43,6 +43,22 @@ TEST(Array, InsertAndRemoveKeepOrder) {
     EXPECT_EQ(3u, number(small->data[1]));
 }
 
+// The first slots share the array's allocation; growing past them, by appends
+// and by inserts, moves every element to slots of their own, in order.
+TEST(Array, GrowingPastTheFirstSlotsKeepsEveryElement) {
+    for (bool byInsert : {false, true}) {
+        ArrayPtr array(array_new());
+        for (unsigned i = 1; i <= 40; i++) {
+            if (byInsert)
+                EXPECT_EQ(0, array_insert(array.get(), 0, item(41 - i)));
+            else
+                EXPECT_EQ(0, array_append(array.get(), item(i)));
+        }
+        ASSERT_EQ(40u, array->count);
+        for (unsigned i = 0; i < 40; i++) EXPECT_EQ(i + 1, number(array->data[i])) << byInsert;
+    }
+}
+
 // The comparators see slot addresses; a key passed second would turn the
 // search the wrong way and miss "kiwi".
 TEST(Array, SortAndSearchPassSlotAddresses) {
