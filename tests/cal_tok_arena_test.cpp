@@ -86,6 +86,34 @@ TEST(TokenArena, ArenaTokensEqualHeapTokens) {
     EXPECT_EQ("0 - 0 'long'", inArena.tokens[12]);
 }
 
+// Names met again are taken from what the arena remembers, by their bytes as
+// written: every spelling, and names that share a length and their first and
+// last byte, still give what the heap lexer gives.
+TEST(TokenArena, RememberedNamesGiveTheTokensOfFreshOnes) {
+    std::string text;
+    for (int round = 0; round < 3; round++) {
+        text += "x-ab;x-p=1;X-P=2:v\r\nX-AB:w\r\nx-cb;X-Q=3:u\r\nX-CB;x-q:t\r\n"
+                "dtstart ;TZID=a:1\r\nDTSTART;tzid=b:2\r\ndtstart:3\r\ngf*:4\r\n"
+                "ATTENDEE;cn=a;CN=b; cn =c;ROLE=r;ROLF=s:m\r\n" +
+                std::string("SUMMARY") + '\0' + "x:5\r\nSUMMARY:6\r\n" +
+                "X-" + std::string(40, 'L') + ";X-" + std::string(40, 'P') + "=7:8\r\n";
+    }
+    calparser_arena* arena = calparser_arena_new();
+    ASSERT_NE(nullptr, arena);
+    Lexed inArena = lex(text, arena);
+    Lexed onHeap = lex(text, nullptr);
+    calparser_arena_delete(arena);
+    ASSERT_EQ(36u, inArena.tokens.size());
+    EXPECT_EQ(onHeap.tokens, inArena.tokens);
+    // The third round, every name met twice before.
+    EXPECT_EQ("1019 X-CB 0 'X-CB;x-q:t' ;1286 X-Q ''", inArena.tokens[27]);
+    EXPECT_EQ("1091 - 0 '4'", inArena.tokens[31]);  // "GF*" hashes like GEO
+    EXPECT_EQ("1107 - 0 'm' ;1291 - 'a' ;1291 - 'b' ;1291 - 'c' ;1168 - 'r' ;0 - 's'",
+              inArena.tokens[32]);
+    EXPECT_EQ("0 - 0 '-'", inArena.tokens[33]);  // cut at the NUL: no colon left
+    EXPECT_EQ("1135 - 0 '6'", inArena.tokens[34]);
+}
+
 TEST(TokenArena, ReleasingKeepsTheBlockOfTheKeptAddressAndAfter) {
     calparser_arena* arena = calparser_arena_new();
     ASSERT_NE(nullptr, arena);

@@ -22,6 +22,19 @@ struct Block {
     size_t size;   /* payload bytes after the header */
 };
 
+/* One remembered name: its bytes as written and its upper-cased text (each at
+ * most kNameRoom - 1 bytes, NUL-terminated), and its type. */
+constexpr size_t kNameRoom = 32;
+struct NameEntry {
+    unsigned char len;  /* 0: empty; else the length of `written` */
+    char written[kNameRoom];
+    char upper[kNameRoom];
+    iCal_Token_t type;
+};
+
+/* Remembered names per kind, found by length and first and last byte. */
+constexpr unsigned kNameSlots = 64;
+
 constexpr size_t kHeaderSize = (sizeof(Block) + kAlign - 1) / kAlign * kAlign;
 
 }  // namespace
@@ -32,6 +45,7 @@ struct calparser_arena {
     char* next;       /* the first free byte of `current` */
     char* end;        /* the end of `current` */
     array_t emptyList; /* the parameter list of every token without parameters */
+    NameEntry names[2][kNameSlots]; /* by calparser_name_kind */
 };
 
 static char* payload(Block* block)
@@ -160,6 +174,42 @@ int calparser_arena_append(calparser_arena* arena, array_t* list, void* element)
     }
     list->data[list->count++] = element;
     return 0;
+}
+
+/* The slot of the name `name` of `len` (at least 1) bytes. */
+static NameEntry* name_slot(calparser_arena* arena, calparser_name_kind kind, const char* name,
+                            size_t len)
+{
+    unsigned mix = (unsigned)len * 31u + (unsigned char)name[0] * 7u + (unsigned char)name[len - 1];
+    return &arena->names[kind][mix % kNameSlots];
+}
+
+bool calparser_arena_recall_name(calparser_arena* arena, calparser_name_kind kind,
+                                 const char* name, size_t len, iCal_Token_t* pType,
+                                 const char** ppUpper)
+{
+    if (!arena || len == 0 || len >= kNameRoom)
+        return false;
+    const NameEntry* entry = name_slot(arena, kind, name, len);
+    if (entry->len != len || memcmp(entry->written, name, len) != 0)
+        return false;
+    *pType = entry->type;
+    *ppUpper = entry->upper;
+    return true;
+}
+
+void calparser_arena_remember_name(calparser_arena* arena, calparser_name_kind kind,
+                                   const char* name, size_t len, iCal_Token_t type,
+                                   const char* upper)
+{
+    size_t upperLen = upper ? strlen(upper) : kNameRoom;
+    if (!arena || len == 0 || len >= kNameRoom || upperLen >= kNameRoom)
+        return;
+    NameEntry* entry = name_slot(arena, kind, name, len);
+    entry->len = (unsigned char)len;
+    memcpy(entry->written, name, len);
+    memcpy(entry->upper, upper, upperLen + 1);
+    entry->type = type;
 }
 
 /* The white space str_trim removes. */

@@ -61,6 +61,23 @@ void calparser_arena_release_before(calparser_arena* arena, const void* keep);
  * arena). Returns 0, or 3 when memory runs out (the list is unchanged). */
 int calparser_arena_append(calparser_arena* arena, array_t* list, void* element);
 
+/* The names the lexer classified in this parse. Each name is trimmed,
+ * upper-cased, hashed and looked up, and the same few names come back on
+ * nearly every line: a name met again, byte for byte as written, takes its
+ * type from here. Short names only; a NULL arena remembers nothing. */
+enum calparser_name_kind { CALPARSER_PROPERTY_NAME, CALPARSER_PARAMETER_NAME };
+/* True when the `len` bytes at `name` were remembered as a name of `kind`:
+ * *pType receives its type and *ppUpper its trimmed, upper-cased text (which
+ * lives as long as the arena). */
+bool calparser_arena_recall_name(calparser_arena* arena, calparser_name_kind kind,
+                                 const char* name, size_t len, iCal_Token_t* pType,
+                                 const char** ppUpper);
+/* Remembers the `len` bytes at `name` as a name of `kind` with its type and
+ * its trimmed, upper-cased text; a name too long to keep is left out. */
+void calparser_arena_remember_name(calparser_arena* arena, calparser_name_kind kind,
+                                   const char* name, size_t len, iCal_Token_t type,
+                                   const char* upper);
+
 /* A name trimmed (str_trim) and upper-cased (str_toupper) for a keyword
  * look-up, in a buffer of its own: on the stack when short, so that most
  * look-ups allocate nothing, with its keyword hash (hashCodeWithLen) made on

@@ -225,6 +225,32 @@ void discard_param(calparser_arena* arena, CALPARSER_PARAM* param)
         calparser_FreeParam(&param);
 }
 
+/* Sets the type of `param` from the `len` bytes of its name at `name`, and
+ * its pName for an extension name. False when memory runs out. */
+bool classify_param_name(const char* name, size_t len, int bRecurrence, CALPARSER_PARAM* param,
+                         calparser_arena* arena)
+{
+    auto keep_extension_name = [&](const char* upper, size_t upperLen) {
+        return param->nType != TOKEN_X_PARAM ||
+               (param->pName = calparser_arena_strndup(arena, upper, upperLen)) != nullptr;
+    };
+    /* Recurrence-rule part names come from another list: not remembered. */
+    const char* remembered = nullptr;
+    if (!bRecurrence && calparser_arena_recall_name(arena, CALPARSER_PARAMETER_NAME, name, len,
+                                                    &param->nType, &remembered))
+        return keep_extension_name(remembered, strlen(remembered));
+    UpperName upper(name, len);
+    if (!upper.text())
+        return false;
+    const CALPARSER_STR* table = CALPARSER_STR::Instance();
+    param->nType = bRecurrence ? table->getRecurrenceParamTypeWithHash(upper.text(), upper.hash())
+                               : table->getParamTypeWithHash(upper.text(), upper.hash());
+    if (!bRecurrence)
+        calparser_arena_remember_name(arena, CALPARSER_PARAMETER_NAME, name, len, param->nType,
+                                      upper.text());
+    return keep_extension_name(upper.text(), upper.length());
+}
+
 /* Makes one parameter of the stretch [start, stop) and appends it. False when
  * memory runs out (nothing is appended then). */
 bool append_param(const char* start, const char* stop, array_t* pParams, int bRecurrence,
@@ -236,8 +262,7 @@ bool append_param(const char* start, const char* stop, array_t* pParams, int bRe
         (CALPARSER_PARAM*)calparser_arena_zalloc(arena, sizeof(CALPARSER_PARAM));
     if (!param)
         return false;
-    UpperName name(start, nameEnd - start);
-    if (!name.text())
+    if (!classify_param_name(start, nameEnd - start, bRecurrence, param, arena))
         goto fail;
     if (equals) {
         const char* valueBegin = equals + 1;
@@ -248,13 +273,6 @@ bool append_param(const char* start, const char* stop, array_t* pParams, int bRe
         param->pValue = calparser_arena_strndup(arena, "", 0);
     }
     if (!param->pValue)
-        goto fail;
-    param->nType =
-        bRecurrence
-            ? CALPARSER_STR::Instance()->getRecurrenceParamTypeWithHash(name.text(), name.hash())
-            : CALPARSER_STR::Instance()->getParamTypeWithHash(name.text(), name.hash());
-    if (param->nType == TOKEN_X_PARAM &&
-        !(param->pName = calparser_arena_strndup(arena, name.text(), name.length())))
         goto fail;
     if (calparser_arena_append(arena, pParams, param) != 0)
         goto fail;
@@ -313,11 +331,21 @@ void split_line(char* pLine, size_t len, char** ppName, unsigned* pnNameLen, cha
  * *ppName (a new text from `arena`). 0 when a copy cannot be made. */
 iCal_Token_t classify_name(const char* name, unsigned len, char** ppName, calparser_arena* arena)
 {
+    iCal_Token_t type = TOKEN_UNKNOWN;
+    const char* upperText = nullptr;
+    if (calparser_arena_recall_name(arena, CALPARSER_PROPERTY_NAME, name, len, &type,
+                                    &upperText)) {
+        if (type == TOKEN_X && !(*ppName = calparser_arena_strndup(arena, upperText,
+                                                                  strlen(upperText))))
+            return TOKEN_UNKNOWN;
+        return type;
+    }
     UpperName upper(name, len);
     if (!upper.text())
         return TOKEN_UNKNOWN;
-    iCal_Token_t type = CALPARSER_STR::Instance()->getPropTypeWithHash(
-        upper.text(), (unsigned)upper.length(), upper.hash());
+    type = CALPARSER_STR::Instance()->getPropTypeWithHash(upper.text(), (unsigned)upper.length(),
+                                                          upper.hash());
+    calparser_arena_remember_name(arena, CALPARSER_PROPERTY_NAME, name, len, type, upper.text());
     if (type == TOKEN_X && !(*ppName = calparser_arena_strndup(arena, upper.text(),
                                                               upper.length())))
         return TOKEN_UNKNOWN;
