@@ -252,7 +252,27 @@ unsigned components_in(array_t* result) {
     return (events ? events->count : 0) + (todos ? todos->count : 0);
 }
 
+// A time flagged as a date on 1 January 1970 is written as "19700101", whose
+// midnight reads back as 0, which records take as "not set": such an input
+// cannot come back, so the round trip skips it.
+bool has_epoch_day_date(array_t* result) {
+    const int32_t kEndOfFirstDay = 86400 + 43200;
+    for (unsigned s = CALPARSER_SLOT_EVENTS; s <= CALPARSER_SLOT_TODOS; s++) {
+        array_t* list = fuzz::slot(result, s);
+        for (unsigned i = 0; list && i < list->count; i++) {
+            auto c = static_cast<CALDB_COMPONENT*>(static_cast<CAL_VCOMPONENT*>(list->data[i])->pComponent);
+            const int32_t end = caldb_IsEventKind(c->nType) ? reinterpret_cast<CALDB_VEVENT*>(c)->tDtEnd
+                                                            : reinterpret_cast<CALDB_VTODO*>(c)->tDue;
+            if ((c->bDtStartIsDate && c->tDtStart > 0 && c->tDtStart < kEndOfFirstDay) ||
+                (c->bDtEndIsDate && end > 0 && end < kEndOfFirstDay))
+                return true;
+        }
+    }
+    return false;
+}
+
 void check_round_trip(array_t* first) {
+    if (has_epoch_day_date(first)) return;
     std::string text = fuzz::written_by(write_result, first);
     array_t* second = fuzz::parse(reinterpret_cast<const uint8_t*>(text.data()), text.size(),
                                   CALPARSER_FORMAT_ICAL, nullptr, nullptr);
