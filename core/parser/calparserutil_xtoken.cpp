@@ -31,9 +31,14 @@ void original_start_text(const CALDB_COMPONENT* component, char text[kUtcTextSiz
  * when it fits, else in a new text (free with free()); NULL when memory runs
  * out. */
 char* make_line(const char* datetime, char* buffer, size_t size) {
-    size_t needed = kNameLength + strlen(datetime) + 2;
+    size_t dateLength = strlen(datetime);
+    size_t needed = kNameLength + 1 + dateLength + 1;
     char* line = needed <= size ? buffer : static_cast<char*>(malloc(needed));
-    if (line) snprintf(line, needed, "%s:%s", CALPARSER_ORIGINAL_DTSTART_NAME, datetime);
+    if (line) {
+        memcpy(line, CALPARSER_ORIGINAL_DTSTART_NAME, kNameLength);
+        line[kNameLength] = ':';
+        memcpy(line + kNameLength + 1, datetime, dateLength + 1);
+    }
     return line;
 }
 
