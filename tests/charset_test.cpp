@@ -25,6 +25,37 @@ TEST(Charset, ConvertsBetweenCharsetsInAnyCase) {
     EXPECT_EQ("Caf\xC3\xA9 \xE2\x82\xAC", convert("Windows-1252", "utf-8", "Caf\xE9 \x80"));
 }
 
+// ISO-8859-1 under any of its names: every byte is the code point of its own
+// number, and nothing is left over at the end of a chunk.
+TEST(Charset, Latin1BytesAreTheirCodePoints) {
+    std::string every, expected;
+    for (int byte = 0; byte < 256; byte++) {
+        every += (char)byte;
+        if (byte < 0x80) {
+            expected += (char)byte;
+        } else {
+            expected += (char)(0xC0 | (byte >> 6));
+            expected += (char)(0x80 | (byte & 0x3F));
+        }
+    }
+    for (const char* name : {"ISO-8859-1", "iso-8859-1", "latin1", "l1", "IBM819"}) {
+        EXPECT_EQ(expected, convert(name, "UTF-8", every, 512)) << name;
+        char out[512];
+        int used = -1;
+        EXPECT_EQ((int)expected.size(), MEE_ConvertBufferEx(name, "utf8", every.data(), 256, out,
+                                                            512, &used)) << name;
+        EXPECT_EQ(256, used) << name;
+    }
+    // The room cuts before a character that does not fit whole, inside and
+    // after runs of ASCII.
+    LogCapture log;
+    const std::string text = "abcdefghij\xE9klmnopqrstuvwxyz";
+    EXPECT_EQ("abcdefghij", convert("latin1", "UTF-8", text, 11));
+    EXPECT_EQ("abcdefghij\xC3\xA9", convert("latin1", "UTF-8", text, 12));
+    EXPECT_EQ("abcdefghij\xC3\xA9klmnopq", convert("latin1", "UTF-8", text, 19));
+    EXPECT_EQ(3u, log.lines().size());
+}
+
 // A plain UTF-8 copy (every spelling of UTF-8, even of invalid bytes) keeps a
 // character cut at the chunk end, which a caller can rejoin with the next
 // chunk. The Ex form leaves the cut character to the caller.

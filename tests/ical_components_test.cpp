@@ -7,6 +7,7 @@
 #include <plstr.h>
 
 #include <memory>
+#include <utility>
 
 #include <unicode/timezone.h>
 
@@ -82,6 +83,28 @@ TEST(IcalComponents, BuiltZonesAgreeWithIcuForEveryHourOf2025) {
     expect_same_zone_in_2025(*eastern.record->pIcuZone, "America/New_York");
     ZoneRecord london("Europe/London", kLondonStandard, kLondonDaylight);
     expect_same_zone_in_2025(*london.record->pIcuZone, "Europe/London");
+}
+
+// The zones of one input are found by name ignoring letter case; names with
+// letters beyond ASCII go through ICU's case folding.
+TEST(IcalComponents, InputZonesAreFoundIgnoringCase) {
+    ZoneRecord eastern("US/Eastern", kEasternStandard, kEasternDaylight);
+    ZoneRecord london("Europe/London", kLondonStandard, kLondonDaylight);
+    ZoneRecord accented("\xc3\x89t\xc3\xa9/Zone", kLondonStandard, kLondonDaylight);
+    array_t* zones = array_new();
+    for (CAL_VTIMEZONE* zone : {eastern.record, london.record, accented.record})
+        array_append(zones, zone);
+    const std::pair<const char*, CAL_VTIMEZONE*> cases[] = {
+        {"Europe/London", london.record}, {"europe/LONDON", london.record},
+        {"us/eastern", eastern.record},   {"Europe/Londo", nullptr},
+        {"Europe/London ", nullptr},      {"Europe-London", nullptr},
+        {"", nullptr},                    {"\xc3\x89t\xc3\xa9/Zone", accented.record},
+        {"\xc3\x89t\xc3\xa9/ZONE", accented.record},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(c.second, array_findTimeZone(c.first, zones)) << c.first;
+    EXPECT_EQ(nullptr, array_findTimeZone(nullptr, zones));
+    array_delete(zones);
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 #include "core/parser/ical_components.h"
 
 #include <stdint.h>
+#include <string.h>
 
 #include <unicode/timezone.h>
 #include <unicode/uchar.h>
@@ -14,6 +15,41 @@ constexpr int32_t kMsPerMinute = 60000;
 /* The stored part's TZID, or NULL. */
 const char* tzid_of(const CAL_VTIMEZONE* pTimeZone) {
     return pTimeZone->pDbTimeZone ? pTimeZone->pDbTimeZone->pTzid : nullptr;
+}
+
+bool is_ascii(const char* text) {
+    for (; *text; text++)
+        if ((unsigned char)*text >= 0x80)
+            return false;
+    return true;
+}
+
+char16_t ascii_lower(char16_t c) {
+    return c >= u'A' && c <= u'Z' ? (char16_t)(c - u'A' + u'a') : c;
+}
+
+/* Whether `id` equals the ASCII text `name` under Unicode case folding. Only
+ * an id of ASCII alone is compared here (folding ASCII is lowering it); any
+ * other id, whose letters may fold to ASCII ones, is left to ICU. */
+bool ascii_fold_equal(const icu::UnicodeString& id, const char* name, int32_t nameLength,
+                      bool* pDecided) {
+    *pDecided = true;
+    if (id.length() != nameLength) {
+        for (int32_t i = 0; i < id.length(); i++)
+            if (id.charAt(i) >= 0x80)
+                *pDecided = false;
+        return false;
+    }
+    bool equal = true;
+    for (int32_t i = 0; i < nameLength; i++) {
+        char16_t c = id.charAt(i);
+        if (c >= 0x80) {
+            *pDecided = false;
+            return false;
+        }
+        equal = equal && ascii_lower(c) == ascii_lower((char16_t)(unsigned char)name[i]);
+    }
+    return equal;
 }
 
 }  // namespace
@@ -43,14 +79,20 @@ extern "C" icu::TimeZone* create_SimpleTimeZone(CAL_VTIMEZONE* pTimeZone) {
 extern "C" CAL_VTIMEZONE* array_findTimeZone(const char* name, array_t* zones) {
     if (!name || !zones)
         return nullptr;
-    const icu::UnicodeString wanted(name);
+    /* Zone names are nearly always ASCII: compared without converting them. */
+    const bool asciiName = is_ascii(name);
+    const int32_t nameLength = (int32_t)strlen(name);
     icu::UnicodeString id;
     for (unsigned i = 0; i < zones->count; i++) {
         CAL_VTIMEZONE* candidate = (CAL_VTIMEZONE*)zones->data[i];
         if (!candidate || !candidate->pIcuZone)
             continue;
         candidate->pIcuZone->getID(id);
-        if (id.caseCompare(wanted, U_FOLD_CASE_DEFAULT) == 0)
+        bool decided = false;
+        bool equal = asciiName && ascii_fold_equal(id, name, nameLength, &decided);
+        if (!decided)
+            equal = id.caseCompare(icu::UnicodeString(name), U_FOLD_CASE_DEFAULT) == 0;
+        if (equal)
             return candidate;
     }
     return nullptr;

@@ -7,6 +7,7 @@
 
 #include "public/util/kvallog.h"
 
+#include <stdint.h>
 #include <string.h>
 
 #include <string>
@@ -118,6 +119,42 @@ int copy_utf8(const char* in, int inLen, char* out, int outRoom, bool keepCutCha
     return length;
 }
 
+/* ISO-8859-1 to UTF-8 without ICU's pivot: every byte is the code point of
+ * its own number, one UTF-8 byte below 0x80 and two from there on. Stops
+ * before a character that does not fit whole, as the converted and trimmed
+ * output would; *pFull then tells so. Runs of eight ASCII bytes are copied
+ * as one word. */
+int latin1_to_utf8(const char* in, int inLen, char* out, int outRoom, bool* pFull) {
+    constexpr uint64_t kHighBits = 0x8080808080808080ull;
+    int i = 0;
+    int written = 0;
+    *pFull = false;
+    while (i < inLen) {
+        uint64_t word;
+        if (inLen - i >= 8 && outRoom - written >= 8 &&
+            (memcpy(&word, in + i, 8), (word & kHighBits) == 0)) {
+            memcpy(out + written, &word, 8);
+            i += 8;
+            written += 8;
+            continue;
+        }
+        unsigned char byte = (unsigned char)in[i];
+        int size = byte < 0x80 ? 1 : 2;
+        if (written + size > outRoom) {
+            *pFull = true;
+            break;
+        }
+        if (size == 1) {
+            out[written++] = (char)byte;
+        } else {
+            out[written++] = (char)(0xC0 | (byte >> 6));
+            out[written++] = (char)(0x80 | (byte & 0x3F));
+        }
+        i++;
+    }
+    return written;
+}
+
 int convert(const char* fromCharset, const char* toCharset, const char* in, int inLen, char* out,
             int outRoom, bool keepCutCharacter, int* pnInUsed) {
     *pnInUsed = inLen;
@@ -134,6 +171,13 @@ int convert(const char* fromCharset, const char* toCharset, const char* in, int 
         kvallog(0, KVALLOG_LEVEL_DROPPED, "%s: Unknown character set \"%s\", nothing converted",
                 KVALLOG_CORE_SUBSYSTEM, source ? toCharset : fromCharset);
         return 0;
+    }
+
+    if (toUtf8 && ucnv_getType(source) == UCNV_LATIN_1) {
+        bool full = false;
+        int written = latin1_to_utf8(in, inLen, out, outRoom, &full);
+        if (full) log_output_full(fromCharset, toCharset, outRoom);
+        return written;
     }
 
     UChar pivot[kPivotSize];

@@ -2,6 +2,7 @@
 #include "public/core_util/smtp.h"
 
 #include <plstr.h>
+#include <stdlib.h>
 #include <string.h>
 
 namespace {
@@ -17,6 +18,9 @@ bool is_space(char c)
 /* The "<" that opens an angle address, skipping quoted display names, or NULL. */
 const char* find_angle_open(const char* text)
 {
+    /* Most addresses hold no "<" at all: one quick search says so. */
+    if (!strchr(text, '<'))
+        return nullptr;
     bool quoted = false;
     for (const char* p = text; *p; ++p) {
         if (quoted && *p == '\\' && p[1])
@@ -91,5 +95,13 @@ extern "C" char* smtp_FilterAddress(const char* address)
         --end;
     if (!is_plain_address(begin, end))
         return nullptr;
-    return PL_strndup(begin, static_cast<PRUint32>(end - begin));
+    /* The length is known and no NUL lies inside: a plain copy (the same
+     * malloc that PL_strndup uses, freed with PL_strfree). */
+    size_t length = static_cast<size_t>(end - begin);
+    char* copy = static_cast<char*>(malloc(length + 1));
+    if (copy) {
+        memcpy(copy, begin, length);
+        copy[length] = '\0';
+    }
+    return copy;
 }
