@@ -11,6 +11,7 @@
 
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "fuzz/fuzz_support.h"
 
@@ -212,14 +213,16 @@ public:
             b->bDtEndIsDate = a->bDtEndIsDate;
         const bool startsAreDates = a->bDtStartIsDate && b->bDtStartIsDate;
         if (startsAreDates) {
-            take(&a->tDtStart, &b->tDtStart);
+            const int32_t shift = a->tDtStart - b->tDtStart;
+            if (take(&a->tDtStart, &b->tDtStart))
+                take_alarm_triggers(a->aAlarms, b->aAlarms, shift);
             take(&a->tRecurrenceId, &b->tRecurrenceId);
         }
         if (a->bDtEndIsDate && b->bDtEndIsDate)
             take(end_of(a), end_of(b));
     }
     ~AllDayTimesAside() {
-        for (unsigned i = 0; i < taken_; i++) *fields_[i] = saved_[i];
+        for (auto& field : taken_) *field.first = field.second;
         b_->nFlags = flags_;
     }
 
@@ -232,18 +235,23 @@ private:
         int64_t d = (int64_t)x - y;
         return d > -43200 && d < 43200;
     }
-    void take(const int32_t* from, int32_t* to) {
-        if (!within_half_day(*from, *to)) return;
-        fields_[taken_] = to;
-        saved_[taken_] = *to;
-        taken_++;
+    bool take(const int32_t* from, int32_t* to) {
+        if (!within_half_day(*from, *to)) return false;
+        taken_.emplace_back(to, *to);
         *to = *from;
+        return true;
+    }
+    // Absolute alarm triggers count from the start, so they move with it.
+    void take_alarm_triggers(array_t* from, array_t* to, int32_t shift) {
+        for (unsigned i = 0; from && to && i < from->count && i < to->count; i++) {
+            auto a = static_cast<CALDB_VALARM*>(from->data[i]);
+            auto b = static_cast<CALDB_VALARM*>(to->data[i]);
+            if ((int64_t)b->tTrigger + shift == a->tTrigger) take(&a->tTrigger, &b->tTrigger);
+        }
     }
     CALDB_COMPONENT* b_;
     uint32_t flags_;
-    int32_t* fields_[3] = {nullptr, nullptr, nullptr};
-    int32_t saved_[3] = {0, 0, 0};
-    unsigned taken_ = 0;
+    std::vector<std::pair<int32_t*, int32_t>> taken_;
 };
 
 unsigned components_in(array_t* result) {
