@@ -527,6 +527,12 @@ int calparser_icalbuf_to_toklist(char* pBuf, unsigned nLen, array_t** ppTokens,
 
 } /* extern "C" */
 
+/* A zeroed token from `arena` (the heap when NULL); NULL when out of memory. */
+static CALPARSER_TOKEN* new_token_in(calparser_arena* arena)
+{
+    return (CALPARSER_TOKEN*)calparser_arena_zalloc(arena, sizeof(CALPARSER_TOKEN));
+}
+
 int calparser_icalbuf_to_arena_toklist(char* pBuf, unsigned nLen, array_t** ppTokens,
                                        unsigned* pnConsumed, unsigned* pnLine,
                                        int bCheckVCalendar, calparser_arena* arena)
@@ -547,8 +553,7 @@ int calparser_icalbuf_to_arena_toklist(char* pBuf, unsigned nLen, array_t** ppTo
     const char* lineEnd = find_logical_line_end(&scan, lineStart, &nLineWork);
 
     while (lineEnd && nConsumed < nLen) {
-        if (!pending &&
-            !(pending = (CALPARSER_TOKEN*)calparser_arena_zalloc(arena, sizeof(CALPARSER_TOKEN)))) {
+        if (!pending && !(pending = new_token_in(arena))) {
             rc = 3;
             goto done;
         }
