@@ -282,31 +282,6 @@ TEST(UnsupportedComponent, WalkedToItsEndWithTheMessagesOfItsPass)
     }
 }
 
-// The exported steps refuse what is not there.
-TEST(EventSteps, MissingRecordsAreLeftAlone)
-{
-    Tokens tokens{"SUMMARY:x"};
-    CALDB_VEVENT* none = nullptr;
-    calparser_populateVEventProp(tokens.token(), &none, nullptr, nullptr, nullptr, nullptr,
-                                 nullptr, nullptr, nullptr, 0, nullptr, nullptr);
-    calparser_populateVEventProp(tokens.token(), nullptr, nullptr, nullptr, nullptr, nullptr,
-                                 nullptr, nullptr, nullptr, 0, nullptr, nullptr);
-    CALDB_VEVENT* event = caldb_NewEvent();
-    calparser_populateVEventProp(nullptr, &event, nullptr, nullptr, nullptr, nullptr, nullptr,
-                                 nullptr, nullptr, 0, nullptr, nullptr);
-    calparser_populateVEventProp(tokens.token(), &event, nullptr, nullptr, nullptr, nullptr,
-                                 nullptr, nullptr, nullptr, 0, nullptr, nullptr);
-    EXPECT_STREQ("x", event->pSummary);
-    EXPECT_EQ(nullptr, none);
-    EXPECT_EQ(1, calparser_event_set_defaults(&none, nullptr));
-    EXPECT_EQ(1, calparser_event_set_defaults(nullptr, nullptr));
-    array_iter_t cursor = tokens.start();
-    EXPECT_EQ(1, calparser_build_component_from_tokens(nullptr, tokens.list, &cursor, nullptr,
-                                                       nullptr, nullptr, 2, TOKEN_PUBLISH, 0,
-                                                       nullptr, nullptr));
-    caldb_FreeEvent(&event);
-}
-
 // Inside a whole parse a component without recurrence lines gets no vector
 // of its own: NULL stands in the recurrence list, and the empty vector is
 // kept for the next component, which uses it when it recurs.
