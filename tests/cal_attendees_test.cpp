@@ -251,28 +251,6 @@ TEST(Addresses, MailtoOrCalendarId) {
     }
 }
 
-// The binary-search comparator orders a key against an element's address,
-// ignoring case; NULLs sort first on the key's side.
-TEST(AttendeeLists, IndexComparatorOrdersKeyAgainstAddress) {
-    CALDB_ATTENDEE* bob = attendee("mailto:BOB@x.com");
-    CALDB_ATTENDEE* noAddress = attendee(nullptr);
-    CALDB_ATTENDEE* none = nullptr;
-    const char* same = "mailto:bob@X.COM";
-    const char* before = "mailto:amy@x.com";
-    const char* after = "mailto:carl@x.com";
-    const char* nokey = nullptr;
-    EXPECT_EQ(0, attendee_index_key_compare(&same, &bob));
-    EXPECT_GT(0, attendee_index_key_compare(&before, &bob));
-    EXPECT_LT(0, attendee_index_key_compare(&after, &bob));
-    EXPECT_EQ(-1, attendee_index_key_compare(&nokey, &bob));
-    EXPECT_EQ(1, attendee_index_key_compare(&same, &noAddress));
-    EXPECT_EQ(1, attendee_index_key_compare(&same, &none));
-    EXPECT_EQ(0, attendee_index_key_compare(&nokey, &none));
-    EXPECT_EQ(0, attendee_index_key_compare(nullptr, nullptr));
-    caldb_FreeAttendee(&bob);
-    caldb_FreeAttendee(&noAddress);
-}
-
 // No source: *dest becomes NULL but the list it pointed to is the caller's,
 // held elsewhere too (its text is a constant that free() would reject).
 TEST(Addresses, RecipientsOfNoSourceLeaveTheCallersListAlone) {

@@ -95,36 +95,6 @@ TEST(CompressTest, ExpandedEventMasterKeepsItsRules) {
     caldb_FreeEvent(&master);
 }
 
-// Missing masters, instances or lists are refused with each operation's answer.
-TEST(CompressTest, MissingArgumentsAreRefused) {
-    Records instances;
-    CALDB_VEVENT* event = instances.add(make_event("20240105T100000Z", kHour, "series"));
-    CALDB_VTODO* todo = instances.add(caldb_NewToDo());
-    array_t* empty = array_new();
-    array_t* holdingNull = array_new();
-    array_append(holdingNull, nullptr);
-    CALDB_VEVENT* noEvent = nullptr;
-    CALDB_VTODO* noTodo = nullptr;
-    CALDB_COMPONENT* noMaster = nullptr;
-    for (array_t* list : {(array_t*)nullptr, empty, holdingNull}) {
-        EXPECT_EQ(1, calparser_CreateCompressedRecurringEventFromList(&noEvent, list, nullptr));
-        EXPECT_EQ(1, calparser_CreateCompressedRecurringTodoFromList(&noTodo, list, nullptr));
-    }
-    EXPECT_EQ(1, calparser_CreateCompressedRecurringEventFromList(nullptr, instances.list, nullptr));
-    EXPECT_EQ(nullptr, noEvent);
-    EXPECT_EQ(nullptr, noTodo);
-    EXPECT_EQ(1, calparser_ModifyRecurringComponentExDateRDate(&noMaster, head(event)));
-    EXPECT_EQ(0, calparser_ModifyMasterEventExDateRDate(&noMaster, head(event), 0, nullptr, 0));
-    EXPECT_EQ(0, calparser_ModifyRecurringEvent(nullptr, event, 0, 0, 1, 1));
-    EXPECT_EQ(0, calparser_ModifyRecurringTodo(todo, nullptr, 0, 0, 1, 1));
-    EXPECT_EQ(0, calparser_ModifyRecurringEventList(nullptr, event, 1, 1));
-    EXPECT_EQ(0, calparser_ModifyRecurringTodoList(holdingNull, todo, 1, 1));
-    EXPECT_EQ(0, calparser_RecurringInstanceAlreadyInList(nullptr, head(event)));
-    EXPECT_EQ(0, calparser_RecurringInstanceAlreadyInList(holdingNull, nullptr));
-    array_delete(empty);
-    array_delete(holdingNull);
-}
-
 TEST(MasterDatesTest, OriginalStartGoesToTheRightListOnce) {
     CALDB_COMPONENT* master = head(caldb_NewEvent());
     master->aRecurRDateList = texts({"20240101T100000Z", "20240102T100000Z"});
@@ -190,7 +160,6 @@ TEST(ModifyInstancesTest, MasterChangesReachInstancesThatKeptTheirOwn) {
     caldb_FreeEvent(&master);
 }
 
-
 CALDB_VTODO* make_todo(const char* start, int length, const char* uid) {
     CALDB_VTODO* todo = caldb_NewToDo();
     todo->tDtStart = static_cast<int32_t>(utc(start));
@@ -221,7 +190,6 @@ TEST(CompressTest, TodoMasterDropsItsRulesWhateverItsFlag) {
     ASSERT_NE(nullptr, master->pOrganizer);  // made zeroed: no address to give it
     EXPECT_EQ(nullptr, master->pOrganizer->pAddr);
     caldb_FreeToDo(&master);
-    EXPECT_EQ(1, calparser_CreateCompressedRecurringTodoFromList(&master, nullptr, nullptr));
 }
 
 // A master without DUE takes the instance's DUE away. Without a
@@ -266,7 +234,6 @@ TEST(MasterDatesTest, InstanceDatesMergeIntoTheMaster) {
     EXPECT_EQ(0, calparser_ModifyRecurringComponentExDateRDate(&master, instance));
     EXPECT_EQ((Strings{"20240102T100000Z", "20240103T100000Z"}), strings(master->aRDates));
     EXPECT_EQ((Strings{"20240104T100000Z"}), strings(master->aExDates));
-    EXPECT_EQ(1, calparser_ModifyRecurringComponentExDateRDate(&master, nullptr));
     caldb_FreeComponent(reinterpret_cast<void**>(&master));
     caldb_FreeComponent(reinterpret_cast<void**>(&instance));
 }
@@ -324,11 +291,8 @@ TEST(SequenceTest, BumpsTheRecordOfEveryWrapper) {
     EXPECT_EQ(5, calparser_bump_sequence_number_on_complist(components.list));
     EXPECT_EQ(1, first->nSequence);
     EXPECT_EQ(5, second->nSequence);
-    EXPECT_EQ(0, static_cast<CAL_VCOMPONENT*>(components.list->data[0])->nType);
-    EXPECT_EQ(1, static_cast<CAL_VCOMPONENT*>(components.list->data[1])->nType);
     array_t* empty = array_new();
     EXPECT_EQ(0, calparser_bump_sequence_number_on_complist(empty));
-    EXPECT_EQ(0, calparser_bump_sequence_number_on_complist(nullptr));
     array_delete(empty);
 }
 
@@ -351,7 +315,6 @@ TEST(CompStateTest, TextNamesMethodAndState) {
         EXPECT_STREQ(c.text, text);
         PL_strfree(text);
     }
-    EXPECT_EQ(1, getCompStateStringToICAL(0, nullptr));
 }
 
 }  // namespace

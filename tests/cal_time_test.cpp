@@ -104,32 +104,16 @@ TEST(CalTime, UtcTextsBothWays) {
     EXPECT_EQ(2, cal_time_datez_to_timet_helper("19990101T000000", &time, nullptr, 0));
     EXPECT_EQ(0, time);
     EXPECT_EQ(2, cal_time_datez_to_timet_helper("20380119T031408Z", &time, nullptr, 1));
-    EXPECT_EQ(1, cal_time_datez_to_timet_helper(nullptr, &time, nullptr, 1));
 }
 
-// Missing arguments and texts that are no number, no period or no time are
-// refused with each function's own answer.
-TEST(CalTime, RefusalsOfMissingOrUnreadableInput) {
+// Texts that are no number or no period start are refused.
+TEST(CalTime, RefusalsOfUnreadableInput) {
     int number = 7;
-    EXPECT_EQ(1, cal_time_atoi_size(nullptr, 2, &number));
-    EXPECT_EQ(1, cal_time_atoi_size("12", 2, nullptr));
-    EXPECT_EQ(1, cal_time_atoi_size("12", 0, &number));
     EXPECT_EQ(1, cal_time_atoi_size("1x", 2, &number));
     EXPECT_EQ(1, cal_time_atoi_size("2147483648", 10, &number));
     EXPECT_EQ(0, cal_time_atoi_size("2147483647", 10, &number));
     EXPECT_EQ(INT32_MAX, number);
-    CAL_TIME_DURATION duration;
-    EXPECT_EQ(1, cal_time_buf_to_duration(nullptr, &duration));
-    EXPECT_EQ(1, cal_time_buf_to_duration("PT1H", nullptr));
-    time_t out = 5;
-    EXPECT_EQ(-1, cal_time_addDurationToTimeT(nullptr, 0, &out));
-    ASSERT_EQ(0, cal_time_buf_to_duration("PT1H", &duration));
-    EXPECT_EQ(-1, cal_time_addDurationToTimeT(&duration, 0, nullptr));
-    cal_time_FreeDuration(nullptr);
-
-    EXPECT_FALSE(cal_time_MightBePeriodString(nullptr));
     EXPECT_FALSE(cal_time_MightBePeriodString("/PT1H"));
-    EXPECT_EQ(nullptr, cal_time_NewPeriod(nullptr));
     // Periods whose start cannot be read stay unset and invalid.
     for (const char* text : {"no period", "/PT1H", "19990101T000000Z0000/PT1H", "1999x/PT1H"}) {
         CAL_TIME_PERIOD* period = cal_time_NewPeriod(text);
@@ -138,21 +122,4 @@ TEST(CalTime, RefusalsOfMissingOrUnreadableInput) {
         EXPECT_FALSE(cal_time_IsValidPeriod(period)) << text;
         cal_time_DestroyPeriod(&period);
     }
-    EXPECT_FALSE(cal_time_IsValidPeriod(nullptr));
-    EXPECT_EQ(0, cal_time_getOffset(nullptr));
-    cal_time_DestroyPeriod(nullptr);
-    CAL_TIME_PERIOD* period = cal_time_NewPeriod("19990101T000000Z/PT1H");
-    CAL_TIME_PERIOD* none = nullptr;
-    EXPECT_EQ(-1, cal_time_period_compare(&none, &period));
-    EXPECT_EQ(1, cal_time_period_compare(&period, &none));
-    EXPECT_EQ(0, cal_time_period_compare(&none, &none));
-    time_t key = 0;
-    EXPECT_EQ(1, cal_time_timet_period_compare(&key, &none));
-    cal_time_DestroyPeriod(&period);
-
-    char buffer[20] = "unchanged";
-    EXPECT_EQ(1, cal_time_timet_to_datez(0, nullptr));
-    EXPECT_EQ(1, cal_time_timet_to_datez((time_t)300000000000LL, buffer));  // past 9999
-    EXPECT_STREQ("", buffer);
-    EXPECT_EQ(1, cal_time_datez_to_timet_helper("19990101", nullptr, nullptr, 1));
 }

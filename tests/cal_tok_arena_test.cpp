@@ -132,17 +132,4 @@ TEST(TokenArena, ReleasingKeepsTheBlockOfTheKeptAddressAndAfter) {
     calparser_arena_delete(arena);
 }
 
-TEST(TokenArena, ListsGrowAndTheEmptyListIsShared) {
-    calparser_arena* arena = calparser_arena_new();
-    ASSERT_NE(nullptr, arena);
-    array_t* list = calparser_arena_list(arena, 2);
-    int items[10];
-    for (int& item : items) ASSERT_EQ(0, calparser_arena_append(arena, list, &item));
-    ASSERT_EQ(10u, list->count);
-    for (unsigned i = 0; i < 10; i++) EXPECT_EQ(&items[i], list->data[i]);
-    EXPECT_EQ(calparser_arena_empty_list(arena), calparser_arena_empty_list(arena));
-    EXPECT_EQ(0u, calparser_arena_empty_list(arena)->count);
-    calparser_arena_delete(arena);
-}
-
 }  // namespace

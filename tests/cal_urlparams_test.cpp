@@ -54,8 +54,7 @@ TEST(HatItem, RewritingAndTokens)
     // the extension-line requests.
     char noEquals[] = "X-FOO^bar";
     EXPECT_EQ(2, cal_parseutil_parseXProperty(noEquals, &token));
-    EXPECT_EQ(1, parseHatSeperatedStringIntoToken(nullptr, &token));
-    calparser_FreeToken(&token);  // the empty token made before the refusal is the caller's
+    calparser_FreeToken(&token);
 }
 
 TEST(RecurrenceList, QuotesUpperCaseAndUniqueAppends)
@@ -82,7 +81,6 @@ TEST(RecurrenceList, QuotesUpperCaseAndUniqueAppends)
         EXPECT_EQ(c.expected, strings(dest)) << c.encoded;
         caldb_free_text_list(&dest);
     }
-    EXPECT_EQ(1, calparser_recurrence_copyURLEncodedRecurrenceString_to_array("a", nullptr, 0, 0));
 }
 
 // How the storer reads parameters and how the deletion marker and the merges
@@ -106,7 +104,6 @@ TEST(AttendeeList, ItemsReachTheListUpperCasedWhenAsked)
     // A rejected attendee stops the request; what was merged before stays.
     EXPECT_EQ(1, add_attendees(list, "mailto:a@example.com;nosuchuser;mailto:b@example.com", 0, 0));
     EXPECT_EQ((Strings{"mailto:jo@example.com", "mailto:a@example.com"}), addresses(list));
-    EXPECT_EQ(1, add_attendees(nullptr, "mailto:a@example.com", 0, 0));
     caldb_FreeList(&list, CALDB_LIST_ATTENDEES);
 }
 
