@@ -14,6 +14,7 @@
 #include <time.h>
 
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include <unicode/timezone.h>
@@ -52,54 +53,36 @@ public:
     }
 
     void organizer(const std::string& p, const CALDB_ORGANIZER* a, const CALDB_ORGANIZER* b) {
+        using O = CALDB_ORGANIZER;
         if (!same_presence(p, a, b)) return;
-        text(p + ".pAddr", a->pAddr, b->pAddr);
-        text(p + ".pOrganizerUid", a->pOrganizerUid, b->pOrganizerUid);
-        text(p + ".pSentByUid", a->pSentByUid, b->pSentByUid);
-        text(p + ".pSentBy", a->pSentBy, b->pSentBy);
-        text(p + ".pLanguage", a->pLanguage, b->pLanguage);
-        text(p + ".pCn", a->pCn, b->pCn);
-        text(p + ".pDir", a->pDir, b->pDir);
+        fields(p, a, b, "pAddr", &O::pAddr, "pOrganizerUid", &O::pOrganizerUid, "pSentByUid",
+               &O::pSentByUid, "pSentBy", &O::pSentBy, "pLanguage", &O::pLanguage, "pCn", &O::pCn,
+               "pDir", &O::pDir);
     }
 
     void attendee(const std::string& p, const CALDB_ATTENDEE* a, const CALDB_ATTENDEE* b) {
+        using A = CALDB_ATTENDEE;
         if (!same_presence(p, a, b)) return;
-        text(p + ".pAddr", a->pAddr, b->pAddr);
-        text(p + ".pCalid", a->pCalid, b->pCalid);
-        text(p + ".pCuType", a->pCuType, b->pCuType);
-        texts(p + ".aMembers", a->aMembers, b->aMembers);
-        texts(p + ".aDelegatedTo", a->aDelegatedTo, b->aDelegatedTo);
-        texts(p + ".aDelegatedFrom", a->aDelegatedFrom, b->aDelegatedFrom);
-        text(p + ".pRole", a->pRole, b->pRole);
-        text(p + ".pCn", a->pCn, b->pCn);
-        text(p + ".pDir", a->pDir, b->pDir);
-        text(p + ".pSentBy", a->pSentBy, b->pSentBy);
-        text(p + ".pLanguage", a->pLanguage, b->pLanguage);
-        text(p + ".pAuxText", a->pAuxText, b->pAuxText);
-        number(p + ".nAuxValue", a->nAuxValue, b->nAuxValue);
-        number(p + ".nPartStat", a->nPartStat, b->nPartStat);
-        text(p + ".pPartStatName", a->pPartStatName, b->pPartStatName);
-        number(p + ".nSentStatus", a->nSentStatus, b->nSentStatus);
+        fields(p, a, b, "pAddr", &A::pAddr, "pCalid", &A::pCalid, "pCuType", &A::pCuType,
+               "aMembers", &A::aMembers, "aDelegatedTo", &A::aDelegatedTo, "aDelegatedFrom",
+               &A::aDelegatedFrom, "pRole", &A::pRole, "pCn", &A::pCn, "pDir", &A::pDir,
+               "pSentBy", &A::pSentBy, "pLanguage", &A::pLanguage, "pAuxText", &A::pAuxText,
+               "nAuxValue", &A::nAuxValue, "nPartStat", &A::nPartStat, "pPartStatName",
+               &A::pPartStatName, "nSentStatus", &A::nSentStatus);
         for (int i = 0; i < 8; i++)
             number(p + ".nAuxWords[" + std::to_string(i) + "]", a->nAuxWords[i], b->nAuxWords[i]);
-        number(p + ".bRsvp", a->bRsvp, b->bRsvp);
+        number(p + ".bRsvp", a->bRsvp, b->bRsvp);  // bit-fields: no member pointers
         number(p + ".bAuxFlag", a->bAuxFlag, b->bAuxFlag);
     }
 
     void alarm(const std::string& p, const CALDB_VALARM* a, const CALDB_VALARM* b) {
+        using V = CALDB_VALARM;
         if (!same_presence(p, a, b)) return;
-        number(p + ".tTrigger", a->tTrigger, b->tTrigger);
-        number(p + ".nDuration", a->nDuration, b->nDuration);
-        number(p + ".nAction", a->nAction, b->nAction);
-        number(p + ".nRepeat", a->nRepeat, b->nRepeat);
-        number(p + ".nAuxValue", a->nAuxValue, b->nAuxValue);
-        text(p + ".pAuxText", a->pAuxText, b->pAuxText);
-        text(p + ".pSummary", a->pSummary, b->pSummary);
-        text(p + ".pDescription", a->pDescription, b->pDescription);
-        texts(p + ".aAttendees", a->aAttendees, b->aAttendees);
-        texts(p + ".aAuxTexts", a->aAuxTexts, b->aAuxTexts);
-        texts(p + ".aXProps", a->aXProps, b->aXProps);
-        number(p + ".nAuxTail", a->nAuxTail, b->nAuxTail);
+        fields(p, a, b, "tTrigger", &V::tTrigger, "nDuration", &V::nDuration, "nAction",
+               &V::nAction, "nRepeat", &V::nRepeat, "nAuxValue", &V::nAuxValue, "pAuxText",
+               &V::pAuxText, "pSummary", &V::pSummary, "pDescription", &V::pDescription,
+               "aAttendees", &V::aAttendees, "aAuxTexts", &V::aAuxTexts, "aXProps", &V::aXProps,
+               "nAuxTail", &V::nAuxTail);
     }
 
     void component(const std::string& p, const CAL_VCOMPONENT* wa, const CAL_VCOMPONENT* wb) {
@@ -111,58 +94,40 @@ public:
         shared_head(p, a, b);
         lists(p, a, b);
         if (caldb_IsEventKind(wa->nType)) {
-            const CALDB_VEVENT* ea = (const CALDB_VEVENT*)a;
-            const CALDB_VEVENT* eb = (const CALDB_VEVENT*)b;
-            number(p + ".tDtEnd", ea->tDtEnd, eb->tDtEnd);
-            text(p + ".pEventAux", ea->pEventAux, eb->pEventAux);
+            using E = CALDB_VEVENT;
+            fields(p, (const E*)a, (const E*)b, "tDtEnd", &E::tDtEnd, "pEventAux", &E::pEventAux);
         } else {
-            const CALDB_VTODO* ta = (const CALDB_VTODO*)a;
-            const CALDB_VTODO* tb = (const CALDB_VTODO*)b;
-            number(p + ".tDue", ta->tDue, tb->tDue);
-            number(p + ".tCompleted", ta->tCompleted, tb->tCompleted);
-            text(p + ".pDueTzid", ta->pDueTzid, tb->pDueTzid);
-            number(p + ".nPercentComplete", ta->nPercentComplete, tb->nPercentComplete);
+            using T = CALDB_VTODO;
+            fields(p, (const T*)a, (const T*)b, "tDue", &T::tDue, "tCompleted", &T::tCompleted,
+                   "pDueTzid", &T::pDueTzid, "nPercentComplete", &T::nPercentComplete);
         }
     }
 
     void subzone(const std::string& p, const CAL_VZONE* a, const CAL_VZONE* b) {
+        using Z = CAL_VZONE;
+        using D = CALDB_VZONE;
         if (!same_presence(p, a, b)) return;
-        number(p + ".nMonth", a->nMonth, b->nMonth);
-        number(p + ".nDayOfWeek", a->nDayOfWeek, b->nDayOfWeek);
-        number(p + ".nWeek", a->nWeek, b->nWeek);
-        number(p + ".nTimeMs", a->nTimeMs, b->nTimeMs);
-        number(p + ".nStartYear", a->nStartYear, b->nStartYear);
-        number(p + ".nStartMonth", a->nStartMonth, b->nStartMonth);
-        number(p + ".nStartDay", a->nStartDay, b->nStartDay);
-        number(p + ".nStartHour", a->nStartHour, b->nStartHour);
-        number(p + ".nStartMinute", a->nStartMinute, b->nStartMinute);
-        number(p + ".nStartSecond", a->nStartSecond, b->nStartSecond);
-        const CALDB_VZONE* da = a->pDbZone;
-        const CALDB_VZONE* db = b->pDbZone;
+        fields(p, a, b, "nMonth", &Z::nMonth, "nDayOfWeek", &Z::nDayOfWeek, "nWeek", &Z::nWeek,
+               "nTimeMs", &Z::nTimeMs, "nStartYear", &Z::nStartYear, "nStartMonth",
+               &Z::nStartMonth, "nStartDay", &Z::nStartDay, "nStartHour", &Z::nStartHour,
+               "nStartMinute", &Z::nStartMinute, "nStartSecond", &Z::nStartSecond);
+        const D* da = a->pDbZone;
+        const D* db = b->pDbZone;
         if (!same_presence(p + ".pDbZone", da, db)) return;
-        number(p + ".tDtStart", da->tDtStart, db->tDtStart);
-        number(p + ".nOffsetFrom", da->nOffsetFrom, db->nOffsetFrom);
-        number(p + ".nOffsetTo", da->nOffsetTo, db->nOffsetTo);
-        number(p + ".tAuxTime", da->tAuxTime, db->tAuxTime);
-        number(p + ".nAuxValue", da->nAuxValue, db->nAuxValue);
-        times(p + ".aRDates", da->aRDates, db->aRDates);
-        texts(p + ".aRRules", da->aRRules, db->aRRules);
-        texts(p + ".aTzNames", da->aTzNames, db->aTzNames);
-        texts(p + ".aComments", da->aComments, db->aComments);
-        texts(p + ".aXProps", da->aXProps, db->aXProps);
+        fields(p, da, db, "tDtStart", &D::tDtStart, "nOffsetFrom", &D::nOffsetFrom, "nOffsetTo",
+               &D::nOffsetTo, "tAuxTime", &D::tAuxTime, "nAuxValue", &D::nAuxValue);
+        times(p + ".aRDates", da->aRDates, db->aRDates);  // a time list, not texts
+        fields(p, da, db, "aRRules", &D::aRRules, "aTzNames", &D::aTzNames, "aComments",
+               &D::aComments, "aXProps", &D::aXProps);
     }
 
     void zone(const std::string& p, const CAL_VTIMEZONE* a, const CAL_VTIMEZONE* b) {
+        using D = CALDB_VTIMEZONE;
         if (!same_presence(p, a, b)) return;
-        if (same_presence(p + ".pDbTimeZone", a->pDbTimeZone, b->pDbTimeZone)) {
-            const CALDB_VTIMEZONE* da = a->pDbTimeZone;
-            const CALDB_VTIMEZONE* db = b->pDbTimeZone;
-            number(p + ".tLastModified", da->tLastModified, db->tLastModified);
-            number(p + ".nAuxValue", da->nAuxValue, db->nAuxValue);
-            text(p + ".pTzid", da->pTzid, db->pTzid);
-            text(p + ".pTzUrl", da->pTzUrl, db->pTzUrl);
-            texts(p + ".aXProps", da->aXProps, db->aXProps);
-        }
+        if (same_presence(p + ".pDbTimeZone", a->pDbTimeZone, b->pDbTimeZone))
+            fields(p, (const D*)a->pDbTimeZone, (const D*)b->pDbTimeZone, "tLastModified",
+                   &D::tLastModified, "nAuxValue", &D::nAuxValue, "pTzid", &D::pTzid, "pTzUrl",
+                   &D::pTzUrl, "aXProps", &D::aXProps);
         subzone(p + ".pDaylight", a->pDaylight, b->pDaylight);
         subzone(p + ".pStandard", a->pStandard, b->pStandard);
         icu_zone(p + ".pIcuZone", a->pIcuZone, b->pIcuZone);
@@ -182,10 +147,7 @@ public:
                 zones(p, sa, sb, bAllowAddedZones);
                 continue;
             }
-            if (!same_count(p, sa, sb)) continue;
-            for (unsigned i = 0; i < count(sa); i++)
-                component(p + "[" + std::to_string(i) + "]",
-                          (const CAL_VCOMPONENT*)sa->data[i], (const CAL_VCOMPONENT*)sb->data[i]);
+            each<CAL_VCOMPONENT>(p, sa, sb, &Comparer::component);
         }
     }
 
@@ -237,62 +199,63 @@ private:
     }
 
     void shared_head(const std::string& p, const CALDB_COMPONENT* a, const CALDB_COMPONENT* b) {
+        using C = CALDB_COMPONENT;
         number(p + ".nFlags", a->nFlags, b->nFlags);
         number(p + ".modFields", memcmp(a->modFields, b->modFields, 8) != 0, 0);
-        number(p + ".nType", a->nType, b->nType);
-        number(p + ".nCompState", a->nCompState, b->nCompState);
-        number(p + ".tDtStart", a->tDtStart, b->tDtStart);
-        number(p + ".nSequence", a->nSequence, b->nSequence);
-        number(p + ".tAuxTime", a->tAuxTime, b->tAuxTime);
-        number(p + ".tLastModified", a->tLastModified, b->tLastModified);
-        number(p + ".tCreated", a->tCreated, b->tCreated);
-        number(p + ".tRecurrenceId", a->tRecurrenceId, b->tRecurrenceId);
-        number(p + ".nAuxValue", a->nAuxValue, b->nAuxValue);
-        number(p + ".nGeoLat", a->nGeoLat, b->nGeoLat);
-        number(p + ".nGeoLon", a->nGeoLon, b->nGeoLon);
-        text(p + ".pSummary", a->pSummary, b->pSummary);
-        text(p + ".pUid", a->pUid, b->pUid);
-        text(p + ".pDescription", a->pDescription, b->pDescription);
-        text(p + ".pLocation", a->pLocation, b->pLocation);
-        text(p + ".pUrl", a->pUrl, b->pUrl);
-        text(p + ".pClass", a->pClass, b->pClass);
-        text(p + ".pOrganizerEmail", a->pOrganizerEmail, b->pOrganizerEmail);
-        text(p + ".pCharset", a->pCharset, b->pCharset);
-        text(p + ".pLanguage", a->pLanguage, b->pLanguage);
-        text(p + ".pDtStartTzid", a->pDtStartTzid, b->pDtStartTzid);
-        text(p + ".pRecurUntil", a->pRecurUntil, b->pRecurUntil);
-        number(p + ".nRecurCount", a->nRecurCount, b->nRecurCount);
-        text(p + ".pLinkCalid", a->pLinkCalid, b->pLinkCalid);
-        text(p + ".pStateAddr", a->pStateAddr, b->pStateAddr);
+        fields(p, a, b, "nType", &C::nType, "nCompState", &C::nCompState, "tDtStart",
+               &C::tDtStart, "nSequence", &C::nSequence, "tAuxTime", &C::tAuxTime,
+               "tLastModified", &C::tLastModified, "tCreated", &C::tCreated, "tRecurrenceId",
+               &C::tRecurrenceId, "nAuxValue", &C::nAuxValue, "nGeoLat", &C::nGeoLat, "nGeoLon",
+               &C::nGeoLon, "pSummary", &C::pSummary, "pUid", &C::pUid, "pDescription",
+               &C::pDescription, "pLocation", &C::pLocation, "pUrl", &C::pUrl, "pClass",
+               &C::pClass, "pOrganizerEmail", &C::pOrganizerEmail, "pCharset", &C::pCharset,
+               "pLanguage", &C::pLanguage, "pDtStartTzid", &C::pDtStartTzid, "pRecurUntil",
+               &C::pRecurUntil, "nRecurCount", &C::nRecurCount, "pLinkCalid", &C::pLinkCalid,
+               "pStateAddr", &C::pStateAddr);
         organizer(p + ".pOrganizer", a->pOrganizer, b->pOrganizer);
     }
 
     void lists(const std::string& p, const CALDB_COMPONENT* a, const CALDB_COMPONENT* b) {
-        if (same_count(p + ".aAttendees", a->aAttendees, b->aAttendees))
-            for (unsigned i = 0; i < count(a->aAttendees); i++)
-                attendee(p + ".aAttendees[" + std::to_string(i) + "]",
-                         (const CALDB_ATTENDEE*)a->aAttendees->data[i],
-                         (const CALDB_ATTENDEE*)b->aAttendees->data[i]);
-        if (same_count(p + ".aAlarms", a->aAlarms, b->aAlarms))
-            for (unsigned i = 0; i < count(a->aAlarms); i++)
-                alarm(p + ".aAlarms[" + std::to_string(i) + "]",
-                      (const CALDB_VALARM*)a->aAlarms->data[i],
-                      (const CALDB_VALARM*)b->aAlarms->data[i]);
-        texts(p + ".aRDates", a->aRDates, b->aRDates);
-        texts(p + ".aExDates", a->aExDates, b->aExDates);
-        texts(p + ".aRRules", a->aRRules, b->aRRules);
-        texts(p + ".aExRules", a->aExRules, b->aExRules);
-        texts(p + ".aRelatedTo", a->aRelatedTo, b->aRelatedTo);
-        texts(p + ".aResources", a->aResources, b->aResources);
-        texts(p + ".aComments", a->aComments, b->aComments);
-        texts(p + ".aContacts", a->aContacts, b->aContacts);
-        texts(p + ".aCategories", a->aCategories, b->aCategories);
-        texts(p + ".aAttachments", a->aAttachments, b->aAttachments);
-        texts(p + ".aXProps", a->aXProps, b->aXProps);
-        texts(p + ".aRecurRDateList", a->aRecurRDateList, b->aRecurRDateList);
-        texts(p + ".aRecurExDateList", a->aRecurExDateList, b->aRecurExDateList);
-        texts(p + ".aAttendeeRDateList", a->aAttendeeRDateList, b->aAttendeeRDateList);
-        texts(p + ".aAttendeeExDateList", a->aAttendeeExDateList, b->aAttendeeExDateList);
+        using C = CALDB_COMPONENT;
+        each<CALDB_ATTENDEE>(p + ".aAttendees", a->aAttendees, b->aAttendees,
+                             &Comparer::attendee);
+        each<CALDB_VALARM>(p + ".aAlarms", a->aAlarms, b->aAlarms, &Comparer::alarm);
+        fields(p, a, b, "aRDates", &C::aRDates, "aExDates", &C::aExDates, "aRRules", &C::aRRules,
+               "aExRules", &C::aExRules, "aRelatedTo", &C::aRelatedTo, "aResources",
+               &C::aResources, "aComments", &C::aComments, "aContacts", &C::aContacts,
+               "aCategories", &C::aCategories, "aAttachments", &C::aAttachments, "aXProps",
+               &C::aXProps, "aRecurRDateList", &C::aRecurRDateList, "aRecurExDateList",
+               &C::aRecurExDateList, "aAttendeeRDateList", &C::aAttendeeRDateList,
+               "aAttendeeExDateList", &C::aAttendeeExDateList);
+    }
+
+    // One field: texts byte-wise, arrays as text lists, anything else as a number.
+    template <typename V>
+    void field(const std::string& path, V a, V b) {
+        if constexpr (std::is_same_v<V, char*>)
+            text(path, a, b);
+        else if constexpr (std::is_same_v<V, array_t*>)
+            texts(path, a, b);
+        else
+            number(path, (long long)a, (long long)b);
+    }
+
+    // The fields named in `more`, given as pairs of a name and a member pointer.
+    template <typename T, typename M, typename... More>
+    void fields(const std::string& p, const T* a, const T* b, const char* name, M T::*member,
+                More... more) {
+        field(p + "." + name, a->*member, b->*member);
+        if constexpr (sizeof...(more) > 0) fields(p, a, b, more...);
+    }
+
+    // The records of two lists, entry by entry, after their counts agree.
+    template <typename T>
+    void each(const std::string& p, const array_t* a, const array_t* b,
+              void (Comparer::*compare)(const std::string&, const T*, const T*)) {
+        if (!same_count(p, a, b)) return;
+        for (unsigned i = 0; i < count(a); i++)
+            (this->*compare)(p + "[" + std::to_string(i) + "]", (const T*)a->data[i],
+                             (const T*)b->data[i]);
     }
 };
 
