@@ -95,6 +95,14 @@ void check_utc(const Subject& s, time_t when, Tally* tally) {
     tally->compared++;
 }
 
+// Offsets from a change, in half hours, that cover its gap or repeated hour.
+std::vector<time_t> around_change(const Subject& s) {
+    std::vector<time_t> around;
+    for (time_t d = s.standard - 2 * kHour; d <= s.daylight + 2 * kHour; d += kHour / 2)
+        around.push_back(d);
+    return around;
+}
+
 // Calls `check` every `step` over 1990-2010 and at each of `around` (offsets
 // from a crossing) of every crossing of the zone, until a fatal failure.
 template <typename Check>
@@ -159,11 +167,8 @@ TEST_F(ZoneDifferential, FileIsReadWholeAndSilently) {
 TEST_F(ZoneDifferential, LocalTextsConvertAsIcuDoes) {
     Tally tally;
     for (const Subject& s : subjects()) {
-        // Around every crossing, in half hours: the gaps and repeated hours.
-        std::vector<time_t> around;
-        for (time_t d = s.standard - 2 * kHour; d <= s.daylight + 2 * kHour; d += kHour / 2)
-            around.push_back(d);
-        sample(s, kLocalStep, around, [&](time_t wall) { check_local(s, wall, &tally); });
+        sample(s, kLocalStep, around_change(s),
+               [&](time_t wall) { check_local(s, wall, &tally); });
         if (HasFatalFailure()) return;
     }
     EXPECT_GT(tally.inGapOrOverlap, 1000);
@@ -203,8 +208,7 @@ TEST_F(ZoneDifferential, GapsAndRepeatedHoursReadAlikeAcrossTheTableEdges) {
                     const time_t when = (time_t)(from / 1000);
                     const bool inTables = when >= kFirst && when < kLast;
                     if (inTables != (reference == &s)) continue;
-                    for (time_t d = s.standard - 2 * kHour; d <= s.daylight + 2 * kHour;
-                         d += kHour / 2)
+                    for (time_t d : around_change(s))
                         check_local(*reference, when + d, inTables ? &inside : &outside);
                     if (HasFatalFailure()) return;
                 }

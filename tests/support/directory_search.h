@@ -38,16 +38,13 @@ struct ByMail {
 
 inline std::ostream& operator<<(std::ostream& out, const ByMail& r)
 {
-    auto list = [&](const Texts& texts) {
+    out << "rc " << r.rc << " listed " << r.listed;
+    for (const Texts* texts : {&r.calids, &r.cns, &r.mails}) {
         out << " [";
-        for (const std::string& t : texts)
+        for (const std::string& t : *texts)
             out << t << ";";
         out << "]";
-    };
-    out << "rc " << r.rc << " listed " << r.listed;
-    list(r.calids);
-    list(r.cns);
-    list(r.mails);
+    }
     return out;
 }
 
