@@ -185,7 +185,7 @@ TEST_F(Assembly, CalendarRightsAndResourceAreNumbers) {
 }
 
 // Every text field, the lists, the times; the other extension names of the
-// range and a missing record store nothing.
+// range store nothing.
 TEST_F(Assembly, CalendarPropertyLinesFillTheirFields) {
     for (const char* line :
          {"X-KVAL-CALPROPS-DESCRIPTION:Team", "X-KVAL-CALPROPS-PARENT-CALID:parent",
@@ -210,11 +210,6 @@ TEST_F(Assembly, CalendarPropertyLinesFillTheirFields) {
     EXPECT_EQ(0, props.tCreated);
     EXPECT_EQ(nullptr, props.pName);
     EXPECT_EQ(nullptr, props.pAceList);
-
-    CALPARSER_TOKEN token = {};
-    token.nType = TOKEN_X_KVAL_CALPROPS_NAME;
-    EXPECT_EQ(0, calparser_handle_X_KVAL_tokens(&token, nullptr));
-    EXPECT_EQ(0, calparser_handle_X_KVAL_tokens(nullptr, &props));
 }
 
 // Access-control entries are appended in order; a text that is no entry is

@@ -281,14 +281,6 @@ TEST_F(ParseEntry, FormatsStrictAndSxml) {
     EXPECT_EQ(2, parse("", &result));
     ASSERT_EQ(0u, result ? result->count : 1);
     calparser_FreeComponentArrayAndDestroy(&result);
-    // Its segment reader reads nothing either.
-    char segment[] = "<summary>x</summary>";
-    char* name = segment;
-    unsigned nameLen = 7;
-    EXPECT_EQ(0, calparser_get_sxml_line_vals(segment, &name, &nameLen, nullptr, nullptr,
-                                              nullptr));
-    EXPECT_EQ(segment, name);
-    EXPECT_EQ(7u, nameLen);
 }
 
 TEST_F(ParseEntry, RefusedArgumentsAndFormats) {

@@ -1,4 +1,3 @@
-#include "public/core_util/calfile.h"
 #include "public/core_util/comp_util.h"
 #include "public/core_util/guid.h"
 #include "public/core_util/smtp.h"
@@ -74,13 +73,6 @@ TEST(Guid, UniqueAcrossThreads)
     for (const auto& list : made)
         all.insert(list.begin(), list.end());
     EXPECT_EQ(static_cast<size_t>(kThreads * kEach), all.size());
-}
-
-TEST(CalFile, BackslashesBecomeSlashesInPlace)
-{
-    char path[] = "\\\\a\\b";
-    EXPECT_EQ(path, calfile_ToLocalPath(path));
-    EXPECT_STREQ("//a/b", path);
 }
 
 // Key: the calendar id, else the address. Equal keys end up side by side, and

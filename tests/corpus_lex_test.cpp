@@ -5,16 +5,16 @@
 
 #include <gtest/gtest.h>
 
-#include <stdlib.h>
-
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "tests/support/corpus_files.h"
+
 namespace fs = std::filesystem;
+using corpus_files::read_file;
 
 namespace {
 
@@ -28,13 +28,6 @@ struct TokenList {
         array_delete(tokens);
     }
 };
-
-std::string read_file(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream all;
-    all << in.rdbuf();
-    return all.str();
-}
 
 // The intake's loop over memory: the unconsumed tail moves to the front and the
 // next chunk is appended; text after the last line end of the last chunk stays.
@@ -105,17 +98,13 @@ std::string serialize(const array_t* tokens) {
 }  // namespace
 
 TEST(CorpusLex, WholeAndChunkedAgree) {
-    const char* dir = getenv("CALPARSER_CORPUS_DIR");  // e.g. from a worktree
-    const fs::path corpus = dir && *dir ? dir : CALPARSER_CORPUS_DIR;
-    if (!fs::is_directory(corpus))
-        GTEST_SKIP() << "no corpus at " << corpus;
+    const std::vector<fs::path> all = corpus_files::files_under(corpus_files::corpus_dir());
+    if (all.empty()) GTEST_SKIP() << "no corpus at " << corpus_files::corpus_dir();
     size_t files = 0, compared = 0, multiChunk = 0;
-    for (const auto& entry : fs::recursive_directory_iterator(corpus)) {
-        if (!entry.is_regular_file() || entry.path().filename() == "README.md")
-            continue;
-        SCOPED_TRACE(entry.path().string());
+    for (const fs::path& path : all) {
+        SCOPED_TRACE(path.string());
         files++;
-        std::string data = read_file(entry.path());
+        std::string data = read_file(path);
         TokenList whole, chunked;
         std::string buf = data;
         unsigned consumed = 0, line = 1;

@@ -129,23 +129,3 @@ TEST(DbRecords, AttendeeCopyIsDeepAndSurvivesItsSource) {
     caldb_FreeAttendee(&src);
     caldb_FreeAttendee(&copy);
 }
-
-// Fully populated records free everything they own where the copy tests free
-// them; here the parts that may be missing at every level.
-TEST(DbRecords, FreeingAcceptsMissingParts) {
-    void* comp = nullptr;
-    CALDB_VEVENT* ev = caldb_NewEvent();
-    ev->aCategories = array_new();
-    array_append(ev->aCategories, nullptr);
-    EXPECT_EQ(0, caldb_FreeEvent(&ev));
-    EXPECT_EQ(nullptr, ev);
-    // An expanded to-do master (nType 11) still owns its to-do tail.
-    comp = caldb_NewComponent(CALDB_KIND_EXPANDED_TODO);
-    static_cast<CALDB_VTODO*>(comp)->pDueTzid = PL_strdup("UTC");
-    EXPECT_EQ(0, caldb_FreeComponent(&comp));
-
-    // A wrapper without component.
-    CAL_VCOMPONENT* wrapper = static_cast<CAL_VCOMPONENT*>(calloc(1, sizeof(CAL_VCOMPONENT)));
-    EXPECT_EQ(0, CAL_VCOMPONENT_FREE(&wrapper));
-    EXPECT_EQ(nullptr, wrapper);
-}

@@ -12,7 +12,6 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
 #include <functional>
 #include <map>
 #include <set>
@@ -24,39 +23,27 @@
 
 #include "core/parser/calparser.h"
 #include "public/util/config.h"
+#include "tests/support/corpus_files.h"
 #include "tests/support/parsed_text.h"
 
 namespace fs = std::filesystem;
+using corpus_files::corpus_dir;
+using corpus_files::read_file;
 
 namespace {
 
 constexpr time_t kNoTime = -1;
-
-fs::path corpus_dir() {
-    const char* dir = getenv("CALPARSER_CORPUS_DIR");
-    return dir && *dir ? dir : CALPARSER_CORPUS_DIR;
-}
 
 std::vector<fs::path> inputs() {
     std::vector<fs::path> files;
     const fs::path root(CALPARSER_SOURCE_ROOT);
     for (const fs::path& dir :
          {corpus_dir(), root / "examples", root / "tests" / "data" / "foreign_zones"}) {
-        if (!fs::is_directory(dir)) continue;
-        for (const auto& entry : fs::recursive_directory_iterator(dir))
-            if (entry.is_regular_file() && entry.path().extension() != ".md" &&
-                entry.path().extension() != ".xml")
-                files.push_back(entry.path());
+        for (const fs::path& path : corpus_files::files_under(dir))
+            if (path.extension() != ".xml") files.push_back(path);
     }
     std::sort(files.begin(), files.end());
     return files;
-}
-
-std::string read_file(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream all;
-    all << in.rdbuf();
-    return all.str();
 }
 
 std::string utc_text(time_t t) {

@@ -20,18 +20,17 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/corpus_files.h"
+
 namespace fs = std::filesystem;
+using corpus_files::corpus_dir;
+using corpus_files::read_file;
 
 namespace {
 
 fs::path calparse_path() {
     return fs::read_symlink("/proc/self/exe").parent_path().parent_path() / "tools" /
            "calparse" / "calparse";
-}
-
-fs::path corpus_dir() {
-    const char* dir = getenv("CALPARSER_CORPUS_DIR");
-    return dir && *dir ? dir : CALPARSER_CORPUS_DIR;
 }
 
 fs::path expected_dir() {
@@ -41,13 +40,6 @@ fs::path expected_dir() {
 bool regenerating() {
     const char* flag = getenv("CALPARSER_EQUALITY_REGENERATE");
     return flag && strcmp(flag, "1") == 0;
-}
-
-std::string read_file(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream all;
-    all << in.rdbuf();
-    return all.str();
 }
 
 // Runs `command` through the shell; returns its standard output and sets
@@ -130,12 +122,10 @@ std::string observe(const Input& input) {
 std::vector<Input> inputs() {
     std::vector<Input> all;
     fs::path corpus = corpus_dir();
-    if (fs::is_directory(corpus))
-        for (const auto& entry : fs::recursive_directory_iterator(corpus))
-            if (entry.is_regular_file() && entry.path().extension() != ".md") {
-                std::string file = fs::relative(entry.path(), corpus).string();
-                all.push_back({corpus, file, "", fs::path("corpus") / (file + ".out")});
-            }
+    for (const fs::path& path : corpus_files::files_under(corpus)) {
+        std::string file = fs::relative(path, corpus).string();
+        all.push_back({corpus, file, "", fs::path("corpus") / (file + ".out")});
+    }
     fs::path root = CALPARSER_SOURCE_ROOT;
     for (const char* file : {"examples/holidays.ics", "examples/meeting.ics", "examples/todos.ics"})
         all.push_back({root, file, "", fs::path(file + std::string(".out"))});

@@ -121,10 +121,4 @@ TEST_F(Startup, DefaultLoadHappensOnceAndUnloadDestroys) {
     EXPECT_EQ(0, calparser_unloadTimeZoneList());
 }
 
-// Any exported look-up made before start-up creates the registry from the file.
-TEST_F(Startup, FirstLookUpLoadsTheDefaultFile) {
-    ASSERT_EQ(nullptr, CALPARSER_TIMEZONE_LIST::m_Instance);
-    EXPECT_EQ(1, calparser_isValidTimeZoneID("Europe/Berlin"));
-}
-
 }  // namespace
