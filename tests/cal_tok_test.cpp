@@ -294,36 +294,6 @@ TEST(IcalLexer, LineSplitterKeepsPointersIntoTheLine) {
     array_delete(params);
 }
 
-TEST(IcalLexer, QuoteTrimmingAndCarriageReturnsInPlace) {
-    const struct {
-        const char* in;
-        const char* unquoted;
-    } quotes[] = {{"\"abc\"", "abc"}, {"\"abc", "abc"}, {"abc\"", "abc"}, {"\"", ""},
-                  {"\"\"x\"\"", "\"x\""}, {"", ""}, {"a\"b", "a\"b"}};
-    for (const auto& row : quotes) {
-        std::string text = row.in;
-        EXPECT_STREQ(row.unquoted, calparser_trim_quotes(&text[0])) << row.in;
-    }
-
-    const struct {
-        const char* in;
-        const char* out;
-    } crs[] = {{"a\nb", "a\r\nb"}, {"\nx\ny", "\nx\r\ny"}, {"a\r\nb", "a\r\nb"},
-               {"a\n\n", "a\r\n\r\n"}, {"\r\n\n", "\r\n\r\n"}, {"", ""}, {"plain", "plain"}};
-    for (const auto& row : crs) {
-        char buffer[16] = {};
-        strcpy(buffer, row.in);
-        char* p = buffer;
-        calparser_addCR(&p);
-        EXPECT_STREQ(row.out, buffer) << row.in;
-    }
-
-    char escaped[] = "a\\rb\\Nc\\\\d\\q\\";
-    char* p = escaped;
-    EXPECT_EQ(0, calparser_convertPropValToValid(&p));
-    EXPECT_STREQ("a\rb\nc\\\\d\\q\\", escaped);
-}
-
 // The three entry points differ in the parameter vocabulary and in what an
 // extension line keeps as its value.
 TEST(IcalLexer, TokenBuilderEntryPoints) {
