@@ -129,7 +129,6 @@ TEST_F(ExpandTest, DailySeriesKeepsWallClockHourAcrossSpringChange) {
         SCOPED_TRACE(expected[i]);
         CALDB_COMPONENT* inst = s.at(i + 1);
         time_t start = utc(expected[i]);
-        EXPECT_EQ(CALDB_KIND_EVENT, inst->nType);
         EXPECT_EQ(start, inst->tDtStart);
         EXPECT_EQ(start, inst->tRecurrenceId);
         EXPECT_EQ(start + kHour, reinterpret_cast<CALDB_VEVENT*>(inst)->tDtEnd);
