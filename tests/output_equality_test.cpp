@@ -5,7 +5,6 @@
 // test writes the expected files instead (tests/data/equality/regenerate.sh).
 #include <gtest/gtest.h>
 
-#include <ctype.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -16,6 +15,7 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <regex>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -57,44 +57,21 @@ std::string run_shell(const std::string& command, int* pStatus) {
     return out;
 }
 
-bool hex_run(const std::string& text, size_t at, size_t length) {
-    if (at + length > text.size()) return false;
-    for (size_t i = at; i < at + length; i++)
-        if (!isxdigit((unsigned char)text[i]) || isupper((unsigned char)text[i])) return false;
-    return true;
-}
-
-// The length of a UID the library generated (16-8-8-16 lower-case hex digits)
-// starting at `at`, or 0.
-size_t generated_uid_at(const std::string& text, size_t at) {
-    static const size_t kGroups[] = {16, 8, 8, 16};
-    size_t pos = at;
-    for (size_t g = 0; g < 4; g++) {
-        if (g > 0 && (pos >= text.size() || text[pos++] != '-')) return 0;
-        if (!hex_run(text, pos, kGroups[g])) return 0;
-        pos += kGroups[g];
-    }
-    return pos - at;
-}
-
-// Generated UIDs hold the time and the process id, so each distinct one is
-// replaced by "<uid N>" in order of first appearance: the output stays the
-// same from run to run and still shows which components share a UID.
+// Generated UIDs (16-8-8-16 lower-case hex digits) hold the time and the
+// process id, so each distinct one is replaced by "<uid N>" in order of first
+// appearance: the output stays the same from run to run and still shows which
+// components share a UID.
 std::string mask_generated_uids(const std::string& text) {
+    static const std::regex kGenerated("[0-9a-f]{16}-[0-9a-f]{8}-[0-9a-f]{8}-[0-9a-f]{16}");
     std::map<std::string, int> seen;
     std::string out;
-    for (size_t i = 0; i < text.size();) {
-        size_t length = generated_uid_at(text, i);
-        if (length == 0) {
-            out += text[i++];
-            continue;
-        }
-        std::string uid = text.substr(i, length);
-        auto it = seen.emplace(uid, (int)seen.size() + 1).first;
-        out += "<uid " + std::to_string(it->second) + ">";
-        i += length;
+    size_t done = 0;
+    for (std::sregex_iterator it(text.begin(), text.end(), kGenerated), end; it != end; ++it) {
+        auto number = seen.emplace(it->str(), (int)seen.size() + 1).first->second;
+        out += text.substr(done, it->position() - done) + "<uid " + std::to_string(number) + ">";
+        done = it->position() + it->length();
     }
-    return out;
+    return out + text.substr(done);
 }
 
 struct Input {
