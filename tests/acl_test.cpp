@@ -21,26 +21,6 @@ array_t* aces(std::initializer_list<const char*> texts)
 
 }  // namespace
 
-TEST(AclEntry, TextFormGivesFlagsPrincipalAndRights)
-{
-    struct Case {
-        const char* text;
-        int flags;
-        uint32_t principal, rights;
-    } const cases[] = {
-        {"DENY * Components Read,WRITE", 0xC0, 0u, 6u},
-        {" \tgrant  JDoe\tcomponents freebusy,all ", 0x00, acl_principal_key("jdoe"), 0x1Fu},
-    };
-    for (const Case& c : cases) {
-        CALDB_ACE* ace = acl_create_ace(c.text);
-        ASSERT_NE(nullptr, ace) << c.text;
-        EXPECT_EQ(c.flags, ace->nFlags) << c.text;
-        EXPECT_EQ(c.principal, ace->nPrincipal) << c.text;
-        EXPECT_EQ(c.rights, ace->nRights) << c.text;
-        free(ace);
-    }
-}
-
 // A text off the grammar makes no entry and says so at level 4.
 TEST(AclEntry, TextOffTheGrammarIsDropped)
 {

@@ -119,14 +119,3 @@ TEST(KeywordLookup, NamesGiveTheirValues) {
     EXPECT_EQ(1221, calparser_getClassType("CONFIDENTIAL", 12));
     EXPECT_EQ(0, calparser_getClassType("public", 6));
 }
-
-// PARTSTAT texts to the codes attendee records keep, and back: the writers
-// name codes 1 to 6 and 8; the others have no text.
-TEST(KeywordLookup, AttendeeCodes) {
-    EXPECT_EQ(8, calparser_getPartStatType("IN-PROCESS"));
-    EXPECT_EQ(9, calparser_getPartStatType("accepted"));
-    EXPECT_STREQ("COMPLETED", calparser_getPartStatName(6));
-    EXPECT_EQ(nullptr, calparser_getPartStatName(7));
-    EXPECT_EQ(1, calparser_getRSVPType("TRUE"));
-    EXPECT_EQ(2, calparser_getSentStatusType("SENT-SUCCEEDED"));
-}

@@ -102,21 +102,3 @@ TEST_F(Formatting, CustomZoneOffsetSignAndMagnitude) {
     EXPECT_EQ("-05:30", offset("Test/Minus330", kNoon20030101));
     EXPECT_EQ("+02:00", offset("Test/Central", utc("20030701T000000Z")));
 }
-
-// A crossing list is an ascending list of integers held as the elements
-// themselves: 10, 20, 30 starts daylight time at 10, ends it at 20, starts it
-// again at 30.
-TEST(CrossingLists, InsertPositionAndDaylightTime) {
-    array_t* list = array_new();
-    for (intptr_t value : {10, 20, 30}) array_append(list, (void*)value);
-    const struct {
-        time_t value;
-        int index, daylight;
-    } cases[] = {{5, 0, 0}, {10, 1, 1}, {20, 2, 0}, {35, 3, 1}};
-    for (const auto& c : cases) {
-        EXPECT_EQ(c.index, findIndexToInsert(list, c.value)) << c.value;
-        EXPECT_EQ(c.daylight, isInDaylightSavings(c.value, list)) << c.value;
-    }
-    EXPECT_EQ(0, isInDaylightSavings(15, nullptr));
-    array_delete(list);
-}

@@ -2,8 +2,6 @@
 // the day counts written beside them.
 #include <gtest/gtest.h>
 
-#include <string.h>
-
 #include <string>
 #include <vector>
 
@@ -60,21 +58,6 @@ protected:
 };
 
 }  // namespace
-
-TEST_F(TimeConversion, ValidationSplitsAndChecksFields) {
-    int y = 0, mo = 0, d = 0, h = 0, mi = 0, s = 0, isDate = -1;
-    EXPECT_EQ(0, calparser_validate_isodate("20031231X235959?", &y, &mo, &d, &h, &mi, &s,
-                                            &isDate));
-    EXPECT_EQ((std::vector<int>{2003, 12, 31, 23, 59, 59, 0}),
-              (std::vector<int>{y, mo, d, h, mi, s, isDate}));
-    // 29 February is left to the table.
-    for (const char* text : {"20030229", "20030230", "20030100", "20030101T240000", "+2003010",
-                             "20030101T120000Z0"})
-        EXPECT_EQ(strcmp(text, "20030229") ? 2 : 0,
-                  calparser_validate_isodate(text, nullptr, nullptr, nullptr, nullptr, nullptr,
-                                             nullptr, nullptr))
-            << text;
-}
 
 // The zone of the worked example: +01:00, daylight +02:00 from 2003-03-30 01:00 UTC
 // to 2003-10-26 01:00 UTC. Days missing from the table and texts outside it

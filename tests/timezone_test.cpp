@@ -51,7 +51,8 @@ TEST(Timezone, ConversionsBothWaysAcrossDaylightChanges) {
     EXPECT_EQ(1041422400, in_eastern("20030101T120000Z"));
     EXPECT_EQ(1041422400 + 5 * 3600, in_eastern("20030101T120000z"));
     EXPECT_EQ(1041422400, timezone_DateTimeApplyTimeZone("20030101T120000", nullptr));
-    for (const char* text : {"20250230T120000", "20400101T000000", "20250701T1200", "2025ZZ"})
+    for (const char* text : {"20250230T120000", "20400101T000000", "20250701T1200", "2025ZZ",
+                             "20250701T126000"})
         EXPECT_EQ(0, in_eastern(text)) << text;
     long long instance = 0;
     ASSERT_EQ(0, timezone_WallClockToUtc(eastern.get(), utc(2025, 11, 2, 1, 30), &instance));
