@@ -1,13 +1,10 @@
-// The committed registry file data/timezones.ics: its line shape as text, and through
-// the loader the fallback zone and the rule it cannot write exactly.
+// The committed registry file data/timezones.ics through the loader: the
+// fallback zone and the rule it cannot write exactly.
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <fstream>
-#include <sstream>
 #include <string>
-#include <vector>
 
+#include "tests/support/corpus_files.h"
 #include "tests/support/text_lists.h"
 #include "tests/support/zone_builders.h"
 
@@ -16,12 +13,8 @@ namespace {
 class TzFile : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        std::ifstream in(std::string(CALPARSER_SOURCE_ROOT) + "/data/timezones.ics",
-                         std::ios::binary);
-        std::stringstream text;
-        text << in.rdbuf();
-        raw = text.str();
-        ASSERT_EQ(0, zone_test::load_registry_text(raw));
+        ASSERT_EQ(0, zone_test::load_registry_text(corpus_files::read_file(
+                         std::string(CALPARSER_SOURCE_ROOT) + "/data/timezones.ics")));
     }
     static void TearDownTestSuite() { CALPARSER_TIMEZONE_LIST::Instance()->removeAllTimeZones(); }
 
@@ -30,31 +23,9 @@ protected:
         EXPECT_NE(nullptr, found) << tzid;
         return found;
     }
-
-    static inline std::string raw;
 };
 
 }  // namespace
-
-// CR LF everywhere, no physical line over 75 octets, one VTIMEZONE per ID in byte order.
-TEST_F(TzFile, LineShapeAndOrder) {
-    ASSERT_FALSE(raw.empty()) << "data/timezones.ics is missing";
-    EXPECT_EQ(0u, raw.rfind("BEGIN:VCALENDAR\r\n", 0));
-    EXPECT_EQ(raw.size() - 15, raw.find("END:VCALENDAR\r\n", raw.size() - 15));
-    std::vector<std::string> ids;
-    for (size_t start = 0, end; start < raw.size(); start = end + 1) {
-        end = raw.find('\n', start);
-        ASSERT_TRUE(end != std::string::npos && end > start && raw[end - 1] == '\r')
-            << "bare LF or no line end after offset " << start;
-        std::string line = raw.substr(start, end - 1 - start);
-        EXPECT_LE(line.size(), 75u) << "long line at offset " << start;
-        EXPECT_EQ(std::string::npos, line.find('\r'));
-        if (line.rfind("TZID:", 0) == 0) ids.push_back(line.substr(5));
-    }
-    EXPECT_GT(ids.size(), 400u);
-    EXPECT_TRUE(std::is_sorted(ids.begin(), ids.end()));
-    EXPECT_EQ(ids.end(), std::adjacent_find(ids.begin(), ids.end()));
-}
 
 // Casablanca is the last fallback of every conversion, so it is plain UTC
 // although Morocco keeps other time: STANDARD alone, no rule, no crossings.
