@@ -1,10 +1,9 @@
 // The directory look-ups against a real slapd, started by this test binary on
 // 127.0.0.1 with the users of tests/data/ldap/directory.ldif, and the pieces
-// behind them (settings, the answer cache).
+// behind them (the answer cache).
 #include "public/core_util/userattr.h"
 #include "public/core_util/userattr_cache.h"
 #include "public/core_util/userattr_ldap.h"
-#include "public/core_util/userattr_ldap_settings.h"
 #include "public/util/config.h"
 #include "public/util/kvallog.h"
 #include "tests/support/directory_search.h"
@@ -190,8 +189,6 @@ TEST_F(LdapDirectory, NotFoundIsAnEmptyAnswer)
     }
     EXPECT_EQ((Mails{0, {}}), mails(kByUid, "gone"));
     EXPECT_TRUE(errors(log).empty());
-    EXPECT_EQ(1, by_mail(nullptr).rc);
-    EXPECT_EQ(1, mails(kByUid, nullptr).first);
 }
 
 // Two calendars of one user sorted; two users behind one address sorted by
@@ -204,27 +201,6 @@ TEST_F(LdapDirectory, SeveralCalendarsForOneAddress)
               by_mail("team@example.com"));
     EXPECT_EQ((ByMail{0, 1, {"amy"}, {"Amy Team"}, {"team@example.com"}}),
               by_mail("team@example.com", 1, 1));
-}
-
-// Unset keys and numbers out of range take the defaults; a bare filter gets
-// its parentheses.
-TEST_F(LdapDirectory, SettingsDefaultsAndRanges)
-{
-    auto numbers = [](const userattr_ldap_settings& s) {
-        return std::vector<int>{s.startTls, s.timeoutMs, s.connections, s.cacheTtlSeconds,
-                                s.cacheEntries};
-    };
-    userattr_ldap_settings s = userattr_ldap_read_settings("unset");
-    EXPECT_EQ((Texts{"", "uid", "cn", "mail", "uid", "(objectClass=*)"}),
-              (Texts{s.uri, s.calidAttr, s.cnAttr, s.mailAttr, s.uidAttr, s.filter}));
-    EXPECT_EQ((std::vector<int>{0, 2000, 4, 300, 10000}), numbers(s));
-    for (const char* key : {"t.ldap.timeout_ms", "t.ldap.connections", "t.cache.entries"})
-        set(key, "-5");
-    set("t.ldap.filter", "a=b");
-    set("t.cache.ttl", "0");
-    s = userattr_ldap_read_settings("t");
-    EXPECT_EQ("(a=b)", s.filter);
-    EXPECT_EQ((std::vector<int>{0, 2000, 4, 0, 10000}), numbers(s));
 }
 
 // A change of the settings takes effect at the next look-up: the calendar-id
