@@ -1,5 +1,5 @@
 // Attendee and organizer lists: deep copies, list merges, look-ups, the
-// deletion marker, statuses, recipients and address tests.
+// deletion marker and recipients.
 #include <gtest/gtest.h>
 
 #include <plstr.h>
@@ -189,27 +189,6 @@ TEST(AttendeeLists, DuplicatesGoAndTheRestIsOrderedForDisplay) {
     caldb_FreeList(&list, CALDB_LIST_ATTENDEES);
 }
 
-TEST(AttendeeStatus, UserStatusAndStatusTexts) {
-    array_t* list = attendees({attendee("mailto:a@x.com", "anna", 2), attendee("mailto:b@x.com", nullptr, 3)});
-    int status = 0;
-    calparser_getUserPartStatFromAttendeeList("anna", list, &status);
-    EXPECT_EQ(2, status);
-    calparser_getUserPartStatFromAttendeeList("Anna", list, &status);  // exact match only
-    EXPECT_EQ(1, status);
-
-    const char* const names[] = {"NEEDS-ACTION", "NEEDS-ACTION", "ACCEPTED",   "DECLINED",
-                                 "TENTATIVE",    "DELEGATED",    "COMPLETED",  "NEEDS-ACTION",
-                                 "IN-PROCESS",   "X-MAYBE",      "NEEDS-ACTION"};
-    CALDB_ATTENDEE* a = attendee("mailto:a@x.com");
-    a->pPartStatName = PL_strdup("X-MAYBE");
-    for (int code = 0; code <= 10; code++) {
-        a->nPartStat = code;
-        EXPECT_STREQ(names[code], getPartStatString(a)) << code;
-    }
-    caldb_FreeAttendee(&a);
-    caldb_FreeList(&list, CALDB_LIST_ATTENDEES);
-}
-
 TEST(Addresses, RecipientsAndEmailAddresses) {
     array_t* src = texts({"mailto:a@x.com", "jdoe", "MailTo:b@x.com", "Bob <MAILTO:bob@x.com>", "mailto:"});
     array_t* dest = nullptr;
@@ -234,21 +213,6 @@ TEST(Addresses, FailedRecipientCopyDropsTheList) {
     });
     array_free_and_destroy(&dest);
     array_free_and_destroy(&src);
-}
-
-// "mailto:" in any letter case marks an address; anything else is a calendar
-// id when it has an id's shape.
-TEST(Addresses, MailtoOrCalendarId) {
-    const struct {
-        const char* text;
-        int mailto, calid;
-    } rows[] = {{"mailto:a@x.com", 1, 0}, {"MAILTO:a@x.com", 1, 0}, {"MailTo:", 1, 0},
-                {"jdoe", 0, 1},           {"jdoe:work", 0, 1},      {"mail to:a", 0, 0},
-                {"", 0, 0},               {nullptr, 0, 0}};
-    for (const auto& row : rows) {
-        EXPECT_EQ(row.mailto, bIsMailto(row.text)) << (row.text ? row.text : "NULL");
-        EXPECT_EQ(row.calid, IsPossibleCalid(row.text) != 0) << (row.text ? row.text : "NULL");
-    }
 }
 
 // No source: *dest becomes NULL but the list it pointed to is the caller's,
