@@ -73,29 +73,6 @@ std::string decode(const std::string& text) {
 
 }  // namespace
 
-TEST(XmlLexer, ComponentTagsGiveBeginAndEndAndClosingPropertyTagsGiveType0) {
-    TokenList tokens;
-    const std::string text =
-        "<ICALENDAR>\n<VCALENDAR>\n<event>\n<SUMMARY>Hi</SUMMARY>\n</EVENT>\n"
-        "</VCALENDAR>\n</ICALENDAR>\n";
-    LexResult r = lexXml(text, tokens);
-    EXPECT_EQ(0, r.rc);
-    // The final closing tag has no "<" after it: it stays for the next chunk.
-    EXPECT_EQ(text.find("</ICALENDAR>"), r.consumed);
-    EXPECT_EQ(7u, r.line);
-    // The root's LF became a blank; tag names are upper-cased.
-    const std::vector<std::string> expected = {
-        "1: 0 name=null value=0 text=\" \" params=[]",
-        "2: 1081 name=null value=1082 text=null params=[]",
-        "3: 1081 name=null value=1103 text=null params=[]",
-        "4: 1135 name=null value=0 text=\"Hi\" params=[]",
-        "4: 0 name=null value=0 text=\" \" params=[]",  // </SUMMARY>
-        "5: 1084 name=null value=1103 text=null params=[]",
-        "6: 1084 name=null value=1082 text=null params=[]",
-    };
-    EXPECT_EQ(expected, describeAll(tokens, true));
-}
-
 // No CR is added before a line feed, unlike in the iCalendar form; the four
 // keyword-valued elements are trimmed, upper-cased and looked up.
 TEST(XmlLexer, ElementTextIsUnescapedAndDecodedOrLookedUp) {
@@ -106,8 +83,7 @@ TEST(XmlLexer, ElementTextIsUnescapedAndDecodedOrLookedUp) {
     ASSERT_EQ(10u, tokens.size());
     EXPECT_EQ("1114 name=null value=0 text=\"a,b\nc <d> &lt; A\" params=[]", describe(tokens[0]));
     EXPECT_EQ("1092 name=null value=1150 text=null params=[]", describe(tokens[2]));
-    EXPECT_EQ("1108 name=null value=1214 text=null params=[]", describe(tokens[4]));
-    EXPECT_EQ("1134 name=null value=0 text=null params=[]", describe(tokens[6]));
+    EXPECT_EQ("1134 name=null value=0 text=null params=[]", describe(tokens[6]));  // unknown
     EXPECT_EQ("1126 name=null value=0 text=null params=[]", describe(tokens[8]));  // empty text
 }
 
@@ -187,13 +163,23 @@ TEST(XmlLexer, IncompleteSegmentsAreLeftOrDropped) {
     EXPECT_EQ(1, calparser_xmlbuf_to_toklist(nullptr, 0, &tokens.list, &r.consumed, &r.line));
 
     // A quote that never closes stops the chunk; the rest is left for the
-    // next. CR LF counts as one line end.
+    // next, as is a last closing tag with no "<" after it. CR LF counts as one
+    // line end; tag names are upper-cased, a closing property tag is type 0.
     const std::string text = "<UID>x</UID>\r\n<DESC CN=\"oops>y</DESC>\n<UID>z</UID>\n<";
     r = lexXml(text, tokens, 5);
     EXPECT_EQ(text.find("<DESC"), r.consumed);
     EXPECT_EQ(6u, r.line);
     ASSERT_EQ(2u, tokens.size());
     EXPECT_EQ(5u, tokens[1]->nLine);
+    TokenList closing;
+    const std::string calendar = "<vcalendar>\n<Uid>u</Uid>\n</VCALENDAR>";
+    r = lexXml(calendar, closing);
+    EXPECT_EQ(calendar.find("</VCALENDAR>"), r.consumed);
+    const std::vector<std::string> expected = {
+        "1: 1081 name=null value=1082 text=null params=[]",
+        "2: 1140 name=null value=0 text=\"u\" params=[]",
+        "2: 0 name=null value=0 text=\" \" params=[]"};
+    EXPECT_EQ(expected, describeAll(closing, true));
 }
 
 // Every allocation of a chunk may fail: the lexer then reports 3, stops early
