@@ -51,7 +51,8 @@ TEST(TokenArena, ArenaTokensEqualHeapTokens) {
     // Folds, a quoted-printable soft break, escapes, raw and escaped line
     // feeds, quoted parameters with ";" and ":", extension names, keyword
     // values, a line without a colon, a NUL byte, a long name, and a last line
-    // left for the next chunk.
+    // left for the next chunk (the heap lexer's tokens are checked exactly
+    // in cal_tok_test.cpp).
     std::string text =
         "BEGIN:VCALENDAR\r\nMETHOD: request \r\nBEGIN:VEVENT\r\n"
         "ATTENDEE;CN=\"Doe; J:r\";ROLE=CHAIR;X-FOO=1;RSVP:mailto:j@x\r\n"
@@ -71,19 +72,7 @@ TEST(TokenArena, ArenaTokensEqualHeapTokens) {
     EXPECT_EQ(text.size() - strlen("PARTIAL"), inArena.consumed);
     EXPECT_EQ(onHeap.tokens, inArena.tokens);
     EXPECT_EQ(onHeap.lines, inArena.lines);
-    ASSERT_EQ(15u, inArena.tokens.size());
-    EXPECT_EQ("1092 - 1150 '-'", inArena.tokens[1]);
-    // A ";" inside quotes still ends a parameter; the colon inside them does not count.
-    EXPECT_EQ("1107 - 0 'mailto:j@x' ;1291 - 'Doe' ;0 - '' ;1168 - 'CHAIR' ;1286 X-FOO '1' "
-              ";1170 - ''",
-              inArena.tokens[3]);
-    EXPECT_EQ("1114 - 0 'a\r\nb,c;d\\\\e:f\r\ng'", inArena.tokens[4]);
-    EXPECT_EQ("1135 - 0 'folded'", inArena.tokens[5]);   // the TAB line stands alone
-    EXPECT_EQ("0 - 0 '-'", inArena.tokens[6]);
-    EXPECT_EQ("1019 X-EXT 0 'X-EXT;P=v:raw\\nvalue' ;0 - 'v'", inArena.tokens[8]);
-    EXPECT_EQ("1134 - 1300 '-'", inArena.tokens[9]);
-    EXPECT_EQ("1110 - 0 'nul'", inArena.tokens[11]);
-    EXPECT_EQ("0 - 0 'long'", inArena.tokens[12]);
+    EXPECT_EQ(15u, inArena.tokens.size());
 }
 
 // Names met again are taken from what the arena remembers, by their bytes as
@@ -105,13 +94,6 @@ TEST(TokenArena, RememberedNamesGiveTheTokensOfFreshOnes) {
     calparser_arena_delete(arena);
     ASSERT_EQ(36u, inArena.tokens.size());
     EXPECT_EQ(onHeap.tokens, inArena.tokens);
-    // The third round, every name met twice before.
-    EXPECT_EQ("1019 X-CB 0 'X-CB;x-q:t' ;1286 X-Q ''", inArena.tokens[27]);
-    EXPECT_EQ("1091 - 0 '4'", inArena.tokens[31]);  // "GF*" hashes like GEO
-    EXPECT_EQ("1107 - 0 'm' ;1291 - 'a' ;1291 - 'b' ;1291 - 'c' ;1168 - 'r' ;0 - 's'",
-              inArena.tokens[32]);
-    EXPECT_EQ("0 - 0 '-'", inArena.tokens[33]);  // cut at the NUL: no colon left
-    EXPECT_EQ("1135 - 0 '6'", inArena.tokens[34]);
 }
 
 TEST(TokenArena, ReleasingKeepsTheBlockOfTheKeptAddressAndAfter) {

@@ -264,10 +264,6 @@ TEST_F(ParseEntry, FormatsStrictAndSxml) {
     array_t* result = nullptr;
     EXPECT_EQ(2, parse(bare, &result, CALPARSER_FORMAT_ICAL_STRICT));
     ASSERT_EQ(0u, result ? result->count : 1);
-    unsigned state = 0;
-    EXPECT_EQ(0, parse(bare, &result, CALPARSER_FORMAT_ICAL, &state));
-    EXPECT_EQ(5u, result->count);  // zones, events, to-dos and two empty slots
-    EXPECT_EQ(8u, state);          // CANCEL
     std::string longer = "X-PAD:x\r\nBEGIN:VCALENDAR\r\n";
     while (longer.size() < 3 * kChunk) longer += pad_line(100);
     Lexed strict;
