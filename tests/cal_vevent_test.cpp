@@ -30,8 +30,9 @@ TEST(ComponentProperties, StoredFormsAndStatusFallback)
     const struct {
         const Kind* kind;
         const char *status, *fallback;
-    } cases[] = {{&kEvent, "STATUS:NEEDS-ACTION", "CONFIRMED"},
-                 {&kTodo, "STATUS:TENTATIVE", "NEEDS-ACTION"}};
+        unsigned fallbackCode;
+    } cases[] = {{&kEvent, "STATUS:NEEDS-ACTION", "CONFIRMED", 0},
+                 {&kTodo, "STATUS:TENTATIVE", "NEEDS-ACTION", 3}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.kind->name);
         Tokens tokens(lines_of(*c.kind, {"BEGIN:*", "RECURRENCE-ID;TZID=Asia/Tokyo:20030101T110000Z",
@@ -45,6 +46,7 @@ TEST(ComponentProperties, StoredFormsAndStatusFallback)
         EXPECT_EQ(kNoon - 3600, r->tRecurrenceId);
         EXPECT_EQ((Lines{"X-KVAL-ORIGINAL-DTSTART:20030101T110000Z"}), strings(r->aXProps));
         EXPECT_EQ(262148u, r->nCompState);
+        EXPECT_EQ(c.fallbackCode, r->nStatus);
         EXPECT_EQ((Lines{"freq=daily"}), strings(r->aRRules));
         array_t* info = (array_t*)array_elementat(built.recurrence, 0);
         EXPECT_EQ((Lines{"FREQ=DAILY"}), strings((array_t*)array_elementat(info, 0)));
@@ -216,21 +218,6 @@ TEST(ResolvedInput, DatesWithoutTzidTakeTheRecordsZone)
     ASSERT_EQ(0, builtTodo.rc);
     EXPECT_EQ(kNoon + 3600, builtTodo.record<CALDB_VTODO>()->tDue);
 
-    // A plain date marks the flag of the end it gives (and a date start, the
-    // completion makes the end a date too).
-    Tokens dates{"BEGIN:VEVENT", "DTSTART:20030101", "DTEND:20030102T120000", "END:VEVENT",
-                 "BEGIN:VEVENT", "DTSTART:20030101T120000", "DTEND:20030102", "END:VEVENT"};
-    Built builtDates;
-    build(kEvent, dates, builtDates, options);
-    array_iter_t second = {array_elementat(dates.list, 4), 5};
-    ASSERT_EQ(0, kEvent.create(dates.list, &second, builtDates.components,
-                               builtDates.recurrence, nullptr, CALPARSER_PASS_COMPONENTS,
-                               TOKEN_PUBLISH, 1, nullptr, nullptr));
-    ASSERT_EQ(2u, builtDates.components->count);
-    EXPECT_EQ(1u, builtDates.record()->bDtStartIsDate);
-    EXPECT_EQ(1u, builtDates.record()->bDtEndIsDate);
-    EXPECT_EQ(0u, builtDates.record(1)->bDtStartIsDate);
-    EXPECT_EQ(1u, builtDates.record(1)->bDtEndIsDate);
     CALPARSER_TIMEZONE_LIST::Instance()->removeAllTimeZones();
 }
 

@@ -38,24 +38,13 @@ TEST(TextStorers, SplitAndStripMailto) {
     array_free_and_destroy(&list);
 }
 
-TEST(ScalarStorers, PriorityAndStatus) {
-    // PRIORITY keeps the low four bits and no other bit of the word.
+// PRIORITY keeps the low four bits and no other bit of the word.
+TEST(ScalarStorers, PriorityKeepsItsFourBits) {
     CALDB_VEVENT* event = caldb_NewEvent();
     EXPECT_EQ(0, calparser_populateEventPriorityProp((void**)&event, "20", 2, nullptr));
     EXPECT_EQ(4u, event->nPriority);
     EXPECT_EQ(0u, event->nFlags & 0x0FFFFFFFu);
-
-    // A status the kind does not know gives 2 and the kind's default.
-    EXPECT_EQ(0, calparser_populateEventStatusProp((void**)&event, TOKEN_TENTATIVE));
-    EXPECT_EQ(2u, event->nStatus);
-    EXPECT_EQ(2, calparser_populateEventStatusProp((void**)&event, TOKEN_NEEDS_ACTION));
-    EXPECT_EQ(0u, event->nStatus);  // CONFIRMED
     caldb_FreeEvent(&event);
-    CALDB_VTODO* todo = caldb_NewToDo();
-    EXPECT_EQ(2, calparser_populateTodoStatusProp((void**)&todo, TOKEN_TENTATIVE));
-    EXPECT_EQ(3u, todo->nStatus);  // NEEDS-ACTION
-    EXPECT_EQ(0u, todo->nFlags & ~(0x3Fu << 21));  // no other bit touched
-    caldb_FreeToDo(&todo);
 }
 
 // A directory filled for each test; attendees stored into a list.
