@@ -5,7 +5,6 @@
 
 #include <string.h>
 
-#include "core/parser/calparser_strtime.h"
 #include "core/parser/calparser_time.h"
 #include "public/util/config.h"
 #include "tests/support/zone_builders.h"
@@ -92,16 +91,4 @@ TEST_F(ForeignZoneNames, KeyZeroKeepsTheLiteralFallback) {
     EXPECT_EQ("20150601T120000Z", noon("20150601", "Eastern Standard Time", &log));
     EXPECT_EQ((LogLines{{4, "calparser: TimeZone \"Eastern Standard Time\" not found\n."}}), log);
     EXPECT_EQ("20150601T120000Z", noon("20150601", "/mozilla.org/America/New_York"));
-}
-
-// Formatting finds the zone the same way, so the result reports no replacement.
-TEST_F(ForeignZoneNames, FormattingUsesTheZoneTheNameStandsFor) {
-    char buffer[32];
-    const time_t noonUtc = utc("20150601T120000Z");
-    EXPECT_EQ(0, calparser_strtime(buffer, sizeof buffer, "%Y%m%dT%H%M%SZ", noonUtc,
-                                   "Eastern Standard Time"));
-    EXPECT_STREQ("20150601T070000", buffer);
-    EXPECT_EQ(0, calparser_strtime(buffer, sizeof buffer, "%Y%m%dT%H%M%SZ", utc("20030601T120000Z"),
-                                   "/mozilla.org/20070129_1/America/New_York"));
-    EXPECT_STREQ("20030601T070000", buffer);
 }

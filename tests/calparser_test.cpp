@@ -289,30 +289,6 @@ TEST_F(ParseEntry, RefusedArgumentsAndFormats) {
     EXPECT_EQ(nullptr, result);
 }
 
-// A result made by hand: slot 0 zones, 1 events, 2 to-dos, 3 an element the
-// free functions must not touch (a stack address would crash a free()).
-TEST_F(ParseEntry, FreeingKeepsTheZonesOnlyWhenAsked) {
-    int foreign = 0;
-    array_t* result = array_new();
-    array_t* slots[5];
-    for (array_t*& slot : slots) {
-        slot = array_new();
-        array_append(result, slot);
-    }
-    void* zone = CAL_VTIMEZONE_NEW();
-    array_append(slots[0], zone);
-    array_append(slots[1], CAL_VCOMPONENT_NEW(CALDB_KIND_EVENT));
-    array_append(slots[2], CAL_VCOMPONENT_NEW(CALDB_KIND_TODO));
-    array_append(slots[3], &foreign);
-    EXPECT_EQ(0, calparser_FreeComponentArrayExceptTimeZones(result));
-    ASSERT_EQ(1u, result->count);
-    EXPECT_EQ(slots[0], result->data[0]);
-    ASSERT_EQ(1u, slots[0]->count);
-    EXPECT_EQ(zone, slots[0]->data[0]);
-    EXPECT_EQ(0, calparser_FreeComponentArrayAndDestroy(&result));
-    EXPECT_EQ(nullptr, result);
-}
-
 // Every allocation of a whole parse may fail, wherever it falls: in the
 // intake, a builder, a storer, the zones or the expansion. The parse then
 // loses what it could not build and leaves nothing behind; unhindered, the
