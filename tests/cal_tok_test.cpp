@@ -99,21 +99,6 @@ TEST(IcalLexer, EachLineGivesItsToken) {
               show(l.at(0)));
 }
 
-TEST(IcalLexer, FoldsJoinOnSpaceOnly) {
-    Lexed l;
-    lex(l, "SUMMARY:Wee\r\n kly\r\nDESCRIPTION:a\r\n\tb\r\nLOCATION:x\n  y\n z\r\n");
-    ASSERT_EQ(4u, l.count());
-    EXPECT_STREQ("Weekly", l.at(0)->pValue);
-    EXPECT_STREQ("a", l.at(1)->pValue);
-    EXPECT_EQ(0, (int)l.at(2)->nType);       // the TAB line stands alone
-    EXPECT_STREQ("x yz", l.at(3)->pValue);   // one space per fold is removed
-    // Each token carries the line it began on; the counter ends past the last.
-    EXPECT_EQ(1u, l.at(0)->nLine);
-    EXPECT_EQ(3u, l.at(1)->nLine);
-    EXPECT_EQ(5u, l.at(3)->nLine);
-    EXPECT_EQ(8u, l.line);
-}
-
 TEST(IcalLexer, UnfoldingDropsEveryCrAndEachLfWithItsSpace) {
     struct Row {
         const char* line;
@@ -125,6 +110,7 @@ TEST(IcalLexer, UnfoldingDropsEveryCrAndEachLfWithItsSpace) {
         {"a\n b\n", "ab\n"},            // a last LF has no space after it
         {"a\r\n\r\n b", "a\nb"},        // the second fold's CR goes first
         {"a\n\tb", "a\n\tb"},            // only a space folds
+        {"x\n  y\n z", "x yz"},          // and only one space per fold goes
         // Unfolding scans from the end: the inner CR goes first, so the LF
         // then stands before the space and makes a fold.
         {"a\n\r b\r\r", "ab"},
