@@ -10,36 +10,10 @@
 #include "tests/support/lexed.h"
 #include "tests/support/print_capture.h"
 
-namespace {
-
-// Lexes `text` (embedded NULs allowed) as one chunk, continuing `out`.
-void lex(Lexed& out, const std::string& text, int checkVCalendar = 0) {
-    std::string buf = text;   // the lexer wants a writable, NUL-terminated chunk
-    out.rc = calparser_icalbuf_to_toklist(&buf[0], (unsigned)buf.size(), &out.tokens,
-                                          &out.consumed, &out.line, checkVCalendar);
-}
-
-std::string text_or_dash(const char* s) { return s ? "'" + std::string(s) + "'" : "-"; }
-
-// A token in one line: "type name value-keyword 'value'", then per parameter
-// " ;type name 'value'"; "-" marks a NULL text.
-std::string show(const CALPARSER_TOKEN* t) {
-    std::string s = std::to_string(t->nType) + " " + text_or_dash(t->pName) + " "
-                  + std::to_string(t->nValue) + " " + text_or_dash(t->pValue);
-    for (unsigned i = 0; t->pParamList && i < t->pParamList->count; i++) {
-        auto* p = (CALPARSER_PARAM*)array_elementat(t->pParamList, i);
-        s += " ;" + std::to_string(p->nType) + " " + text_or_dash(p->pName) + " "
-           + text_or_dash(p->pValue);
-    }
-    return s;
-}
-
-}  // namespace
-
 TEST(TokenPrint, XmlElementUsesNamesOrKeywordTexts) {
     Lexed lexed;
-    lex(lexed, "BEGIN:VEVENT\r\nDTSTART;TZID=Europe/Paris:20240101T090000\r\n"
-               "X-FOO;X-P=\"v\":val\r\n");
+    lex_chunk(lexed, "BEGIN:VEVENT\r\nDTSTART;TZID=Europe/Paris:20240101T090000\r\n"
+                     "X-FOO;X-P=\"v\":val\r\n");
     EXPECT_EQ("<BEGIN>VEVENT</BEGIN>"
               "<DTSTART TZID=\"Europe/Paris\">20240101T090000</DTSTART>"
               "<X-FOO X-P=\"v\">X-FOO;X-P=\"v\":val</X-FOO>",
@@ -84,19 +58,19 @@ TEST(IcalLexer, EachLineGivesItsToken) {
     };
     for (const auto& row : rows) {
         Lexed l;
-        lex(l, std::string(row.line) + "\r\n");
+        lex_chunk(l, std::string(row.line) + "\r\n");
         ASSERT_EQ(1u, l.count()) << row.line;
-        EXPECT_EQ(row.token, show(l.at(0))) << row.line;
+        EXPECT_EQ(row.token, token_text(l.at(0))) << row.line;
     }
     // A name of 128 bytes or more is hashed on a sample of its bytes.
     std::string longName = "x-" + std::string(140, 'n');
     Lexed l;
-    lex(l, longName + ";" + longName + "=1:v\r\n");
+    lex_chunk(l, longName + ";" + longName + "=1:v\r\n");
     ASSERT_EQ(1u, l.count());
     std::string upper = "X-" + std::string(140, 'N');
     EXPECT_EQ("1019 '" + upper + "' 0 '" + longName + ";" + longName + "=1:v' ;1286 '" + upper +
                   "' '1'",
-              show(l.at(0)));
+              token_text(l.at(0)));
 }
 
 TEST(IcalLexer, UnfoldingDropsEveryCrAndEachLfWithItsSpace) {
@@ -125,11 +99,11 @@ TEST(IcalLexer, UnfoldingDropsEveryCrAndEachLfWithItsSpace) {
 
 TEST(IcalLexer, QuotedPrintableContinuesAtSoftBreaks) {
     Lexed l;
-    lex(l, "DESCRIPTION;ENCODING=QUOTED-PRINTABLE:abc=\r\ndef=\nghi\r\n"
-           "SUMMARY;encoding=quoted-printable:x\r\n y\r\n"
-           "COMMENT:p=\r\nUID:1\r\n");
+    lex_chunk(l, "DESCRIPTION;ENCODING=QUOTED-PRINTABLE:abc=\r\ndef=\nghi\r\n"
+                 "SUMMARY;encoding=quoted-printable:x\r\n y\r\n"
+                 "COMMENT:p=\r\nUID:1\r\n");
     ASSERT_EQ(5u, l.count());
-    EXPECT_EQ("1114 - 0 'abc=\r\ndef=\r\nghi' ;1328 - 'QUOTED-PRINTABLE'", show(l.at(0)));
+    EXPECT_EQ("1114 - 0 'abc=\r\ndef=\r\nghi' ;1328 - 'QUOTED-PRINTABLE'", token_text(l.at(0)));
     EXPECT_STREQ("x", l.at(1)->pValue);       // a space does not continue it
     EXPECT_EQ(0, (int)l.at(2)->nType);
     EXPECT_STREQ("p=", l.at(3)->pValue);      // "=" matters only in that mode
@@ -138,21 +112,21 @@ TEST(IcalLexer, QuotedPrintableContinuesAtSoftBreaks) {
 
 TEST(IcalLexer, LoneCarriageReturnsLineFeedsAndNulBytes) {
     Lexed cr;   // no LF at all: CR ends lines
-    lex(cr, "BEGIN:VCALENDAR\rVERSION:2.0\r\rEND:VCALENDAR\r");
+    lex_chunk(cr, "BEGIN:VCALENDAR\rVERSION:2.0\r\rEND:VCALENDAR\r");
     ASSERT_EQ(4u, cr.count());
     EXPECT_STREQ("2.0", cr.at(1)->pValue);
-    EXPECT_EQ("0 - 0 -", show(cr.at(2)));     // an empty line is still a token
+    EXPECT_EQ("0 - 0 -", token_text(cr.at(2)));     // an empty line is still a token
     EXPECT_EQ(4u, cr.at(3)->nLine);
     EXPECT_EQ(43u, cr.consumed);
 
     Lexed mixed;   // with an LF around, a CR inside a line is dropped
-    lex(mixed, "SUMMARY:a\rb\nUID:1\n");
+    lex_chunk(mixed, "SUMMARY:a\rb\nUID:1\n");
     EXPECT_STREQ("ab", mixed.at(0)->pValue);
 
     // A NUL ends the text of its line but neither the search for line ends
     // nor the lines after it.
     Lexed nul;
-    lex(nul, std::string("SUMMARY:a\r\n b\0c\r\nUID:2\r\n", 24));
+    lex_chunk(nul, std::string("SUMMARY:a\r\n b\0c\r\nUID:2\r\n", 24));
     ASSERT_EQ(2u, nul.count());
     EXPECT_STREQ("ab", nul.at(0)->pValue);
     EXPECT_STREQ("2", nul.at(1)->pValue);
@@ -161,7 +135,7 @@ TEST(IcalLexer, LoneCarriageReturnsLineFeedsAndNulBytes) {
 
 TEST(IcalLexer, PartialLastLineIsLeftForTheNextChunk) {
     Lexed l;
-    lex(l, "UID:1\r\nSUMMARY:a\r\n b");    // the fold may go on in the next chunk
+    lex_chunk(l, "UID:1\r\nSUMMARY:a\r\n b");    // the fold may go on in the next chunk
     EXPECT_EQ(0, l.rc);
     EXPECT_EQ(1u, l.count());
     EXPECT_EQ(7u, l.consumed);
@@ -169,7 +143,7 @@ TEST(IcalLexer, PartialLastLineIsLeftForTheNextChunk) {
 
     // The carried tail and the next bytes make the whole line.
     std::string next = "SUMMARY:a\r\n bc\r\nUID:2\r\n";
-    lex(l, next);
+    lex_chunk(l, next);
     ASSERT_EQ(3u, l.count());
     EXPECT_STREQ("abc", l.at(1)->pValue);
     EXPECT_EQ(2u, l.at(1)->nLine);
@@ -178,16 +152,16 @@ TEST(IcalLexer, PartialLastLineIsLeftForTheNextChunk) {
 
     // A chunk without any complete line is dropped whole.
     Lexed longLine;
-    lex(longLine, std::string(16384, 'A'));
+    lex_chunk(longLine, std::string(16384, 'A'));
     EXPECT_EQ(16384u, longLine.consumed);
 }
 
 TEST(IcalLexer, VCalendarCheckLooksAtRawLines) {
     Lexed missing, folded;
-    lex(missing, "BEGIN:VEVENT\r\nbegin:VCALENDAR\r\n BEGIN:VCALENDAR\r\n", 1);
+    lex_chunk(missing, "BEGIN:VEVENT\r\nbegin:VCALENDAR\r\n BEGIN:VCALENDAR\r\n", 1);
     EXPECT_EQ(2, missing.rc);
     EXPECT_EQ(2u, missing.count());   // the tokens are kept
-    lex(folded, "BEGIN:VCAL\r\n ENDAR\r\n", 1);   // compared before unfolding
+    lex_chunk(folded, "BEGIN:VCAL\r\n ENDAR\r\n", 1);   // compared before unfolding
     EXPECT_EQ(2, folded.rc);
 }
 
@@ -208,7 +182,7 @@ TEST(IcalLexer, SurvivesEveryAllocationFailure) {
         if (l.rc != 0 || l.count() != 6)
             return false;
         for (unsigned i = 0; i < 6; i++)
-            if (!l.at(i)->pParamList || show(l.at(i)) != expected[i])
+            if (!l.at(i)->pParamList || token_text(l.at(i)) != expected[i])
                 return false;
         return true;
     }, 20);
@@ -236,7 +210,7 @@ TEST(IcalLexer, TokenBuilderEntryPoints) {
         std::string line = row.line;
         CALPARSER_TOKEN* token = calparser_NewToken();
         ASSERT_EQ(0, row.entry(&token, &line[0], 7)) << row.line;
-        EXPECT_EQ(row.token, show(token)) << row.line;
+        EXPECT_EQ(row.token, token_text(token)) << row.line;
         EXPECT_EQ(7u, token->nLine);
         calparser_FreeToken(&token);
     }

@@ -8,11 +8,11 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "tests/support/corpus_files.h"
+#include "tests/support/lexed.h"
 
 namespace fs = std::filesystem;
 using corpus_files::read_file;
@@ -21,16 +21,8 @@ namespace {
 
 constexpr size_t kChunkSize = 4096;
 
-struct TokenList {
-    array_t* tokens = nullptr;
-    ~TokenList() {
-        calparser_FreeTokenList(tokens);
-        array_delete(tokens);
-    }
-};
-
 // The tokens the parse's intake makes of `data`, read in 4096-byte chunks.
-int lex_in_chunks(const std::string& data, TokenList& out) {
+int lex_in_chunks(const std::string& data, Lexed& out) {
     protstream* s = prot_readmap(data.data(), (unsigned)data.size());
     int rc = calparser_create_token_list(s, &out.tokens, CALPARSER_FORMAT_ICAL, 0, nullptr);
     prot_free(s);
@@ -63,22 +55,11 @@ bool chunking_can_differ(std::string data) {
     return false;
 }
 
-// Every field of every token, one token per line.
+// Every token with its line, one token per line.
 std::string serialize(const array_t* tokens) {
-    std::ostringstream s;
-    auto text = [](const char* p) { return p ? "'" + std::string(p) + "'" : std::string("-"); };
-    for (unsigned i = 0; i < tokens->count; i++) {
-        auto* t = (CALPARSER_TOKEN*)array_elementat(tokens, i);
-        s << t->nLine << ' ' << t->nType << ' ' << text(t->pName) << ' ' << t->nValue << ' '
-          << text(t->pValue);
-        for (unsigned j = 0; j < t->pParamList->count; j++) {
-            auto* p = (CALPARSER_PARAM*)array_elementat(t->pParamList, j);
-            s << " ;" << p->nType << ' ' << text(p->pName) << ' ' << p->nValue << ' '
-              << text(p->pValue);
-        }
-        s << '\n';
-    }
-    return s.str();
+    std::string s;
+    for (const std::string& token : token_texts(tokens, true)) s += token + "\n";
+    return s;
 }
 
 }  // namespace
@@ -91,7 +72,7 @@ TEST(CorpusLex, WholeAndChunkedAgree) {
         SCOPED_TRACE(path.string());
         files++;
         std::string data = read_file(path);
-        TokenList whole, chunked;
+        Lexed whole, chunked;
         std::string buf = data;
         unsigned consumed = 0, line = 1;
         EXPECT_EQ(0, calparser_icalbuf_to_toklist(&buf[0], (unsigned)buf.size(), &whole.tokens,
