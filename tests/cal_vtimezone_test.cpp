@@ -13,6 +13,7 @@
 #include "core/parser/cal_vtimezone.h"
 #include "core/parser/cal_vzone.h"
 #include "tests/support/heap_failure.h"
+#include "tests/support/lexed.h"
 #include "tests/support/text_lists.h"
 #include "tests/support/zone_builders.h"
 
@@ -28,23 +29,20 @@ std::string ical(std::initializer_list<const char*> lines) {
 
 // One run of the builder from the first token of `text`, which is the BEGIN.
 struct Walk {
-    array_t* tokens = nullptr;
+    Lexed lexed;
     array_t* zones = array_new();
     array_iter_t cursor{};
     int rc = -1;
 
-    explicit Walk(std::string text) {
-        unsigned consumed = 0, line = 1;
-        EXPECT_EQ(0, calparser_icalbuf_to_toklist(&text[0], (unsigned)text.size(), &tokens,
-                                                   &consumed, &line, 0));
-        array_findfirst(tokens, &cursor);
-        rc = calparser_create_vtimezone_from_tokens(tokens, &cursor, zones, 1, TOKEN_PUBLISH);
+    explicit Walk(const std::string& text) {
+        lex_chunk(lexed, text);
+        array_findfirst(lexed.tokens, &cursor);
+        rc = calparser_create_vtimezone_from_tokens(lexed.tokens, &cursor, zones, 1,
+                                                    TOKEN_PUBLISH);
     }
     ~Walk() {
         CAL_VTIMEZONE_FreeCalVTimeZoneList(zones);
         array_delete(zones);
-        calparser_FreeTokenList(tokens);
-        array_delete(tokens);
     }
     CAL_VTIMEZONE* zone() const { return static_cast<CAL_VTIMEZONE*>(array_elementat(zones, 0)); }
     // Where the builder left the cursor: the token's line, 0 past the end.
@@ -233,11 +231,9 @@ TEST_F(VTimezone, WalkKeepsWhatWasReadAndSaysWhere) {
 // zone keeps its other properties and parts, a part its other properties.
 // Only a zone whose record, TZID or place in the output cannot be made is lost.
 TEST_F(VTimezone, RunningOutOfMemoryKeepsWhatWasRead) {
-    std::string text = kEastern;
-    array_t* tokens = nullptr;
-    unsigned consumed = 0, line = 1;
-    ASSERT_EQ(0, calparser_icalbuf_to_toklist(&text[0], (unsigned)text.size(), &tokens,
-                                               &consumed, &line, 0));
+    Lexed lexed;
+    lex_chunk(lexed, kEastern);
+    array_t* tokens = lexed.tokens;
     array_t* zones = array_new();
     kvallog_sink_t previous = kvallog_set_sink([](void*, int, const char*) {}, nullptr);
     bool withoutDaylight = false, withoutStandardName = false;
@@ -268,8 +264,6 @@ TEST_F(VTimezone, RunningOutOfMemoryKeepsWhatWasRead) {
     kvallog_set_sink(previous, nullptr);
     EXPECT_TRUE(!HEAP_FAILURE_HOOK || (withoutDaylight && withoutStandardName));
     array_delete(zones);
-    calparser_FreeTokenList(tokens);
-    array_delete(tokens);
 }
 
 }  // namespace
