@@ -1,4 +1,4 @@
-// Tokens, parameters, their XML printer and the iCalendar text lexer.
+// Tokens, parameters and the iCalendar text lexer.
 #include "core/parser/cal_tok.h"
 
 #include <gtest/gtest.h>
@@ -8,20 +8,6 @@
 
 #include "tests/support/heap_failure.h"
 #include "tests/support/lexed.h"
-#include "tests/support/print_capture.h"
-
-TEST(TokenPrint, XmlElementUsesNamesOrKeywordTexts) {
-    Lexed lexed;
-    lex_chunk(lexed, "BEGIN:VEVENT\r\nDTSTART;TZID=Europe/Paris:20240101T090000\r\n"
-                     "X-FOO;X-P=\"v\":val\r\n");
-    EXPECT_EQ("<BEGIN>VEVENT</BEGIN>"
-              "<DTSTART TZID=\"Europe/Paris\">20240101T090000</DTSTART>"
-              "<X-FOO X-P=\"v\">X-FOO;X-P=\"v\":val</X-FOO>",
-              written_by([&](protstream* out) {
-                  for (unsigned i = 0; i < lexed.count(); i++)
-                      calparser_PrintTokenToXML(out, lexed.at(i));
-              }));
-}
 
 // One content line each and the token it gives.
 TEST(IcalLexer, EachLineGivesItsToken) {
