@@ -29,6 +29,19 @@ inline std::string upper(std::string text) {
     return text;
 }
 
+// The text up to the end of its first calendar, nested ones closed: this
+// library reads one calendar, so libical is given the same.
+inline std::string first_calendar(const std::string& text) {
+    const std::string all = upper(text);
+    const size_t end = all.find("END:VCALENDAR");
+    const size_t lineEnd = end == std::string::npos ? end : text.find('\n', end);
+    if (lineEnd == std::string::npos) return text;
+    std::string first = text.substr(0, lineEnd + 1);
+    for (size_t at = all.find("BEGIN:VCALENDAR"); (at = all.find("BEGIN:VCALENDAR", at + 1)) < end;)
+        first += "END:VCALENDAR\r\n";
+    return first;
+}
+
 struct IcalFree {
     void operator()(icalcomponent* c) const { icalcomponent_free(c); }
 };
