@@ -71,7 +71,7 @@ std::string round_trip(const std::string& input, const char* seriesZone = nullpt
     const std::string text = write(first.result);
     ParsedText second(text);
     EXPECT_EQ(0, second.status);
-    for (const std::string& diff : record_compare::compare_results(first.result, second.result, true))
+    for (const std::string& diff : record_compare::compare_results(first.result, second.result))
         ADD_FAILURE() << diff << "\n" << text;
     EXPECT_EQ(text, write(second.result));
     return text;
