@@ -225,30 +225,46 @@ void discard_param(calparser_arena* arena, CALPARSER_PARAM* param)
         calparser_FreeParam(&param);
 }
 
+/* The type of the `len` bytes at `name`, a name of `kind`, in *pType, and when
+ * that type is `extension` a copy from `arena` of the name trimmed and
+ * upper-cased in *ppExtension. A name met before in this parse takes the type
+ * remembered for it; another is trimmed, upper-cased and given to
+ * `look_up(const UpperName&)`, then remembered when `remember` is set. False
+ * when memory runs out. */
+template <typename LookUp>
+bool classify_remembered(const char* name, size_t len, calparser_name_kind kind, bool remember,
+                         iCal_Token_t extension, LookUp look_up, calparser_arena* arena,
+                         iCal_Token_t* pType, char** ppExtension)
+{
+    auto keep_extension_name = [&](const char* upper, size_t upperLen) {
+        return *pType != extension ||
+               (*ppExtension = calparser_arena_strndup(arena, upper, upperLen)) != nullptr;
+    };
+    const char* remembered = nullptr;
+    if (remember && calparser_arena_recall_name(arena, kind, name, len, pType, &remembered))
+        return keep_extension_name(remembered, strlen(remembered));
+    UpperName upper(name, len);
+    if (!upper.text())
+        return false;
+    *pType = look_up(upper);
+    if (remember)
+        calparser_arena_remember_name(arena, kind, name, len, *pType, upper.text());
+    return keep_extension_name(upper.text(), upper.length());
+}
+
 /* Sets the type of `param` from the `len` bytes of its name at `name`, and
  * its pName for an extension name. False when memory runs out. */
 bool classify_param_name(const char* name, size_t len, int bRecurrence, CALPARSER_PARAM* param,
                          calparser_arena* arena)
 {
-    auto keep_extension_name = [&](const char* upper, size_t upperLen) {
-        return param->nType != TOKEN_X_PARAM ||
-               (param->pName = calparser_arena_strndup(arena, upper, upperLen)) != nullptr;
+    const CALPARSER_STR* table = CALPARSER_STR::Instance();
+    auto look_up = [&](const UpperName& upper) {
+        return bRecurrence ? table->getRecurrenceParamTypeWithHash(upper.text(), upper.hash())
+                           : table->getParamTypeWithHash(upper.text(), upper.hash());
     };
     /* Recurrence-rule part names come from another list: not remembered. */
-    const char* remembered = nullptr;
-    if (!bRecurrence && calparser_arena_recall_name(arena, CALPARSER_PARAMETER_NAME, name, len,
-                                                    &param->nType, &remembered))
-        return keep_extension_name(remembered, strlen(remembered));
-    UpperName upper(name, len);
-    if (!upper.text())
-        return false;
-    const CALPARSER_STR* table = CALPARSER_STR::Instance();
-    param->nType = bRecurrence ? table->getRecurrenceParamTypeWithHash(upper.text(), upper.hash())
-                               : table->getParamTypeWithHash(upper.text(), upper.hash());
-    if (!bRecurrence)
-        calparser_arena_remember_name(arena, CALPARSER_PARAMETER_NAME, name, len, param->nType,
-                                      upper.text());
-    return keep_extension_name(upper.text(), upper.length());
+    return classify_remembered(name, len, CALPARSER_PARAMETER_NAME, !bRecurrence, TOKEN_X_PARAM,
+                               look_up, arena, &param->nType, &param->pName);
 }
 
 /* Makes one parameter of the stretch [start, stop) and appends it. False when
@@ -331,23 +347,13 @@ void split_line(char* pLine, size_t len, char** ppName, unsigned* pnNameLen, cha
  * *ppName (a new text from `arena`). 0 when a copy cannot be made. */
 iCal_Token_t classify_name(const char* name, unsigned len, char** ppName, calparser_arena* arena)
 {
+    const CALPARSER_STR* table = CALPARSER_STR::Instance();
+    auto look_up = [&](const UpperName& upper) {
+        return table->getPropTypeWithHash(upper.text(), (unsigned)upper.length(), upper.hash());
+    };
     iCal_Token_t type = TOKEN_UNKNOWN;
-    const char* upperText = nullptr;
-    if (calparser_arena_recall_name(arena, CALPARSER_PROPERTY_NAME, name, len, &type,
-                                    &upperText)) {
-        if (type == TOKEN_X && !(*ppName = calparser_arena_strndup(arena, upperText,
-                                                                  strlen(upperText))))
-            return TOKEN_UNKNOWN;
-        return type;
-    }
-    UpperName upper(name, len);
-    if (!upper.text())
-        return TOKEN_UNKNOWN;
-    type = CALPARSER_STR::Instance()->getPropTypeWithHash(upper.text(), (unsigned)upper.length(),
-                                                          upper.hash());
-    calparser_arena_remember_name(arena, CALPARSER_PROPERTY_NAME, name, len, type, upper.text());
-    if (type == TOKEN_X && !(*ppName = calparser_arena_strndup(arena, upper.text(),
-                                                              upper.length())))
+    if (!classify_remembered(name, len, CALPARSER_PROPERTY_NAME, true, TOKEN_X, look_up, arena,
+                             &type, ppName))
         return TOKEN_UNKNOWN;
     return type;
 }

@@ -16,21 +16,23 @@ Record* new_record() {
     return static_cast<Record*>(calloc(1, sizeof(Record)));
 }
 
-/* Frees what an attendee owns; the record itself stays. */
+/* Frees what an attendee owns; the record itself stays. Newest first, as
+ * free_component_head does (caldb_component.cpp says why): the address comes
+ * from the property value, which a parse stores after the parameters. */
 void free_attendee_contents(CALDB_ATTENDEE* a) {
     PL_strfree(a->pAddr);
     PL_strfree(a->pCalid);
-    PL_strfree(a->pCuType);
-    caldb_free_text_list(&a->aMembers);
-    caldb_free_text_list(&a->aDelegatedTo);
-    caldb_free_text_list(&a->aDelegatedFrom);
-    PL_strfree(a->pRole);
-    PL_strfree(a->pCn);
-    PL_strfree(a->pDir);
-    PL_strfree(a->pSentBy);
-    PL_strfree(a->pLanguage);
-    PL_strfree(a->pAuxText);
     PL_strfree(a->pPartStatName);
+    PL_strfree(a->pAuxText);
+    PL_strfree(a->pLanguage);
+    PL_strfree(a->pSentBy);
+    PL_strfree(a->pDir);
+    PL_strfree(a->pCn);
+    PL_strfree(a->pRole);
+    caldb_free_text_list(&a->aDelegatedFrom);
+    caldb_free_text_list(&a->aDelegatedTo);
+    caldb_free_text_list(&a->aMembers);
+    PL_strfree(a->pCuType);
 }
 
 }  // namespace
@@ -52,13 +54,13 @@ int caldb_FreeAttendee(CALDB_ATTENDEE** ppAttendee) {
 int caldb_FreeOrganizer(CALDB_ORGANIZER** ppOrganizer) {
     if (!ppOrganizer || !*ppOrganizer) return 0;
     CALDB_ORGANIZER* o = *ppOrganizer;
-    PL_strfree(o->pAddr);
-    PL_strfree(o->pOrganizerUid);
-    PL_strfree(o->pSentByUid);
-    PL_strfree(o->pSentBy);
-    PL_strfree(o->pLanguage);
-    PL_strfree(o->pCn);
     PL_strfree(o->pDir);
+    PL_strfree(o->pCn);
+    PL_strfree(o->pLanguage);
+    PL_strfree(o->pSentBy);
+    PL_strfree(o->pSentByUid);
+    PL_strfree(o->pOrganizerUid);
+    PL_strfree(o->pAddr);
     free(o);
     *ppOrganizer = nullptr;
     return 0;
@@ -67,12 +69,12 @@ int caldb_FreeOrganizer(CALDB_ORGANIZER** ppOrganizer) {
 int caldb_FreeAlarm(CALDB_VALARM** ppAlarm) {
     if (!ppAlarm || !*ppAlarm) return 0;
     CALDB_VALARM* alarm = *ppAlarm;
-    PL_strfree(alarm->pAuxText);
-    PL_strfree(alarm->pSummary);
-    PL_strfree(alarm->pDescription);
-    caldb_free_text_list(&alarm->aAttendees);
-    caldb_free_text_list(&alarm->aAuxTexts);
     caldb_free_text_list(&alarm->aXProps);
+    caldb_free_text_list(&alarm->aAuxTexts);
+    caldb_free_text_list(&alarm->aAttendees);
+    PL_strfree(alarm->pDescription);
+    PL_strfree(alarm->pSummary);
+    PL_strfree(alarm->pAuxText);
     free(alarm);
     *ppAlarm = nullptr;
     return 0;
