@@ -1,6 +1,7 @@
 // Expansion of recurring events and to-dos into instances.
 #include <gtest/gtest.h>
 
+#include <set>
 #include <string>
 #include <vector>
 
@@ -11,8 +12,10 @@
 #include "core/parser/calparserutil.h"
 #include "public/core_util/cal_time.h"
 #include "public/db/caldb.h"
+#include "public/recurrence/recurrence.h"
 #include "public/util/config.h"
 #include "tests/support/heap_failure.h"
+#include "tests/support/log_capture.h"
 #include "tests/support/parsed_text.h"
 #include "tests/support/text_lists.h"
 #include "tests/support/zone_builders.h"
@@ -253,3 +256,33 @@ TEST(SeriesZone, OnlyATzidWithoutTheServerZoneLineKeepsItsWallClock) {
 }
 
 }  // namespace
+
+// A whole parse shares one allowance of rule work among its series, so an
+// input made of costly rules is cut, logged once, and every series keeps its
+// start; the caller's own allowance comes back after the parse.
+TEST_F(ExpandTest, CostlyRulesShareTheParseAllowance) {
+    std::string text = "BEGIN:VCALENDAR\r\nVERSION:2.0\r\n";
+    const int kSeries = 12;
+    for (int i = 0; i < kSeries; i++)
+        text += "BEGIN:VEVENT\r\nUID:s" + std::to_string(i) +
+                "\r\nDTSTART:19700105T000000Z\r\n"
+                "RRULE:RSCALE=CHINESE;FREQ=DAILY;BYMONTHDAY=30;BYMONTH=2;BYDAY=MO\r\nEND:VEVENT\r\n";
+    text += "END:VCALENDAR\r\n";
+    recurrence_SetWorkAllowance(1234);
+    LogCapture log;
+    {
+        ParsedText parsed(text, "UTC");
+        EXPECT_EQ(0, parsed.status);
+        std::set<std::string> startsKept;
+        for (unsigned i = 0; i < parsed.slot(CALPARSER_SLOT_EVENTS)->count; i++) {
+            const CALDB_COMPONENT* event = parsed.component(CALPARSER_SLOT_EVENTS, i);
+            if (event->tDtStart == 4 * 86400) startsKept.insert(event->pUid);
+        }
+        EXPECT_EQ(size_t(kSeries), startsKept.size());
+    }
+    EXPECT_EQ(1234, recurrence_SetWorkAllowance(-1));
+    int denials = 0;
+    for (const auto& line : log.lines())
+        denials += line.second.find("not expanded any more") != std::string::npos;
+    EXPECT_EQ(1, denials);
+}

@@ -12,6 +12,7 @@
 #include "public/core_util/gmtime.h"
 #include "public/recurrence/recurrence.h"
 #include "public/util/array.h"
+#include "tests/support/log_capture.h"
 #include "tests/support/zone_builders.h"
 
 namespace {
@@ -220,4 +221,39 @@ TEST_F(Recurrence, UnreadableOrRefusedRulesAndItemsAreLoggedAndSkipped) {
         {4, "calparser: Recurrence RDATE item \"garbage\" is not readable."},
         {4, "calparser: Recurrence EXDATE item \"1997090\" is not readable."}};
     EXPECT_EQ(expected, log.lines());
+}
+
+// A rule that walks a long way between dates (Chinese day steps from 1970
+// would take seconds) is cut at the expansion's work limit and keeps its
+// start; a thread's allowance, once spent, leaves each later series its start
+// and listed dates, logged once.
+TEST_F(Recurrence, CostlyRulesStopAtTheWorkLimitsAndKeepTheirStart) {
+    LogCapture log;
+    const time_t start = ny(1970, 1, 5, EST, 0);
+    auto cut = expand(start, {"RSCALE=CHINESE;FREQ=DAILY;BYMONTHDAY=30;BYMONTH=2;BYDAY=MO"});
+    EXPECT_EQ(0, cut.status);
+    ASSERT_FALSE(cut.dates.empty());
+    EXPECT_EQ(start, cut.dates.front());
+    const LogLines stopped = {{4, "calparser: Recurrence expansion stopped at its work limit with " +
+                                      std::to_string(cut.dates.size()) + " dates."}};
+    EXPECT_EQ(stopped, log.lines());
+
+    log.clear();
+    EXPECT_EQ(-1, recurrence_SetWorkAllowance(5));
+    auto partial = expand(ny(1997, 9, 2, EDT), {"FREQ=DAILY"});
+    ASSERT_FALSE(partial.dates.empty());
+    EXPECT_LT(partial.dates.size(), 6u);
+    EXPECT_EQ(days(1997, 9, 2, 1 + (int)partial.dates.size(), EDT), partial.dates);
+    for (int series = 0; series < 2; series++) {
+        auto kept = expand(ny(1997, 9, 2, EDT), {"FREQ=DAILY;COUNT=5"},
+                           {"19970905T090000", "19970906T090000"}, {"FREQ=WEEKLY"},
+                           {"19970906T090000"});
+        EXPECT_EQ(0, kept.status);
+        EXPECT_EQ(on(1997, 9, EDT, {2, 5}), kept.dates);
+    }
+    EXPECT_EQ(0, recurrence_SetWorkAllowance(-1));
+    ASSERT_EQ(2u, log.lines().size());
+    EXPECT_EQ(LogLines::value_type(4, "calparser: Recurrence rules are not expanded any more: "
+                                      "the rule work allowed is spent."),
+              log.lines()[1]);
 }
