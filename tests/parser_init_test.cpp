@@ -1,4 +1,4 @@
-// Start-up, shut-down and the loading of the time-zone registry.
+// Start-up, shut-down and the loading of the time-zone registry and its file.
 #include <gtest/gtest.h>
 
 #include <stdlib.h>
@@ -10,6 +10,7 @@
 #include <string>
 
 #include "core/parser/calparser.h"
+#include "tests/support/text_lists.h"
 #include "tests/support/zone_builders.h"
 
 namespace {
@@ -104,6 +105,32 @@ TEST_F(Startup, RelativePathsAreReadFromTheWorkingDirectory) {
     EXPECT_EQ("Test/UnderTheWorkingDirectory", registered_names());
     ASSERT_EQ(0, chdir(previous));
     std::filesystem::remove_all(top);
+}
+
+// The library's own registry file, data/timezones.ics: Casablanca is the
+// last fallback of every conversion, so it is plain UTC although Morocco
+// keeps other time (STANDARD alone, no rule, no crossings). Friday on or
+// after 23 March (23..29) is best matched by the fourth Friday (22..28),
+// which agrees in 6 of 7 weekday positions; the file says so in a COMMENT.
+TEST_F(Startup, RegistryFileHasAUtcFallbackAndNotesInexactRules) {
+    ASSERT_EQ(0, parser_init());
+    const CAL_VTIMEZONE* fallback = calparser_lookupCalVTimeZone("Africa/Casablanca");
+    ASSERT_TRUE(fallback && fallback->pStandard);
+    const CALDB_VZONE* plain = fallback->pStandard->pDbZone;
+    EXPECT_TRUE(plain->nOffsetFrom == 0 && plain->nOffsetTo == 0 && !plain->aRRules);
+    EXPECT_TRUE(!fallback->pDaylight && !fallback->aTzCross);
+
+    const CAL_VTIMEZONE* jerusalem = calparser_lookupCalVTimeZone("Asia/Jerusalem");
+    ASSERT_TRUE(jerusalem && jerusalem->pDaylight);
+    const CALDB_VZONE* summer = jerusalem->pDaylight->pDbZone;
+    EXPECT_EQ(Strings{"FREQ=YEARLY;BYMONTH=3;BYDAY=4FR"}, strings(summer->aRRules));
+    Strings note = strings(summer->aComments);
+    ASSERT_EQ(1u, note.size());
+    EXPECT_NE(std::string::npos, note[0].find("Friday on or after March 23")) << note[0];
+    EXPECT_NE(std::string::npos, note[0].find("24 of 28 years")) << note[0];
+    const CAL_VTIMEZONE* newYork = calparser_lookupCalVTimeZone("America/New_York");
+    ASSERT_TRUE(newYork && newYork->pDaylight);
+    EXPECT_EQ(nullptr, newYork->pDaylight->pDbZone->aComments);
 }
 
 }  // namespace

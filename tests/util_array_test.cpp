@@ -7,8 +7,6 @@
 #include <stdlib.h>
 #include <string.h>
 
-#include <vector>
-
 namespace {
 
 int compare_texts(const void* a, const void* b) {
@@ -16,26 +14,6 @@ int compare_texts(const void* a, const void* b) {
 }
 
 } // namespace
-
-// The first slots share the array's allocation; inserts at the front, in the
-// middle and at the end, and removals, past them keep what a vector keeps.
-TEST(Array, InsertAndRemoveKeepOrderPastTheFirstSlots) {
-    array_t* array = array_new();
-    std::vector<void*> model;
-    for (uintptr_t i = 1; i <= 40; i++) {
-        unsigned at = i % 3 == 0 ? model.size() : i % 3 == 1 ? 0 : model.size() / 2;
-        EXPECT_EQ(0, array_insert(array, at, reinterpret_cast<void*>(i)));
-        model.insert(model.begin() + at, reinterpret_cast<void*>(i));
-    }
-    EXPECT_EQ(1, array_insert(array, 41, nullptr));  // past the end: refused
-    EXPECT_EQ(model[20], array_removeat(array, 20));
-    model.erase(model.begin() + 20);
-    EXPECT_EQ(model[38], array_removeat(array, 38));  // the last slot
-    model.pop_back();
-    EXPECT_EQ(nullptr, array_removeat(array, 38));  // now out of range
-    EXPECT_EQ(model, std::vector<void*>(array->data, array->data + array->count));
-    array_delete(array);
-}
 
 // The comparators see slot addresses; a key passed second would turn the
 // search the wrong way and miss "kiwi".
