@@ -24,7 +24,7 @@ array_t* aces(std::initializer_list<const char*> texts)
 // A text off the grammar makes no entry and says so at level 4.
 TEST(AclEntry, TextOffTheGrammarIsDropped)
 {
-    for (const char* text : {"grant jdoe components", "grant jdoe components read extra",
+    for (const char* text : {"grant\tjdoe components", "grant jdoe components read extra",
                              "allow jdoe components read", "grant jdoe calendar read",
                              "grant jdoe components read,", "grant jdoe components readwrite"}) {
         LogCapture log;
@@ -33,6 +33,7 @@ TEST(AclEntry, TextOffTheGrammarIsDropped)
                                     "\" is not valid; it is dropped."}}),
                   log.lines());
     }
+    EXPECT_EQ(nullptr, acl_create_ace(nullptr));
 }
 
 // A user's own entries come before those for every user, which come before

@@ -76,6 +76,8 @@ TEST_F(Startup, FailedReloadKeepsThePreviousZones) {
     EXPECT_EQ(-1, calparser_loadTimeZoneListFromFile(path));
     EXPECT_STREQ("no/such/file.ics", path);
     EXPECT_EQ(1, zone_test::load_registry_text(""));
+    EXPECT_EQ(1, calparser_loadTimeZoneList(nullptr));
+    EXPECT_EQ(1, calparser_getAllTimeZones(nullptr));
     EXPECT_EQ("Test/Kept", registered_names());
 }
 
