@@ -63,6 +63,7 @@ TEST(AclCheck, UserEntriesBeforeEveryoneBeforeDefaultsAndOwnersHoldAll)
     EXPECT_EQ(0x03u, acl_misc_checkACL(&ctx, nullptr, 0, ACL_RIGHTS_ALL, props));
     EXPECT_EQ(ACL_RIGHTS_ALL, acl_misc_checkACL(&ctx, "boss", 0, ACL_RIGHTS_ALL, comps));
     EXPECT_EQ(ACL_RIGHT_READ, acl_misc_checkACL(&ctx, "SECOND", 0, ACL_RIGHT_READ, comps));
+    EXPECT_EQ(0u, acl_misc_checkACL(&ctx, "third", 0, ACL_RIGHTS_ALL, comps));
     // No context: only the default, limited to what was asked.
     EXPECT_EQ(0x01u, acl_misc_checkACL(nullptr, "x", 0x03, 0x01, comps));
     array_delete(owners);

@@ -58,6 +58,8 @@ TEST_F(Startup, MissingFileLeavesAnEmptyRegistryLoadedOnce) {
     ASSERT_NE(nullptr, registry);
     EXPECT_EQ(nullptr, registry->m_pList);
     EXPECT_EQ(0, calparser_isValidTimeZoneID("Africa/Casablanca"));
+    EXPECT_EQ(nullptr, calparser_lookupCalVTimeZone("Africa/Casablanca"));
+    EXPECT_EQ("", registered_names());
     ASSERT_EQ(0, load_zone("Test/Added"));
     EXPECT_EQ(0, calparser_loadDefaultTimeZoneList());
     EXPECT_EQ(registry, CALPARSER_TIMEZONE_LIST::m_Instance);

@@ -24,8 +24,9 @@ TEST(Array, InsertAndRemoveKeepOrder) {
     std::vector<void*> model;
     for (uintptr_t i = 1; i <= 40; i++) {
         unsigned at = i % 3 == 0 ? model.size() : i % 3 == 1 ? 0 : model.size() / 2;
-        EXPECT_EQ(0, array_insert(array, at, reinterpret_cast<void*>(i)));
-        model.insert(model.begin() + at, reinterpret_cast<void*>(i));
+        void* item = reinterpret_cast<void*>(i);
+        EXPECT_EQ(0, at == model.size() ? array_append(array, item) : array_insert(array, at, item));
+        model.insert(model.begin() + at, item);
     }
     EXPECT_EQ(1, array_insert(array, 41, nullptr));
     EXPECT_EQ(model[20], array_removeat(array, 20));
