@@ -22,7 +22,8 @@ int32_t end_of(const Kind& kind, const CALDB_COMPONENT* c)
 }
 
 // What the builders store other than as written: RECURRENCE-ID ignores its
-// TZID and adds the original-start line, a state given is not derived, the
+// TZID and adds the original-start line, PRIORITY keeps its low four bits and
+// no other bit of the flag word, a state given is not derived, the
 // record keeps a rule as written and the recurrence info the storer's form,
 // and a STATUS the kind does not know gives the kind's default.
 TEST(ComponentProperties, StoredFormsAndStatusFallback)
@@ -37,7 +38,7 @@ TEST(ComponentProperties, StoredFormsAndStatusFallback)
         SCOPED_TRACE(c.kind->name);
         Tokens tokens(lines_of(*c.kind, {"BEGIN:*", "RECURRENCE-ID;TZID=Asia/Tokyo:20030101T110000Z",
                                          "X-KVAL-GSE-COMPONENT-STATE:262148", "RRULE:freq=daily",
-                                         c.status, "END:*"}));
+                                         c.status, "PRIORITY:20", "END:*"}));
         Built built;
         LogCapture log;
         build(*c.kind, tokens, built);
@@ -47,6 +48,8 @@ TEST(ComponentProperties, StoredFormsAndStatusFallback)
         EXPECT_EQ((Lines{"X-KVAL-ORIGINAL-DTSTART:20030101T110000Z"}), strings(r->aXProps));
         EXPECT_EQ(262148u, r->nCompState);
         EXPECT_EQ(c.fallbackCode, r->nStatus);
+        EXPECT_EQ(4u, r->nPriority);
+        EXPECT_EQ(c.fallbackCode << 21 | 4u << 28, r->nFlags);
         EXPECT_EQ((Lines{"freq=daily"}), strings(r->aRRules));
         array_t* info = (array_t*)array_elementat(built.recurrence, 0);
         EXPECT_EQ((Lines{"FREQ=DAILY"}), strings((array_t*)array_elementat(info, 0)));

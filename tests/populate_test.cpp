@@ -37,15 +37,6 @@ TEST(TextStorers, SplitAndStripMailto) {
     array_free_and_destroy(&list);
 }
 
-// PRIORITY keeps the low four bits and no other bit of the word.
-TEST(ScalarStorers, PriorityKeepsItsFourBits) {
-    CALDB_VEVENT* event = caldb_NewEvent();
-    EXPECT_EQ(0, calparser_populateEventPriorityProp((void**)&event, "20", 2, nullptr));
-    EXPECT_EQ(4u, event->nPriority);
-    EXPECT_EQ(0u, event->nFlags & 0x0FFFFFFFu);
-    caldb_FreeEvent(&event);
-}
-
 // A directory filled for each test; attendees stored into a list.
 class Attendees : public ::testing::Test {
 protected:
