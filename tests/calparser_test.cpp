@@ -40,11 +40,10 @@ std::string pad_line(size_t len) {
     return "X-PAD:" + std::string(len - 8, 'x') + "\r\n";
 }
 
-int parse(const std::string& text, array_t** ppResult, int format = CALPARSER_FORMAT_ICAL,
-          unsigned* pnState = nullptr) {
+int parse(const std::string& text, array_t** ppResult, int format = CALPARSER_FORMAT_ICAL) {
     protstream* s = prot_readmap(text.data(), (unsigned)text.size());
     char tzid[] = "Africa/Casablanca";
-    int rc = calparser_prot_to_dbstruct(s, ppResult, format, 0, nullptr, tzid, nullptr, pnState,
+    int rc = calparser_prot_to_dbstruct(s, ppResult, format, 0, nullptr, tzid, nullptr, nullptr,
                                         nullptr);
     prot_free(s);
     return rc;
