@@ -56,21 +56,6 @@ CALDB_ATTENDEE* full_attendee() {
 
 }  // namespace
 
-TEST(TextLists, UniqueMergeKeepsTheDestinationsOriginalStart) {
-    array_t* dest = texts({"X-KVAL-ORIGINAL-DTSTART:20260101T090000Z", "X-A:1"});
-    array_t* src = texts({"x-kval-original-dtstart:20260201T090000Z", "X-A:1", "x-a:1", "X-B:2",
-                          "X-B:2"});
-    EXPECT_EQ(0, calparser_append_arrays_unique(&dest, src));
-    EXPECT_EQ((Strings{"X-KVAL-ORIGINAL-DTSTART:20260101T090000Z", "X-A:1", "x-a:1", "X-B:2"}),
-              strings(dest));
-
-    // Into a NULL list everything is copied, duplicates included.
-    array_t* fresh = nullptr;
-    EXPECT_EQ(0, calparser_append_arrays_unique(&fresh, src));
-    EXPECT_EQ(strings(src), strings(fresh));
-    for (array_t** list : {&dest, &src, &fresh}) array_free_and_destroy(list);
-}
-
 // The list copy runs every allocation of the attendee copy too.
 TEST(AttendeeLists, CopyReplacesTheDestinationOrFreesIt) {
     array_t* src = attendees({full_attendee(), attendee("mailto:b@x.com", "b", 2)});

@@ -83,19 +83,6 @@ TEST(IcalLexer, UnfoldingDropsEveryCrAndEachLfWithItsSpace) {
     }
 }
 
-TEST(IcalLexer, QuotedPrintableContinuesAtSoftBreaks) {
-    Lexed l;
-    lex_chunk(l, "DESCRIPTION;ENCODING=QUOTED-PRINTABLE:abc=\r\ndef=\nghi\r\n"
-                 "SUMMARY;encoding=quoted-printable:x\r\n y\r\n"
-                 "COMMENT:p=\r\nUID:1\r\n");
-    ASSERT_EQ(5u, l.count());
-    EXPECT_EQ("1114 - 0 'abc=\r\ndef=\r\nghi' ;1328 - 'QUOTED-PRINTABLE'", token_text(l.at(0)));
-    EXPECT_STREQ("x", l.at(1)->pValue);       // a space does not continue it
-    EXPECT_EQ(0, (int)l.at(2)->nType);
-    EXPECT_STREQ("p=", l.at(3)->pValue);      // "=" matters only in that mode
-    EXPECT_EQ(7u, l.at(4)->nLine);
-}
-
 TEST(IcalLexer, LoneCarriageReturnsLineFeedsAndNulBytes) {
     Lexed cr;   // no LF at all: CR ends lines
     lex_chunk(cr, "BEGIN:VCALENDAR\rVERSION:2.0\r\rEND:VCALENDAR\r");
@@ -140,15 +127,6 @@ TEST(IcalLexer, PartialLastLineIsLeftForTheNextChunk) {
     Lexed longLine;
     lex_chunk(longLine, std::string(16384, 'A'));
     EXPECT_EQ(16384u, longLine.consumed);
-}
-
-TEST(IcalLexer, VCalendarCheckLooksAtRawLines) {
-    Lexed missing, folded;
-    lex_chunk(missing, "BEGIN:VEVENT\r\nbegin:VCALENDAR\r\n BEGIN:VCALENDAR\r\n", 1);
-    EXPECT_EQ(2, missing.rc);
-    EXPECT_EQ(2u, missing.count());   // the tokens are kept
-    lex_chunk(folded, "BEGIN:VCAL\r\n ENDAR\r\n", 1);   // compared before unfolding
-    EXPECT_EQ(2, folded.rc);
 }
 
 // Every allocation of a chunk may fail: the lexer then drops a part, a line or

@@ -34,20 +34,6 @@ int add_attendees(array_t* list, const char* encoded, int toUpper, int unique)
 
 }  // namespace
 
-// The last "^" ends the parameters, every earlier one separates two; the
-// caller's buffer is rewritten. An extension-property item needs its "=".
-TEST(HatItem, RewritingInPlace)
-{
-    std::string item = "ROLE=CHAIR^RSVP=TRUE^mailto:x^";
-    char* text = &item[0];
-    EXPECT_EQ(&text, convertHatCharToSemicolonAndLastToColon(&text));
-    EXPECT_EQ("ROLE=CHAIR;RSVP=TRUE;mailto:x:", item);
-    char noEquals[] = "X-FOO^bar";
-    CALPARSER_TOKEN* token = nullptr;
-    EXPECT_EQ(2, cal_parseutil_parseXProperty(noEquals, &token));
-    calparser_FreeToken(&token);
-}
-
 TEST(RecurrenceList, QuotesUpperCaseAndUniqueAppends)
 {
     struct Case {

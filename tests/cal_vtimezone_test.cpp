@@ -52,14 +52,6 @@ struct Walk {
     }
 };
 
-// A time list holds the values themselves, read as a caller of the records does.
-std::vector<time_t> times(const array_t* list) {
-    std::vector<time_t> out;
-    for (unsigned i = 0; list && i < list->count; i++)
-        out.push_back((time_t)(intptr_t)array_elementat(list, i));
-    return out;
-}
-
 // A part's change rule: month, week of the month, weekday.
 using Rule = std::tuple<int, int, int>;
 
@@ -144,27 +136,6 @@ TEST_F(VTimezone, RulesOutOfRangeGiveAZoneWithoutDaylightTime) {
         EXPECT_EQ(3600000, z->pIcuZone->getRawOffset()) << rule;
         EXPECT_EQ(c.daylight, (bool)z->pIcuZone->useDaylightTime()) << rule;
     }
-}
-
-TEST_F(VTimezone, StoresZoneAndPartProperties) {
-    Walk w(ical({"BEGIN:VTIMEZONE", "TZID:First/Name", "TZID:Second/Name",
-                 "X-KVAL-TZCROSS:19900401T070000Z;garbage;19901028T060000Z",
-                 "X-Z9KQ-TZID-ALIAS:Alias/One", "X-Z9KQ-TZID-ALIAS:Alias/Two",
-                 "BEGIN:STANDARD", "TZOFFSETTO:EST", "RDATE:20071104T060000Z", "TZNAME:EST",
-                 "END:STANDARD", "END:VTIMEZONE"}));
-    const CAL_VTIMEZONE* z = w.zone();
-    ASSERT_NE(nullptr, z);
-    EXPECT_STREQ("Second/Name", z->pDbTimeZone->pTzid);
-    // 1990-04-01 07:00 and 1990-10-28 06:00 UTC; the item that is no time is skipped.
-    EXPECT_EQ((std::vector<time_t>{638953200, 657093600}), times(z->aTzCross));
-    EXPECT_EQ((Strings{"Alias/One", "Alias/Two"}), strings(z->aAliases));
-
-    // "EST" is no offset; a part with an RDATE alone takes its rule from that
-    // date, the first Sunday of November 2007.
-    EXPECT_EQ(0, z->pStandard->pDbZone->nOffsetTo);
-    EXPECT_EQ((Rule{10, 1, 1}), rule_of(z->pStandard));
-    EXPECT_EQ(std::vector<time_t>{1194156000}, times(z->pStandard->pDbZone->aRDates));
-    EXPECT_TRUE(log.lines().empty());
 }
 
 // The message for `what` cut short at `line`, or by the end of the input (0).
