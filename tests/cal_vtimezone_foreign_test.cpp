@@ -70,25 +70,23 @@ TEST_F(ForeignZoneNames, PrefixedAndWindowsNamesOnBothPaths) {
 
 // Only exact names count: letter case, a name without the leading "/" and a
 // path whose tail is no zone keep the usual fallback (the default zone, UTC
-// here) and its lines.
-TEST_F(ForeignZoneNames, OtherNamesKeepTheFallback) {
-    for (const char* tzid : {"/test/plus1", "mozilla.org/Europe/Berlin", "/Europe/Nowhere",
-                             "w. europe standard time"}) {
+// here) and its lines; so does every foreign name when the key is 0.
+TEST_F(ForeignZoneNames, OtherNamesAndKeyZeroKeepTheFallback) {
+    auto expect_fallback = [](const char* tzid) {
+        SCOPED_TRACE(tzid);
         LogLines log;
-        EXPECT_EQ("20150601T120000Z", noon("20150601", tzid, &log)) << tzid;
+        EXPECT_EQ("20150601T120000Z", noon("20150601", tzid, &log));
         EXPECT_EQ((LogLines{{4, std::string("calparser: TimeZone \"") + tzid + "\" not found\n."}}),
                   log);
-        EXPECT_EQ("20030601T120000Z", noon("20030601", tzid, &log)) << tzid;
+        EXPECT_EQ("20030601T120000Z", noon("20030601", tzid, &log));
         EXPECT_EQ((LogLines{{4, std::string("calparser: Timezone ") + tzid +
                                     " not found in timezones.ics file.  Assuming GMT."}}),
                   log);
-    }
-}
-
-TEST_F(ForeignZoneNames, KeyZeroKeepsTheLiteralFallback) {
+    };
+    for (const char* tzid : {"/test/plus1", "mozilla.org/Europe/Berlin", "/Europe/Nowhere",
+                             "w. europe standard time"})
+        expect_fallback(tzid);
     ASSERT_EQ(0, config_set_string(config_getdefaultcache(), kKey, "0"));
-    LogLines log;
-    EXPECT_EQ("20150601T120000Z", noon("20150601", "Eastern Standard Time", &log));
-    EXPECT_EQ((LogLines{{4, "calparser: TimeZone \"Eastern Standard Time\" not found\n."}}), log);
-    EXPECT_EQ("20150601T120000Z", noon("20150601", "/mozilla.org/America/New_York"));
+    expect_fallback("Eastern Standard Time");
+    expect_fallback("/mozilla.org/America/New_York");
 }
