@@ -46,23 +46,6 @@ TEST(XmlLexer, ElementTextAndExtensionElements) {
               token_text(l.at(6)));
 }
 
-// Text before the first tag, a stray "<" inside a value and a tag never closed
-// by ">" each give an empty type-0 token.
-TEST(XmlLexer, SegmentsWithoutAProperTagGiveAnEmptyType0Token) {
-    Lexed l;
-    lex_xml(l, "  \n<SUMMARY>a < b</SUMMARY>\n<DESC x=\"1\" <UID>u</UID><");
-    EXPECT_EQ(0, l.rc);
-    const std::vector<std::string> expected = {
-        "0 - 0 -", "1135 - 0 'a '",
-        "0 - 0 -",    // "< b<"
-        "0 - 0 ' '",  // </SUMMARY>
-        "0 - 0 -",    // <DESC ... without ">"
-        "1140 - 0 'u'",
-        "0 - 0 -",    // </UID>
-    };
-    EXPECT_EQ(expected, token_texts(l.tokens));
-}
-
 // A "<" inside a quoted value does not cut the segment. An unquoted value runs
 // to the ">" and takes later attributes with it; an attribute without "=" or
 // without a value has the empty value.

@@ -113,31 +113,6 @@ TEST_F(VTimezone, RuleFromRRule) {
     EXPECT_TRUE(log.lines().empty());
 }
 
-// Rules outside the ranges a zone can follow leave it without daylight time,
-// at its standard offset; rules within them make the daylight time.
-TEST_F(VTimezone, RulesOutOfRangeGiveAZoneWithoutDaylightTime) {
-    const struct {
-        const char* daylightRule;
-        bool daylight;
-    } cases[] = {
-        {"FREQ=YEARLY;BYMONTH=3;BYDAY=-1SU", true},
-        {"FREQ=YEARLY;BYMONTH=13;BYDAY=-1SU", false},
-        {"FREQ=YEARLY;BYMONTH=3;BYDAY=0SU", false},
-    };
-    for (const auto& c : cases) {
-        std::string rule = std::string("RRULE:") + c.daylightRule;
-        Walk w(ical({"BEGIN:VTIMEZONE", "TZID:Test/Range", "BEGIN:STANDARD",
-                     "DTSTART:19701025T030000", "TZOFFSETTO:+0100",
-                     "RRULE:FREQ=YEARLY;BYMONTH=10;BYDAY=-1SU", "END:STANDARD",
-                     "BEGIN:DAYLIGHT", "DTSTART:19700329T020000", "TZOFFSETTO:+0200",
-                     rule.c_str(), "END:DAYLIGHT", "END:VTIMEZONE"}));
-        const CAL_VTIMEZONE* z = w.zone();
-        ASSERT_TRUE(z && z->pIcuZone) << rule;
-        EXPECT_EQ(3600000, z->pIcuZone->getRawOffset()) << rule;
-        EXPECT_EQ(c.daylight, (bool)z->pIcuZone->useDaylightTime()) << rule;
-    }
-}
-
 // The message for `what` cut short at `line`, or by the end of the input (0).
 std::string cut_short(unsigned line, const char* what) {
     if (!line) return std::string("calparser: Parse error: reached abrupt end of file in parsing ") +

@@ -77,14 +77,6 @@ TEST_F(ParseEntry, LinesCutByTheChunkBoundaryAreJoined) {
     }
 }
 
-TEST_F(ParseEntry, LastLineWithoutLineEndIsLost) {
-    Lexed l;
-    lex(&l, "BEGIN:VCALENDAR\r\nSUMMARY:kept\r\nEND:VCALENDAR");
-    ASSERT_EQ(0, l.rc);
-    ASSERT_EQ(2u, l.count());
-    EXPECT_STREQ("kept", l.at(1)->pValue);
-}
-
 // A DESCRIPTION line of exactly `len` bytes (CR LF included), folded after
 // every 75 bytes when `folded` is set.
 std::string long_line(size_t len, bool folded) {
