@@ -1,8 +1,6 @@
-// URL-encoded request parameters: hat-form rewriting, tokens of hat items,
-// recurrence and date lists, attendee lists and the deletion marker.
+// URL-encoded request parameters: recurrence and date lists, attendee lists
+// with the deletion marker, and the organizer.
 #include <gtest/gtest.h>
-
-#include <string>
 
 #include <plstr.h>
 

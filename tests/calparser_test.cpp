@@ -224,35 +224,28 @@ TEST_F(ParseEntry, NonUtf8InputIsConvertedWholeAcrossChunks) {
     EXPECT_STREQ("abc\xE6\x97\xA5\xE6\x9C\xAC", euc.at(1)->pValue);
 }
 
-TEST_F(ParseEntry, FormatsStrictAndSxml) {
-    // Strict iCalendar needs VCALENDAR in the first chunk only.
-    const std::string bare = "METHOD:CANCEL\r\nSUMMARY:no calendar\r\n";
-    array_t* result = nullptr;
-    EXPECT_EQ(2, parse(bare, &result, CALPARSER_FORMAT_ICAL_STRICT));
-    ASSERT_EQ(0u, result ? result->count : 1);
+// Strict iCalendar needs VCALENDAR in the first chunk only; SXML, empty input
+// and a strict text without VCALENDAR give 2 and an empty result. An earlier
+// result is freed before the format is even looked at.
+TEST_F(ParseEntry, FormatsAndRefusals) {
     std::string longer = "X-PAD:x\r\nBEGIN:VCALENDAR\r\n";
     while (longer.size() < 3 * kChunk) longer += pad_line(100);
     Lexed strict;
     lex(&strict, longer + "END:VCALENDAR\r\n", CALPARSER_FORMAT_ICAL_STRICT);
     EXPECT_EQ(0, strict.rc);
 
-    // SXML and empty input give 2 and an empty result.
+    array_t* result = nullptr;
+    EXPECT_EQ(2, parse("METHOD:CANCEL\r\nSUMMARY:no calendar\r\n", &result,
+                       CALPARSER_FORMAT_ICAL_STRICT));
+    ASSERT_EQ(0u, result ? result->count : 1);
     EXPECT_EQ(2, parse("<event><summary>x</summary></event>\n", &result,
                        CALPARSER_FORMAT_SXML));
     ASSERT_EQ(0u, result ? result->count : 1);
     EXPECT_EQ(2, parse("", &result));
     ASSERT_EQ(0u, result ? result->count : 1);
-    calparser_FreeComponentArrayAndDestroy(&result);
-}
-
-TEST_F(ParseEntry, RefusedArgumentsAndFormats) {
-    EXPECT_EQ(1, parse("", nullptr));  // no place for the result
-    array_t* result = nullptr;
-
-    // An earlier result is freed before the format is even looked at.
-    ASSERT_EQ(0, parse("BEGIN:VCALENDAR\r\nEND:VCALENDAR\r\n", &result));
     EXPECT_EQ(1, parse("BEGIN:VCALENDAR\r\n", &result, 5));
     EXPECT_EQ(nullptr, result);
+    EXPECT_EQ(1, parse("", nullptr));  // no place for the result
 }
 
 // Every allocation of a whole parse may fail, wherever it falls: in the
