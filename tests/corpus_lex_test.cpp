@@ -29,10 +29,10 @@ int lex_in_chunks(const std::string& data, Lexed& out) {
     return rc;
 }
 
-// Whether chunking can change the cut: a line longer than a chunk, a boundary
-// where the lexer must decide without the next byte (after a CR, or between an
-// LF and a fold's space), or a CR in a chunk's unfinished line when the text
-// has LF line ends (a chunk without an LF lets that CR end the line).
+// Whether chunking can change the cut: a line longer than a chunk, or a CR in
+// a chunk's unfinished line when the text has LF line ends (a chunk without an
+// LF lets that CR end the line). A chunk ending after a CR, or between an LF
+// and a fold's space, is the intake's to hold back.
 bool chunking_can_differ(std::string data) {
     char* text = &data[0];
     char* end = text + data.size();
@@ -46,8 +46,6 @@ bool chunking_can_differ(std::string data) {
     }
     bool hasLf = data.find('\n') != std::string::npos;
     for (size_t b = kChunkSize; b < data.size(); b += kChunkSize) {
-        if (data[b - 1] == '\r' || (data[b - 1] == '\n' && data[b] == ' '))
-            return true;
         for (size_t i = b; hasLf && i-- > 0 && data[i] != '\n';)
             if (data[i] == '\r')
                 return true;
