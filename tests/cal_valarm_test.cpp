@@ -35,8 +35,9 @@ int walk(const Tokens& tokens, array_t* alarms, long base = kNoon,
 }
 
 // Each row: the alarm BEGIN:VALARM, `line`, `second`, END:VALARM, built at
-// base time `base`. Triggers are relative to the base time or absolute (VALUE
-// compared ignoring case); the later ACTION wins, an unknown one is 0.
+// base time `base`. Triggers are relative to the base time (RELATED is not
+// read; a trigger that is no duration changes nothing) or absolute (VALUE
+// compared ignoring case); a later ACTION not known makes it 0.
 TEST(AlarmProperties, ActionsTriggersRepeatsAndAddresses)
 {
     const struct {
@@ -44,9 +45,9 @@ TEST(AlarmProperties, ActionsTriggersRepeatsAndAddresses)
         long base;
         int trigger, action, repeat;
     } rows[] = {
-        {"TRIGGER:-PT15M", "ACTION:DISPLAY", kNoon, 1041421500, 2, 0},
-        {"TRIGGER;RELATED=END:PT1H30M", "ACTION:EMAIL", kNoon, 1041427800, 0, 0},  // RELATED unread
-        {"TRIGGER:-PT15M", "TRIGGER:yesterday", kNoon, 1041421500, 0, 0},  // no duration: no change
+        {"TRIGGER:-PT15M", "TRIGGER:yesterday", kNoon, 1041421500, 0, 0},
+        {"TRIGGER;RELATED=END:PT1H30M", "SUMMARY:x", kNoon, 1041427800, 0, 0},
+        {"ACTION:AUDIO", "ACTION:EMAIL", kNoon, 0, 0, 0},
         {"TRIGGER;VALUE=date-time:20030101T113000Z", "REPEAT:4", 5, 1041420600, 0, 4},
         {"REPEAT:4", "REPEAT:x4", kNoon, 0, 0, 4},  // x4 is no number
     };
