@@ -203,12 +203,9 @@ TEST(TextLists, FailedAppendRollsBackOrDestroys) {
         EXPECT_EQ((Strings{"a"}), strings(dest));
         return false;
     });
-    if (IsSkipped()) {  // no heap hook: nothing was appended
-        array_free_and_destroy(&dest);
-        array_free_and_destroy(&src);
-        return;
+    if (!IsSkipped()) {  // without the heap hook nothing was appended
+        EXPECT_EQ((Strings{"a", "b", "c"}), strings(dest));
     }
-    EXPECT_EQ((Strings{"a", "b", "c"}), strings(dest));
     array_t* made = nullptr;
     count_failure_points([&] {
         int rc = calparser_append_arrays(&made, src);
@@ -216,7 +213,9 @@ TEST(TextLists, FailedAppendRollsBackOrDestroys) {
         EXPECT_EQ(nullptr, made);
         return false;
     });
-    EXPECT_EQ((Strings{"b", "c"}), strings(made));
+    if (!IsSkipped()) {
+        EXPECT_EQ((Strings{"b", "c"}), strings(made));
+    }
     array_free_and_destroy(&made);
     array_free_and_destroy(&dest);
     array_free_and_destroy(&src);

@@ -56,9 +56,6 @@ TEST_F(ParseEntry, LinesCutByTheChunkBoundaryAreJoined) {
         const char *before, *after, *value;
         unsigned lastLine;
     } cases[] = {
-        // The part before the boundary is carried to the front and the rest joins it.
-        {"SUMMARY:split acr", "oss the chunk boundary\r\nEND:VEVENT\r\n",
-         "split across the chunk boundary", 3},
         // CR ends the first chunk, LF begins the second: one line end, no empty line.
         {"SUMMARY:abcdefghi\r", "\nLOCATION:Room 4\r\n", "abcdefghi", 3},
         // A fold's space right after the boundary still joins the lines.
