@@ -24,13 +24,12 @@ TEST(IcalLexer, EachLineGivesItsToken) {
         {"SUMMARY;X-A=\"abc:def", "1135 - 0 'def' ;1286 'X-A' 'abc'"},  // a quote without partner
         {"ATTENDEE;CN=\"a;b\":mailto:x", "1107 - 0 'mailto:x' ;1291 - 'a' ;0 - ''"},  // ";" ends it
         // Property names are upper-cased before the look-up, component names
-        // are not; the four keyword values are trimmed and upper-cased.
+        // are not.
         {"begin:vevent", "1081 - 0 -"},
         // Names are matched by their keyword hash alone: "GF*" hashes like
         // GEO and "D)" like CN.
         {"gf*:1;2", "1091 - 0 '1;2'"},
         {"ATTENDEE;d)=x:mailto:a", "1107 - 0 'mailto:a' ;1291 - 'x'"},
-        {"STATUS: confirmed ", "1134 - 1300 -"},
         // An extension line keeps the whole line as read; unknown names give type 0.
         {"x-wr-calname;X-P=1:My\\, Cal",
          "1019 'X-WR-CALNAME' 0 'x-wr-calname;X-P=1:My\\, Cal' ;1286 'X-P' '1'"},

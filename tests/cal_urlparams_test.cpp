@@ -1,5 +1,5 @@
 // URL-encoded request parameters: recurrence and date lists, attendee lists
-// with the deletion marker, and the organizer.
+// with the deletion marker.
 #include <gtest/gtest.h>
 
 #include <plstr.h>
@@ -98,16 +98,4 @@ TEST(UrlParamsAllocation, UniqueReplacementSurvivesEveryFailure)
         caldb_FreeList(&list, CALDB_LIST_ATTENDEES);
         return ok;
     });
-}
-
-// Only the first item of an organizer list counts; upper-casing comes first.
-TEST(Organizer, FirstItemOnly)
-{
-    CALDB_ORGANIZER* org = nullptr;
-    EXPECT_EQ(0, calparser_copyURLEncodedOrganizer("CN=Boss^mailto:boss@x.com;mailto:two@x.com",
-                                                   &org, 1));
-    ASSERT_NE(nullptr, org);
-    EXPECT_STREQ("BOSS", org->pCn);
-    EXPECT_STREQ("MAILTO:BOSS@X.COM", org->pAddr);
-    caldb_FreeOrganizer(&org);
 }
