@@ -8,6 +8,27 @@
 
 #include "tests/support/heap_failure.h"
 #include "tests/support/lexed.h"
+#include "tests/support/nspr_capture.h"
+#include "tests/support/print_capture.h"
+
+// One smoke test per printer: the debug list indents by component depth,
+// the XML form uses names or keyword texts.
+TEST(TokenPrint, DebugListAndXmlElement) {
+    Lexed l;
+    lex_chunk(l, "BEGIN:VEVENT\r\nDTSTART;TZID=Paris:20240101T090000\r\nX-FOO;X-P=v:val\r\n"
+                 "END:VEVENT\r\nFOO\r\n");
+    EXPECT_EQ("line(    1)     BEGIN           - VEVENT - :\n"
+              "line(    2)     DTSTART         - 20240101T090000 - :TZID      =Paris     ;\n"
+              "line(    3)     X-              - X-FOO;X-P=v:val - :X-        =v         ;\n"
+              "line(    4)     END             - VEVENT - :\n"
+              "line(    5) <UNKNOWN>       - Unknown type - :\n",
+              printed_by([&](PRFileDesc* file) { calparser_debugPrintTokenList(l.tokens, file); }));
+    EXPECT_EQ("<BEGIN>VEVENT</BEGIN><DTSTART TZID=\"Paris\">20240101T090000</DTSTART>"
+              "<X-FOO X-P=\"v\">X-FOO;X-P=v:val</X-FOO>",
+              written_by([&](protstream* out) {
+                  for (unsigned i = 0; i < 3; i++) calparser_PrintTokenToXML(out, l.at(i));
+              }));
+}
 
 // One content line each and the token it gives.
 TEST(IcalLexer, EachLineGivesItsToken) {
