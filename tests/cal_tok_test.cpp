@@ -149,31 +149,3 @@ TEST(IcalLexer, SurvivesEveryAllocationFailure) {
         return true;
     }, 20);
 }
-
-// The single-line entry points the time-zone builder and the request decoder
-// call differ in the parameter vocabulary and in what an extension line keeps
-// as its value.
-TEST(IcalLexer, TokenBuilderEntryPoints) {
-    using Entry = int (*)(CALPARSER_TOKEN**, char*, unsigned);
-    const struct {
-        Entry entry;
-        const char* line;
-        const char* token;
-    } rows[] = {
-        {calparser_populate_token, "X-FOO;COUNT=2:a\\,b", "1019 'X-FOO' 0 'X-FOO;COUNT=2:a\\,b' ;0 - '2'"},
-        {calparser_populateRecurrence_token, "X-FOO;COUNT=2:a\\,b",
-         "1019 'X-FOO' 0 'X-FOO;COUNT=2:a\\,b' ;1236 - '2'"},
-        {calparser_populateXToken_token, "X-FOO;COUNT=2:a\\,b\nc", "1019 'X-FOO' 0 'a,b\nc' ;0 - '2'"},
-        {calparser_populateXToken_token, "x-empty:", "1019 'X-EMPTY' 0 ''"},
-        {calparser_populateRecurrence_token, ";FREQ=YEARLY;BYMONTH=11:",
-         "0 - 0 - ;1234 - 'YEARLY' ;1243 - '11'"},
-    };
-    for (const auto& row : rows) {
-        std::string line = row.line;
-        CALPARSER_TOKEN* token = calparser_NewToken();
-        ASSERT_EQ(0, row.entry(&token, &line[0], 7)) << row.line;
-        EXPECT_EQ(row.token, token_text(token)) << row.line;
-        EXPECT_EQ(7u, token->nLine);
-        calparser_FreeToken(&token);
-    }
-}

@@ -44,7 +44,6 @@ TEST(RecurrenceList, QuotesUpperCaseAndUniqueAppends)
         // A lone quote is the value; an unclosed one only loses itself.
         {"a;\"", 0, 0, {"a", "\""}},
         {"a;\"FREQ=WEEKLY", 0, 0, {"a", "FREQ=WEEKLY"}},
-        {"a;;\"\";b", 0, 0, {"a", "b"}},
         // Unique is case distinguished, after upper-casing.
         {"d1;d2;d1;D2", 0, 1, {"d1", "d2", "D2"}},
         {"d1;d2;d1;D2", 1, 1, {"D1", "D2"}},

@@ -7,8 +7,6 @@
 #include <stdlib.h>
 #include <unistd.h>
 
-#include <fstream>
-#include <sstream>
 #include <string>
 
 template <typename Printer>
@@ -18,17 +16,17 @@ std::string printed_by(Printer print)
     int fd = mkstemp(path);
     if (fd < 0)
         return "<no temporary file>";
-    close(fd);
-    PRFileDesc* file = PR_Open(path, PR_WRONLY | PR_TRUNCATE, 0600);
-    if (file) {
+    if (PRFileDesc* file = PR_Open(path, PR_WRONLY, 0600)) {
         print(file);
         PR_Close(file);
     }
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
+    std::string text;
+    char buf[512];
+    for (ssize_t n; (n = read(fd, buf, sizeof buf)) > 0;)
+        text.append(buf, (size_t)n);
+    close(fd);
     unlink(path);
-    return text.str();
+    return text;
 }
 
 #endif
