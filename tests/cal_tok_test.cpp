@@ -113,13 +113,12 @@ TEST(IcalLexer, PartialLastLineIsLeftForTheNextChunk) {
     EXPECT_EQ(2u, l.line);
 
     // The carried tail and the next bytes make the whole line.
-    std::string next = "SUMMARY:a\r\n bc\r\nUID:2\r\n";
-    lex_chunk(l, next);
+    lex_chunk(l, "SUMMARY:a\r\n bc\r\nUID:2\r\n");
     ASSERT_EQ(3u, l.count());
     EXPECT_STREQ("abc", l.at(1)->pValue);
     EXPECT_EQ(2u, l.at(1)->nLine);
     EXPECT_EQ(4u, l.at(2)->nLine);
-    EXPECT_EQ(next.size(), l.consumed);
+    EXPECT_EQ(23u, l.consumed);
 
     // A chunk without any complete line is dropped whole.
     Lexed longLine;

@@ -71,8 +71,9 @@ TEST(AlarmProperties, ActionsTriggersRepeatsAndAddresses)
 
 // A BEGIN stops the alarm with 0, kept, and stays current for the enclosing
 // walk; with no token after its BEGIN there is no alarm and the result is 1.
-// (Other stops: with the component builders' walk.)
-TEST(AlarmWalk, BeginStopsItAndNothingAfterItsBeginGivesOne)
+// Without a list the alarm is reported and freed. (Other stops: with the
+// component builders' walk.)
+TEST(AlarmWalk, BeginStopsItNothingAfterItsBeginGivesOneAndNoListDropsIt)
 {
     Alarms alarms;
     LogCapture log;
@@ -80,21 +81,15 @@ TEST(AlarmWalk, BeginStopsItAndNothingAfterItsBeginGivesOne)
     EXPECT_EQ(0, walk(Tokens{"BEGIN:VALARM", "SUMMARY:a", "BEGIN:VALARM", "END:VALARM"},
                       alarms.list, kNoon, CALPARSER_PASS_ALARMS, &cursor));
     EXPECT_EQ(3u, Tokens::lineOf(cursor));
-    EXPECT_EQ((LogLines{{6, "line (3), calparser: Parse error: encountered abrupt end of parsing "
-                            "VALARM."}}),
-              log.lines());
     ASSERT_EQ(1u, alarms.list->count);
     EXPECT_STREQ("a", alarms.at(0)->pSummary);
     EXPECT_EQ(1, walk(Tokens{"BEGIN:VALARM"}, alarms.list));
     EXPECT_EQ(1u, alarms.list->count);
-}
-
-TEST(AlarmWalk, WithoutAListTheAlarmIsReportedAndFreed)
-{
-    LogCapture log;
     EXPECT_EQ(0, walk(Tokens{"BEGIN:VALARM", "SUMMARY:lost", "END:VALARM"}, nullptr));
     EXPECT_EQ(0, walk(Tokens{"BEGIN:VALARM", "SUMMARY:lost"}, nullptr));
-    EXPECT_EQ((LogLines{{4, "line (3), calparser: Parse error: Illegally formatted VALARM."},
+    EXPECT_EQ((LogLines{{6, "line (3), calparser: Parse error: encountered abrupt end of parsing "
+                            "VALARM."},
+                        {4, "line (3), calparser: Parse error: Illegally formatted VALARM."},
                         {6, kEndOfFile},
                         {4, "line (0), calparser: Parse error: Illegally formatted VALARM."}}),
               log.lines());

@@ -13,8 +13,6 @@ using namespace builder_test;
 
 namespace {
 
-using Lines = std::vector<std::string>;
-
 int32_t end_of(const Kind& kind, const CALDB_COMPONENT* c)
 {
     return &kind == &kEvent ? ((const CALDB_VEVENT*)c)->tDtEnd : ((const CALDB_VTODO*)c)->tDue;
@@ -44,14 +42,14 @@ TEST(ComponentProperties, StoredFormsAndStatusFallback)
         ASSERT_EQ(0, built.rc);
         const CALDB_COMPONENT* r = built.record();
         EXPECT_EQ(kNoon - 3600, r->tRecurrenceId);
-        EXPECT_EQ((Lines{"X-KVAL-ORIGINAL-DTSTART:20030101T110000Z"}), strings(r->aXProps));
+        EXPECT_EQ((Strings{"X-KVAL-ORIGINAL-DTSTART:20030101T110000Z"}), strings(r->aXProps));
         EXPECT_EQ(262148u, r->nCompState);
         EXPECT_EQ(c.fallbackCode, r->nStatus);
         EXPECT_EQ(4u, r->nPriority);
         EXPECT_EQ(c.fallbackCode << 21 | 4u << 28, r->nFlags);
-        EXPECT_EQ((Lines{"freq=daily"}), strings(r->aRRules));
+        EXPECT_EQ((Strings{"freq=daily"}), strings(r->aRRules));
         array_t* info = (array_t*)array_elementat(built.recurrence, 0);
-        EXPECT_EQ((Lines{"FREQ=DAILY"}), strings((array_t*)array_elementat(info, 0)));
+        EXPECT_EQ((Strings{"FREQ=DAILY"}), strings((array_t*)array_elementat(info, 0)));
         EXPECT_EQ((LogLines{{6, std::string("line (5), calparser: Bad value for STATUS in ") +
                                     c.kind->name + ".  Assigning default value of " +
                                     c.fallback + "."}}),
@@ -138,10 +136,10 @@ TEST(ComponentWalk, ParseErrorsKeepTheComponentWithResult2AndOtherPassesOnlyWalk
     // Messages are at level 6; "*" stands for the kind's name.
     const char* eof = "calparser: Parse error: reached abrupt end of file in parsing *.";
     const struct {
-        Lines lines;
+        Strings lines;
         int rc;
         unsigned cursorLine, alarms;
-        Lines log;
+        Strings log;
         int otherPassRc;
     } cases[] = {
         {{"BEGIN:*", "SUMMARY:a", "BEGIN:VJOURNAL", "END:VJOURNAL", "END:*"}, 2, 3, 0,
@@ -225,13 +223,13 @@ TEST(UnsupportedComponent, WalkedToItsEndWithTheMessagesOfItsPass)
 {
     const char* strayAlarm = "line (2), calparser: Parse error: encountered END:VALARM without "
                              "matching BEGIN:VALARM in VEVENT.";
-    const Lines journal{"BEGIN:VJOURNAL", "END:VALARM", "SUMMARY:x", "END:VJOURNAL"};
-    const Lines cutShort{"BEGIN:X-NOTE", "SUMMARY:x"};
-    const Lines alarmCutOff{"BEGIN:VJOURNAL", "BEGIN:VALARM"};
+    const Strings journal{"BEGIN:VJOURNAL", "END:VALARM", "SUMMARY:x", "END:VJOURNAL"};
+    const Strings cutShort{"BEGIN:X-NOTE", "SUMMARY:x"};
+    const Strings alarmCutOff{"BEGIN:VJOURNAL", "BEGIN:VALARM"};
     // The alarm stops on the journal's END, which then ends the journal.
-    const Lines alarmEndedByJournal{"BEGIN:VJOURNAL", "BEGIN:VALARM", "END:VJOURNAL", "X:y"};
+    const Strings alarmEndedByJournal{"BEGIN:VJOURNAL", "BEGIN:VALARM", "END:VJOURNAL", "X:y"};
     const struct {
-        const Lines& lines;
+        const Strings& lines;
         iCal_Token_t kind;
         int pass, rc;
         unsigned cursorLine;
@@ -262,7 +260,7 @@ TEST(UnsupportedComponent, WalkedToItsEndWithTheMessagesOfItsPass)
 // the to-do's due, which may come after the alarm.
 TEST(ComponentMemory, EveryAllocationFailureGives3AndLeavesNothingBehind)
 {
-    const Lines lines{"BEGIN:*", "BEGIN:VALARM", "TRIGGER:-PT15M", "SUMMARY:a",
+    const Strings lines{"BEGIN:*", "BEGIN:VALARM", "TRIGGER:-PT15M", "SUMMARY:a",
                       "ATTENDEE:mailto:c@x", "X-Z9KQ-NOTE:d", "END:VALARM", "SUMMARY:s",
                       "DTSTART:20021231T120000Z", "DUE:20030101T120000Z", "DURATION:PT1H",
                       "CATEGORIES:a,b", "ATTENDEE;CN=Ann:mailto:ann@e.x", "ORGANIZER:mailto:b@e.x",

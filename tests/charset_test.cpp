@@ -25,9 +25,8 @@ std::string convert(const char* from, const char* to, const std::string& in, int
 // chunk. The Ex form leaves the cut character to the caller.
 TEST(Charset, CharacterCutAtChunkEnd) {
     EXPECT_EQ("a\xE2\x82", convert("UTF-8", "UTF-8", "a\xE2\x82"));
-    for (const char* name : {"utf8", "cp1208", (const char*)nullptr})
-        EXPECT_EQ("a\xFF\xC0\x80z", convert(name, "utf-8", "a\xFF\xC0\x80z"))
-            << (name ? name : "NULL");
+    EXPECT_EQ("a\xFF\xC0\x80z", convert("cp1208", "utf-8", "a\xFF\xC0\x80z"));
+    EXPECT_EQ("a\xFF\xC0\x80z", convert(nullptr, "utf-8", "a\xFF\xC0\x80z"));
 
     char out[32];
     int used = -1;
