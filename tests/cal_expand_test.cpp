@@ -243,12 +243,15 @@ TEST(SeriesZone, OnlyATzidWithoutTheServerZoneLineKeepsItsWallClock) {
     for (const auto& row : rows) {
         SCOPED_TRACE(row.lines);
         ParsedText parsed(std::string("BEGIN:VCALENDAR\r\nBEGIN:VEVENT\r\nUID:series\r\n") +
-                              row.lines + "\r\nRRULE:FREQ=WEEKLY;COUNT=3\r\nEND:VEVENT\r\nEND:VCALENDAR\r\n",
+                              row.lines + "\r\nRRULE:FREQ=WEEKLY;COUNT=3\r\n"
+                                          "END:VEVENT\r\nEND:VCALENDAR\r\n",
                           "Africa/Casablanca");
         ASSERT_EQ(0, parsed.status);
         std::vector<std::string> starts;
-        for (unsigned i = 0; i < parsed.slot(CALPARSER_SLOT_EVENTS)->count; i++)
-            starts.push_back(zone_test::wall_text(parsed.component(CALPARSER_SLOT_EVENTS, i)->tDtStart) + "Z");
+        for (unsigned i = 0; i < parsed.slot(CALPARSER_SLOT_EVENTS)->count; i++) {
+            const time_t start = parsed.component(CALPARSER_SLOT_EVENTS, i)->tDtStart;
+            starts.push_back(zone_test::wall_text(start) + "Z");
+        }
         EXPECT_EQ(row.starts, starts);
     }
     config_set_string(config_getdefaultcache(), CALPARSER_SERIES_ZONE_KEY, nullptr);

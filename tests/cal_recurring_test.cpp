@@ -36,11 +36,13 @@ Record* make(Record* r, const char* start, int length, const char* uid,
     return r;
 }
 
-CALDB_VEVENT* event(const char* start, int length, const char* uid, const char* original = nullptr) {
+CALDB_VEVENT* event(const char* start, int length, const char* uid,
+                    const char* original = nullptr) {
     return make(caldb_NewEvent(), start, length, uid, original);
 }
 
-CALDB_VTODO* todo(const char* start, int length, const char* uid, const char* original = nullptr) {
+CALDB_VTODO* todo(const char* start, int length, const char* uid,
+                  const char* original = nullptr) {
     return make(caldb_NewToDo(), start, length, uid, original);
 }
 
@@ -151,7 +153,8 @@ TEST(MasterDatesTest, OriginalStartGoesToTheRightListOnce) {
     master->aRecurRDateList = texts({"20240101T100000Z", "20240102T100000Z"});
     CALDB_VEVENT* instance = event("20240105T120000Z", kHour, "s", "20240105T100000Z");
     array_t* removeDates = texts({"20240101T100000Z", "20240101t100000z"});
-    ASSERT_EQ(0, calparser_ModifyMasterEventExDateRDate(&master, head(instance), 0, removeDates, 0));
+    ASSERT_EQ(0,
+              calparser_ModifyMasterEventExDateRDate(&master, head(instance), 0, removeDates, 0));
     ASSERT_EQ(0, calparser_ModifyMasterEventExDateRDate(&master, head(instance), 0, nullptr, 0));
     EXPECT_EQ((Strings{"20240102T100000Z", "20240105T100000Z"}), strings(master->aRecurRDateList));
     ASSERT_NE(nullptr, master->aRecurExDateList);
