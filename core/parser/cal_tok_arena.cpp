@@ -38,8 +38,8 @@ struct NameEntry {
 /* Remembered names per kind, found by length and first and last byte. */
 constexpr unsigned kNameSlots = 64;
 
-/* Shared texts: at most kSharedRoom - 1 bytes, found by a hash of their
- * bytes; a newer text takes the slot of an older one with the same hash.
+/* Shared texts: at most kSharedRoom - 1 bytes, found by their length and
+ * first, middle and last byte; a newer text takes the slot of an older one with the same hash.
  * Only a text of the block being carved is handed out again: what uses it is
  * carved after the token that began its component, so the second pass cannot
  * release its block before it is done with that component. */
@@ -147,10 +147,11 @@ char* calparser_arena_shared_text(calparser_arena* arena, const char* text, size
 {
     if (!arena || len >= kSharedRoom)
         return calparser_arena_strndup(arena, text, len);
-    unsigned hash = 2166136261u;
-    for (size_t i = 0; i < len; i++)
-        hash = (hash ^ (unsigned char)text[i]) * 16777619u;
-    SharedText* slot = &arena->shared[(hash ^ (hash >> 16)) % kSharedSlots];
+    unsigned mix = len == 0 ? 0
+                            : (unsigned)len * 31u + (unsigned char)text[0] * 7u +
+                                  (unsigned char)text[len / 2] * 3u +
+                                  (unsigned char)text[len - 1];
+    SharedText* slot = &arena->shared[mix % kSharedSlots];
     if (slot->text && slot->text >= payload(arena->current) && slot->text < arena->end &&
         slot->len == len && memcmp(slot->text, text, len) == 0)
         return (char*)slot->text;
