@@ -1,66 +1,22 @@
 // The XML lexer: segments, tags, attributes, references and chunk ends.
 #include <gtest/gtest.h>
 
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "core/parser/cal_tok.h"
 #include "core/parser/cal_tok_xml.h"
 #include "tests/support/heap_failure.h"
+#include "tests/support/lexed.h"
 
 namespace {
 
-// Owns a token list (and its tokens) for the length of a test.
-struct TokenList {
-    array_t* list = nullptr;
-    ~TokenList() {
-        calparser_FreeTokenList(list);
-        array_delete(list);
-    }
-    unsigned size() const { return list ? list->count : 0; }
-    CALPARSER_TOKEN* operator[](unsigned i) const {
-        return static_cast<CALPARSER_TOKEN*>(array_elementat(list, i));
-    }
-};
-
-struct LexResult {
-    int rc;
-    unsigned consumed;
-    unsigned line;  // the line counter after the call
-};
-
-// Lexes `text` as one chunk, the line counter starting at `firstLine`.
-LexResult lexXml(std::string text, TokenList& tokens, unsigned firstLine = 1) {
-    LexResult r{-1, 0xDEADBEEF, firstLine};
-    r.rc = calparser_xmlbuf_to_toklist(&text[0], static_cast<unsigned>(text.size()), &tokens.list,
-                                       &r.consumed, &r.line);
-    return r;
-}
-
-std::string orNull(const char* s) {
-    return s ? "\"" + std::string(s) + "\"" : "null";
-}
-
-// Everything a lexer puts in a token except the line, as one comparable text.
-std::string describe(const CALPARSER_TOKEN* token) {
-    std::ostringstream out;
-    out << token->nType << " name=" << orNull(token->pName) << " value=" << token->nValue
-        << " text=" << orNull(token->pValue) << " params=[";
-    for (unsigned i = 0; token->pParamList && i < token->pParamList->count; ++i) {
-        auto* p = static_cast<CALPARSER_PARAM*>(array_elementat(token->pParamList, i));
-        out << p->nType << " " << orNull(p->pName) << "=" << orNull(p->pValue) << "; ";
-    }
-    out << "]";
-    return out.str();
-}
-
-std::vector<std::string> describeAll(const TokenList& tokens, bool withLines) {
-    std::vector<std::string> all;
-    for (unsigned i = 0; i < tokens.size(); ++i)
-        all.push_back((withLines ? std::to_string(tokens[i]->nLine) + ": " : "") +
-                      describe(tokens[i]));
-    return all;
+// Lexes `text` as one XML chunk into `out`, its line counter starting at `firstLine`.
+void lex_xml(Lexed& out, std::string text, unsigned firstLine = 1) {
+    out.line = firstLine;
+    out.consumed = 0xDEADBEEF;
+    out.rc = calparser_xmlbuf_to_toklist(&text[0], (unsigned)text.size(), &out.tokens,
+                                         &out.consumed, &out.line);
 }
 
 std::string decode(const std::string& text) {
@@ -73,92 +29,52 @@ std::string decode(const std::string& text) {
 
 }  // namespace
 
-TEST(XmlLexer, ComponentTagsGiveBeginAndEndAndClosingPropertyTagsGiveType0) {
-    TokenList tokens;
-    const std::string text =
-        "<ICALENDAR>\n<VCALENDAR>\n<event>\n<SUMMARY>Hi</SUMMARY>\n</EVENT>\n"
-        "</VCALENDAR>\n</ICALENDAR>\n";
-    LexResult r = lexXml(text, tokens);
-    EXPECT_EQ(0, r.rc);
-    // The final closing tag has no "<" after it: it stays for the next chunk.
-    EXPECT_EQ(text.find("</ICALENDAR>"), r.consumed);
-    EXPECT_EQ(7u, r.line);
-    // The root's LF became a blank; tag names are upper-cased.
-    const std::vector<std::string> expected = {
-        "1: 0 name=null value=0 text=\" \" params=[]",
-        "2: 1081 name=null value=1082 text=null params=[]",
-        "3: 1081 name=null value=1103 text=null params=[]",
-        "4: 1135 name=null value=0 text=\"Hi\" params=[]",
-        "4: 0 name=null value=0 text=\" \" params=[]",  // </SUMMARY>
-        "5: 1084 name=null value=1103 text=null params=[]",
-        "6: 1084 name=null value=1082 text=null params=[]",
-    };
-    EXPECT_EQ(expected, describeAll(tokens, true));
-}
-
-// No CR is added before a line feed, unlike in the iCalendar form; the four
-// keyword-valued elements are trimmed, upper-cased and looked up.
-TEST(XmlLexer, ElementTextIsUnescapedAndDecodedOrLookedUp) {
-    TokenList tokens;
-    lexXml("<DESC>a\\,b\\nc &lt;d&gt; &amp;lt; &#65;</DESC><METHOD> request </METHOD>"
-           "<ACTION>\tDISPLAY\n</ACTION><STATUS>maybe</STATUS><RECURID></RECURID><",
-           tokens);
-    ASSERT_EQ(10u, tokens.size());
-    EXPECT_EQ("1114 name=null value=0 text=\"a,b\nc <d> &lt; A\" params=[]", describe(tokens[0]));
-    EXPECT_EQ("1092 name=null value=1150 text=null params=[]", describe(tokens[2]));
-    EXPECT_EQ("1108 name=null value=1214 text=null params=[]", describe(tokens[4]));
-    EXPECT_EQ("1134 name=null value=0 text=null params=[]", describe(tokens[6]));
-    EXPECT_EQ("1126 name=null value=0 text=null params=[]", describe(tokens[8]));  // empty text
-}
-
-// The name is upper-cased; the content line keeps the case as written, with
+// No CR is added before a line feed, unlike in the iCalendar form; a keyword
+// value not known gives 0, an empty element no text. An extension element's
+// name is upper-cased and its content line keeps the case as written, with
 // the TAB made a blank when the segment was normalised.
-TEST(XmlLexer, ExtensionElementsKeepTheirNameAndBecomeAContentLine) {
-    TokenList tokens;
-    lexXml("<X-FOO CN=\"Ann\" x-mine=\"1\">some\ttext</X-FOO>\n<x-bar>v</x-bar><", tokens);
-    ASSERT_EQ(4u, tokens.size());
-    EXPECT_EQ("1019 name=\"X-FOO\" value=0 text=\" X-FOO;CN=\"Ann\";x-mine=\"1\":some text\" "
-              "params=[1291 null=\"Ann\"; 1286 \"X-MINE\"=\"1\"; ]",
-              describe(tokens[0]));
-    EXPECT_EQ("1019 name=\"X-BAR\" value=0 text=\" x-bar:v\" params=[]", describe(tokens[2]));
+TEST(XmlLexer, ElementTextAndExtensionElements) {
+    Lexed l;
+    lex_xml(l, "<DESC>a\\,b\\nc &lt;d&gt; &amp;lt; &#65;</DESC><STATUS>maybe</STATUS>"
+               "<RECURID></RECURID><X-FOO CN=\"Ann\" x-mine=\"1\">some\ttext</X-FOO><");
+    ASSERT_EQ(8u, l.count());
+    EXPECT_EQ("1114 - 0 'a,b\nc <d> &lt; A'", token_text(l.at(0)));
+    EXPECT_EQ("1134 - 0 -", token_text(l.at(2)));
+    EXPECT_EQ("1126 - 0 -", token_text(l.at(4)));
+    EXPECT_EQ("1019 'X-FOO' 0 ' X-FOO;CN=\"Ann\";x-mine=\"1\":some text' ;1291 - 'Ann' "
+              ";1286 'X-MINE' '1'",
+              token_text(l.at(6)));
 }
 
 // Text before the first tag, a stray "<" inside a value and a tag never closed
 // by ">" each give an empty type-0 token.
 TEST(XmlLexer, SegmentsWithoutAProperTagGiveAnEmptyType0Token) {
-    TokenList tokens;
-    LexResult r = lexXml("  \n<SUMMARY>a < b</SUMMARY>\n<DESC x=\"1\" <UID>u</UID><", tokens);
-    EXPECT_EQ(0, r.rc);
+    Lexed l;
+    lex_xml(l, "  \n<SUMMARY>a < b</SUMMARY>\n<DESC x=\"1\" <UID>u</UID><");
+    EXPECT_EQ(0, l.rc);
     const std::vector<std::string> expected = {
-        "0 name=null value=0 text=null params=[]",
-        "1135 name=null value=0 text=\"a \" params=[]",
-        "0 name=null value=0 text=null params=[]",      // "< b<"
-        "0 name=null value=0 text=\" \" params=[]",     // </SUMMARY>
-        "0 name=null value=0 text=null params=[]",      // <DESC ... without ">"
-        "1140 name=null value=0 text=\"u\" params=[]",
-        "0 name=null value=0 text=null params=[]",      // </UID>
+        "0 - 0 -", "1135 - 0 'a '",
+        "0 - 0 -",    // "< b<"
+        "0 - 0 ' '",  // </SUMMARY>
+        "0 - 0 -",    // <DESC ... without ">"
+        "1140 - 0 'u'",
+        "0 - 0 -",    // </UID>
     };
-    EXPECT_EQ(expected, describeAll(tokens, false));
+    EXPECT_EQ(expected, token_texts(l.tokens));
 }
 
 // A "<" inside a quoted value does not cut the segment. An unquoted value runs
 // to the ">" and takes later attributes with it; an attribute without "=" or
 // without a value has the empty value.
 TEST(XmlLexer, AttributesBecomeParametersInOrder) {
-    TokenList tokens;
-    lexXml("<ATTENDEE cn=\"Bob Roe\" DELTO=\"mailto:b@x\" LANG = \"en\" RELTYPE=\"PARENT\" "
-           "X-Z=\"a<b\">mailto:bob@x</ATTENDEE>"
-           "<SUMMARY LANGUAGE=en CN=x>t</SUMMARY><UID FLAG>u</UID><DUE TZID=>d</DUE><",
-           tokens);
-    ASSERT_EQ(8u, tokens.size());
-    EXPECT_EQ("1107 name=null value=0 text=\"mailto:bob@x\" params=[1291 null=\"Bob Roe\"; "
-              "1186 null=\"mailto:b@x\"; 1024 null=\"en\"; 1124 null=\"PARENT\"; "
-              "1286 \"X-Z\"=\"a<b\"; ]",
-              describe(tokens[0]));
-    EXPECT_EQ("1135 name=null value=0 text=\"t\" params=[1024 null=\"en CN=x\"; ]",
-              describe(tokens[2]));
-    EXPECT_EQ("1140 name=null value=0 text=\"u\" params=[0 null=\"\"; ]", describe(tokens[4]));
-    EXPECT_EQ("1118 name=null value=0 text=\"d\" params=[1293 null=\"\"; ]", describe(tokens[6]));
+    Lexed l;
+    lex_xml(l, "<ATTENDEE cn = \"Bob Roe\" X-Z=\"a<b\">mailto:bob@x</ATTENDEE>"
+               "<SUMMARY LANGUAGE=en CN=x>t</SUMMARY><UID FLAG>u</UID><DUE TZID=>d</DUE><");
+    ASSERT_EQ(8u, l.count());
+    EXPECT_EQ("1107 - 0 'mailto:bob@x' ;1291 - 'Bob Roe' ;1286 'X-Z' 'a<b'", token_text(l.at(0)));
+    EXPECT_EQ("1135 - 0 't' ;1024 - 'en CN=x'", token_text(l.at(2)));
+    EXPECT_EQ("1140 - 0 'u' ;0 - ''", token_text(l.at(4)));
+    EXPECT_EQ("1118 - 0 'd' ;1293 - ''", token_text(l.at(6)));
 }
 
 TEST(XmlReferences, OnlyAmpLtGtAndShortDecimalReferencesDecode) {
@@ -177,23 +93,30 @@ TEST(XmlReferences, OnlyAmpLtGtAndShortDecimalReferencesDecode) {
 
 TEST(XmlLexer, IncompleteSegmentsAreLeftOrDropped) {
     // A chunk without a second "<" is consumed whole and yields nothing.
-    TokenList tokens;
-    LexResult r = lexXml("<SUMMARY>no end in sight", tokens);
-    EXPECT_EQ(0, r.rc);
-    EXPECT_EQ(24u, r.consumed);
-    EXPECT_EQ(1u, r.line);
-    EXPECT_EQ(0u, tokens.size());
-    ASSERT_NE(nullptr, tokens.list);  // the list is made all the same
-    EXPECT_EQ(1, calparser_xmlbuf_to_toklist(nullptr, 0, &tokens.list, &r.consumed, &r.line));
+    Lexed l;
+    lex_xml(l, "<SUMMARY>no end in sight");
+    EXPECT_EQ(0, l.rc);
+    EXPECT_EQ(24u, l.consumed);
+    EXPECT_EQ(1u, l.line);
+    EXPECT_EQ(0u, l.count());
+    ASSERT_NE(nullptr, l.tokens);  // the list is made all the same
+    EXPECT_EQ(1, calparser_xmlbuf_to_toklist(nullptr, 0, &l.tokens, &l.consumed, &l.line));
 
     // A quote that never closes stops the chunk; the rest is left for the
-    // next. CR LF counts as one line end.
+    // next, as is a last closing tag with no "<" after it. CR LF counts as one
+    // line end; tag names are upper-cased, a closing property tag is type 0.
     const std::string text = "<UID>x</UID>\r\n<DESC CN=\"oops>y</DESC>\n<UID>z</UID>\n<";
-    r = lexXml(text, tokens, 5);
-    EXPECT_EQ(text.find("<DESC"), r.consumed);
-    EXPECT_EQ(6u, r.line);
-    ASSERT_EQ(2u, tokens.size());
-    EXPECT_EQ(5u, tokens[1]->nLine);
+    lex_xml(l, text, 5);
+    EXPECT_EQ(text.find("<DESC"), l.consumed);
+    EXPECT_EQ(6u, l.line);
+    ASSERT_EQ(2u, l.count());
+    EXPECT_EQ(5u, l.at(1)->nLine);
+    Lexed closing;
+    const std::string calendar = "<vcalendar>\n<Uid>u</Uid>\n</VCALENDAR>";
+    lex_xml(closing, calendar);
+    EXPECT_EQ(calendar.find("</VCALENDAR>"), closing.consumed);
+    EXPECT_EQ((std::vector<std::string>{"1: 1081 - 1082 -", "2: 1140 - 0 'u'", "2: 0 - 0 ' '"}),
+              token_texts(closing.tokens, true));
 }
 
 // Every allocation of a chunk may fail: the lexer then reports 3, stops early
@@ -201,22 +124,22 @@ TEST(XmlLexer, IncompleteSegmentsAreLeftOrDropped) {
 TEST(XmlLexer, AllocationFailuresLeakNothing) {
     char text[] = "<START TZID=\"UTC\" X-A=\"b\">x&lt;</START>\n<X-FOO>y</X-FOO>"
                   "<METHOD>request</METHOD><";
-    const unsigned length = sizeof text - 1;
-    TokenList reference;
-    ASSERT_EQ(0, lexXml(text, reference).rc);
-    const std::vector<std::string> expected = describeAll(reference, true);
+    Lexed reference;
+    lex_xml(reference, text);
+    ASSERT_EQ(0, reference.rc);
+    const std::vector<std::string> expected = token_texts(reference.tokens, true);
 
     count_failure_points([&] {
-        TokenList made;
-        unsigned consumed = 0, line = 1;
-        int rc = calparser_xmlbuf_to_toklist(text, length, &made.list, &consumed, &line);
+        Lexed made;  // the text is not copied: a copy would allocate
+        made.rc = calparser_xmlbuf_to_toklist(text, sizeof text - 1, &made.tokens, &made.consumed,
+                                              &made.line);
         bool failed = heap_failure::g_until_failure.load() < 0;
         heap_failure::g_until_failure = -1;  // the checks below allocate
-        EXPECT_TRUE(rc == 0 || rc == 3) << rc;
-        for (unsigned i = 0; i < made.size(); ++i)
-            EXPECT_NE(nullptr, made[i]->pParamList);
+        EXPECT_TRUE(made.rc == 0 || made.rc == 3) << made.rc;
+        for (unsigned i = 0; i < made.count(); ++i)
+            EXPECT_NE(nullptr, made.at(i)->pParamList);
         if (!failed) {
-            EXPECT_EQ(expected, describeAll(made, true));
+            EXPECT_EQ(expected, token_texts(made.tokens, true));
         }
         return !failed;
     }, 10);

@@ -34,55 +34,38 @@ int walk(const Tokens& tokens, array_t* alarms, long base = kNoon,
     return rc;
 }
 
-TEST(AlarmProperties, EachPropertyReachesItsField)
+// Each row: the alarm BEGIN:VALARM, `line`, `second`, END:VALARM, built at
+// base time `base`. Triggers are relative to the base time or absolute (VALUE
+// compared ignoring case); the later ACTION wins, an unknown one is 0.
+TEST(AlarmProperties, ActionsTriggersRepeatsAndAddresses)
 {
-    Tokens tokens{"BEGIN:VALARM", "DURATION:P1DT2H", "REPEAT:4", "REPEAT:x4", "SUMMARY:Wake up",
-                  "DESCRIPTION:room 4", "X-Z9KQ-SOUND;LOUD=1:ding", "ATTENDEE;CN=Bob:MAILTO:bob@e.x",
-                  "ATTENDEE:mailto:", "ATTENDEE:x-Mailto:dan@e.x", "END:VALARM"};
-    Alarms alarms;
-    LogCapture log;
-    ASSERT_EQ(0, walk(tokens, alarms.list));
-    ASSERT_EQ(1u, alarms.list->count);
-    CALDB_VALARM* a = alarms.at(0);
-    EXPECT_EQ(26 * 3600, a->nDuration);
-    EXPECT_EQ(4, a->nRepeat);  // x4 is no number
-    EXPECT_STREQ("Wake up", a->pSummary);
-    EXPECT_STREQ("room 4", a->pDescription);
-    // The whole X- line, name and parameters included.
-    EXPECT_EQ((Strings{"X-Z9KQ-SOUND;LOUD=1:ding"}), strings(a->aXProps));
-    // Addresses lose "mailto:" in any case and anywhere, unless nothing follows it.
-    EXPECT_EQ((Strings{"bob@e.x", "mailto:", "dan@e.x"}), strings(a->aAttendees));
-    EXPECT_TRUE(log.lines().empty());
-}
-
-TEST(AlarmProperties, ActionCodesAndTriggers)
-{
-    const std::pair<const char*, int> actions[] = {
-        {"ACTION:AUDIO", 1}, {"ACTION:DISPLAY", 2}, {"ACTION:PROCEDURE", 3}, {"ACTION:EMAIL", 0}};
-    for (const auto& c : actions) {
-        Alarms alarms;
-        ASSERT_EQ(0, walk(Tokens{"BEGIN:VALARM", "ACTION:AUDIO", c.first, "END:VALARM"},
-                          alarms.list));
-        EXPECT_EQ(c.second, alarms.at(0)->nAction) << c.first;
-    }
-
-    // Relative to the base time, or absolute (VALUE compared ignoring case).
     const struct {
         const char *line, *second;
         long base;
-        int trigger;
-    } triggers[] = {
-        {"TRIGGER:-PT15M", "SUMMARY:x", kNoon, 1041421500},
-        {"TRIGGER;RELATED=END:PT1H30M", "SUMMARY:x", kNoon, 1041427800},  // RELATED is not read
-        {"TRIGGER:-PT15M", "TRIGGER:yesterday", kNoon, 1041421500},  // no duration: no change
-        {"TRIGGER;VALUE=date-time:20030101T113000Z", "SUMMARY:x", 5, 1041420600},
+        int trigger, action, repeat;
+    } rows[] = {
+        {"TRIGGER:-PT15M", "ACTION:DISPLAY", kNoon, 1041421500, 2, 0},
+        {"TRIGGER;RELATED=END:PT1H30M", "ACTION:EMAIL", kNoon, 1041427800, 0, 0},  // RELATED unread
+        {"TRIGGER:-PT15M", "TRIGGER:yesterday", kNoon, 1041421500, 0, 0},  // no duration: no change
+        {"TRIGGER;VALUE=date-time:20030101T113000Z", "REPEAT:4", 5, 1041420600, 0, 4},
+        {"REPEAT:4", "REPEAT:x4", kNoon, 0, 0, 4},  // x4 is no number
     };
-    for (const auto& c : triggers) {
+    for (const auto& row : rows) {
+        SCOPED_TRACE(std::string(row.line) + " " + row.second);
         Alarms alarms;
-        ASSERT_EQ(0, walk(Tokens{"BEGIN:VALARM", c.line, c.second, "END:VALARM"}, alarms.list,
-                          c.base));
-        EXPECT_EQ(c.trigger, alarms.at(0)->tTrigger) << c.line << " " << c.second;
+        ASSERT_EQ(0, walk(Tokens{"BEGIN:VALARM", row.line, row.second, "END:VALARM"},
+                          alarms.list, row.base));
+        EXPECT_EQ(row.trigger, alarms.at(0)->tTrigger);
+        EXPECT_EQ(row.action, alarms.at(0)->nAction);
+        EXPECT_EQ(row.repeat, alarms.at(0)->nRepeat);
     }
+
+    // Addresses lose "mailto:" in any case and anywhere, unless nothing follows it.
+    Alarms alarms;
+    ASSERT_EQ(0, walk(Tokens{"BEGIN:VALARM", "ATTENDEE;CN=Bob:MAILTO:bob@e.x", "ATTENDEE:mailto:",
+                             "ATTENDEE:x-Mailto:dan@e.x", "END:VALARM"},
+                      alarms.list));
+    EXPECT_EQ((Strings{"bob@e.x", "mailto:", "dan@e.x"}), strings(alarms.at(0)->aAttendees));
 }
 
 TEST(AlarmWalk, StopsMessagesAndResults)

@@ -21,39 +21,40 @@ int32_t end_of(const Kind& kind, const CALDB_COMPONENT* c)
     return &kind == &kEvent ? ((const CALDB_VEVENT*)c)->tDtEnd : ((const CALDB_VTODO*)c)->tDue;
 }
 
-// Each property reaches its field; how a value is stored is the storers' test.
-TEST(EventProperties, EachPropertyReachesItsField)
+// What the builders store other than as written: RECURRENCE-ID ignores its
+// TZID and adds the original-start line, a state given is not derived, the
+// record keeps a rule as written and the recurrence info the storer's form,
+// and a STATUS the kind does not know gives the kind's default.
+TEST(ComponentProperties, StoredFormsAndStatusFallback)
 {
-    Tokens tokens{"BEGIN:VEVENT", "SUMMARY:Planning", "X-KVAL-LINK-CALID:jdoe:work",
-                  "CATEGORIES:WORK,Travel", "X-Z9KQ-COLOR;SHADE=dark:blue", "PRIORITY:3",
-                  "TRANSP:TRANSPARENT", "CREATED:20030101T130000Z",
-                  "RECURRENCE-ID;TZID=Asia/Tokyo:20030101T110000Z", "STATUS:NEEDS-ACTION",
-                  "X-KVAL-GSE-COMPONENT-STATE:262148", "RRULE:freq=daily", "END:VEVENT"};
-    Built built;
-    LogCapture log;
-    build(kEvent, tokens, built);
-    ASSERT_EQ(0, built.rc);
-    CALDB_VEVENT* e = built.record<CALDB_VEVENT>();
-    ASSERT_NE(nullptr, e);
-    EXPECT_STREQ("Planning", e->pSummary);
-    EXPECT_STREQ("jdoe:work", e->pLinkCalid);
-    EXPECT_EQ(1u, e->bHasLinkCalid);
-    EXPECT_EQ((Lines{"WORK", "Travel"}), strings(e->aCategories));
-    // The whole X- line, then the original start (RECURRENCE-ID's).
-    EXPECT_EQ((Lines{"X-Z9KQ-COLOR;SHADE=dark:blue", "X-KVAL-ORIGINAL-DTSTART:20030101T110000Z"}),
-              strings(e->aXProps));
-    EXPECT_EQ(3u, e->nPriority);
-    EXPECT_EQ(1u, e->bTransparent);
-    EXPECT_EQ(kNoon + 3600, e->tCreated);
-    EXPECT_EQ(kNoon - 3600, e->tRecurrenceId);  // TZID is not consulted
-    EXPECT_EQ(262148u, e->nCompState);          // a state given is not derived
-    // The record keeps the rule as written, the recurrence info the storer's form.
-    EXPECT_EQ((Lines{"freq=daily"}), strings(e->aRRules));
-    array_t* info = (array_t*)array_elementat(built.recurrence, 0);
-    EXPECT_EQ((Lines{"FREQ=DAILY"}), strings((array_t*)array_elementat(info, 0)));
-    EXPECT_EQ((LogLines{{6, "line (10), calparser: Bad value for STATUS in VEVENT.  Assigning "
-                            "default value of CONFIRMED."}}),
-              log.lines());
+    const struct {
+        const Kind* kind;
+        const char *status, *fallback;
+        unsigned fallbackCode;
+    } cases[] = {{&kEvent, "STATUS:NEEDS-ACTION", "CONFIRMED", 0},
+                 {&kTodo, "STATUS:TENTATIVE", "NEEDS-ACTION", 3}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.kind->name);
+        Tokens tokens(lines_of(*c.kind, {"BEGIN:*", "RECURRENCE-ID;TZID=Asia/Tokyo:20030101T110000Z",
+                                         "X-KVAL-GSE-COMPONENT-STATE:262148", "RRULE:freq=daily",
+                                         c.status, "END:*"}));
+        Built built;
+        LogCapture log;
+        build(*c.kind, tokens, built);
+        ASSERT_EQ(0, built.rc);
+        const CALDB_COMPONENT* r = built.record();
+        EXPECT_EQ(kNoon - 3600, r->tRecurrenceId);
+        EXPECT_EQ((Lines{"X-KVAL-ORIGINAL-DTSTART:20030101T110000Z"}), strings(r->aXProps));
+        EXPECT_EQ(262148u, r->nCompState);
+        EXPECT_EQ(c.fallbackCode, r->nStatus);
+        EXPECT_EQ((Lines{"freq=daily"}), strings(r->aRRules));
+        array_t* info = (array_t*)array_elementat(built.recurrence, 0);
+        EXPECT_EQ((Lines{"FREQ=DAILY"}), strings((array_t*)array_elementat(info, 0)));
+        EXPECT_EQ((LogLines{{6, std::string("line (5), calparser: Bad value for STATUS in ") +
+                                    c.kind->name + ".  Assigning default value of " +
+                                    c.fallback + "."}}),
+                  log.lines());
+    }
 }
 
 TEST(ComponentTimes, EndOrDueFromTheDatesAndTheDuration)
@@ -67,11 +68,9 @@ TEST(ComponentTimes, EndOrDueFromTheDatesAndTheDuration)
         int32_t start, end;
         unsigned startIsDate, endIsDate;
     } cases[] = {
-        {&kEvent, "DTSTART:20030101T120000Z", "SUMMARY:x", kNoon, kNoon, 0, 0},
         {&kEvent, "DURATION:P1DT30M", "DTSTART:20030101T120000Z", kNoon, kNoon + 88200, 0, 0},
         {&kEvent, "DTEND:20030101T130000Z", "DURATION:PT5H", 0, kNoon + 3600, 0, 0},
         {&kEvent, "DTSTART;VALUE=DATE:20020101", "SUMMARY:x", 1009843200, 1009843200, 1, 1},
-        {&kTodo, "DTSTART:20030101T120000Z", "SUMMARY:open", kNoon, 0, 0, 0},
         {&kTodo, "DURATION:PT2H", "DUE:20030101T130000Z", kNoon + 3600, kNoon + 3600, 0, 0},
         {&kTodo, "DTSTART:20030101T120000Z", "DURATION:never", kNoon, kNoon, 0, 0},
         {&kTodo, "DUE;VALUE=DATE:20020131", "SUMMARY:x", 1012435200, 1012435200, 0, 1},
@@ -217,21 +216,6 @@ TEST(ResolvedInput, DatesWithoutTzidTakeTheRecordsZone)
     ASSERT_EQ(0, builtTodo.rc);
     EXPECT_EQ(kNoon + 3600, builtTodo.record<CALDB_VTODO>()->tDue);
 
-    // A plain date marks the flag of the end it gives (and a date start, the
-    // completion makes the end a date too).
-    Tokens dates{"BEGIN:VEVENT", "DTSTART:20030101", "DTEND:20030102T120000", "END:VEVENT",
-                 "BEGIN:VEVENT", "DTSTART:20030101T120000", "DTEND:20030102", "END:VEVENT"};
-    Built builtDates;
-    build(kEvent, dates, builtDates, options);
-    array_iter_t second = {array_elementat(dates.list, 4), 5};
-    ASSERT_EQ(0, kEvent.create(dates.list, &second, builtDates.components,
-                               builtDates.recurrence, nullptr, CALPARSER_PASS_COMPONENTS,
-                               TOKEN_PUBLISH, 1, nullptr, nullptr));
-    ASSERT_EQ(2u, builtDates.components->count);
-    EXPECT_EQ(1u, builtDates.record()->bDtStartIsDate);
-    EXPECT_EQ(1u, builtDates.record()->bDtEndIsDate);
-    EXPECT_EQ(0u, builtDates.record(1)->bDtStartIsDate);
-    EXPECT_EQ(1u, builtDates.record(1)->bDtEndIsDate);
     CALPARSER_TIMEZONE_LIST::Instance()->removeAllTimeZones();
 }
 
@@ -244,7 +228,6 @@ TEST(UnsupportedComponent, WalkedToItsEndWithTheMessagesOfItsPass)
     const char* strayAlarm = "line (2), calparser: Parse error: encountered END:VALARM without "
                              "matching BEGIN:VALARM in VEVENT.";
     const Lines journal{"BEGIN:VJOURNAL", "END:VALARM", "SUMMARY:x", "END:VJOURNAL"};
-    const Lines freebusy{"BEGIN:VFREEBUSY", "END:VALARM", "SUMMARY:x", "END:VFREEBUSY"};
     const Lines cutShort{"BEGIN:X-NOTE", "SUMMARY:x"};
     const Lines alarmCutOff{"BEGIN:VJOURNAL", "BEGIN:VALARM"};
     // The alarm stops on the journal's END, which then ends the journal.
@@ -259,14 +242,9 @@ TEST(UnsupportedComponent, WalkedToItsEndWithTheMessagesOfItsPass)
         {journal, TOKEN_VJOURNAL, 3, 2, 4, {{6, strayAlarm}}},
         {journal, TOKEN_VJOURNAL, 2, 2, 2,
          {{6, "line (2), calparser: Parse error: encountered abrupt end of parsing VJOURNAL."}}},
-        {journal, TOKEN_VJOURNAL, 1, 0, 2, {}},
-        {freebusy, TOKEN_VFREEBUSY, 3, 2, 4, {{6, strayAlarm}}},
         {cutShort, TOKEN_X, 2, 2, 0,
          {{6, "calparser: Parse error: reached abrupt end of file in parsing X-."}}},
-        {cutShort, TOKEN_X, 1, 0, 0, {}},
         {alarmCutOff, TOKEN_VJOURNAL, 1, 1, 0, {}},
-        {alarmCutOff, TOKEN_VJOURNAL, 2, 2, 0,
-         {{6, "calparser: Parse error: reached abrupt end of file in parsing VJOURNAL."}}},
         {alarmEndedByJournal, TOKEN_VJOURNAL, 2, 0, 3, {}},
     };
     for (const auto& c : cases) {
@@ -279,43 +257,6 @@ TEST(UnsupportedComponent, WalkedToItsEndWithTheMessagesOfItsPass)
                             TOKEN_PUBLISH));
         EXPECT_EQ(c.cursorLine, Tokens::lineOf(cursor));
         EXPECT_EQ(c.log, log.lines());
-    }
-}
-
-// Inside a whole parse a component without recurrence lines gets no vector
-// of its own: NULL stands in the recurrence list, and the empty vector is
-// kept for the next component, which uses it when it recurs.
-TEST(ComponentWalk, WholeParseKeepsOneSpareVectorForComponentsThatDoNotRecur)
-{
-    for (const Kind* kind : {&kEvent, &kTodo}) {
-        SCOPED_TRACE(kind->name);
-        const CALPARSER_COMPONENT_KIND* builds =
-            kind == &kEvent ? calparser_event_kind() : calparser_todo_kind();
-        Tokens tokens(lines_of(*kind, {"BEGIN:*", "SUMMARY:plain", "END:*", "BEGIN:*",
-                                       "RRULE:freq=daily", "END:*", "BEGIN:*", "END:*"}));
-        Built built;
-        array_t* spare = nullptr;
-        array_iter_t cursor = tokens.start();
-        for (unsigned component = 0; component < 3; component++) {
-            EXPECT_EQ(0, calparser_build_component_in_parse(
-                             builds, tokens.list, &cursor, built.components, built.recurrence,
-                             &spare, nullptr, CALPARSER_PASS_COMPONENTS, TOKEN_PUBLISH, nullptr,
-                             nullptr));
-            array_findnext(tokens.list, &cursor);
-            // The first plain component leaves its vector behind, the
-            // recurring one takes it, the last plain one leaves a new one.
-            EXPECT_EQ(component != 1, spare != nullptr) << component;
-        }
-        ASSERT_EQ(3u, count_of(built.components));
-        ASSERT_EQ(3u, count_of(built.recurrence));
-        EXPECT_EQ(nullptr, array_elementat(built.recurrence, 0));
-        EXPECT_EQ(nullptr, array_elementat(built.recurrence, 2));
-        const array_t* info = (const array_t*)array_elementat(built.recurrence, 1);
-        ASSERT_NE(nullptr, info);
-        EXPECT_EQ(Strings{"FREQ=DAILY"},
-                  strings((const array_t*)array_elementat(info, CALPARSER_VECTOR_RRULES)));
-        calparser_free_contents_vRecurrenceInfo(spare);
-        array_delete(spare);
     }
 }
 

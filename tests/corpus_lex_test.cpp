@@ -1,17 +1,18 @@
 // Every corpus file lexes as iCalendar text, once whole and once through
-// 4096-byte chunks with the intake's carry, without a crash or a sanitizer
+// the parse's intake in 4096-byte chunks, without a crash or a sanitizer
 // report; where chunking cannot change the outcome, both token lists agree.
 #include "core/parser/cal_tok.h"
+#include "core/parser/calparser.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <filesystem>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "tests/support/corpus_files.h"
+#include "tests/support/lexed.h"
 
 namespace fs = std::filesystem;
 using corpus_files::read_file;
@@ -19,36 +20,13 @@ using corpus_files::read_file;
 namespace {
 
 constexpr size_t kChunkSize = 4096;
-constexpr size_t kTextSize = 4 * kChunkSize;
 
-struct TokenList {
-    array_t* tokens = nullptr;
-    ~TokenList() {
-        calparser_FreeTokenList(tokens);
-        array_delete(tokens);
-    }
-};
-
-// The intake's loop over memory: the unconsumed tail moves to the front and the
-// next chunk is appended; text after the last line end of the last chunk stays.
-int lex_in_chunks(const std::string& data, TokenList& out) {
-    std::vector<char> text(kTextSize + 1);
-    size_t carry = 0, pos = 0;
-    unsigned line = 1;
-    for (;;) {
-        size_t n = std::min({kChunkSize, kTextSize - carry, data.size() - pos});
-        std::copy(data.begin() + pos, data.begin() + pos + n, text.begin() + carry);
-        pos += n;
-        size_t len = carry + n;
-        text[len] = '\0';
-        unsigned consumed = 0;
-        int rc = calparser_icalbuf_to_toklist(text.data(), (unsigned)len, &out.tokens, &consumed,
-                                              &line, 0);
-        if (rc > 0 || pos == data.size())
-            return rc;
-        carry = len - consumed;
-        std::copy(text.begin() + consumed, text.begin() + len, text.begin());
-    }
+// The tokens the parse's intake makes of `data`, read in 4096-byte chunks.
+int lex_in_chunks(const std::string& data, Lexed& out) {
+    protstream* s = prot_readmap(data.data(), (unsigned)data.size());
+    int rc = calparser_create_token_list(s, &out.tokens, CALPARSER_FORMAT_ICAL, 0, nullptr);
+    prot_free(s);
+    return rc;
 }
 
 // Whether chunking can change the cut: a line longer than a chunk, a boundary
@@ -77,22 +55,11 @@ bool chunking_can_differ(std::string data) {
     return false;
 }
 
-// Every field of every token, one token per line.
+// Every token with its line, one token per line.
 std::string serialize(const array_t* tokens) {
-    std::ostringstream s;
-    auto text = [](const char* p) { return p ? "'" + std::string(p) + "'" : std::string("-"); };
-    for (unsigned i = 0; i < tokens->count; i++) {
-        auto* t = (CALPARSER_TOKEN*)array_elementat(tokens, i);
-        s << t->nLine << ' ' << t->nType << ' ' << text(t->pName) << ' ' << t->nValue << ' '
-          << text(t->pValue);
-        for (unsigned j = 0; j < t->pParamList->count; j++) {
-            auto* p = (CALPARSER_PARAM*)array_elementat(t->pParamList, j);
-            s << " ;" << p->nType << ' ' << text(p->pName) << ' ' << p->nValue << ' '
-              << text(p->pValue);
-        }
-        s << '\n';
-    }
-    return s.str();
+    std::string s;
+    for (const std::string& token : token_texts(tokens, true)) s += token + "\n";
+    return s;
 }
 
 }  // namespace
@@ -105,7 +72,7 @@ TEST(CorpusLex, WholeAndChunkedAgree) {
         SCOPED_TRACE(path.string());
         files++;
         std::string data = read_file(path);
-        TokenList whole, chunked;
+        Lexed whole, chunked;
         std::string buf = data;
         unsigned consumed = 0, line = 1;
         EXPECT_EQ(0, calparser_icalbuf_to_toklist(&buf[0], (unsigned)buf.size(), &whole.tokens,

@@ -8,7 +8,6 @@
 #include <functional>
 #include <string>
 
-#include "public/core_util/cal_time.h"
 #include "public/core_util/userattr.h"
 #include "public/util/config.h"
 #include "tests/support/builder_fixture.h"
@@ -38,24 +37,13 @@ TEST(TextStorers, SplitAndStripMailto) {
     array_free_and_destroy(&list);
 }
 
-TEST(ScalarStorers, PriorityAndStatus) {
-    // PRIORITY keeps the low four bits and no other bit of the word.
+// PRIORITY keeps the low four bits and no other bit of the word.
+TEST(ScalarStorers, PriorityKeepsItsFourBits) {
     CALDB_VEVENT* event = caldb_NewEvent();
     EXPECT_EQ(0, calparser_populateEventPriorityProp((void**)&event, "20", 2, nullptr));
     EXPECT_EQ(4u, event->nPriority);
     EXPECT_EQ(0u, event->nFlags & 0x0FFFFFFFu);
-
-    // A status the kind does not know gives 2 and the kind's default.
-    EXPECT_EQ(0, calparser_populateEventStatusProp((void**)&event, TOKEN_TENTATIVE));
-    EXPECT_EQ(2u, event->nStatus);
-    EXPECT_EQ(2, calparser_populateEventStatusProp((void**)&event, TOKEN_NEEDS_ACTION));
-    EXPECT_EQ(0u, event->nStatus);  // CONFIRMED
     caldb_FreeEvent(&event);
-    CALDB_VTODO* todo = caldb_NewToDo();
-    EXPECT_EQ(2, calparser_populateTodoStatusProp((void**)&todo, TOKEN_TENTATIVE));
-    EXPECT_EQ(3u, todo->nStatus);  // NEEDS-ACTION
-    EXPECT_EQ(0u, todo->nFlags & ~(0x3Fu << 21));  // no other bit touched
-    caldb_FreeToDo(&todo);
 }
 
 // A directory filled for each test; attendees stored into a list.
@@ -137,16 +125,6 @@ TEST_F(Attendees, AddressesAndCalendarIdsAreResolvedThroughTheDirectory) {
         EXPECT_EQ(c.messages, messages) << c.line;
         caldb_FreeList(&list, CALDB_LIST_ATTENDEES);
     }
-
-    // The traces name the value as written and what the directory was asked.
-    LogCapture log;
-    store("ATTENDEE:mailto:jdoe@example.com");
-    store("ATTENDEE:jdoe:work");
-    EXPECT_EQ((LogLines{{7, "calparser: original pAtt->pAddr = mailto:jdoe@example.com.\n"},
-                        {7, "calparser: pMail = jdoe@example.com.\n"},
-                        {7, "calparser: original pAtt->pCalid = jdoe:work.\n"},
-                        {7, "calparser: pAtt->pAddr = mailto:jdoe@example.com.\n"}}),
-              log.lines());
 }
 
 // RSVP, PARTSTAT and SENT-STATUS values are matched upper-cased; the last
@@ -201,25 +179,6 @@ TEST_F(Attendees, CreatedListsStayWhenNothingIsAdded) {
         EXPECT_EQ(0u, created->count) << c.name;
         array_delete(created);
     }
-}
-
-TEST(RecurrenceStorers, DatesAndPeriods) {
-    array_t* texts = array_new();
-    const char* rdate = "19990101T000000Z,19990101T000000Z/PT1H,,19990102,19990103/x";
-    array_t* periods = array_new();
-    EXPECT_EQ(0, calparser_storeRecurDateTimePeriodPropertyToVector(texts, periods, rdate,
-                                                                    (int)strlen(rdate)));
-    // Only the first nLen characters count.
-    EXPECT_EQ(0, calparser_storeRecurDateTimePropertyToVector(texts, "20000101,20000102", 11));
-    EXPECT_EQ((Strings{"19990101T000000Z", "19990101T000000Z/PT1H", "19990102", "19990103/x",
-                       "20000101", "20"}),
-              strings(texts));
-    ASSERT_EQ(1u, periods->count);  // the last item is no valid period
-    CAL_TIME_PERIOD* period = (CAL_TIME_PERIOD*)periods->data[0];
-    EXPECT_EQ(915148800 + 3600, (long)period->tEnd);
-    cal_time_DestroyPeriod(&period);
-    array_delete(periods);
-    array_free_and_destroy(&texts);
 }
 
 }  // namespace
