@@ -167,6 +167,31 @@ TEST_F(ExpandTest, BoundAndRDatePeriods) {
     EXPECT_EQ(utc("20240103T120000Z"), reinterpret_cast<CALDB_VEVENT*>(p.at(1))->tDtEnd);
 }
 
+// Series among plain entries, two of them left without any instance: every
+// entry keeps its place, each series' instances (latest first) take the place
+// of their master, and the list shrinks where a series gave nothing.
+TEST_F(ExpandTest, SeriesAmongPlainEntriesKeepTheListOrder) {
+    Series s;
+    auto add_empty_series = [&s](const char* day) {
+        s.add(CALDB_KIND_EVENT, utc(day), "none", make_vector({"FREQ=DAILY;COUNT=1"}, {}, {day}));
+    };
+    s.add(CALDB_KIND_EVENT, utc("20240101T100000Z"), "a");
+    add_empty_series("20240102T100000Z");
+    s.add(CALDB_KIND_EVENT, utc("20240103T100000Z"), "s", make_vector({"FREQ=DAILY;COUNT=2"}));
+    add_empty_series("20240106T100000Z");
+    s.add(CALDB_KIND_EVENT, utc("20240107T100000Z"), "b");
+    ASSERT_EQ(0, calparser_expand_components_list(s.components, 0, s.infos, nullptr, 0));
+    std::vector<std::string> got;
+    for (unsigned i = 0; i < s.size(); i++) {
+        const CALDB_COMPONENT* c = s.at(i);
+        got.push_back(std::string(c->pUid) +
+                      (c->tRecurrenceId ? "@" + std::to_string(c->tRecurrenceId) : ""));
+    }
+    EXPECT_EQ((std::vector<std::string>{"a", "s@" + std::to_string(utc("20240104T100000Z")),
+                                        "s@" + std::to_string(utc("20240103T100000Z")), "b"}),
+              got);
+}
+
 // Each instance gets an alarm list of its own, empty when the master has no
 // alarm. Only a missing UID is replaced (one new UID shared by the series);
 // an empty UID is a UID and stays.
