@@ -125,6 +125,19 @@ std::string x_properties(int n) {
     return in_event(body);
 }
 
+// n / 10 series whose rules walk decades between dates: Chinese day steps
+// and a Gregorian day rule that matches once in 28 years.
+std::string costly_rules(int n) {
+    static const char* const kRules[] = {
+        "RSCALE=CHINESE;FREQ=DAILY;BYMONTHDAY=30;BYMONTH=2;BYDAY=MO",
+        "FREQ=DAILY;BYMONTH=2;BYMONTHDAY=29;BYDAY=MO"};
+    std::string text = kHead;
+    for (int i = 0; i < n / 10; i++)
+        text += "BEGIN:VEVENT\r\nUID:c" + std::to_string(i) +
+                "\r\nDTSTART:19700105T000000Z\r\nRRULE:" + kRules[i % 2] + "\r\n" + kEventTail;
+    return text + kTail;
+}
+
 struct Shape {
     const char* name;
     std::string (*make)(int);
@@ -136,7 +149,7 @@ const Shape kShapes[] = {
     {"folded_lines", folded_lines}, {"dropped_long_line", dropped_line},
     {"vtimezones", timezones},
     {"shared_uid", shared_uid}, {"nested_unknown", nesting},
-    {"x_properties", x_properties},
+    {"x_properties", x_properties}, {"costly_rules", costly_rules},
 };
 
 void parse_whole(benchmark::State& state, const Shape* shape) {

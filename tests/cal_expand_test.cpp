@@ -1,6 +1,7 @@
 // Expansion of recurring events and to-dos into instances.
 #include <gtest/gtest.h>
 
+#include <set>
 #include <string>
 #include <vector>
 
@@ -11,8 +12,11 @@
 #include "core/parser/calparserutil.h"
 #include "public/core_util/cal_time.h"
 #include "public/db/caldb.h"
+#include "public/recurrence/recurrence.h"
 #include "public/util/config.h"
 #include "tests/support/heap_failure.h"
+#include "tests/support/log_capture.h"
+#include "tests/support/parsed_text.h"
 #include "tests/support/text_lists.h"
 #include "tests/support/zone_builders.h"
 
@@ -93,7 +97,6 @@ protected:
     }
     void TearDown() override {
         config_set_string(config_getdefaultcache(), "calstore.default.timezoneID", nullptr);
-        config_set_string(config_getdefaultcache(), "calstore.recurrence.bound", nullptr);
         CALPARSER_TIMEZONE_LIST::Instance()->removeAllTimeZones();
     }
 };
@@ -103,42 +106,6 @@ void add_alarm(CALDB_COMPONENT* c, time_t trigger) {
     alarm->tTrigger = static_cast<int32_t>(trigger);
     if (!c->aAlarms) c->aAlarms = array_new();
     array_append(c->aAlarms, alarm);
-}
-
-// 09:00 in New York is 14:00Z before the change of 2024-03-10 and 13:00Z after it.
-TEST_F(ExpandTest, DailySeriesKeepsWallClockHourAcrossSpringChange) {
-    Series s;
-    s.add(CALDB_KIND_EVENT, utc("20240301T120000Z"), "before");
-    CALDB_COMPONENT* m = s.add(CALDB_KIND_EVENT, utc("20240309T140000Z"), "daily",
-                               make_vector({"FREQ=DAILY;COUNT=3"}));
-    m->pDtStartTzid = PL_strdup("America/New_York");
-    add_alarm(m, utc("20240309T134500Z"));
-    s.add(CALDB_KIND_EVENT, utc("20240401T120000Z"), "after");
-
-    LogCapture log;
-    ASSERT_EQ(0, calparser_expand_components_list(s.components, CALDB_KIND_EVENT, s.infos,
-                                                  "Europe/Nowhere", 0));
-    EXPECT_TRUE(log.lines().empty());
-
-    // The master is gone; its instances stand in its place, latest first.
-    ASSERT_EQ(5u, s.size());
-    EXPECT_STREQ("before", s.at(0)->pUid);
-    EXPECT_STREQ("after", s.at(4)->pUid);
-    const char* expected[] = {"20240311T130000Z", "20240310T130000Z", "20240309T140000Z"};
-    for (unsigned i = 0; i < 3; i++) {
-        SCOPED_TRACE(expected[i]);
-        CALDB_COMPONENT* inst = s.at(i + 1);
-        time_t start = utc(expected[i]);
-        EXPECT_EQ(start, inst->tDtStart);
-        EXPECT_EQ(start, inst->tRecurrenceId);
-        EXPECT_EQ(start + kHour, reinterpret_cast<CALDB_VEVENT*>(inst)->tDtEnd);
-        EXPECT_STREQ("daily", inst->pUid);
-        EXPECT_STREQ((std::string("X-KVAL-ORIGINAL-DTSTART:") + expected[i]).c_str(),
-                     getOriginalDtStartXToken(inst->aXProps));
-        ASSERT_NE(nullptr, inst->aAlarms);
-        ASSERT_EQ(1u, inst->aAlarms->count);
-        EXPECT_EQ(start - 15 * 60, static_cast<CALDB_VALARM*>(inst->aAlarms->data[0])->tTrigger);
-    }
 }
 
 // A kept master is marked; an instance already stored is not made twice (how
@@ -177,19 +144,11 @@ TEST_F(ExpandTest, UnknownZoneAndFallbackUseCasablanca) {
     EXPECT_EQ(utc("20240311T090000Z"), s.at(0)->tDtStart);
 }
 
-// The configured bound keeps the earliest instances; an RDATE period gives its instance its own length.
-TEST_F(ExpandTest, BoundAndRDatePeriods) {
-    config_set_string(config_getdefaultcache(), "calstore.recurrence.bound", "2");
-    Series s;
-    s.add(CALDB_KIND_EVENT, utc("20240101T100000Z"), "b",
-          make_vector({"FREQ=DAILY;COUNT=10"}));
-    ASSERT_EQ(0, calparser_expand_components_list(s.components, 0, s.infos, nullptr, 0));
-    ASSERT_EQ(2u, s.size());
-    EXPECT_EQ(utc("20240102T100000Z"), s.at(0)->tDtStart);  // the earliest are kept
-
-    config_set_string(config_getdefaultcache(), "calstore.recurrence.bound", nullptr);
+// An RDATE period gives its instance its own length; periods out of order
+// are sorted before one is looked up. (The bound that keeps the earliest
+// instances is pinned by the corpus series of more than 60 instances.)
+TEST_F(ExpandTest, RDatePeriodsGiveTheirInstancesTheirLength) {
     Series p;
-    // Periods out of order: expansion sorts them before looking one up.
     p.add(CALDB_KIND_EVENT, utc("20240101T100000Z"), "p",
           make_vector({}, {"20240105T100000Z/PT3H", "20240103T100000Z/PT2H"}, {},
                       {"20240105T100000Z/PT3H", "20240103T100000Z/PT2H"}));
@@ -197,6 +156,31 @@ TEST_F(ExpandTest, BoundAndRDatePeriods) {
     ASSERT_EQ(3u, p.size());
     EXPECT_EQ(utc("20240105T130000Z"), reinterpret_cast<CALDB_VEVENT*>(p.at(0))->tDtEnd);
     EXPECT_EQ(utc("20240103T120000Z"), reinterpret_cast<CALDB_VEVENT*>(p.at(1))->tDtEnd);
+}
+
+// Series among plain entries, two of them left without any instance: every
+// entry keeps its place, each series' instances (latest first) take the place
+// of their master, and the list shrinks where a series gave nothing.
+TEST_F(ExpandTest, SeriesAmongPlainEntriesKeepTheListOrder) {
+    Series s;
+    auto add_empty_series = [&s](const char* day) {
+        s.add(CALDB_KIND_EVENT, utc(day), "none", make_vector({"FREQ=DAILY;COUNT=1"}, {}, {day}));
+    };
+    s.add(CALDB_KIND_EVENT, utc("20240101T100000Z"), "a");
+    add_empty_series("20240102T100000Z");
+    s.add(CALDB_KIND_EVENT, utc("20240103T100000Z"), "s", make_vector({"FREQ=DAILY;COUNT=2"}));
+    add_empty_series("20240106T100000Z");
+    s.add(CALDB_KIND_EVENT, utc("20240107T100000Z"), "b");
+    ASSERT_EQ(0, calparser_expand_components_list(s.components, 0, s.infos, nullptr, 0));
+    std::vector<std::string> got;
+    for (unsigned i = 0; i < s.size(); i++) {
+        const CALDB_COMPONENT* c = s.at(i);
+        got.push_back(std::string(c->pUid) +
+                      (c->tRecurrenceId ? "@" + std::to_string(c->tRecurrenceId) : ""));
+    }
+    EXPECT_EQ((std::vector<std::string>{"a", "s@" + std::to_string(utc("20240104T100000Z")),
+                                        "s@" + std::to_string(utc("20240103T100000Z")), "b"}),
+              got);
 }
 
 // Each instance gets an alarm list of its own, empty when the master has no
@@ -250,111 +234,74 @@ TEST_F(ExpandTest, AllocationFailuresNeverLeakOrBreakTheList) {
     }
 }
 
-/* Los Angeles with the United States' rules: -08:00, -07:00 from the second
- * Sunday of March to the first Sunday of November, both at 02:00 local. */
-zone_test::ZoneShape los_angeles() {
-    zone_test::ZoneShape shape = new_york();
-    shape.tzid = "America/Los_Angeles";
-    shape.standardMinutes = -480;
-    shape.daylightMinutes = -420;
-    return shape;
-}
-
-/* Zurich's rules written into the input itself, under a name the registry
- * does not know: +01:00, +02:00 from the last Sunday of March to the last
- * Sunday of October (03:00 local). */
-const char* const kZurichOwnZone =
-    "BEGIN:VTIMEZONE\r\nTZID:Zurich own\r\n"
-    "BEGIN:DAYLIGHT\r\nTZOFFSETFROM:+0100\r\nTZOFFSETTO:+0200\r\n"
-    "DTSTART:19810329T020000\r\nRRULE:FREQ=YEARLY;BYMONTH=3;BYDAY=-1SU\r\nEND:DAYLIGHT\r\n"
-    "BEGIN:STANDARD\r\nTZOFFSETFROM:+0200\r\nTZOFFSETTO:+0100\r\n"
-    "DTSTART:19961027T030000\r\nRRULE:FREQ=YEARLY;BYMONTH=10;BYDAY=-1SU\r\nEND:STANDARD\r\n"
-    "END:VTIMEZONE\r\n";
-
-/* Series read from a whole iCalendar text, in the default zone
- * "Africa/Casablanca" (UTC in this registry), with and without the key that
- * expands a series in the zone of its DTSTART. */
-class SeriesZoneTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        ASSERT_EQ(0, zone_test::fill_registry({zone_test::utc_fallback_zone(), los_angeles()}));
-    }
-    void TearDown() override {
-        config_set_string(config_getdefaultcache(), CALPARSER_SERIES_ZONE_KEY, nullptr);
-        CALPARSER_TIMEZONE_LIST::Instance()->removeAllTimeZones();
-    }
-
-    /* The DTSTARTs (UTC texts) of the events `ics` expands into, latest first. */
-    static std::vector<std::string> starts(const std::string& ics) {
-        protstream* stream = prot_readmap(ics.data(), static_cast<unsigned>(ics.size()));
-        array_t* result = nullptr;
-        char tzid[] = "Africa/Casablanca";
-        EXPECT_EQ(0, calparser_prot_to_dbstruct(stream, &result, CALPARSER_FORMAT_ICAL, 0,
-                                                nullptr, tzid, nullptr, nullptr, nullptr));
-        prot_free(stream);
-        std::vector<std::string> out;
-        array_t* events = result ? static_cast<array_t*>(array_elementat(result, 1)) : nullptr;
-        for (unsigned i = 0; events && i < events->count; i++) {
-            auto* event = static_cast<CAL_VCOMPONENT*>(events->data[i]);
-            char text[32] = {0};
-            cal_time_timet_to_datez(static_cast<CALDB_COMPONENT*>(event->pComponent)->tDtStart,
-                                    text);
-            out.push_back(text);
-        }
-        calparser_FreeComponentArrayAndDestroy(&result);
-        return out;
-    }
-};
-
-std::string calendar(const std::string& zones, const std::string& start, const char* rule) {
-    return "BEGIN:VCALENDAR\r\nVERSION:2.0\r\n" + zones + "BEGIN:VEVENT\r\nUID:series\r\n" +
-           start + "\r\nRRULE:" + rule + "\r\nEND:VEVENT\r\nEND:VCALENDAR\r\n";
-}
-
-// 10:30 in Los Angeles is 17:30Z on 28 October 2012 (-07:00) and 18:30Z from
-// 4 November (-08:00); read in UTC the week steps keep 17:30Z, 09:30 local.
-// 08:00 in Zurich is 06:00Z on 29 October 2016 (+02:00), 07:00Z from the
-// 30th (+01:00), the input's own zone; read in UTC the days stay at 06:00Z.
-TEST_F(SeriesZoneTest, SeriesKeepsDtStartWallClockOnlyWithTheKey) {
-    struct Row {
-        const char* name;
-        std::string ics;
-        std::vector<std::string> withKey;
-        std::vector<std::string> withoutKey;
-    } rows[] = {
-        {"registry zone, weekly",
-         calendar("", "DTSTART;TZID=America/Los_Angeles:20121028T103000", "FREQ=WEEKLY;COUNT=3"),
-         {"20121111T183000Z", "20121104T183000Z", "20121028T173000Z"},
-         {"20121111T173000Z", "20121104T173000Z", "20121028T173000Z"}},
-        {"input's own zone, daily",
-         calendar(kZurichOwnZone, "DTSTART;TZID=Zurich own:20161029T080000",
-                  "FREQ=DAILY;COUNT=3"),
-         {"20161031T070000Z", "20161030T070000Z", "20161029T060000Z"},
-         {"20161031T060000Z", "20161030T060000Z", "20161029T060000Z"}},
-    };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.name);
-        EXPECT_EQ(row.withoutKey, starts(row.ics));
-        config_set_string(config_getdefaultcache(), CALPARSER_SERIES_ZONE_KEY, "1");
-        EXPECT_EQ(row.withKey, starts(row.ics));
-        config_set_string(config_getdefaultcache(), CALPARSER_SERIES_ZONE_KEY, nullptr);
-    }
-}
-
-// The kept zone only stands in for a missing X-KVAL-DTSTART-TZID, and a
-// start without TZID keeps none: both expand in UTC as before, 17:30Z weekly.
-TEST_F(SeriesZoneTest, ServerZoneLineAndZonelessStartAreUnchanged) {
-    const std::vector<std::string> inUtc = {"20121111T173000Z", "20121104T173000Z",
-                                            "20121028T173000Z"};
-    const char* lines[] = {
-        "X-KVAL-DTSTART-TZID:Africa/Casablanca\r\n"
-        "DTSTART;TZID=America/Los_Angeles:20121028T103000",
-        "DTSTART:20121028T173000Z"};
+/* A weekly series read from a whole iCalendar text in the default zone
+ * "Africa/Casablanca" (UTC in this registry), with the key that expands a
+ * series in the zone of its DTSTART. Los Angeles follows the United States'
+ * rules: -07:00 until 4 November 2012, -08:00 after. */
+TEST(SeriesZone, OnlyATzidWithoutTheServerZoneLineKeepsItsWallClock) {
+    zone_test::ZoneShape losAngeles = new_york();
+    losAngeles.tzid = "America/Los_Angeles";
+    losAngeles.standardMinutes = -480;
+    losAngeles.daylightMinutes = -420;
+    ASSERT_EQ(0, zone_test::fill_registry({zone_test::utc_fallback_zone(), losAngeles}));
     config_set_string(config_getdefaultcache(), CALPARSER_SERIES_ZONE_KEY, "1");
-    for (const char* start : lines) {
-        SCOPED_TRACE(start);
-        EXPECT_EQ(inUtc, starts(calendar("", start, "FREQ=WEEKLY;COUNT=3")));
+    const struct {
+        const char* lines;
+        std::vector<std::string> starts;  // latest first
+    } rows[] = {
+        // 10:30 in Los Angeles: 17:30Z, then 18:30Z from 4 November.
+        {"DTSTART;TZID=America/Los_Angeles:20121028T103000",
+         {"20121111T183000Z", "20121104T183000Z", "20121028T173000Z"}},
+        // The kept zone only stands in for a missing X-KVAL-DTSTART-TZID.
+        {"X-KVAL-DTSTART-TZID:Africa/Casablanca\r\nDTSTART;TZID=America/Los_Angeles:20121028T103000",
+         {"20121111T173000Z", "20121104T173000Z", "20121028T173000Z"}},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.lines);
+        ParsedText parsed(std::string("BEGIN:VCALENDAR\r\nBEGIN:VEVENT\r\nUID:series\r\n") +
+                              row.lines + "\r\nRRULE:FREQ=WEEKLY;COUNT=3\r\n"
+                                          "END:VEVENT\r\nEND:VCALENDAR\r\n",
+                          "Africa/Casablanca");
+        ASSERT_EQ(0, parsed.status);
+        std::vector<std::string> starts;
+        for (unsigned i = 0; i < parsed.slot(CALPARSER_SLOT_EVENTS)->count; i++) {
+            const time_t start = parsed.component(CALPARSER_SLOT_EVENTS, i)->tDtStart;
+            starts.push_back(zone_test::wall_text(start) + "Z");
+        }
+        EXPECT_EQ(row.starts, starts);
     }
+    config_set_string(config_getdefaultcache(), CALPARSER_SERIES_ZONE_KEY, nullptr);
+    CALPARSER_TIMEZONE_LIST::Instance()->removeAllTimeZones();
 }
 
 }  // namespace
+
+// A whole parse shares one allowance of rule work among its series, so an
+// input made of costly rules is cut, logged once, and every series keeps its
+// start; the caller's own allowance comes back after the parse.
+TEST_F(ExpandTest, CostlyRulesShareTheParseAllowance) {
+    std::string text = "BEGIN:VCALENDAR\r\nVERSION:2.0\r\n";
+    const int kSeries = 12;
+    for (int i = 0; i < kSeries; i++)
+        text += "BEGIN:VEVENT\r\nUID:s" + std::to_string(i) +
+                "\r\nDTSTART:19700105T000000Z\r\n"
+                "RRULE:RSCALE=CHINESE;FREQ=DAILY;BYMONTHDAY=30;BYMONTH=2;BYDAY=MO\r\nEND:VEVENT\r\n";
+    text += "END:VCALENDAR\r\n";
+    recurrence_SetWorkAllowance(1234);
+    LogCapture log;
+    {
+        ParsedText parsed(text, "UTC");
+        EXPECT_EQ(0, parsed.status);
+        std::set<std::string> startsKept;
+        for (unsigned i = 0; i < parsed.slot(CALPARSER_SLOT_EVENTS)->count; i++) {
+            const CALDB_COMPONENT* event = parsed.component(CALPARSER_SLOT_EVENTS, i);
+            if (event->tDtStart == 4 * 86400) startsKept.insert(event->pUid);
+        }
+        EXPECT_EQ(size_t(kSeries), startsKept.size());
+    }
+    EXPECT_EQ(1234, recurrence_SetWorkAllowance(-1));
+    int denials = 0;
+    for (const auto& line : log.lines())
+        denials += line.second.find("not expanded any more") != std::string::npos;
+    EXPECT_EQ(1, denials);
+}

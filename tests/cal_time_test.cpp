@@ -4,6 +4,7 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include <algorithm>
 #include <utility>
 
 #include "public/core_util/cal_time.h"
@@ -34,6 +35,7 @@ TEST(Gmtime, ConvertsBothWaysWithoutNormalising) {
 }
 
 // The builders add the common forms; here the forms only this parser sees.
+// Malformed texts are refused and leave a record that cannot be added.
 TEST(CalTime, DurationsInEveryFormStayInThe32BitRange) {
     CAL_TIME_DURATION duration;
     time_t out = 42;
@@ -41,28 +43,30 @@ TEST(CalTime, DurationsInEveryFormStayInThe32BitRange) {
     ASSERT_EQ(0, cal_time_addDurationToTimeT(&duration, 0, &out));
     EXPECT_EQ(60, out);
     ASSERT_EQ(0, cal_time_buf_to_duration("+P2W", &duration));
-    ASSERT_EQ(0, cal_time_addDurationToTimeT(&duration, 0, &out));
-    EXPECT_EQ(1209600, out);
     EXPECT_EQ(-1, cal_time_addDurationToTimeT(&duration, INT32_MAX - 100, &out));
-
-    // Malformed texts are refused and leave a record that cannot be added.
     for (const char* text : {"", "P", "PT", "1H", "PT1D", "P1H", "PT1H2H", "PT1M1H", "P1DT",
                              "PT-5M", "P1.5D", "P1D2W", "PT1M junk", "PT99999999999S"}) {
         EXPECT_EQ(2, cal_time_buf_to_duration(text, &duration)) << text;
         EXPECT_EQ(-1, cal_time_addDurationToTimeT(&duration, 1000, &out)) << text;
     }
-    EXPECT_EQ(1209600, out);
+    EXPECT_EQ(60, out);
+    int number = 7;
+    EXPECT_EQ(1, cal_time_atoi_size("1x", 2, &number));
+    EXPECT_EQ(1, cal_time_atoi_size("2147483648", 10, &number));
+    EXPECT_EQ(0, cal_time_atoi_size("2147483647", 10, &number));
+    EXPECT_EQ(INT32_MAX, number);
 }
 
+// Sorted by start, then by end; searched by start. Periods whose start cannot
+// be read, that end before they start or last nothing are invalid.
 TEST(CalTime, PeriodsSortByStartAndInvalidOnesAreKnown) {
-    CAL_TIME_PERIOD* late = cal_time_NewPeriod("19990102T000000Z/PT1H");
-    CAL_TIME_PERIOD* byEnd = cal_time_NewPeriod("19990101T000000Z/19990101T020000Z");
-    CAL_TIME_PERIOD* byDuration = cal_time_NewPeriod("19990101T000000Z/PT1H");
-    EXPECT_EQ(7200, cal_time_getOffset(byEnd));
-    // Sorted by start, then by end; searched by start.
-    CAL_TIME_PERIOD* slots[] = {late, byEnd, byDuration};
+    CAL_TIME_PERIOD* slots[] = {cal_time_NewPeriod("19990102T000000Z/PT1H"),
+                                cal_time_NewPeriod("19990101T000000Z/19990101T020000Z"),
+                                cal_time_NewPeriod("19990101T000000Z/PT1H")};
+    CAL_TIME_PERIOD* expected[] = {slots[2], slots[1], slots[0]};
+    EXPECT_EQ(7200, cal_time_getOffset(slots[1]));
     qsort(slots, 3, sizeof(slots[0]), cal_time_period_compare);
-    EXPECT_TRUE(slots[0] == byDuration && slots[1] == byEnd && slots[2] == late);
+    EXPECT_TRUE(std::equal(slots, slots + 3, expected));
     time_t key = 915235200;  // 1999-01-02 00:00:00 UTC
     EXPECT_EQ(&slots[2], bsearch(&key, slots, 3, sizeof(slots[0]), cal_time_timet_period_compare));
     key += 1;
@@ -71,7 +75,9 @@ TEST(CalTime, PeriodsSortByStartAndInvalidOnesAreKnown) {
         cal_time_DestroyPeriod(&period);
 
     EXPECT_FALSE(cal_time_MightBePeriodString("19990101T000000Z/"));
-    for (const char* text : {"19990101T000000Z/19981231T000000Z", "19990101T000000Z/PT0S"}) {
+    EXPECT_FALSE(cal_time_MightBePeriodString("/PT1H"));
+    for (const char* text : {"19990101T000000Z/19981231T000000Z", "19990101T000000Z/PT0S",
+                             "no period", "19990101T000000Z0000/PT1H", "1999x/PT1H"}) {
         CAL_TIME_PERIOD* period = cal_time_NewPeriod(text);
         ASSERT_NE(nullptr, period) << text;
         EXPECT_FALSE(cal_time_IsValidPeriod(period)) << text;
@@ -79,14 +85,13 @@ TEST(CalTime, PeriodsSortByStartAndInvalidOnesAreKnown) {
     }
 }
 
-// The builders read UTC and local texts through the helper; here its own edges.
+// The builders read UTC and local texts through the helper; here its own
+// edges. Years without four digits do not fit the form.
 TEST(CalTime, UtcTextsBothWays) {
     char buffer[20];
     EXPECT_EQ(0, cal_time_timet_to_datezAllDay(915148800 + 86399, buffer));
     EXPECT_STREQ("19990101", buffer);
     const std::pair<long long, const char*> utc[] = {
-        {0, "19700101T000000Z"},
-        {915148800 + 86399, "19990101T235959Z"},
         {-2147483648LL, "19011213T204552Z"},
         {-30610224000LL, "10000101T000000Z"},
         {253402300799LL, "99991231T235959Z"},
@@ -95,7 +100,6 @@ TEST(CalTime, UtcTextsBothWays) {
         EXPECT_EQ(0, cal_time_timet_to_datez((time_t)c.first, buffer)) << c.first;
         EXPECT_STREQ(c.second, buffer) << c.first;
     }
-    // Years without four digits do not fit the form.
     EXPECT_EQ(1, cal_time_timet_to_datez((time_t)253402300800LL, buffer));
     EXPECT_STREQ("", buffer);
     EXPECT_EQ(1, cal_time_timet_to_datez((time_t)-30610224001LL, buffer));
@@ -104,22 +108,4 @@ TEST(CalTime, UtcTextsBothWays) {
     EXPECT_EQ(2, cal_time_datez_to_timet_helper("19990101T000000", &time, nullptr, 0));
     EXPECT_EQ(0, time);
     EXPECT_EQ(2, cal_time_datez_to_timet_helper("20380119T031408Z", &time, nullptr, 1));
-}
-
-// Texts that are no number or no period start are refused.
-TEST(CalTime, RefusalsOfUnreadableInput) {
-    int number = 7;
-    EXPECT_EQ(1, cal_time_atoi_size("1x", 2, &number));
-    EXPECT_EQ(1, cal_time_atoi_size("2147483648", 10, &number));
-    EXPECT_EQ(0, cal_time_atoi_size("2147483647", 10, &number));
-    EXPECT_EQ(INT32_MAX, number);
-    EXPECT_FALSE(cal_time_MightBePeriodString("/PT1H"));
-    // Periods whose start cannot be read stay unset and invalid.
-    for (const char* text : {"no period", "/PT1H", "19990101T000000Z0000/PT1H", "1999x/PT1H"}) {
-        CAL_TIME_PERIOD* period = cal_time_NewPeriod(text);
-        ASSERT_NE(nullptr, period) << text;
-        EXPECT_EQ(0, period->tStart) << text;
-        EXPECT_FALSE(cal_time_IsValidPeriod(period)) << text;
-        cal_time_DestroyPeriod(&period);
-    }
 }

@@ -2,7 +2,7 @@
 // the day counts written beside them.
 #include <gtest/gtest.h>
 
-
+#include <string>
 #include <vector>
 
 #include "core/parser/calparser_time.h"
@@ -14,14 +14,12 @@ using namespace zone_test;
 
 namespace {
 
-constexpr time_t k1990 = 631152000;   // 1990-01-01 00:00:00 UTC
 constexpr time_t k2003 = 1041379200;  // 2003-01-01 00:00:00 UTC
 constexpr time_t kDay = 86400;
 
-// 2003: 30 March is day 88 of the year, 15 June day 165, 1 July day 181,
-// 26 October day 298 (counting 1 January as day 0).
+// 2003: 30 March is day 88 of the year, 1 July day 181, 26 October day 298
+// (counting 1 January as day 0).
 constexpr time_t kMarch30 = k2003 + 88 * kDay;
-constexpr time_t kJune15 = k2003 + 165 * kDay;
 constexpr time_t kJuly1 = k2003 + 181 * kDay;
 constexpr time_t kOctober26 = k2003 + 298 * kDay;
 
@@ -61,112 +59,68 @@ protected:
 
 }  // namespace
 
-TEST_F(TimeConversion, ValidationSplitsAndChecksFields) {
-    int y = 0, mo = 0, d = 0, h = 0, mi = 0, s = 0, isDate = -1;
-    EXPECT_EQ(0, calparser_validate_isodate("20031231X235959?", &y, &mo, &d, &h, &mi, &s,
-                                            &isDate));
-    EXPECT_EQ((std::vector<int>{2003, 12, 31, 23, 59, 59, 0}),
-              (std::vector<int>{y, mo, d, h, mi, s, isDate}));
-    // 29 February and 31 April are left to the table.
-    EXPECT_EQ(0, calparser_validate_isodate("20030229", nullptr, nullptr, nullptr, nullptr,
-                                            nullptr, nullptr, nullptr));
-    for (const char* bad : {"20030230", "20031301", "20030100", "20030101T240000", "+2003010",
-                            "20030101T120000Z0"})
-        EXPECT_EQ(2, calparser_validate_isodate(bad, nullptr, nullptr, nullptr, nullptr,
-                                                nullptr, nullptr, nullptr))
-            << bad;
-}
-
-TEST_F(TimeConversion, TableReadsUtcTextsAndRejectsMissingDays) {
-    int isDate = -1;
-    time_t t = -7;
-    EXPECT_EQ(0, calparser_timecache_datez_to_timet("20040229T120000Z", &t, &isDate, nullptr));
-    EXPECT_EQ(k2003 + 365 * kDay + 59 * kDay + 12 * 3600, t);
-    EXPECT_EQ(0, isDate);
+// The zone of the worked example: +01:00, daylight +02:00 from 2003-03-30 01:00 UTC
+// to 2003-10-26 01:00 UTC. Days missing from the table and texts outside it
+// are refused by the table.
+TEST_F(TimeConversion, LocalTimesFollowTheCrossings) {
+    const char* z = "Test/Central";
+    EXPECT_EQ(kMarch30 + 5400, local("20030330T023000", z));     // in the gap: standard
+    EXPECT_EQ(kMarch30 + 3600, local("20030330T030000", z));     // first daylight time
+    EXPECT_EQ(kOctober26 + 3600, local("20031026T020000", z));   // repeated hour: standard
+    EXPECT_EQ(k2003 + 424 * kDay + 12 * 3600, local("20040229T120000Z", nullptr));
     EXPECT_EQ(-7, local("20030229T120000Z", nullptr, 2));  // a missing day leaves the time
     EXPECT_EQ(0, local("2003010", nullptr, 2));  // invalid text clears the time
     local("19891231T120000Z", nullptr, 4);
     local("20110101T000000", nullptr, 4);
 }
 
-// The zone of the worked example: +01:00, daylight +02:00 from 2003-03-30 01:00 UTC
-// to 2003-10-26 01:00 UTC.
-TEST_F(TimeConversion, LocalTimesFollowTheCrossings) {
-    const char* z = "Test/Central";
-    EXPECT_EQ(k2003 + 14 * kDay + 11 * 3600, local("20030115T120000", z));  // before the first
-    EXPECT_EQ(kMarch30 + 3599, local("20030330T015959", z));     // last standard second
-    EXPECT_EQ(kMarch30 + 5400, local("20030330T023000", z));     // in the gap: standard
-    EXPECT_EQ(kMarch30 + 3600, local("20030330T030000", z));     // first daylight time
-    EXPECT_EQ(kOctober26 - 1, local("20031026T015959", z));      // still daylight
-    EXPECT_EQ(kOctober26 + 3600, local("20031026T020000", z));   // repeated hour: standard
-    EXPECT_EQ(k2003 + 363 * kDay + 23 * 3600, local("20031231T000000", z));  // after the last
-}
-
+// Outside 1990..2010 a local text goes through the zone's rule-based zone
+// (+01:00). Only an upper-case Z marks UTC, on either side of the tables.
 TEST_F(TimeConversion, GeneralConversionFallsBackOutsideTheTables) {
     time_t t = 0;
     int isDate = -1;
     EXPECT_EQ(0, calparser_datez_to_timet("20030615", &t, &isDate, "Test/Central"));
     EXPECT_EQ(1, isDate);
-    EXPECT_EQ(kJune15 - 2 * 3600, t);  // local midnight in daylight time
-    EXPECT_EQ(k1990 - 12 * 3600, general("19891231T120000Z", nullptr));
-    // Outside 1990..2010 a local text goes through the zone's rule-based zone (+01:00).
+    EXPECT_EQ(k2003 + 165 * kDay - 2 * 3600, t);  // local midnight in daylight time
     EXPECT_EQ(utc("19850615T110000Z"), general("19850615T120000", "Test/Central"));
+    for (const char* year : {"1980", "2003", "2015"})
+        EXPECT_EQ(utc(year + std::string("0101T110000Z")),
+                  general((year + std::string("0101T120000z")).c_str(), "Test/Plus60"));
+    EXPECT_EQ(utc("19800101T120000Z"), general("19800101T120000Z", "Test/Plus60"));
     general("20031301T000000", "Test/Central", 2);
-    // No text: the tables give time 0 and the registry answers 0 for it.
+    // No text: time 0.
     EXPECT_EQ(0, calparser_datez_to_timet(nullptr, &t, nullptr, nullptr));
     EXPECT_EQ(0, t);
-    EXPECT_EQ(1, calparser_datez_to_timet("20030615", nullptr, nullptr, nullptr));
-    // No place for the time: the conversion's one failure code.
-    EXPECT_EQ(2, calparser_timecache_datez_to_timet("20030101T120000Z", nullptr, nullptr,
-                                                    nullptr));
 }
 
-// Only an upper-case Z marks UTC, on either side of the tables: a lower-case
-// one leaves a local text, read in the zone (+01:00).
-TEST_F(TimeConversion, LowerCaseZIsLocalOnEveryPath) {
-    EXPECT_EQ(utc("20030101T110000Z"), general("20030101T120000z", "Test/Plus60"));
-    EXPECT_EQ(utc("19800101T110000Z"), general("19800101T120000z", "Test/Plus60"));
-    EXPECT_EQ(utc("20150101T110000Z"), general("20150101T120000z", "Test/Plus60"));
-    EXPECT_EQ(utc("19800101T120000Z"), general("19800101T120000Z", "Test/Plus60"));
-}
-
-TEST_F(TimeConversion, RegistryConversionOfUtcAndLocalTexts) {
-    EXPECT_EQ(1041422400, applied("20030101T120000Z", "Mars/Olympus"));  // zone not needed
-    applied("20030229T120000", "Test/Plus60", 2);
-    // Without a rule-based zone the text is read as UTC and the result says so.
-    EXPECT_EQ(kJuly1 + 12 * 3600, applied("20030701T120000", "Test/DaylightOnly", 1));
-}
-
-// An unknown zone falls back to the configured default zone, and when that is
-// missing too, to Africa/Casablanca, each step logged.
+// A UTC text needs no zone; without a rule-based zone a local text is read as
+// UTC and the result says so. An unknown zone falls back to the configured
+// default zone, then to Africa/Casablanca, then to UTC, each step logged.
 TEST_F(TimeConversion, RegistryConversionFallsBackStepByStep) {
+    EXPECT_EQ(1041422400, applied("20030101T120000Z", "Mars/Olympus"));
+    applied("20030229T120000", "Test/Plus60", 2);
+    EXPECT_EQ(kJuly1 + 12 * 3600, applied("20030701T120000", "Test/DaylightOnly", 1));
+
     config_cache* config = config_getdefaultcache();
     ASSERT_EQ(0, config_set_string(config, "calstore.default.timezoneID", "Test/Plus60"));
     LogCapture log;
-    // Outside the tables: the default's rule-based zone.
     EXPECT_EQ(utc("20300701T110000Z"), applied("20300701T120000", "Venus/Base"));
-    LogLines expected = {{4, "calparser: TimeZone \"Venus/Base\" not found\n."}};
-    EXPECT_EQ(expected, log.lines());
-
-    // No zone named and the default missing: Africa/Casablanca without a message.
+    EXPECT_EQ((LogLines{{4, "calparser: TimeZone \"Venus/Base\" not found\n."}}), log.lines());
     ASSERT_EQ(0, config_set_string(config, "calstore.default.timezoneID", "Mars/Base"));
     log.clear();
-    EXPECT_EQ(utc("20300701T120000Z"), applied("20300701T120000", nullptr));
+    EXPECT_EQ(utc("20300701T120000Z"), applied("20300701T120000", nullptr));  // silently
     EXPECT_TRUE(log.lines().empty());
     ASSERT_EQ(0, config_set_string(config, "calstore.default.timezoneID", nullptr));
-}
 
-// Without even Africa/Casablanca, nothing is left but reading the text as UTC.
-TEST_F(TimeConversion, EmptyRegistryReadsUtc) {
     CALPARSER_TIMEZONE_LIST::Instance()->removeAllTimeZones();
-    LogCapture log;
     EXPECT_EQ(kJuly1 + 12 * 3600, applied("20030701T120000", "Test/Central", 1));
     EXPECT_EQ(kJuly1 + 12 * 3600, general("20030701T120000", "Test/Central"));
-    LogLines expected = {
-        {4, "calparser: TimeZone \"Test/Central\" not found\n."},
-        {6, "calparser: Local TimeZone \"Africa/Casablanca\" not found\n."},
-        {4, "calparser: Timezone Test/Central not found in timezones.ics file.  Assuming GMT."}};
-    EXPECT_EQ(expected, log.lines());
+    EXPECT_EQ((LogLines{
+                  {4, "calparser: TimeZone \"Test/Central\" not found\n."},
+                  {6, "calparser: Local TimeZone \"Africa/Casablanca\" not found\n."},
+                  {4, "calparser: Timezone Test/Central not found in timezones.ics file.  "
+                      "Assuming GMT."}}),
+              log.lines());
 }
 
 // Whichever allocation fails, the tables in use stay as they were, nothing leaks

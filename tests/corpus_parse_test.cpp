@@ -11,6 +11,7 @@
 
 #include "core/parser/calparser.h"
 #include "tests/support/corpus_files.h"
+#include "tests/support/parsed_text.h"
 
 namespace fs = std::filesystem;
 using corpus_files::corpus_dir;
@@ -21,33 +22,25 @@ namespace {
 
 constexpr int kThreads = 4;
 
-// Parses `text` as format 3 and describes what was made; frees everything.
+// Parses `text` as iCalendar and describes what was made; frees everything.
 // The UID is left out: one generated for a master without one differs on
 // every parse.
 std::string parse_and_describe(const std::string& text) {
-    protstream* s = prot_readmap(text.data(), (unsigned)text.size());
-    array_t* result = nullptr;
-    unsigned state = 0;
-    char tzid[] = "America/New_York";
-    int rc = calparser_prot_to_dbstruct(s, &result, CALPARSER_FORMAT_ICAL, 0, nullptr, tzid,
-                                        nullptr, &state, nullptr);
-    prot_free(s);
+    ParsedText parsed(text, "America/New_York");
     std::ostringstream out;
-    out << "rc " << rc << " state " << state << " slots " << (result ? result->count : 0);
-    for (unsigned slot = 0; result && slot < result->count; slot++) {
-        const array_t* items = static_cast<const array_t*>(result->data[slot]);
-        out << " | " << items->count;
+    out << "rc " << parsed.status << " state " << parsed.methodState << " slots "
+        << (parsed.result ? parsed.result->count : 0);
+    for (unsigned slot = 0; parsed.result && slot < parsed.result->count; slot++) {
+        out << " | " << parsed.slot(slot)->count;
         bool components = slot == CALPARSER_SLOT_EVENTS || slot == CALPARSER_SLOT_TODOS;
-        for (unsigned i = 0; components && i < items->count; i++) {
-            const CAL_VCOMPONENT* w = static_cast<const CAL_VCOMPONENT*>(items->data[i]);
-            const CALDB_COMPONENT* c = static_cast<const CALDB_COMPONENT*>(w->pComponent);
-            out << " [" << w->nType << " " << (c->pSummary ? c->pSummary : "-") << " "
+        for (unsigned i = 0; components && i < parsed.slot(slot)->count; i++) {
+            const CALDB_COMPONENT* c = parsed.component(slot, i);
+            out << " [" << c->nType << " " << (c->pSummary ? c->pSummary : "-") << " "
                 << c->tDtStart << " " << c->tRecurrenceId << " " << c->nCompState << " "
                 << (c->aAttendees ? c->aAttendees->count : 0) << " "
                 << (c->aAlarms ? c->aAlarms->count : 0) << "]";
         }
     }
-    calparser_FreeComponentArrayAndDestroy(&result);
     return out.str();
 }
 

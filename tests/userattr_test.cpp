@@ -26,43 +26,31 @@ protected:
 }  // namespace
 
 // How the builders use the matches is theirs to test; here the search itself.
-TEST_F(Directory, MailSearchListsOneEntryPerCalendarIgnoringCase)
-{
-    userattr_directory_add("jdoe", "jdoe", "Jane Doe", "jdoe@example.com");
-    userattr_directory_add("jdoe", "jdoe:work", "", "jdoe@example.com");
-    ByMail r = by_mail("JDoe@Example.COM", 0);
-    EXPECT_EQ(0, r.rc);
-    EXPECT_EQ(2, r.listed);
-    EXPECT_EQ((Texts{"jdoe", "jdoe:work"}), r.calids);
-    EXPECT_EQ((Texts{"Jane Doe", "<null>"}), r.cns);  // an empty text is an absent field
-    EXPECT_EQ((Texts{"jdoe@example.com", "jdoe@example.com"}), r.mails);
-    EXPECT_EQ((Texts{"jdoe"}), by_mail("jdoe@example.com", 0, 1).calids);
-
-    // Entries without a calendar count only while no match has one.
-    userattr_directory_add(nullptr, nullptr, "Guest", "guest@example.com");
-    EXPECT_EQ((Texts{"Guest"}), by_mail("guest@example.com", 0).cns);
-    userattr_directory_add("guest", "guest", nullptr, "guest@example.com");
-    EXPECT_EQ((Texts{"guest"}), by_mail("guest@example.com", 0).calids);
-
-    // The mails of a user are distinct regardless of case, as mailto: URIs.
-    userattr_directory_add("jdoe", "jdoe:team", nullptr, "JDOE@example.com");
-    array_t* mails = nullptr;
-    EXPECT_EQ(0, userattr_search_mail_with_uid("JDOE", nullptr, &mails));
-    EXPECT_EQ((Texts{"mailto:jdoe@example.com"}), take(mails));
-}
-
 // Entries of the configured file come first; a folded mailAlternateAddress is
-// found only when asked for, and the primary address is returned.
-TEST_F(Directory, LdifFileEntriesFollowTheConfiguration)
+// found only when asked for, and the primary address is returned. Entries
+// without a calendar count only while no match has one.
+TEST_F(Directory, MailSearchListsOneEntryPerCalendar)
 {
     use_file(kLdif);
-    userattr_directory_add("extra", "extra", nullptr, "jdoe@example.com");
+    userattr_directory_add("jdoe", "extra", "", "JDOE@example.com");
     ByMail r = by_mail("jdoe@example.com", 0);
-    EXPECT_EQ((Texts{"jdoe", "jdoe:work", "extra"}), r.calids);
-    EXPECT_EQ((Texts{"J\xc3\xb6rg Doe", "J\xc3\xb6rg Doe", "<null>"}), r.cns);  // base64
+    EXPECT_EQ((ByMail{0, 3, {"jdoe", "jdoe:work", "extra"},
+                      {"J\xc3\xb6rg Doe", "J\xc3\xb6rg Doe", "<null>"},  // base64; empty is absent
+                      {"jdoe@example.com", "jdoe@example.com", "JDOE@example.com"}}),
+              r);
+    EXPECT_EQ((Texts{"jdoe"}), by_mail("jdoe@example.com", 0, 1).calids);
     EXPECT_EQ(0, by_mail("j.doe@example.com", 0).listed);
     EXPECT_EQ((Texts{"jdoe@example.com", "jdoe@example.com"}),
               by_mail("j.doe@example.com", 1).mails);
+    userattr_directory_add(nullptr, nullptr, "Guest", "visitor@example.com");
+    EXPECT_EQ((Texts{"Guest"}), by_mail("visitor@example.com", 0).cns);
+    userattr_directory_add("visitor", "visitor", nullptr, "visitor@example.com");
+    EXPECT_EQ((Texts{"visitor"}), by_mail("visitor@example.com", 0).calids);
+
+    // The mails of a user are distinct regardless of case, as mailto: URIs.
+    array_t* mails = nullptr;
+    EXPECT_EQ(0, userattr_search_mail_with_uid("JDOE", nullptr, &mails));
+    EXPECT_EQ((Texts{"mailto:jdoe@example.com"}), take(mails));
     // Clearing drops the added entries; the next look-up reads the file again.
     userattr_directory_clear();
     EXPECT_EQ((Texts{"jdoe", "jdoe:work"}), by_mail("jdoe@example.com", 0).calids);

@@ -33,44 +33,36 @@ TEST(Config, LoadsTheConfiguredFile) {
 
     // Integers fall back to the default unless the value is a whole int.
     EXPECT_EQ(-7, config_get_int(cache, "number.negative", 1));
+    EXPECT_EQ(0u, config_get_version(nullptr));
     EXPECT_EQ(11, config_get_int(cache, "number.bad", 11));
     EXPECT_EQ(12, config_get_int(cache, "number.huge", 12));
 }
 
-// A text handed out before the key is set again or removed keeps its content:
-// readers on other threads may still hold it.
-TEST(Config, SettingAgainOrRemovingKeepsHandedOutTexts) {
+// A text handed out before the key is set again or removed keeps its content
+// (readers on other threads may still hold it). Every change, and only a
+// change, moves the version, so that values derived from the settings (the
+// log level) are read again; a setting from any thread is seen by the next read.
+TEST(Config, ChangesKeepHandedOutTextsAndMoveTheVersion) {
     config_cache* cache = config_getdefaultcache();
     char value[] = "original value";
-    config_set_string(cache, "test.survive", value);
-    const char* held = config_get_string(cache, "test.survive", nullptr);
+    config_set_string(cache, "test.key", value);
+    const char* held = config_get_string(cache, "test.key", nullptr);
     strcpy(value, "changed value!");  // the cache keeps its own copy
+    unsigned version = config_get_version(cache);
+    EXPECT_STREQ("original value", config_get_string(cache, "test.key", nullptr));
+    EXPECT_EQ(version, config_get_version(cache));  // reading changes nothing
     for (int i = 0; i < 100; i++)
-        config_set_string(cache, "test.survive", ("other " + std::to_string(i)).c_str());
-    config_set_string(cache, "test.survive", nullptr);
+        config_set_string(cache, "test.key", ("other " + std::to_string(i)).c_str());
+    EXPECT_NE(version, config_get_version(cache));
+    config_set_string(cache, "test.key", nullptr);
+    version = config_get_version(cache);
+    EXPECT_STREQ("gone", config_get_string(cache, "test.key", "gone"));
+    config_set_string(cache, "test.key", nullptr);  // nothing left to remove
+    EXPECT_EQ(version, config_get_version(cache));
     EXPECT_STREQ("original value", held);
-}
-
-// Readers that keep a value derived from the settings (the log level) learn of
-// every change through the version, and only of changes; a setting from any
-// thread is seen by the next read.
-TEST(Config, VersionAndReadsFollowEverySettingChange) {
-    config_cache* cache = config_getdefaultcache();
-    unsigned start = config_get_version(cache);
-    config_set_string(cache, "test.version", "1");
-    unsigned afterSet = config_get_version(cache);
-    EXPECT_NE(start, afterSet);
-    EXPECT_STREQ("1", config_get_string(cache, "test.version", nullptr));
-    EXPECT_EQ(afterSet, config_get_version(cache));   // reading changes nothing
-    config_set_string(cache, "test.version", nullptr);
-    unsigned afterRemoval = config_get_version(cache);
-    EXPECT_NE(afterSet, afterRemoval);
-    EXPECT_STREQ("first", config_get_string(cache, "test.version", "first"));
-    config_set_string(cache, "test.version", nullptr);  // nothing left to remove
-    EXPECT_EQ(afterRemoval, config_get_version(cache));
-    EXPECT_EQ(0u, config_get_version(nullptr));
-    std::thread([cache] { config_set_string(cache, "test.version", "3"); }).join();
-    EXPECT_EQ(3, config_get_int(cache, "test.version", 0));
+    std::thread([cache] { config_set_string(cache, "test.key", "3"); }).join();
+    EXPECT_EQ(3, config_get_int(cache, "test.key", 0));
+    config_set_string(cache, "test.key", nullptr);
 }
 
 TEST(Config, ReadersAndWriterOnManyThreadsSeeWholeValues) {

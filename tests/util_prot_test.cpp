@@ -27,13 +27,6 @@ void put(int fd, const std::string& text) {
     ASSERT_EQ((ssize_t)text.size(), write(fd, text.data(), text.size()));
 }
 
-std::string read_all(int fd) {
-    std::string text;
-    char chunk[4096];
-    for (ssize_t n; (n = read(fd, chunk, sizeof chunk)) > 0;) text.append(chunk, (size_t)n);
-    return text;
-}
-
 } // namespace
 
 // A pipe that holds less than was asked for hands over what it holds: only the
@@ -58,29 +51,8 @@ TEST(Prot, ShortPipeReadsAreNotTheEnd) {
     close(ends[0]);
 }
 
-// Output is buffered until a flush; prot_free flushes and leaves the descriptor open.
-TEST(Prot, PrintfBuffersUntilFlush) {
-    int ends[2];
-    ASSERT_EQ(0, pipe(ends));
-    fcntl(ends[0], F_SETFL, O_NONBLOCK);
-    StreamPtr s(prot_file(ends[1], 1));
-    EXPECT_EQ(0, prot_printf(s.get(), "BEGIN:%s\r\nSEQUENCE:%d\r\n", "VEVENT", 3));
-    char probe[8];
-    EXPECT_EQ(-1, read(ends[0], probe, sizeof probe));  // nothing written yet
-    EXPECT_EQ(0, prot_flush(s.get()));
-    EXPECT_EQ("BEGIN:VEVENT\r\nSEQUENCE:3\r\n", read_all(ends[0]));
-
-    EXPECT_EQ(0, prot_write(s.get(), "END:", 4));
-    EXPECT_EQ(0, prot_read(s.get(), probe, sizeof probe));  // not a read stream
-    prot_free(s.release());
-    EXPECT_EQ("END:", read_all(ends[0]));
-    EXPECT_NE(-1, fcntl(ends[1], F_GETFD));  // still open
-    close(ends[0]);
-    close(ends[1]);
-}
-
 // Texts that overflow the buffer in place, or are longer than it, formatted or
-// raw, arrive whole and in order.
+// raw, arrive whole and in order; prot_free flushes.
 TEST(Prot, LongOutputArrivesWhole) {
     std::string small(5000, 's'), longText(50000, 'd'), longRaw(30000, 'r');
     std::string written = written_by([&](protstream* s) {

@@ -41,6 +41,11 @@ void* calparser_arena_zalloc(calparser_arena* arena, size_t size);
  * `arena`, or from malloc (freed with PL_strfree) when `arena` is NULL. NULL
  * when memory runs out. */
 char* calparser_arena_strndup(calparser_arena* arena, const char* text, size_t len);
+/* calparser_arena_strndup for a text that nothing will write into: a short
+ * text met before in the same arena is handed out again instead of copied
+ * (parameter values such as "REQ-PARTICIPANT" come back on nearly every
+ * line). With a NULL arena, always a heap copy of its own. */
+char* calparser_arena_shared_text(calparser_arena* arena, const char* text, size_t len);
 /* `size` uninitialised bytes for a text, as calparser_arena_strndup. */
 char* calparser_arena_text(calparser_arena* arena, size_t size);
 

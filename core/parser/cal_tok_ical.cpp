@@ -284,9 +284,9 @@ bool append_param(const char* start, const char* stop, array_t* pParams, int bRe
         const char* valueBegin = equals + 1;
         const char* valueEnd = stop;
         strip_one_quote_pair(&valueBegin, &valueEnd);
-        param->pValue = calparser_arena_strndup(arena, valueBegin, valueEnd - valueBegin);
+        param->pValue = calparser_arena_shared_text(arena, valueBegin, valueEnd - valueBegin);
     } else {
-        param->pValue = calparser_arena_strndup(arena, "", 0);
+        param->pValue = calparser_arena_shared_text(arena, "", 0);
     }
     if (!param->pValue)
         goto fail;

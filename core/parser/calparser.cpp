@@ -237,6 +237,17 @@ done:
     return rc;
 }
 
+/* The rule work the series of one parse may share (recurrence_work.h): room
+ * for a few costly series in any input, and more per line of input than an
+ * ordinary calendar's series ever need, so only an input made of rules that
+ * cost far more than their text is cut. */
+constexpr long long kParseWorkBase = 60000;
+constexpr long long kParseWorkPerLine = 20;
+
+long long parse_work_allowance(const array_t* tokens) {
+    return kParseWorkBase + kParseWorkPerLine * (long long)(tokens ? tokens->count : 0);
+}
+
 /* Whether the lexer of `nFormat` makes its tokens in the parse's arena. */
 bool lexes_into_arena(int nFormat) {
     return nFormat == CALPARSER_FORMAT_ICAL || nFormat == CALPARSER_FORMAT_ICAL_STRICT;
@@ -293,11 +304,14 @@ int calparser_prot_to_dbstruct(protstream* pStream, array_t** ppComponents, int 
         rc = calparser_create_components_from_tokens(result, tokens, CALPARSER_PASS_ZONES,
                                                      pDefaultTzid, pCalProps, pnMethodState,
                                                      pLookupCtx);
-    if (rc == 0)
+    if (rc == 0) {
+        const long long callerAllowance = recurrence_SetWorkAllowance(parse_work_allowance(tokens));
         rc = calparser_create_components_from_arena_tokens(result, tokens,
                                                            CALPARSER_PASS_COMPONENTS, pDefaultTzid,
                                                            pCalProps, pnMethodState, pLookupCtx,
                                                            arena);
+        recurrence_SetWorkAllowance(callerAllowance);
+    }
     *ppComponents = result;
     if (!arena) calparser_FreeTokenList(tokens);
     array_delete(tokens);

@@ -26,14 +26,15 @@
 #include "public/core_util/datetime.h"
 #include "public/core_util/gmtime.h"
 #include "public/core_util/timezone.h"
+#include "public/recurrence/recurrence_work.h"
 #include "public/util/kvallog.h"
 
 namespace {
 
 constexpr long long kSecondsPerDay = 86400;
 constexpr long long kLastTime = INT32_MAX;
-/* Calls of the rule iterator allowed for one expansion, over all its rules. */
-constexpr int kMaxIteratorSteps = 20000;
+/* Later wall-clock times are past the 32-bit range in any zone. */
+constexpr long long kLastWall = kLastTime + 2 * kSecondsPerDay;
 
 long long floor_div(long long value, long long divisor) {
     long long quotient = value / divisor;
@@ -67,10 +68,13 @@ bool ical_to_wall(const struct icaltimetype& time, long long* pWallSeconds) {
                                         pWallSeconds) == 0;
 }
 
-/* Shared by every stream of one expansion. */
-struct Budget {
-    int stepsLeft = kMaxIteratorSteps;
-    bool exhausted = false;
+/* Where the walk of one rule stops: its UNTIL, the last wall-clock time a
+ * record can hold, or as far as the budget can pay for, whichever is first. */
+struct RuleWalk {
+    long long startWall;
+    long long endWall;
+    bool endIsBudget;   /* the walk ends there only for lack of work */
+    int count;          /* COUNT, 0 when none */
 };
 
 /* The occurrences of one rule in ascending UTC order. */
@@ -78,8 +82,10 @@ class RuleStream {
   public:
     /* Takes the iterator and the rule's RSCALE text, which the rule parser
      * allocates, the iterator refers to, and nobody else frees. */
-    RuleStream(icalrecur_iterator* iterator, char* rscale, const icu::TimeZone* zone)
-        : iterator_(iterator), rscale_(rscale), zone_(zone) {}
+    RuleStream(icalrecur_iterator* iterator, char* rscale, const icu::TimeZone* zone,
+               const RuleCost& cost, const RuleWalk& walk)
+        : iterator_(iterator), rscale_(rscale), zone_(zone), cost_(cost), walk_(walk),
+          walkedTo_(walk.startWall) {}
     ~RuleStream() {
         icalrecur_iterator_free(iterator_);
         free(rscale_);
@@ -88,7 +94,7 @@ class RuleStream {
     RuleStream& operator=(const RuleStream&) = delete;
 
     /* The smallest occurrence not yet popped; false when there is none. */
-    bool peek(Budget& budget, long long* pUtc) {
+    bool peek(WorkBudget& budget, long long* pUtc) {
         while (!done_ && (pending_.empty() || lastWall_ < pending_.top().releaseWall))
             fetch(budget);
         if (pending_.empty())
@@ -111,34 +117,52 @@ class RuleStream {
         bool operator>(const Occurrence& other) const { return utc > other.utc; }
     };
 
-    void fetch(Budget& budget) {
-        if (budget.stepsLeft <= 0) {
-            budget.exhausted = true;
+    void fetch(WorkBudget& budget) {
+        if (!budget.spend(cost_.weight)) {
             done_ = true;
             return;
         }
-        budget.stepsLeft--;
         const struct icaltimetype next = icalrecur_iterator_next(iterator_);
         long long wall = 0;
         long long utc = 0;
-        if (icaltime_is_null_time(next) || !ical_to_wall(next, &wall) ||
-            timezone_WallClockToUtc(zone_, wall, &utc) != 0) {
+        if (icaltime_is_null_time(next) || !ical_to_wall(next, &wall)) {
+            end_walk(budget);
+            return;
+        }
+        fetched_++;
+        /* The step is paid for even when the budget falls short: it is done. */
+        budget.spend(walk_cost(cost_, walkedTo_, wall));
+        walkedTo_ = std::max(walkedTo_, wall);
+        if (timezone_WallClockToUtc(zone_, wall, &utc) != 0) {
             done_ = true;
             return;
         }
         lastWall_ = wall;
-        /* Later wall-clock times are past the 32-bit range in any zone. */
-        if (wall > kLastTime + 2 * kSecondsPerDay)
-            done_ = true;
         long long releaseWall = wall;
         if (timezone_UtcToWallClock(zone_, utc, &releaseWall) != 0)
             releaseWall = wall;
         pending_.push(Occurrence{utc, releaseWall});
     }
 
+    /* The iterator has nothing more: unless COUNT ended it, it walked to the
+     * end of the walk, which is paid for; an end set by the budget means the
+     * rule was cut short. */
+    void end_walk(WorkBudget& budget) {
+        done_ = true;
+        if (walk_.count > 0 && fetched_ >= walk_.count)
+            return;
+        budget.spend(walk_cost(cost_, walkedTo_, walk_.endWall));
+        if (walk_.endIsBudget)
+            budget.exhaust();
+    }
+
     icalrecur_iterator* iterator_;
     char* rscale_;
     const icu::TimeZone* zone_;
+    RuleCost cost_;
+    RuleWalk walk_;
+    long long walkedTo_;
+    int fetched_ = 0;
     bool done_ = false;
     long long lastWall_ = LLONG_MIN;
     std::priority_queue<Occurrence, std::vector<Occurrence>, std::greater<Occurrence>> pending_;
@@ -375,11 +399,28 @@ void log_rule(const char* text, const char* why) {
             "%s: Recurrence rule \"%s\" %s.", KVALLOG_CORE_SUBSYSTEM, text, why);
 }
 
+/* Sets the rule's UNTIL to the end of its walk (see RuleWalk), as far as
+ * `unitsLeft` of work reach from `startWall`. */
+RuleWalk plan_walk(struct icalrecurrencetype* rule, long long startWall, const RuleCost& cost,
+                   long long unitsLeft) {
+    RuleWalk walk = {startWall, kLastWall, false, rule->count};
+    long long until = 0;
+    if (!icaltime_is_null_time(rule->until) && ical_to_wall(rule->until, &until))
+        walk.endWall = std::min(walk.endWall, until);
+    const long long affordable = startWall + (unitsLeft / cost.weight + 1) * cost.grainSeconds;
+    if (affordable < walk.endWall) {
+        walk.endWall = affordable;
+        walk.endIsBudget = true;
+    }
+    rule->until = wall_to_ical(walk.endWall);
+    return walk;
+}
+
 /* Opens a stream over one RRULE or EXRULE text. Returns 0 with *pStream set,
  * or left NULL when the rule can yield nothing; 2 when the rule is unreadable
  * or refused. */
 int open_rule(const char* text, long long startWall, const icu::TimeZone* zone,
-              std::unique_ptr<RuleStream>* pStream) {
+              const WorkBudget& budget, std::unique_ptr<RuleStream>* pStream) {
     if (!text)
         return 2;
     std::string upper(text);
@@ -399,9 +440,11 @@ int open_rule(const char* text, long long startWall, const icu::TimeZone* zone,
     }
     if (!time_parts_can_meet_interval(rule, startWall) || rule_never_matches(rule, startWall))
         return 0;
+    const RuleCost cost = rule_cost(rule);
+    const RuleWalk walk = plan_walk(&rule, startWall, cost, budget.left());
     icalrecur_iterator* iterator = icalrecur_iterator_new(rule, wall_to_ical(startWall));
     if (iterator)
-        pStream->reset(new RuleStream(iterator, rscale.release(), zone));
+        pStream->reset(new RuleStream(iterator, rscale.release(), zone, cost, walk));
     return 0;
 }
 
@@ -450,14 +493,20 @@ struct Exclusions {
     std::vector<std::unique_ptr<RuleStream>> rules;
 };
 
-bool is_excluded(long long candidate, Exclusions& exclusions, const icu::TimeZone* zone,
-                 Budget& budget) {
+/* Whether an EXDATE instant or day removes `candidate`. */
+bool is_excluded_by_dates(long long candidate, const Exclusions& exclusions,
+                          const icu::TimeZone* zone) {
     if (std::binary_search(exclusions.instants.begin(), exclusions.instants.end(), candidate))
         return true;
     long long wall = 0;
-    if (!exclusions.days.empty() && timezone_UtcToWallClock(zone, candidate, &wall) == 0 &&
-        std::binary_search(exclusions.days.begin(), exclusions.days.end(),
-                           floor_div(wall, kSecondsPerDay)))
+    return !exclusions.days.empty() && timezone_UtcToWallClock(zone, candidate, &wall) == 0 &&
+           std::binary_search(exclusions.days.begin(), exclusions.days.end(),
+                              floor_div(wall, kSecondsPerDay));
+}
+
+bool is_excluded(long long candidate, Exclusions& exclusions, const icu::TimeZone* zone,
+                 WorkBudget& budget) {
+    if (is_excluded_by_dates(candidate, exclusions, zone))
         return true;
     for (auto& rule : exclusions.rules) {
         long long next = 0;
@@ -489,11 +538,11 @@ using RuleStreams = std::vector<std::unique_ptr<RuleStream>>;
 /* Opens a stream for every rule text of `texts`; false when one was unreadable
  * or refused. */
 bool open_rules(const array_t* texts, long long startWall, const icu::TimeZone* zone,
-                RuleStreams* pStreams) {
+                const WorkBudget& budget, RuleStreams* pStreams) {
     bool allRead = true;
     for (unsigned i = 0; texts && i < texts->count; i++) {
         std::unique_ptr<RuleStream> stream;
-        if (open_rule((const char*)texts->data[i], startWall, zone, &stream) != 0)
+        if (open_rule((const char*)texts->data[i], startWall, zone, budget, &stream) != 0)
             allRead = false;
         if (stream)
             pStreams->push_back(std::move(stream));
@@ -548,7 +597,7 @@ struct Inclusions {
 
     /* Takes the smallest occurrence of every source, once however many give
      * it; false when all are exhausted. */
-    bool take_next(Budget& budget, long long* pCandidate) {
+    bool take_next(WorkBudget& budget, long long* pCandidate) {
         long long candidate = LLONG_MAX;
         long long next = 0;
         bool found = startPending;
@@ -579,28 +628,43 @@ struct Inclusions {
 
 /* The first `bound` occurrences that no exclusion removes. */
 std::vector<long long> merge(Inclusions& inclusions, Exclusions& exclusions, int bound,
-                             const icu::TimeZone* zone) {
-    Budget budget;
+                             const icu::TimeZone* zone, WorkBudget& budget) {
     std::vector<long long> results;
     long long candidate = 0;
     while (results.size() < (size_t)bound && inclusions.take_next(budget, &candidate)) {
         /* Past the budget the exclusion rules may be cut short too, so no
          * later candidate can be trusted. */
-        if (candidate > kLastTime || budget.exhausted)
+        if (candidate > kLastTime || budget.exhausted())
             break;
         if (candidate < 1 || (!results.empty() && candidate <= results.back()))
             continue;
         const bool excluded = is_excluded(candidate, exclusions, zone, budget);
-        if (budget.exhausted)
+        if (budget.exhausted())
             break;
         if (!excluded)
             results.push_back(candidate);
     }
-    if (budget.exhausted && results.size() < (size_t)bound)
+    /* A series cut before its first date still keeps its start. */
+    if (budget.exhausted() && results.empty() && inclusions.start <= kLastTime &&
+        !is_excluded_by_dates(inclusions.start, exclusions, zone))
+        results.push_back(inclusions.start);
+    if (budget.exhausted() && results.size() < (size_t)bound)
         kvallog(0, KVALLOG_LEVEL_DROPPED,
-                "%s: Recurrence expansion stopped after %d rule steps with %u dates.",
-                KVALLOG_CORE_SUBSYSTEM, kMaxIteratorSteps, (unsigned)results.size());
+                "%s: Recurrence expansion stopped at its work limit with %u dates.",
+                KVALLOG_CORE_SUBSYSTEM, (unsigned)results.size());
     return results;
+}
+
+/* Once the thread's allowance is spent, rules are not iterated at all. */
+bool rules_allowed(const WorkBudget& budget, const array_t* rrules, const array_t* exrules) {
+    if (!budget.denied())
+        return true;
+    const bool hasRules = (rrules && rrules->count > 0) || (exrules && exrules->count > 0);
+    if (hasRules && work_denial_first_since_set())
+        kvallog(0, KVALLOG_LEVEL_DROPPED,
+                "%s: Recurrence rules are not expanded any more: the rule work allowed is spent.",
+                KVALLOG_CORE_SUBSYSTEM);
+    return false;
 }
 
 int generate(time_t dtstart, array_t* rrules, array_t* rdates, array_t* exrules,
@@ -608,14 +672,18 @@ int generate(time_t dtstart, array_t* rrules, array_t* rdates, array_t* exrules,
     long long startWall = 0;
     if (timezone_UtcToWallClock(zone, dtstart, &startWall) != 0)
         return 2;
+    WorkBudget budget;
     Inclusions inclusions;
     Exclusions exclusions;
     inclusions.start = dtstart;
-    bool allRead = open_rules(rrules, startWall, zone, &inclusions.rules);
+    bool allRead = true;
+    if (rules_allowed(budget, rrules, exrules)) {
+        allRead = open_rules(rrules, startWall, zone, budget, &inclusions.rules);
+        allRead = open_rules(exrules, startWall, zone, budget, &exclusions.rules) && allRead;
+    }
     allRead = read_rdates(rdates, startWall, zone, &inclusions.instants) && allRead;
-    allRead = open_rules(exrules, startWall, zone, &exclusions.rules) && allRead;
     allRead = read_exdates(exdates, zone, &exclusions) && allRead;
-    const int appended = append_results(merge(inclusions, exclusions, bound, zone), dates);
+    const int appended = append_results(merge(inclusions, exclusions, bound, zone, budget), dates);
     return appended != 0 ? appended : (allRead ? 0 : 2);
 }
 

@@ -17,8 +17,8 @@
  *   occurrence on that wall-clock day.
  * - The result is ascending, without duplicates, at most `bound` occurrences
  *   (the earliest ones), each a time of at least 1 within the signed 32-bit range.
- * - The work is capped (a budget of rule steps per call; past it the dates
- *   found so far are returned), and rules that can be shown to yield nothing
+ * - The work is capped, per call and per thread (recurrence_SetWorkAllowance;
+ *   past the cap the dates found so far are returned, logged at level 4), and rules that can be shown to yield nothing
  *   (BYHOUR/BYMINUTE/BYSECOND that INTERVAL never reaches; in the Gregorian
  *   scale also month days no reachable month has, weekday ordinals beyond 5
  *   in a month or 53 in a year, set positions beyond any set) end at once. Rules finer than daily (HOURLY,
@@ -62,6 +62,16 @@ CALPARSER_API
 int recurrence_GenerateDates(time_t dtstart, array_t* rrules, array_t* rdates,
                              array_t* exrules, array_t* exdates, int bound, array_t* dates,
                              const void* zone, int flag);
+
+/* Sets the rule work that all later expansions of the calling thread may do
+ * together, in units of about one day step of a Gregorian rule; a value
+ * below 0 lifts the cap (the default). Each expansion takes what it spends
+ * from it. Once it is spent, a series is given its DTSTART and RDATEs less
+ * its EXDATEs, its rules are not iterated, and the first such series logs
+ * it at level 4. Returns the previous allowance, so a caller can put it back.
+ * The whole parse sets one for its second pass. */
+CALPARSER_API
+long long recurrence_SetWorkAllowance(long long units);
 
 #ifdef __cplusplus
 }

@@ -3,6 +3,8 @@
 #ifndef TESTS_SUPPORT_DIRECTORY_SEARCH_H
 #define TESTS_SUPPORT_DIRECTORY_SEARCH_H
 
+#include <gtest/gtest.h>
+
 #include <ostream>
 #include <string>
 #include <tuple>
@@ -39,12 +41,8 @@ struct ByMail {
 inline std::ostream& operator<<(std::ostream& out, const ByMail& r)
 {
     out << "rc " << r.rc << " listed " << r.listed;
-    for (const Texts* texts : {&r.calids, &r.cns, &r.mails}) {
-        out << " [";
-        for (const std::string& t : *texts)
-            out << t << ";";
-        out << "]";
-    }
+    for (const Texts* texts : {&r.calids, &r.cns, &r.mails})
+        out << " " << ::testing::PrintToString(*texts);
     return out;
 }
 

@@ -27,8 +27,6 @@ class SlapdServer {
 public:
     static constexpr const char* kSlapd = "/usr/sbin/slapd";
     static constexpr const char* kSlapadd = "/usr/sbin/slapadd";
-    static constexpr const char* kModules = "/usr/lib/ldap";
-    static constexpr const char* kSchemas = "/etc/ldap/schema";
     static constexpr const char* kSuffix = "dc=example,dc=com";
     static constexpr const char* kRootDn = "cn=admin,dc=example,dc=com";
     static constexpr const char* kRootPassword = "secret";
@@ -37,10 +35,9 @@ public:
     ~SlapdServer()
     {
         stop();
-        if (!dir_.empty()) {
-            std::error_code ignored;
+        std::error_code ignored;
+        if (!dir_.empty())
             std::filesystem::remove_all(dir_, ignored);
-        }
     }
     SlapdServer(const SlapdServer&) = delete;
     SlapdServer& operator=(const SlapdServer&) = delete;
@@ -50,25 +47,19 @@ public:
      * with *why, when slapd is not installed or the load fails. */
     bool prepare(const std::string& schemaFile, const std::string& ldif, std::string* why)
     {
-        for (const char* program : {kSlapd, kSlapadd})
-            if (access(program, X_OK) != 0) {
-                *why = std::string(program) + " is missing: install the Debian package slapd "
-                                              "(make deps does)";
-                return false;
-            }
         char pattern[] = "/tmp/calparser-slapd-XXXXXX";
-        if (!mkdtemp(pattern)) {
-            *why = "cannot make a temporary folder";
+        if (access(kSlapd, X_OK) != 0 || access(kSlapadd, X_OK) != 0 || !mkdtemp(pattern)) {
+            *why = "slapd or slapadd is missing (make deps installs the Debian package slapd)";
             return false;
         }
         dir_ = pattern;
         std::filesystem::create_directory(dir_ + "/db");
         std::ofstream conf(config());
         for (const char* schema : {"core", "cosine", "inetorgperson"})
-            conf << "include " << kSchemas << "/" << schema << ".schema\n";
-        conf << "include " << schemaFile << "\n"
-             << "pidfile " << dir_ << "/slapd.pid\nargsfile " << dir_ << "/slapd.args\n"
-             << "modulepath " << kModules << "\nmoduleload back_mdb\n"
+            conf << "include /etc/ldap/schema/" << schema << ".schema\n";
+        conf << "include " << schemaFile << "\npidfile " << dir_ << "/slapd.pid\n"
+             << "argsfile " << dir_ << "/slapd.args\n"
+             << "modulepath /usr/lib/ldap\nmoduleload back_mdb\n"
              << "database mdb\nmaxsize 16777216\nsuffix \"" << kSuffix << "\"\n"
              << "rootdn \"" << kRootDn << "\"\nrootpw " << kRootPassword << "\n"
              << "directory " << dir_ << "/db\nindex objectClass,mail,uid eq\n";
@@ -110,13 +101,11 @@ public:
 
     /* Freezes and thaws slapd: connections are accepted, nothing answered.
      * The freeze waits until slapd has stopped: a SIGSTOP only takes hold
-     * when slapd is next scheduled, and on a busy machine it could answer
-     * one more search before that. */
+     * when slapd is next scheduled, and it could answer one more search before. */
     void pause()
     {
         kill(pid_, SIGSTOP);
-        int status = 0;
-        while (waitpid(pid_, &status, WUNTRACED) == -1 && errno == EINTR) {
+        while (waitpid(pid_, nullptr, WUNTRACED) == -1 && errno == EINTR) {
         }
     }
     void resume() { kill(pid_, SIGCONT); }
@@ -128,25 +117,40 @@ private:
 
     static std::string read_file(const std::string& path)
     {
-        std::ifstream in(path);
         std::stringstream all;
-        all << in.rdbuf();
+        all << std::ifstream(path).rdbuf();
         return all.str();
+    }
+
+    static sockaddr_in loopback(int port)
+    {
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        address.sin_port = htons(static_cast<uint16_t>(port));
+        return address;
     }
 
     static int free_port()
     {
         int fd = socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        sockaddr_in address = loopback(0);
         socklen_t size = sizeof address;
-        int port = 0;
-        if (bind(fd, reinterpret_cast<sockaddr*>(&address), size) == 0 &&
-            getsockname(fd, reinterpret_cast<sockaddr*>(&address), &size) == 0)
-            port = ntohs(address.sin_port);
+        auto* generic = reinterpret_cast<sockaddr*>(&address);
+        int port = bind(fd, generic, size) == 0 && getsockname(fd, generic, &size) == 0
+                       ? ntohs(address.sin_port)
+                       : 0;
         close(fd);
         return port;
+    }
+
+    bool accepts_connections() const
+    {
+        int fd = socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in address = loopback(port_);
+        bool connected = connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+        close(fd);
+        return connected;
     }
 
     /* Forks slapd in the foreground (-d 0), its output in slapd.log. */
@@ -164,18 +168,6 @@ private:
             _exit(127);
         }
         return pid_ > 0;
-    }
-
-    bool accepts_connections() const
-    {
-        int fd = socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        address.sin_port = htons(static_cast<uint16_t>(port_));
-        bool connected = connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
-        close(fd);
-        return connected;
     }
 
     bool wait_ready()
