@@ -22,11 +22,6 @@ namespace {
 
 constexpr size_t kChunk = 4096;
 
-class ParseEntry : public ::testing::Test {
-protected:
-    static void SetUpTestSuite() { ASSERT_NE(nullptr, CALPARSER_STR::Instance()); }
-};
-
 // The tokens of `text` read through the intake as format `format`.
 void lex(Lexed* out, const std::string& text, int format = CALPARSER_FORMAT_ICAL,
          const char* charset = nullptr) {
@@ -51,7 +46,7 @@ int parse(const std::string& text, array_t** ppResult, int format = CALPARSER_FO
 
 // Each row's `before` ends exactly at the first 4096-byte boundary, after a
 // pad line; `after` follows it.
-TEST_F(ParseEntry, LinesCutByTheChunkBoundaryAreJoined) {
+TEST(ParseEntry, LinesCutByTheChunkBoundaryAreJoined) {
     const struct {
         const char *before, *after, *value;
         unsigned lastLine;
@@ -97,7 +92,7 @@ std::string pad_lines(size_t len) {
 // the chunk size: the intake gives the tokens of a one-buffer lex whenever a
 // chunk (with the carried start of the line) can hold the whole line, that is
 // when the line starts after the chunk before the one it ends in began.
-TEST_F(ParseEntry, LinesEndingNearChunkBoundariesAreKept) {
+TEST(ParseEntry, LinesEndingNearChunkBoundariesAreKept) {
     const size_t lengths[] = {1024, 3000, 4100, 6000, 7800, 8192};
     const size_t boundaries[] = {kChunk, 2 * kChunk, 3 * kChunk};
     unsigned checked = 0;
@@ -128,7 +123,7 @@ TEST_F(ParseEntry, LinesEndingNearChunkBoundariesAreKept) {
 
 // The strict format finds its BEGIN:VCALENDAR line even when that line ends
 // exactly at the first chunk's end, after other lines.
-TEST_F(ParseEntry, StrictFormatSeesVCalendarLineEndingAtTheChunkEnd) {
+TEST(ParseEntry, StrictFormatSeesVCalendarLineEndingAtTheChunkEnd) {
     const std::string vcalendar = "BEGIN:VCALENDAR\r\n";
     Lexed l;
     lex(&l, pad_lines(kChunk - vcalendar.size()) + vcalendar + "VERSION:2.0\r\n" +
@@ -173,7 +168,7 @@ private:
 // A stream that fails part-way is no whole calendar: the intake keeps the
 // tokens of the complete lines it read and fails, the parse gives 2 and an
 // empty result (no pass runs over a token list that failed).
-TEST_F(ParseEntry, ReadErrorPartWayFailsTheParse) {
+TEST(ParseEntry, ReadErrorPartWayFailsTheParse) {
     std::string text = "BEGIN:VCALENDAR\r\nBEGIN:VEVENT\r\nUID:cut\r\n";
     text += pad_lines(5000 - text.size()) + "SUMMARY:cut off";
     LogCapture log;
@@ -209,7 +204,7 @@ TEST_F(ParseEntry, ReadErrorPartWayFailsTheParse) {
 
 // A two-byte EUC-JP character cut by the chunk boundary is joined with its
 // second byte instead of being replaced.
-TEST_F(ParseEntry, NonUtf8InputIsConvertedWholeAcrossChunks) {
+TEST(ParseEntry, NonUtf8InputIsConvertedWholeAcrossChunks) {
     std::string summary = "SUMMARY:abc";
     std::string first = pad_line(kChunk - 1 - summary.size());
     std::string japanese = "\xC6\xFC\xCB\xDC";  // two characters, the first one cut
@@ -224,7 +219,7 @@ TEST_F(ParseEntry, NonUtf8InputIsConvertedWholeAcrossChunks) {
 // Strict iCalendar needs VCALENDAR in the first chunk only; SXML, empty input
 // and a strict text without VCALENDAR give 2 and an empty result. An earlier
 // result is freed before the format is even looked at.
-TEST_F(ParseEntry, FormatsAndRefusals) {
+TEST(ParseEntry, FormatsAndRefusals) {
     std::string longer = "X-PAD:x\r\nBEGIN:VCALENDAR\r\n";
     while (longer.size() < 3 * kChunk) longer += pad_line(100);
     Lexed strict;
@@ -252,7 +247,7 @@ TEST_F(ParseEntry, FormatsAndRefusals) {
 // the to-do, its due time read in the zone a Windows zone name stands for.
 // (ICU's own caches, which a rule iterator fills, would count as leaks: the
 // series has dates only.)
-TEST_F(ParseEntry, WholeParseSurvivesEveryAllocationFailure) {
+TEST(ParseEntry, WholeParseSurvivesEveryAllocationFailure) {
     const std::string text =
         "BEGIN:VCALENDAR\r\nMETHOD:REQUEST\r\nX-KVAL-CALPROPS-NAME:n\r\n"
         "BEGIN:VTIMEZONE\r\nTZID:Test/East\r\n"
