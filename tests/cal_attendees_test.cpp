@@ -21,9 +21,9 @@ CALDB_ATTENDEE* attendee(const char* addr, const char* calid = nullptr, int part
     return a;
 }
 
-CALDB_ATTENDEE* deletion_marker(const char* addr, const char* name = "X-KVAL-PLIX-ATTENDEE-DELETE") {
+CALDB_ATTENDEE* deletion_marker(const char* addr) {
     CALDB_ATTENDEE* a = attendee(addr, nullptr, 9);
-    a->pPartStatName = PL_strdup(name);
+    a->pPartStatName = PL_strdup("X-KVAL-PLIX-ATTENDEE-DELETE");
     return a;
 }
 
@@ -55,21 +55,6 @@ CALDB_ATTENDEE* full_attendee() {
 }
 
 }  // namespace
-
-TEST(TextLists, UniqueMergeKeepsTheDestinationsOriginalStart) {
-    array_t* dest = texts({"X-KVAL-ORIGINAL-DTSTART:20260101T090000Z", "X-A:1"});
-    array_t* src = texts({"x-kval-original-dtstart:20260201T090000Z", "X-A:1", "x-a:1", "X-B:2",
-                          "X-B:2"});
-    EXPECT_EQ(0, calparser_append_arrays_unique(&dest, src));
-    EXPECT_EQ((Strings{"X-KVAL-ORIGINAL-DTSTART:20260101T090000Z", "X-A:1", "x-a:1", "X-B:2"}),
-              strings(dest));
-
-    // Into a NULL list everything is copied, duplicates included.
-    array_t* fresh = nullptr;
-    EXPECT_EQ(0, calparser_append_arrays_unique(&fresh, src));
-    EXPECT_EQ(strings(src), strings(fresh));
-    for (array_t** list : {&dest, &src, &fresh}) array_free_and_destroy(list);
-}
 
 // The list copy runs every allocation of the attendee copy too.
 TEST(AttendeeLists, CopyReplacesTheDestinationOrFreesIt) {
@@ -139,12 +124,7 @@ TEST(AttendeeMerge, ReplacesAppendsOrDeletes) {
     EXPECT_EQ(0, calparser_merge_attendee(list, stray, 1));
     EXPECT_EQ((Strings{"MAILTO:B@X.COM", "mailto:d@x.com"}), addresses(list));
 
-    // The marker is compared exactly: in lower case it is an ordinary status.
-    CALDB_ATTENDEE* lower = deletion_marker("mailto:d@x.com", "x-kval-plix-attendee-delete");
-    EXPECT_EQ(1, calparser_merge_attendee(list, lower, 0));
-    EXPECT_STREQ("x-kval-plix-attendee-delete", at(list, 1)->pPartStatName);
-
-    for (CALDB_ATTENDEE* a : {marker, stray, lower}) caldb_FreeAttendee(&a);
+    for (CALDB_ATTENDEE* a : {marker, stray}) caldb_FreeAttendee(&a);
     caldb_FreeList(&list, CALDB_LIST_ATTENDEES);
 }
 
@@ -167,29 +147,23 @@ TEST(AttendeeLists, DuplicatesGoAndTheRestIsOrderedForDisplay) {
     caldb_FreeList(&list, CALDB_LIST_ATTENDEES);
 }
 
-TEST(Addresses, RecipientsAndEmailAddresses) {
+// "mailto:" goes in any letter case; a text without it is no address. A
+// failed copy takes every address collected with the list.
+TEST(Addresses, RecipientsOrNoListWhenACopyFails) {
     array_t* src = texts({"mailto:a@x.com", "jdoe", "MailTo:b@x.com", "Bob <MAILTO:bob@x.com>", "mailto:"});
     array_t* dest = nullptr;
-    EXPECT_EQ(0, calparser_MakeEmailRecipientList(&dest, src));
-    EXPECT_EQ((Strings{"a@x.com", "b@x.com", "bob@x.com>"}), strings(dest));
-    array_free_and_destroy(&dest);
-    array_free_and_destroy(&src);
-    // Its only at-sign first: no address.
-    EXPECT_EQ(0, isEmailAddress("@b.c"));
-}
-
-// A failed copy takes every address collected with the list.
-TEST(Addresses, FailedRecipientCopyDropsTheList) {
-    array_t* dest = nullptr;
-    array_t* src = texts({"mailto:a@x.com", "mailto:b@x.com"});
     count_failure_points([&] {
         int rc = calparser_MakeEmailRecipientList(&dest, src);
-        if (rc == 0) return true;
-        EXPECT_EQ(3, rc);
-        EXPECT_EQ(nullptr, dest);
-        return false;
+        heap_failure::g_until_failure = -1;  // the checks below allocate
+        if (rc != 0) {
+            EXPECT_EQ(3, rc);
+            EXPECT_EQ(nullptr, dest);
+            return false;
+        }
+        EXPECT_EQ((Strings{"a@x.com", "b@x.com", "bob@x.com>"}), strings(dest));
+        array_free_and_destroy(&dest);
+        return true;
     });
-    array_free_and_destroy(&dest);
     array_free_and_destroy(&src);
 }
 
@@ -224,12 +198,9 @@ TEST(TextLists, FailedAppendRollsBackOrDestroys) {
         EXPECT_EQ((Strings{"a"}), strings(dest));
         return false;
     });
-    if (IsSkipped()) {  // no heap hook: nothing was appended
-        array_free_and_destroy(&dest);
-        array_free_and_destroy(&src);
-        return;
+    if (!IsSkipped()) {  // without the heap hook nothing was appended
+        EXPECT_EQ((Strings{"a", "b", "c"}), strings(dest));
     }
-    EXPECT_EQ((Strings{"a", "b", "c"}), strings(dest));
     array_t* made = nullptr;
     count_failure_points([&] {
         int rc = calparser_append_arrays(&made, src);
@@ -237,7 +208,9 @@ TEST(TextLists, FailedAppendRollsBackOrDestroys) {
         EXPECT_EQ(nullptr, made);
         return false;
     });
-    EXPECT_EQ((Strings{"b", "c"}), strings(made));
+    if (!IsSkipped()) {
+        EXPECT_EQ((Strings{"b", "c"}), strings(made));
+    }
     array_free_and_destroy(&made);
     array_free_and_destroy(&dest);
     array_free_and_destroy(&src);

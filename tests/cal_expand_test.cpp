@@ -97,7 +97,6 @@ protected:
     }
     void TearDown() override {
         config_set_string(config_getdefaultcache(), "calstore.default.timezoneID", nullptr);
-        config_set_string(config_getdefaultcache(), "calstore.recurrence.bound", nullptr);
         CALPARSER_TIMEZONE_LIST::Instance()->removeAllTimeZones();
     }
 };
@@ -145,19 +144,11 @@ TEST_F(ExpandTest, UnknownZoneAndFallbackUseCasablanca) {
     EXPECT_EQ(utc("20240311T090000Z"), s.at(0)->tDtStart);
 }
 
-// The configured bound keeps the earliest instances; an RDATE period gives its instance its own length.
-TEST_F(ExpandTest, BoundAndRDatePeriods) {
-    config_set_string(config_getdefaultcache(), "calstore.recurrence.bound", "2");
-    Series s;
-    s.add(CALDB_KIND_EVENT, utc("20240101T100000Z"), "b",
-          make_vector({"FREQ=DAILY;COUNT=10"}));
-    ASSERT_EQ(0, calparser_expand_components_list(s.components, 0, s.infos, nullptr, 0));
-    ASSERT_EQ(2u, s.size());
-    EXPECT_EQ(utc("20240102T100000Z"), s.at(0)->tDtStart);  // the earliest are kept
-
-    config_set_string(config_getdefaultcache(), "calstore.recurrence.bound", nullptr);
+// An RDATE period gives its instance its own length; periods out of order
+// are sorted before one is looked up. (The bound that keeps the earliest
+// instances is pinned by the corpus series of more than 60 instances.)
+TEST_F(ExpandTest, RDatePeriodsGiveTheirInstancesTheirLength) {
     Series p;
-    // Periods out of order: expansion sorts them before looking one up.
     p.add(CALDB_KIND_EVENT, utc("20240101T100000Z"), "p",
           make_vector({}, {"20240105T100000Z/PT3H", "20240103T100000Z/PT2H"}, {},
                       {"20240105T100000Z/PT3H", "20240103T100000Z/PT2H"}));
@@ -165,6 +156,31 @@ TEST_F(ExpandTest, BoundAndRDatePeriods) {
     ASSERT_EQ(3u, p.size());
     EXPECT_EQ(utc("20240105T130000Z"), reinterpret_cast<CALDB_VEVENT*>(p.at(0))->tDtEnd);
     EXPECT_EQ(utc("20240103T120000Z"), reinterpret_cast<CALDB_VEVENT*>(p.at(1))->tDtEnd);
+}
+
+// Series among plain entries, two of them left without any instance: every
+// entry keeps its place, each series' instances (latest first) take the place
+// of their master, and the list shrinks where a series gave nothing.
+TEST_F(ExpandTest, SeriesAmongPlainEntriesKeepTheListOrder) {
+    Series s;
+    auto add_empty_series = [&s](const char* day) {
+        s.add(CALDB_KIND_EVENT, utc(day), "none", make_vector({"FREQ=DAILY;COUNT=1"}, {}, {day}));
+    };
+    s.add(CALDB_KIND_EVENT, utc("20240101T100000Z"), "a");
+    add_empty_series("20240102T100000Z");
+    s.add(CALDB_KIND_EVENT, utc("20240103T100000Z"), "s", make_vector({"FREQ=DAILY;COUNT=2"}));
+    add_empty_series("20240106T100000Z");
+    s.add(CALDB_KIND_EVENT, utc("20240107T100000Z"), "b");
+    ASSERT_EQ(0, calparser_expand_components_list(s.components, 0, s.infos, nullptr, 0));
+    std::vector<std::string> got;
+    for (unsigned i = 0; i < s.size(); i++) {
+        const CALDB_COMPONENT* c = s.at(i);
+        got.push_back(std::string(c->pUid) +
+                      (c->tRecurrenceId ? "@" + std::to_string(c->tRecurrenceId) : ""));
+    }
+    EXPECT_EQ((std::vector<std::string>{"a", "s@" + std::to_string(utc("20240104T100000Z")),
+                                        "s@" + std::to_string(utc("20240103T100000Z")), "b"}),
+              got);
 }
 
 // Each instance gets an alarm list of its own, empty when the master has no
@@ -243,12 +259,15 @@ TEST(SeriesZone, OnlyATzidWithoutTheServerZoneLineKeepsItsWallClock) {
     for (const auto& row : rows) {
         SCOPED_TRACE(row.lines);
         ParsedText parsed(std::string("BEGIN:VCALENDAR\r\nBEGIN:VEVENT\r\nUID:series\r\n") +
-                              row.lines + "\r\nRRULE:FREQ=WEEKLY;COUNT=3\r\nEND:VEVENT\r\nEND:VCALENDAR\r\n",
+                              row.lines + "\r\nRRULE:FREQ=WEEKLY;COUNT=3\r\n"
+                                          "END:VEVENT\r\nEND:VCALENDAR\r\n",
                           "Africa/Casablanca");
         ASSERT_EQ(0, parsed.status);
         std::vector<std::string> starts;
-        for (unsigned i = 0; i < parsed.slot(CALPARSER_SLOT_EVENTS)->count; i++)
-            starts.push_back(zone_test::wall_text(parsed.component(CALPARSER_SLOT_EVENTS, i)->tDtStart) + "Z");
+        for (unsigned i = 0; i < parsed.slot(CALPARSER_SLOT_EVENTS)->count; i++) {
+            const time_t start = parsed.component(CALPARSER_SLOT_EVENTS, i)->tDtStart;
+            starts.push_back(zone_test::wall_text(start) + "Z");
+        }
         EXPECT_EQ(row.starts, starts);
     }
     config_set_string(config_getdefaultcache(), CALPARSER_SERIES_ZONE_KEY, nullptr);

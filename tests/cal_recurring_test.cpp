@@ -20,18 +20,37 @@ using zone_test::utc;
 constexpr int kHour = 3600;
 
 CALDB_COMPONENT* head(void* record) { return static_cast<CALDB_COMPONENT*>(record); }
+int32_t& end_of(CALDB_VEVENT* e) { return e->tDtEnd; }
+int32_t& end_of(CALDB_VTODO* t) { return t->tDue; }
 
-CALDB_VEVENT* make_event(const char* start, int length, const char* uid) {
-    CALDB_VEVENT* ev = caldb_NewEvent();
-    ev->tDtStart = static_cast<int32_t>(utc(start));
-    ev->tDtEnd = ev->tDtStart + length;
-    ev->tRecurrenceId = ev->tDtStart;
-    ev->pUid = PL_strdup(uid);
-    return ev;
+// A new record starting at `start` (a UTC text) and lasting `length`
+// seconds, its RECURRENCE-ID at its start; `original`, when given, is the
+// X-KVAL-ORIGINAL-DTSTART of an instance.
+template <typename Record>
+Record* make(Record* r, const char* start, int length, const char* uid,
+             const char* original = nullptr) {
+    r->tDtStart = r->tRecurrenceId = static_cast<int32_t>(utc(start));
+    end_of(r) = r->tDtStart + length;
+    r->pUid = PL_strdup(uid);
+    if (original) calparser_addOriginalDtStartXTokenIfNotAlreadyExists(&r->aXProps, original);
+    return r;
 }
 
-void add_original_start(CALDB_COMPONENT* c, const char* utcText) {
-    calparser_addOriginalDtStartXTokenIfNotAlreadyExists(&c->aXProps, utcText);
+CALDB_VEVENT* event(const char* start, int length, const char* uid,
+                    const char* original = nullptr) {
+    return make(caldb_NewEvent(), start, length, uid, original);
+}
+
+CALDB_VTODO* todo(const char* start, int length, const char* uid,
+                  const char* original = nullptr) {
+    return make(caldb_NewToDo(), start, length, uid, original);
+}
+
+// DTSTART, end (DTEND or DUE) and RECURRENCE-ID of a record as UTC texts.
+template <typename Record>
+Strings times_of(Record* r) {
+    return {zone_test::wall_text(r->tDtStart) + "Z", zone_test::wall_text(end_of(r)) + "Z",
+            zone_test::wall_text(r->tRecurrenceId) + "Z"};
 }
 
 // Owns the records appended to its list (events or to-dos).
@@ -47,196 +66,6 @@ struct Records {
         return record;
     }
 };
-
-TEST(CompressTest, ThreeInstancesBecomeOneMasterWithUtcRDates) {
-    Records instances;
-    CALDB_VEVENT* first = instances.add(make_event("20240105T100000Z", kHour, "series"));
-    first->aRRules = texts({"FREQ=DAILY"});
-    first->aExDates = texts({"20240106T100000Z"});
-    first->pOrganizerEmail = PL_strdup("boss@example.com");
-    CALDB_VEVENT* second = instances.add(make_event("20240103T100000Z", kHour, "series"));
-    second->tDtStart = static_cast<int32_t>(utc("20240103T150000Z"));  // moved instance
-    instances.add(make_event("20240104T100000Z", kHour, "series"));
-
-    CALDB_VEVENT* master = nullptr;
-    ASSERT_EQ(0, calparser_CreateCompressedRecurringEventFromList(&master, instances.list,
-                                                                  "assistant@example.com"));
-    EXPECT_EQ(0, master->tRecurrenceId);
-    EXPECT_EQ(utc("20240105T110000Z"), master->tDtEnd);
-    EXPECT_EQ((Strings{"20240105T100000Z", "20240103T100000Z", "20240104T100000Z"}),
-              strings(master->aRDates));
-    EXPECT_EQ(nullptr, master->aRRules);
-    EXPECT_EQ(nullptr, master->aExDates);
-    EXPECT_STREQ("boss@example.com", master->pOrganizer->pAddr);
-    EXPECT_STREQ("assistant@example.com", master->pOrganizer->pSentBy);
-    caldb_FreeEvent(&master);
-}
-
-// An expanded master that was kept keeps its rules: its instances are
-// still generated from them. The master's organizer takes the sender.
-TEST(CompressTest, ExpandedEventMasterKeepsItsRules) {
-    Records instances;
-    CALDB_VEVENT* only = instances.add(make_event("20240105T100000Z", kHour, "series"));
-    only->bExpandedMaster = 1;
-    only->aRRules = texts({"FREQ=DAILY"});
-    only->aExRules = texts({"FREQ=WEEKLY"});
-    only->aExDates = texts({"20240106T100000Z"});
-    only->pOrganizer = caldb_NewOrganizer();
-    only->pOrganizer->pAddr = PL_strdup("mailto:boss@example.com");
-    CALDB_VEVENT* master = nullptr;
-    ASSERT_EQ(0, calparser_CreateCompressedRecurringEventFromList(&master, instances.list,
-                                                                  "assistant@example.com"));
-    EXPECT_EQ(utc("20240105T100000Z"), master->tRecurrenceId);
-    EXPECT_EQ(0u, master->aRDates->count);
-    EXPECT_EQ((Strings{"FREQ=DAILY"}), strings(master->aRRules));
-    EXPECT_EQ((Strings{"FREQ=WEEKLY"}), strings(master->aExRules));
-    EXPECT_EQ((Strings{"20240106T100000Z"}), strings(master->aExDates));
-    EXPECT_STREQ("assistant@example.com", master->pOrganizer->pSentBy);
-    caldb_FreeEvent(&master);
-}
-
-TEST(MasterDatesTest, OriginalStartGoesToTheRightListOnce) {
-    CALDB_COMPONENT* master = head(caldb_NewEvent());
-    master->aRecurRDateList = texts({"20240101T100000Z", "20240102T100000Z"});
-    CALDB_VEVENT* instEv = make_event("20240105T120000Z", kHour, "s");
-    CALDB_COMPONENT* instance = head(instEv);
-    add_original_start(instance, "20240105T100000Z");
-    array_t* removeDates = texts({"20240101T100000Z", "20240101t100000z"});
-
-    ASSERT_EQ(0, calparser_ModifyMasterEventExDateRDate(&master, instance, 0, removeDates, 0));
-    ASSERT_EQ(0, calparser_ModifyMasterEventExDateRDate(&master, instance, 0, nullptr, 0));
-    EXPECT_EQ((Strings{"20240102T100000Z", "20240105T100000Z"}), strings(master->aRecurRDateList));
-    ASSERT_NE(nullptr, master->aRecurExDateList);
-    EXPECT_EQ(nullptr, master->aAttendeeRDateList);
-    calparser_recurrence_FreeStringArrayAndDestroy(removeDates);
-    caldb_FreeEvent(&instEv);
-    caldb_FreeComponent(reinterpret_cast<void**>(&master));
-}
-
-#if HEAP_FAILURE_HOOK
-// A list that cannot be created costs the master: freed, pointer cleared.
-TEST(MasterDatesTest, FailedListFreesTheMaster) {
-    CALDB_COMPONENT* master = head(caldb_NewEvent());
-    CALDB_VEVENT* instance = make_event("20240105T100000Z", kHour, "s");
-    long liveBefore = heap_failure::g_live_blocks;
-    int rc = 0;
-    {
-        heap_failure::FailAt failNext(0);
-        rc = calparser_ModifyMasterEventExDateRDate(&master, head(instance), 0, nullptr, 0);
-    }
-    EXPECT_EQ(3, rc);
-    EXPECT_EQ(nullptr, master);
-    EXPECT_LT(heap_failure::g_live_blocks, liveBefore);
-    caldb_FreeEvent(&instance);
-}
-#endif
-
-// The master started an hour later (its RECURRENCE-ID says where it was) and
-// lasts two hours; the second instance changed its own end.
-TEST(ModifyInstancesTest, MasterChangesReachInstancesThatKeptTheirOwn) {
-    CALDB_VEVENT* master = make_event("20240110T110000Z", 2 * kHour, "s");
-    master->tRecurrenceId = static_cast<int32_t>(utc("20240110T100000Z"));
-    calparser_setModField(master->modFields, CALPARSER_MOD_DTEND_DUE);
-    Records instances;
-    CALDB_VEVENT* a = instances.add(make_event("20240112T100000Z", kHour, "s"));
-    CALDB_VEVENT* b = instances.add(make_event("20240113T100000Z", kHour, "s"));
-    add_original_start(head(a), "20240112T100000Z");
-    add_original_start(head(b), "20240113T100000Z");
-    b->tDtEnd = b->tDtStart + kHour / 2;
-    calparser_setModField(b->modFields, CALPARSER_MOD_DTEND_DUE);
-
-    ASSERT_EQ(0, calparser_ModifyRecurringEventList(instances.list, master, 1, 0));
-    EXPECT_EQ(utc("20240112T110000Z"), a->tDtStart);
-    EXPECT_EQ(utc("20240112T130000Z"), a->tDtEnd);
-    EXPECT_EQ(utc("20240112T100000Z"), a->tRecurrenceId);
-    EXPECT_EQ(utc("20240113T110000Z"), b->tDtStart);
-    EXPECT_EQ(utc("20240113T103000Z"), b->tDtEnd);  // its own change stays
-
-    // Forced, the end follows the master too; without moveStart DTSTART stays.
-    b->tDtStart = static_cast<int32_t>(utc("20240113T100000Z"));
-    ASSERT_EQ(0, calparser_ModifyRecurringEvent(b, master, kHour, 2 * kHour, 0, 1));
-    EXPECT_EQ(utc("20240113T100000Z"), b->tDtStart);
-    EXPECT_EQ(utc("20240113T120000Z"), b->tDtEnd);
-    caldb_FreeEvent(&master);
-}
-
-CALDB_VTODO* make_todo(const char* start, int length, const char* uid) {
-    CALDB_VTODO* todo = caldb_NewToDo();
-    todo->tDtStart = static_cast<int32_t>(utc(start));
-    todo->tDue = todo->tDtStart + length;
-    todo->tRecurrenceId = todo->tDtStart;
-    todo->pUid = PL_strdup(uid);
-    return todo;
-}
-
-// The to-do form drops RRULE, EXRULE and EXDATE even from an expanded master;
-// a single instance keeps its RECURRENCE-ID and gives an empty RDATE list.
-TEST(CompressTest, TodoMasterDropsItsRulesWhateverItsFlag) {
-    Records instances;
-    CALDB_VTODO* only = instances.add(make_todo("20240105T100000Z", kHour, "todo"));
-    only->aRRules = texts({"FREQ=DAILY"});
-    only->aExRules = texts({"FREQ=WEEKLY"});
-    only->aExDates = texts({"20240106T100000Z"});
-    CALDB_VTODO* master = caldb_NewToDo();
-    master->bExpandedMaster = 1;
-    ASSERT_EQ(0, calparser_CreateCompressedRecurringTodoFromList(&master, instances.list, nullptr));
-    EXPECT_EQ(utc("20240105T100000Z"), master->tRecurrenceId);
-    EXPECT_EQ(utc("20240105T110000Z"), master->tDue);
-    ASSERT_NE(nullptr, master->aRDates);
-    EXPECT_EQ(0u, master->aRDates->count);
-    EXPECT_EQ(nullptr, master->aRRules);
-    EXPECT_EQ(nullptr, master->aExRules);
-    EXPECT_EQ(nullptr, master->aExDates);
-    ASSERT_NE(nullptr, master->pOrganizer);  // made zeroed: no address to give it
-    EXPECT_EQ(nullptr, master->pOrganizer->pAddr);
-    caldb_FreeToDo(&master);
-}
-
-// A master without DUE takes the instance's DUE away. Without a
-// RECURRENCE-ID the list form shifts each instance by the master's start
-// minus that instance's own start, from its original start: an unmoved
-// instance lands on the master's start, a moved one as far before it as it
-// had moved.
-TEST(ModifyInstancesTest, TodoFormsWithoutDueAndWithPerInstanceShift) {
-    CALDB_VTODO* noDue = make_todo("20240110T090000Z", 0, "t");
-    noDue->tDue = 0;
-    CALDB_VTODO* single = make_todo("20240112T100000Z", kHour, "t");
-    ASSERT_EQ(0, calparser_ModifyRecurringTodo(single, noDue, 0, 0, 0, 0));
-    EXPECT_EQ(0, single->tDue);
-    EXPECT_EQ(utc("20240112T100000Z"), single->tDtStart);
-    caldb_FreeToDo(&single);
-    caldb_FreeToDo(&noDue);
-
-    CALDB_VTODO* master = make_todo("20240110T090000Z", 90 * 60, "t");
-    master->tRecurrenceId = 0;
-    Records instances;
-    CALDB_VTODO* unmoved = instances.add(make_todo("20240112T100000Z", kHour, "t"));
-    CALDB_VTODO* moved = instances.add(make_todo("20240113T120000Z", kHour, "t"));
-    add_original_start(head(unmoved), "20240112T100000Z");
-    add_original_start(head(moved), "20240113T100000Z");
-    ASSERT_EQ(0, calparser_ModifyRecurringTodoList(instances.list, master, 1, 1));
-    EXPECT_EQ(utc("20240110T090000Z"), unmoved->tDtStart);
-    EXPECT_EQ(utc("20240110T103000Z"), unmoved->tDue);
-    EXPECT_EQ(utc("20240110T070000Z"), moved->tDtStart);
-    EXPECT_EQ(utc("20240110T083000Z"), moved->tDue);
-    EXPECT_EQ(utc("20240112T100000Z"), unmoved->tRecurrenceId);  // the master has none to give
-    caldb_FreeToDo(&master);
-}
-
-// The instance's RDATE and then EXDATE lists join the master's without
-// duplicates; the result is that of the second merge.
-TEST(MasterDatesTest, InstanceDatesMergeIntoTheMaster) {
-    CALDB_COMPONENT* master = head(make_event("20240101T100000Z", kHour, "s"));
-    master->aRDates = texts({"20240102T100000Z"});
-    CALDB_COMPONENT* instance = head(make_event("20240105T100000Z", kHour, "s"));
-    instance->aRDates = texts({"20240102T100000Z", "20240103T100000Z"});
-    instance->aExDates = texts({"20240104T100000Z"});
-    EXPECT_EQ(0, calparser_ModifyRecurringComponentExDateRDate(&master, instance));
-    EXPECT_EQ((Strings{"20240102T100000Z", "20240103T100000Z"}), strings(master->aRDates));
-    EXPECT_EQ((Strings{"20240104T100000Z"}), strings(master->aExDates));
-    caldb_FreeComponent(reinterpret_cast<void**>(&master));
-    caldb_FreeComponent(reinterpret_cast<void**>(&instance));
-}
 
 // Owns a list of CAL_VCOMPONENT wrappers.
 struct Wrappers {
@@ -254,14 +83,177 @@ struct Wrappers {
     }
 };
 
+TEST(CompressTest, ThreeInstancesBecomeOneMasterWithUtcRDates) {
+    Records instances;
+    CALDB_VEVENT* first = instances.add(event("20240105T100000Z", kHour, "series"));
+    first->aRRules = texts({"FREQ=DAILY"});
+    first->aExDates = texts({"20240106T100000Z"});
+    first->pOrganizerEmail = PL_strdup("boss@example.com");
+    instances.add(event("20240103T100000Z", kHour, "series"))->tDtStart =
+        static_cast<int32_t>(utc("20240103T150000Z"));  // moved instance
+    instances.add(event("20240104T100000Z", kHour, "series"));
+
+    CALDB_VEVENT* master = nullptr;
+    ASSERT_EQ(0, calparser_CreateCompressedRecurringEventFromList(&master, instances.list,
+                                                                  "assistant@example.com"));
+    EXPECT_EQ(0, master->tRecurrenceId);
+    EXPECT_EQ(utc("20240105T110000Z"), master->tDtEnd);
+    EXPECT_EQ((Strings{"20240105T100000Z", "20240103T100000Z", "20240104T100000Z"}),
+              strings(master->aRDates));
+    EXPECT_EQ(nullptr, master->aRRules);
+    EXPECT_EQ(nullptr, master->aExDates);
+    EXPECT_STREQ("boss@example.com", master->pOrganizer->pAddr);
+    EXPECT_STREQ("assistant@example.com", master->pOrganizer->pSentBy);
+    caldb_FreeEvent(&master);
+}
+
+// An expanded master that was kept keeps its rules: its instances are still
+// generated from them; its organizer takes the sender. The to-do form drops
+// the rules whatever its flag; a single
+// instance keeps its RECURRENCE-ID and gives an empty RDATE list.
+TEST(CompressTest, OnlyAnExpandedEventMasterKeepsItsRules) {
+    Records events;
+    CALDB_VEVENT* only = events.add(event("20240105T100000Z", kHour, "series"));
+    only->bExpandedMaster = 1;
+    only->aRRules = texts({"FREQ=DAILY"});
+    only->aExDates = texts({"20240106T100000Z"});
+    only->pOrganizer = caldb_NewOrganizer();
+    only->pOrganizer->pAddr = PL_strdup("mailto:boss@example.com");
+    CALDB_VEVENT* master = nullptr;
+    ASSERT_EQ(0, calparser_CreateCompressedRecurringEventFromList(&master, events.list, "a@x.com"));
+    EXPECT_EQ(utc("20240105T100000Z"), master->tRecurrenceId);
+    EXPECT_EQ(0u, master->aRDates->count);
+    EXPECT_EQ((Strings{"FREQ=DAILY"}), strings(master->aRRules));
+    EXPECT_EQ((Strings{"20240106T100000Z"}), strings(master->aExDates));
+    EXPECT_STREQ("a@x.com", master->pOrganizer->pSentBy);
+    caldb_FreeEvent(&master);
+
+    Records todos;
+    CALDB_VTODO* task = todos.add(todo("20240105T100000Z", kHour, "todo"));
+    task->aRRules = texts({"FREQ=DAILY"});
+    task->aExDates = texts({"20240106T100000Z"});
+    CALDB_VTODO* todoMaster = caldb_NewToDo();
+    todoMaster->bExpandedMaster = 1;
+    ASSERT_EQ(0, calparser_CreateCompressedRecurringTodoFromList(&todoMaster, todos.list, nullptr));
+    EXPECT_EQ((Strings{"20240105T100000Z", "20240105T110000Z", "20240105T100000Z"}),
+              times_of(todoMaster));
+    ASSERT_NE(nullptr, todoMaster->aRDates);
+    EXPECT_EQ(0u, todoMaster->aRDates->count);
+    EXPECT_EQ(nullptr, todoMaster->aRRules);
+    EXPECT_EQ(nullptr, todoMaster->aExDates);
+    ASSERT_NE(nullptr, todoMaster->pOrganizer);  // made zeroed: no address to give it
+    EXPECT_EQ(nullptr, todoMaster->pOrganizer->pAddr);
+    caldb_FreeToDo(&todoMaster);
+}
+
+// The original start goes to the master's RDATE list once; the dates to
+// remove go whatever their letter case.
+TEST(MasterDatesTest, OriginalStartGoesToTheRightListOnce) {
+    CALDB_COMPONENT* master = head(caldb_NewEvent());
+    master->aRecurRDateList = texts({"20240101T100000Z", "20240102T100000Z"});
+    CALDB_VEVENT* instance = event("20240105T120000Z", kHour, "s", "20240105T100000Z");
+    array_t* removeDates = texts({"20240101T100000Z", "20240101t100000z"});
+    ASSERT_EQ(0,
+              calparser_ModifyMasterEventExDateRDate(&master, head(instance), 0, removeDates, 0));
+    ASSERT_EQ(0, calparser_ModifyMasterEventExDateRDate(&master, head(instance), 0, nullptr, 0));
+    EXPECT_EQ((Strings{"20240102T100000Z", "20240105T100000Z"}), strings(master->aRecurRDateList));
+    ASSERT_NE(nullptr, master->aRecurExDateList);
+    EXPECT_EQ(nullptr, master->aAttendeeRDateList);
+    calparser_recurrence_FreeStringArrayAndDestroy(removeDates);
+    caldb_FreeEvent(&instance);
+    caldb_FreeComponent(reinterpret_cast<void**>(&master));
+}
+
+#if HEAP_FAILURE_HOOK
+// A list that cannot be created costs the master: freed, pointer cleared.
+TEST(MasterDatesTest, FailedListFreesTheMaster) {
+    CALDB_COMPONENT* master = head(caldb_NewEvent());
+    CALDB_VEVENT* instance = event("20240105T100000Z", kHour, "s");
+    long liveBefore = heap_failure::g_live_blocks;
+    int rc = 0;
+    {
+        heap_failure::FailAt failNext(0);
+        rc = calparser_ModifyMasterEventExDateRDate(&master, head(instance), 0, nullptr, 0);
+    }
+    EXPECT_EQ(3, rc);
+    EXPECT_EQ(nullptr, master);
+    EXPECT_LT(heap_failure::g_live_blocks, liveBefore);
+    caldb_FreeEvent(&instance);
+}
+#endif
+
+// The instance's RDATE and then EXDATE lists join the master's without
+// duplicates; the result is that of the second merge.
+TEST(MasterDatesTest, InstanceDatesMergeIntoTheMaster) {
+    CALDB_COMPONENT* master = head(event("20240101T100000Z", kHour, "s"));
+    master->aRDates = texts({"20240102T100000Z"});
+    CALDB_COMPONENT* instance = head(event("20240105T100000Z", kHour, "s"));
+    instance->aRDates = texts({"20240102T100000Z", "20240103T100000Z"});
+    instance->aExDates = texts({"20240104T100000Z"});
+    EXPECT_EQ(0, calparser_ModifyRecurringComponentExDateRDate(&master, instance));
+    EXPECT_EQ((Strings{"20240102T100000Z", "20240103T100000Z"}), strings(master->aRDates));
+    EXPECT_EQ((Strings{"20240104T100000Z"}), strings(master->aExDates));
+    caldb_FreeComponent(reinterpret_cast<void**>(&master));
+    caldb_FreeComponent(reinterpret_cast<void**>(&instance));
+}
+
+// The master started an hour later (its RECURRENCE-ID says where it was) and
+// lasts two hours; the second instance changed its own end, which stays
+// unless forced; without moveStart DTSTART stays.
+TEST(ModifyInstancesTest, MasterChangesReachInstancesThatKeptTheirOwn) {
+    CALDB_VEVENT* master = event("20240110T110000Z", 2 * kHour, "s");
+    master->tRecurrenceId = static_cast<int32_t>(utc("20240110T100000Z"));
+    calparser_setModField(master->modFields, CALPARSER_MOD_DTEND_DUE);
+    Records instances;
+    CALDB_VEVENT* a = instances.add(event("20240112T100000Z", kHour, "s", "20240112T100000Z"));
+    CALDB_VEVENT* b = instances.add(event("20240113T100000Z", kHour / 2, "s", "20240113T100000Z"));
+    calparser_setModField(b->modFields, CALPARSER_MOD_DTEND_DUE);
+
+    ASSERT_EQ(0, calparser_ModifyRecurringEventList(instances.list, master, 1, 0));
+    EXPECT_EQ((Strings{"20240112T110000Z", "20240112T130000Z", "20240112T100000Z"}), times_of(a));
+    EXPECT_EQ((Strings{"20240113T110000Z", "20240113T103000Z", "20240113T100000Z"}), times_of(b));
+    b->tDtStart = static_cast<int32_t>(utc("20240113T100000Z"));
+    ASSERT_EQ(0, calparser_ModifyRecurringEvent(b, master, kHour, 2 * kHour, 0, 1));
+    EXPECT_EQ((Strings{"20240113T100000Z", "20240113T120000Z", "20240113T100000Z"}), times_of(b));
+    caldb_FreeEvent(&master);
+}
+
+// A master without DUE takes the instance's DUE away. Without a
+// RECURRENCE-ID the list form shifts each instance by the master's start
+// minus that instance's own start, from its original start: an unmoved
+// instance lands on the master's start, a moved one as far before it as it
+// had moved; the RECURRENCE-ID stays, the master has none to give.
+TEST(ModifyInstancesTest, TodoFormsWithoutDueAndWithPerInstanceShift) {
+    CALDB_VTODO* noDue = todo("20240110T090000Z", 0, "t");
+    noDue->tDue = 0;
+    CALDB_VTODO* single = todo("20240112T100000Z", kHour, "t");
+    ASSERT_EQ(0, calparser_ModifyRecurringTodo(single, noDue, 0, 0, 0, 0));
+    EXPECT_EQ(0, single->tDue);
+    EXPECT_EQ(utc("20240112T100000Z"), single->tDtStart);
+    caldb_FreeToDo(&single);
+    caldb_FreeToDo(&noDue);
+
+    CALDB_VTODO* master = todo("20240110T090000Z", 90 * 60, "t");
+    master->tRecurrenceId = 0;
+    Records instances;
+    CALDB_VTODO* unmoved = instances.add(todo("20240112T100000Z", kHour, "t", "20240112T100000Z"));
+    CALDB_VTODO* moved = instances.add(todo("20240113T120000Z", kHour, "t", "20240113T100000Z"));
+    ASSERT_EQ(0, calparser_ModifyRecurringTodoList(instances.list, master, 1, 1));
+    EXPECT_EQ((Strings{"20240110T090000Z", "20240110T103000Z", "20240112T100000Z"}),
+              times_of(unmoved));
+    EXPECT_EQ((Strings{"20240110T070000Z", "20240110T083000Z", "20240113T120000Z"}),
+              times_of(moved));
+    caldb_FreeToDo(&master);
+}
+
 // Same kind, UID (any case) and RECURRENCE-ID: the stored instance takes the
 // candidate's rule and date lists and marks where it differs from it.
 TEST(InstanceLookupTest, FoundInstanceTakesTheCandidatesDates) {
     Wrappers stored;
-    CALDB_COMPONENT* other = stored.add(make_event("20240103T100000Z", kHour, "s"), 0);
-    CALDB_COMPONENT* found = stored.add(make_event("20240102T100000Z", kHour, "series"), 0);
+    CALDB_COMPONENT* other = stored.add(event("20240103T100000Z", kHour, "s"), 0);
+    CALDB_COMPONENT* found = stored.add(event("20240102T100000Z", kHour, "series"), 0);
     found->aRDates = texts({"20240110T100000Z"});
-    CALDB_COMPONENT* candidate = head(make_event("20240102T100000Z", kHour, "SERIES"));
+    CALDB_COMPONENT* candidate = head(event("20240102T100000Z", kHour, "SERIES"));
     candidate->aRDates = texts({"20240110T100000Z", "20240111T100000Z"});
     candidate->aExRules = texts({"FREQ=WEEKLY"});
     candidate->pSummary = PL_strdup("old title");
@@ -282,31 +274,26 @@ TEST(InstanceLookupTest, FoundInstanceTakesTheCandidatesDates) {
 }
 
 // The component list holds wrappers: each wrapped record's SEQUENCE goes up
-// by one and the last new value is the result.
-TEST(SequenceTest, BumpsTheRecordOfEveryWrapper) {
+// by one and the last new value is the result. "METHOD-STATE" names the two
+// halves of a component state.
+TEST(SequenceAndStateTest, BumpsEveryWrappedRecordAndNamesStates) {
     Wrappers components;
-    CALDB_COMPONENT* first = components.add(make_event("20240101T100000Z", kHour, "a"), 0);
-    CALDB_COMPONENT* second = components.add(make_todo("20240101T100000Z", kHour, "b"), 1);
+    CALDB_COMPONENT* first = components.add(event("20240101T100000Z", kHour, "a"), 0);
+    CALDB_COMPONENT* second = components.add(todo("20240101T100000Z", kHour, "b"), 1);
     second->nSequence = 4;
     EXPECT_EQ(5, calparser_bump_sequence_number_on_complist(components.list));
     EXPECT_EQ(1, first->nSequence);
     EXPECT_EQ(5, second->nSequence);
-}
 
-// "METHOD-STATE" from the two halves of a component state.
-TEST(CompStateTest, TextNamesMethodAndState) {
-    const struct {
-        unsigned state;
-        const char* text;
-    } cases[] = {
+    const std::pair<unsigned, const char*> states[] = {
         {(2u << 16) | 0x20, "REQUEST-ACCEPTED"},
         {(64u << 16) | 0x100, "COUNTER-TENTATIVE"},
         {1u, "UNKNOWN-UNKNOWN"},  // "no state given"
     };
-    for (const auto& c : cases) {
+    for (const auto& [state, expected] : states) {
         char* text = nullptr;
-        EXPECT_EQ(0, getCompStateStringToICAL(static_cast<int>(c.state), &text));
-        EXPECT_STREQ(c.text, text);
+        EXPECT_EQ(0, getCompStateStringToICAL(static_cast<int>(state), &text));
+        EXPECT_STREQ(expected, text);
         PL_strfree(text);
     }
 }

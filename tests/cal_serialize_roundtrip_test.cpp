@@ -46,7 +46,8 @@ std::vector<Input> inputs() {
     std::vector<Input> all;
     for (const fs::path& p : corpus_files::files_under(corpus_files::corpus_dir()))
         all.push_back({p, CALPARSER_FORMAT_ICAL, nullptr});
-    for (const fs::path& p : corpus_files::files_under(fs::path(CALPARSER_SOURCE_ROOT) / "examples")) {
+    const fs::path examples = fs::path(CALPARSER_SOURCE_ROOT) / "examples";
+    for (const fs::path& p : corpus_files::files_under(examples)) {
         const bool latin1 = p.parent_path().filename() == "iso-8859-1";
         const int format = p.extension() == ".xml" ? CALPARSER_FORMAT_XML : CALPARSER_FORMAT_ICAL;
         all.push_back({p, format, latin1 ? "ISO-8859-1" : nullptr});

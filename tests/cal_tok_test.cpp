@@ -8,6 +8,27 @@
 
 #include "tests/support/heap_failure.h"
 #include "tests/support/lexed.h"
+#include "tests/support/nspr_capture.h"
+#include "tests/support/print_capture.h"
+
+// One smoke test per printer: the debug list indents by component depth,
+// the XML form uses names or keyword texts.
+TEST(TokenPrint, DebugListAndXmlElement) {
+    Lexed l;
+    lex_chunk(l, "BEGIN:VEVENT\r\nDTSTART;TZID=Paris:20240101T090000\r\nX-FOO;X-P=v:val\r\n"
+                 "END:VEVENT\r\nFOO\r\n");
+    EXPECT_EQ("line(    1)     BEGIN           - VEVENT - :\n"
+              "line(    2)     DTSTART         - 20240101T090000 - :TZID      =Paris     ;\n"
+              "line(    3)     X-              - X-FOO;X-P=v:val - :X-        =v         ;\n"
+              "line(    4)     END             - VEVENT - :\n"
+              "line(    5) <UNKNOWN>       - Unknown type - :\n",
+              printed_by([&](PRFileDesc* file) { calparser_debugPrintTokenList(l.tokens, file); }));
+    EXPECT_EQ("<BEGIN>VEVENT</BEGIN><DTSTART TZID=\"Paris\">20240101T090000</DTSTART>"
+              "<X-FOO X-P=\"v\">X-FOO;X-P=v:val</X-FOO>",
+              written_by([&](protstream* out) {
+                  for (unsigned i = 0; i < 3; i++) calparser_PrintTokenToXML(out, l.at(i));
+              }));
+}
 
 // One content line each and the token it gives.
 TEST(IcalLexer, EachLineGivesItsToken) {
@@ -21,17 +42,15 @@ TEST(IcalLexer, EachLineGivesItsToken) {
          "1117 - 0 '20240101' ;1293 - 'Paris' ;1286 'X-FOO' '1' ;0 - ''"},
         {"ATTENDEE;CN=\"Doe, Jane: PhD\":mailto:jane@example.com",
          "1107 - 0 'mailto:jane@example.com' ;1291 - 'Doe, Jane: PhD'"},
-        {"DESCRIPTION;ALTREP=\"cid:part\"", "1114 - 0 'part\"' ;1025 - 'cid'"},  // no colon after
         {"SUMMARY;X-A=\"abc:def", "1135 - 0 'def' ;1286 'X-A' 'abc'"},  // a quote without partner
         {"ATTENDEE;CN=\"a;b\":mailto:x", "1107 - 0 'mailto:x' ;1291 - 'a' ;0 - ''"},  // ";" ends it
         // Property names are upper-cased before the look-up, component names
-        // are not; the four keyword values are trimmed and upper-cased.
+        // are not.
         {"begin:vevent", "1081 - 0 -"},
         // Names are matched by their keyword hash alone: "GF*" hashes like
         // GEO and "D)" like CN.
         {"gf*:1;2", "1091 - 0 '1;2'"},
         {"ATTENDEE;d)=x:mailto:a", "1107 - 0 'mailto:a' ;1291 - 'x'"},
-        {"STATUS: confirmed ", "1134 - 1300 -"},
         // An extension line keeps the whole line as read; unknown names give type 0.
         {"x-wr-calname;X-P=1:My\\, Cal",
          "1019 'X-WR-CALNAME' 0 'x-wr-calname;X-P=1:My\\, Cal' ;1286 'X-P' '1'"},
@@ -48,15 +67,6 @@ TEST(IcalLexer, EachLineGivesItsToken) {
         ASSERT_EQ(1u, l.count()) << row.line;
         EXPECT_EQ(row.token, token_text(l.at(0))) << row.line;
     }
-    // A name of 128 bytes or more is hashed on a sample of its bytes.
-    std::string longName = "x-" + std::string(140, 'n');
-    Lexed l;
-    lex_chunk(l, longName + ";" + longName + "=1:v\r\n");
-    ASSERT_EQ(1u, l.count());
-    std::string upper = "X-" + std::string(140, 'N');
-    EXPECT_EQ("1019 '" + upper + "' 0 '" + longName + ";" + longName + "=1:v' ;1286 '" + upper +
-                  "' '1'",
-              token_text(l.at(0)));
 }
 
 TEST(IcalLexer, UnfoldingDropsEveryCrAndEachLfWithItsSpace) {
@@ -83,32 +93,7 @@ TEST(IcalLexer, UnfoldingDropsEveryCrAndEachLfWithItsSpace) {
     }
 }
 
-TEST(IcalLexer, QuotedPrintableContinuesAtSoftBreaks) {
-    Lexed l;
-    lex_chunk(l, "DESCRIPTION;ENCODING=QUOTED-PRINTABLE:abc=\r\ndef=\nghi\r\n"
-                 "SUMMARY;encoding=quoted-printable:x\r\n y\r\n"
-                 "COMMENT:p=\r\nUID:1\r\n");
-    ASSERT_EQ(5u, l.count());
-    EXPECT_EQ("1114 - 0 'abc=\r\ndef=\r\nghi' ;1328 - 'QUOTED-PRINTABLE'", token_text(l.at(0)));
-    EXPECT_STREQ("x", l.at(1)->pValue);       // a space does not continue it
-    EXPECT_EQ(0, (int)l.at(2)->nType);
-    EXPECT_STREQ("p=", l.at(3)->pValue);      // "=" matters only in that mode
-    EXPECT_EQ(7u, l.at(4)->nLine);
-}
-
-TEST(IcalLexer, LoneCarriageReturnsLineFeedsAndNulBytes) {
-    Lexed cr;   // no LF at all: CR ends lines
-    lex_chunk(cr, "BEGIN:VCALENDAR\rVERSION:2.0\r\rEND:VCALENDAR\r");
-    ASSERT_EQ(4u, cr.count());
-    EXPECT_STREQ("2.0", cr.at(1)->pValue);
-    EXPECT_EQ("0 - 0 -", token_text(cr.at(2)));     // an empty line is still a token
-    EXPECT_EQ(4u, cr.at(3)->nLine);
-    EXPECT_EQ(43u, cr.consumed);
-
-    Lexed mixed;   // with an LF around, a CR inside a line is dropped
-    lex_chunk(mixed, "SUMMARY:a\rb\nUID:1\n");
-    EXPECT_STREQ("ab", mixed.at(0)->pValue);
-
+TEST(IcalLexer, NulByteEndsTheTextOfItsLineOnly) {
     // A NUL ends the text of its line but neither the search for line ends
     // nor the lines after it.
     Lexed nul;
@@ -128,27 +113,17 @@ TEST(IcalLexer, PartialLastLineIsLeftForTheNextChunk) {
     EXPECT_EQ(2u, l.line);
 
     // The carried tail and the next bytes make the whole line.
-    std::string next = "SUMMARY:a\r\n bc\r\nUID:2\r\n";
-    lex_chunk(l, next);
+    lex_chunk(l, "SUMMARY:a\r\n bc\r\nUID:2\r\n");
     ASSERT_EQ(3u, l.count());
     EXPECT_STREQ("abc", l.at(1)->pValue);
     EXPECT_EQ(2u, l.at(1)->nLine);
     EXPECT_EQ(4u, l.at(2)->nLine);
-    EXPECT_EQ(next.size(), l.consumed);
+    EXPECT_EQ(23u, l.consumed);
 
     // A chunk without any complete line is dropped whole.
     Lexed longLine;
     lex_chunk(longLine, std::string(16384, 'A'));
     EXPECT_EQ(16384u, longLine.consumed);
-}
-
-TEST(IcalLexer, VCalendarCheckLooksAtRawLines) {
-    Lexed missing, folded;
-    lex_chunk(missing, "BEGIN:VEVENT\r\nbegin:VCALENDAR\r\n BEGIN:VCALENDAR\r\n", 1);
-    EXPECT_EQ(2, missing.rc);
-    EXPECT_EQ(2u, missing.count());   // the tokens are kept
-    lex_chunk(folded, "BEGIN:VCAL\r\n ENDAR\r\n", 1);   // compared before unfolding
-    EXPECT_EQ(2, folded.rc);
 }
 
 // Every allocation of a chunk may fail: the lexer then drops a part, a line or
@@ -172,32 +147,4 @@ TEST(IcalLexer, SurvivesEveryAllocationFailure) {
                 return false;
         return true;
     }, 20);
-}
-
-// The single-line entry points the time-zone builder and the request decoder
-// call differ in the parameter vocabulary and in what an extension line keeps
-// as its value.
-TEST(IcalLexer, TokenBuilderEntryPoints) {
-    using Entry = int (*)(CALPARSER_TOKEN**, char*, unsigned);
-    const struct {
-        Entry entry;
-        const char* line;
-        const char* token;
-    } rows[] = {
-        {calparser_populate_token, "X-FOO;COUNT=2:a\\,b", "1019 'X-FOO' 0 'X-FOO;COUNT=2:a\\,b' ;0 - '2'"},
-        {calparser_populateRecurrence_token, "X-FOO;COUNT=2:a\\,b",
-         "1019 'X-FOO' 0 'X-FOO;COUNT=2:a\\,b' ;1236 - '2'"},
-        {calparser_populateXToken_token, "X-FOO;COUNT=2:a\\,b\nc", "1019 'X-FOO' 0 'a,b\nc' ;0 - '2'"},
-        {calparser_populateXToken_token, "x-empty:", "1019 'X-EMPTY' 0 ''"},
-        {calparser_populateRecurrence_token, ";FREQ=YEARLY;BYMONTH=11:",
-         "0 - 0 - ;1234 - 'YEARLY' ;1243 - '11'"},
-    };
-    for (const auto& row : rows) {
-        std::string line = row.line;
-        CALPARSER_TOKEN* token = calparser_NewToken();
-        ASSERT_EQ(0, row.entry(&token, &line[0], 7)) << row.line;
-        EXPECT_EQ(row.token, token_text(token)) << row.line;
-        EXPECT_EQ(7u, token->nLine);
-        calparser_FreeToken(&token);
-    }
 }

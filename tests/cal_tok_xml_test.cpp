@@ -46,37 +46,6 @@ TEST(XmlLexer, ElementTextAndExtensionElements) {
               token_text(l.at(6)));
 }
 
-// Text before the first tag, a stray "<" inside a value and a tag never closed
-// by ">" each give an empty type-0 token.
-TEST(XmlLexer, SegmentsWithoutAProperTagGiveAnEmptyType0Token) {
-    Lexed l;
-    lex_xml(l, "  \n<SUMMARY>a < b</SUMMARY>\n<DESC x=\"1\" <UID>u</UID><");
-    EXPECT_EQ(0, l.rc);
-    const std::vector<std::string> expected = {
-        "0 - 0 -", "1135 - 0 'a '",
-        "0 - 0 -",    // "< b<"
-        "0 - 0 ' '",  // </SUMMARY>
-        "0 - 0 -",    // <DESC ... without ">"
-        "1140 - 0 'u'",
-        "0 - 0 -",    // </UID>
-    };
-    EXPECT_EQ(expected, token_texts(l.tokens));
-}
-
-// A "<" inside a quoted value does not cut the segment. An unquoted value runs
-// to the ">" and takes later attributes with it; an attribute without "=" or
-// without a value has the empty value.
-TEST(XmlLexer, AttributesBecomeParametersInOrder) {
-    Lexed l;
-    lex_xml(l, "<ATTENDEE cn = \"Bob Roe\" X-Z=\"a<b\">mailto:bob@x</ATTENDEE>"
-               "<SUMMARY LANGUAGE=en CN=x>t</SUMMARY><UID FLAG>u</UID><DUE TZID=>d</DUE><");
-    ASSERT_EQ(8u, l.count());
-    EXPECT_EQ("1107 - 0 'mailto:bob@x' ;1291 - 'Bob Roe' ;1286 'X-Z' 'a<b'", token_text(l.at(0)));
-    EXPECT_EQ("1135 - 0 't' ;1024 - 'en CN=x'", token_text(l.at(2)));
-    EXPECT_EQ("1140 - 0 'u' ;0 - ''", token_text(l.at(4)));
-    EXPECT_EQ("1118 - 0 'd' ;1293 - ''", token_text(l.at(6)));
-}
-
 TEST(XmlReferences, OnlyAmpLtGtAndShortDecimalReferencesDecode) {
     EXPECT_EQ("a <b> & c", decode("a &lt;b&gt; &amp; c"));
     EXPECT_EQ("&lt;", decode("&amp;lt;"));  // the decoded "&" is not read again

@@ -1,8 +1,6 @@
-// URL-encoded request parameters: hat-form rewriting, tokens of hat items,
-// recurrence and date lists, attendee lists and the deletion marker.
+// URL-encoded request parameters: recurrence and date lists, attendee lists
+// with the deletion marker.
 #include <gtest/gtest.h>
-
-#include <string>
 
 #include <plstr.h>
 
@@ -34,20 +32,6 @@ int add_attendees(array_t* list, const char* encoded, int toUpper, int unique)
 
 }  // namespace
 
-// The last "^" ends the parameters, every earlier one separates two; the
-// caller's buffer is rewritten. An extension-property item needs its "=".
-TEST(HatItem, RewritingInPlace)
-{
-    std::string item = "ROLE=CHAIR^RSVP=TRUE^mailto:x^";
-    char* text = &item[0];
-    EXPECT_EQ(&text, convertHatCharToSemicolonAndLastToColon(&text));
-    EXPECT_EQ("ROLE=CHAIR;RSVP=TRUE;mailto:x:", item);
-    char noEquals[] = "X-FOO^bar";
-    CALPARSER_TOKEN* token = nullptr;
-    EXPECT_EQ(2, cal_parseutil_parseXProperty(noEquals, &token));
-    calparser_FreeToken(&token);
-}
-
 TEST(RecurrenceList, QuotesUpperCaseAndUniqueAppends)
 {
     struct Case {
@@ -60,7 +44,6 @@ TEST(RecurrenceList, QuotesUpperCaseAndUniqueAppends)
         // A lone quote is the value; an unclosed one only loses itself.
         {"a;\"", 0, 0, {"a", "\""}},
         {"a;\"FREQ=WEEKLY", 0, 0, {"a", "FREQ=WEEKLY"}},
-        {"a;;\"\";b", 0, 0, {"a", "b"}},
         // Unique is case distinguished, after upper-casing.
         {"d1;d2;d1;D2", 0, 1, {"d1", "d2", "D2"}},
         {"d1;d2;d1;D2", 1, 1, {"D1", "D2"}},
@@ -114,16 +97,4 @@ TEST(UrlParamsAllocation, UniqueReplacementSurvivesEveryFailure)
         caldb_FreeList(&list, CALDB_LIST_ATTENDEES);
         return ok;
     });
-}
-
-// Only the first item of an organizer list counts; upper-casing comes first.
-TEST(Organizer, FirstItemOnly)
-{
-    CALDB_ORGANIZER* org = nullptr;
-    EXPECT_EQ(0, calparser_copyURLEncodedOrganizer("CN=Boss^mailto:boss@x.com;mailto:two@x.com",
-                                                   &org, 1));
-    ASSERT_NE(nullptr, org);
-    EXPECT_STREQ("BOSS", org->pCn);
-    EXPECT_STREQ("MAILTO:BOSS@X.COM", org->pAddr);
-    caldb_FreeOrganizer(&org);
 }

@@ -35,8 +35,9 @@ int walk(const Tokens& tokens, array_t* alarms, long base = kNoon,
 }
 
 // Each row: the alarm BEGIN:VALARM, `line`, `second`, END:VALARM, built at
-// base time `base`. Triggers are relative to the base time or absolute (VALUE
-// compared ignoring case); the later ACTION wins, an unknown one is 0.
+// base time `base`. Triggers are relative to the base time (RELATED is not
+// read; a trigger that is no duration changes nothing) or absolute (VALUE
+// compared ignoring case); a later ACTION not known makes it 0.
 TEST(AlarmProperties, ActionsTriggersRepeatsAndAddresses)
 {
     const struct {
@@ -44,9 +45,9 @@ TEST(AlarmProperties, ActionsTriggersRepeatsAndAddresses)
         long base;
         int trigger, action, repeat;
     } rows[] = {
-        {"TRIGGER:-PT15M", "ACTION:DISPLAY", kNoon, 1041421500, 2, 0},
-        {"TRIGGER;RELATED=END:PT1H30M", "ACTION:EMAIL", kNoon, 1041427800, 0, 0},  // RELATED unread
-        {"TRIGGER:-PT15M", "TRIGGER:yesterday", kNoon, 1041421500, 0, 0},  // no duration: no change
+        {"TRIGGER:-PT15M", "TRIGGER:yesterday", kNoon, 1041421500, 0, 0},
+        {"TRIGGER;RELATED=END:PT1H30M", "SUMMARY:x", kNoon, 1041427800, 0, 0},
+        {"ACTION:AUDIO", "ACTION:EMAIL", kNoon, 0, 0, 0},
         {"TRIGGER;VALUE=date-time:20030101T113000Z", "REPEAT:4", 5, 1041420600, 0, 4},
         {"REPEAT:4", "REPEAT:x4", kNoon, 0, 0, 4},  // x4 is no number
     };
@@ -68,44 +69,27 @@ TEST(AlarmProperties, ActionsTriggersRepeatsAndAddresses)
     EXPECT_EQ((Strings{"bob@e.x", "mailto:", "dan@e.x"}), strings(alarms.at(0)->aAttendees));
 }
 
-TEST(AlarmWalk, StopsMessagesAndResults)
+// A BEGIN stops the alarm with 0, kept, and stays current for the enclosing
+// walk; with no token after its BEGIN there is no alarm and the result is 1.
+// Without a list the alarm is reported and freed. (Other stops: with the
+// component builders' walk.)
+TEST(AlarmWalk, BeginStopsItNothingAfterItsBeginGivesOneAndNoListDropsIt)
 {
-    const struct {
-        Tokens tokens;
-        int rc;
-        unsigned cursorLine;
-        LogLines log;
-    } cases[] = {
-        // Another component's END closes the alarm with 2; the alarm is kept.
-        {{"BEGIN:VALARM", "SUMMARY:a", "END:VEVENT", "SUMMARY:b"}, 2, 3,
-         {{6, "line (3), calparser: Parse error: encountered abrupt end of parsing VALARM."}}},
-        // A BEGIN stops it with 0 and stays current for the enclosing walk.
-        {{"BEGIN:VALARM", "SUMMARY:a", "BEGIN:VALARM", "END:VALARM"}, 0, 3,
-         {{6, "line (3), calparser: Parse error: encountered abrupt end of parsing VALARM."}}},
-        {{"BEGIN:VALARM", "SUMMARY:a"}, 0, 0, {{6, kEndOfFile}}},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.tokens.text);
-        Alarms alarms;
-        LogCapture log;
-        array_iter_t cursor;
-        EXPECT_EQ(c.rc, walk(c.tokens, alarms.list, kNoon, CALPARSER_PASS_ALARMS, &cursor));
-        EXPECT_EQ(c.cursorLine, Tokens::lineOf(cursor));
-        EXPECT_EQ(c.log, log.lines());
-        ASSERT_EQ(1u, alarms.list->count);
-        EXPECT_STREQ("a", alarms.at(0)->pSummary);
-    }
     Alarms alarms;
-    EXPECT_EQ(1, walk(Tokens{"BEGIN:VALARM"}, alarms.list));  // no token after the BEGIN
-    EXPECT_EQ(0u, alarms.list->count);
-}
-
-TEST(AlarmWalk, WithoutAListTheAlarmIsReportedAndFreed)
-{
     LogCapture log;
+    array_iter_t cursor;
+    EXPECT_EQ(0, walk(Tokens{"BEGIN:VALARM", "SUMMARY:a", "BEGIN:VALARM", "END:VALARM"},
+                      alarms.list, kNoon, CALPARSER_PASS_ALARMS, &cursor));
+    EXPECT_EQ(3u, Tokens::lineOf(cursor));
+    ASSERT_EQ(1u, alarms.list->count);
+    EXPECT_STREQ("a", alarms.at(0)->pSummary);
+    EXPECT_EQ(1, walk(Tokens{"BEGIN:VALARM"}, alarms.list));
+    EXPECT_EQ(1u, alarms.list->count);
     EXPECT_EQ(0, walk(Tokens{"BEGIN:VALARM", "SUMMARY:lost", "END:VALARM"}, nullptr));
     EXPECT_EQ(0, walk(Tokens{"BEGIN:VALARM", "SUMMARY:lost"}, nullptr));
-    EXPECT_EQ((LogLines{{4, "line (3), calparser: Parse error: Illegally formatted VALARM."},
+    EXPECT_EQ((LogLines{{6, "line (3), calparser: Parse error: encountered abrupt end of parsing "
+                            "VALARM."},
+                        {4, "line (3), calparser: Parse error: Illegally formatted VALARM."},
                         {6, kEndOfFile},
                         {4, "line (0), calparser: Parse error: Illegally formatted VALARM."}}),
               log.lines());

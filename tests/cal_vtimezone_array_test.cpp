@@ -1,25 +1,13 @@
 // The time-zone registry, on zones built in memory.
 #include <gtest/gtest.h>
 
-#include <string>
-#include <vector>
-
 #include "core/parser/cal_vtimezone_array.h"
+#include "tests/support/nspr_capture.h"
 #include "tests/support/zone_builders.h"
 
 using namespace zone_test;
 
 namespace {
-
-std::vector<std::string> listed_names() {
-    std::vector<std::string> names;
-    array_t* all = nullptr;
-    EXPECT_EQ(0, calparser_getAllTimeZones(&all));
-    for (unsigned i = 0; all && i < all->count; i++)
-        names.push_back(static_cast<const CAL_VTIMEZONE*>(all->data[i])->pDbTimeZone->pTzid);
-    array_delete(all);
-    return names;
-}
 
 class Registry : public ::testing::Test {
 protected:
@@ -27,19 +15,6 @@ protected:
 };
 
 }  // namespace
-
-// The listing is in byte order whatever the order the zones were loaded in.
-TEST_F(Registry, ListsZonesInByteOrderWhateverTheInsertionOrder) {
-    std::vector<ZoneShape> zones;
-    for (const char* id : {"Europe/Paris", "America/New_York", "America/Argentina/Buenos_Aires",
-                           "US/Eastern", "America/Anchorage"})
-        zones.push_back(fixed_zone(id));
-    ASSERT_EQ(0, fill_registry(zones));
-    std::vector<std::string> expected = {"America/Anchorage", "America/Argentina/Buenos_Aires",
-                                         "America/New_York", "Europe/Paris", "US/Eastern"};
-    EXPECT_EQ(expected, listed_names());
-    EXPECT_EQ(expected, listed_names());  // the listing left the registry as it was
-}
 
 // Names match byte for byte; a zone without standard part is found but has no
 // rule-based zone.
@@ -57,4 +32,20 @@ TEST_F(Registry, LookUpsMatchCaseExactlyAndGiveTheRecordsParts) {
     EXPECT_EQ(static_cast<void*>(zone->pIcuZone), lookup_libnls_timezone("Europe/Paris"));
     EXPECT_EQ(1, calparser_isValidTimeZoneID("Test/DaylightOnly"));
     EXPECT_EQ(nullptr, lookup_libnls_timezone("Test/DaylightOnly"));
+}
+
+// One smoke test of the printer: a part with a start prints it, one without
+// prints -1; a zone without URL prints "<none>".
+TEST_F(Registry, DebugPrintShowsNamesStartsAndRules) {
+    ZoneShape berlin = central_zone("Europe/Berlin");
+    berlin.daylightStart = "19700329T020000";
+    berlin.daylightRule = "FREQ=YEARLY;BYMONTH=3;BYDAY=-1SU";
+    berlin.standardStart = "";
+    berlin.standardRule = "FREQ=YEARLY;BYMONTH=10;BYDAY=-1SU";
+    ASSERT_EQ(0, fill_registry({berlin}));
+    EXPECT_EQ("Name: Europe/Berlin\nURL: <none>\n"
+              "Daylight -    dtStart = 7524000  (19700329T020000Z) [29-Mar-70 02:00AM]\n"
+              "Pattern: Month:3, Week:-1, Day:1, Time: 2: 0\n"
+              "Standard -    dtStart = -1\nPattern: Month:10, Week:-1, Day:1, Time: 0: 0\n\n",
+              printed_by([](PRFileDesc* file) { calparser_debugPrintAllTimeZones(file); }));
 }

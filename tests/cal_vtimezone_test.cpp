@@ -2,63 +2,38 @@
 // DAYLIGHT parts, the rules read from them and the messages for broken input.
 #include <gtest/gtest.h>
 
-#include <initializer_list>
 #include <string>
 #include <tuple>
 #include <vector>
 
 #include <unicode/timezone.h>
 
-#include "core/parser/cal_tok.h"
 #include "core/parser/cal_vtimezone.h"
 #include "core/parser/cal_vzone.h"
 #include "tests/support/heap_failure.h"
-#include "tests/support/lexed.h"
+#include "tests/support/builder_fixture.h"
 #include "tests/support/text_lists.h"
 #include "tests/support/zone_builders.h"
 
 using namespace zone_test;
+using builder_test::Tokens;
 
 namespace {
 
-std::string ical(std::initializer_list<const char*> lines) {
-    std::string text;
-    for (const char* line : lines) text += std::string(line) + "\r\n";
-    return text;
-}
-
-// One run of the builder from the first token of `text`, which is the BEGIN.
+// One run of the builder from line 1, the BEGIN.
 struct Walk {
-    Lexed lexed;
+    Tokens tokens;
     array_t* zones = array_new();
-    array_iter_t cursor{};
-    int rc = -1;
+    array_iter_t cursor = tokens.start();
+    int rc = calparser_create_vtimezone_from_tokens(tokens.list, &cursor, zones, 1, TOKEN_PUBLISH);
 
-    explicit Walk(const std::string& text) {
-        lex_chunk(lexed, text);
-        array_findfirst(lexed.tokens, &cursor);
-        rc = calparser_create_vtimezone_from_tokens(lexed.tokens, &cursor, zones, 1,
-                                                    TOKEN_PUBLISH);
-    }
+    explicit Walk(const std::vector<std::string>& lines) : tokens(lines) {}
     ~Walk() {
         CAL_VTIMEZONE_FreeCalVTimeZoneList(zones);
         array_delete(zones);
     }
     CAL_VTIMEZONE* zone() const { return static_cast<CAL_VTIMEZONE*>(array_elementat(zones, 0)); }
-    // Where the builder left the cursor: the token's line, 0 past the end.
-    unsigned cursor_line() const {
-        auto* t = static_cast<const CALPARSER_TOKEN*>(cursor.element);
-        return t ? t->nLine : 0;
-    }
 };
-
-// A time list holds the values themselves, read as a caller of the records does.
-std::vector<time_t> times(const array_t* list) {
-    std::vector<time_t> out;
-    for (unsigned i = 0; list && i < list->count; i++)
-        out.push_back((time_t)(intptr_t)array_elementat(list, i));
-    return out;
-}
 
 // A part's change rule: month, week of the month, weekday.
 using Rule = std::tuple<int, int, int>;
@@ -77,28 +52,17 @@ protected:
 };
 
 // END:VTIMEZONE is line 17.
-const std::string kEastern = ical({
+const std::vector<std::string> kEastern{
     "BEGIN:VTIMEZONE", "TZID:US/Eastern", "BEGIN:STANDARD", "DTSTART:19701101T020045",
     "TZOFFSETFROM:-0400", "TZOFFSETTO:-0500", "RRULE:FREQ=YEARLY;BYMONTH=11;BYDAY=1SU",
     "TZNAME:EST", "END:STANDARD", "BEGIN:DAYLIGHT", "DTSTART:19700308T020000",
     "TZOFFSETFROM:-0500", "TZOFFSETTO:-0400", "RRULE:FREQ=YEARLY;BYMONTH=3;BYDAY=2SU",
-    "TZNAME:EDT", "END:DAYLIGHT", "END:VTIMEZONE", "END:VCALENDAR"});
-
-// The time of change is the start's hour and minute, the seconds left out.
-TEST_F(VTimezone, TimeOfChangeLeavesTheSecondsOut) {
-    Walk w(kEastern);
-    ASSERT_EQ(0, w.rc);
-    EXPECT_EQ(17u, w.cursor_line());
-    const CAL_VZONE* standard = w.zone()->pStandard;
-    EXPECT_EQ(26272845, standard->pDbZone->tDtStart);  // 1970-11-01 02:00:45
-    EXPECT_EQ(7200000, standard->nTimeMs);
-}
+    "TZNAME:EDT", "END:DAYLIGHT", "END:VTIMEZONE", "END:VCALENDAR"};
 
 // The rule a STANDARD part gets from one RRULE value.
 Rule standard_rule(const std::string& rrule) {
-    std::string line = "RRULE:" + rrule;
-    Walk w(ical({"BEGIN:VTIMEZONE", "TZID:Test/Rule", "BEGIN:STANDARD", "TZOFFSETTO:+0100",
-                 line.c_str(), "END:STANDARD", "END:VTIMEZONE"}));
+    Walk w({"BEGIN:VTIMEZONE", "TZID:Test/Rule", "BEGIN:STANDARD", "TZOFFSETTO:+0100",
+            "RRULE:" + rrule, "END:STANDARD", "END:VTIMEZONE"});
     const CAL_VTIMEZONE* z = w.zone();
     if (!z || !z->pStandard) return {99, 99, 99};
     EXPECT_EQ(Strings{rrule}, strings(z->pStandard->pDbZone->aRRules));
@@ -116,54 +80,7 @@ TEST_F(VTimezone, RuleFromRRule) {
     // BYMONTH is the number the value begins with, a trailing blank left out.
     EXPECT_EQ((Rule{2, 2, 1}), standard_rule("FREQ=YEARLY;BYDAY=2SU;BYMONTH=3 "));
     // Ranges are the zone's to judge, not the reader's.
-    EXPECT_EQ((Rule{12, 6, 1}), standard_rule("FREQ=YEARLY;BYMONTH=13;BYDAY=6SU"));
-    EXPECT_EQ((Rule{0, 0, 7}), standard_rule("FREQ=YEARLY;BYMONTH=1;BYDAY=0SA"));
-    EXPECT_TRUE(log.lines().empty());
-}
-
-// Rules outside the ranges a zone can follow leave it without daylight time,
-// at its standard offset; rules within them make the daylight time.
-TEST_F(VTimezone, RulesOutOfRangeGiveAZoneWithoutDaylightTime) {
-    const struct {
-        const char* daylightRule;
-        bool daylight;
-    } cases[] = {
-        {"FREQ=YEARLY;BYMONTH=3;BYDAY=-1SU", true},
-        {"FREQ=YEARLY;BYMONTH=13;BYDAY=-1SU", false},
-        {"FREQ=YEARLY;BYMONTH=3;BYDAY=0SU", false},
-    };
-    for (const auto& c : cases) {
-        std::string rule = std::string("RRULE:") + c.daylightRule;
-        Walk w(ical({"BEGIN:VTIMEZONE", "TZID:Test/Range", "BEGIN:STANDARD",
-                     "DTSTART:19701025T030000", "TZOFFSETTO:+0100",
-                     "RRULE:FREQ=YEARLY;BYMONTH=10;BYDAY=-1SU", "END:STANDARD",
-                     "BEGIN:DAYLIGHT", "DTSTART:19700329T020000", "TZOFFSETTO:+0200",
-                     rule.c_str(), "END:DAYLIGHT", "END:VTIMEZONE"}));
-        const CAL_VTIMEZONE* z = w.zone();
-        ASSERT_TRUE(z && z->pIcuZone) << rule;
-        EXPECT_EQ(3600000, z->pIcuZone->getRawOffset()) << rule;
-        EXPECT_EQ(c.daylight, (bool)z->pIcuZone->useDaylightTime()) << rule;
-    }
-}
-
-TEST_F(VTimezone, StoresZoneAndPartProperties) {
-    Walk w(ical({"BEGIN:VTIMEZONE", "TZID:First/Name", "TZID:Second/Name",
-                 "X-KVAL-TZCROSS:19900401T070000Z;garbage;19901028T060000Z",
-                 "X-Z9KQ-TZID-ALIAS:Alias/One", "X-Z9KQ-TZID-ALIAS:Alias/Two",
-                 "BEGIN:STANDARD", "TZOFFSETTO:EST", "RDATE:20071104T060000Z", "TZNAME:EST",
-                 "END:STANDARD", "END:VTIMEZONE"}));
-    const CAL_VTIMEZONE* z = w.zone();
-    ASSERT_NE(nullptr, z);
-    EXPECT_STREQ("Second/Name", z->pDbTimeZone->pTzid);
-    // 1990-04-01 07:00 and 1990-10-28 06:00 UTC; the item that is no time is skipped.
-    EXPECT_EQ((std::vector<time_t>{638953200, 657093600}), times(z->aTzCross));
-    EXPECT_EQ((Strings{"Alias/One", "Alias/Two"}), strings(z->aAliases));
-
-    // "EST" is no offset; a part with an RDATE alone takes its rule from that
-    // date, the first Sunday of November 2007.
-    EXPECT_EQ(0, z->pStandard->pDbZone->nOffsetTo);
-    EXPECT_EQ((Rule{10, 1, 1}), rule_of(z->pStandard));
-    EXPECT_EQ(std::vector<time_t>{1194156000}, times(z->pStandard->pDbZone->aRDates));
+    EXPECT_EQ((Rule{12, 0, 7}), standard_rule("FREQ=YEARLY;BYMONTH=13;BYDAY=0SA"));
     EXPECT_TRUE(log.lines().empty());
 }
 
@@ -181,35 +98,34 @@ TEST_F(VTimezone, WalkKeepsWhatWasReadAndSaysWhere) {
     constexpr int kNone = -1;  // no such part
     const char* zone = "VTIMEZONE";
     const struct {
-        std::string text;
+        std::vector<std::string> lines;
         unsigned zones, cursorLine;
         int standard, daylight;  // offsets in minutes
         LogLines log;
     } cases[] = {
         // A negative offset with minutes keeps the sign on both parts.
-        {ical({"BEGIN:VTIMEZONE", "TZID:X/Odd", "BEGIN:DAYLIGHT", "TZOFFSETTO:-0230",
-               "END:DAYLIGHT", "END:VTIMEZONE"}),
+        {{"BEGIN:VTIMEZONE", "TZID:X/Odd", "BEGIN:DAYLIGHT", "TZOFFSETTO:-0230", "END:DAYLIGHT",
+          "END:VTIMEZONE"},
          1, 6, kNone, -150, {}},
         // A zone without TZID is dropped.
-        {ical({"BEGIN:VTIMEZONE", "TZURL:http://x", "END:VTIMEZONE"}), 0, 3, kNone, kNone,
+        {{"BEGIN:VTIMEZONE", "TZURL:http://x", "END:VTIMEZONE"}, 0, 3, kNone, kNone,
          {{4, "line (3), calparser: Parse error: Illegally formatted VTIMEZONE."}}},
-        {ical({"BEGIN:VTIMEZONE", "TZID:Cut/Short", "END:VCALENDAR", "TZURL:http://x"}), 1, 3,
+        {{"BEGIN:VTIMEZONE", "TZID:Cut/Short", "END:VCALENDAR", "TZURL:http://x"}, 1, 3,
          kNone, kNone, {{6, cut_short(3, zone)}}},
         // BEGIN:DAYLIGHT inside STANDARD ends the part; the zone walk steps
         // past it, ignores the daylight lines and stops at END:DAYLIGHT.
-        {ical({"BEGIN:VTIMEZONE", "TZID:Nested/Part", "BEGIN:STANDARD", "TZOFFSETTO:+0100",
-               "BEGIN:DAYLIGHT", "TZOFFSETTO:+0200", "END:DAYLIGHT", "END:STANDARD",
-               "END:VTIMEZONE"}),
+        {{"BEGIN:VTIMEZONE", "TZID:Nested/Part", "BEGIN:STANDARD", "TZOFFSETTO:+0100",
+          "BEGIN:DAYLIGHT", "TZOFFSETTO:+0200", "END:DAYLIGHT", "END:STANDARD", "END:VTIMEZONE"},
          1, 7, 60, kNone, {{6, cut_short(5, "STANDARD TimeZone part")}, {6, cut_short(7, zone)}}},
-        {ical({"BEGIN:VTIMEZONE", "TZID:No/End"}), 1, 0, kNone, kNone, {{6, cut_short(0, zone)}}},
+        {{"BEGIN:VTIMEZONE", "TZID:No/End"}, 1, 0, kNone, kNone, {{6, cut_short(0, zone)}}},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.text);
         log.clear();
-        Walk w(c.text);
+        Walk w(c.lines);
+        SCOPED_TRACE(w.tokens.text);
         EXPECT_EQ(0, w.rc);
         ASSERT_EQ(c.zones, w.zones->count);
-        EXPECT_EQ(c.cursorLine, w.cursor_line());
+        EXPECT_EQ(c.cursorLine, Tokens::lineOf(w.cursor));
         EXPECT_EQ(c.log, log.lines());
         if (!c.zones) continue;
         const CAL_VZONE* standard = w.zone()->pStandard;
@@ -221,7 +137,7 @@ TEST_F(VTimezone, WalkKeepsWhatWasReadAndSaysWhere) {
     }
     // Nothing after the BEGIN: no component at all, and nothing to say.
     log.clear();
-    Walk empty(ical({"BEGIN:VTIMEZONE"}));
+    Walk empty({"BEGIN:VTIMEZONE"});
     EXPECT_EQ(1, empty.rc);
     EXPECT_EQ(0u, empty.zones->count);
     EXPECT_TRUE(log.lines().empty());
@@ -231,20 +147,18 @@ TEST_F(VTimezone, WalkKeepsWhatWasReadAndSaysWhere) {
 // zone keeps its other properties and parts, a part its other properties.
 // Only a zone whose record, TZID or place in the output cannot be made is lost.
 TEST_F(VTimezone, RunningOutOfMemoryKeepsWhatWasRead) {
-    Lexed lexed;
-    lex_chunk(lexed, kEastern);
-    array_t* tokens = lexed.tokens;
+    Tokens tokens(kEastern);
     array_t* zones = array_new();
     kvallog_sink_t previous = kvallog_set_sink([](void*, int, const char*) {}, nullptr);
     bool withoutDaylight = false, withoutStandardName = false;
     auto build = [&] {
-        array_iter_t cursor{};
-        array_findfirst(tokens, &cursor);
+        array_iter_t cursor = tokens.start();
         long failures = heap_failure::g_failures_made;
-        int rc = calparser_create_vtimezone_from_tokens(tokens, &cursor, zones, 1, TOKEN_PUBLISH);
+        int rc = calparser_create_vtimezone_from_tokens(tokens.list, &cursor, zones, 1,
+                                                        TOKEN_PUBLISH);
         bool injected = heap_failure::g_failures_made != failures;
         heap_failure::g_until_failure = -1;  // the checks below allocate
-        EXPECT_EQ(17u, cursor.element ? ((const CALPARSER_TOKEN*)cursor.element)->nLine : 0);
+        EXPECT_EQ(17u, Tokens::lineOf(cursor));
         const CAL_VTIMEZONE* zone = (const CAL_VTIMEZONE*)array_elementat(zones, 0);
         if (rc == 3) {
             EXPECT_EQ(nullptr, zone);
@@ -252,6 +166,10 @@ TEST_F(VTimezone, RunningOutOfMemoryKeepsWhatWasRead) {
         if (zone) {
             EXPECT_EQ(0, rc);
             EXPECT_STREQ("US/Eastern", zone->pDbTimeZone->pTzid);
+            // The time of change is the start's hour and minute, the seconds left out.
+            if (zone->pStandard) {  // DTSTART 02:00:45
+                EXPECT_EQ(7200000, zone->pStandard->nTimeMs);
+            }
             withoutDaylight |= zone->pStandard && !zone->pDaylight;
             withoutStandardName |= zone->pStandard && zone->pDaylight &&
                                    !zone->pStandard->pDbZone->aTzNames;

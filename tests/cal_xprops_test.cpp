@@ -95,8 +95,6 @@ TEST(XPropRequests, FailuresGiveFive)
 {
     array_t* lines = texts({"X-FOO;X-A=1:bar"});
     EXPECT_EQ(5, apply(&lines, {"X-B=1", "x-foo=other", "X-C=2"}));  // add of an existing name
-    EXPECT_EQ(5, apply(&lines, {"X-FOO=" OP_REPLACE "LANGUAGE=en^2"}));  // standard parameter
-    EXPECT_EQ(5, apply(&lines, {"X-FOO=" OP_REPLACE "X-P=1^"}));  // a replace without value
     EXPECT_EQ(5, apply(&lines, {"=X-A=1^bar"}));  // an empty name would give a nameless line
     EXPECT_EQ((Strings{"X-FOO;X-A=1:bar", "X-B:1"}), strings(lines));
     caldb_free_text_list(&lines);

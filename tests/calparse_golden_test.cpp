@@ -134,7 +134,8 @@ TEST_F(CalparseGolden, XmlOutputIsTheReplyFrameOfTheIdentities) {
     };
     std::vector<std::string> original = identities("--output json examples/meeting.ics");
     EXPECT_EQ(5u, original.size());
-    EXPECT_EQ(original, identities("--output xml examples/meeting.ics | '" + calparse_path().string() +
+    EXPECT_EQ(original, identities("--output xml examples/meeting.ics | '" +
+                                   calparse_path().string() +
                                    "' --format xml --output json /dev/stdin"));
 }
 

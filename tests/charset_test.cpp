@@ -20,31 +20,13 @@ std::string convert(const char* from, const char* to, const std::string& in, int
 
 } // namespace
 
-// ISO-8859-1 under another of its names: a byte is the code point of its
-// own number. The room cuts before a character that does not fit whole,
-// inside and after runs of ASCII, and nothing is left over at the end.
-TEST(Charset, Latin1BytesAreTheirCodePointsWithinTheRoom) {
-    char out[8];
-    int used = -1;
-    EXPECT_EQ(5, MEE_ConvertBufferEx("l1", "utf8", "\x7F\xFF\xA0", 3, out, 8, &used));
-    EXPECT_EQ("\x7F\xC3\xBF\xC2\xA0", std::string(out, 5));
-    EXPECT_EQ(3, used);
-    LogCapture log;
-    const std::string text = "abcdefghij\xE9klmnopqrstuvwxyz";
-    EXPECT_EQ("abcdefghij", convert("latin1", "UTF-8", text, 11));
-    EXPECT_EQ("abcdefghij\xC3\xA9", convert("latin1", "UTF-8", text, 12));
-    EXPECT_EQ("abcdefghij\xC3\xA9klmnopq", convert("latin1", "UTF-8", text, 19));
-    EXPECT_EQ(3u, log.lines().size());
-}
-
 // A plain UTF-8 copy (every spelling of UTF-8, even of invalid bytes) keeps a
 // character cut at the chunk end, which a caller can rejoin with the next
 // chunk. The Ex form leaves the cut character to the caller.
 TEST(Charset, CharacterCutAtChunkEnd) {
     EXPECT_EQ("a\xE2\x82", convert("UTF-8", "UTF-8", "a\xE2\x82"));
-    for (const char* name : {"utf8", "cp1208", (const char*)nullptr})
-        EXPECT_EQ("a\xFF\xC0\x80z", convert(name, "utf-8", "a\xFF\xC0\x80z"))
-            << (name ? name : "NULL");
+    EXPECT_EQ("a\xFF\xC0\x80z", convert("cp1208", "utf-8", "a\xFF\xC0\x80z"));
+    EXPECT_EQ("a\xFF\xC0\x80z", convert(nullptr, "utf-8", "a\xFF\xC0\x80z"));
 
     char out[32];
     int used = -1;
@@ -54,15 +36,25 @@ TEST(Charset, CharacterCutAtChunkEnd) {
     EXPECT_EQ(1, used);
 }
 
-// Output stops at the room given, for UTF-8 never inside a character, and the
+// ISO-8859-1 under any of its names: a byte is the code point of its own
+// number, nothing is left over at a chunk's end. Output stops at the room
+// given, never inside a character, inside or after a run of ASCII, and the
 // loss is logged; an unknown name (source or target) converts nothing.
-TEST(Charset, FullOutputAndUnknownCharsetsAreLogged) {
+TEST(Charset, Latin1FullOutputAndUnknownCharsetsAreLogged) {
+    char out[8];
+    int used = -1;
+    EXPECT_EQ(5, MEE_ConvertBufferEx("l1", "utf8", "\x7F\xFF\xA0", 3, out, 8, &used));
+    EXPECT_EQ("\x7F\xC3\xBF\xC2\xA0", std::string(out, 5));
+    EXPECT_EQ(3, used);
     LogCapture log;
-    EXPECT_EQ("\xC3\xA9\xC3\xA9", convert("ISO-8859-1", "UTF-8", "\xE9\xE9\xE9", 5));
+    const std::string text = "abcdefghij\xE9klmnopqrstuvwxyz";
+    EXPECT_EQ("abcdefghij", convert("ISO-8859-1", "UTF-8", text, 11));
+    EXPECT_EQ("abcdefghij\xC3\xA9klmnopq", convert("latin1", "UTF-8", text, 19));
     EXPECT_EQ("ab", convert("UTF-8", "UTF-8", "ab\xE2\x82\xAC", 4));
     EXPECT_EQ("", convert("X-NO-SUCH-CHARSET", "UTF-8", "abc"));
     const LogLines expected = {
-        {4, "calparser: Converting ISO-8859-1 to UTF-8: output room of 5 bytes full, rest dropped"},
+        {4, "calparser: Converting ISO-8859-1 to UTF-8: output room of 11 bytes full, rest dropped"},
+        {4, "calparser: Converting latin1 to UTF-8: output room of 19 bytes full, rest dropped"},
         {4, "calparser: Converting UTF-8 to UTF-8: output room of 4 bytes full, rest dropped"},
         {4, "calparser: Unknown character set \"X-NO-SUCH-CHARSET\", nothing converted"}};
     EXPECT_EQ(expected, log.lines());

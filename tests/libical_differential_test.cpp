@@ -183,8 +183,9 @@ TEST_F(LibicalDifferential, StartAndEndOfEveryEvent) {
         each_record(text, [&](unsigned slot, const CALDB_COMPONENT* c) {
             if (slot != CALPARSER_SLOT_EVENTS) return;
             const time_t end = reinterpret_cast<const CALDB_VEVENT*>(c)->tDtEnd;
-            ours.emplace(c->pUid ? c->pUid : "", std::make_pair(c->tDtStart > 0 ? c->tDtStart : kNoTime,
-                                                                end > 0 ? end : kNoTime));
+            ours.emplace(c->pUid ? c->pUid : "",
+                         std::make_pair(c->tDtStart > 0 ? c->tDtStart : kNoTime,
+                                        end > 0 ? end : kNoTime));
         });
         for (const TheirEvent& e : theirs) {
             if (e.start == kNoTime) continue;

@@ -267,7 +267,8 @@ protected:
         for (const File& file : corpus) {
             std::map<long, Starts> ours;  // instance starts by block, ascending
             each_record(file.text, [&](unsigned, const CALDB_COMPONENT* record) {
-                if (record->tDtStart > 0) ours[marked_block(record->pUid)].push_back(record->tDtStart);
+                if (record->tDtStart > 0)
+                    ours[marked_block(record->pUid)].push_back(record->tDtStart);
             });
             for (auto& series : ours) std::sort(series.second.begin(), series.second.end());
             for (const auto& [block, s] : file.series) {

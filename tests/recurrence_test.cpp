@@ -115,35 +115,26 @@ class Recurrence : public ::testing::Test {
 
 }  // namespace
 
-// Examples after RFC 5545 section 3.8.5.3, DTSTART;TZID=America/New_York,
-// cut to their first instances: each part of a rule the quick "never
-// matches" checks look at must still reach the iterator. EDT ended on
-// 26 October 1997 and began on 5 April 1998.
+// Examples after RFC 5545 section 3.8.5.3 that the corpus lacks (its
+// week-start, BYSETPOS, BYYEARDAY and BYWEEKNO series are pinned by the output
+// equality test), DTSTART;TZID=America/New_York, cut to their first
+// instances: each part of a rule the quick "never matches" checks look at
+// must still reach the iterator. EDT ended on 26 October 1997.
 TEST_F(Recurrence, RfcExamplesReachTheIterator) {
     expect_cases({
         // UNTIL is UTC: 19:00 EST on the 27th.
         {"FREQ=DAILY;UNTIL=19971028T000000Z", ny(1997, 10, 25, EDT),
          {ny(1997, 10, 25, EDT), ny(1997, 10, 26, EST), ny(1997, 10, 27, EST)}},
-        {"FREQ=WEEKLY;INTERVAL=2;COUNT=4;BYDAY=TU,SU;WKST=MO", ny(1997, 8, 5, EDT),
-         on(1997, 8, EDT, {5, 10, 19, 24})},
-        {"FREQ=WEEKLY;INTERVAL=2;COUNT=4;BYDAY=TU,SU;WKST=SU", ny(1997, 8, 5, EDT),
-         on(1997, 8, EDT, {5, 17, 19, 31})},
         {"FREQ=MONTHLY;INTERVAL=2;COUNT=10;BYDAY=1SU,-1SU", ny(1997, 9, 7, EDT),
          {ny(1997, 9, 7, EDT), ny(1997, 9, 28, EDT), ny(1997, 11, 2, EST), ny(1997, 11, 30, EST)},
          4},
         {"FREQ=MONTHLY;BYDAY=FR;BYMONTHDAY=13", ny(1997, 9, 2, EDT),
          {ny(1998, 2, 13, EST), ny(1998, 3, 13, EST), ny(1998, 11, 13, EST)}, 3,
          {"19970902T090000"}},
-        {"FREQ=MONTHLY;BYDAY=MO,TU,WE,TH,FR;BYSETPOS=-2", ny(1997, 9, 29, EDT),
-         {ny(1997, 9, 29, EDT), ny(1997, 10, 30, EST), ny(1997, 11, 27, EST)}, 3},
         // No 30 February: skipped, not moved. EDT began on 11 March 2007.
         {"FREQ=MONTHLY;BYMONTHDAY=15,30;COUNT=5", ny(2007, 1, 15, EST),
          {ny(2007, 1, 15, EST), ny(2007, 1, 30, EST), ny(2007, 2, 15, EST), ny(2007, 3, 15, EDT),
           ny(2007, 3, 30, EDT)}},
-        {"FREQ=YEARLY;INTERVAL=3;COUNT=10;BYYEARDAY=1,100,200", ny(1997, 1, 1, EST),
-         {ny(1997, 1, 1, EST), ny(1997, 4, 10, EDT), ny(1997, 7, 19, EDT), ny(2000, 1, 1, EST)}, 4},
-        {"FREQ=YEARLY;BYWEEKNO=20;BYDAY=MO", ny(1997, 5, 12, EDT),
-         {ny(1997, 5, 12, EDT), ny(1998, 5, 11, EDT), ny(1999, 5, 17, EDT)}, 3},
     });
 }
 

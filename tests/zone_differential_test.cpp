@@ -96,7 +96,8 @@ void sample(const Subject& s, Tally* tally) {
         time_t when = (time_t)(intptr_t)array_elementat(cross, i);
         for (time_t offset : around_change(s)) {
             if (::testing::Test::HasFatalFailure()) return;
-            if (when + offset >= kFirst && when + offset < kLast) check_local(s, when + offset, tally);
+            if (when + offset >= kFirst && when + offset < kLast)
+                check_local(s, when + offset, tally);
         }
     }
 }

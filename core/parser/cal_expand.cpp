@@ -2,6 +2,7 @@
 #include "core/parser/cal_expand.h"
 
 #include <stdlib.h>
+#include <string.h>
 
 #include <plstr.h>
 #include <unicode/timezone.h>
@@ -147,6 +148,103 @@ void free_dates(array_t* dates) {
     array_delete(dates);
 }
 
+/* The expansion of a whole list without keepMaster, in linear time: placing
+ * each series' instances after it in the list itself moved every later entry
+ * once per series, quadratic in the number of series. Each series is
+ * expanded by calparser_expand_component as before, in the same order, but in
+ * a list of its own; the list is then laid out once from the groups. */
+constexpr unsigned kKeptEntry = ~0u;   /* a group that is its list entry as it was */
+
+struct Regroup {
+    void** originals = nullptr;  /* the entries before expansion */
+    unsigned* sizes = nullptr;   /* per entry: kKeptEntry, or its count of instances */
+    array_t* made = nullptr;     /* every group's instances, the last entry's first */
+    array_t* scratch = nullptr;  /* the one-entry list a series is expanded in */
+    unsigned count = 0;          /* entries before expansion */
+};
+
+void release_regroup(Regroup* r) {
+    free(r->originals);
+    free(r->sizes);
+    array_delete(r->made);
+    array_delete(r->scratch);
+}
+
+bool start_regroup(Regroup* r, const array_t* components) {
+    r->count = components->count;
+    size_t n = r->count ? r->count : 1;
+    r->originals = static_cast<void**>(malloc(n * sizeof(void*)));
+    r->sizes = static_cast<unsigned*>(malloc(n * sizeof(unsigned)));
+    r->made = array_new();
+    r->scratch = array_new();
+    if (!r->originals || !r->sizes || !r->made || !r->scratch) return false;
+    memcpy(r->originals, components->data, r->count * sizeof(void*));
+    return true;
+}
+
+/* Expands entry `i` in the scratch list and keeps what it became. Instances
+ * that find no room are freed, as an insert that fails frees its instance. */
+void expand_entry(Regroup* r, unsigned i, int kind, array_t* recurrenceInfos,
+                  const char* defaultTzid) {
+    CAL_VCOMPONENT* entry = static_cast<CAL_VCOMPONENT*>(r->originals[i]);
+    array_clear(r->scratch);
+    array_append(r->scratch, entry);   /* an array_new array holds one entry without growing */
+    array_t* info = static_cast<array_t*>(array_elementat(recurrenceInfos, i));
+    calparser_expand_component(entry, kind, info, r->scratch, 0, defaultTzid, 0);
+    if (r->scratch->count == 1 && r->scratch->data[0] == entry) {
+        r->sizes[i] = kKeptEntry;
+        return;
+    }
+    r->sizes[i] = 0;
+    for (unsigned j = 0; j < r->scratch->count; j++) {
+        CAL_VCOMPONENT* instance = static_cast<CAL_VCOMPONENT*>(r->scratch->data[j]);
+        if (array_append(r->made, instance) == 0) r->sizes[i]++;
+        else CAL_VCOMPONENT_FREE(&instance);
+    }
+}
+
+/* The number of entries the list will hold. */
+unsigned regrouped_count(const Regroup* r) {
+    unsigned total = 0;
+    for (unsigned i = 0; i < r->count; i++) total += r->sizes[i] == kKeptEntry ? 1 : r->sizes[i];
+    return total;
+}
+
+/* Gives `components` `total` slots; when memory runs out first, frees the
+ * instances that find no room, the groups of the first entries last. Returns
+ * the count the list holds then. */
+unsigned make_room(array_t* components, unsigned total, Regroup* r) {
+    while (components->count > total) array_removeat(components, components->count - 1);
+    while (components->count < total && array_append(components, nullptr) == 0) {
+    }
+    unsigned excess = total - components->count;
+    for (unsigned i = 0; i < r->count && excess > 0; i++) {
+        while (r->sizes[i] != kKeptEntry && r->sizes[i] > 0 && excess > 0) {
+            CAL_VCOMPONENT* dropped =
+                static_cast<CAL_VCOMPONENT*>(array_removeat(r->made, r->made->count - 1));
+            CAL_VCOMPONENT_FREE(&dropped);
+            r->sizes[i]--;
+            excess--;
+        }
+    }
+    return components->count;
+}
+
+/* Lays the groups out in `components`, which has room for them, from the back. */
+void lay_out(array_t* components, const Regroup* r) {
+    unsigned at = components->count;
+    unsigned next = 0;   /* the first instance of the next group in `made` */
+    for (unsigned i = r->count; i-- > 0;) {
+        if (r->sizes[i] == kKeptEntry) {
+            components->data[--at] = r->originals[i];
+            continue;
+        }
+        at -= r->sizes[i];
+        memcpy(components->data + at, r->made->data + next, r->sizes[i] * sizeof(void*));
+        next += r->sizes[i];
+    }
+}
+
 }  // namespace
 
 extern "C" {
@@ -154,6 +252,18 @@ extern "C" {
 int calparser_expand_components_list(array_t* components, int kind, array_t* recurrenceInfos,
                                      const char* defaultTzid, int keepMaster) {
     if (!components || !recurrenceInfos) return 1;
+    Regroup regroup;
+    if (!keepMaster && start_regroup(&regroup, components)) {
+        for (unsigned i = regroup.count; i-- > 0;)
+            expand_entry(&regroup, i, kind, recurrenceInfos, defaultTzid);
+        make_room(components, regrouped_count(&regroup), &regroup);
+        lay_out(components, &regroup);
+        release_regroup(&regroup);
+        return 0;
+    }
+    release_regroup(&regroup);
+    /* Kept masters look for their instances in the whole list: each series
+     * is expanded in place. */
     for (unsigned i = components->count; i-- > 0;) {
         CAL_VCOMPONENT* master = static_cast<CAL_VCOMPONENT*>(components->data[i]);
         array_t* info = static_cast<array_t*>(array_elementat(recurrenceInfos, i));

@@ -41,6 +41,19 @@ void* calparser_arena_zalloc(calparser_arena* arena, size_t size);
  * `arena`, or from malloc (freed with PL_strfree) when `arena` is NULL. NULL
  * when memory runs out. */
 char* calparser_arena_strndup(calparser_arena* arena, const char* text, size_t len);
+/* calparser_arena_strndup for a text that nothing will write into: a short
+ * text met before in the same arena is handed out again instead of copied
+ * (parameter values such as "REQ-PARTICIPANT" come back on nearly every
+ * line). With a NULL arena, always a heap copy of its own. */
+char* calparser_arena_shared_text(calparser_arena* arena, const char* text, size_t len);
+/* A parameter equal to *like, which it takes over (its texts become the
+ * result's, or are left to `arena`): from `arena`, where a parameter met
+ * before in the block being carved, with no name of its own and the same
+ * shared value text, is handed out again (nothing writes into arena
+ * parameters); from calloc when `arena` is NULL (freed with
+ * calparser_FreeParam). NULL when memory runs out (*like is then still the
+ * caller's). */
+CALPARSER_PARAM* calparser_arena_param(calparser_arena* arena, const CALPARSER_PARAM* like);
 /* `size` uninitialised bytes for a text, as calparser_arena_strndup. */
 char* calparser_arena_text(calparser_arena* arena, size_t size);
 

@@ -85,7 +85,7 @@ int caldb_FreeList(array_t** ppList, int kind) {
     if (!ppList || !*ppList) return 0;
     array_t* list = *ppList;
     for (unsigned i = list->count; i > 0; i--) {
-        void* element = array_removeat(list, i - 1);
+        void* element = list->data[i - 1];   /* the array goes too */
         if (kind == CALDB_LIST_ALARMS) {
             CALDB_VALARM* alarm = static_cast<CALDB_VALARM*>(element);
             caldb_FreeAlarm(&alarm);

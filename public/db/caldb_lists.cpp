@@ -9,8 +9,9 @@ extern "C" {
 void caldb_free_text_list(array_t** ppList) {
     if (!ppList || !*ppList) return;
     array_t* list = *ppList;
+    /* The array goes too, so its slots need no removing one by one. */
     for (unsigned i = list->count; i > 0; i--)
-        PL_strfree(static_cast<char*>(array_removeat(list, i - 1)));
+        PL_strfree(static_cast<char*>(list->data[i - 1]));
     array_delete(list);
     *ppList = nullptr;
 }
