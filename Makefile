@@ -146,10 +146,12 @@ coverage: deps
 	  "-DCMAKE_EXE_LINKER_FLAGS=$(COV_FLAGS)"
 	CCACHE_BASEDIR= cmake --build $(COV_BUILD) -j $(JOBS)
 	rm -rf $(COV_BUILD)/profiles && mkdir -p $(COV_BUILD)/profiles
-	LLVM_PROFILE_FILE=$(CURDIR)/$(COV_BUILD)/profiles/%p.profraw \
+	# %4m merges the runs of one program into its own files as they end; a
+	# file per process id would be overwritten when an id comes round again.
+	LLVM_PROFILE_FILE=$(CURDIR)/$(COV_BUILD)/profiles/%4m.profraw \
 	  ctest --test-dir $(COV_BUILD) --output-on-failure -j $(JOBS)
 	@for h in $(FUZZ_HARNESSES); do \
-	  LLVM_PROFILE_FILE=$(CURDIR)/$(COV_BUILD)/profiles/$$h-%p.profraw \
+	  LLVM_PROFILE_FILE=$(CURDIR)/$(COV_BUILD)/profiles/$$h-%4m.profraw \
 	    $(COV_BUILD)/fuzz/$${h}_replay fuzz/regressions $(FUZZ_SEEDS) 2>/dev/null || exit 1; \
 	done
 	llvm-profdata-14 merge -sparse $(COV_BUILD)/profiles/*.profraw -o $(COV_BUILD)/all.profdata
