@@ -6,6 +6,7 @@
 #include <string>
 
 #include "core/parser/cal_tok_arena.h"
+#include "core/parser/calparser.h"
 
 namespace {
 
@@ -28,6 +29,49 @@ TEST(TokenArena, SharedTextsOutliveTheBlocksReleasedBehindTheirUsers) {
     EXPECT_NE(first, later);
     EXPECT_EQ(role, later);
     calparser_arena_delete(arena);
+}
+
+// Parameters met again share one arena parameter and its value text; a whole
+// parse many blocks long releases the blocks behind each component while
+// later components still use what they share, and every attendee keeps its own
+// values.
+TEST(TokenArena, SharedParametersLastAsLongAsTheComponentsThatUseThem) {
+    const char* names[] = {"Ann", "Bo", "Cy"};
+    const char* states[] = {"ACCEPTED", "DECLINED"};
+    std::string text = "BEGIN:VCALENDAR\r\n";
+    const int events = 800;   // several 64 KB blocks of tokens
+    for (int i = 0; i < events; i++) {
+        text += "BEGIN:VEVENT\r\nUID:" + std::to_string(i) +
+                "\r\nDTSTART:20240101T100000Z\r\n";
+        for (int a = 0; a < 3; a++)
+            text += std::string("ATTENDEE;CUTYPE=INDIVIDUAL;ROLE=REQ-PARTICIPANT;PARTSTAT=") +
+                    states[(i + a) % 2] + ";CN=" + names[(i + a) % 3] + ":mailto:" +
+                    std::to_string(a) + "@x\r\n";
+        text += "END:VEVENT\r\n";
+    }
+    text += "END:VCALENDAR\r\n";
+    protstream* s = prot_readmap(text.data(), (unsigned)text.size());
+    array_t* result = nullptr;
+    char tzid[] = "UTC";
+    ASSERT_EQ(0, calparser_prot_to_dbstruct(s, &result, CALPARSER_FORMAT_ICAL, 0, nullptr, tzid,
+                                            nullptr, nullptr, nullptr));
+    prot_free(s);
+    auto* list = static_cast<array_t*>(array_elementat(result, CALPARSER_SLOT_EVENTS));
+    ASSERT_EQ((unsigned)events, list->count);
+    for (int i = 0; i < events; i++) {
+        auto* event = static_cast<CALDB_COMPONENT*>(
+            static_cast<CAL_VCOMPONENT*>(list->data[i])->pComponent);
+        ASSERT_EQ(3u, event->aAttendees->count);
+        for (int a = 0; a < 3; a++) {
+            SCOPED_TRACE(std::to_string(i) + "/" + std::to_string(a));
+            auto* att = static_cast<CALDB_ATTENDEE*>(event->aAttendees->data[a]);
+            EXPECT_STREQ("INDIVIDUAL", att->pCuType);
+            EXPECT_STREQ("REQ-PARTICIPANT", att->pRole);
+            EXPECT_STREQ(states[(i + a) % 2], att->pPartStatName);
+            EXPECT_STREQ(names[(i + a) % 3], att->pCn);
+        }
+    }
+    calparser_FreeComponentArrayAndDestroy(&result);
 }
 
 }  // namespace

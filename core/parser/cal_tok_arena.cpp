@@ -49,6 +49,8 @@ struct SharedText {
     size_t len;
     const char* text;   /* NULL: empty slot */
 };
+/* Shared parameters, found by their type and value text, under the same rule. */
+constexpr unsigned kSharedParamSlots = 256;
 
 constexpr size_t kHeaderSize = (sizeof(Block) + kAlign - 1) / kAlign * kAlign;
 
@@ -62,6 +64,7 @@ struct calparser_arena {
     array_t emptyList; /* the parameter list of every token without parameters */
     NameEntry names[2][kNameSlots]; /* by calparser_name_kind */
     SharedText shared[kSharedSlots];
+    CALPARSER_PARAM* sharedParams[kSharedParamSlots];
 };
 
 static char* payload(Block* block)
@@ -143,6 +146,36 @@ char* calparser_arena_strndup(calparser_arena* arena, const char* text, size_t l
     return copy;
 }
 
+/* Whether `p` was carved from the block being carved. */
+static bool in_current_block(const calparser_arena* arena, const void* p)
+{
+    const char* at = (const char*)p;
+    return arena->current && at >= payload(arena->current) && at < arena->end;
+}
+
+CALPARSER_PARAM* calparser_arena_param(calparser_arena* arena, const CALPARSER_PARAM* like)
+{
+    CALPARSER_PARAM** slot = nullptr;
+    if (arena && !like->pName) {
+        unsigned mix = (unsigned)((uintptr_t)like->pValue >> 3) ^ (unsigned)like->nType * 31u;
+        slot = &arena->sharedParams[mix % kSharedParamSlots];
+        const CALPARSER_PARAM* seen = *slot;
+        /* Its value must be of this block too: a parameter carved just after
+         * a block began may hold a value text of the block before. */
+        if (seen && in_current_block(arena, seen) && in_current_block(arena, seen->pValue) &&
+            seen->nType == like->nType && seen->nValue == like->nValue && !seen->pName &&
+            seen->pValue == like->pValue)
+            return *slot;
+    }
+    CALPARSER_PARAM* made = (CALPARSER_PARAM*)calparser_arena_zalloc(arena, sizeof *made);
+    if (!made)
+        return nullptr;
+    *made = *like;
+    if (slot)
+        *slot = made;
+    return made;
+}
+
 char* calparser_arena_shared_text(calparser_arena* arena, const char* text, size_t len)
 {
     if (!arena || len >= kSharedRoom)
@@ -152,8 +185,8 @@ char* calparser_arena_shared_text(calparser_arena* arena, const char* text, size
                                   (unsigned char)text[len / 2] * 3u +
                                   (unsigned char)text[len - 1];
     SharedText* slot = &arena->shared[mix % kSharedSlots];
-    if (slot->text && slot->text >= payload(arena->current) && slot->text < arena->end &&
-        slot->len == len && memcmp(slot->text, text, len) == 0)
+    if (slot->text && in_current_block(arena, slot->text) && slot->len == len &&
+        memcmp(slot->text, text, len) == 0)
         return (char*)slot->text;
     char* copy = calparser_arena_strndup(arena, text, len);
     if (copy) {

@@ -46,6 +46,14 @@ char* calparser_arena_strndup(calparser_arena* arena, const char* text, size_t l
  * (parameter values such as "REQ-PARTICIPANT" come back on nearly every
  * line). With a NULL arena, always a heap copy of its own. */
 char* calparser_arena_shared_text(calparser_arena* arena, const char* text, size_t len);
+/* A parameter equal to *like, which it takes over (its texts become the
+ * result's, or are left to `arena`): from `arena`, where a parameter met
+ * before in the block being carved, with no name of its own and the same
+ * shared value text, is handed out again (nothing writes into arena
+ * parameters); from calloc when `arena` is NULL (freed with
+ * calparser_FreeParam). NULL when memory runs out (*like is then still the
+ * caller's). */
+CALPARSER_PARAM* calparser_arena_param(calparser_arena* arena, const CALPARSER_PARAM* like);
 /* `size` uninitialised bytes for a text, as calparser_arena_strndup. */
 char* calparser_arena_text(calparser_arena* arena, size_t size);
 

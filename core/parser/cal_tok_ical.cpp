@@ -274,28 +274,28 @@ bool append_param(const char* start, const char* stop, array_t* pParams, int bRe
 {
     const char* equals = (const char*)memchr(start, '=', stop - start);
     const char* nameEnd = equals ? equals : stop;
-    CALPARSER_PARAM* param =
-        (CALPARSER_PARAM*)calparser_arena_zalloc(arena, sizeof(CALPARSER_PARAM));
-    if (!param)
-        return false;
-    if (!classify_param_name(start, nameEnd - start, bRecurrence, param, arena))
-        goto fail;
-    if (equals) {
-        const char* valueBegin = equals + 1;
+    CALPARSER_PARAM parsed = {};   /* its texts are the arena's or, without one, ours */
+    CALPARSER_PARAM* param = nullptr;
+    if (classify_param_name(start, nameEnd - start, bRecurrence, &parsed, arena)) {
+        const char* valueBegin = equals ? equals + 1 : stop;
         const char* valueEnd = stop;
         strip_one_quote_pair(&valueBegin, &valueEnd);
-        param->pValue = calparser_arena_shared_text(arena, valueBegin, valueEnd - valueBegin);
-    } else {
-        param->pValue = calparser_arena_shared_text(arena, "", 0);
+        parsed.pValue = calparser_arena_shared_text(arena, valueBegin, valueEnd - valueBegin);
+        if (parsed.pValue)
+            param = calparser_arena_param(arena, &parsed);
     }
-    if (!param->pValue)
-        goto fail;
-    if (calparser_arena_append(arena, pParams, param) != 0)
-        goto fail;
+    if (!param) {
+        if (!arena) {
+            PL_strfree(parsed.pName);
+            PL_strfree(parsed.pValue);
+        }
+        return false;
+    }
+    if (calparser_arena_append(arena, pParams, param) != 0) {
+        discard_param(arena, param);
+        return false;
+    }
     return true;
-fail:
-    discard_param(arena, param);
-    return false;
 }
 
 /* Appends the parameters between the line's first ";" and its colon. Each
