@@ -77,7 +77,7 @@ TEST(CalTime, PeriodsSortByStartAndInvalidOnesAreKnown) {
     EXPECT_FALSE(cal_time_MightBePeriodString("19990101T000000Z/"));
     EXPECT_FALSE(cal_time_MightBePeriodString("/PT1H"));
     for (const char* text : {"19990101T000000Z/19981231T000000Z", "19990101T000000Z/PT0S",
-                             "no period", "19990101T000000Z0000/PT1H", "1999x/PT1H"}) {
+                             "no period", "/PT1H", "19990101T000000Z0000/PT1H", "1999x/PT1H"}) {
         CAL_TIME_PERIOD* period = cal_time_NewPeriod(text);
         ASSERT_NE(nullptr, period) << text;
         EXPECT_FALSE(cal_time_IsValidPeriod(period)) << text;

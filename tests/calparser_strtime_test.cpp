@@ -88,6 +88,7 @@ TEST_F(Formatting, ShortBuffersAndOtherFormats) {
     EXPECT_EQ("20030101T130000", local(kNoon20030101, "Test/Plus60", 16));
     EXPECT_EQ("", local(kNoon20030101, "Test/Plus60", 15));
     EXPECT_EQ("", local(kNoon20030101, "Mars/Olympus", 16, 1));
+    EXPECT_EQ(0, calparser_strgmtime(nullptr, 64, kICal, kNoon20030101, nullptr));
 
     EXPECT_EQ("12:00 GMT+0000!", gmt(kNoon20030101, "%H:%M %Q!"));
     EXPECT_EQ("12:00 GMT+0", gmt(kNoon20030101, "%H:%M %Q!", 12));

@@ -2,6 +2,8 @@
 // the day counts written beside them.
 #include <gtest/gtest.h>
 
+#include <string.h>
+
 #include <string>
 #include <vector>
 
@@ -70,6 +72,13 @@ TEST_F(TimeConversion, LocalTimesFollowTheCrossings) {
     EXPECT_EQ(k2003 + 424 * kDay + 12 * 3600, local("20040229T120000Z", nullptr));
     EXPECT_EQ(-7, local("20030229T120000Z", nullptr, 2));  // a missing day leaves the time
     EXPECT_EQ(0, local("2003010", nullptr, 2));  // invalid text clears the time
+    // The check leaves 29 February to the table.
+    for (const char* text : {"20030229", "20030230", "20031301", "20030100", "20030101T240000",
+                             "20030101T006000", "20030101T000060", "+2003010", "20030101T120000Z0"})
+        EXPECT_EQ(strcmp(text, "20030229") ? 2 : 0,
+                  calparser_validate_isodate(text, nullptr, nullptr, nullptr, nullptr, nullptr,
+                                             nullptr, nullptr))
+            << text;
     local("19891231T120000Z", nullptr, 4);
     local("20110101T000000", nullptr, 4);
 }
@@ -88,9 +97,11 @@ TEST_F(TimeConversion, GeneralConversionFallsBackOutsideTheTables) {
                   general((year + std::string("0101T120000z")).c_str(), "Test/Plus60"));
     EXPECT_EQ(utc("19800101T120000Z"), general("19800101T120000Z", "Test/Plus60"));
     general("20031301T000000", "Test/Central", 2);
-    // No text: time 0.
+    // No text: time 0. No place for the time: each converter's failure code.
     EXPECT_EQ(0, calparser_datez_to_timet(nullptr, &t, nullptr, nullptr));
     EXPECT_EQ(0, t);
+    EXPECT_EQ(1, calparser_datez_to_timet("20030615", nullptr, nullptr, nullptr));
+    EXPECT_EQ(2, calparser_timecache_datez_to_timet("20030615", nullptr, nullptr, nullptr));
 }
 
 // A UTC text needs no zone; without a rule-based zone a local text is read as

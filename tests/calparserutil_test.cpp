@@ -67,6 +67,7 @@ TEST(OriginalStartLine, AddedOnceWithTheTextAsGiven) {
     EXPECT_EQ(0, calparser_addOriginalDtStartXTokenIfNotAlreadyExists(&lines, "20260106T093000Z"));
     EXPECT_EQ(Strings{"X-KVAL-ORIGINAL-DTSTART:" + longText}, strings(lines));
     array_free_and_destroy(&lines);
+    EXPECT_EQ(1, calparser_addOriginalDtStartXTokenIfNotAlreadyExists(&lines, nullptr));
 }
 
 // An alarm trigger is the base time moved by the duration; no duration, no

@@ -51,7 +51,8 @@ TEST(SmtpFilterAddress, PlainAddressOutOfEveryForm)
     EXPECT_EQ("who?@example.com", taken(smtp_FilterAddress("who?@example.com")));
 
     for (const char* bad : {"mailto:", "jdoe:work", "jane@", "a@b@c", "<jane@example.com",
-                            "mailto:a@x,b@y", "a\x01@b", "a b@c", "a\x7f@c", "a(b@c", "a@b>c"})
+                            "mailto:a@x,b@y", "a\x01@b", "a b@c", "a\x7f@c", "a(b@c", "a)b@c",
+                            "a[b@c", "a]b@c", "a;b@c", "a\\b@c", "a@b>c", "a\"b@c"})
         EXPECT_EQ("<null>", taken(smtp_FilterAddress(bad))) << bad;
 }
 

@@ -1,4 +1,4 @@
-// Records: flag layout and the deep copy of attendees.
+// Records: construction, flag layout and the deep copy of attendees.
 #include <gtest/gtest.h>
 
 #include "tests/support/text_lists.h"
@@ -13,6 +13,13 @@
 #include "public/util/array.h"
 
 namespace {
+
+bool all_zero(const void* p, size_t n) {
+    const unsigned char* bytes = static_cast<const unsigned char*>(p);
+    for (size_t i = 0; i < n; i++)
+        if (bytes[i]) return false;
+    return true;
+}
 
 char* CALDB_ATTENDEE::*const kAttendeeTexts[] = {
     &CALDB_ATTENDEE::pAddr,     &CALDB_ATTENDEE::pCalid,   &CALDB_ATTENDEE::pCuType,
@@ -40,6 +47,23 @@ CALDB_ATTENDEE* full_attendee() {
 }
 
 }  // namespace
+
+TEST(DbRecords, ComponentsStartZeroedWithNoStateGiven) {
+    // The kind given becomes nType; an expanded master keeps its own kind.
+    for (int kind : {0, 1, 10, 11}) {
+        void* c = caldb_NewComponent(kind);
+        ASSERT_NE(nullptr, c) << kind;
+        CALDB_COMPONENT* head = static_cast<CALDB_COMPONENT*>(c);
+        EXPECT_EQ(kind, head->nType);
+        EXPECT_EQ(1u, head->nCompState);
+        head->nType = 0;
+        head->nCompState = 0;
+        EXPECT_TRUE(all_zero(c, kind % 10 ? sizeof(CALDB_VTODO) : sizeof(CALDB_VEVENT))) << kind;
+        caldb_FreeComponent(&c);
+        EXPECT_EQ(nullptr, c);
+    }
+    EXPECT_EQ(nullptr, caldb_NewComponent(2));
+}
 
 // Bit 31 is the most significant bit of the word, as the records are stored.
 // The storer tests place status and TRANSP; here the rest.
@@ -98,6 +122,7 @@ TEST(DbRecords, AttendeeCopyIsDeepAndSurvivesItsSource) {
     EXPECT_EQ(nullptr, copy->aDelegatedTo);
     ASSERT_NE(nullptr, copy->aMembers);
     EXPECT_EQ(0u, copy->aMembers->count);
+    EXPECT_EQ(1, caldb_copyConstructorAttendee(nullptr, &copy));
     caldb_FreeAttendee(&src);
     caldb_FreeAttendee(&copy);
 }

@@ -1,4 +1,4 @@
-// Start-up, shut-down and the loading of the time-zone registry.
+// Start-up, shut-down and the loading of the time-zone registry and its file.
 #include <gtest/gtest.h>
 
 #include <stdlib.h>
@@ -10,6 +10,8 @@
 #include <string>
 
 #include "core/parser/calparser.h"
+#include "tests/support/corpus_files.h"
+#include "tests/support/text_lists.h"
 #include "tests/support/zone_builders.h"
 
 namespace {
@@ -56,6 +58,8 @@ TEST_F(Startup, MissingFileLeavesAnEmptyRegistryLoadedOnce) {
     ASSERT_NE(nullptr, registry);
     EXPECT_EQ(nullptr, registry->m_pList);
     EXPECT_EQ(0, calparser_isValidTimeZoneID("Africa/Casablanca"));
+    EXPECT_EQ(nullptr, calparser_lookupCalVTimeZone("Africa/Casablanca"));
+    EXPECT_EQ("", registered_names());
     ASSERT_EQ(0, load_zone("Test/Added"));
     EXPECT_EQ(0, calparser_loadDefaultTimeZoneList());
     EXPECT_EQ(registry, CALPARSER_TIMEZONE_LIST::m_Instance);
@@ -75,6 +79,8 @@ TEST_F(Startup, FailedReloadKeepsThePreviousZones) {
     EXPECT_EQ(-1, calparser_loadTimeZoneListFromFile(path));
     EXPECT_STREQ("no/such/file.ics", path);
     EXPECT_EQ(1, zone_test::load_registry_text(""));
+    EXPECT_EQ(1, calparser_loadTimeZoneList(nullptr));
+    EXPECT_EQ(1, calparser_getAllTimeZones(nullptr));
     EXPECT_EQ("Test/Kept", registered_names());
 }
 
@@ -104,6 +110,34 @@ TEST_F(Startup, RelativePathsAreReadFromTheWorkingDirectory) {
     EXPECT_EQ("Test/UnderTheWorkingDirectory", registered_names());
     ASSERT_EQ(0, chdir(previous));
     std::filesystem::remove_all(top);
+}
+
+// The library's own registry file, data/timezones.ics: Casablanca is the
+// last fallback of every conversion, so it is plain UTC although Morocco
+// keeps other time (STANDARD alone, no rule, no crossings). Friday on or
+// after 23 March (23..29) is best matched by the fourth Friday (22..28),
+// which agrees in 6 of 7 weekday positions; the file says so in a COMMENT.
+TEST_F(Startup, RegistryFileHasAUtcFallbackAndNotesInexactRules) {
+    // Read whole, so that every zone of the file goes through the loader.
+    ASSERT_EQ(0, zone_test::load_registry_text(
+                     corpus_files::read_file(CALPARSER_SOURCE_ROOT "/data/timezones.ics")));
+    const CAL_VTIMEZONE* fallback = calparser_lookupCalVTimeZone("Africa/Casablanca");
+    ASSERT_TRUE(fallback && fallback->pStandard);
+    const CALDB_VZONE* plain = fallback->pStandard->pDbZone;
+    EXPECT_TRUE(plain->nOffsetFrom == 0 && plain->nOffsetTo == 0 && !plain->aRRules);
+    EXPECT_TRUE(!fallback->pDaylight && !fallback->aTzCross);
+
+    const CAL_VTIMEZONE* jerusalem = calparser_lookupCalVTimeZone("Asia/Jerusalem");
+    ASSERT_TRUE(jerusalem && jerusalem->pDaylight);
+    const CALDB_VZONE* summer = jerusalem->pDaylight->pDbZone;
+    EXPECT_EQ(Strings{"FREQ=YEARLY;BYMONTH=3;BYDAY=4FR"}, strings(summer->aRRules));
+    Strings note = strings(summer->aComments);
+    ASSERT_EQ(1u, note.size());
+    EXPECT_NE(std::string::npos, note[0].find("Friday on or after March 23")) << note[0];
+    EXPECT_NE(std::string::npos, note[0].find("24 of 28 years")) << note[0];
+    const CAL_VTIMEZONE* newYork = calparser_lookupCalVTimeZone("America/New_York");
+    ASSERT_TRUE(newYork && newYork->pDaylight);
+    EXPECT_EQ(nullptr, newYork->pDaylight->pDbZone->aComments);
 }
 
 }  // namespace

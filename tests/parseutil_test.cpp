@@ -1,4 +1,5 @@
 #include "public/core_util/parseutil.h"
+#include "tests/support/print_capture.h"
 
 #include <gtest/gtest.h>
 #include <plstr.h>
@@ -28,6 +29,11 @@ Items split(int (*splitter)(const char*, char***, int*), const char* text)
 }
 
 Items commas(const char* text) { return split(cal_parseutil_get_comma_list, text); }
+
+std::string printed(int (*print)(protstream*, const char*), const char* text)
+{
+    return written_by([&](protstream* s) { EXPECT_EQ(0, print(s, text)); });
+}
 
 }  // namespace
 
@@ -64,4 +70,12 @@ TEST(ParseUtilCalid, UidIsThePartBeforeTheFirstColonAndValidityIsByShape)
         EXPECT_NE(0, cal_parseutil_isValidCalid(good)) << good;
     for (const char* bad : {"", ":work", "jdoe:", "jdoe:my cal", "a/b", "caf\xc3\xa9"})
         EXPECT_EQ(0, cal_parseutil_isValidCalid(bad)) << bad;
+}
+
+// CR LF, a lone LF and a lone CR are each one line end.
+TEST(ParseUtilPrint, TextValuesAreEscapedUnlessAskedNotTo)
+{
+    EXPECT_EQ("a\\\\b:1\\n2\\n3\\n4\\n\\n",
+              printed(cal_parseutil_print_string_ical, "a\\b:1\r\n2\n3\r4\n\r"));
+    EXPECT_EQ("a\\b;c,d\r\n", printed(cal_parseutil_print_string_no_esc_ical, "a\\b;c,d\r\n"));
 }

@@ -62,6 +62,7 @@ TEST(Timezone, ConversionsBothWaysAcrossDaylightChanges) {
     // buffer too short, or a year past 9999, gets nothing.
     EXPECT_EQ("20251102T010000", wall_text(utc(2025, 11, 2, 5), eastern.get()));
     EXPECT_EQ("20251102T010000", wall_text(utc(2025, 11, 2, 6), eastern.get()));
+    EXPECT_EQ("20030101T120000", wall_text(1041422400, nullptr));
     char storage[32] = "unchanged";
     char* buffer = storage;
     EXPECT_EQ(1, timezone_DateTimeApplyTimeZoneToString(0, eastern.get(), &buffer, 15));

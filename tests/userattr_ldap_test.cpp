@@ -104,7 +104,7 @@ protected:
         set("directory.ldap.uri", g_slapd->uri());
         set("directory.ldap.base", SlapdServer::kSuffix);
         set("directory.ldap.attr.calid", "calid");
-        set("directory.ldap.filter", "(!(description=disabled))");
+        set("directory.ldap.filter", "!(description=disabled)");  // gets its parentheses
         set("directory.ldap.timeout_ms", "5000");
         set("directory.cache.ttl", "0");
     }
@@ -173,6 +173,15 @@ TEST_F(LdapDirectory, FoundEntriesGiveTheirCalendarsNamesAndPrimaryAddress)
     EXPECT_EQ((Mails{0, {"mailto:jdoe@example.com"}}), mails(kByCalid, "jdoe:work"));
     EXPECT_EQ((Mails{0, {}}), mails(kByCalid, "rroe"));  // a user id, not a calendar id
     EXPECT_EQ((Mails{0, {"mailto:JORG.MULLER@EXAMPLE.COM"}}), mails(kByUid, "jmuller"));
+
+    // In a parse the directory's name replaces the one given, and a calendar
+    // id becomes the user's address.
+    ASSERT_EQ(0, parser_init());
+    EXPECT_EQ((std::multiset<Attendee>{{"<null>", "Guest Person", "mailto:guest@example.com"},
+                                       {"richard", "<null>", "mailto:rroe@example.com"}}),
+              parse_attendees(calendar_of(
+                  {"ATTENDEE;CN=Someone:mailto:guest@example.com\r\nATTENDEE:richard"})));
+    parser_uninit();
 }
 
 // Unknown, filtered out, empty, and values that would widen an unescaped
@@ -181,7 +190,7 @@ TEST_F(LdapDirectory, NotFoundIsAnEmptyAnswer)
 {
     LogCapture log;
     for (const char* value : {"nobody@example.com", "gone@example.com", "", "*", "x*)(uid=*",
-                              "jdoe@example.com\\", "j*@example.com",
+                              "jdoe@example.com\\", "j*@example.com", "J\xC3\xB6rg\t",
                               "team@example.com)(!(uid=amy)"}) {
         EXPECT_EQ(kNothing, by_mail(value)) << value;
         EXPECT_EQ((Mails{0, {}}), mails(kByUid, value)) << value;
@@ -189,6 +198,8 @@ TEST_F(LdapDirectory, NotFoundIsAnEmptyAnswer)
     }
     EXPECT_EQ((Mails{0, {}}), mails(kByUid, "gone"));
     EXPECT_TRUE(errors(log).empty());
+    EXPECT_EQ(1, by_mail(nullptr).rc);
+    EXPECT_EQ(1, mails(kByUid, nullptr).first);
 }
 
 // Two calendars of one user sorted; two users behind one address sorted by
@@ -229,6 +240,8 @@ TEST_F(LdapDirectory, ConfigurationChangeTakesEffectAtTheNextLookup)
     unset("directory.ldap.uri");  // the configured directory is the empty table
     uint32_t handle = 0;
     ASSERT_EQ(0, userattr_ldap_pool_open("other", &handle));
+    EXPECT_EQ(1, userattr_ldap_pool_open("unconfigured", &handle));
+    EXPECT_EQ(1, userattr_ldap_pool_open(nullptr, &handle));
     EXPECT_EQ(kNothing, by_mail("jdoe@example.com"));
     parser_set_ldpool(nullptr, handle);
     EXPECT_EQ(kJdoe, by_mail("jdoe@example.com"));
@@ -324,7 +337,7 @@ TEST_F(LdapDirectory, ServerDownFailsTheLookupAndTheNextOneReconnects)
 
 TEST_F(LdapDirectory, EightThreadsShareFourConnections)
 {
-    set("directory.ldap.connections", "4");
+    set("directory.ldap.connections", "0");  // out of range: the default, 4
     set("directory.ldap.timeout_ms", "10000");
     constexpr int kThreads = 8, kLookups = 1000;
     unsigned long before = userattr_ldap_search_count();

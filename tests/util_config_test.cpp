@@ -36,6 +36,7 @@ TEST(Config, LoadsTheConfiguredFile) {
     EXPECT_EQ(0u, config_get_version(nullptr));
     EXPECT_EQ(11, config_get_int(cache, "number.bad", 11));
     EXPECT_EQ(12, config_get_int(cache, "number.huge", 12));
+    EXPECT_EQ(13, config_get_int(cache, "equals.in.value", 13));
 }
 
 // A text handed out before the key is set again or removed keeps its content

@@ -60,6 +60,8 @@ TEST(Prot, LongOutputArrivesWhole) {
             EXPECT_EQ(0, prot_printf(s, "%d%s", i, small.c_str()));
         EXPECT_EQ(0, prot_printf(s, "<%s>", longText.c_str()));
         EXPECT_EQ(0, prot_write(s, longRaw.data(), (unsigned)longRaw.size()));
+        char none[1];
+        EXPECT_EQ(0, prot_read(s, none, 1));  // not a read stream
     });
     EXPECT_EQ("0" + small + "1" + small + "2" + small + "<" + longText + ">" + longRaw, written);
 }
