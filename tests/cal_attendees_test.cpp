@@ -46,9 +46,12 @@ Strings addresses(const array_t* list) {
 // Texts, lists and words a copy must take, the two record words excepted.
 CALDB_ATTENDEE* full_attendee() {
     CALDB_ATTENDEE* a = attendee("mailto:jdoe@x.com", "jdoe", 9);
+    for (char** text : {&a->pCuType, &a->pRole, &a->pCn, &a->pSentBy, &a->pAuxText, &a->pLanguage})
+        *text = PL_strdup("t");
     a->pDir = PL_strdup("ldap://x.com/jdoe");
     a->pPartStatName = PL_strdup("X-MAYBE");
-    a->aDelegatedFrom = texts({"mailto:c@x.com"});
+    for (array_t** list : {&a->aMembers, &a->aDelegatedTo, &a->aDelegatedFrom})
+        *list = texts({"mailto:c@x.com"});
     for (int i = 0; i < 8; i++) a->nAuxWords[i] = 100 + i;
     a->bRsvp = a->bAuxFlag = 1;
     return a;
@@ -147,9 +150,11 @@ TEST(AttendeeLists, DuplicatesGoAndTheRestIsOrderedForDisplay) {
     caldb_FreeList(&list, CALDB_LIST_ATTENDEES);
 }
 
-// "mailto:" goes in any letter case; a text without it is no address. A
-// failed copy takes every address collected with the list.
+// "mailto:" goes in any letter case; a text without it is no address (but
+// may be a calendar id). A failed copy takes every address collected with the list.
 TEST(Addresses, RecipientsOrNoListWhenACopyFails) {
+    EXPECT_EQ(0, bIsMailto(nullptr) + isEmailAddress("@b.c") + IsPossibleCalid("MailTo:x"));
+    EXPECT_EQ(1, IsPossibleCalid("jdoe:work"));
     array_t* src = texts({"mailto:a@x.com", "jdoe", "MailTo:b@x.com", "Bob <MAILTO:bob@x.com>", "mailto:"});
     array_t* dest = nullptr;
     count_failure_points([&] {

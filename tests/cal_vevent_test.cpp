@@ -35,7 +35,7 @@ TEST(ComponentProperties, StoredFormsAndStatusFallback)
         SCOPED_TRACE(c.kind->name);
         Tokens tokens(lines_of(*c.kind, {"BEGIN:*", "RECURRENCE-ID;TZID=Asia/Tokyo:20030101T110000Z",
                                          "X-KVAL-GSE-COMPONENT-STATE:262148", "RRULE:freq=daily",
-                                         c.status, "PRIORITY:20", "END:*"}));
+                                         c.status, "PRIORITY:20", "TRANSP:TRANSPARENT", "END:*"}));
         Built built;
         LogCapture log;
         build(*c.kind, tokens, built);
@@ -46,7 +46,8 @@ TEST(ComponentProperties, StoredFormsAndStatusFallback)
         EXPECT_EQ(262148u, r->nCompState);
         EXPECT_EQ(c.fallbackCode, r->nStatus);
         EXPECT_EQ(4u, r->nPriority);
-        EXPECT_EQ(c.fallbackCode << 21 | 4u << 28, r->nFlags);
+        // TRANSP marks events only (bit 6).
+        EXPECT_EQ(c.fallbackCode << 21 | 4u << 28 | (c.kind == &kEvent ? 1u << 6 : 0u), r->nFlags);
         EXPECT_EQ((Strings{"freq=daily"}), strings(r->aRRules));
         array_t* info = (array_t*)array_elementat(built.recurrence, 0);
         EXPECT_EQ((Strings{"FREQ=DAILY"}), strings((array_t*)array_elementat(info, 0)));
@@ -61,7 +62,8 @@ TEST(ComponentTimes, EndOrDueFromTheDatesAndTheDuration)
 {
     // An event ends at DTEND, else DTSTART plus DURATION (written before or
     // after it); a to-do is due at DUE, else DTSTART plus DURATION; given only
-    // a DUE it starts at its DUE. A date start makes the end a date too.
+    // a DUE it starts at its DUE (a to-do's DTEND is ignored). A date start
+    // makes the end a date too.
     const struct {
         const Kind* kind;
         const char *first, *second;
@@ -71,7 +73,7 @@ TEST(ComponentTimes, EndOrDueFromTheDatesAndTheDuration)
         {&kEvent, "DURATION:P1D", "DTSTART;VALUE=DATE:20020101", 1009843200, 1009929600, 1, 1},
         {&kTodo, "DURATION:P1D", "DTSTART;VALUE=DATE:20020101", 1009843200, 1009929600, 1, 1},
         {&kEvent, "DTEND:20030101T130000Z", "DURATION:PT5H", 0, kNoon + 3600, 0, 0},
-        {&kTodo, "DUE;VALUE=DATE:20020131", "SUMMARY:x", 1012435200, 1012435200, 0, 1},
+        {&kTodo, "DUE;VALUE=DATE:20020131", "DTEND:20030105T120000Z", 1012435200, 1012435200, 0, 1},
     };
     for (const auto& c : cases) {
         Built built;
@@ -191,7 +193,8 @@ TEST(ComponentWalk, ParseErrorsKeepTheComponentWithResult2AndOtherPassesOnlyWalk
 }
 
 // Resolved input: a date-time without TZID is read in the record's own zone
-// line, even one written after it; a to-do's DUE prefers X-KVAL-DUE-TZID.
+// line, even one written after it; a to-do's DUE prefers X-KVAL-DUE-TZID; a
+// plain date marks its flag.
 TEST(ResolvedInput, DatesWithoutTzidTakeTheRecordsZone)
 {
     ASSERT_EQ(0, zone_test::fill_registry({zone_test::fixed_zone("Test/Plus60", 60),
@@ -206,11 +209,12 @@ TEST(ResolvedInput, DatesWithoutTzidTakeTheRecordsZone)
     EXPECT_EQ(kNoon - 3600, builtEvent.record<CALDB_VEVENT>()->tDtStart);
 
     Tokens todo{"BEGIN:VTODO", "DUE:20030101T120000", "X-KVAL-DTSTART-TZID:Test/Plus60",
-                "X-KVAL-DUE-TZID:Test/Minus60", "END:VTODO"};
+                "X-KVAL-DUE-TZID:Test/Minus60", "DTSTART:20030101", "END:VTODO"};
     Built builtTodo;
     build(kTodo, todo, builtTodo, options);
     ASSERT_EQ(0, builtTodo.rc);
     EXPECT_EQ(kNoon + 3600, builtTodo.record<CALDB_VTODO>()->tDue);
+    EXPECT_EQ(1u, builtTodo.record()->bDtStartIsDate);
 
     CALPARSER_TIMEZONE_LIST::Instance()->removeAllTimeZones();
 }

@@ -74,8 +74,9 @@ TEST_F(VTimezone, RuleFromRRule) {
     // A BYMONTHDAY list stands for the week; a single day says nothing.
     EXPECT_EQ((Rule{2, 8, -1}), standard_rule("FREQ=YEARLY;BYMONTH=3;BYMONTHDAY=8,9,10"));
     EXPECT_EQ(kNoRule, standard_rule("FREQ=YEARLY;BYMONTH=3;BYMONTHDAY=8"));
-    // No month, or one that is no number: no rule at all.
+    // No month, one that is no number or a day that is none: no rule at all.
     EXPECT_EQ(kNoRule, standard_rule("FREQ=YEARLY;BYDAY=1SU"));
+    EXPECT_EQ(kNoRule, standard_rule("FREQ=YEARLY;BYMONTH=4;BYDAY=1XX"));
     EXPECT_EQ(kNoRule, standard_rule("FREQ=YEARLY;BYMONTH=x;BYDAY=1SU"));
     // BYMONTH is the number the value begins with, a trailing blank left out.
     EXPECT_EQ((Rule{2, 2, 1}), standard_rule("FREQ=YEARLY;BYDAY=2SU;BYMONTH=3 "));

@@ -2,6 +2,8 @@
 // calendar-properties lines and the slots each pass appends.
 #include <gtest/gtest.h>
 
+#include <string.h>
+
 #include <string>
 
 #include <plstr.h>
@@ -145,7 +147,7 @@ TEST_F(Assembly, CalendarRightsAndResourceAreNumbers) {
     const struct {
         const char* value;
         unsigned bits;
-    } rights[] = {{"17", 1}, {"999", 0}, {"31", 15}, {"abc", 0}};
+    } rights[] = {{"17", 1}, {"999", 0}, {"31", 15}, {"abc", 0}, {"", 0}};
     for (const auto& row : rights) {
         props.nFlags = 0xFFFFFFFFu;
         store(("X-KVAL-CALPROPS-READ:" + std::string(row.value)).c_str());
@@ -168,16 +170,24 @@ TEST_F(Assembly, CalendarRightsAndResourceAreNumbers) {
 // other extension names of the range store nothing.
 TEST_F(Assembly, CalendarPropertyLinesFillTheirFields) {
     for (const char* line :
-         {"X-KVAL-CALPROPS-CALMASTER:root", "X-KVAL-CALPROPS-LANGUAGE:en",
+         {"X-KVAL-CALPROPS-DESCRIPTION:d", "X-KVAL-CALPROPS-PARENT-CALID:p",
+          "X-KVAL-CALPROPS-RELATIVE-CALID:r", "X-KVAL-CALPROPS-CHARSET:c",
+          "X-KVAL-CALPROPS-PRIMARY-OWNER:o", "X-KVAL-CALPROPS-TZID:z",
+          "X-KVAL-CALPROPS-CATEGORIES:w", "X-KVAL-CALPROPS-CREATED:20000101T000000Z",
+          "X-KVAL-CALPROPS-CALMASTER:root", "X-KVAL-CALPROPS-LANGUAGE:en",
           "X-KVAL-CALPROPS-LANGUAGE:fr", "X-KVAL-CALPROPS-CHILDREN:a", "X-KVAL-CALPROPS-CHILDREN:b",
           "X-KVAL-CALPROPS-LAST-MODIFIED:20000101T000000Z", "X-KVAL-LINK-CALID:other",
           "X-KVAL-GSE-COMPONENT-STATE:3", "X-KVAL-ORIGINAL-DTSTART:20000101T000000Z"})
         store(line);
+    for (char* text : {props.pDescription, props.pParentCalid, props.pRelativeCalid,
+                       props.pCharset, props.pPrimaryOwner, props.pTzid})
+        EXPECT_TRUE(text && strlen(text) == 1);  // the one letter given
     EXPECT_STREQ("root", props.pCalmaster);
     EXPECT_STREQ("fr", props.pLanguage);
     EXPECT_EQ((Strings{"a", "b"}), strings(props.pChildren));
     EXPECT_EQ(946684800, props.tLastModified);
-    EXPECT_EQ(0, props.tCreated);
+    EXPECT_EQ(946684800, props.tCreated);
+    EXPECT_EQ((Strings{"w"}), strings(props.pCategories));
     EXPECT_EQ(nullptr, props.pName);
     EXPECT_EQ(nullptr, props.pAceList);
 }
