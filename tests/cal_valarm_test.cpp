@@ -78,8 +78,8 @@ TEST(AlarmWalk, BeginStopsItNothingAfterItsBeginGivesOneAndNoListDropsIt)
     Alarms alarms;
     LogCapture log;
     array_iter_t cursor;
-    EXPECT_EQ(0, walk(Tokens{"BEGIN:VALARM", "SUMMARY:a", "BEGIN:VALARM", "END:VALARM"},
-                      alarms.list, kNoon, CALPARSER_PASS_ALARMS, &cursor));
+    Tokens stopped{"BEGIN:VALARM", "SUMMARY:a", "BEGIN:VALARM", "END:VALARM"};
+    EXPECT_EQ(0, walk(stopped, alarms.list, kNoon, CALPARSER_PASS_ALARMS, &cursor));
     EXPECT_EQ(3u, Tokens::lineOf(cursor));
     ASSERT_EQ(1u, alarms.list->count);
     EXPECT_STREQ("a", alarms.at(0)->pSummary);
