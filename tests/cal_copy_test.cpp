@@ -162,21 +162,6 @@ TEST(ModifiedOnlyCopy, EachBitCopiesItsPropertyAndGuardsHold) {
     }
 }
 
-TEST(FullCopy, ConstructorCopiesEverythingButTheLink) {
-    CALDB_VEVENT* src = master_event();
-    src->tRecurrenceId = static_cast<int32_t>(kNine);
-    CALDB_VEVENT* copy = nullptr;
-    ASSERT_EQ(0, calparser_copyConstructorEvent(src, &copy));
-    EXPECT_EQ(0, calparser_CompareEvent(src, copy));
-    // What the comparison does not look at, and the one thing not copied.
-    EXPECT_STREQ("20261231T000000Z", copy->pRecurUntil);
-    EXPECT_EQ(strings(src->aAttendeeExDateList), strings(copy->aAttendeeExDateList));
-    EXPECT_EQ(nullptr, copy->pLinkCalid);
-    caldb_FreeEvent(&src);
-    EXPECT_STREQ("Standup", copy->pSummary);  // the copy owns its texts
-    caldb_FreeEvent(&copy);
-}
-
 TEST(FullCopy, RunningOutOfMemoryLeaksNothing) {
     CALDB_VEVENT* src = master_event();
     // The copy reports success either way; a run is complete once no allocation failed.
@@ -257,19 +242,6 @@ void free_calprops(CALDB_CALPROPS& props) {
 }
 
 }  // namespace
-
-TEST(AccessControlCopy, EveryEntryCopiedInOrderIntoANewList) {
-    array_t* src = ace_list({"grant jdoe calprops schedule", "deny * components read,write"});
-    array_t* copy = nullptr;
-    ASSERT_EQ(0, calparser_copyACEList(src, &copy));
-    const std::string jdoe = std::to_string(acl_principal_key("jdoe"));
-    // Bit 5 calendar properties; bits 7 and 6 deny, every user.
-    const Strings expected{"32 " + jdoe + " 8", "192 0 6"};
-    EXPECT_EQ(expected, entries(copy));
-    acl_misc_FreeACEList(&src);
-    EXPECT_EQ(expected, entries(copy));  // the copy owns its entries
-    acl_misc_FreeACEList(&copy);
-}
 
 // Values and texts copied (a missing source text keeps the destination's),
 // text lists merged without duplicates, the access list replaced.

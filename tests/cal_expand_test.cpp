@@ -183,28 +183,6 @@ TEST_F(ExpandTest, SeriesAmongPlainEntriesKeepTheListOrder) {
               got);
 }
 
-// Each instance gets an alarm list of its own, empty when the master has no
-// alarm. Only a missing UID is replaced (one new UID shared by the series);
-// an empty UID is a UID and stays.
-TEST_F(ExpandTest, InstancesGetAnAlarmListAndOnlyAMissingUidIsReplaced) {
-    Series s;
-    s.add(CALDB_KIND_TODO, utc("20240101T100000Z"), "", make_vector({"FREQ=DAILY;COUNT=2"}));
-    s.add(CALDB_KIND_TODO, utc("20240201T100000Z"), nullptr, make_vector({"FREQ=DAILY;COUNT=2"}));
-    ASSERT_EQ(0, calparser_expand_components_list(s.components, CALDB_KIND_TODO, s.infos, nullptr,
-                                                  0));
-    ASSERT_EQ(4u, s.size());
-    for (unsigned i = 0; i < 4; i++) {
-        SCOPED_TRACE(i);
-        ASSERT_NE(nullptr, s.at(i)->aAlarms);
-        EXPECT_EQ(0u, s.at(i)->aAlarms->count);
-        ASSERT_NE(nullptr, s.at(i)->pUid);
-    }
-    EXPECT_STREQ("", s.at(0)->pUid);
-    EXPECT_STREQ("", s.at(1)->pUid);
-    EXPECT_STRNE("", s.at(2)->pUid);
-    EXPECT_STREQ(s.at(2)->pUid, s.at(3)->pUid);
-}
-
 // Every allocation that can fail during an expansion, failed in turn: the
 // result is 0 or 3, the list stays well formed and nothing leaks. The series
 // uses RDATEs only, so the rule library never fills its process-wide caches

@@ -1,5 +1,5 @@
 // The iCalendar serializer: escaping, folding, what each record field becomes,
-// zones and TZIDs, the METHOD and state line, and the error results. The
+// zones and TZIDs, and the error results. The
 // corpus round trip reads back everything else the corpus holds.
 #include <gtest/gtest.h>
 
@@ -262,18 +262,6 @@ TEST_F(Serialize, UtcFlagWritesEveryTimeInUtcAndNoZone) {
     EXPECT_EQ("DTSTART:20030101T110000Z", line_of(text, "DTSTART"));  // winter: +01:00
     EXPECT_EQ("DTEND:20030701T100000Z", line_of(text, "DTEND"));      // summer: +02:00
     EXPECT_EQ(0, count_lines(text, "BEGIN:VTIMEZONE"));
-}
-
-TEST_F(Serialize, MethodComesFromTheStateAndOnlyOtherStatesAreWritten) {
-    const std::string text = round_trip(
-        "BEGIN:VCALENDAR\r\nMETHOD:REQUEST\r\n"
-        "BEGIN:VEVENT\r\nUID:r1\r\nATTENDEE:mailto:a@x.com\r\nEND:VEVENT\r\n"
-        "BEGIN:VEVENT\r\nUID:r2\r\nX-KVAL-GSE-COMPONENT-STATE:65568\r\nEND:VEVENT\r\n"
-        "END:VCALENDAR\r\n");
-    EXPECT_EQ("METHOD:REQUEST", line_of(text, "METHOD"));
-    // r1 reads back as REQUEST with an attendee (0x20008); r2's state is its own.
-    EXPECT_EQ(1, count_lines(text, "X-KVAL-GSE-COMPONENT-STATE"));
-    EXPECT_EQ("X-KVAL-GSE-COMPONENT-STATE:65568", line_of(text, "X-KVAL-GSE"));
 }
 
 TEST_F(Serialize, OneComponentIsWrittenBetweenTheReplyWritersHeadAndTail) {

@@ -13,11 +13,6 @@ using namespace builder_test;
 
 namespace {
 
-int32_t end_of(const Kind& kind, const CALDB_COMPONENT* c)
-{
-    return &kind == &kEvent ? ((const CALDB_VEVENT*)c)->tDtEnd : ((const CALDB_VTODO*)c)->tDue;
-}
-
 // What the builders store other than as written: RECURRENCE-ID ignores its
 // TZID and adds the original-start line, PRIORITY keeps its low four bits and
 // no other bit of the flag word, a state given is not derived, the
@@ -55,35 +50,6 @@ TEST(ComponentProperties, StoredFormsAndStatusFallback)
                                     c.kind->name + ".  Assigning default value of " +
                                     c.fallback + "."}}),
                   log.lines());
-    }
-}
-
-TEST(ComponentTimes, EndOrDueFromTheDatesAndTheDuration)
-{
-    // An event ends at DTEND, else DTSTART plus DURATION (written before or
-    // after it); a to-do is due at DUE, else DTSTART plus DURATION; given only
-    // a DUE it starts at its DUE (a to-do's DTEND is ignored). A date start
-    // makes the end a date too.
-    const struct {
-        const Kind* kind;
-        const char *first, *second;
-        int32_t start, end;
-        unsigned startIsDate, endIsDate;
-    } cases[] = {
-        {&kEvent, "DURATION:P1D", "DTSTART;VALUE=DATE:20020101", 1009843200, 1009929600, 1, 1},
-        {&kTodo, "DURATION:P1D", "DTSTART;VALUE=DATE:20020101", 1009843200, 1009929600, 1, 1},
-        {&kEvent, "DTEND:20030101T130000Z", "DURATION:PT5H", 0, kNoon + 3600, 0, 0},
-        {&kTodo, "DUE;VALUE=DATE:20020131", "DTEND:20030105T120000Z", 1012435200, 1012435200, 0, 1},
-    };
-    for (const auto& c : cases) {
-        Built built;
-        build(*c.kind, Tokens(lines_of(*c.kind, {"BEGIN:*", c.first, c.second, "END:*"})), built);
-        const CALDB_COMPONENT* record = built.record();
-        SCOPED_TRACE(std::string(c.kind->name) + " " + c.first + " " + c.second);
-        EXPECT_EQ(c.start, record->tDtStart);
-        EXPECT_EQ(c.end, end_of(*c.kind, record));
-        EXPECT_EQ(c.startIsDate, record->bDtStartIsDate);
-        EXPECT_EQ(c.endIsDate, record->bDtEndIsDate);
     }
 }
 

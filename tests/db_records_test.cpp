@@ -65,40 +65,6 @@ TEST(DbRecords, ComponentsStartZeroedWithNoStateGiven) {
     EXPECT_EQ(nullptr, caldb_NewComponent(2));
 }
 
-// Bit 31 is the most significant bit of the word, as the records are stored.
-// The storer tests place status and TRANSP; here the rest.
-TEST(DbRecords, FlagBitsSitWhereTheWordIsReadAsANumber) {
-    const struct {
-        const char* field;
-        void (*set)(CALDB_VEVENT&);
-        uint32_t word;
-    } rows[] = {
-        {"nPriority", [](CALDB_VEVENT& e) { e.nPriority = 15; }, 0xF0000000u},
-        {"bDtStartIsDate", [](CALDB_VEVENT& e) { e.bDtStartIsDate = 1; }, 1u << 27},
-        {"bHasLinkCalid", [](CALDB_VEVENT& e) { e.bHasLinkCalid = 1; }, 1u << 17},
-        {"bExpandedMaster", [](CALDB_VEVENT& e) { e.bExpandedMaster = 1; }, 1u << 16},
-        {"bDtEndIsDate", [](CALDB_VEVENT& e) { e.bDtEndIsDate = 1; }, 1u << 7},
-    };
-    for (const auto& row : rows) {
-        CALDB_VEVENT ev;
-        memset(&ev, 0, sizeof ev);
-        row.set(ev);
-        EXPECT_EQ(row.word, ev.nFlags) << row.field;
-    }
-
-    // The mask of changed properties: 8 bytes right after the flag word.
-    CALDB_VTODO todo;
-    memset(&todo, 0, sizeof todo);
-    todo.modFields[6] = 0x80;
-    EXPECT_EQ(0x80, reinterpret_cast<const unsigned char*>(&todo)[10]);
-
-    CALDB_CALPROPS props;
-    memset(&props, 0, sizeof props);
-    props.nWrite = 0xF;
-    props.bResource = 1;
-    EXPECT_EQ(0xF0u | 1u << 12, props.nFlags);
-}
-
 // Every field: a field the copy forgets is the fault this catches. Absent
 // stays absent; present but empty stays present.
 TEST(DbRecords, AttendeeCopyIsDeepAndSurvivesItsSource) {

@@ -112,32 +112,4 @@ TEST_F(Startup, RelativePathsAreReadFromTheWorkingDirectory) {
     std::filesystem::remove_all(top);
 }
 
-// The library's own registry file, data/timezones.ics: Casablanca is the
-// last fallback of every conversion, so it is plain UTC although Morocco
-// keeps other time (STANDARD alone, no rule, no crossings). Friday on or
-// after 23 March (23..29) is best matched by the fourth Friday (22..28),
-// which agrees in 6 of 7 weekday positions; the file says so in a COMMENT.
-TEST_F(Startup, RegistryFileHasAUtcFallbackAndNotesInexactRules) {
-    // Read whole, so that every zone of the file goes through the loader.
-    ASSERT_EQ(0, zone_test::load_registry_text(
-                     corpus_files::read_file(CALPARSER_SOURCE_ROOT "/data/timezones.ics")));
-    const CAL_VTIMEZONE* fallback = calparser_lookupCalVTimeZone("Africa/Casablanca");
-    ASSERT_TRUE(fallback && fallback->pStandard);
-    const CALDB_VZONE* plain = fallback->pStandard->pDbZone;
-    EXPECT_TRUE(plain->nOffsetFrom == 0 && plain->nOffsetTo == 0 && !plain->aRRules);
-    EXPECT_TRUE(!fallback->pDaylight && !fallback->aTzCross);
-
-    const CAL_VTIMEZONE* jerusalem = calparser_lookupCalVTimeZone("Asia/Jerusalem");
-    ASSERT_TRUE(jerusalem && jerusalem->pDaylight);
-    const CALDB_VZONE* summer = jerusalem->pDaylight->pDbZone;
-    EXPECT_EQ(Strings{"FREQ=YEARLY;BYMONTH=3;BYDAY=4FR"}, strings(summer->aRRules));
-    Strings note = strings(summer->aComments);
-    ASSERT_EQ(1u, note.size());
-    EXPECT_NE(std::string::npos, note[0].find("Friday on or after March 23")) << note[0];
-    EXPECT_NE(std::string::npos, note[0].find("24 of 28 years")) << note[0];
-    const CAL_VTIMEZONE* newYork = calparser_lookupCalVTimeZone("America/New_York");
-    ASSERT_TRUE(newYork && newYork->pDaylight);
-    EXPECT_EQ(nullptr, newYork->pDaylight->pDbZone->aComments);
-}
-
 }  // namespace

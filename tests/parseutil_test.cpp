@@ -5,30 +5,8 @@
 #include <plstr.h>
 
 #include <string>
-#include <vector>
 
 namespace {
-
-using Items = std::vector<std::string>;
-
-Items split(int (*splitter)(const char*, char***, int*), const char* text)
-{
-    char** items = reinterpret_cast<char**>(0x1);  // must be overwritten
-    int count = -1;
-    EXPECT_EQ(text ? 0 : 1, splitter(text, &items, &count));
-    Items out;
-    for (int i = 0; i < count; ++i)
-        out.emplace_back(items[i]);
-    if (count == 0)
-        EXPECT_EQ(nullptr, items);
-    else
-        EXPECT_EQ(nullptr, items[count]);  // a NULL slot ends the array
-    cal_parseutil_free_char_list(&items, count);
-    EXPECT_EQ(nullptr, items);
-    return out;
-}
-
-Items commas(const char* text) { return split(cal_parseutil_get_comma_list, text); }
 
 std::string printed(int (*print)(protstream*, const char*), const char* text)
 {
@@ -36,25 +14,6 @@ std::string printed(int (*print)(protstream*, const char*), const char* text)
 }
 
 }  // namespace
-
-TEST(ParseUtilSplit, EverySeparatorOutsideQuotesAndEscapesStartsAnItem)
-{
-    EXPECT_EQ((Items{"a", "", "b", ""}), commas("a,,b,"));
-    EXPECT_EQ((Items{}), commas(""));
-    // Each splitter only knows its own separator.
-    EXPECT_EQ((Items{"a;b", "c"}), commas("a;b,c"));
-    EXPECT_EQ((Items{"a,b", "c"}), split(cal_parseutil_get_semicolon_list, "a,b;c"));
-
-    // Quotes and backslashes hide separators and stay in the items.
-    EXPECT_EQ((Items{"CN=\"Doe, Jane\"^mailto:j@x", "b"}), commas("CN=\"Doe, Jane\"^mailto:j@x,b"));
-    // An unclosed quote runs to the end of the text.
-    EXPECT_EQ((Items{"a", "\"b,c"}), commas("a,\"b,c"));
-    EXPECT_EQ((Items{"a\\,b", "c"}), commas("a\\,b,c"));
-    // An escaped backslash does not escape the separator after it.
-    EXPECT_EQ((Items{"a\\\\", "b"}), commas("a\\\\,b"));
-    // An escaped quote does not open a quoted stretch; a trailing backslash is kept.
-    EXPECT_EQ((Items{"\\\"a", "b\\"}), commas("\\\"a,b\\"));
-}
 
 TEST(ParseUtilCalid, UidIsThePartBeforeTheFirstColonAndValidityIsByShape)
 {

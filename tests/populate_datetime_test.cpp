@@ -73,29 +73,3 @@ TEST_F(DateTimes, InputZoneIgnoringCaseThenRegistryZoneWithATrace) {
                   {7, "calparser: TZID of Europe/Test for date/time of NULL."}}),
               log.lines());
 }
-
-// A date list holds the time values themselves; items that give no value
-// above 0 are skipped, and the list the call made stays even when empty.
-// Local texts take the input's zone (-05:00), then the registry's (+01:00).
-TEST_F(DateTimes, DateListHoldsValuesAndIsKeptWhenEmpty) {
-    array_t* dates = nullptr;
-    EXPECT_EQ(0, calparser_populate_DateTimeList(&dates, "20030101T120000Z;x;19700101T000000Z",
-                                                 inputZones, nullptr));
-    EXPECT_EQ(0, calparser_populate_DateTimeList(&dates, "20030101T120000", inputZones,
-                                                 "us/eastern"));
-    EXPECT_EQ(0, calparser_populate_DateTimeList(&dates, "20030101T120000", inputZones,
-                                                 "Europe/Test"));
-    ASSERT_NE(nullptr, dates);
-    ASSERT_EQ(3u, dates->count);
-    EXPECT_EQ(utc("20030101T120000Z"), (time_t)(intptr_t)array_elementat(dates, 0));
-    EXPECT_EQ(utc("20030101T170000Z"), (time_t)(intptr_t)array_elementat(dates, 1));
-    EXPECT_EQ(utc("20030101T110000Z"), caldb_time_list_at(dates, 2));
-    array_delete(dates);
-
-    array_t* none = nullptr;
-    EXPECT_EQ(0, calparser_populate_DateTimeList(&none, "garbage", nullptr, nullptr));
-    ASSERT_NE(nullptr, none);
-    EXPECT_EQ(0u, none->count);
-    array_delete(none);
-    EXPECT_EQ(1, calparser_populate_DateTimeList(nullptr, "20030101T120000Z", nullptr, nullptr));
-}

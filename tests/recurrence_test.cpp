@@ -183,21 +183,6 @@ TEST_F(Recurrence, ExdatesAndExrulesInEveryForm) {
     EXPECT_TRUE(expand(ny(1997, 9, 2, EDT), {"FREQ=DAILY"}, {}, {"FREQ=DAILY"}, {}, 60).dates.empty());
 }
 
-TEST_F(Recurrence, RdatesInEveryFormAreMergedInOrder) {
-    auto got = expand(ny(1997, 9, 2, EDT), {"FREQ=WEEKLY;COUNT=2"},
-                      {"19970905T170000Z",           // UTC
-                       "19970820T090000",            // wall clock, before DTSTART
-                       "19971030",                   // a date: at DTSTART's wall-clock time
-                       "19970903T150000Z/PT1H",      // a period counts by its start
-                       "19970904T090000/19970904T100000",
-                       "19970909T130000Z"});         // the rule's own second date
-    EXPECT_EQ(0, got.status);
-    EXPECT_EQ((Times{ny(1997, 8, 20, EDT), ny(1997, 9, 2, EDT), ny(1997, 9, 3, EDT, 11),
-                     ny(1997, 9, 4, EDT), ny(1997, 9, 5, EDT, 13), ny(1997, 9, 9, EDT),
-                     ny(1997, 10, 30, EST)}),
-              got.dates);
-}
-
 TEST_F(Recurrence, UnreadableOrRefusedRulesAndItemsAreLoggedAndSkipped) {
     LogCapture log;
     auto got = expand(ny(1997, 9, 2, EDT),
