@@ -131,25 +131,6 @@ TEST(AttendeeMerge, ReplacesAppendsOrDeletes) {
     caldb_FreeList(&list, CALDB_LIST_ATTENDEES);
 }
 
-// Duplicates share a key exactly (the calendar id, else the address); what is
-// left is ordered by display name, ignoring case.
-TEST(AttendeeLists, DuplicatesGoAndTheRestIsOrderedForDisplay) {
-    const std::pair<const char*, const char*> keyAndName[] = {
-        {"jdoe", "Carol"}, {"jdoe", "Carol"}, {"JDOE", "Bob"}, {nullptr, "alice"}, {nullptr, "alice"}};
-    array_t* list = array_new();
-    for (const auto& item : keyAndName) {
-        CALDB_ATTENDEE* a = attendee(item.first ? "mailto:one@x.com" : "mailto:d@x.com",
-                                     item.first, 1);
-        a->pCn = PL_strdup(item.second);
-        array_append(list, a);
-    }
-    calparser_removeDuplicateAttendeeEntries(list);
-    Strings names;
-    for (unsigned i = 0; i < list->count; i++) names.push_back(at(list, i)->pCn);
-    EXPECT_EQ((Strings{"alice", "Bob", "Carol"}), names);
-    caldb_FreeList(&list, CALDB_LIST_ATTENDEES);
-}
-
 // "mailto:" goes in any letter case; a text without it is no address (but
 // may be a calendar id). A failed copy takes every address collected with the list.
 TEST(Addresses, RecipientsOrNoListWhenACopyFails) {

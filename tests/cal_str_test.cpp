@@ -4,17 +4,10 @@
 
 #include <atomic>
 #include <cstring>
-#include <map>
-#include <set>
-#include <string>
 #include <thread>
 #include <vector>
 
 namespace {
-
-iCal_Token_t tok(int value) {
-    return static_cast<iCal_Token_t>(value);
-}
 
 unsigned len(const char* s) {
     return static_cast<unsigned>(std::strlen(s));
@@ -39,26 +32,6 @@ TEST(KeywordTable, FirstUseFromManyThreadsGivesOneTable) {
         t.join();
     ASSERT_NE(nullptr, seen[0].first);
     EXPECT_EQ((std::vector<std::pair<CALPARSER_STR*, int>>(8, {seen[0].first, 1107})), seen);
-}
-
-// Look-ups compare hashes only: two different texts with one hash would make
-// one keyword stand for the other.
-TEST(KeywordTable, OnlyTheKnownValuesShareATextAndOtherTextsHashApart) {
-    std::map<std::string, std::set<int>> byText;
-    for (int value = 0; value < static_cast<int>(CALPARSER_STR::kTableSize); value++) {
-        if (const char* text = calparser_getICALString(tok(value)))
-            byText[text].insert(value);
-    }
-    std::set<std::set<int>> shared;
-    std::map<unsigned, std::string> byHash;
-    for (const auto& entry : byText) {
-        if (entry.second.size() > 1)
-            shared.insert(entry.second);
-        auto inserted = byHash.emplace(hashCode(entry.first.c_str()), entry.first);
-        EXPECT_TRUE(inserted.second) << entry.first << " and " << inserted.first->second;
-    }
-    EXPECT_EQ(17u, shared.size());
-    EXPECT_EQ(1u, shared.count({1019, 1042, 1286}));
 }
 
 // One row per rule of the look-ups: a text shared by two values, case,

@@ -99,26 +99,6 @@ TEST_F(Assembly, UnsupportedComponentsStrayAlarmsAndMethodsAreReportedInEachPass
     EXPECT_EQ(0u, slot_count(2));
 }
 
-// The walk ends at the first END:VCALENDAR, so nothing after it counts.
-TEST_F(Assembly, CalendarPropertiesAreStoredInPassOneOnly) {
-    lex("BEGIN:VCALENDAR\r\n"
-        "X-KVAL-CALPROPS-NAME:Work\r\nX-KVAL-CALPROPS-NAME:Home\r\n"
-        "X-KVAL-CALPROPS-OWNERS:jdoe\r\nX-KVAL-CALPROPS-OWNERS:asmith\r\n"
-        "END:VCALENDAR\r\nX-KVAL-CALPROPS-NAME:after\r\nMETHOD:NONSENSE\r\n");
-    ASSERT_EQ(0, walk(1));
-    EXPECT_STREQ("Home", props.pName);
-    EXPECT_EQ((Strings{"jdoe", "asmith"}), strings(props.pOwners));
-    ASSERT_EQ(0, walk(2));
-    EXPECT_EQ(2u, props.pOwners->count);  // nothing more stored
-    EXPECT_TRUE(log.lines().empty());
-
-    // A list without the calendar wrapper is walked to its end.
-    lex("METHOD:CANCEL\r\nX-KVAL-CALPROPS-NAME:bare\r\n");
-    walk_both();
-    EXPECT_EQ(8u, state);
-    EXPECT_STREQ("bare", props.pName);
-}
-
 // Pass 1 builds the zones (so that an event before its zone is read in it in
 // pass 2), pass 2 the events and to-dos, any other pass nothing. A builder
 // consumes its component's lines: the walk never stores an X- line in them.
