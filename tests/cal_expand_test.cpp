@@ -108,8 +108,7 @@ void add_alarm(CALDB_COMPONENT* c, time_t trigger) {
     array_append(c->aAlarms, alarm);
 }
 
-// A kept master is marked; an instance already stored is not made twice (how
-// it takes the master's lists is the instance look-up's own rule).
+// A kept master is marked; an instance already stored is not made twice.
 TEST_F(ExpandTest, KeptMasterIsMarkedAndStoredInstanceIsKept) {
     Series s;
     CALDB_COMPONENT* m = s.add(CALDB_KIND_EVENT, utc("20240309T140000Z"), "daily",

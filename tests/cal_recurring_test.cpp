@@ -1,5 +1,5 @@
-// Recurring masters and their instances: compression, applying changes,
-// date lists, finding a stored instance, sequence numbers and state texts.
+// Recurring masters and their instances: compression, the master's date
+// lists, sequence numbers and state texts.
 #include <gtest/gtest.h>
 
 #include <plstr.h>

@@ -1,4 +1,4 @@
-// The VALARM builder: properties, triggers, the walk's stops and messages.
+// The VALARM builder: the walk's stops and messages.
 // Its allocation failures are driven through the component builders
 // (cal_vevent_test.cpp).
 #include "core/parser/cal_valarm.h"

@@ -1,4 +1,4 @@
-// Records: construction, flag layout and the deep copy of attendees.
+// Records: construction and the deep copy of attendees.
 #include <gtest/gtest.h>
 
 #include "tests/support/text_lists.h"
