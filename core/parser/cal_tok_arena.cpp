@@ -30,6 +30,7 @@ struct Block {
 constexpr size_t kNameRoom = 32;
 struct NameEntry {
     unsigned char len;  /* 0: empty; else the length of `written` */
+    unsigned char upperLen;
     char written[kNameRoom];
     char upper[kNameRoom];
     iCal_Token_t type;
@@ -255,7 +256,7 @@ static NameEntry* name_slot(calparser_arena* arena, calparser_name_kind kind, co
 
 bool calparser_arena_recall_name(calparser_arena* arena, calparser_name_kind kind,
                                  const char* name, size_t len, iCal_Token_t* pType,
-                                 const char** ppUpper)
+                                 const char** ppUpper, size_t* pUpperLen)
 {
     if (!arena || len == 0 || len >= kNameRoom)
         return false;
@@ -264,18 +265,19 @@ bool calparser_arena_recall_name(calparser_arena* arena, calparser_name_kind kin
         return false;
     *pType = entry->type;
     *ppUpper = entry->upper;
+    *pUpperLen = entry->upperLen;
     return true;
 }
 
 void calparser_arena_remember_name(calparser_arena* arena, calparser_name_kind kind,
                                    const char* name, size_t len, iCal_Token_t type,
-                                   const char* upper)
+                                   const char* upper, size_t upperLen)
 {
-    size_t upperLen = upper ? strlen(upper) : kNameRoom;
-    if (!arena || len == 0 || len >= kNameRoom || upperLen >= kNameRoom)
+    if (!arena || !upper || len == 0 || len >= kNameRoom || upperLen >= kNameRoom)
         return;
     NameEntry* entry = name_slot(arena, kind, name, len);
     entry->len = (unsigned char)len;
+    entry->upperLen = (unsigned char)upperLen;
     memcpy(entry->written, name, len);
     memcpy(entry->upper, upper, upperLen + 1);
     entry->type = type;

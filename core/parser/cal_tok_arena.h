@@ -80,16 +80,17 @@ int calparser_arena_append(calparser_arena* arena, array_t* list, void* element)
  * type from here. Short names only; a NULL arena remembers nothing. */
 enum calparser_name_kind { CALPARSER_PROPERTY_NAME, CALPARSER_PARAMETER_NAME };
 /* True when the `len` bytes at `name` were remembered as a name of `kind`:
- * *pType receives its type and *ppUpper its trimmed, upper-cased text (which
- * lives as long as the arena). */
+ * *pType receives its type, *ppUpper its trimmed, upper-cased text (which
+ * lives as long as the arena) and *pUpperLen that text's length. */
 bool calparser_arena_recall_name(calparser_arena* arena, calparser_name_kind kind,
                                  const char* name, size_t len, iCal_Token_t* pType,
-                                 const char** ppUpper);
+                                 const char** ppUpper, size_t* pUpperLen);
 /* Remembers the `len` bytes at `name` as a name of `kind` with its type and
- * its trimmed, upper-cased text; a name too long to keep is left out. */
+ * its trimmed, upper-cased text of `upperLen` bytes; a name too long to keep
+ * is left out. */
 void calparser_arena_remember_name(calparser_arena* arena, calparser_name_kind kind,
                                    const char* name, size_t len, iCal_Token_t type,
-                                   const char* upper);
+                                   const char* upper, size_t upperLen);
 
 /* A name trimmed (str_trim) and upper-cased (str_toupper) for a keyword
  * look-up, in a buffer of its own: on the stack when short, so that most

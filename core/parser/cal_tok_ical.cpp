@@ -241,14 +241,17 @@ bool classify_remembered(const char* name, size_t len, calparser_name_kind kind,
                (*ppExtension = calparser_arena_strndup(arena, upper, upperLen)) != nullptr;
     };
     const char* remembered = nullptr;
-    if (remember && calparser_arena_recall_name(arena, kind, name, len, pType, &remembered))
-        return keep_extension_name(remembered, strlen(remembered));
+    size_t rememberedLen = 0;
+    if (remember &&
+        calparser_arena_recall_name(arena, kind, name, len, pType, &remembered, &rememberedLen))
+        return keep_extension_name(remembered, rememberedLen);
     UpperName upper(name, len);
     if (!upper.text())
         return false;
     *pType = look_up(upper);
     if (remember)
-        calparser_arena_remember_name(arena, kind, name, len, *pType, upper.text());
+        calparser_arena_remember_name(arena, kind, name, len, *pType, upper.text(),
+                                      upper.length());
     return keep_extension_name(upper.text(), upper.length());
 }
 

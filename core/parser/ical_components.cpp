@@ -83,6 +83,7 @@ extern "C" CAL_VTIMEZONE* array_findTimeZone(const char* name, array_t* zones) {
     const bool asciiName = is_ascii(name);
     const int32_t nameLength = (int32_t)strlen(name);
     icu::UnicodeString id;
+    icu::UnicodeString wanted;   /* converted once, when ICU must compare */
     for (unsigned i = 0; i < zones->count; i++) {
         CAL_VTIMEZONE* candidate = (CAL_VTIMEZONE*)zones->data[i];
         if (!candidate || !candidate->pIcuZone)
@@ -90,8 +91,10 @@ extern "C" CAL_VTIMEZONE* array_findTimeZone(const char* name, array_t* zones) {
         candidate->pIcuZone->getID(id);
         bool decided = false;
         bool equal = asciiName && ascii_fold_equal(id, name, nameLength, &decided);
+        if (!decided && wanted.isEmpty())
+            wanted = icu::UnicodeString(name);
         if (!decided)
-            equal = id.caseCompare(icu::UnicodeString(name), U_FOLD_CASE_DEFAULT) == 0;
+            equal = id.caseCompare(wanted, U_FOLD_CASE_DEFAULT) == 0;
         if (equal)
             return candidate;
     }
