@@ -143,20 +143,6 @@ TEST_F(ExpandTest, UnknownZoneAndFallbackUseCasablanca) {
     EXPECT_EQ(utc("20240311T090000Z"), s.at(0)->tDtStart);
 }
 
-// An RDATE period gives its instance its own length; periods out of order
-// are sorted before one is looked up. (The bound that keeps the earliest
-// instances is pinned by the corpus series of more than 60 instances.)
-TEST_F(ExpandTest, RDatePeriodsGiveTheirInstancesTheirLength) {
-    Series p;
-    p.add(CALDB_KIND_EVENT, utc("20240101T100000Z"), "p",
-          make_vector({}, {"20240105T100000Z/PT3H", "20240103T100000Z/PT2H"}, {},
-                      {"20240105T100000Z/PT3H", "20240103T100000Z/PT2H"}));
-    ASSERT_EQ(0, calparser_expand_components_list(p.components, 0, p.infos, nullptr, 0));
-    ASSERT_EQ(3u, p.size());
-    EXPECT_EQ(utc("20240105T130000Z"), reinterpret_cast<CALDB_VEVENT*>(p.at(0))->tDtEnd);
-    EXPECT_EQ(utc("20240103T120000Z"), reinterpret_cast<CALDB_VEVENT*>(p.at(1))->tDtEnd);
-}
-
 // Series among plain entries, two of them left without any instance: every
 // entry keeps its place, each series' instances (latest first) take the place
 // of their master, and the list shrinks where a series gave nothing.
