@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <plstr.h>
 
+#include "tests/support/attendee_lists.h"
 #include "tests/support/builder_fixture.h"
 #include "tests/support/heap_failure.h"
 #include "tests/support/text_lists.h"
@@ -76,17 +77,11 @@ TEST(ComponentState, DerivedFromTheMethodAndTheStateAddressesDecision)
     for (const auto& c : cases) {
         void* record = caldb_NewComponent(c.kind->recordKind);
         CALDB_COMPONENT* component = (CALDB_COMPONENT*)record;
-        if (c.partStat) {
-            component->aAttendees = array_new();
-            const std::pair<const char*, int> attendees[] = {
-                {"mailto:bob@e.x", 3}, {"MAILTO:Ann@E.x", c.partStat}, {"mailto:ann@e.x", 3}};
-            for (const auto& a : attendees) {
-                CALDB_ATTENDEE* attendee = caldb_NewAttendee();
-                attendee->pAddr = PL_strdup(a.first);
-                attendee->nPartStat = a.second;
-                array_append(component->aAttendees, attendee);
-            }
-        }
+        if (c.partStat)
+            component->aAttendees = attendee_list(
+                {new_attendee("mailto:bob@e.x", nullptr, 3),
+                 new_attendee("MAILTO:Ann@E.x", nullptr, c.partStat),
+                 new_attendee("mailto:ann@e.x", nullptr, 3)});
         if (c.stateAddr)
             component->pStateAddr = PL_strdup("mailto:ann@e.x");
         if (c.kind == &kEvent)
