@@ -1,6 +1,6 @@
-// Date-time conversion both ways (text to time, time to text) and the
-// daylight-saving tests, on zones built in memory; expected instants come from
-// the day counts written beside them.
+// Date-time conversion both ways (text to time, time to text), the
+// daylight-saving tests and the zone names other programs write, on zones built
+// in memory; expected instants come from the day counts written beside them.
 #include <gtest/gtest.h>
 
 #include <string.h>
@@ -28,6 +28,7 @@ constexpr time_t kJuly1 = k2003 + 181 * kDay;
 constexpr time_t kOctober26 = k2003 + 298 * kDay;
 constexpr time_t kNoon20030101 = k2003 + 12 * 3600;
 constexpr const char* kICal = "%Y%m%dT%H%M%SZ";
+constexpr const char* kForeignNamesKey = "calstore.timezone.resolve_foreign_names";
 
 class TimeConversion : public ::testing::Test {
 protected:
@@ -43,9 +44,13 @@ protected:
         ASSERT_EQ(0, fill_registry({utc_fallback_zone(), central_zone("Test/Central"),
                                     fixed_zone("Test/Plus60", 60),
                                     fixed_zone("Test/Minus330", -330), daylightOnly,
-                                    crossingsOnly}));
+                                    crossingsOnly, fixed_zone("Europe/Berlin", 60),
+                                    fixed_zone("America/New_York", -300)}));
     }
-    void TearDown() override { CALPARSER_TIMEZONE_LIST::Instance()->removeAllTimeZones(); }
+    void TearDown() override {
+        config_set_string(config_getdefaultcache(), kForeignNamesKey, nullptr);
+        CALPARSER_TIMEZONE_LIST::Instance()->removeAllTimeZones();
+    }
 
     // The instant each converter gives for `text` in `tzid`, its result checked.
     static time_t local(const char* text, const char* tzid, int expectedStatus = 0) {
@@ -86,6 +91,15 @@ protected:
         char text[16];
         snprintf(text, sizeof text, "%c%02d:%02d", sign, hours, minutes);
         return text;
+    }
+    // The UTC text of noon on `day` in the zone named `tzid`, and the lines logged.
+    static std::string noon(const char* day, const char* tzid, LogLines* pLog) {
+        const std::string text = std::string(day) + "T120000";
+        LogCapture capture;
+        time_t t = 0;
+        EXPECT_EQ(0, calparser_datez_to_timet(text.c_str(), &t, nullptr, tzid)) << tzid;
+        *pLog = capture.lines();
+        return wall_text(t) + "Z";
     }
 };
 
@@ -240,4 +254,35 @@ TEST_F(TimeConversion, CustomZoneOffsetSignAndMagnitude) {
     EXPECT_EQ("-00:00", offset("Africa/Casablanca", kNoon20030101));
     EXPECT_EQ("-05:30", offset("Test/Minus330", kNoon20030101));
     EXPECT_EQ("+02:00", offset("Test/Central", utc("20030701T000000Z")));
+}
+
+// A Windows name is read as its zone, with one level-6 line (the prefixed forms
+// are read in the calendars of tests/data/foreign_zones by the libical
+// differential test).
+// Only exact names count: letter case, a name without the leading "/" and a
+// path whose tail is no zone keep the usual fallback (the default zone, UTC
+// here) and its lines; so does every foreign name when the key is 0.
+TEST_F(TimeConversion, ForeignZoneNamesExactOnlyAndNotWithKeyZero) {
+    LogLines read;
+    EXPECT_EQ("20150601T170000Z", noon("20150601", "Eastern Standard Time", &read));
+    EXPECT_EQ((LogLines{{6, "calparser: TimeZone \"Eastern Standard Time\" read as "
+                            "\"America/New_York\"."}}),
+              read);
+    auto expect_fallback = [](const char* tzid) {
+        SCOPED_TRACE(tzid);
+        LogLines log;
+        EXPECT_EQ("20150601T120000Z", noon("20150601", tzid, &log));
+        EXPECT_EQ((LogLines{{4, std::string("calparser: TimeZone \"") + tzid + "\" not found\n."}}),
+                  log);
+        EXPECT_EQ("20030601T120000Z", noon("20030601", tzid, &log));
+        EXPECT_EQ((LogLines{{4, std::string("calparser: Timezone ") + tzid +
+                                    " not found in timezones.ics file.  Assuming GMT."}}),
+                  log);
+    };
+    for (const char* tzid : {"/test/plus60", "mozilla.org/Europe/Berlin", "/Europe/Nowhere",
+                             "w. europe standard time"})
+        expect_fallback(tzid);
+    ASSERT_EQ(0, config_set_string(config_getdefaultcache(), kForeignNamesKey, "0"));
+    expect_fallback("Eastern Standard Time");
+    expect_fallback("/mozilla.org/America/New_York");
 }
