@@ -7,6 +7,7 @@
 #include "public/core_util/parseutil.h"
 #include "public/core_util/smtp.h"
 #include "public/db/caldb.h"
+#include "tests/support/attendee_lists.h"
 #include "tests/support/print_capture.h"
 
 #include <gtest/gtest.h>
@@ -31,18 +32,9 @@ std::string taken(char* text)
 
 CALDB_ATTENDEE* attendee(const char* calid, const char* addr, const char* cn)
 {
-    CALDB_ATTENDEE* att = caldb_NewAttendee();
-    att->pCalid = calid ? PL_strdup(calid) : nullptr;
-    att->pAddr = addr ? PL_strdup(addr) : nullptr;
+    CALDB_ATTENDEE* att = new_attendee(addr, calid);
     att->pCn = PL_strdup(cn);
     return att;
-}
-
-std::string new_guid()
-{
-    char buffer[CAL_GUID_BUFFER_SIZE];
-    EXPECT_EQ(buffer, cal_GetGuidString(buffer));
-    return buffer;
 }
 
 std::string printed(int (*print)(protstream*, const char*), const char* text)
@@ -117,8 +109,11 @@ TEST(Guid, UniqueAcrossThreads)
     std::vector<std::thread> threads;
     for (int t = 0; t < kThreads; ++t)
         threads.emplace_back([&made, t] {
-            for (int i = 0; i < kEach; ++i)
-                made[t].push_back(new_guid());
+            char buffer[CAL_GUID_BUFFER_SIZE];
+            for (int i = 0; i < kEach; ++i) {
+                EXPECT_EQ(buffer, cal_GetGuidString(buffer));
+                made[t].push_back(buffer);
+            }
         });
     for (std::thread& thread : threads)
         thread.join();
