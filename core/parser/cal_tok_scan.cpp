@@ -1,7 +1,9 @@
-/* The one-pass line scan: finds the bytes that may matter (line ends, NUL,
- * backslash, double quote, ':' and ';') sixteen at a time where SSE2 is
- * available, a byte at a time through a class table elsewhere and for the
- * last bytes before the limit, and lets one function note each of them. */
+/* The one-pass line scan. Where SSE2 is available it classifies sixteen bytes
+ * at once and works on bit masks: the bytes before the part's LF are checked
+ * for NUL and for a CR without its LF with a few mask operations, and only
+ * ':', ';' and '"' before the colon are looked at one by one. The last bytes
+ * before the limit, and every byte without SSE2, go one at a time through a
+ * class table. Both ways note the same marks. */
 #include "core/parser/cal_tok_scan.h"
 
 #include <array>
@@ -12,12 +14,10 @@
 
 namespace {
 
-/* The bytes the scan stops at: every byte up to CR (which covers NUL, LF and
- * CR; TAB and the other control bytes are stops that note nothing), the
- * backslash, the double quote, ':' and ';'. */
+/* The bytes the byte-wise scan stops at. */
 constexpr bool is_stop(unsigned char c)
 {
-    return c <= '\r' || c == '\\' || c == '"' || c == ':' || c == ';';
+    return c == '\0' || c == '\n' || c == '\r' || c == '\\' || c == '"' || c == ':' || c == ';';
 }
 
 constexpr std::array<bool, 256> make_stop_table()
@@ -30,11 +30,27 @@ constexpr std::array<bool, 256> make_stop_table()
 
 constexpr std::array<bool, 256> kStop = make_stop_table();
 
+/* Notes a ':', ';' or '"' at unfolded offset `offset` in *m: only the bytes
+ * before the colon outside quotes tell anything. */
+inline void note_punctuation(char c, size_t offset, line_marks* m)
+{
+    if (m->colon != line_marks::kNone)
+        return;
+    if (c == '"') {
+        m->inQuotes = !m->inQuotes;
+    } else if (c == ';') {
+        if (m->semicolon == line_marks::kNone)
+            m->semicolon = offset;
+        m->semicolons++;
+    } else if (c == ':' && !m->inQuotes) {
+        m->colon = offset;
+    }
+}
+
 /* Notes the stop byte at `p`, at unfolded offset `offset`, in *m; true when it
  * is the LF that ends the part. */
 inline bool note_byte(const char* p, const char* limit, size_t offset, line_marks* m)
 {
-    bool colonKnown = m->colon != line_marks::kNone;
     switch (*p) {
     case '\n':
         return true;
@@ -45,44 +61,71 @@ inline bool note_byte(const char* p, const char* limit, size_t offset, line_mark
     case '\0':
         m->irregular = true;
         break;
-    case '"':
-        if (!colonKnown)
-            m->inQuotes = !m->inQuotes;
-        break;
-    case ';':
-        if (!colonKnown) {
-            if (m->semicolon == line_marks::kNone)
-                m->semicolon = offset;
-            m->semicolons++;
-        }
-        break;
-    case ':':
-        if (!colonKnown && !m->inQuotes)
-            m->colon = offset;
-        break;
     case '\\':
-        if (colonKnown)
+        if (m->colon != line_marks::kNone)
             m->escapeInValue = true;
         break;
     default:
+        note_punctuation(*p, offset, m);
         break;
     }
     return false;
 }
 
 #ifdef __SSE2__
-/* A bit for each stop byte among the 16 at `p`, the first byte the lowest. */
-inline unsigned stops_in_block(const char* p)
+/* The stop bytes among 16, a bit each, the first byte the lowest bit. */
+struct block_bits {
+    unsigned lf;
+    unsigned cr;
+    unsigned nul;
+    unsigned backslash;
+    unsigned punctuation;   /* ':', ';' and '"' */
+};
+
+inline unsigned bits_equal(__m128i v, char c)
+{
+    return (unsigned)_mm_movemask_epi8(_mm_cmpeq_epi8(v, _mm_set1_epi8(c)));
+}
+
+inline block_bits classify_block(const char* p)
 {
     const __m128i v = _mm_loadu_si128((const __m128i*)p);
-    /* Unsigned v <= CR: the minimum of v and CR is v itself. */
-    __m128i hits = _mm_cmpeq_epi8(_mm_min_epu8(v, _mm_set1_epi8('\r')), v);
     /* ':' and ';' differ in the lowest bit only. */
-    hits = _mm_or_si128(hits, _mm_cmpeq_epi8(_mm_or_si128(v, _mm_set1_epi8(1)),
-                                             _mm_set1_epi8(';')));
-    hits = _mm_or_si128(hits, _mm_cmpeq_epi8(v, _mm_set1_epi8('\\')));
-    hits = _mm_or_si128(hits, _mm_cmpeq_epi8(v, _mm_set1_epi8('"')));
-    return (unsigned)_mm_movemask_epi8(hits);
+    const __m128i colonOrSemicolon =
+        _mm_cmpeq_epi8(_mm_or_si128(v, _mm_set1_epi8(1)), _mm_set1_epi8(';'));
+    const __m128i quote = _mm_cmpeq_epi8(v, _mm_set1_epi8('"'));
+    block_bits b;
+    b.lf = bits_equal(v, '\n');
+    b.cr = bits_equal(v, '\r');
+    b.nul = bits_equal(v, '\0');
+    b.backslash = bits_equal(v, '\\');
+    b.punctuation = (unsigned)_mm_movemask_epi8(_mm_or_si128(colonOrSemicolon, quote));
+    return b;
+}
+
+/* Notes the bytes of the 16 at `p` (in [from, limit)) that lie before the
+ * first LF among them in *m, `offset` being the unfolded offset of p[0].
+ * Returns that LF, or NULL when the block holds none. */
+const char* note_block(const char* p, const char* limit, size_t offset, line_marks* m)
+{
+    const block_bits b = classify_block(p);
+    const unsigned beforeLf = b.lf ? (b.lf & (0u - b.lf)) - 1 : 0xFFFFu;
+    unsigned inValue = m->colon != line_marks::kNone ? 0xFFFFu : 0;
+    for (unsigned stops = b.punctuation & beforeLf; stops != 0 && !inValue; stops &= stops - 1) {
+        unsigned i = (unsigned)__builtin_ctz(stops);
+        note_punctuation(p[i], offset + i, m);
+        if (m->colon != line_marks::kNone)
+            inValue = (0xFFFFu << (i + 1)) & 0xFFFFu;
+    }
+    if (b.backslash & beforeLf & inValue)
+        m->escapeInValue = true;
+    /* A CR is regular when an LF follows it, in this block or the next. */
+    unsigned strayCr = b.cr & ~(b.lf >> 1);
+    if ((strayCr & 0x8000u) && limit - p > 16 && p[16] == '\n')
+        strayCr &= 0x7FFFu;
+    if ((strayCr | b.nul) & beforeLf)
+        m->irregular = true;
+    return b.lf ? p + __builtin_ctz(b.lf) : nullptr;
 }
 #endif
 
@@ -102,11 +145,8 @@ const char* scan_line_part(const char* from, const char* limit, line_marks* mark
 #ifdef __SSE2__
     /* Whole blocks only: a load never reaches past `limit`. */
     for (; limit - p >= 16; p += 16) {
-        for (unsigned stops = stops_in_block(p); stops != 0; stops &= stops - 1) {
-            const char* stop = p + __builtin_ctz(stops);
-            if (note_byte(stop, limit, base + (size_t)(stop - from), marks))
-                return end_part(from, stop, marks);
-        }
+        if (const char* lf = note_block(p, limit, base + (size_t)(p - from), marks))
+            return end_part(from, lf, marks);
     }
 #endif
     for (; p < limit; p++) {
