@@ -106,11 +106,14 @@ inline block_bits classify_block(const char* p)
 /* Notes the bytes of the 16 at `p` (in [from, limit)) that lie before the
  * first LF among them in *m, `offset` being the unfolded offset of p[0].
  * Returns that LF, or NULL when the block holds none. */
-const char* note_block(const char* p, const char* limit, size_t offset, line_marks* m)
+inline const char* note_block(const char* p, const char* limit, size_t offset, line_marks* m)
 {
     const block_bits b = classify_block(p);
+    bool colonKnown = m->colon != line_marks::kNone;
+    if ((b.lf | b.cr | b.nul | (colonKnown ? b.backslash : b.punctuation)) == 0)
+        return nullptr;   /* most blocks of a long name or value */
     const unsigned beforeLf = b.lf ? (b.lf & (0u - b.lf)) - 1 : 0xFFFFu;
-    unsigned inValue = m->colon != line_marks::kNone ? 0xFFFFu : 0;
+    unsigned inValue = colonKnown ? 0xFFFFu : 0;
     for (unsigned stops = b.punctuation & beforeLf; stops != 0 && !inValue; stops &= stops - 1) {
         unsigned i = (unsigned)__builtin_ctz(stops);
         note_punctuation(p[i], offset + i, m);
