@@ -141,7 +141,7 @@ bool mode_matters(const char* lineStart, const char* lineEnd)
 const char* find_logical_line_end(line_scan* scan, const char* lineStart, unsigned* pnLine,
                                   line_marks* marks)
 {
-    *marks = line_marks();
+    marks->clear();
     const char* lineEnd = next_line_break(scan, lineStart, scan->chunkEnd, marks);
     if (!lineEnd)
         return nullptr;
@@ -527,15 +527,20 @@ char* take_line(char* start, const char* end, calparser_arena* arena, bool noNul
     return start;
 }
 
-/* unfold_in_place for a line whose `marks` are regular: a line of one part
- * only loses its final CR, a folded one unfolds as plainly folded. */
-size_t unfold_regular(char* line, size_t len, const line_marks& marks)
+/* unfold_in_place for the `len` bytes of `line`, a copy of the logical line
+ * at `lineStart` (or that line itself) whose `marks` are regular: the kept
+ * bytes of each part are moved together, no byte is searched. */
+size_t unfold_regular(char* line, size_t len, const char* lineStart, const line_marks& marks)
 {
-    /* A fold drops at least its LF and its space. */
-    if (len - marks.kept >= 2)
+    if (marks.parts > line_marks::kPartRoom)
         return unfold_plain(line, len);
-    line[marks.kept] = '\0';
-    return marks.kept;
+    char* out = line + marks.partKept[0];
+    for (unsigned i = 1; i < marks.parts; i++) {
+        memmove(out, line + (marks.partFrom[i] - lineStart), marks.partKept[i]);
+        out += marks.partKept[i];
+    }
+    *out = '\0';
+    return out - line;
 }
 
 /* calparser_populate_token_helper for the unfolded `pLine` of `len` bytes
@@ -633,8 +638,9 @@ int calparser_icalbuf_to_arena_toklist(char* pBuf, unsigned nLen, array_t** ppTo
         }
         if (bCheckVCalendar && strncmp(line, kVCalendarLine, kVCalendarLineLen) == 0)
             sawVCalendar = true;
+        len = marks.irregular ? unfold_in_place(line, len)
+                              : unfold_regular(line, len, lineStart, marks);
         lineStart = pBuf + (lineEnd - pBuf) + 1;
-        len = marks.irregular ? unfold_in_place(line, len) : unfold_regular(line, len, marks);
         bool marksSplit = !marks.irregular && marks.colon != line_marks::kNone;
         fill_token(pending, line, len,
                    marksSplit ? parts_from_marks(line, len, marks) : split_line(line, len),

@@ -135,7 +135,13 @@ inline const char* note_block(const char* p, const char* limit, size_t offset, l
 /* The part's LF at `lf`: the kept bytes of [from, lf) are counted in. */
 const char* end_part(const char* from, const char* lf, line_marks* m)
 {
-    m->kept += (size_t)(lf - from) - (lf > from && lf[-1] == '\r');
+    size_t kept = (size_t)(lf - from) - (lf > from && lf[-1] == '\r');
+    if (m->parts < line_marks::kPartRoom) {
+        m->partFrom[m->parts] = from;
+        m->partKept[m->parts] = kept;
+    }
+    m->parts++;
+    m->kept += kept;
     return lf;
 }
 
