@@ -95,6 +95,12 @@ TEST(IcalLexer, FoldedLinesGiveTheTokensOfTheirUnfoldedText) {
         // A quoted-printable soft break keeps its LF, which gains a CR.
         {"DESCRIPTION;ENCODING=QUOTED-PRINTABLE:a=\r\nb\r\n",
          "1114 - 0 'a=\r\nb' ;1328 - 'QUOTED-PRINTABLE'"},
+        {"DESCRIPTION;X-LONG-PARAMETER=1;encoding=quoted-printable:a=\r\nb\r\n",
+         "1114 - 0 'a=\r\nb' ;1286 'X-LONG-PARAMETER' '1' ;1328 - 'quoted-printable'"},
+        // Either word missing, or in the wrong order: the space folds.
+        {"SUMMARY;ENCODING=8BIT:a=\r\n b\r\n", "1135 - 0 'a=b' ;1328 - '8BIT'"},
+        {"SUMMARY;X-A=QUOTED-PRINTABLE;ENCODING=B:a=\r\n b\r\n",
+         "1135 - 0 'a=b' ;1286 'X-A' 'QUOTED-PRINTABLE' ;1328 - 'B'"},
     };
     for (const auto& row : rows) {
         Lexed l;

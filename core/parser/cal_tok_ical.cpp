@@ -13,6 +13,10 @@
 
 #include <string.h>
 
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
 #include <plstr.h>
 
 #include "core/parser/cal_tok_arena.h"
@@ -69,9 +73,11 @@ inline char ascii_upper(char c)
     return c >= 'a' && c <= 'z' ? (char)(c - 'a' + 'A') : c;
 }
 
-/* An upper-case word to find ignoring case, with its skip table: every line
- * is searched for ENCODING, so the search steps over the text (Horspool)
- * instead of comparing at every byte. */
+/* An upper-case word to find ignoring case: every folded line is searched for
+ * ENCODING. Sixteen positions at a time are tested on the word's first and
+ * last byte, and only those that match both are compared in full; the last
+ * stretch too short for that is searched by stepping over the text with a
+ * skip table (Horspool). */
 struct CaselessWord {
     const char* word;
     size_t len;
@@ -88,15 +94,44 @@ struct CaselessWord {
         }
     }
 
+    /* Whether the word stands at `p`, which has room for it. */
+    bool stands_at(const char* p) const
+    {
+        size_t i = len;
+        while (i > 0 && ascii_upper(p[i - 1]) == word[i - 1])
+            i--;
+        return i == 0;
+    }
+
+#ifdef __SSE2__
+    /* A bit for each of the 16 bytes at `p` that is `upper` ignoring case. */
+    static unsigned caseless_bits(const char* p, char upper)
+    {
+        __m128i v = _mm_loadu_si128((const __m128i*)p);
+        if (upper >= 'A' && upper <= 'Z')   /* a letter: both cases differ in bit 5 only */
+            return (unsigned)_mm_movemask_epi8(
+                _mm_cmpeq_epi8(_mm_or_si128(v, _mm_set1_epi8(0x20)), _mm_set1_epi8(upper | 0x20)));
+        return (unsigned)_mm_movemask_epi8(_mm_cmpeq_epi8(v, _mm_set1_epi8(upper)));
+    }
+#endif
+
     /* The end of the first occurrence in [from, limit), or NULL. */
     const char* find_in(const char* from, const char* limit) const
     {
-        for (const char* p = from; limit - p >= (ptrdiff_t)len;
-             p += skip[(unsigned char)p[len - 1]]) {
-            size_t i = len;
-            while (i > 0 && ascii_upper(p[i - 1]) == word[i - 1])
-                i--;
-            if (i == 0)
+        const char* p = from;
+#ifdef __SSE2__
+        /* Both loads stay before `limit`. */
+        for (; limit - p >= (ptrdiff_t)(len - 1 + 16); p += 16) {
+            unsigned candidates = caseless_bits(p, word[0]) & caseless_bits(p + len - 1, word[len - 1]);
+            for (; candidates != 0; candidates &= candidates - 1) {
+                const char* at = p + __builtin_ctz(candidates);
+                if (stands_at(at))
+                    return at + len;
+            }
+        }
+#endif
+        for (; limit - p >= (ptrdiff_t)len; p += skip[(unsigned char)p[len - 1]]) {
+            if (stands_at(p))
                 return p + len;
         }
         return nullptr;
