@@ -176,28 +176,21 @@ TEST(Addresses, RecipientsOfNoSourceLeaveTheCallersListAlone) {
 // with exactly the texts it had; a list made by the call is destroyed.
 TEST(TextLists, FailedAppendRollsBackOrDestroys) {
     array_t* src = texts({"b", "c"});
-    array_t* dest = texts({"a"});
-    count_failure_points([&] {
-        int rc = calparser_append_arrays(&dest, src);
-        if (rc == 0) return true;
-        EXPECT_EQ(3, rc);
-        EXPECT_EQ((Strings{"a"}), strings(dest));
-        return false;
-    });
-    if (!IsSkipped()) {  // without the heap hook nothing was appended
-        EXPECT_EQ((Strings{"a", "b", "c"}), strings(dest));
+    for (bool existed : {true, false}) {
+        array_t* dest = existed ? texts({"a"}) : nullptr;
+        const Strings before = strings(dest);
+        count_failure_points([&] {
+            int rc = calparser_append_arrays(&dest, src);
+            if (rc == 0) return true;
+            EXPECT_EQ(3, rc);
+            EXPECT_EQ(existed, dest != nullptr);
+            EXPECT_EQ(before, strings(dest));
+            return false;
+        });
+        if (!IsSkipped()) {  // without the heap hook nothing was appended
+            EXPECT_EQ((existed ? Strings{"a", "b", "c"} : Strings{"b", "c"}), strings(dest));
+        }
+        array_free_and_destroy(&dest);
     }
-    array_t* made = nullptr;
-    count_failure_points([&] {
-        int rc = calparser_append_arrays(&made, src);
-        if (rc == 0) return true;
-        EXPECT_EQ(nullptr, made);
-        return false;
-    });
-    if (!IsSkipped()) {
-        EXPECT_EQ((Strings{"b", "c"}), strings(made));
-    }
-    array_free_and_destroy(&made);
-    array_free_and_destroy(&dest);
     array_free_and_destroy(&src);
 }

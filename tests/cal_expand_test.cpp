@@ -6,6 +6,7 @@
 #include <vector>
 
 #include <plstr.h>
+#include <unicode/timezone.h>
 
 #include "core/parser/cal_expand.h"
 #include "core/parser/calparser.h"
@@ -114,6 +115,8 @@ TEST_F(ExpandTest, KeptMasterIsMarkedAndStoredInstanceIsKept) {
     CALDB_COMPONENT* m = s.add(CALDB_KIND_EVENT, utc("20240309T140000Z"), "daily",
                                make_vector({"FREQ=DAILY;COUNT=3"}));
     m->pDtStartTzid = PL_strdup("America/New_York");
+    // X-KVAL-DTSTART-TZID outranks the zone a parse keeps from DTSTART's TZID.
+    m->pSeriesZone = icu::TimeZone::createTimeZone("Asia/Tokyo");
     CALDB_COMPONENT* stored = s.add(CALDB_KIND_EVENT, utc("20240310T150000Z"), "DAILY");
     stored->tRecurrenceId = static_cast<int32_t>(utc("20240310T130000Z"));
     ASSERT_EQ(0, calparser_expand_component(s.wrapper(0), CALDB_KIND_EVENT, s.info(0),
@@ -141,20 +144,6 @@ TEST_F(ExpandTest, UnknownZoneAndFallbackUseCasablanca) {
               log.lines());
     ASSERT_EQ(3u, s.size());
     EXPECT_EQ(utc("20240311T090000Z"), s.at(0)->tDtStart);
-}
-
-// An RDATE period gives its instance its own length; periods out of order
-// are sorted before one is looked up. (The bound that keeps the earliest
-// instances is pinned by the corpus series of more than 60 instances.)
-TEST_F(ExpandTest, RDatePeriodsGiveTheirInstancesTheirLength) {
-    Series p;
-    p.add(CALDB_KIND_EVENT, utc("20240101T100000Z"), "p",
-          make_vector({}, {"20240105T100000Z/PT3H", "20240103T100000Z/PT2H"}, {},
-                      {"20240105T100000Z/PT3H", "20240103T100000Z/PT2H"}));
-    ASSERT_EQ(0, calparser_expand_components_list(p.components, 0, p.infos, nullptr, 0));
-    ASSERT_EQ(3u, p.size());
-    EXPECT_EQ(utc("20240105T130000Z"), reinterpret_cast<CALDB_VEVENT*>(p.at(0))->tDtEnd);
-    EXPECT_EQ(utc("20240103T120000Z"), reinterpret_cast<CALDB_VEVENT*>(p.at(1))->tDtEnd);
 }
 
 // Series among plain entries, two of them left without any instance: every
@@ -209,46 +198,6 @@ TEST_F(ExpandTest, AllocationFailuresNeverLeakOrBreakTheList) {
         }
         EXPECT_TRUE(failAt < 0 || liveBefore == heap_failure::g_live_blocks) << "leak at " << failAt;
     }
-}
-
-/* A weekly series read from a whole iCalendar text in the default zone
- * "Africa/Casablanca" (UTC in this registry), with the key that expands a
- * series in the zone of its DTSTART. Los Angeles follows the United States'
- * rules: -07:00 until 4 November 2012, -08:00 after. */
-TEST(SeriesZone, OnlyATzidWithoutTheServerZoneLineKeepsItsWallClock) {
-    zone_test::ZoneShape losAngeles = new_york();
-    losAngeles.tzid = "America/Los_Angeles";
-    losAngeles.standardMinutes = -480;
-    losAngeles.daylightMinutes = -420;
-    ASSERT_EQ(0, zone_test::fill_registry({zone_test::utc_fallback_zone(), losAngeles}));
-    config_set_string(config_getdefaultcache(), CALPARSER_SERIES_ZONE_KEY, "1");
-    const struct {
-        const char* lines;
-        std::vector<std::string> starts;  // latest first
-    } rows[] = {
-        // 10:30 in Los Angeles: 17:30Z, then 18:30Z from 4 November.
-        {"DTSTART;TZID=America/Los_Angeles:20121028T103000",
-         {"20121111T183000Z", "20121104T183000Z", "20121028T173000Z"}},
-        // The kept zone only stands in for a missing X-KVAL-DTSTART-TZID.
-        {"X-KVAL-DTSTART-TZID:Africa/Casablanca\r\nDTSTART;TZID=America/Los_Angeles:20121028T103000",
-         {"20121111T173000Z", "20121104T173000Z", "20121028T173000Z"}},
-    };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.lines);
-        ParsedText parsed(std::string("BEGIN:VCALENDAR\r\nBEGIN:VEVENT\r\nUID:series\r\n") +
-                              row.lines + "\r\nRRULE:FREQ=WEEKLY;COUNT=3\r\n"
-                                          "END:VEVENT\r\nEND:VCALENDAR\r\n",
-                          "Africa/Casablanca");
-        ASSERT_EQ(0, parsed.status);
-        std::vector<std::string> starts;
-        for (unsigned i = 0; i < parsed.slot(CALPARSER_SLOT_EVENTS)->count; i++) {
-            const time_t start = parsed.component(CALPARSER_SLOT_EVENTS, i)->tDtStart;
-            starts.push_back(zone_test::wall_text(start) + "Z");
-        }
-        EXPECT_EQ(row.starts, starts);
-    }
-    config_set_string(config_getdefaultcache(), CALPARSER_SERIES_ZONE_KEY, nullptr);
-    CALPARSER_TIMEZONE_LIST::Instance()->removeAllTimeZones();
 }
 
 }  // namespace

@@ -9,7 +9,7 @@
 //   comparison checks the added zone equals the registry's);
 // - the time of an all-day instance that a series zone other than the
 //   server's default zone made: a DATE reads back as a midnight of the
-//   default zone (the test below);
+//   default zone;
 // - a text longer than about 4 KB: the reader drops a logical line that its
 //   4096-byte chunks do not complete;
 // - texts no iCalendar input gives (a lone backslash before n, N, r, ;, , or
@@ -84,37 +84,6 @@ TEST_F(SerializeRoundTrip, EveryInputThatParsesComesBackFieldByFieldAndAsTheSame
         roundTrips++;
     }
     EXPECT_GT(roundTrips, 200);
-}
-
-// An all-day series expanded in a series zone other than the server's
-// default zone keeps that zone's wall-clock time from one instance to the
-// next, so after a daylight-saving change its instances stand an hour before
-// UTC midnight. They are written as their dates, which read back as the
-// default zone's (UTC) midnights.
-TEST_F(SerializeRoundTrip, AllDayInstancesOfAnotherSeriesZoneComeBackAtDefaultMidnights) {
-    const std::string input =
-        "BEGIN:VCALENDAR\r\nBEGIN:VEVENT\r\nUID:days\r\nDTSTART;VALUE=DATE:20080308\r\n"
-        "RRULE:FREQ=DAILY;COUNT=3\r\nEND:VEVENT\r\nEND:VCALENDAR\r\n";
-    ParsedText first(input, "America/New_York");
-    ASSERT_EQ(0, first.status);
-    const std::string text = write(first.result);
-    for (const char* date : {"20080310", "20080309", "20080308"})
-        EXPECT_NE(std::string::npos, text.find(std::string("DTSTART;VALUE=DATE:") + date + "\r\n"));
-    ParsedText second(text, kSeriesZone);
-    ASSERT_EQ(0, second.status);
-    ASSERT_EQ(3u, first.slot(CALPARSER_SLOT_EVENTS)->count);
-    ASSERT_EQ(3u, second.slot(CALPARSER_SLOT_EVENTS)->count);
-    // Latest first: 10 March (19:00 EDT on the 9th), 9 and 8 March (19:00 EST).
-    const int32_t made[] = {1205103600, 1205020800, 1204934400};
-    const int32_t read[] = {1205107200, 1205020800, 1204934400};
-    for (unsigned i = 0; i < 3; i++) {
-        const CALDB_COMPONENT* b = first.component(CALPARSER_SLOT_EVENTS, i);
-        const CALDB_COMPONENT* a = second.component(CALPARSER_SLOT_EVENTS, i);
-        EXPECT_EQ(made[i], b->tDtStart);
-        EXPECT_EQ(read[i], a->tDtStart);
-        EXPECT_EQ(1u, a->bDtStartIsDate);
-        EXPECT_EQ(b->tRecurrenceId, a->tRecurrenceId);  // written in UTC
-    }
 }
 
 }  // namespace

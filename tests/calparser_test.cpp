@@ -50,17 +50,26 @@ TEST(ParseEntry, LinesCutByTheChunkBoundaryAreJoined) {
     const struct {
         const char *before, *after, *value;
         unsigned lastLine;
+        int format = CALPARSER_FORMAT_ICAL;
+        const char* charset = nullptr;
     } cases[] = {
         // CR ends the first chunk, LF begins the second: one line end, no empty line.
         {"SUMMARY:abcdefghi\r", "\nLOCATION:Room 4\r\n", "abcdefghi", 3},
         // A fold's space right after the boundary still joins the lines.
         {"DESCRIPTION:first\r\n", " half\r\nLOCATION:x\r\n", "firsthalf", 4},
+        // The strict format finds its BEGIN:VCALENDAR line after other lines.
+        {"BEGIN:VCALENDAR\r\n", "END:VCALENDAR\r\n", nullptr, 3,
+         CALPARSER_FORMAT_ICAL_STRICT},
+        // A two-byte EUC-JP character cut by the boundary is joined with its
+        // second byte instead of being replaced.
+        {"SUMMARY:abc\xC6", "\xFC\xCB\xDC\r\nLOCATION:x\r\n", "abc\xE6\x97\xA5\xE6\x9C\xAC", 3,
+         CALPARSER_FORMAT_ICAL, "EUC-JP"},
     };
     for (const auto& c : cases) {
         std::string before = c.before;
         Lexed l;
-        lex(&l, pad_line(kChunk - before.size()) + before + c.after);
-        SCOPED_TRACE(c.value);
+        lex(&l, pad_line(kChunk - before.size()) + before + c.after, c.format, c.charset);
+        SCOPED_TRACE(c.before);
         ASSERT_EQ(0, l.rc);
         ASSERT_EQ(3u, l.count());
         EXPECT_STREQ(c.value, l.at(1)->pValue);
@@ -119,19 +128,6 @@ TEST(ParseEntry, LinesEndingNearChunkBoundariesAreKept) {
                     checked++;
                 }
     EXPECT_GT(checked, 300u);
-}
-
-// The strict format finds its BEGIN:VCALENDAR line even when that line ends
-// exactly at the first chunk's end, after other lines.
-TEST(ParseEntry, StrictFormatSeesVCalendarLineEndingAtTheChunkEnd) {
-    const std::string vcalendar = "BEGIN:VCALENDAR\r\n";
-    Lexed l;
-    lex(&l, pad_lines(kChunk - vcalendar.size()) + vcalendar + "VERSION:2.0\r\n" +
-                "END:VCALENDAR\r\n",
-        CALPARSER_FORMAT_ICAL_STRICT);
-    EXPECT_EQ(0, l.rc);
-    ASSERT_LE(3u, l.count());
-    EXPECT_EQ(TOKEN_END, l.at(l.count() - 1)->nType);
 }
 
 // A descriptor whose reads give `text` and then fail with EIO: the text ends
@@ -200,20 +196,6 @@ TEST(ParseEntry, ReadErrorPartWayFailsTheParse) {
         calparser_FreeComponentArrayAndDestroy(&result);
         prot_free(s);
     }
-}
-
-// A two-byte EUC-JP character cut by the chunk boundary is joined with its
-// second byte instead of being replaced.
-TEST(ParseEntry, NonUtf8InputIsConvertedWholeAcrossChunks) {
-    std::string summary = "SUMMARY:abc";
-    std::string first = pad_line(kChunk - 1 - summary.size());
-    std::string japanese = "\xC6\xFC\xCB\xDC";  // two characters, the first one cut
-    Lexed euc;
-    lex(&euc, first + summary + japanese + "\r\nLOCATION:x\r\n", CALPARSER_FORMAT_ICAL,
-        "EUC-JP");
-    ASSERT_EQ(0, euc.rc);
-    ASSERT_EQ(3u, euc.count());
-    EXPECT_STREQ("abc\xE6\x97\xA5\xE6\x9C\xAC", euc.at(1)->pValue);
 }
 
 // Strict iCalendar needs VCALENDAR in the first chunk only; SXML, empty input

@@ -34,14 +34,6 @@ time_t ny(int year, int month, int day, int offsetHours, int hour = 9, int minut
     return mkgmtime(&broken) - offsetHours * 3600;
 }
 
-// 09:00 on the listed days of one month.
-Times on(int year, int month, int offsetHours, std::initializer_list<int> days) {
-    Times out;
-    for (int day : days)
-        out.push_back(ny(year, month, day, offsetHours));
-    return out;
-}
-
 // 09:00 on every day from `first` to `last` of one month.
 Times days(int year, int month, int first, int last, int offsetHours) {
     Times out;
@@ -225,7 +217,7 @@ TEST_F(Recurrence, CostlyRulesStopAtTheWorkLimitsAndKeepTheirStart) {
                            {"19970905T090000", "19970906T090000"}, {"FREQ=WEEKLY"},
                            {"19970906T090000"});
         EXPECT_EQ(0, kept.status);
-        EXPECT_EQ(on(1997, 9, EDT, {2, 5}), kept.dates);
+        EXPECT_EQ((Times{ny(1997, 9, 2, EDT), ny(1997, 9, 5, EDT)}), kept.dates);
     }
     EXPECT_EQ(0, recurrence_SetWorkAllowance(-1));
     ASSERT_EQ(2u, log.lines().size());

@@ -156,11 +156,17 @@ TEST_F(LdapDirectory, FoundEntriesGiveTheirCalendarsNamesAndPrimaryAddress)
         const char* mail;
         int matchAliases;
         ByMail expected;
+        unsigned maxResults = 0;
     } cases[] = {
         // Matching ignores case; an alternate address finds the primary one.
         {"JDoe@Example.COM", 1, kJdoe},
         {"jane@example.com", 1, kJdoe},
         {"jane@example.com", 0, kNothing},
+        // Two users behind one address sorted by calendar id (the two
+        // calendars of one user are kJdoe's); a bound of one keeps the first.
+        {"team@example.com", 1,
+         {0, 2, {"amy", "zed"}, {"Amy Team", "Zed Team"}, Texts(2, "team@example.com")}},
+        {"team@example.com", 1, {0, 1, {"amy"}, {"Amy Team"}, {"team@example.com"}}, 1},
         // The directory's upper-case address and a name beyond ASCII, as stored.
         {"jorg.muller@example.com", 1,
          {0, 1, {"jmuller"}, {"J\xC3\xB6rg M\xC3\xBCller"}, {"JORG.MULLER@EXAMPLE.COM"}}},
@@ -168,7 +174,7 @@ TEST_F(LdapDirectory, FoundEntriesGiveTheirCalendarsNamesAndPrimaryAddress)
         {"guest@example.com", 1, {0, 1, {}, {"Guest Person"}, {"guest@example.com"}}},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(c.expected, by_mail(c.mail, c.matchAliases)) << c.mail;
+        EXPECT_EQ(c.expected, by_mail(c.mail, c.matchAliases, c.maxResults)) << c.mail;
 
     EXPECT_EQ((Mails{0, {"mailto:jdoe@example.com"}}), mails(kByCalid, "jdoe:work"));
     EXPECT_EQ((Mails{0, {}}), mails(kByCalid, "rroe"));  // a user id, not a calendar id
@@ -200,18 +206,6 @@ TEST_F(LdapDirectory, NotFoundIsAnEmptyAnswer)
     EXPECT_TRUE(errors(log).empty());
     EXPECT_EQ(1, by_mail(nullptr).rc);
     EXPECT_EQ(1, mails(kByUid, nullptr).first);
-}
-
-// Two calendars of one user sorted; two users behind one address sorted by
-// calendar id, and a bound of one result keeps the first.
-TEST_F(LdapDirectory, SeveralCalendarsForOneAddress)
-{
-    EXPECT_EQ(kJdoe, by_mail("jdoe@example.com"));
-    EXPECT_EQ((ByMail{0, 2, {"amy", "zed"}, {"Amy Team", "Zed Team"},
-                      {"team@example.com", "team@example.com"}}),
-              by_mail("team@example.com"));
-    EXPECT_EQ((ByMail{0, 1, {"amy"}, {"Amy Team"}, {"team@example.com"}}),
-              by_mail("team@example.com", 1, 1));
 }
 
 // A change of the settings takes effect at the next look-up: the calendar-id

@@ -1,6 +1,5 @@
 #include "public/util/array.h"
 #include "public/util/strarray.h"
-#include "tests/support/text_lists.h"
 
 #include <gtest/gtest.h>
 
@@ -8,14 +7,6 @@
 #include <string.h>
 
 #include <vector>
-
-namespace {
-
-int compare_texts(const void* a, const void* b) {
-    return strcmp(*static_cast<const char* const*>(a), *static_cast<const char* const*>(b));
-}
-
-} // namespace
 
 // Inserts at the front, in the middle and at the end past the first slots,
 // and removals, keep what a vector keeps; indexes past the end are refused.
@@ -33,22 +24,6 @@ TEST(Array, InsertAndRemoveKeepOrder) {
     model.erase(model.begin() + 20);
     EXPECT_EQ(nullptr, array_removeat(array, 39));
     EXPECT_EQ(model, std::vector<void*>(array->data, array->data + array->count));
-    array_delete(array);
-}
-
-// The comparators see slot addresses; a key passed second would turn the
-// search the wrong way and miss "kiwi".
-TEST(Array, SortAndSearchPassSlotAddresses) {
-    array_t* array = array_new();
-    for (const char* t : {"pear", "apple", "fig", "kiwi", "banana"})
-        array_append(array, const_cast<char*>(t));
-    array_qsort(array, compare_texts);
-    EXPECT_EQ((Strings{"apple", "banana", "fig", "kiwi", "pear"}), strings(array));
-    char keyText[] = "kiwi";  // a different buffer from the element's
-    const char* key = keyText;
-    EXPECT_EQ(&array->data[3], array_bsearch(array, &key, compare_texts));
-    const char* missing = "grape";
-    EXPECT_EQ(nullptr, array_bsearch(array, &missing, compare_texts));
     array_delete(array);
 }
 

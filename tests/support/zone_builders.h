@@ -49,7 +49,6 @@ struct ZoneShape {
     std::string daylightRule;
     std::string standardStart = "19700101T000000";  // empty: no DTSTART
     std::string daylightStart = "19700101T000000";
-    std::string url;  // TZURL, empty for none
 };
 
 /* "YYYYMMDDTHHMMSS" of `seconds` read as UTC, e.g. a wall-clock time kept as if UTC. */
@@ -95,7 +94,6 @@ inline std::string sub_zone_text(const char* kind, const std::string& start, int
 /* The VTIMEZONE of `shape` as iCalendar text. */
 inline std::string zone_text(const ZoneShape& shape) {
     std::string text = "BEGIN:VTIMEZONE\r\nTZID:" + shape.tzid + "\r\n";
-    if (!shape.url.empty()) text += "TZURL:" + shape.url + "\r\n";
     if (!shape.crossings.empty()) {
         text += "X-KVAL-TZCROSS:";
         for (size_t i = 0; i < shape.crossings.size(); i++)
