@@ -13,9 +13,14 @@
 
 #include <string.h>
 
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
 #include <plstr.h>
 
 #include "core/parser/cal_tok_arena.h"
+#include "core/parser/cal_tok_scan.h"
 #include "public/util/str.h"
 
 namespace {
@@ -42,19 +47,23 @@ line_scan make_line_scan(const char* chunkEnd, const char* textEnd)
     return scan;
 }
 
-/* The next LF in [from, limit), or the next CR when that stretch holds no LF. */
-const char* next_line_break(line_scan* scan, const char* from, const char* limit)
+/* The next LF in [from, limit), or the next CR when that stretch holds no LF.
+ * The bytes before an LF are noted in *marks; a CR line end leaves the line
+ * to the general path. */
+const char* next_line_break(line_scan* scan, const char* from, const char* limit,
+                            line_marks* marks)
 {
     if (from >= limit)
         return nullptr;
     bool knownNoLf = scan->noLfFrom && from >= scan->noLfFrom && limit <= scan->noLfTo;
     if (!knownNoLf) {
-        const char* lf = (const char*)memchr(from, '\n', limit - from);
+        const char* lf = scan_line_part(from, limit, marks);
         if (lf)
             return lf;
         scan->noLfFrom = from;
         scan->noLfTo = limit;
     }
+    marks->irregular = true;
     return (const char*)memchr(from, '\r', limit - from);
 }
 
@@ -64,9 +73,11 @@ inline char ascii_upper(char c)
     return c >= 'a' && c <= 'z' ? (char)(c - 'a' + 'A') : c;
 }
 
-/* An upper-case word to find ignoring case, with its skip table: every line
- * is searched for ENCODING, so the search steps over the text (Horspool)
- * instead of comparing at every byte. */
+/* An upper-case word to find ignoring case: every folded line is searched for
+ * ENCODING. Sixteen positions at a time are tested on the word's first and
+ * last byte, and only those that match both are compared in full; the last
+ * stretch too short for that is searched by stepping over the text with a
+ * skip table (Horspool). */
 struct CaselessWord {
     const char* word;
     size_t len;
@@ -83,15 +94,44 @@ struct CaselessWord {
         }
     }
 
+    /* Whether the word stands at `p`, which has room for it. */
+    bool stands_at(const char* p) const
+    {
+        size_t i = len;
+        while (i > 0 && ascii_upper(p[i - 1]) == word[i - 1])
+            i--;
+        return i == 0;
+    }
+
+#ifdef __SSE2__
+    /* A bit for each of the 16 bytes at `p` that is `upper` ignoring case. */
+    static unsigned caseless_bits(const char* p, char upper)
+    {
+        __m128i v = _mm_loadu_si128((const __m128i*)p);
+        if (upper >= 'A' && upper <= 'Z')   /* a letter: both cases differ in bit 5 only */
+            return (unsigned)_mm_movemask_epi8(
+                _mm_cmpeq_epi8(_mm_or_si128(v, _mm_set1_epi8(0x20)), _mm_set1_epi8(upper | 0x20)));
+        return (unsigned)_mm_movemask_epi8(_mm_cmpeq_epi8(v, _mm_set1_epi8(upper)));
+    }
+#endif
+
     /* The end of the first occurrence in [from, limit), or NULL. */
     const char* find_in(const char* from, const char* limit) const
     {
-        for (const char* p = from; limit - p >= (ptrdiff_t)len;
-             p += skip[(unsigned char)p[len - 1]]) {
-            size_t i = len;
-            while (i > 0 && ascii_upper(p[i - 1]) == word[i - 1])
-                i--;
-            if (i == 0)
+        const char* p = from;
+#ifdef __SSE2__
+        /* Both loads stay before `limit`. */
+        for (; limit - p >= (ptrdiff_t)(len - 1 + 16); p += 16) {
+            unsigned candidates = caseless_bits(p, word[0]) & caseless_bits(p + len - 1, word[len - 1]);
+            for (; candidates != 0; candidates &= candidates - 1) {
+                const char* at = p + __builtin_ctz(candidates);
+                if (stands_at(at))
+                    return at + len;
+            }
+        }
+#endif
+        for (; limit - p >= (ptrdiff_t)len; p += skip[(unsigned char)p[len - 1]]) {
+            if (stands_at(p))
                 return p + len;
         }
         return nullptr;
@@ -130,19 +170,26 @@ bool mode_matters(const char* lineStart, const char* lineEnd)
 }
 
 /* The line end that ends the logical line at `lineStart`, or NULL when the
- * text ends first. Adds one to *pnLine for every physical line end passed. */
-const char* find_logical_line_end(line_scan* scan, const char* lineStart, unsigned* pnLine)
+ * text ends first. Adds one to *pnLine for every physical line end passed and
+ * notes the line in *marks (reset first); a quoted-printable line, whose soft
+ * breaks keep their LF, is left to the general path. */
+const char* find_logical_line_end(line_scan* scan, const char* lineStart, unsigned* pnLine,
+                                  line_marks* marks)
 {
-    const char* lineEnd = next_line_break(scan, lineStart, scan->chunkEnd);
+    marks->clear();
+    const char* lineEnd = next_line_break(scan, lineStart, scan->chunkEnd, marks);
     if (!lineEnd)
         return nullptr;
     (*pnLine)++;
     if (!mode_matters(lineStart, lineEnd))
         return lineEnd;
     bool quotedPrintable = is_quoted_printable(lineStart, lineEnd);
+    if (quotedPrintable)
+        marks->irregular = true;
     while (continues_line(lineStart, lineEnd, quotedPrintable)) {
-        const char* from = lineEnd + 1;
-        lineEnd = next_line_break(scan, from, scan->textEnd);
+        /* A fold's space is dropped by unfolding: the next part starts after it. */
+        const char* from = lineEnd + (quotedPrintable ? 1 : 2);
+        lineEnd = next_line_break(scan, from, scan->textEnd, marks);
         if (!lineEnd)
             return nullptr;
         (*pnLine)++;
@@ -319,31 +366,79 @@ void append_params(const char* firstSemicolon, const char* colon, array_t* pPara
     }
 }
 
-/* Splits the `len` bytes of `pLine` as calparser_get_line_vals does, but
- * leaves the parameters for the caller: *ppSemicolon receives the ";" that
- * begins them and *ppColon the colon that ends them, or NULL when the line has
- * no parameters. */
-void split_line(char* pLine, size_t len, char** ppName, unsigned* pnNameLen, char** ppValue,
-                unsigned* pnValueLen, const char** ppSemicolon, const char** ppColon)
+/* Where the parts of an unfolded line lie. */
+struct line_parts {
+    char* name = nullptr;            /* the line itself */
+    unsigned nameLen = 0;            /* up to the first ";" or the colon; 0 without a colon */
+    char* value = nullptr;           /* after the colon; NULL when the line has none */
+    unsigned valueLen = 0;
+    const char* semicolon = nullptr; /* the ";" that begins the parameters, or NULL */
+    const char* colon = nullptr;     /* the colon that ends them, set with semicolon */
+    unsigned paramCount = 0;         /* the parameters between the two */
+    bool valueIsPlain = false;       /* the value is known to hold no backslash and no LF */
+};
+
+/* The number of parameters between the first ";" and the colon. */
+unsigned count_params(const char* semicolon, const char* colon)
 {
-    *ppName = pLine;
-    *pnNameLen = 0;
-    *ppValue = nullptr;
-    *pnValueLen = 0;
-    *ppSemicolon = *ppColon = nullptr;
+    unsigned count = 0;
+    for (const char* p = semicolon; p && p < colon; p = (const char*)memchr(p + 1, ';', colon - p - 1))
+        count++;
+    return count;
+}
+
+/* The parts of the `len` bytes of `pLine` (NULL: a line without parts), as
+ * calparser_get_line_vals splits them, found by searching the line. */
+line_parts split_line(char* pLine, size_t len)
+{
+    line_parts parts;
+    parts.name = pLine;
     if (!pLine)
-        return;
+        return parts;
     char* colon = findValidICALColon(pLine, (unsigned)len);
     if (!colon)
-        return;
-    *ppValue = colon + 1;
-    *pnValueLen = (unsigned)(pLine + len - *ppValue);
+        return parts;
+    parts.value = colon + 1;
+    parts.valueLen = (unsigned)(pLine + len - parts.value);
     char* semicolon = (char*)memchr(pLine, ';', colon - pLine);
-    *pnNameLen = (unsigned)((semicolon ? semicolon : colon) - pLine);
+    parts.nameLen = (unsigned)((semicolon ? semicolon : colon) - pLine);
     if (semicolon) {
-        *ppSemicolon = semicolon;
-        *ppColon = colon;
+        parts.semicolon = semicolon;
+        parts.colon = colon;
+        parts.paramCount = count_params(semicolon, colon);
     }
+    return parts;
+}
+
+/* split_line for the unfolded `line` of `len` bytes whose scan left regular
+ * `marks` with a colon: nothing is searched again. */
+line_parts parts_from_marks(char* line, size_t len, const line_marks& marks)
+{
+    line_parts parts;
+    parts.name = line;
+    char* colon = line + marks.colon;
+    parts.value = colon + 1;
+    parts.valueLen = (unsigned)(len - marks.colon - 1);
+    /* Unfolding left no LF: every inner LF of a regular line ended a fold. */
+    parts.valueIsPlain = !marks.escapeInValue;
+    if (marks.semicolon == line_marks::kNone) {
+        parts.nameLen = (unsigned)marks.colon;
+        return parts;
+    }
+    parts.nameLen = (unsigned)marks.semicolon;
+    parts.semicolon = line + marks.semicolon;
+    parts.colon = colon;
+    parts.paramCount = marks.semicolons;
+    return parts;
+}
+
+/* copy_unescaped of the `len` bytes at `value`, a plain copy when `plain`
+ * says they hold nothing to change. */
+char* copy_value(calparser_arena* arena, const char* value, size_t len, bool plain, bool withCR)
+{
+    if (plain)
+        return calparser_arena_strndup(arena, value, len);
+    return copy_unescaped(arena, value, len, withCR);
 }
 
 /* The property type of the `len` bytes at `name`; an extension name is kept in
@@ -456,47 +551,49 @@ size_t unfold_in_place(char* line, size_t len)
 
 /* The logical line [start, end) as a NUL-terminated text to unfold: inside a
  * whole parse (`arena` set) the line itself, else a copy, NULL when memory
- * runs out. Like a string copy it stops at a NUL byte in the line. *pLen
- * receives its length. */
-char* take_line(char* start, const char* end, calparser_arena* arena, size_t* pLen)
+ * runs out. Like a string copy it stops at a NUL byte in the line, unless
+ * `noNul` says it holds none. *pLen receives its length. */
+char* take_line(char* start, const char* end, calparser_arena* arena, bool noNul, size_t* pLen)
 {
-    *pLen = strnlen(start, end - start);
+    *pLen = noNul ? (size_t)(end - start) : strnlen(start, end - start);
     if (!arena)
         return PL_strndup(start, (PRUint32)*pLen);
     start[*pLen] = '\0';
     return start;
 }
 
-/* The number of parameters between the first ";" and the colon. */
-unsigned count_params(const char* semicolon, const char* colon)
+/* unfold_in_place for the `len` bytes of `line`, a copy of the logical line
+ * at `lineStart` (or that line itself) whose `marks` are regular: the kept
+ * bytes of each part are moved together, no byte is searched. */
+size_t unfold_regular(char* line, size_t len, const char* lineStart, const line_marks& marks)
 {
-    unsigned count = 0;
-    for (const char* p = semicolon; p && p < colon; p = (const char*)memchr(p + 1, ';', colon - p - 1))
-        count++;
-    return count;
+    if (marks.parts > line_marks::kPartRoom)
+        return unfold_plain(line, len);
+    char* out = line + marks.partKept[0];
+    for (unsigned i = 1; i < marks.parts; i++) {
+        memmove(out, line + (marks.partFrom[i] - lineStart), marks.partKept[i]);
+        out += marks.partKept[i];
+    }
+    *out = '\0';
+    return out - line;
 }
 
-/* calparser_populate_token_helper for the unfolded `pLine` of `len` bytes,
- * the token's parts made in `arena`. */
-int fill_token(CALPARSER_TOKEN* token, char* pLine, size_t len, unsigned nLine,
-               int bRecurrence, int bKeepXLine, calparser_arena* arena)
+/* calparser_populate_token_helper for the unfolded `pLine` of `len` bytes
+ * split into `parts`, the token's parts made in `arena`. */
+int fill_token(CALPARSER_TOKEN* token, char* pLine, size_t len, const line_parts& parts,
+               unsigned nLine, int bRecurrence, int bKeepXLine, calparser_arena* arena)
 {
-    char* name = nullptr;
-    char* value = nullptr;
-    unsigned nameLen = 0;
-    unsigned valueLen = 0;
-    const char* semicolon = nullptr;
-    const char* colon = nullptr;
-    split_line(pLine, len, &name, &nameLen, &value, &valueLen, &semicolon, &colon);
-    array_t* params = semicolon ? calparser_arena_list(arena, count_params(semicolon, colon))
-                                : calparser_arena_empty_list(arena);
+    array_t* params = parts.semicolon ? calparser_arena_list(arena, parts.paramCount)
+                                      : calparser_arena_empty_list(arena);
     if (!params)
         return 3;
-    if (semicolon)
-        append_params(semicolon, colon, params, bRecurrence, arena);
-    token->nType = name ? classify_name(name, nameLen, &token->pName, arena) : TOKEN_UNKNOWN;
-    if (!value)
-        value = (char*)"";  /* no colon: the line has an empty value */
+    if (parts.semicolon)
+        append_params(parts.semicolon, parts.colon, params, bRecurrence, arena);
+    token->nType = parts.name ? classify_name(parts.name, parts.nameLen, &token->pName, arena)
+                              : TOKEN_UNKNOWN;
+    /* No colon: the line has an empty value. */
+    const char* value = parts.value ? parts.value : "";
+    unsigned valueLen = parts.valueLen;
 
     if (token->nType == TOKEN_BEGIN || token->nType == TOKEN_END) {
         token->nValue = calparser_getComponentType(value, valueLen);
@@ -504,9 +601,9 @@ int fill_token(CALPARSER_TOKEN* token, char* pLine, size_t len, unsigned nLine,
         token->nValue = calparser_getKeywordValueType(token->nType, value, valueLen);
     } else if (token->nType == TOKEN_X) {
         token->pValue = bKeepXLine ? calparser_arena_strndup(arena, pLine, len)
-                                   : copy_unescaped(arena, value, valueLen, false);
+                                   : copy_value(arena, value, valueLen, parts.valueIsPlain, false);
     } else if (valueLen > 0) {
-        token->pValue = copy_unescaped(arena, value, valueLen, true);
+        token->pValue = copy_value(arena, value, valueLen, parts.valueIsPlain, true);
     }
     token->pParamList = params;
     token->nLine = nLine;
@@ -524,7 +621,8 @@ char* calparser_find_next_valid_CR(char* p, int nLen, unsigned* pnLine)
     unsigned ignored = 0;
     const char* chunkEnd = p + nLen;
     line_scan scan = make_line_scan(chunkEnd, chunkEnd + strlen(chunkEnd));
-    return (char*)find_logical_line_end(&scan, p, pnLine ? pnLine : &ignored);
+    line_marks unused;
+    return (char*)find_logical_line_end(&scan, p, pnLine ? pnLine : &ignored, &unused);
 }
 
 int calparser_icalbuf_to_toklist(char* pBuf, unsigned nLen, array_t** ppTokens,
@@ -559,7 +657,8 @@ int calparser_icalbuf_to_arena_toklist(char* pBuf, unsigned nLen, array_t** ppTo
     CALPARSER_TOKEN* pending = nullptr;
     line_scan scan = make_line_scan(pBuf + nLen, pBuf + nLen);
     char* lineStart = pBuf;
-    const char* lineEnd = find_logical_line_end(&scan, lineStart, &nLineWork);
+    line_marks marks;
+    const char* lineEnd = find_logical_line_end(&scan, lineStart, &nLineWork, &marks);
 
     while (lineEnd && nConsumed < nLen) {
         if (!pending && !(pending = new_token_in(arena))) {
@@ -567,16 +666,20 @@ int calparser_icalbuf_to_arena_toklist(char* pBuf, unsigned nLen, array_t** ppTo
             goto done;
         }
         size_t len = 0;
-        char* line = take_line(lineStart, lineEnd, arena, &len);
+        char* line = take_line(lineStart, lineEnd, arena, !marks.irregular, &len);
         if (!line) {
             lineCopyFailed = true;   /* the rest is carried into the next chunk */
             break;
         }
         if (bCheckVCalendar && strncmp(line, kVCalendarLine, kVCalendarLineLen) == 0)
             sawVCalendar = true;
+        len = marks.irregular ? unfold_in_place(line, len)
+                              : unfold_regular(line, len, lineStart, marks);
         lineStart = pBuf + (lineEnd - pBuf) + 1;
-        len = unfold_in_place(line, len);
-        fill_token(pending, line, len, *pnLine, 0, 1, arena);
+        bool marksSplit = !marks.irregular && marks.colon != line_marks::kNone;
+        fill_token(pending, line, len,
+                   marksSplit ? parts_from_marks(line, len, marks) : split_line(line, len),
+                   *pnLine, 0, 1, arena);
         if (!arena)
             PL_strfree(line);
         nConsumed = (unsigned)(lineStart - pBuf);
@@ -586,7 +689,7 @@ int calparser_icalbuf_to_arena_toklist(char* pBuf, unsigned nLen, array_t** ppTo
             goto done;
         }
         pending = nullptr;
-        lineEnd = find_logical_line_end(&scan, lineStart, &nLineWork);
+        lineEnd = find_logical_line_end(&scan, lineStart, &nLineWork, &marks);
     }
 
     /* A chunk without one complete line is dropped, so that the carry can
@@ -643,12 +746,13 @@ int calparser_get_line_vals(char* pLine, char** ppName, unsigned* pnNameLen, cha
 {
     if (!ppName || !pnNameLen || !ppValue || !pnValueLen || !pParams)
         return 1;
-    const char* semicolon = nullptr;
-    const char* colon = nullptr;
-    split_line(pLine, pLine ? strlen(pLine) : 0, ppName, pnNameLen, ppValue, pnValueLen,
-               &semicolon, &colon);
-    if (semicolon)
-        append_params(semicolon, colon, pParams, bRecurrence, nullptr);
+    line_parts parts = split_line(pLine, pLine ? strlen(pLine) : 0);
+    *ppName = parts.name;
+    *pnNameLen = parts.nameLen;
+    *ppValue = parts.value;
+    *pnValueLen = parts.valueLen;
+    if (parts.semicolon)
+        append_params(parts.semicolon, parts.colon, pParams, bRecurrence, nullptr);
     return 0;
 }
 
@@ -745,8 +849,9 @@ int calparser_populate_token_helper(CALPARSER_TOKEN** ppToken, char* pLine, unsi
 {
     if (!ppToken || !*ppToken)
         return 1;
-    return fill_token(*ppToken, pLine, pLine ? strlen(pLine) : 0, nLine, bRecurrence, bKeepXLine,
-                      nullptr);
+    size_t len = pLine ? strlen(pLine) : 0;
+    return fill_token(*ppToken, pLine, len, split_line(pLine, len), nLine, bRecurrence,
+                      bKeepXLine, nullptr);
 }
 
 int calparser_populate_token(CALPARSER_TOKEN** ppToken, char* pLine, unsigned nLine)

@@ -249,8 +249,6 @@ static void prescan_zone_ids(ComponentBuild* build, array_t* pTokens, unsigned b
  * it). Returns 0 or 3. */
 static int start_build(ComponentBuild* build)
 {
-    if (!(build->alarms = array_new()))
-        return 3;
     if (build->spare && *build->spare) {
         build->info = *build->spare;
         *build->spare = nullptr;
@@ -356,6 +354,10 @@ static int report_stray_alarm_end(void* pWalk, const CALPARSER_TOKEN* pToken)
  * result, or 3 when an alarm could not be made. */
 static int build_alarms(ComponentBuild* build, array_t* pTokens, unsigned beginIndex)
 {
+    /* Made only here: most components have no alarm, and an empty list for
+     * each would be one allocation and one free more per component. */
+    if (!build->alarms && !(build->alarms = array_new()))
+        return 3;
     AlarmWalk state = {build->alarms, build->kind->alarmBase(build->wrapper->pComponent),
                        build->method, build->kind->pName, 0, false};
     const CALPARSER_WALK walk = {build->kind->pName, build->kind->nComponent, 0, &state, nullptr,
@@ -416,8 +418,6 @@ static int finish_build(ComponentBuild* build, array_t* pTokens, unsigned beginI
         rc |= alarmRc;
         component->aAlarms = build->alarms;
         build->alarms = nullptr;
-    } else {
-        caldb_FreeList(&build->alarms, CALDB_LIST_ALARMS);
     }
 
     kind->deriveState(component, build->method);

@@ -133,6 +133,37 @@ int append_attendee(array_t* list, CALDB_ATTENDEE** ppAtt)
     return 0;
 }
 
+/* The plain mail address inside an attendee address, NUL-terminated for the
+ * directory: on the stack when it is short, as nearly every one is, so that
+ * a look-up makes no heap copy. text is NULL when the address holds none (or
+ * a long one cannot be copied), as smtp_FilterAddress gives NULL then. */
+class PlainMail {
+public:
+    explicit PlainMail(const char* address)
+    {
+        const char* begin = nullptr;
+        size_t length = 0;
+        if (!address || !smtp_FindAddress(address, &begin, &length))
+            return;
+        char* room = length < sizeof shortText ? shortText
+                                               : (longText = static_cast<char*>(malloc(length + 1)));
+        if (!room)
+            return;
+        memcpy(room, begin, length);
+        room[length] = '\0';
+        text = room;
+    }
+    ~PlainMail() { free(longText); }
+    PlainMail(const PlainMail&) = delete;
+    PlainMail& operator=(const PlainMail&) = delete;
+
+    const char* text = nullptr;
+
+private:
+    char shortText[128];
+    char* longText = nullptr;
+};
+
 /* What the directory knows of one mail address: parallel lists. */
 struct MailMatches {
     array_t* calids = nullptr;
@@ -205,14 +236,13 @@ void append_calendar_copies(array_t* list, const CALDB_ATTENDEE* att, const Mail
 int resolve_mail_address(array_t* list, CALDB_ATTENDEE** ppAtt, const char* pLookupCtx)
 {
     CALDB_ATTENDEE* att = *ppAtt;
-    char* mail = smtp_FilterAddress(att->pAddr);
-    kvallog(0, 7, "%s: pMail = %s.\n", KVALLOG_CORE_SUBSYSTEM, mail ? mail : "NULL");
+    PlainMail mail(att->pAddr);
+    kvallog(0, 7, "%s: pMail = %s.\n", KVALLOG_CORE_SUBSYSTEM, mail.text ? mail.text : "NULL");
 
     MailMatches found;
     int matchAliases = 1;
-    int rc = userattr_search_calids_with_mail(mail, pLookupCtx, &found.calids, &found.cns,
+    int rc = userattr_search_calids_with_mail(mail.text, pLookupCtx, &found.calids, &found.cns,
                                               &found.mails, &matchAliases, 0);
-    PL_strfree(mail);
     if (rc == 3) {
         caldb_FreeAttendee(ppAtt);
         return 3;

@@ -67,10 +67,10 @@ bool is_plain_address(const char* begin, const char* end)
 
 }  // namespace
 
-extern "C" char* smtp_FilterAddress(const char* address)
+extern "C" int smtp_FindAddress(const char* address, const char** pBegin, size_t* pLength)
 {
-    if (!address)
-        return nullptr;
+    if (!address || !pBegin || !pLength)
+        return 0;
     const char* p = address;
     while (is_space(*p))
         ++p;
@@ -83,7 +83,7 @@ extern "C" char* smtp_FilterAddress(const char* address)
     if (const char* open = find_angle_open(p)) {
         begin = open + 1;
         if (!(end = strchr(begin, '>')))
-            return nullptr;
+            return 0;
     } else {
         end = p + strlen(p);
         if (const char* headers = mailto ? strchr(p, '?') : nullptr)
@@ -94,10 +94,20 @@ extern "C" char* smtp_FilterAddress(const char* address)
     while (end > begin && is_space(end[-1]))
         --end;
     if (!is_plain_address(begin, end))
+        return 0;
+    *pBegin = begin;
+    *pLength = static_cast<size_t>(end - begin);
+    return 1;
+}
+
+extern "C" char* smtp_FilterAddress(const char* address)
+{
+    const char* begin = nullptr;
+    size_t length = 0;
+    if (!smtp_FindAddress(address, &begin, &length))
         return nullptr;
     /* The length is known and no NUL lies inside: a plain copy (the same
      * malloc that PL_strndup uses, freed with PL_strfree). */
-    size_t length = static_cast<size_t>(end - begin);
     char* copy = static_cast<char*>(malloc(length + 1));
     if (copy) {
         memcpy(copy, begin, length);

@@ -4,6 +4,8 @@
 
 #include "public/util/export.h"
 
+#include <stddef.h>
+
 #ifdef __cplusplus
 extern "C" {
 #endif
@@ -24,6 +26,12 @@ extern "C" {
  * (letter case kept). */
 CALPARSER_API
 char* smtp_FilterAddress(const char* address);
+
+/* smtp_FilterAddress without the copy: 1 and the plain address as the
+ * *pLength bytes at *pBegin (inside `address`, not NUL-terminated), or 0 when
+ * `address` holds none or an argument is NULL. */
+CALPARSER_API
+int smtp_FindAddress(const char* address, const char** pBegin, size_t* pLength);
 
 #ifdef __cplusplus
 }
