@@ -5,6 +5,12 @@
  * into name, parameters and value and fills a token. Every scan here moves
  * forward only, so a chunk is lexed in time linear in its length.
  *
+ * The search for the line end reads each byte once and notes on the way what
+ * the later steps need (cal_tok_scan.h): a regular line, nearly every line,
+ * is then unfolded, split and copied without being searched again. A line
+ * with a NUL byte, a CR not before an LF, a CR line end or quoted-printable
+ * soft breaks takes the general path, which searches for each part.
+ *
  * Inside a whole parse the tokens live in the parse's arena
  * (cal_tok_arena.h), and the lines are unfolded in the intake's own text
  * buffer instead of a copy: the bytes of a consumed line are never read
