@@ -2,50 +2,21 @@
 // deletion marker and recipients.
 #include <gtest/gtest.h>
 
-#include <plstr.h>
-
-#include "tests/support/text_lists.h"
 #include "core/parser/cal_attendees.h"
-#include "public/db/caldb.h"
-#include "public/util/array.h"
-
+#include "tests/support/attendee_lists.h"
 #include "tests/support/heap_failure.h"
 
 namespace {
 
-CALDB_ATTENDEE* attendee(const char* addr, const char* calid = nullptr, int partstat = 0) {
-    CALDB_ATTENDEE* a = caldb_NewAttendee();
-    a->pAddr = addr ? PL_strdup(addr) : nullptr;
-    a->pCalid = calid ? PL_strdup(calid) : nullptr;
-    a->nPartStat = partstat;
-    return a;
-}
-
 CALDB_ATTENDEE* deletion_marker(const char* addr) {
-    CALDB_ATTENDEE* a = attendee(addr, nullptr, 9);
+    CALDB_ATTENDEE* a = new_attendee(addr, nullptr, 9);
     a->pPartStatName = PL_strdup("X-KVAL-PLIX-ATTENDEE-DELETE");
     return a;
 }
 
-array_t* attendees(std::initializer_list<CALDB_ATTENDEE*> items) {
-    array_t* list = array_new();
-    for (CALDB_ATTENDEE* a : items) array_append(list, a);
-    return list;
-}
-
-const CALDB_ATTENDEE* at(const array_t* list, unsigned i) {
-    return static_cast<const CALDB_ATTENDEE*>(array_elementat(list, i));
-}
-
-Strings addresses(const array_t* list) {
-    Strings out;
-    for (unsigned i = 0; list && i < list->count; i++) out.push_back(at(list, i)->pAddr);
-    return out;
-}
-
 // Texts, lists and words a copy must take, the two record words excepted.
 CALDB_ATTENDEE* full_attendee() {
-    CALDB_ATTENDEE* a = attendee("mailto:jdoe@x.com", "jdoe", 9);
+    CALDB_ATTENDEE* a = new_attendee("mailto:jdoe@x.com", "jdoe", 9);
     for (char** text : {&a->pCuType, &a->pRole, &a->pCn, &a->pSentBy, &a->pAuxText, &a->pLanguage})
         *text = PL_strdup("t");
     a->pDir = PL_strdup("ldap://x.com/jdoe");
@@ -61,7 +32,7 @@ CALDB_ATTENDEE* full_attendee() {
 
 // The list copy runs every allocation of the attendee copy too.
 TEST(AttendeeLists, CopyReplacesTheDestinationOrFreesIt) {
-    array_t* src = attendees({full_attendee(), attendee("mailto:b@x.com", "b", 2)});
+    array_t* src = attendee_list({full_attendee(), new_attendee("mailto:b@x.com", "b", 2)});
     array_t* dest = nullptr;
     count_failure_points([&] {
         int rc = calparser_copy_attendee_arrays(&dest, src);
@@ -69,12 +40,12 @@ TEST(AttendeeLists, CopyReplacesTheDestinationOrFreesIt) {
         caldb_FreeList(&dest, CALDB_LIST_ATTENDEES);
         return rc == 0;
     });
-    dest = attendees({attendee("mailto:old@x.com")});
+    dest = attendee_list({new_attendee("mailto:old@x.com")});
     ASSERT_EQ(0, calparser_copy_attendee_arrays(&dest, src));
     EXPECT_EQ(addresses(src), addresses(dest));
     // A deep copy of every field but the record words 4 and 5.
-    const CALDB_ATTENDEE* copy = at(dest, 0);
-    EXPECT_NE(at(src, 0)->pDir, copy->pDir);
+    const CALDB_ATTENDEE* copy = attendee_at(dest, 0);
+    EXPECT_NE(attendee_at(src, 0)->pDir, copy->pDir);
     EXPECT_STREQ("ldap://x.com/jdoe", copy->pDir);
     EXPECT_STREQ("X-MAYBE", copy->pPartStatName);
     EXPECT_EQ((Strings{"mailto:c@x.com"}), strings(copy->aDelegatedFrom));
@@ -82,42 +53,43 @@ TEST(AttendeeLists, CopyReplacesTheDestinationOrFreesIt) {
     for (int i = 0; i < 8; i++) EXPECT_EQ(words[i], copy->nAuxWords[i]) << i;
     EXPECT_EQ(1, copy->bAuxFlag);
     // An attendee that cannot be copied loses the whole copy.
-    array_append(src, attendee(nullptr, "noaddr"));
+    array_append(src, new_attendee(nullptr, "noaddr"));
     EXPECT_EQ(3, calparser_copy_attendee_arrays(&dest, src));
     EXPECT_EQ(nullptr, dest);
     caldb_FreeList(&src, CALDB_LIST_ATTENDEES);
 }
 
 TEST(AttendeeLists, FindMatchesCalidIgnoringCaseButNeverItsAddress) {
-    array_t* list = attendees({attendee(""), attendee("mailto:a@x.com"),
-                               attendee("mailto:b@x.com", "bee"), attendee("mailto:jd@x.com", "JDoe")});
+    array_t* list = attendee_list({new_attendee(""), new_attendee("mailto:a@x.com"),
+                                   new_attendee("mailto:b@x.com", "bee"),
+                                   new_attendee("mailto:jd@x.com", "JDoe")});
     int index = -1;
-    CALDB_ATTENDEE* byCalid = attendee("mailto:other@x.com", "jdoe");
-    EXPECT_EQ(at(list, 3), calparser_findAttendeeInList(list, byCalid, &index));
+    CALDB_ATTENDEE* byCalid = new_attendee("mailto:other@x.com", "jdoe");
+    EXPECT_EQ(attendee_at(list, 3), calparser_findAttendeeInList(list, byCalid, &index));
     EXPECT_EQ(3, index);
     // A key with a calendar id never matches by address.
-    CALDB_ATTENDEE* idNoMatch = attendee("MAILTO:A@X.COM", "someone");
+    CALDB_ATTENDEE* idNoMatch = new_attendee("MAILTO:A@X.COM", "someone");
     EXPECT_EQ(nullptr, calparser_findAttendeeInList(list, idNoMatch, &index));
     for (CALDB_ATTENDEE* a : {byCalid, idNoMatch}) caldb_FreeAttendee(&a);
     caldb_FreeList(&list, CALDB_LIST_ATTENDEES);
 }
 
 TEST(AttendeeMerge, ReplacesAppendsOrDeletes) {
-    array_t* list = attendees({attendee("mailto:a@x.com", nullptr, 1),
-                               attendee("mailto:b@x.com", nullptr, 1),
-                               attendee("mailto:c@x.com", nullptr, 1)});
+    array_t* list = attendee_list({new_attendee("mailto:a@x.com", nullptr, 1),
+                                   new_attendee("mailto:b@x.com", nullptr, 1),
+                                   new_attendee("mailto:c@x.com", nullptr, 1)});
     // A match is replaced in place by a copy; the caller keeps its record.
-    CALDB_ATTENDEE* update = attendee("MAILTO:B@X.COM", nullptr, 2);
+    CALDB_ATTENDEE* update = new_attendee("MAILTO:B@X.COM", nullptr, 2);
     EXPECT_EQ(1, calparser_merge_attendee(list, update, 0));
     EXPECT_EQ((Strings{"mailto:a@x.com", "MAILTO:B@X.COM", "mailto:c@x.com"}), addresses(list));
     caldb_FreeAttendee(&update);
 
     // A missing attendee is appended only on request, and then owned by the list.
-    CALDB_ATTENDEE* added = attendee("mailto:d@x.com", nullptr, 4);
+    CALDB_ATTENDEE* added = new_attendee("mailto:d@x.com", nullptr, 4);
     EXPECT_EQ(0, calparser_merge_attendee(list, added, 0));
     EXPECT_EQ(3u, list->count);
     EXPECT_EQ(0, calparser_merge_attendee(list, added, 1));
-    EXPECT_EQ(added, at(list, 3));
+    EXPECT_EQ(added, attendee_at(list, 3));
 
     // The deletion marker removes its match and is never added.
     CALDB_ATTENDEE* marker = deletion_marker("mailto:a@x.com");

@@ -7,8 +7,8 @@
 
 #include <plstr.h>
 
-#include "tests/support/text_lists.h"
 #include "core/parser/cal_compare.h"
+#include "tests/support/attendee_lists.h"
 #include "public/db/caldb.h"
 #include "public/util/array.h"
 
@@ -22,20 +22,6 @@ void set_text(char** field, const char* value) {
 void set_list(array_t** field, std::initializer_list<const char*> items) {
     array_free_and_destroy(field);
     *field = texts(items);
-}
-
-CALDB_ATTENDEE* attendee(const char* addr, int partstat, int rsvp) {
-    CALDB_ATTENDEE* a = caldb_NewAttendee();
-    a->pAddr = PL_strdup(addr);
-    a->nPartStat = partstat;
-    a->bRsvp = rsvp;
-    return a;
-}
-
-array_t* attendees(std::initializer_list<CALDB_ATTENDEE*> items) {
-    array_t* list = array_new();
-    for (CALDB_ATTENDEE* a : items) array_append(list, a);
-    return list;
 }
 
 // A record with a field of each kind set, so that a test can change one.
@@ -53,7 +39,9 @@ Record* base(Record* c) {
     c->aCategories = texts({"A", "B"});
     c->pOrganizer = caldb_NewOrganizer();
     c->pOrganizer->pAddr = PL_strdup("mailto:boss@example.com");
-    c->aAttendees = attendees({attendee("mailto:a@x.com", 2, 1), attendee("mailto:b@x.com", 1, 0)});
+    c->aAttendees = attendee_list(
+        {new_attendee("mailto:a@x.com", nullptr, 2), new_attendee("mailto:b@x.com", nullptr, 1)});
+    attendee_at(c->aAttendees, 0)->bRsvp = 1;
     CALDB_VALARM* alarm = caldb_NewAlarm();
     alarm->tTrigger = 999100;
     alarm->pSummary = PL_strdup("Wake up");
@@ -93,7 +81,7 @@ std::vector<unsigned> bytes_of(const unsigned char modFields[8]) {
 }
 
 CALDB_VALARM* alarm(CALDB_VEVENT* e) { return (CALDB_VALARM*)e->aAlarms->data[0]; }
-CALDB_ATTENDEE* attendee_of(CALDB_VEVENT* e) { return (CALDB_ATTENDEE*)e->aAttendees->data[1]; }
+CALDB_ATTENDEE* attendee_of(CALDB_VEVENT* e) { return attendee_at(e->aAttendees, 1); }
 
 template <typename Record>
 struct Change {

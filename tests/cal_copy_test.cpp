@@ -10,13 +10,12 @@
 
 #include <plstr.h>
 
-#include "tests/support/text_lists.h"
 #include "core/parser/cal_compare.h"
 #include "core/parser/cal_copy.h"
 #include "public/ac/acl.h"
 #include "public/db/caldb.h"
 #include "public/util/array.h"
-
+#include "tests/support/attendee_lists.h"
 #include "tests/support/heap_failure.h"
 
 namespace {
@@ -26,12 +25,6 @@ constexpr time_t kHour = 3600;
 constexpr time_t kDay = 86400;
 
 bool eq(const char* a, const char* b) { return a && b && strcmp(a, b) == 0; }
-
-CALDB_ATTENDEE* attendee(const char* addr) {
-    CALDB_ATTENDEE* a = caldb_NewAttendee();
-    a->pAddr = PL_strdup(addr);
-    return a;
-}
 
 // A recurring master: a field of each kind and copy rule set, an alarm 15
 // minutes before 09:00.
@@ -55,8 +48,7 @@ Record* master(Record* c) {
     c->aXProps = texts({"X-KVAL-ORIGINAL-DTSTART:20260105T090000Z", "X-A:1"});
     c->pOrganizer = caldb_NewOrganizer();
     c->pOrganizer->pAddr = PL_strdup("mailto:lead@x.com");
-    c->aAttendees = array_new();
-    array_append(c->aAttendees, attendee("mailto:a@x.com"));
+    c->aAttendees = attendee_list({new_attendee("mailto:a@x.com")});
     CALDB_VALARM* soon = caldb_NewAlarm();
     soon->tTrigger = static_cast<int32_t>(kNine - 15 * 60);
     array_append(c->aAlarms = array_new(), soon);
@@ -85,8 +77,7 @@ CALDB_VEVENT* instance_event() {
     ev->pOrganizer->pAddr = PL_strdup("mailto:other@x.com");
     for (char** text : {&ev->pUid, &ev->pClass, &ev->pSummary, &ev->pEventAux})
         *text = PL_strdup("own");
-    ev->aAttendees = array_new();
-    array_append(ev->aAttendees, attendee("mailto:own@x.com"));
+    ev->aAttendees = attendee_list({new_attendee("mailto:own@x.com")});
     for (array_t** list : {&ev->aRRules, &ev->aCategories, &ev->aXProps}) *list = texts({"own"});
     return ev;
 }
@@ -112,7 +103,7 @@ const std::vector<Property> kProperties = {
     {"CLASS", CALPARSER_MOD_CLASS, false, [](E e) { return eq(e->pClass, "PUBLIC"); }},
     {"SUMMARY", CALPARSER_MOD_SUMMARY, true, [](E e) { return eq(e->pSummary, "Standup"); }},
     {"ATTENDEE", CALPARSER_MOD_ATTENDEES, true, [](E e) {
-         return e->aAttendees->count == 1 && eq(((CALDB_ATTENDEE*)e->aAttendees->data[0])->pAddr, "mailto:a@x.com");
+         return e->aAttendees->count == 1 && eq(attendee_at(e->aAttendees, 0)->pAddr, "mailto:a@x.com");
      }},
     // The recurrence lists merge into the instance's, the descriptive lists
     // replace it, and the X- lines merge.

@@ -2,27 +2,12 @@
 // with the deletion marker.
 #include <gtest/gtest.h>
 
-#include <plstr.h>
-
-#include "tests/support/text_lists.h"
 #include "core/parser/cal_urlparams.h"
 #include "public/db/caldb_lists.h"
+#include "tests/support/attendee_lists.h"
 #include "tests/support/heap_failure.h"
 
 namespace {
-
-const CALDB_ATTENDEE* at(const array_t* list, unsigned i)
-{
-    return static_cast<const CALDB_ATTENDEE*>(array_elementat(list, i));
-}
-
-Strings addresses(const array_t* list)
-{
-    Strings out;
-    for (unsigned i = 0; i < list->count; i++)
-        out.push_back(at(list, i)->pAddr);
-    return out;
-}
 
 int add_attendees(array_t* list, const char* encoded, int toUpper, int unique)
 {
@@ -93,7 +78,7 @@ TEST(UrlParamsAllocation, UniqueReplacementSurvivesEveryFailure)
         bool ok = list
                   && add_attendees(list, "mailto:x@example.com;mailto:y@example.com;"
                                          "CN=Z^mailto:x@example.com", 0, 1) == 0
-                  && list->count == 2 && at(list, 0)->pCn;
+                  && list->count == 2 && attendee_at(list, 0)->pCn;
         caldb_FreeList(&list, CALDB_LIST_ATTENDEES);
         return ok;
     });
