@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -37,7 +38,7 @@ void check_row(const ScanRow& row) {
         EXPECT_EQ(row.lf, lf ? lf - from : -1);
         EXPECT_EQ(row.kept, marks.kept);
         EXPECT_EQ(row.colon, marks.colon);
-        EXPECT_EQ(row.semicolon, marks.semicolon);
+        EXPECT_EQ(row.semicolon, marks.first_semicolon());
         EXPECT_EQ(row.semicolons, marks.semicolons);
         EXPECT_EQ(row.escapeInValue, marks.escapeInValue);
         EXPECT_EQ(row.irregular, marks.irregular);
@@ -100,6 +101,34 @@ TEST(LineScan, ColonSemicolonsQuotesAndEscapes) {
     for (const ScanRow& row : rows) check_row(row);
 }
 
+// Each parameter's ";" and its first "=" before the next ";", up to the room
+// kept for them; quotes do not hide either, and the value does not count.
+TEST(LineScan, ParameterPlaces) {
+    const struct {
+        const char* text;
+        unsigned semicolons;
+        std::vector<param_mark> params;
+    } rows[] = {
+        {"A;B=1;C;D==2:x=y;z\n", 3, {{1, 3}, {5, kNone}, {7, 9}}},
+        {"A=B;C=D:x\n", 1, {{3, 5}}},                            // "=" in the name
+        {"A;CN=\"a=b;c\":m\n", 2, {{1, 4}, {9, kNone}}},
+        {"A;;;;;;;;;;:x\n", 10, {{1, kNone}, {2, kNone}, {3, kNone}, {4, kNone}, {5, kNone},
+                                {6, kNone}, {7, kNone}, {8, kNone}}},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.text);
+        line_marks marks;
+        std::string text = row.text + std::string(32, '\n');
+        ASSERT_NE(nullptr, scan_line_part(text.data(), text.data() + text.size(), &marks));
+        EXPECT_EQ(row.semicolons, marks.semicolons);
+        ASSERT_LE(row.params.size(), (size_t)line_marks::kParamRoom);
+        for (size_t i = 0; i < row.params.size(); i++) {
+            EXPECT_EQ(row.params[i].semicolon, marks.params[i].semicolon) << i;
+            EXPECT_EQ(row.params[i].equals, marks.params[i].equals) << i;
+        }
+    }
+}
+
 // A folded line scanned part by part: offsets count only the bytes that
 // unfolding keeps, and each part's place is noted.
 TEST(LineScan, PartsOfAFoldedLineShareOneCount) {
@@ -114,8 +143,11 @@ TEST(LineScan, PartsOfAFoldedLineShareOneCount) {
     ASSERT_EQ(34, lf - first);
     EXPECT_EQ(13u + 17u, marks.kept);
     EXPECT_EQ(13u + 7u, marks.colon);
-    EXPECT_EQ(8u, marks.semicolon);
+    EXPECT_EQ(8u, marks.first_semicolon());
     EXPECT_EQ(2u, marks.semicolons);
+    EXPECT_EQ(11u, marks.params[0].equals);
+    EXPECT_EQ(13u, marks.params[1].semicolon);
+    EXPECT_EQ(18u, marks.params[1].equals);
     EXPECT_TRUE(marks.escapeInValue);
     EXPECT_FALSE(marks.irregular);
     ASSERT_EQ(2u, marks.parts);

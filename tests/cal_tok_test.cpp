@@ -69,10 +69,10 @@ TEST(IcalLexer, EachLineGivesItsToken) {
     }
 }
 
-// Folded, escaped and irregular lines: the lexer, which takes most lines
-// from what its one scan noted, and the general path (unfold the line, then
-// split it by searching) give the same token.
-TEST(IcalLexer, FoldedLinesGiveTheTokensOfTheirUnfoldedText) {
+// Folded, escaped, irregular lines and many parameters: the lexer, which
+// takes most lines from what its one scan noted, and the general path (unfold
+// the line, then split it by searching) give the same token.
+TEST(IcalLexer, ScannedLinesGiveTheTokensOfTheGeneralPath) {
     const struct {
         const char* line;
         const char* token;
@@ -89,6 +89,13 @@ TEST(IcalLexer, FoldedLinesGiveTheTokensOfTheirUnfoldedText) {
         {"SUMMARY:1\r\n 2\r\n 3\r\n 4\r\n 5\r\n 6\r\n 7\r\n 8\r\n 9\r\n",
          "1135 - 0 '123456789'"},
         {"SUMMARY:a\rb\r\n", "1135 - 0 'ab'"},                        // a CR inside the line
+        // More parameters than the scan keeps places for.
+        {"SUMMARY;X-A=1;X-B=2;X-C=3;X-D=4;X-E=5;X-F=6;X-G=7;X-H=8;X-I=9:v\r\n",
+         "1135 - 0 'v' ;1286 'X-A' '1' ;1286 'X-B' '2' ;1286 'X-C' '3' ;1286 'X-D' '4' "
+         ";1286 'X-E' '5' ;1286 'X-F' '6' ;1286 'X-G' '7' ;1286 'X-H' '8' ;1286 'X-I' '9'"},
+        // No "=", a second "=", and a ";" inside quotes that still ends a parameter.
+        {"SUMMARY;X-A;X-B=c=d;X-C==:v\r\n", "1135 - 0 'v' ;1286 'X-A' '' ;1286 'X-B' 'c=d' ;1286 'X-C' '='"},
+        {"ATTENDEE;CN=\"a=b;c\":m\r\n", "1107 - 0 'm' ;1291 - 'a=b' ;0 - ''"},
         {"SUMMARY\r\n", "0 - 0 -"},                                  // no colon
         // Only a colon inside quotes: it stands, one quote is stripped.
         {"SUMMARY;X-P=\"a:b\"\r\n", "1135 - 0 'b\"' ;1286 'X-P' 'a'"},

@@ -5,6 +5,12 @@
  * into name, parameters and value and fills a token. Every scan here moves
  * forward only, so a chunk is lexed in time linear in its length.
  *
+ * The search for the line end reads each byte once and notes on the way what
+ * the later steps need (cal_tok_scan.h): a regular line, nearly every line,
+ * is then unfolded, split and copied without being searched again. A line
+ * with a NUL byte, a CR not before an LF, a CR line end or quoted-printable
+ * soft breaks takes the general path, which searches for each part.
+ *
  * Inside a whole parse the tokens live in the parse's arena
  * (cal_tok_arena.h), and the lines are unfolded in the intake's own text
  * buffer instead of a copy: the bytes of a consumed line are never read
@@ -317,12 +323,12 @@ bool classify_param_name(const char* name, size_t len, int bRecurrence, CALPARSE
                                look_up, arena, &param->nType, &param->pName);
 }
 
-/* Makes one parameter of the stretch [start, stop) and appends it. False when
- * memory runs out (nothing is appended then). */
-bool append_param(const char* start, const char* stop, array_t* pParams, int bRecurrence,
-                  calparser_arena* arena)
+/* Makes one parameter of the stretch [start, stop), whose first "=" is at
+ * `equals` (NULL: none), and appends it. False when memory runs out (nothing
+ * is appended then). */
+bool append_param(const char* start, const char* equals, const char* stop, array_t* pParams,
+                  int bRecurrence, calparser_arena* arena)
 {
-    const char* equals = (const char*)memchr(start, '=', stop - start);
     const char* nameEnd = equals ? equals : stop;
     CALPARSER_PARAM parsed = {};   /* its texts are the arena's or, without one, ours */
     CALPARSER_PARAM* param = nullptr;
@@ -348,24 +354,6 @@ bool append_param(const char* start, const char* stop, array_t* pParams, int bRe
     return true;
 }
 
-/* Appends the parameters between the line's first ";" and its colon. Each
- * runs to the next ";" or the colon, even inside quotes. */
-void append_params(const char* firstSemicolon, const char* colon, array_t* pParams,
-                   int bRecurrence, calparser_arena* arena)
-{
-    const char* start = firstSemicolon + 1;
-    for (;;) {
-        const char* stop = (const char*)memchr(start, ';', colon - start);
-        if (!stop)
-            stop = colon;
-        if (!append_param(start, stop, pParams, bRecurrence, arena))
-            return;
-        if (stop == colon)
-            return;
-        start = stop + 1;
-    }
-}
-
 /* Where the parts of an unfolded line lie. */
 struct line_parts {
     char* name = nullptr;            /* the line itself */
@@ -375,6 +363,7 @@ struct line_parts {
     const char* semicolon = nullptr; /* the ";" that begins the parameters, or NULL */
     const char* colon = nullptr;     /* the colon that ends them, set with semicolon */
     unsigned paramCount = 0;         /* the parameters between the two */
+    const param_mark* paramMarks = nullptr;  /* where each stands, when the scan kept it */
     bool valueIsPlain = false;       /* the value is known to hold no backslash and no LF */
 };
 
@@ -410,6 +399,32 @@ line_parts split_line(char* pLine, size_t len)
     return parts;
 }
 
+/* Appends the parameters of `parts`. Each runs from after its ";" to the next
+ * ";" or the colon, even inside quotes. */
+void append_params(const line_parts& parts, array_t* pParams, int bRecurrence,
+                   calparser_arena* arena)
+{
+    const char* start = parts.semicolon + 1;
+    for (unsigned i = 0;; i++) {
+        const char* stop;
+        const char* equals;
+        if (parts.paramMarks) {
+            const param_mark& mark = parts.paramMarks[i];
+            stop = i + 1 < parts.paramCount ? parts.name + parts.paramMarks[i + 1].semicolon
+                                            : parts.colon;
+            equals = mark.equals == line_marks::kNone ? nullptr : parts.name + mark.equals;
+        } else {
+            stop = (const char*)memchr(start, ';', parts.colon - start);
+            if (!stop)
+                stop = parts.colon;
+            equals = (const char*)memchr(start, '=', stop - start);
+        }
+        if (!append_param(start, equals, stop, pParams, bRecurrence, arena) || stop == parts.colon)
+            return;
+        start = stop + 1;
+    }
+}
+
 /* split_line for the unfolded `line` of `len` bytes whose scan left regular
  * `marks` with a colon: nothing is searched again. */
 line_parts parts_from_marks(char* line, size_t len, const line_marks& marks)
@@ -421,14 +436,16 @@ line_parts parts_from_marks(char* line, size_t len, const line_marks& marks)
     parts.valueLen = (unsigned)(len - marks.colon - 1);
     /* Unfolding left no LF: every inner LF of a regular line ended a fold. */
     parts.valueIsPlain = !marks.escapeInValue;
-    if (marks.semicolon == line_marks::kNone) {
+    if (marks.semicolons == 0) {
         parts.nameLen = (unsigned)marks.colon;
         return parts;
     }
-    parts.nameLen = (unsigned)marks.semicolon;
-    parts.semicolon = line + marks.semicolon;
+    parts.nameLen = (unsigned)marks.first_semicolon();
+    parts.semicolon = line + marks.first_semicolon();
     parts.colon = colon;
     parts.paramCount = marks.semicolons;
+    if (marks.semicolons <= line_marks::kParamRoom)
+        parts.paramMarks = marks.params;
     return parts;
 }
 
@@ -588,7 +605,7 @@ int fill_token(CALPARSER_TOKEN* token, char* pLine, size_t len, const line_parts
     if (!params)
         return 3;
     if (parts.semicolon)
-        append_params(parts.semicolon, parts.colon, params, bRecurrence, arena);
+        append_params(parts, params, bRecurrence, arena);
     token->nType = parts.name ? classify_name(parts.name, parts.nameLen, &token->pName, arena)
                               : TOKEN_UNKNOWN;
     /* No colon: the line has an empty value. */
@@ -752,7 +769,7 @@ int calparser_get_line_vals(char* pLine, char** ppName, unsigned* pnNameLen, cha
     *ppValue = parts.value;
     *pnValueLen = parts.valueLen;
     if (parts.semicolon)
-        append_params(parts.semicolon, parts.colon, pParams, bRecurrence, nullptr);
+        append_params(parts, pParams, bRecurrence, nullptr);
     return 0;
 }
 

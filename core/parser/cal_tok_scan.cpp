@@ -1,7 +1,7 @@
 /* The one-pass line scan. Where SSE2 is available it classifies sixteen bytes
  * at once and works on bit masks: the bytes before the part's LF are checked
  * for NUL and for a CR without its LF with a few mask operations, and only
- * ':', ';' and '"' before the colon are looked at one by one. The last bytes
+ * ':', ';', '=' and '"' before the colon are looked at one by one. The last bytes
  * before the limit, and every byte without SSE2, go one at a time through a
  * class table. Both ways note the same marks. */
 #include "core/parser/cal_tok_scan.h"
@@ -17,7 +17,8 @@ namespace {
 /* The bytes the byte-wise scan stops at. */
 constexpr bool is_stop(unsigned char c)
 {
-    return c == '\0' || c == '\n' || c == '\r' || c == '\\' || c == '"' || c == ':' || c == ';';
+    return c == '\0' || c == '\n' || c == '\r' || c == '\\' || c == '"' || c == ':' || c == ';' ||
+           c == '=';
 }
 
 constexpr std::array<bool, 256> make_stop_table()
@@ -30,20 +31,32 @@ constexpr std::array<bool, 256> make_stop_table()
 
 constexpr std::array<bool, 256> kStop = make_stop_table();
 
-/* Notes a ':', ';' or '"' at unfolded offset `offset` in *m: only the bytes
- * before the colon outside quotes tell anything. */
+/* Notes a ':', ';', '=' or '"' at unfolded offset `offset` in *m: only the
+ * bytes before the colon outside quotes tell anything. */
 inline void note_punctuation(char c, size_t offset, line_marks* m)
 {
     if (m->colon != line_marks::kNone)
         return;
-    if (c == '"') {
+    unsigned n = m->semicolons;
+    switch (c) {
+    case ';':
+        if (n < line_marks::kParamRoom)
+            m->params[n] = {offset, line_marks::kNone};
+        m->semicolons = n + 1;
+        break;
+    case '=':
+        if (n > 0 && n <= line_marks::kParamRoom && m->params[n - 1].equals == line_marks::kNone)
+            m->params[n - 1].equals = offset;
+        break;
+    case ':':
+        if (!m->inQuotes)
+            m->colon = offset;
+        break;
+    case '"':
         m->inQuotes = !m->inQuotes;
-    } else if (c == ';') {
-        if (m->semicolon == line_marks::kNone)
-            m->semicolon = offset;
-        m->semicolons++;
-    } else if (c == ':' && !m->inQuotes) {
-        m->colon = offset;
+        break;
+    default:
+        break;
     }
 }
 
@@ -79,7 +92,7 @@ struct block_bits {
     unsigned cr;
     unsigned nul;
     unsigned backslash;
-    unsigned punctuation;   /* ':', ';' and '"' */
+    unsigned punctuation;   /* ':', ';', '=' and '"' */
 };
 
 inline unsigned bits_equal(__m128i v, char c)
@@ -93,13 +106,14 @@ inline block_bits classify_block(const char* p)
     /* ':' and ';' differ in the lowest bit only. */
     const __m128i colonOrSemicolon =
         _mm_cmpeq_epi8(_mm_or_si128(v, _mm_set1_epi8(1)), _mm_set1_epi8(';'));
-    const __m128i quote = _mm_cmpeq_epi8(v, _mm_set1_epi8('"'));
+    const __m128i quoteOrEquals =
+        _mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('"')), _mm_cmpeq_epi8(v, _mm_set1_epi8('=')));
     block_bits b;
     b.lf = bits_equal(v, '\n');
     b.cr = bits_equal(v, '\r');
     b.nul = bits_equal(v, '\0');
     b.backslash = bits_equal(v, '\\');
-    b.punctuation = (unsigned)_mm_movemask_epi8(_mm_or_si128(colonOrSemicolon, quote));
+    b.punctuation = (unsigned)_mm_movemask_epi8(_mm_or_si128(colonOrSemicolon, quoteOrEquals));
     return b;
 }
 

@@ -19,16 +19,23 @@
 
 #include <stddef.h>
 
+/* Where a parameter's ";" and its first "=" (before the next ";") stand. */
+struct param_mark {
+    size_t semicolon;
+    size_t equals;          /* line_marks::kNone when the parameter has none */
+};
+
 /* What the scan of a logical line learned so far. */
 struct line_marks {
     static constexpr size_t kNone = (size_t)-1;
-    /* Parts whose place is kept: enough for nearly every folded line. */
+    /* Parts and parameters whose place is kept: enough for nearly every line. */
     static constexpr unsigned kPartRoom = 8;
+    static constexpr unsigned kParamRoom = 8;
 
     size_t kept;            /* unfolded length of the parts scanned so far */
     size_t colon;           /* the first ':' not inside a pair of double quotes */
-    size_t semicolon;       /* the first ';' before that colon */
     unsigned semicolons;    /* how many ';' stand before that colon */
+    param_mark params[kParamRoom];    /* of the first kParamRoom of them */
     bool inQuotes;          /* an odd number of '"' seen, while no colon is known */
     bool escapeInValue;     /* a backslash after that colon */
     bool irregular;         /* a NUL byte or a CR not right before an LF was met */
@@ -42,11 +49,13 @@ struct line_marks {
     void clear()
     {
         kept = 0;
-        colon = semicolon = kNone;
+        colon = kNone;
         semicolons = 0;
         inQuotes = escapeInValue = irregular = false;
         parts = 0;
     }
+    /* The first ';' before the colon, or kNone. */
+    size_t first_semicolon() const { return semicolons > 0 ? params[0].semicolon : kNone; }
 };
 
 /* Scans [from, limit) up to its first LF and notes every byte before that LF
