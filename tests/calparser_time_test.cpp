@@ -1,6 +1,5 @@
-// Date-time conversion both ways (text to time, time to text), the
-// daylight-saving tests and the zone names other programs write, on zones built
-// in memory; expected instants come from the day counts written beside them.
+// Date-time conversion on zones built in memory; expected instants come from
+// the day counts written beside them.
 #include <gtest/gtest.h>
 
 #include <string.h>
@@ -8,7 +7,6 @@
 #include <string>
 #include <vector>
 
-#include "core/parser/calparser_strtime.h"
 #include "core/parser/calparser_time.h"
 #include "public/util/config.h"
 #include "tests/support/heap_failure.h"
@@ -26,31 +24,19 @@ constexpr time_t kDay = 86400;
 constexpr time_t kMarch30 = k2003 + 88 * kDay;
 constexpr time_t kJuly1 = k2003 + 181 * kDay;
 constexpr time_t kOctober26 = k2003 + 298 * kDay;
-constexpr time_t kNoon20030101 = k2003 + 12 * 3600;
-constexpr const char* kICal = "%Y%m%dT%H%M%SZ";
-constexpr const char* kForeignNamesKey = "calstore.timezone.resolve_foreign_names";
 
 class TimeConversion : public ::testing::Test {
 protected:
     static void SetUpTestSuite() { time_cache_init(); }
-    // Test/DaylightOnly has no standard part, so no rule-based zone;
-    // Test/CrossingsOnly has the crossings of Test/Central but no daylight part.
+    // Test/DaylightOnly has no standard part, so no rule-based zone.
     void SetUp() override {
         ZoneShape daylightOnly = fixed_zone("Test/DaylightOnly");
         daylightOnly.hasStandard = false;
         daylightOnly.hasDaylight = true;
-        ZoneShape crossingsOnly = central_zone("Test/CrossingsOnly");
-        crossingsOnly.hasDaylight = false;
         ASSERT_EQ(0, fill_registry({utc_fallback_zone(), central_zone("Test/Central"),
-                                    fixed_zone("Test/Plus60", 60),
-                                    fixed_zone("Test/Minus330", -330), daylightOnly,
-                                    crossingsOnly, fixed_zone("Europe/Berlin", 60),
-                                    fixed_zone("America/New_York", -300)}));
+                                    fixed_zone("Test/Plus60", 60), daylightOnly}));
     }
-    void TearDown() override {
-        config_set_string(config_getdefaultcache(), kForeignNamesKey, nullptr);
-        CALPARSER_TIMEZONE_LIST::Instance()->removeAllTimeZones();
-    }
+    void TearDown() override { CALPARSER_TIMEZONE_LIST::Instance()->removeAllTimeZones(); }
 
     // The instant each converter gives for `text` in `tzid`, its result checked.
     static time_t local(const char* text, const char* tzid, int expectedStatus = 0) {
@@ -70,36 +56,6 @@ protected:
         EXPECT_EQ(expectedStatus, calparser_applyTimeZoneToString(&t, &aux, text, tzid)) << text;
         EXPECT_EQ(5, aux);
         return t;
-    }
-    static std::string local_text(time_t t, const char* tzid, int size = 64, int expected = 0) {
-        char buffer[64];
-        memset(buffer, 'x', sizeof buffer);
-        EXPECT_EQ(expected, calparser_strtime(buffer, size, kICal, t, tzid));
-        return buffer;
-    }
-    static std::string gmt(time_t t, const char* format = kICal, int size = 64) {
-        char buffer[64];
-        memset(buffer, 'x', sizeof buffer);
-        EXPECT_EQ(0, calparser_strgmtime(buffer, size, format, t, nullptr));
-        return buffer;
-    }
-    // The zone's offset at `when` as "+HH:MM".
-    static std::string offset(const char* tzid, time_t when) {
-        int hours = -1, minutes = -1;
-        char sign = '?';
-        EXPECT_EQ(0, cal_strcustomtimezone(tzid, when, &hours, &minutes, &sign)) << tzid;
-        char text[16];
-        snprintf(text, sizeof text, "%c%02d:%02d", sign, hours, minutes);
-        return text;
-    }
-    // The UTC text of noon on `day` in the zone named `tzid`, and the lines logged.
-    static std::string noon(const char* day, const char* tzid, LogLines* pLog) {
-        const std::string text = std::string(day) + "T120000";
-        LogCapture capture;
-        time_t t = 0;
-        EXPECT_EQ(0, calparser_datez_to_timet(text.c_str(), &t, nullptr, tzid)) << tzid;
-        *pLog = capture.lines();
-        return wall_text(t) + "Z";
     }
 };
 
@@ -205,84 +161,4 @@ TEST_F(TimeConversion, FillingTablesKeepsThePreviousOnesWhenMemoryRunsOut) {
     }
     kvallog_set_sink(previous, nullptr);
     EXPECT_EQ(kMarch30 + 5400, local("20030330T023000", "Test/Central"));
-}
-
-// Crossings alone are enough, even without a daylight part.
-TEST_F(TimeConversion, TimeSpanCrossesAChangeOfTheZone) {
-    time_t january = utc("20030115T120000Z"), july = utc("20030701T120000Z");
-    EXPECT_EQ(1, doesTimeSpanCrossDST(january, july, "Test/Central"));
-    EXPECT_EQ(0, doesTimeSpanCrossDST(january, utc("20031215T120000Z"), "Test/Central"));
-    EXPECT_EQ(0, doesTimeSpanCrossDST(january, july, "Mars/Olympus"));
-    EXPECT_EQ(1, doesTimeSpanCrossDST(january, july, "Test/CrossingsOnly"));
-}
-
-// The local day differs from the UTC day across months, years and the
-// table's ends; outside the tables the rule-based zone writes the text. A
-// zone that is not registered is reported on both paths: the day tables write
-// the default zone's time (Africa/Casablanca, UTC), the rule-based path
-// nothing. No zone at all means the default zone, silently.
-TEST_F(TimeConversion, LocalTextInAndOutsideTheTables) {
-    EXPECT_EQ("20030228T223000", local_text(utc("20030301T040000Z"), "Test/Minus330"));
-    EXPECT_EQ("19900101T003000", local_text(utc("19891231T233000Z"), "Test/Plus60"));
-    EXPECT_EQ("20110101T003000", local_text(utc("20101231T233000Z"), "Test/Plus60"));
-    EXPECT_EQ("19891231T213000", local_text(utc("19900101T030000Z"), "Test/Minus330"));
-    EXPECT_EQ("19921231T000000Z", gmt(utc("19921231T000000Z")));  // day 366 of a leap year
-
-    const time_t june2015 = utc("20150601T120000Z");
-    EXPECT_EQ("20030101T120000", local_text(kNoon20030101, "Mars/Olympus", 64, 1));
-    EXPECT_EQ("", local_text(june2015, "Mars/Olympus", 64, 1));
-}
-
-// The iCalendar text needs 17 bytes in UTC and 16 in local time. Any other
-// format goes through NSPR's formatter; "%Q" passes it untouched and then
-// becomes the offset, cut where the buffer ends. Time 0 is now.
-TEST_F(TimeConversion, ShortBuffersAndOtherFormats) {
-    EXPECT_EQ("20030101T120000Z", gmt(kNoon20030101, kICal, 17));
-    EXPECT_EQ("", gmt(kNoon20030101, kICal, 16));
-    EXPECT_EQ("20030101T130000", local_text(kNoon20030101, "Test/Plus60", 16));
-    EXPECT_EQ("", local_text(kNoon20030101, "Test/Plus60", 15));
-    EXPECT_EQ("", local_text(kNoon20030101, "Mars/Olympus", 16, 1));
-    EXPECT_EQ(0, calparser_strgmtime(nullptr, 64, kICal, kNoon20030101, nullptr));
-
-    EXPECT_EQ("12:00 GMT+0000!", gmt(kNoon20030101, "%H:%M %Q!"));
-    EXPECT_EQ("12:00 GMT+0", gmt(kNoon20030101, "%H:%M %Q!", 12));
-    EXPECT_EQ("2003-01-01", gmt(kNoon20030101, "%Y-%m-%d"));
-    EXPECT_LE(2024, std::stoi(gmt(0, "%Y")));
-}
-
-TEST_F(TimeConversion, CustomZoneOffsetSignAndMagnitude) {
-    EXPECT_EQ("-00:00", offset("Africa/Casablanca", kNoon20030101));
-    EXPECT_EQ("-05:30", offset("Test/Minus330", kNoon20030101));
-    EXPECT_EQ("+02:00", offset("Test/Central", utc("20030701T000000Z")));
-}
-
-// A Windows name is read as its zone, with one level-6 line (the prefixed forms
-// are read in the calendars of tests/data/foreign_zones by the libical
-// differential test).
-// Only exact names count: letter case, a name without the leading "/" and a
-// path whose tail is no zone keep the usual fallback (the default zone, UTC
-// here) and its lines; so does every foreign name when the key is 0.
-TEST_F(TimeConversion, ForeignZoneNamesExactOnlyAndNotWithKeyZero) {
-    LogLines read;
-    EXPECT_EQ("20150601T170000Z", noon("20150601", "Eastern Standard Time", &read));
-    EXPECT_EQ((LogLines{{6, "calparser: TimeZone \"Eastern Standard Time\" read as "
-                            "\"America/New_York\"."}}),
-              read);
-    auto expect_fallback = [](const char* tzid) {
-        SCOPED_TRACE(tzid);
-        LogLines log;
-        EXPECT_EQ("20150601T120000Z", noon("20150601", tzid, &log));
-        EXPECT_EQ((LogLines{{4, std::string("calparser: TimeZone \"") + tzid + "\" not found\n."}}),
-                  log);
-        EXPECT_EQ("20030601T120000Z", noon("20030601", tzid, &log));
-        EXPECT_EQ((LogLines{{4, std::string("calparser: Timezone ") + tzid +
-                                    " not found in timezones.ics file.  Assuming GMT."}}),
-                  log);
-    };
-    for (const char* tzid : {"/test/plus60", "mozilla.org/Europe/Berlin", "/Europe/Nowhere",
-                             "w. europe standard time"})
-        expect_fallback(tzid);
-    ASSERT_EQ(0, config_set_string(config_getdefaultcache(), kForeignNamesKey, "0"));
-    expect_fallback("Eastern Standard Time");
-    expect_fallback("/mozilla.org/America/New_York");
 }

@@ -1,14 +1,8 @@
-// The small helpers of the core utilities: date-time texts and offsets,
-// calendar ids and printed texts, mail addresses, identifiers and the
-// attendee order.
 #include "public/core_util/comp_util.h"
-#include "public/core_util/datetime.h"
 #include "public/core_util/guid.h"
-#include "public/core_util/parseutil.h"
 #include "public/core_util/smtp.h"
 #include "public/db/caldb.h"
 #include "tests/support/attendee_lists.h"
-#include "tests/support/print_capture.h"
 
 #include <gtest/gtest.h>
 #include <plstr.h>
@@ -37,54 +31,7 @@ CALDB_ATTENDEE* attendee(const char* calid, const char* addr, const char* cn)
     return att;
 }
 
-std::string printed(int (*print)(protstream*, const char*), const char* text)
-{
-    return written_by([&](protstream* s) { EXPECT_EQ(0, print(s, text)); });
-}
-
 }  // namespace
-
-// Refused texts leave the outputs alone; an offset carries its sign in both parts.
-TEST(Datetime, DateTimesAndUtcOffsets) {
-    int y = 0, mo = 0, d = 0, h = 0, mi = 0, s = 0;
-    EXPECT_TRUE(datetime_IsParseable("20040229T235958Z", &y, &mo, &d, &h, &mi, &s));
-    EXPECT_EQ((std::vector<int>{2004, 2, 29, 23, 59, 58}), (std::vector<int>{y, mo, d, h, mi, s}));
-    for (const char* text : {"20030229", "20030431T000000", "19990101T240000", "19990101T006000",
-                             "19990101X120000", "19990101T120000Y", "1999010", "1999-1-01"})
-        EXPECT_FALSE(datetime_IsParseable(text, &y, &mo, nullptr, nullptr, nullptr, nullptr))
-            << text;
-    EXPECT_EQ(2004, y);
-
-    int hours = 99, minutes = 99;
-    EXPECT_TRUE(datetime_parseUTCOffset("-0530", &hours, &minutes));
-    EXPECT_EQ((std::vector<int>{-5, -30}), (std::vector<int>{hours, minutes}));
-    for (const char* text : {"0500", "+5", "+05:00", "+2400", "+0560", "-05000", "+05a0"})
-        EXPECT_FALSE(datetime_parseUTCOffset(text, &hours, &minutes)) << text;
-}
-
-TEST(ParseUtilCalid, UidIsThePartBeforeTheFirstColonAndValidityIsByShape)
-{
-    const char* cases[][2] = {{"jdoe:work:2", "jdoe"}, {":x", ""}};
-    for (auto& c : cases) {
-        char* uid = nullptr;
-        EXPECT_EQ(0, cal_parseutil_get_uid_from_calid(c[0], &uid));
-        EXPECT_STREQ(c[1], uid) << c[0];
-        PL_strfree(uid);
-    }
-
-    for (const char* good : {"j.doe_1-x+y@example.com", "jdoe:a:b"})
-        EXPECT_NE(0, cal_parseutil_isValidCalid(good)) << good;
-    for (const char* bad : {"", ":work", "jdoe:", "jdoe:my cal", "a/b", "caf\xc3\xa9"})
-        EXPECT_EQ(0, cal_parseutil_isValidCalid(bad)) << bad;
-}
-
-// CR LF, a lone LF and a lone CR are each one line end.
-TEST(ParseUtilPrint, TextValuesAreEscapedUnlessAskedNotTo)
-{
-    EXPECT_EQ("a\\\\b:1\\n2\\n3\\n4\\n\\n",
-              printed(cal_parseutil_print_string_ical, "a\\b:1\r\n2\n3\r4\n\r"));
-    EXPECT_EQ("a\\b;c,d\r\n", printed(cal_parseutil_print_string_no_esc_ical, "a\\b;c,d\r\n"));
-}
 
 TEST(SmtpFilterAddress, PlainAddressOutOfEveryForm)
 {

@@ -1,5 +1,4 @@
-// Start-up, shut-down, the loading of the time-zone registry and its file, and
-// the registry's look-ups on zones built in memory.
+// Start-up, shut-down and the loading of the time-zone registry and its file.
 #include <gtest/gtest.h>
 
 #include <stdlib.h>
@@ -10,10 +9,8 @@
 #include <fstream>
 #include <string>
 
-#include "core/parser/cal_vtimezone_array.h"
 #include "core/parser/calparser.h"
 #include "tests/support/corpus_files.h"
-#include "tests/support/nspr_capture.h"
 #include "tests/support/text_lists.h"
 #include "tests/support/zone_builders.h"
 
@@ -113,40 +110,6 @@ TEST_F(Startup, RelativePathsAreReadFromTheWorkingDirectory) {
     EXPECT_EQ("Test/UnderTheWorkingDirectory", registered_names());
     ASSERT_EQ(0, chdir(previous));
     std::filesystem::remove_all(top);
-}
-
-// Names match byte for byte; a zone without standard part is found but has no
-// rule-based zone.
-TEST_F(Startup, LookUpsMatchCaseExactlyAndGiveTheRecordsParts) {
-    zone_test::ZoneShape daylightOnly = zone_test::fixed_zone("Test/DaylightOnly");
-    daylightOnly.hasStandard = false;
-    daylightOnly.hasDaylight = true;
-    ASSERT_EQ(0, zone_test::fill_registry({zone_test::fixed_zone("Europe/Paris"), daylightOnly}));
-    for (const char* miss : {"europe/paris", "Europe/Paris ", "Europe"})
-        EXPECT_EQ(0, calparser_isValidTimeZoneID(miss)) << miss;
-
-    CAL_VTIMEZONE* zone = calparser_lookupCalVTimeZone("Europe/Paris");
-    ASSERT_TRUE(zone && zone->pIcuZone);
-    EXPECT_EQ(zone->pDbTimeZone, calparser_lookupTimeZone("Europe/Paris"));
-    EXPECT_EQ(static_cast<void*>(zone->pIcuZone), lookup_libnls_timezone("Europe/Paris"));
-    EXPECT_EQ(1, calparser_isValidTimeZoneID("Test/DaylightOnly"));
-    EXPECT_EQ(nullptr, lookup_libnls_timezone("Test/DaylightOnly"));
-}
-
-// One smoke test of the printer: a part with a start prints it, one without
-// prints -1; a zone without URL prints "<none>".
-TEST_F(Startup, DebugPrintShowsNamesStartsAndRules) {
-    zone_test::ZoneShape berlin = zone_test::central_zone("Europe/Berlin");
-    berlin.daylightStart = "19700329T020000";
-    berlin.daylightRule = "FREQ=YEARLY;BYMONTH=3;BYDAY=-1SU";
-    berlin.standardStart = "";
-    berlin.standardRule = "FREQ=YEARLY;BYMONTH=10;BYDAY=-1SU";
-    ASSERT_EQ(0, zone_test::fill_registry({berlin}));
-    EXPECT_EQ("Name: Europe/Berlin\nURL: <none>\n"
-              "Daylight -    dtStart = 7524000  (19700329T020000Z) [29-Mar-70 02:00AM]\n"
-              "Pattern: Month:3, Week:-1, Day:1, Time: 2: 0\n"
-              "Standard -    dtStart = -1\nPattern: Month:10, Week:-1, Day:1, Time: 0: 0\n\n",
-              printed_by([](PRFileDesc* file) { calparser_debugPrintAllTimeZones(file); }));
 }
 
 }  // namespace
