@@ -102,13 +102,6 @@ protected:
     }
 };
 
-void add_alarm(CALDB_COMPONENT* c, time_t trigger) {
-    CALDB_VALARM* alarm = caldb_NewAlarm();
-    alarm->tTrigger = static_cast<int32_t>(trigger);
-    if (!c->aAlarms) c->aAlarms = array_new();
-    array_append(c->aAlarms, alarm);
-}
-
 // A kept master is marked; an instance already stored is not made twice.
 TEST_F(ExpandTest, KeptMasterIsMarkedAndStoredInstanceIsKept) {
     Series s;
@@ -182,10 +175,13 @@ TEST_F(ExpandTest, AllocationFailuresNeverLeakOrBreakTheList) {
         long liveBefore = heap_failure::g_live_blocks;
         {
             Series s;
-            add_alarm(s.add(CALDB_KIND_EVENT, utc("20240309T140000Z"), nullptr,
-                            make_vector({}, {"20240310T130000Z", "20240311T130000Z/PT2H"}, {},
-                                        {"20240311T130000Z/PT2H"})),
-                      utc("20240309T130000Z"));
+            CALDB_COMPONENT* c = s.add(
+                CALDB_KIND_EVENT, utc("20240309T140000Z"), nullptr,
+                make_vector({}, {"20240310T130000Z", "20240311T130000Z/PT2H"}, {},
+                            {"20240311T130000Z/PT2H"}));
+            CALDB_VALARM* alarm = caldb_NewAlarm();
+            alarm->tTrigger = static_cast<int32_t>(utc("20240309T130000Z"));
+            array_append(c->aAlarms = array_new(), alarm);
             int rc = -1;
             {
                 heap_failure::FailAt fail(failAt);
