@@ -1,5 +1,6 @@
 // Recurring masters and their instances: compression, the master's date
-// lists, sequence numbers and state texts.
+// lists, sequence numbers, state texts and the original-start line; and the
+// alarm trigger, the other component helper the builders use.
 #include <gtest/gtest.h>
 
 #include <plstr.h>
@@ -8,6 +9,7 @@
 #include "core/parser/cal_copy.h"
 #include "core/parser/cal_recurring.h"
 #include "core/parser/calparserutil.h"
+#include "public/core_util/cal_time.h"
 #include "public/db/caldb.h"
 #include "tests/support/heap_failure.h"
 #include "tests/support/text_lists.h"
@@ -205,6 +207,33 @@ TEST(SequenceAndStateTest, BumpsEveryWrappedRecordAndNamesStates) {
         EXPECT_STREQ(expected, text);
         PL_strfree(text);
     }
+}
+
+// A line is added only when none is there, whatever the length of the text.
+TEST(OriginalStartLine, AddedOnceWithTheTextAsGiven) {
+    array_t* lines = nullptr;
+    const std::string longText(100, '7');
+    EXPECT_EQ(0, calparser_addOriginalDtStartXTokenIfNotAlreadyExists(&lines, longText.c_str()));
+    EXPECT_EQ(0, calparser_addOriginalDtStartXTokenIfNotAlreadyExists(&lines, "20260106T093000Z"));
+    EXPECT_EQ(Strings{"X-KVAL-ORIGINAL-DTSTART:" + longText}, strings(lines));
+    array_free_and_destroy(&lines);
+    EXPECT_EQ(1, calparser_addOriginalDtStartXTokenIfNotAlreadyExists(&lines, nullptr));
+}
+
+// An alarm trigger is the base time moved by the duration; no duration, no
+// base time or a sum past the 32-bit range leave the output alone.
+TEST(AlarmTrigger, BasePlusDuration) {
+    const time_t nine = utc("20260105T090000Z");
+    CAL_TIME_DURATION before, years;
+    ASSERT_EQ(0, cal_time_buf_to_duration("-PT15M", &before));
+    ASSERT_EQ(0, cal_time_buf_to_duration("P1000W", &years));
+    time_t trigger = 7;
+    EXPECT_EQ(1, calparser_computeAlarmTrigger(nullptr, nine, &trigger));
+    EXPECT_EQ(1, calparser_computeAlarmTrigger(&before, 0, &trigger));
+    EXPECT_EQ(1, calparser_computeAlarmTrigger(&years, 2147000000, &trigger));
+    EXPECT_EQ(7, trigger);
+    EXPECT_EQ(0, calparser_computeAlarmTrigger(&before, nine, &trigger));
+    EXPECT_EQ(nine - 900, trigger);
 }
 
 }  // namespace

@@ -7,14 +7,6 @@
 #include <thread>
 #include <vector>
 
-namespace {
-
-unsigned len(const char* s) {
-    return static_cast<unsigned>(std::strlen(s));
-}
-
-}  // namespace
-
 // Runs first: threads that all make the first Instance() call at once get one table.
 TEST(KeywordTable, FirstUseFromManyThreadsGivesOneTable) {
     std::atomic<bool> go{false};
@@ -45,7 +37,8 @@ TEST(KeywordLookup, NamesGiveTheirValues) {
         {"x-kval-tombstone", 1019}, {"X", 0}, {"VEVENT", 0},
     };
     for (const auto& c : properties)
-        EXPECT_EQ(c.second, calparser_getPropType(c.first, len(c.first))) << c.first;
+        EXPECT_EQ(c.second, calparser_getPropType(c.first, (unsigned)std::strlen(c.first)))
+            << c.first;
     // Only the hash of the first len bytes is compared.
     EXPECT_EQ(1117, calparser_getPropType("DTSTART;TZID=Europe/Paris", 7));
 

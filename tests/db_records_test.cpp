@@ -1,16 +1,10 @@
 // Records: construction and the deep copy of attendees.
 #include <gtest/gtest.h>
 
-#include "tests/support/text_lists.h"
-
 #include <string.h>
 
-#include <string>
-
-#include <plstr.h>
-
 #include "public/db/caldb.h"
-#include "public/util/array.h"
+#include "tests/support/attendee_lists.h"
 
 namespace {
 
@@ -19,31 +13,6 @@ bool all_zero(const void* p, size_t n) {
     for (size_t i = 0; i < n; i++)
         if (bytes[i]) return false;
     return true;
-}
-
-char* CALDB_ATTENDEE::*const kAttendeeTexts[] = {
-    &CALDB_ATTENDEE::pAddr,     &CALDB_ATTENDEE::pCalid,   &CALDB_ATTENDEE::pCuType,
-    &CALDB_ATTENDEE::pRole,     &CALDB_ATTENDEE::pCn,      &CALDB_ATTENDEE::pDir,
-    &CALDB_ATTENDEE::pSentBy,   &CALDB_ATTENDEE::pLanguage, &CALDB_ATTENDEE::pAuxText,
-    &CALDB_ATTENDEE::pPartStatName};
-array_t* CALDB_ATTENDEE::*const kAttendeeLists[] = {
-    &CALDB_ATTENDEE::aMembers, &CALDB_ATTENDEE::aDelegatedTo, &CALDB_ATTENDEE::aDelegatedFrom};
-
-// Every field set, each text to a different value so that a copy that mixes
-// two fields up shows.
-CALDB_ATTENDEE* full_attendee() {
-    CALDB_ATTENDEE* a = caldb_NewAttendee();
-    int n = 0;
-    for (char* CALDB_ATTENDEE::*field : kAttendeeTexts)
-        a->*field = PL_strdup(("text " + std::to_string(n++)).c_str());
-    a->aMembers = texts({"mailto:team@example.com"});
-    a->aDelegatedTo = texts({"mailto:a@example.com", "mailto:b@example.com"});
-    a->aDelegatedFrom = texts({"mailto:c@example.com"});
-    a->nPartStat = 9;
-    a->nSentStatus = 2;
-    for (int i = 0; i < 8; i++) a->nAuxWords[i] = 100 + i;
-    a->bRsvp = 1;
-    return a;
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
 // Property storers, fed with tokens that the iCalendar lexer makes from
-// single content lines, and when memory runs out: each allocation they make
+// single content lines; the date-time storers with zones of the same input
+// and of the registry (the all-day flags of dates are checked through the
+// builders); and the storers when memory runs out: each allocation they make
 // is failed in turn, and every storer must then report 3 and leave no block
 // behind (sanitizer builds own the heap, so there those tests are skipped).
 #include "core/parser/populate.h"
@@ -10,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "core/parser/calparser_time.h"
+#include "core/parser/ical_components.h"
 #include "public/core_util/cal_time.h"
 #include "public/core_util/userattr.h"
 #include "public/util/config.h"
@@ -19,6 +23,7 @@
 #include "tests/support/text_lists.h"
 
 using builder_test::Tokens;
+using zone_test::utc;
 
 namespace {
 
@@ -150,8 +155,7 @@ TEST_F(Attendees, ParameterCodesIgnoreTheCaseOfTheirValues) {
     }
 }
 
-// A list a storer creates stays, empty, when nothing is added to it (date
-// lists: populate_datetime_test.cpp).
+// A list a storer creates stays, empty, when nothing is added to it.
 TEST_F(Attendees, CreatedListsStayWhenNothingIsAdded) {
     Tokens dropped{"ATTENDEE:ghost"};
     LogCapture quiet;
@@ -163,6 +167,63 @@ TEST_F(Attendees, CreatedListsStayWhenNothingIsAdded) {
         EXPECT_EQ(0u, created ? created->count : 1u);
         array_delete(created);
     }
+}
+
+// The registry holds the fallback zone (UTC, no daylight time) and a
+// +01:00/+02:00 zone; the input defines an Eastern zone (-05:00).
+class DateTimes : public ::testing::Test {
+protected:
+    array_t* inputZones = nullptr;
+    CALDB_VEVENT* ev = nullptr;
+    void** record() { return (void**)&ev; }
+
+    static void SetUpTestSuite() { time_cache_init(); }
+    void SetUp() override {
+        config_set_string(config_getdefaultcache(), "calstore.default.timezoneID",
+                          "Africa/Casablanca");
+        ASSERT_EQ(0, zone_test::fill_registry({zone_test::utc_fallback_zone(),
+                                               zone_test::central_zone("Europe/Test")}));
+        inputZones = array_new();
+        array_append(inputZones, zone_test::make_fixed_zone("US/Eastern", -300));
+        ev = caldb_NewEvent();
+    }
+    void TearDown() override {
+        CAL_VTIMEZONE_FreeCalVTimeZoneList(inputZones);
+        array_delete(inputZones);
+        CALPARSER_TIMEZONE_LIST::Instance()->removeAllTimeZones();
+        caldb_FreeEvent(&ev);
+    }
+};
+
+// A zone of the same input is found ignoring case (beyond ASCII through
+// case folding), else the registry's, with a trace; a date read in a zone is
+// no all-day date.
+TEST_F(DateTimes, InputZoneIgnoringCaseThenRegistryZoneWithATrace) {
+    array_append(inputZones, zone_test::make_fixed_zone("\xc3\x89t\xc3\xa9/Zone", 0));
+    EXPECT_EQ(inputZones->data[1], array_findTimeZone("\xc3\xa9T\xc3\x89/zone", inputZones));
+    EXPECT_EQ(nullptr, array_findTimeZone("US/Easter", inputZones));
+    LogCapture log;
+    EXPECT_EQ(0, calparser_storeDateTimeOrDateProperty(&ev->tDtStart, record(), 1,
+                                                       "20030101T120000", "us/EASTERN",
+                                                       inputZones));
+    EXPECT_EQ((int32_t)utc("20030101T170000"), ev->tDtStart);
+    EXPECT_TRUE(log.lines().empty());
+    EXPECT_EQ(0, calparser_storeDateTimeOrDateProperty(&ev->tDtStart, record(), 1,
+                                                       "20030701T120000", "Europe/Test",
+                                                       inputZones));
+    EXPECT_EQ((int32_t)utc("20030701T100000"), ev->tDtStart);   // summer: +02:00
+    EXPECT_EQ(0, calparser_storeDateTimeOrDateProperty(&ev->tDtEnd, record(), 0, "20030615",
+                                                       "Europe/Test", nullptr));
+    EXPECT_EQ((int32_t)utc("20030614T220000"), ev->tDtEnd);
+    EXPECT_EQ(0u, ev->bDtEndIsDate);
+    EXPECT_EQ(1, calparser_storeDateTimeOrDateProperty(&ev->tDtEnd, record(), 0, nullptr,
+                                                       "Europe/Test", inputZones));
+    EXPECT_EQ(0, ev->tDtEnd);
+    EXPECT_EQ((LogLines{
+                  {7, "calparser: TZID of Europe/Test for date/time of 20030701T120000."},
+                  {7, "calparser: TZID of Europe/Test for date/time of 20030615."},
+                  {7, "calparser: TZID of Europe/Test for date/time of NULL."}}),
+              log.lines());
 }
 
 // Stores attendees resolved through the directory and taken as they stand,

@@ -3,6 +3,7 @@
 #define TESTS_SUPPORT_ATTENDEE_LISTS_H
 
 #include <initializer_list>
+#include <string>
 
 #include <plstr.h>
 
@@ -17,6 +18,32 @@ inline CALDB_ATTENDEE* new_attendee(const char* addr, const char* calid = nullpt
     a->pAddr = addr ? PL_strdup(addr) : nullptr;
     a->pCalid = calid ? PL_strdup(calid) : nullptr;
     a->nPartStat = partStat;
+    return a;
+}
+
+/* The text and the list fields of an attendee, for checks of every field. */
+inline char* CALDB_ATTENDEE::*const kAttendeeTexts[] = {
+    &CALDB_ATTENDEE::pAddr,     &CALDB_ATTENDEE::pCalid,   &CALDB_ATTENDEE::pCuType,
+    &CALDB_ATTENDEE::pRole,     &CALDB_ATTENDEE::pCn,      &CALDB_ATTENDEE::pDir,
+    &CALDB_ATTENDEE::pSentBy,   &CALDB_ATTENDEE::pLanguage, &CALDB_ATTENDEE::pAuxText,
+    &CALDB_ATTENDEE::pPartStatName};
+inline array_t* CALDB_ATTENDEE::*const kAttendeeLists[] = {
+    &CALDB_ATTENDEE::aMembers, &CALDB_ATTENDEE::aDelegatedTo, &CALDB_ATTENDEE::aDelegatedFrom};
+
+/* A new attendee (the caller owns it) with every field set, each text to a
+ * different value so that a copy that mixes two fields up shows. */
+inline CALDB_ATTENDEE* full_attendee() {
+    CALDB_ATTENDEE* a = caldb_NewAttendee();
+    int n = 0;
+    for (char* CALDB_ATTENDEE::*field : kAttendeeTexts)
+        a->*field = PL_strdup(("text " + std::to_string(n++)).c_str());
+    a->aMembers = texts({"mailto:team@example.com"});
+    a->aDelegatedTo = texts({"mailto:a@example.com", "mailto:b@example.com"});
+    a->aDelegatedFrom = texts({"mailto:c@example.com"});
+    a->nPartStat = 9;
+    a->nSentStatus = 2;
+    for (int i = 0; i < 8; i++) a->nAuxWords[i] = 100 + i;
+    a->bRsvp = a->bAuxFlag = 1;
     return a;
 }
 
