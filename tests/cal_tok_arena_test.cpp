@@ -31,6 +31,46 @@ TEST(TokenArena, SharedTextsOutliveTheBlocksReleasedBehindTheirUsers) {
     calparser_arena_delete(arena);
 }
 
+// Names that differ only where the name memory does not look (same length,
+// first, middle and last byte) compete for one set of two: whichever stays,
+// every name is recalled with its own type and upper-cased text.
+TEST(TokenArena, NamesSharingASetKeepTheirOwnTypes) {
+    calparser_arena* arena = calparser_arena_new();
+    ASSERT_NE(nullptr, arena);
+    const struct {
+        const char* written;
+        const char* upper;
+        iCal_Token_t type;
+    } names[] = {{"x-a-z1", "X-A-Z1", TOKEN_X}, {"x-b-z1", "X-B-Z1", TOKEN_X},
+                 {"x-c-z1", "X-C-Z1", TOKEN_SUMMARY}};
+    for (int round = 0; round < 3; round++) {
+        for (const auto& name : names) {
+            SCOPED_TRACE(name.written);
+            iCal_Token_t type = TOKEN_UNKNOWN;
+            const char* upper = nullptr;
+            size_t upperLen = 0;
+            if (calparser_arena_recall_name(arena, CALPARSER_PROPERTY_NAME, name.written, 6,
+                                            &type, &upper, &upperLen)) {
+                EXPECT_EQ(name.type, type);
+                EXPECT_EQ(std::string(name.upper), std::string(upper, upperLen));
+            } else {
+                calparser_arena_remember_name(arena, CALPARSER_PROPERTY_NAME, name.written, 6,
+                                              name.type, name.upper, 6);
+            }
+        }
+    }
+    // The two names met last are both still known.
+    iCal_Token_t type = TOKEN_UNKNOWN;
+    const char* upper = nullptr;
+    size_t upperLen = 0;
+    EXPECT_TRUE(calparser_arena_recall_name(arena, CALPARSER_PROPERTY_NAME, "x-b-z1", 6, &type,
+                                            &upper, &upperLen));
+    EXPECT_TRUE(calparser_arena_recall_name(arena, CALPARSER_PROPERTY_NAME, "x-c-z1", 6, &type,
+                                            &upper, &upperLen));
+    EXPECT_EQ(TOKEN_SUMMARY, type);
+    calparser_arena_delete(arena);
+}
+
 // Parameters met again share one arena parameter and its value text; a whole
 // parse many blocks long releases the blocks behind each component while
 // later components still use what they share, and every attendee keeps its own

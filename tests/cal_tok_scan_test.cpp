@@ -2,7 +2,9 @@
 #include "core/parser/cal_tok_scan.h"
 
 #include <gtest/gtest.h>
+#include <string.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -23,17 +25,19 @@ struct ScanRow {
     bool inQuotes;
 };
 
-// Runs `row` once with the scan's limit at the end of the text, and once
-// with LFs after it: inside the limit when the row holds an LF (so that even a
-// short row is read sixteen bytes at a time), else beyond it (which the scan
-// must not read).
+// Runs `row` once in a heap block of exactly the text's size (a read past
+// its end is an AddressSanitizer error), and once with LFs after the text:
+// inside the limit when the row holds an LF (so that even a short row is read
+// sixteen bytes at a time), else beyond it (which the scan must not read).
 void check_row(const ScanRow& row) {
     for (bool padded : {false, true}) {
         SCOPED_TRACE(std::string(row.what) + (padded ? " (padded)" : ""));
-        std::string buffer = row.text + std::string(padded ? 32 : 0, '\n');
-        size_t limit = row.lf >= 0 ? buffer.size() : row.text.size();
+        std::string text = row.text + std::string(padded ? 32 : 0, '\n');
+        std::unique_ptr<char[]> buffer(new char[text.size()]);
+        memcpy(buffer.get(), text.data(), text.size());
+        size_t limit = row.lf >= 0 ? text.size() : row.text.size();
         line_marks marks;
-        const char* from = buffer.data();
+        const char* from = buffer.get();
         const char* lf = scan_line_part(from, from + limit, &marks);
         EXPECT_EQ(row.lf, lf ? lf - from : -1);
         EXPECT_EQ(row.kept, marks.kept);

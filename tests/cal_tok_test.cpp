@@ -4,7 +4,9 @@
 #include <gtest/gtest.h>
 #include <string.h>
 
+#include <random>
 #include <string>
+#include <vector>
 
 #include "tests/support/heap_failure.h"
 #include "tests/support/lexed.h"
@@ -123,6 +125,44 @@ TEST(IcalLexer, ScannedLinesGiveTheTokensOfTheGeneralPath) {
         ASSERT_EQ(0, calparser_populate_token(&token, p, 1));
         EXPECT_EQ(row.token, token_text(token)) << row.line;
         calparser_FreeToken(&token);
+    }
+}
+
+// Random texts of the pieces that steer the lexer, with a fixed seed: each
+// logical line the lexer takes gives the token of the general path, which
+// cuts the same line with calparser_find_next_valid_CR, stops it at a NUL,
+// unfolds it with calparser_trim_line and splits it by searching.
+TEST(IcalLexer, RandomTextsGiveTheTokensOfTheGeneralPath) {
+    const std::string pieces[] = {
+        "SUMMARY", "X-A", "CN", "a", ":", ";", "=", "\"", "\\", "\\n", "\\,", "\r", "\n",
+        "\r\n", " ", "\r\n ", "\n ", std::string(1, '\0'), "=\r\n", "ENCODING=QUOTED-PRINTABLE",
+        "0123456789abcdef"};
+    std::mt19937 random(20261206);
+    std::uniform_int_distribution<size_t> pick(0, sizeof pieces / sizeof pieces[0] - 1);
+    std::uniform_int_distribution<int> count(1, 30);
+    for (int round = 0; round < 3000; round++) {
+        std::string text;
+        for (int n = count(random); n > 0; n--) text += pieces[pick(random)];
+        SCOPED_TRACE(::testing::PrintToString(text));
+
+        std::vector<std::string> general;
+        std::string copy = text;
+        char* end = &copy[0] + copy.size();
+        for (char* p = &copy[0]; p < end;) {
+            char* lineEnd = calparser_find_next_valid_CR(p, (int)(end - p), nullptr);
+            if (!lineEnd) break;
+            std::string line(p, strnlen(p, lineEnd - p));
+            char* unfolded = &line[0];
+            calparser_trim_line(&unfolded);
+            CALPARSER_TOKEN* token = calparser_NewToken();
+            ASSERT_EQ(0, calparser_populate_token(&token, unfolded, 1));
+            general.push_back(token_text(token));
+            calparser_FreeToken(&token);
+            p = lineEnd + 1;
+        }
+        Lexed l;
+        lex_chunk(l, text);
+        EXPECT_EQ(general, token_texts(l.tokens));
     }
 }
 
