@@ -11,7 +11,9 @@
 namespace {
 
 constexpr size_t kNone = line_marks::kNone;
+constexpr bool T = true, F = false;
 
+// One scan of `text` and the marks it must leave (F and T for false and true).
 struct ScanRow {
     const char* what;
     std::string text;   // the stretch given to the scan, NULs allowed
@@ -55,18 +57,17 @@ void check_row(const ScanRow& row) {
 
 TEST(LineScan, LineEndsAndWhatMakesALineIrregular) {
     const ScanRow rows[] = {
-        // what                      text                lf  kept colon semi n  esc    irreg  quote
-        {"CR LF",                    "UID:1\r\n",         6, 5,   3, kNone, 0, false, false, false},
-        {"bare LF",                  "UID:1\n",           5, 5,   3, kNone, 0, false, false, false},
-        {"empty line",               "\r\n",              1, 0, kNone, kNone, 0, false, false, false},
-        {"only the first LF counts", "A:1\nB:2\n",        3, 3,   1, kNone, 0, false, false, false},
-        {"no line end at all",       "UID:1",            -1, 0,   3, kNone, 0, false, false, false},
+        {"CR LF", "UID:1\r\n", 6, 5, 3, kNone, 0, F, F, F},
+        {"bare LF", "UID:1\n", 5, 5, 3, kNone, 0, F, F, F},
+        {"empty line", "\r\n", 1, 0, kNone, kNone, 0, F, F, F},
+        {"only the first LF counts", "A:1\nB:2\n", 3, 3, 1, kNone, 0, F, F, F},
+        {"no line end at all", "UID:1", -1, 0, 3, kNone, 0, F, F, F},
         // A CR at the limit has no LF after it that the scan may see.
-        {"CR as the last byte",      "UID:1\r",          -1, 0,   3, kNone, 0, false, true,  false},
-        {"CR inside the line",       "A\rB:1\r\n",        6, 5,   3, kNone, 0, false, true,  false},
-        {"CR CR LF",                 "A:1\r\r\n",         5, 4,   1, kNone, 0, false, true,  false},
-        {"NUL inside the line",      std::string("A\0B:1\r\n", 7), 6, 5, 3, kNone, 0, false, true, false},
-        {"NUL after the LF",         std::string("A:1\n\0", 5), 3, 3, 1, kNone, 0, false, false, false},
+        {"CR as the last byte", "UID:1\r", -1, 0, 3, kNone, 0, F, T, F},
+        {"CR inside the line", "A\rB:1\r\n", 6, 5, 3, kNone, 0, F, T, F},
+        {"CR CR LF", "A:1\r\r\n", 5, 4, 1, kNone, 0, F, T, F},
+        {"NUL inside the line", std::string("A\0B:1\r\n", 7), 6, 5, 3, kNone, 0, F, T, F},
+        {"NUL after the LF", std::string("A:1\n\0", 5), 3, 3, 1, kNone, 0, F, F, F},
     };
     for (const ScanRow& row : rows) check_row(row);
 }
@@ -75,32 +76,30 @@ TEST(LineScan, LineEndsAndWhatMakesALineIrregular) {
 // between two blocks of sixteen.
 TEST(LineScan, LinesAroundTheBlockWidth) {
     const ScanRow rows[] = {
-        // what                     text                          lf  kept colon semi n esc  irreg  quote
-        {"LF at 15",                "SUMMARY:abcdefg\n",          15, 15, 7, kNone, 0, false, false, false},
-        {"LF at 16",                "SUMMARY:abcdefgh\n",         16, 16, 7, kNone, 0, false, false, false},
-        {"LF at 17",                "SUMMARY:abcdefghi\n",        17, 17, 7, kNone, 0, false, false, false},
-        {"CR at 15, LF at 16",      "SUMMARY:abcdefg\r\n",        16, 15, 7, kNone, 0, false, false, false},
-        {"CR at 15, no LF after",   "SUMMARY:abcdefg\rX:1\n",     19, 19, 7, kNone, 0, false, true,  false},
-        {"CR at 15 is the last",    "SUMMARY:abcdefg\r",          -1, 0,  7, kNone, 0, false, true,  false},
-        {"colon at 16",             "ABCDEFGHIJKLMNOP:x\r\n",     19, 18, 16, kNone, 0, false, false, false},
-        {"a long line",             "DESCRIPTION;X-A=1;X-B=2:" + std::string(40, 'v') + "\\,w\r\n",
-                                    68, 67, 23, 11, 2, true, false, false},
+        {"LF at 15", "SUMMARY:abcdefg\n", 15, 15, 7, kNone, 0, F, F, F},
+        {"LF at 16", "SUMMARY:abcdefgh\n", 16, 16, 7, kNone, 0, F, F, F},
+        {"LF at 17", "SUMMARY:abcdefghi\n", 17, 17, 7, kNone, 0, F, F, F},
+        {"CR at 15, LF at 16", "SUMMARY:abcdefg\r\n", 16, 15, 7, kNone, 0, F, F, F},
+        {"CR at 15, no LF after", "SUMMARY:abcdefg\rX:1\n", 19, 19, 7, kNone, 0, F, T, F},
+        {"CR at 15 is the last", "SUMMARY:abcdefg\r", -1, 0, 7, kNone, 0, F, T, F},
+        {"colon at 16", "ABCDEFGHIJKLMNOP:x\r\n", 19, 18, 16, kNone, 0, F, F, F},
+        {"a long line", "DESCRIPTION;X-A=1;X-B=2:" + std::string(40, 'v') + "\\,w\r\n",
+         68, 67, 23, 11, 2, T, F, F},
     };
     for (const ScanRow& row : rows) check_row(row);
 }
 
 TEST(LineScan, ColonSemicolonsQuotesAndEscapes) {
     const ScanRow rows[] = {
-        // what                        text                       lf  kept colon semi n esc  irreg  quote
-        {"parameters",                 "DTSTART;TZID=P;X=1:2\r\n", 21, 20, 18, 7, 2, false, false, false},
-        {"a quoted colon is skipped",  "A;CN=\"x:y\":v\n",         12, 12, 10, 1, 1, false, false, false},
-        {"a quoted ';' still counts",  "A;X=\"a;b\";Y=1:v\n",      15, 15, 13, 1, 3, false, false, false},
-        {"quotes after the colon",     "A:\"b:c\"\n",               7, 7,  1, kNone, 0, false, false, false},
-        {"';' after the colon",        "RRULE:FREQ=DAILY;COUNT=2\n", 24, 24, 5, kNone, 0, false, false, false},
-        {"a quote without partner",    "A;X=\"a:b\n",               8, 8, kNone, 1, 1, false, false, true},
-        {"backslash in the name",      "X\\:a\n",                   4, 4,  2, kNone, 0, false, false, false},
-        {"backslash before the LF",    "X:a\\\n",                   4, 4,  1, kNone, 0, true,  false, false},
-        {"backslash as the last byte", "X:a\\",                    -1, 0,  1, kNone, 0, true,  false, false},
+        {"parameters", "DTSTART;TZID=P;X=1:2\r\n", 21, 20, 18, 7, 2, F, F, F},
+        {"a quoted colon is skipped", "A;CN=\"x:y\":v\n", 12, 12, 10, 1, 1, F, F, F},
+        {"a quoted ';' still counts", "A;X=\"a;b\";Y=1:v\n", 15, 15, 13, 1, 3, F, F, F},
+        {"quotes after the colon", "A:\"b:c\"\n", 7, 7, 1, kNone, 0, F, F, F},
+        {"';' after the colon", "RRULE:FREQ=DAILY;COUNT=2\n", 24, 24, 5, kNone, 0, F, F, F},
+        {"a quote without partner", "A;X=\"a:b\n", 8, 8, kNone, 1, 1, F, F, T},
+        {"backslash in the name", "X\\:a\n", 4, 4, 2, kNone, 0, F, F, F},
+        {"backslash before the LF", "X:a\\\n", 4, 4, 1, kNone, 0, T, F, F},
+        {"backslash as the last byte", "X:a\\", -1, 0, 1, kNone, 0, T, F, F},
     };
     for (const ScanRow& row : rows) check_row(row);
 }
@@ -163,7 +162,8 @@ TEST(LineScan, PartsOfAFoldedLineShareOneCount) {
     // Past the room for part places the parts are still counted.
     marks.clear();
     const std::string many = std::string(10, '\n');
-    for (size_t i = 0; i < many.size(); i++) scan_line_part(many.data() + i, many.data() + many.size(), &marks);
+    const char* manyEnd = many.data() + many.size();
+    for (const char* p = many.data(); p < manyEnd; p++) scan_line_part(p, manyEnd, &marks);
     EXPECT_EQ(10u, marks.parts);
     EXPECT_EQ(0u, marks.kept);
     EXPECT_EQ(many.data() + line_marks::kPartRoom - 1, marks.partFrom[line_marks::kPartRoom - 1]);

@@ -96,7 +96,8 @@ TEST(IcalLexer, ScannedLinesGiveTheTokensOfTheGeneralPath) {
          "1135 - 0 'v' ;1286 'X-A' '1' ;1286 'X-B' '2' ;1286 'X-C' '3' ;1286 'X-D' '4' "
          ";1286 'X-E' '5' ;1286 'X-F' '6' ;1286 'X-G' '7' ;1286 'X-H' '8' ;1286 'X-I' '9'"},
         // No "=", a second "=", and a ";" inside quotes that still ends a parameter.
-        {"SUMMARY;X-A;X-B=c=d;X-C==:v\r\n", "1135 - 0 'v' ;1286 'X-A' '' ;1286 'X-B' 'c=d' ;1286 'X-C' '='"},
+        {"SUMMARY;X-A;X-B=c=d;X-C==:v\r\n",
+         "1135 - 0 'v' ;1286 'X-A' '' ;1286 'X-B' 'c=d' ;1286 'X-C' '='"},
         {"ATTENDEE;CN=\"a=b;c\":m\r\n", "1107 - 0 'm' ;1291 - 'a=b' ;0 - ''"},
         {"SUMMARY\r\n", "0 - 0 -"},                                  // no colon
         // Only a colon inside quotes: it stands, one quote is stripped.

@@ -128,7 +128,8 @@ struct CaselessWord {
 #ifdef __SSE2__
         /* Both loads stay before `limit`. */
         for (; limit - p >= (ptrdiff_t)(len - 1 + 16); p += 16) {
-            unsigned candidates = caseless_bits(p, word[0]) & caseless_bits(p + len - 1, word[len - 1]);
+            unsigned candidates =
+                caseless_bits(p, word[0]) & caseless_bits(p + len - 1, word[len - 1]);
             for (; candidates != 0; candidates &= candidates - 1) {
                 const char* at = p + __builtin_ctz(candidates);
                 if (stands_at(at))
@@ -371,7 +372,8 @@ struct line_parts {
 unsigned count_params(const char* semicolon, const char* colon)
 {
     unsigned count = 0;
-    for (const char* p = semicolon; p && p < colon; p = (const char*)memchr(p + 1, ';', colon - p - 1))
+    for (const char* p = semicolon; p && p < colon;
+         p = (const char*)memchr(p + 1, ';', colon - p - 1))
         count++;
     return count;
 }

@@ -1,9 +1,9 @@
 /* The one-pass line scan. Where SSE2 is available it classifies sixteen bytes
  * at once and works on bit masks: the bytes before the part's LF are checked
  * for NUL and for a CR without its LF with a few mask operations, and only
- * ':', ';', '=' and '"' before the colon are looked at one by one. The last bytes
- * before the limit, and every byte without SSE2, go one at a time through a
- * class table. Both ways note the same marks. */
+ * ':', ';', '=' and '"' before the colon are looked at one by one. The last
+ * bytes before the limit, and every byte without SSE2, go one at a time
+ * through a class table. Both ways note the same marks. */
 #include "core/parser/cal_tok_scan.h"
 
 #include <array>
@@ -31,8 +31,9 @@ constexpr std::array<bool, 256> make_stop_table()
 
 constexpr std::array<bool, 256> kStop = make_stop_table();
 
-/* Notes a ':', ';', '=' or '"' at unfolded offset `offset` in *m: only the
- * bytes before the colon outside quotes tell anything. */
+/* Notes a ':', ';', '=' or '"' at unfolded offset `offset` in *m. Only the
+ * bytes before the line's colon tell anything; a colon inside quotes is not
+ * that colon. */
 inline void note_punctuation(char c, size_t offset, line_marks* m)
 {
     if (m->colon != line_marks::kNone)
