@@ -13,16 +13,26 @@ from collections import defaultdict
 
 
 def programs(build):
-    found = []
-    for sub in ("tests", "fuzz", "tools/calparse"):
+    """The programs ctest runs from the build tree, the fuzz replays and
+    calparse. Only what ctest names counts under tests/: a test deleted from
+    the suite can leave its old program behind in a reused build tree."""
+    listing = subprocess.run(["ctest", "--test-dir", build, "--show-only=json-v1"],
+                             check=True, capture_output=True, text=True).stdout
+    found = set()
+    build_dir = os.path.realpath(build)
+    for test in json.loads(listing)["tests"]:
+        command = test.get("command") or []
+        if command and os.path.realpath(command[0]).startswith(build_dir + os.sep):
+            found.add(os.path.realpath(command[0]))
+    for sub in ("fuzz", "tools/calparse"):
         folder = os.path.join(build, sub)
         if not os.path.isdir(folder):
             continue
-        for name in sorted(os.listdir(folder)):
+        for name in os.listdir(folder):
             path = os.path.join(folder, name)
             if os.path.isfile(path) and os.access(path, os.X_OK):
-                found.append(path)
-    return found
+                found.add(os.path.realpath(path))
+    return sorted(found)
 
 
 def folder_of(path, root):
