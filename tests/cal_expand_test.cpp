@@ -227,3 +227,35 @@ TEST_F(ExpandTest, CostlyRulesShareTheParseAllowance) {
         denials += line.second.find("not expanded any more") != std::string::npos;
     EXPECT_EQ(1, denials);
 }
+
+// The fixed part of the parse's share is a setting: a series that the default
+// share lets finish (DTSTART, then the Mondays 29 February 1988 and 2016) is
+// cut after its start when the setting leaves only the per-line part.
+TEST_F(ExpandTest, ParseShareIsConfigured) {
+    const std::string text =
+        "BEGIN:VCALENDAR\r\nBEGIN:VEVENT\r\nUID:rare\r\nDTSTART:19700105T000000Z\r\n"
+        "RRULE:FREQ=DAILY;BYMONTH=2;BYMONTHDAY=29;BYDAY=MO;COUNT=2\r\n"
+        "END:VEVENT\r\nEND:VCALENDAR\r\n";
+    struct Outcome {
+        unsigned events;
+        int cutLines;
+    };
+    auto parse_with = [&](const char* share) {
+        config_set_string(config_getdefaultcache(), "calstore.recurrence.parse_work", share);
+        LogCapture log;
+        ParsedText parsed(text, "UTC");
+        EXPECT_EQ(0, parsed.status);
+        Outcome outcome = {parsed.slot(CALPARSER_SLOT_EVENTS)->count, 0};
+        for (const auto& line : log.lines())
+            outcome.cutLines += line.second == "calparser: Recurrence expansion stopped at its "
+                                               "work limit with 1 dates.";
+        return outcome;
+    };
+    Outcome byDefault = parse_with(nullptr);
+    EXPECT_EQ(3u, byDefault.events);
+    EXPECT_EQ(0, byDefault.cutLines);
+    Outcome perLineOnly = parse_with("0");
+    EXPECT_EQ(1u, perLineOnly.events);
+    EXPECT_EQ(1, perLineOnly.cutLines);
+    config_set_string(config_getdefaultcache(), "calstore.recurrence.parse_work", nullptr);
+}

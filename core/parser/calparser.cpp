@@ -17,6 +17,7 @@
 #include "public/db/caldb.h"
 #include "public/db/caldb_timezone.h"
 #include "public/recurrence/recurrence.h"
+#include "public/util/config.h"
 
 uint32_t admin_ldpool = 0;
 uint32_t lookup_ldpool = 0;
@@ -240,12 +241,17 @@ done:
 /* The rule work the series of one parse may share (recurrence_work.h): room
  * for a few costly series in any input, and more per line of input than an
  * ordinary calendar's series ever need, so only an input made of rules that
- * cost far more than their text is cut. */
-constexpr long long kParseWorkBase = 60000;
+ * cost far more than their text is cut. The fixed part can be configured: a
+ * server may want it smaller, and a fuzzer, whose inputs are often nothing
+ * but costly rules, much smaller. */
+constexpr char kParseWorkKey[] = "calstore.recurrence.parse_work";
+constexpr int kParseWorkBase = 60000;
 constexpr long long kParseWorkPerLine = 20;
 
 long long parse_work_allowance(const array_t* tokens) {
-    return kParseWorkBase + kParseWorkPerLine * (long long)(tokens ? tokens->count : 0);
+    int base = config_get_int(config_getdefaultcache(), kParseWorkKey, kParseWorkBase);
+    if (base < 0) base = kParseWorkBase;
+    return base + kParseWorkPerLine * (long long)(tokens ? tokens->count : 0);
 }
 
 /* Whether the lexer of `nFormat` makes its tokens in the parse's arena. */
