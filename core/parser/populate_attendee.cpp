@@ -143,7 +143,7 @@ public:
     {
         const char* begin = nullptr;
         size_t length = 0;
-        if (!address || !smtp_FindAddress(address, &begin, &length))
+        if (!smtp_FindAddress(address, &begin, &length))
             return;
         char* room = length < sizeof shortText ? shortText
                                                : (longText = static_cast<char*>(malloc(length + 1)));
