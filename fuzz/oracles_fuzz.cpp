@@ -231,9 +231,11 @@ private:
         return caldb_IsEventKind(c->nType) ? &reinterpret_cast<CALDB_VEVENT*>(c)->tDtEnd
                                            : &reinterpret_cast<CALDB_VTODO*>(c)->tDue;
     }
+    // The writer takes the nearest midnight and a tie goes to the later one,
+    // so a time at noon comes back a whole half day later.
     static bool within_half_day(int32_t x, int32_t y) {
         int64_t d = (int64_t)x - y;
-        return d > -43200 && d < 43200;
+        return d >= -43200 && d <= 43200;
     }
     bool take(const int32_t* from, int32_t* to) {
         if (!within_half_day(*from, *to)) return false;
