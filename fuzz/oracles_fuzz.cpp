@@ -203,7 +203,7 @@ void write_result(protstream* out, void* result) {
 // that close, and puts them back after; the dates themselves were checked by
 // the writer's own tests. A date flag beside a time that is not set (a
 // DATE value that did not convert) has nothing to be written with, so it is
-// set aside as well.
+// set aside as well, and so are the values of times that are not set.
 class AllDayTimesAside {
 public:
     AllDayTimesAside(CALDB_COMPONENT* a, CALDB_COMPONENT* b) : b_(b), flags_(b->nFlags) {
@@ -211,6 +211,11 @@ public:
             b->bDtStartIsDate = a->bDtStartIsDate;
         if (*end_of(a) < 1 && *end_of(b) < 1)
             b->bDtEndIsDate = a->bDtEndIsDate;
+        take_unset(&a->tDtStart, &b->tDtStart);
+        take_unset(end_of(a), end_of(b));
+        take_unset(&a->tRecurrenceId, &b->tRecurrenceId);
+        take_unset(&a->tCreated, &b->tCreated);
+        take_unset(&a->tLastModified, &b->tLastModified);
         const bool startsAreDates = a->bDtStartIsDate && b->bDtStartIsDate;
         if (startsAreDates) {
             const int32_t shift = a->tDtStart - b->tDtStart;
@@ -222,7 +227,8 @@ public:
             take(end_of(a), end_of(b));
     }
     ~AllDayTimesAside() {
-        for (auto& field : taken_) *field.first = field.second;
+        // Newest first: a field may have been taken twice.
+        for (auto it = taken_.rbegin(); it != taken_.rend(); ++it) *it->first = it->second;
         b_->nFlags = flags_;
     }
 
@@ -236,6 +242,14 @@ private:
     static bool within_half_day(int32_t x, int32_t y) {
         int64_t d = (int64_t)x - y;
         return d >= -43200 && d <= 43200;
+    }
+    // A time below 1 is "not set", whatever its value (a date before 1970
+    // converts to a negative one), and is not written: it reads back as 0.
+    void take_unset(const int32_t* from, int32_t* to) {
+        if (*from < 1 && *to < 1 && *from != *to) {
+            taken_.emplace_back(to, *to);
+            *to = *from;
+        }
     }
     bool take(const int32_t* from, int32_t* to) {
         if (!within_half_day(*from, *to)) return false;
