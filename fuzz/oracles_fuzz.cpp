@@ -295,8 +295,39 @@ bool has_epoch_day_date(array_t* result) {
     return false;
 }
 
+// A parameter value holding a double quote has no written form: iCalendar
+// has no escape inside a parameter, and reading takes one quote off each end
+// of a value. Such an input cannot come back, so the round trip skips it.
+bool has_quote(const char* text) { return text && strchr(text, '"'); }
+
+bool has_parameter_with_quote(const CALDB_COMPONENT* c) {
+    for (unsigned i = 0; c->aAttendees && i < c->aAttendees->count; i++) {
+        auto a = static_cast<const CALDB_ATTENDEE*>(c->aAttendees->data[i]);
+        for (const char* text : {a->pAddr, a->pCalid, a->pCuType, a->pRole, a->pPartStatName,
+                                 a->pCn, a->pDir, a->pSentBy, a->pLanguage})
+            if (has_quote(text)) return true;
+    }
+    const CALDB_ORGANIZER* o = c->pOrganizer;
+    if (!o) return false;
+    for (const char* text : {o->pCn, o->pDir, o->pSentBy, o->pLanguage, o->pOrganizerUid,
+                             o->pSentByUid})
+        if (has_quote(text)) return true;
+    return false;
+}
+
+bool has_any_parameter_with_quote(array_t* result) {
+    for (unsigned s = CALPARSER_SLOT_EVENTS; s <= CALPARSER_SLOT_TODOS; s++) {
+        array_t* list = fuzz::slot(result, s);
+        for (unsigned i = 0; list && i < list->count; i++)
+            if (has_parameter_with_quote(static_cast<CALDB_COMPONENT*>(
+                    static_cast<CAL_VCOMPONENT*>(list->data[i])->pComponent)))
+                return true;
+    }
+    return false;
+}
+
 void check_round_trip(array_t* first) {
-    if (has_epoch_day_date(first)) return;
+    if (has_epoch_day_date(first) || has_any_parameter_with_quote(first)) return;
     std::string text = fuzz::written_by(write_result, first);
     array_t* second = fuzz::parse(reinterpret_cast<const uint8_t*>(text.data()), text.size(),
                                   CALPARSER_FORMAT_ICAL, nullptr, nullptr);
