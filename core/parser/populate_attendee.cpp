@@ -135,8 +135,8 @@ int append_attendee(array_t* list, CALDB_ATTENDEE** ppAtt)
 
 /* The plain mail address inside an attendee address, NUL-terminated for the
  * directory: on the stack when it is short, as nearly every one is, so that
- * a look-up makes no heap copy. text is NULL when the address holds none (or
- * a long one cannot be copied), as smtp_FilterAddress gives NULL then. */
+ * a look-up makes no heap copy; a long one is smtp_FilterAddress's copy. text
+ * is NULL when the address holds none (or a long one cannot be copied). */
 class PlainMail {
 public:
     explicit PlainMail(const char* address)
@@ -145,15 +145,15 @@ public:
         size_t length = 0;
         if (!smtp_FindAddress(address, &begin, &length))
             return;
-        char* room = length < sizeof shortText ? shortText
-                                               : (longText = static_cast<char*>(malloc(length + 1)));
-        if (!room)
+        if (length >= sizeof shortText) {
+            text = longText = smtp_FilterAddress(address);
             return;
-        memcpy(room, begin, length);
-        room[length] = '\0';
-        text = room;
+        }
+        memcpy(shortText, begin, length);
+        shortText[length] = '\0';
+        text = shortText;
     }
-    ~PlainMail() { free(longText); }
+    ~PlainMail() { PL_strfree(longText); }
     PlainMail(const PlainMail&) = delete;
     PlainMail& operator=(const PlainMail&) = delete;
 
